@@ -1,0 +1,346 @@
+#include "foundation/block_heap.h"
+
+#include <cstring>
+
+namespace heap_detail {
+
+// Chunk header: the chunk list links, the first block, the extent (an address belongs to the
+// chunk's blocks when it lies in [chunk, chunk + extent): the end of its last block), the free
+// bytes, a check word that tells a real chunk from stray memory when a pointer is freed, and the
+// size the chunk source reported.
+struct ChunkHeader {
+    ChunkHeader* next;
+    ChunkHeader* prev;
+    BlockHeader* first;
+    size_t extent;
+    size_t freeBytes;
+    uintptr_t check;
+    size_t realBytes;
+};
+
+// Block header: neighbours in address order, the owning chunk, the size (header included),
+// the flags, and the size-index links, used while the block is free.
+struct BlockHeader {
+    BlockHeader* next;
+    BlockHeader* prev;
+    ChunkHeader* chunk;
+    size_t size;
+    size_t flags;
+    BlockHeader* freeNext;
+    BlockHeader* freePrev;
+};
+
+static_assert(sizeof(BlockHeader) <= BlockHeap::kHeaderBytes, "block header must fit in 64 bytes");
+
+constexpr size_t kInUse = 1;
+constexpr uintptr_t kCheckKey = static_cast<uintptr_t>(0x5A3C96E1u);
+
+inline uintptr_t CheckWord(const ChunkHeader* c) { return reinterpret_cast<uintptr_t>(c) ^ kCheckKey; }
+inline char* Bytes(const void* p) { return static_cast<char*>(const_cast<void*>(p)); }
+inline char* ChunkEnd(const ChunkHeader* c) { return Bytes(c) + c->extent; }
+
+}  // namespace heap_detail
+
+using heap_detail::BlockHeader;
+using heap_detail::Bytes;
+using heap_detail::ChunkHeader;
+using heap_detail::kInUse;
+
+const platform::ChunkSource& BlockHeap::Source() const {
+    return m_source ? *m_source : platform::SystemChunkSource();
+}
+
+size_t BlockHeap::Need(size_t n) {
+    if (n > SIZE_MAX - 2 * kHeaderBytes) return 0;
+    return (n + 2 * kHeaderBytes - 1) & ~static_cast<size_t>(63);
+}
+
+unsigned BlockHeap::ClassOf(size_t size) {
+    size_t units = size >> 6;
+    if (units < kExactClasses) return static_cast<unsigned>(units);
+    unsigned bit = 63 - static_cast<unsigned>(__builtin_clzll(static_cast<unsigned long long>(units)));
+    unsigned sub = static_cast<unsigned>(units >> (bit - 4)) & 15;
+    unsigned c = kExactClasses + (bit - 9) * 16 + sub;
+    return c < kClasses ? c : kClasses - 1;
+}
+
+void BlockHeap::IndexInsert(BlockHeader* b) {
+    unsigned c = ClassOf(b->size);
+    BlockHeader* head = m_bins[c];
+    b->freePrev = nullptr;
+    b->freeNext = head;
+    if (head) head->freePrev = b;
+    m_bins[c] = b;
+    m_binMap[c >> 6] |= uint64_t{1} << (c & 63);
+}
+
+void BlockHeap::IndexRemove(BlockHeader* b) {
+    unsigned c = ClassOf(b->size);
+    if (b->freePrev) b->freePrev->freeNext = b->freeNext;
+    else m_bins[c] = b->freeNext;
+    if (b->freeNext) b->freeNext->freePrev = b->freePrev;
+    if (!m_bins[c]) m_binMap[c >> 6] &= ~(uint64_t{1} << (c & 63));
+    b->freeNext = b->freePrev = nullptr;
+}
+
+int BlockHeap::NextClass(unsigned from) const {
+    if (from >= kClasses) return -1;
+    unsigned w = from >> 6;
+    uint64_t bits = m_binMap[w] & (~uint64_t{0} << (from & 63));
+    for (;;) {
+        if (bits) return static_cast<int>(w * 64 + static_cast<unsigned>(__builtin_ctzll(bits)));
+        if (++w >= kMapWords) return -1;
+        bits = m_binMap[w];
+    }
+}
+
+// Exact fit if there is one, else the smallest larger free block; null when none fits.
+BlockHeader* BlockHeap::TakeFit(size_t need) {
+    unsigned c = ClassOf(need);
+    if (c < kExactClasses && m_bins[c]) return m_bins[c];
+    int k = NextClass(c);
+    while (k >= 0) {
+        if (static_cast<unsigned>(k) < kExactClasses) return m_bins[k];  // one size per class
+        BlockHeader* best = nullptr;
+        for (BlockHeader* b = m_bins[k]; b; b = b->freeNext) {
+            if (b->size == need) return b;
+            if (b->size > need && (!best || b->size < best->size)) best = b;
+        }
+        if (best) return best;
+        k = NextClass(static_cast<unsigned>(k) + 1);
+    }
+    return nullptr;
+}
+
+void* BlockHeap::AddChunk(size_t need) {
+    const size_t overhead = sizeof(ChunkHeader) + 63;
+    if (need > SIZE_MAX - overhead - kChunkGranule) return nullptr;
+    size_t request = (need + overhead + kChunkGranule - 1) & ~(kChunkGranule - 1);
+    if (!m_systemHeap) {
+        m_systemHeap = Source().createHeap();
+        if (!m_systemHeap) return nullptr;
+    }
+    size_t real = request;
+    char* start = static_cast<char*>(Source().alloc(m_systemHeap, request, &real));
+    if (!start) {
+        if (!m_chunks) {
+            Source().destroyHeap(m_systemHeap);
+            m_systemHeap = nullptr;
+        }
+        return nullptr;
+    }
+    if (real < request) real = request;
+
+    // The blocks fill the chunk from the first aligned address on, in whole 64-byte units, so
+    // every block, the last one included, is a multiple of 64 and at least a header long; the
+    // few bytes of slack at the very end stay unused.
+    char* firstAddr = reinterpret_cast<char*>(
+        (reinterpret_cast<uintptr_t>(start) + overhead) & ~static_cast<uintptr_t>(63));
+    size_t offset = static_cast<size_t>(firstAddr - start);
+    size_t area = (real - offset) & ~static_cast<size_t>(63);
+
+    auto* chunk = reinterpret_cast<ChunkHeader*>(start);
+    chunk->realBytes = real;
+    chunk->extent = offset + area;
+    chunk->check = heap_detail::CheckWord(chunk);
+    chunk->prev = nullptr;
+    chunk->next = m_chunks;
+    if (m_chunks) m_chunks->prev = chunk;
+    m_chunks = chunk;
+
+    uintptr_t lo = reinterpret_cast<uintptr_t>(start);
+    uintptr_t hi = lo + chunk->extent;
+    if (!m_lowest || lo < m_lowest) m_lowest = lo;
+    if (hi > m_highest) m_highest = hi;
+
+    auto* first = reinterpret_cast<BlockHeader*>(firstAddr);
+    first->prev = first->next = nullptr;
+    first->freeNext = first->freePrev = nullptr;
+    first->chunk = chunk;
+    first->size = need;
+    first->flags = kInUse;
+    chunk->first = first;
+    chunk->freeBytes = area - need;
+    if (chunk->freeBytes) {
+        auto* rest = reinterpret_cast<BlockHeader*>(firstAddr + need);
+        rest->prev = first;
+        rest->next = nullptr;
+        rest->chunk = chunk;
+        rest->size = chunk->freeBytes;
+        rest->flags = 0;
+        first->next = rest;
+        IndexInsert(rest);
+    }
+    return firstAddr + kHeaderBytes;
+}
+
+void* BlockHeap::Alloc(size_t n) {
+    if (n == 0) return nullptr;
+    size_t need = Need(n);
+    if (!need) return nullptr;
+    BlockHeader* b = TakeFit(need);
+    if (!b) return AddChunk(need);
+    IndexRemove(b);
+    if (b->size > need) {
+        auto* rest = reinterpret_cast<BlockHeader*>(Bytes(b) + need);
+        rest->size = b->size - need;
+        rest->flags = 0;
+        rest->chunk = b->chunk;
+        rest->prev = b;
+        rest->next = b->next;
+        if (b->next) b->next->prev = rest;
+        b->next = rest;
+        b->size = need;
+        IndexInsert(rest);
+    }
+    b->flags |= kInUse;
+    b->chunk->freeBytes -= need;
+    return Bytes(b) + kHeaderBytes;
+}
+
+// The block whose range holds p. The header in front of a pointer this heap handed out is
+// checked against its chunk and taken directly; only interior pointers walk the chunks.
+BlockHeader* BlockHeap::Find(const void* p) const {
+    if (!p || !m_chunks) return nullptr;
+    uintptr_t a = reinterpret_cast<uintptr_t>(p);
+    if (a < m_lowest || a >= m_highest) return nullptr;
+    if ((a & 63) == 0 && a - kHeaderBytes >= m_lowest) {
+        auto* h = reinterpret_cast<BlockHeader*>(a - kHeaderBytes);
+        uintptr_t c = reinterpret_cast<uintptr_t>(h->chunk);
+        if (c >= m_lowest && c < m_highest && (c & (alignof(ChunkHeader) - 1)) == 0) {
+            const ChunkHeader* chunk = h->chunk;
+            if (chunk->check == heap_detail::CheckWord(chunk) && h >= chunk->first &&
+                h->size >= 2 * kHeaderBytes && (h->size & 63) == 0 &&
+                h->size <= static_cast<size_t>(heap_detail::ChunkEnd(chunk) - Bytes(h)) &&
+                (h->prev ? h->prev->next == h : chunk->first == h) &&
+                (!h->next || h->next->prev == h))
+                return h;
+        }
+    }
+    for (const ChunkHeader* chunk = m_chunks; chunk; chunk = chunk->next) {
+        if (Bytes(p) < Bytes(chunk) || Bytes(p) >= heap_detail::ChunkEnd(chunk)) continue;
+        for (BlockHeader* b = chunk->first; b; b = b->next)
+            if (Bytes(p) >= Bytes(b) && Bytes(p) < Bytes(b) + b->size) return b;
+        return nullptr;
+    }
+    return nullptr;
+}
+
+void BlockHeap::Free(void* p) {
+    BlockHeader* b = Find(p);
+    if (!b || !(b->flags & kInUse)) return;
+    ChunkHeader* chunk = b->chunk;
+    b->flags &= ~kInUse;
+    chunk->freeBytes += b->size;
+
+    if (b->prev && !(b->prev->flags & kInUse)) {
+        BlockHeader* prev = b->prev;
+        IndexRemove(prev);
+        prev->size += b->size;
+        prev->next = b->next;
+        if (b->next) b->next->prev = prev;
+        b = prev;
+    }
+    if (b->next && !(b->next->flags & kInUse)) {
+        BlockHeader* next = b->next;
+        IndexRemove(next);
+        b->size += next->size;
+        b->next = next->next;
+        if (next->next) next->next->prev = b;
+    }
+
+    if (!b->prev && !b->next) {
+        if (chunk->prev) chunk->prev->next = chunk->next;
+        else m_chunks = chunk->next;
+        if (chunk->next) chunk->next->prev = chunk->prev;
+        chunk->check = 0;
+        Source().free(m_systemHeap, chunk);
+        if (!m_chunks) {
+            Source().destroyHeap(m_systemHeap);
+            m_systemHeap = nullptr;
+            m_lowest = m_highest = 0;
+        }
+        return;
+    }
+    IndexInsert(b);
+}
+
+void* BlockHeap::Realloc(void* p, size_t n) {
+    if (!p) return Alloc(n);
+    BlockHeader* b = Find(p);
+    if (!b || !(b->flags & kInUse) || Bytes(p) != Bytes(b) + kHeaderBytes) return nullptr;
+    size_t need = Need(n);
+    if (!need) return nullptr;
+    if (need <= b->size) return p;
+    void* fresh = Alloc(n);
+    if (!fresh) return nullptr;
+    std::memcpy(fresh, p, b->size - kHeaderBytes);
+    Free(p);
+    return fresh;
+}
+
+bool BlockHeap::Query(const void* p, BlockInfo* info) const {
+    BlockHeader* b = Find(p);
+    if (!b) return false;
+    if (info) {
+        info->block = b;
+        info->chunk = b->chunk;
+        info->size = b->size;
+        info->inUse = (b->flags & kInUse) != 0;
+        info->chunkBytes = b->chunk->realBytes;
+    }
+    return true;
+}
+
+BlockHeapStats BlockHeap::Stats() const {
+    BlockHeapStats s;
+    s.systemHeapExists = m_systemHeap != nullptr;
+    for (const ChunkHeader* chunk = m_chunks; chunk; chunk = chunk->next) {
+        ++s.chunks;
+        for (const BlockHeader* b = chunk->first; b; b = b->next) {
+            if (b->flags & kInUse) {
+                ++s.usedBlocks;
+                s.usedBytes += b->size;
+            } else {
+                ++s.freeBlocks;
+                s.freeBytes += b->size;
+            }
+        }
+    }
+    return s;
+}
+
+bool BlockHeap::Validate() const {
+    size_t freeInChunks = 0;
+    for (const ChunkHeader* chunk = m_chunks; chunk; chunk = chunk->next) {
+        if (chunk->check != heap_detail::CheckWord(chunk)) return false;
+        if (chunk->next && chunk->next->prev != chunk) return false;
+        size_t total = 0, freeBytes = 0;
+        const BlockHeader* prev = nullptr;
+        for (const BlockHeader* b = chunk->first; b; prev = b, b = b->next) {
+            if (b->prev != prev || b->chunk != chunk) return false;
+            if ((reinterpret_cast<uintptr_t>(b) & 63) || (b->size & 63) || b->size < kHeaderBytes)
+                return false;
+            if (b->next && Bytes(b->next) != Bytes(b) + b->size) return false;
+            if (!(b->flags & kInUse)) {
+                if (prev && !(prev->flags & kInUse)) return false;  // unmerged neighbours
+                freeBytes += b->size;
+                ++freeInChunks;
+            }
+            total += b->size;
+        }
+        if (freeBytes != chunk->freeBytes) return false;
+        if (Bytes(chunk->first) + total != heap_detail::ChunkEnd(chunk)) return false;
+    }
+    size_t indexed = 0;
+    for (unsigned c = 0; c < kClasses; ++c) {
+        bool mapped = (m_binMap[c >> 6] >> (c & 63)) & 1;
+        if (mapped != (m_bins[c] != nullptr)) return false;
+        const BlockHeader* prev = nullptr;
+        for (const BlockHeader* b = m_bins[c]; b; prev = b, b = b->freeNext) {
+            if (b->freePrev != prev || (b->flags & kInUse) || ClassOf(b->size) != c) return false;
+            ++indexed;
+        }
+    }
+    return indexed == freeInChunks;
+}

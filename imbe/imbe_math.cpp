@@ -127,8 +127,8 @@ ImbeFloat FloatAddSub(ImbeFloat a, ImbeFloat b, bool subtract) {
     }
     int e = (a.e > b.e ? a.e : b.e) + 1;
     int da = e - a.e, db = e - b.e;
-    int32_t va = da > 31 ? 0 : (int32_t(a.m) * 32768) >> da;
-    int32_t vb = db > 31 ? 0 : (int32_t(b.m) * 32768) >> db;
+    int32_t va = da > 31 ? 0 : (int32_t(a.m) * 65536) >> da;
+    int32_t vb = db > 31 ? 0 : (int32_t(b.m) * 65536) >> db;
     int32_t s = subtract ? va - vb : va + vb;
     return ImbeFloatFrom32(s, e);
 }

@@ -5,6 +5,11 @@
 #include <cstdint>
 
 struct ImbeParams;
+
+extern const int16_t kImbeGainLevels[64];            // level of the gain code b2, log2 Q11
+extern const int16_t kImbeGainDeviations[5];         // G2 .. G6
+extern const int16_t kImbeCoefficientDeviations[9];  // block coefficients of order 2 .. 10
+extern const uint16_t kImbeStepSizes[13];            // step * 2^B in Q11 by bit count B
 struct ImbeDecoderState;
 
 // Bits B_3 .. B_(L+1) of the spectral coefficients for L harmonics (9 .. 56): L - 1 entries.

@@ -2,8 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 
 #include "dsp/fft_window.h"

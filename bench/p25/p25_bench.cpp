@@ -1,6 +1,7 @@
 // Native: P25 frame decoding without the vocoder (goal >= 2 M symbols/s, 400x real time at
 // 4800 symbols/s), BCH NID decoding with 11 errors (>= 200,000/s) and RS(24,12) decoding with
-// 6 symbol errors (>= 100,000/s).
+// 6 symbol errors (>= 100,000/s); trunking blocks through the decoder (sync, NID, de-interleave,
+// Viterbi, CRC, events; >= 100,000 blocks/s).
 #include <benchmark/benchmark.h>
 
 #include "bench/p25/p25_workload.h"
@@ -37,9 +38,17 @@ void Rs24x12With6Errors(benchmark::State& s) {
     s.SetItemsProcessed(s.iterations() * kWords);
 }
 
+void TrunkingBlocks(benchmark::State& s) {
+    const P25Workload& w = Workload();
+    CApcoFrameDecoder d;
+    for (auto _ : s) benchmark::DoNotOptimize(RunTsdus(w, d));
+    s.SetItemsProcessed(s.iterations() * w.tsbkCount);
+}
+
 BENCHMARK(FrameDecoding)->Unit(benchmark::kMillisecond);
 BENCHMARK(Bch11Errors)->Unit(benchmark::kMillisecond);
 BENCHMARK(Rs24x12With6Errors)->Unit(benchmark::kMillisecond);
+BENCHMARK(TrunkingBlocks)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -13,11 +14,14 @@
 #include "p25/block_codes.h"
 #include "p25/reed_solomon.h"
 #include "tests/support/p25_frame_builder.h"
+#include "tests/support/p25_tsbk_builder.h"
 
 struct P25Workload {
     std::string frames;               // HDU, TDULC, TDU, PDU and other NIDs, noise between
     std::vector<std::string> nids;    // 32 characters each, 11 bit errors
     std::vector<std::vector<int>> rsWords;  // 63 symbols, RS(24,12) shortened, 6 symbol errors
+    std::string tsdus;                // TSDUs of three blocks each, one bit error per block
+    int tsbkCount = 0;
 
     explicit P25Workload(int count) {
         using namespace p25test;
@@ -29,6 +33,18 @@ struct P25Workload {
             frames += std::string(50 + rng() % 100, '0');
             frames += fb.Hdu(static_cast<int>(rng() & 0xFFF), header) + fb.Tdulc(0x293, lc) + fb.Tdu(0x293);
             frames += fb.SyncAndNid(0x111, kDuidPdu) + std::string(200, '2') + fb.SyncAndNid(0x222, 0x9);
+        }
+        while (tsbkCount < 30000) {
+            std::vector<Tsbk> blocks;
+            for (int k = 0; k < 3; ++k) {
+                std::array<uint8_t, 10> p;
+                for (auto& x : p) x = static_cast<uint8_t>(rng());
+                p[0] = static_cast<uint8_t>((k == 2 ? 0x80 : 0) | 0x02);
+                p[1] = 0;
+                blocks.push_back(MakeTsbk(p));
+            }
+            tsdus += Tsdu(fb, 0x140, blocks, {{static_cast<int>(rng() % 196)}, {static_cast<int>(rng() % 196)}, {}});
+            tsbkCount += 3;
         }
         for (int i = 0; i < count; ++i) {
             uint64_t nid = NidEncode(static_cast<int>(rng() & 0xFFF), static_cast<int>(rng() & 0xF));
@@ -55,6 +71,14 @@ struct P25Workload {
 // Each returns a value depending on the work so that it cannot be optimised away.
 inline int RunFrames(const P25Workload& w, CApcoFrameDecoder& d) {
     return d.Process(w.frames.data(), static_cast<int>(w.frames.size())) + d.GetNac();
+}
+
+// Events are drained so that the queue does not grow over the run.
+inline int RunTsdus(const P25Workload& w, CApcoFrameDecoder& d) {
+    const int r = d.Process(w.tsdus.data(), static_cast<int>(w.tsdus.size()));
+    unsigned size = 0;
+    std::free(d.GetEventPacket(&size));
+    return r + static_cast<int>(size);
 }
 
 inline unsigned RunBch(const P25Workload& w) {

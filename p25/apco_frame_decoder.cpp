@@ -20,8 +20,8 @@ constexpr int kExpectedMaxSum = 16;
 
 CApcoFrameDecoder::CApcoFrameDecoder() {
     std::memset(m_work, 0, sizeof m_work);
-    std::memset(m_esHexbits, 0, sizeof m_esHexbits);
-    std::memset(m_lcHexbits, 0, sizeof m_lcHexbits);
+    std::memset(&m_encryptionSync, 0, sizeof m_encryptionSync);
+    std::memset(&m_linkControl, 0, sizeof m_linkControl);
     std::memset(m_rsWord, 0, sizeof m_rsWord);
     std::memset(m_blockNibbles, 0, sizeof m_blockNibbles);
     std::memset(m_block, 0, sizeof m_block);
@@ -144,9 +144,7 @@ void CApcoFrameDecoder::SearchSync() {
         int sum, largest;
         SyncDistance(&sum, &largest);
         if (sum < kSearchMaxSum && largest < kSearchMaxSingle) {
-            m_state = kStateNid;
-            m_unitPosition = 0;
-            m_statusPosition = 24;
+            StartNid();
             std::memset(m_work, '0', 35);
             m_work[35] = '\0';
             return;
@@ -201,17 +199,15 @@ void CApcoFrameDecoder::DecodeNid() {
             m_state = kStateLdu1;
             m_transmissionType = kTransmissionVoice;
             m_voicePosition = 0;
-            m_lcAccumulator = 0;
-            m_lcBitCount = 0;
-            m_lcIndex = 0;
+            m_linkControl.bitCount = m_linkControl.index = 0;
+            m_linkControl.accumulator = 0;
             break;
         case 22:  // LDU2
             m_state = kStateLdu2;
             m_transmissionType = kTransmissionVoice;
             m_voicePosition = 0;
-            m_esAccumulator = 0;
-            m_esBitCount = 0;
-            m_esIndex = 0;
+            m_encryptionSync.bitCount = m_encryptionSync.index = 0;
+            m_encryptionSync.accumulator = 0;
             break;
         case 3:  // TDU
             m_state = kStateTerminator;
@@ -240,44 +236,45 @@ void CApcoFrameDecoder::DecodeNid() {
     }
 }
 
-void CApcoFrameDecoder::AfterLdu() {
+void CApcoFrameDecoder::StartNid() {
+    m_state = kStateNid;
+    m_unitPosition = 0;
+    m_statusPosition = 24;
+}
+
+bool CApcoFrameDecoder::ReadExpectedSync(int* sum) {
     int c;
     while ((c = NextDibit()) >= 0) {
         m_work[m_unitPosition++] = static_cast<char>(c);
         if (m_unitPosition < 24) continue;
-        int sum, largest;
-        SyncDistance(&sum, &largest);
-        if (sum >= kExpectedMaxSum) {
-            DropCall();
-        } else {
-            m_state = kStateNid;
-            m_unitPosition = 0;
-            m_statusPosition = 24;
-        }
-        return;
+        int largest;
+        SyncDistance(sum, &largest);  // where a frame is expected only the sum counts
+        return true;
     }
+    return false;
+}
+
+void CApcoFrameDecoder::AfterLdu() {
+    int sum;
+    if (!ReadExpectedSync(&sum)) return;
+    if (sum >= kExpectedMaxSum)
+        DropCall();
+    else
+        StartNid();
 }
 
 void CApcoFrameDecoder::AfterTerminator() {
-    int c;
-    while ((c = NextDibit()) >= 0) {
-        m_work[m_unitPosition++] = static_cast<char>(c);
-        if (m_unitPosition < 24) continue;
-        int sum, largest;
-        SyncDistance(&sum, &largest);
-        if (sum >= kExpectedMaxSum) {
-            // The call is over; ALGID, MFID and emergency stay for display.
-            m_state = kStateSearchSync;
-            m_unitPosition = 0;
-            m_transmissionType = kTransmissionNone;
-            ClearIdentifiers();
-        } else {
-            m_state = kStateNid;
-            m_unitPosition = 0;
-            m_statusPosition = 24;
-        }
+    int sum;
+    if (!ReadExpectedSync(&sum)) return;
+    if (sum < kExpectedMaxSum) {
+        StartNid();
         return;
     }
+    // The call is over; ALGID, MFID and emergency stay for display.
+    m_state = kStateSearchSync;
+    m_unitPosition = 0;
+    m_transmissionType = kTransmissionNone;
+    ClearIdentifiers();
 }
 
 // --- Audio blocks ---------------------------------------------------------------------------

@@ -115,6 +115,14 @@ private:
         kStateResyncAfterTsdu = 10,
     };
 
+    // Link control or encryption sync: 24 Hamming words of 10 bits collected into hexbits.
+    struct HexbitWord {
+        int bitCount;
+        unsigned accumulator;
+        int index;
+        int hexbits[24];
+    };
+
     // An audio block: this header followed by its samples.
     struct AudioBlock {
         AudioBlock* next;
@@ -136,12 +144,16 @@ private:
     void DecodeHdu();
     void DecodeTerminatorLc();
     void DecodeTerminator();
+    void EndTerminator(int symbols);  // reads the unit's symbols, then queues the end of call
     void AfterTerminator();
     void DecodeTsdu();
     void ResyncAfterTsdu();
 
+    void StartNid();
+    bool ReadExpectedSync(int* sum);  // true when the 24 symbols are in
     void DropCall();
     void ClearIdentifiers();
+    bool AccumulateHexbit(HexbitWord& word, char c);  // true when a word of 24 is complete
     void DecodeLinkControl(char c);
     void DecodeEncryptionSync(char c);
     bool FrameToVoice();
@@ -185,17 +197,11 @@ private:
     int m_transmissionType = kTransmissionNone;
 
     // Voice-unit working fields.
-    int m_esBitCount = 0;
-    unsigned m_esAccumulator = 0;
-    int m_esIndex = 0;
-    int m_esHexbits[24];
-    int m_rsWord[63];
+    HexbitWord m_encryptionSync;
+    int m_rsWord[63];  // shared by the three Reed-Solomon codes
     unsigned m_headerAccumulator = 0;
     int m_headerIndex = 0;
-    unsigned m_lcAccumulator = 0;
-    int m_lcBitCount = 0;
-    int m_lcIndex = 0;
-    int m_lcHexbits[24];
+    HexbitWord m_linkControl;
     CReedSolomon m_rsEncryptionSync{6};
     CReedSolomon m_rsHeader{6};
     CReedSolomon m_rsLinkControl{6};

@@ -95,9 +95,7 @@ void CApcoFrameDecoder::ResyncAfterTsdu() {
         int sum, largest;
         SyncDistance(&sum, &largest);
         if (sum < kExpectedMaxSum) {
-            m_state = kStateNid;
-            m_unitPosition = 0;
-            m_statusPosition = 24;
+            StartNid();
             return;
         }
     }

@@ -80,18 +80,24 @@ bool CApcoFrameDecoder::DecodeLdu(bool ldu1) {
     return true;
 }
 
-void CApcoFrameDecoder::DecodeLinkControl(char c) {
-    m_lcAccumulator = m_lcAccumulator * 4 + static_cast<unsigned>(c & 3);
-    m_lcBitCount += 2;
-    if (m_lcBitCount < 10) return;
-    m_lcHexbits[m_lcIndex++] = DecodeHamming(static_cast<int>(m_lcAccumulator), nullptr);
-    m_lcBitCount = 0;
-    m_lcAccumulator = 0;
-    if (m_lcIndex < 24) return;
-
-    m_lcIndex = 0;
+bool CApcoFrameDecoder::AccumulateHexbit(HexbitWord& w, char c) {
+    w.accumulator = w.accumulator * 4 + static_cast<unsigned>(c & 3);
+    w.bitCount += 2;
+    if (w.bitCount < 10) return false;
+    w.hexbits[w.index++] = DecodeHamming(static_cast<int>(w.accumulator), nullptr);
+    w.bitCount = 0;
+    w.accumulator = 0;
+    if (w.index < 24) return false;
+    w.index = 0;
+    // The 24 hexbits end a 63-symbol word of the shortened code; the fields are read from it
+    // whether or not decoding succeeded.
     std::memset(m_rsWord, 0, 39 * sizeof m_rsWord[0]);
-    std::memcpy(m_rsWord + 39, m_lcHexbits, 24 * sizeof m_rsWord[0]);
+    std::memcpy(m_rsWord + 39, w.hexbits, 24 * sizeof m_rsWord[0]);
+    return true;
+}
+
+void CApcoFrameDecoder::DecodeLinkControl(char c) {
+    if (!AccumulateHexbit(m_linkControl, c)) return;
     m_rsLinkControl.Decode(63, m_rsWord);
     const int* h = m_rsWord + 39;
     const int lcf = (h[0] * 4 + ((h[1] >> 4) & 3)) & 0xFF;
@@ -109,17 +115,7 @@ void CApcoFrameDecoder::DecodeLinkControl(char c) {
 }
 
 void CApcoFrameDecoder::DecodeEncryptionSync(char c) {
-    m_esAccumulator = m_esAccumulator * 4 + static_cast<unsigned>(c & 3);
-    m_esBitCount += 2;
-    if (m_esBitCount < 10) return;
-    m_esHexbits[m_esIndex++] = DecodeHamming(static_cast<int>(m_esAccumulator), nullptr);
-    m_esBitCount = 0;
-    m_esAccumulator = 0;
-    if (m_esIndex < 24) return;
-
-    m_esIndex = 0;
-    std::memset(m_rsWord, 0, 39 * sizeof m_rsWord[0]);
-    std::memcpy(m_rsWord + 39, m_esHexbits, 24 * sizeof m_rsWord[0]);
+    if (!AccumulateHexbit(m_encryptionSync, c)) return;
     m_rsEncryptionSync.Decode(63, m_rsWord);
     const int* h = m_rsWord + 39;
     m_algid = h[12] * 4 + ((h[13] >> 4) & 3);
@@ -163,9 +159,9 @@ bool CApcoFrameDecoder::FrameToVoice() {
     return true;
 }
 
-void CApcoFrameDecoder::DecodeTerminator() {
+void CApcoFrameDecoder::EndTerminator(int symbols) {
     while (NextDibit() >= 0) {
-        if (++m_unitPosition < kTduSymbols) continue;
+        if (++m_unitPosition < symbols) continue;
         PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
         m_state = kStateAfterTerminator;
         m_unitPosition = 0;
@@ -173,13 +169,7 @@ void CApcoFrameDecoder::DecodeTerminator() {
     }
 }
 
-void CApcoFrameDecoder::DecodeTerminatorLc() {
-    // The terminator's link control is not decoded.
-    while (NextDibit() >= 0) {
-        if (++m_unitPosition < kTdulcSymbols) continue;
-        PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
-        m_state = kStateAfterTerminator;
-        m_unitPosition = 0;
-        return;
-    }
-}
+void CApcoFrameDecoder::DecodeTerminator() { EndTerminator(kTduSymbols); }
+
+// The terminator's link control is not decoded.
+void CApcoFrameDecoder::DecodeTerminatorLc() { EndTerminator(kTdulcSymbols); }

@@ -65,6 +65,8 @@ public:
 
     // The oldest ready block (GetBlockSize() samples), or null. It belongs to the caller until
     // given back with ReleaseAudioBlock; a block of an older size is freed then, not reused.
+    // Pointers that are not lent blocks (null, foreign, given back twice) are ignored. Blocks
+    // still lent when the decoder is destroyed are freed with it.
     int16_t* PopAudioBlock();
     void ReleaseAudioBlock(int16_t* samples);
     int GetReadyBlockCount() const { return m_readyCount; }

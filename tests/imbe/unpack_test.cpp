@@ -13,6 +13,9 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
+
 // Log amplitudes in octaves of the model.
 struct Model {
     std::vector<double> prevLog = std::vector<double>(56, 0.0);
@@ -29,7 +32,7 @@ struct Model {
         std::vector<double> t(j);
         for (int k = 0; k < j; ++k) {
             t[k] = c[0];
-            for (int m = 1; m < j; ++m) t[k] += 2 * c[m] * std::cos(M_PI * m * (2 * k + 1) / (2.0 * j));
+            for (int m = 1; m < j; ++m) t[k] += 2 * c[m] * std::cos(kPi * m * (2 * k + 1) / (2.0 * j));
         }
         return t;
     }

@@ -113,6 +113,15 @@ ImbeFloat ImbeFloatFrom32(int32_t x, int exponent) {
     return {static_cast<int16_t>(m), static_cast<int16_t>(exponent - n)};
 }
 
+ImbeFloat ImbeFloatFrom64(int64_t x, int exponent) {
+    int r = 0;
+    while (x > INT32_MAX || x < INT32_MIN) {
+        x >>= 1;
+        ++r;
+    }
+    return ImbeFloatFrom32(static_cast<int32_t>(x), exponent + r + 31);
+}
+
 ImbeFloat ImbeFloatFrom16(int16_t x, int exponent) {
     return ImbeFloatFrom32(int32_t(x) * 65536, exponent);
 }

@@ -2,7 +2,9 @@
 
 #include "imbe/imbe_params.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -145,4 +147,126 @@ int ImbeTestChannelIndex(int vector, int bit) {
         for (int j = 0; j < 12; ++j)
             if (2 * g + kInterleave[j] == pos) return 12 * g + j;
     return -1;
+}
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Quantiser step in octaves for B bits and a deviation: value = (2c + 1 - 2^B) * step.
+double QuantStep(int bits, int deviation) {
+    double s = std::floor(deviation * double(kImbeStepSizes[bits]) / 65536.0);
+    return s * std::ldexp(1.0, 15 - bits) / 65536.0 / 2048.0;
+}
+
+int QuantCode(double value, int bits, int deviation) {
+    if (bits == 0) return 0;
+    double c = std::round((value / QuantStep(bits, deviation) + std::ldexp(1.0, bits) - 1) / 2);
+    return static_cast<int>(std::clamp(c, 0.0, std::ldexp(1.0, bits) - 1));
+}
+
+double Dequant(int code, int bits, int deviation) {
+    return bits == 0 ? 0 : (2.0 * code + 1 - std::ldexp(1.0, bits)) * QuantStep(bits, deviation);
+}
+
+// T_k = C_1 + sum_j 2 C_j cos(pi (j-1)(2k+1) / 2J) and its inverse.
+std::vector<double> ForwardDct(const std::vector<double>& t) {
+    const int n = static_cast<int>(t.size());
+    std::vector<double> c(n, 0.0);
+    for (int j = 0; j < n; ++j) {
+        for (int k = 0; k < n; ++k) c[j] += t[k] * std::cos(kPi * j * (2 * k + 1) / (2.0 * n));
+        c[j] /= n;
+    }
+    return c;
+}
+
+std::vector<double> InverseDct(const std::vector<double>& c) {
+    const int n = static_cast<int>(c.size());
+    std::vector<double> t(n);
+    for (int k = 0; k < n; ++k) {
+        t[k] = c[0];
+        for (int j = 1; j < n; ++j) t[k] += 2 * c[j] * std::cos(kPi * j * (2 * k + 1) / (2.0 * n));
+    }
+    return t;
+}
+
+}  // namespace
+
+void ImbeTestQuantizer::Reset() {
+    std::fill(m_prevLog, m_prevLog + 56, 0.0);
+    m_prevCount = 30;
+}
+
+ImbeTestParams ImbeTestQuantizer::Quantize(int b0, const double* target, uint16_t voicing) {
+    ImbeTestParams p;
+    p.fundamentalCode = b0;
+    p.voicing = voicing;
+    const int l = ImbeTestHarmonicCount(b0);
+    const uint8_t* alloc = ImbeBitAllocation(l);
+
+    // The decoder's prediction from the previous frame.
+    const double rho = l <= 15 ? 0.4 : (l <= 24 ? 0.03 * l - 0.05 : 0.7);
+    auto prev = [this](int i) { return m_prevLog[std::min(std::max(i, 1), 56) - 1]; };
+    std::vector<double> pred(l);
+    double sum = 0;
+    for (int k = 1; k <= l; ++k) {
+        double pos = double(k) * m_prevCount / l;
+        int n = static_cast<int>(pos);
+        pred[k - 1] = (1 - (pos - n)) * prev(n) + (pos - n) * prev(n + 1);
+        sum += pred[k - 1];
+    }
+    for (double& v : pred) v = rho * (v - sum / l);
+
+    // Residual blocks, their DCTs, and the DCT of the block means.
+    std::vector<std::vector<double>> blocks;
+    int at = 0;
+    for (int b = 0; b < 6; ++b) {
+        int j = l / 6 + (b >= 6 - l % 6 ? 1 : 0);
+        std::vector<double> t(j);
+        for (int k = 0; k < j; ++k, ++at) t[k] = target[at] - pred[at];
+        blocks.push_back(ForwardDct(t));
+    }
+    std::vector<double> means(6);
+    for (int b = 0; b < 6; ++b) means[b] = blocks[b][0];
+    std::vector<double> g = ForwardDct(means);
+
+    double best = 1e30;
+    for (int c = 0; c < 64; ++c) {
+        double d = std::fabs(kImbeGainLevels[c] / 2048.0 - g[0]);
+        if (d < best) {
+            best = d;
+            p.gainCode = c;
+        }
+    }
+    std::vector<double> gq(6);
+    gq[0] = kImbeGainLevels[p.gainCode] / 2048.0;
+    for (int k = 1; k < 6; ++k) {
+        p.coefficients[k - 1] = QuantCode(g[k], alloc[k - 1], kImbeGainDeviations[k - 1]);
+        gq[k] = Dequant(p.coefficients[k - 1], alloc[k - 1], kImbeGainDeviations[k - 1]);
+    }
+    std::vector<double> meansQ = InverseDct(gq);
+    int next = 5;
+    std::vector<double> decoded;
+    for (int b = 0; b < 6; ++b) {
+        std::vector<double> cq(blocks[b].size());
+        cq[0] = meansQ[b];
+        for (size_t j = 1; j < cq.size(); ++j, ++next) {
+            p.coefficients[next] = QuantCode(blocks[b][j], alloc[next], kImbeCoefficientDeviations[j - 1]);
+            cq[j] = Dequant(p.coefficients[next], alloc[next], kImbeCoefficientDeviations[j - 1]);
+        }
+        std::vector<double> t = InverseDct(cq);
+        decoded.insert(decoded.end(), t.begin(), t.end());
+    }
+    for (int k = 0; k < l; ++k) decoded[k] = std::clamp(decoded[k] + pred[k], -15.0, 15.0);
+    for (int k = 0; k < 56; ++k) m_prevLog[k] = decoded[std::min(k, l - 1)];
+    m_prevCount = l;
+    return p;
+}
+
+ImbeTestParams ImbeTestQuantizer::Flat(double hz, bool voiced, double level) {
+    const int b0 = ImbeTestFundamentalCode(hz);
+    const int l = ImbeTestHarmonicCount(b0);
+    std::vector<double> target(l, level);
+    const int k = ImbeTestBandCount(b0);
+    return Quantize(b0, target.data(), voiced ? static_cast<uint16_t>((1 << k) - 1) : 0);
 }

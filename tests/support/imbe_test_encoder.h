@@ -29,6 +29,23 @@ int ImbeTestFundamentalCode(double hz);           // nearest code, clamped to 0 
 // at the gain level), every band voiced or unvoiced.
 ImbeTestParams ImbeTestFlatParams(double fundamentalHz, bool voiced, int gainCode);
 
+// A quantiser with the decoder's prediction state: chosen log2 spectral amplitudes (octaves;
+// the decoder's linear amplitude is 2^value PCM units, the peak of a voiced harmonic) become
+// the b-vector whose decoding comes closest to them. Keep one per decoder and feed it every
+// frame the decoder decodes normally.
+class ImbeTestQuantizer {
+public:
+    // log2Amplitudes holds L values (L from the fundamental code); voicing as in ImbeTestParams.
+    ImbeTestParams Quantize(int fundamentalCode, const double* log2Amplitudes, uint16_t voicing);
+    // Every harmonic at the same level.
+    ImbeTestParams Flat(double fundamentalHz, bool voiced, double log2Amplitude);
+    void Reset();
+
+private:
+    double m_prevLog[56] = {};
+    int m_prevCount = 30;
+};
+
 // The 88 information bits in priority order (one per byte) and the code words they fill.
 void ImbeTestPackParameters(const ImbeTestParams& params, uint8_t info[88]);
 ImbeTestWords ImbeTestBitsToWords(const uint8_t info[88]);

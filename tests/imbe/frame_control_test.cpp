@@ -17,12 +17,7 @@ namespace {
 ImbeFrame EncodedFrame(const ImbeTestParams& p, const int errors[7], std::mt19937& rng) {
     uint8_t channel[144];
     ImbeTestEncodeFrame(p, channel);
-    for (int v = 0; v < 7; ++v) {
-        std::vector<int> bits(ImbeTestVectorLength(v));
-        for (size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<int>(i);
-        std::shuffle(bits.begin(), bits.end(), rng);
-        for (int i = 0; i < errors[v]; ++i) channel[ImbeTestChannelIndex(v, bits[i])] ^= 1;
-    }
+    ImbeTestAddErrors(channel, errors, rng());
     ImbeFrame f{};
     std::copy(channel, channel + 144, f.bits);
     f.sampleCount = 160;

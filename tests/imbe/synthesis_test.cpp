@@ -26,10 +26,7 @@ public:
     int Frame(const ImbeTestParams& p, const int* errors = nullptr, int sampleCount = 160) {
         uint8_t channel[144];
         ImbeTestEncodeFrame(p, channel);
-        if (errors) {
-            for (int v = 0; v < 7; ++v)
-                for (int i = 0; i < errors[v]; ++i) channel[ImbeTestChannelIndex(v, (i * 7 + frames) % ImbeTestVectorLength(v))] ^= 1;
-        }
+        if (errors) ImbeTestAddErrors(channel, errors, static_cast<uint32_t>(frames));
         return Channel(channel, sampleCount);
     }
     int Channel(const uint8_t* channel, int sampleCount = 160) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace {
@@ -141,6 +142,16 @@ void ImbeTestEncodeFrame(const ImbeTestParams& params, uint8_t channel[144]) {
 
 int ImbeTestVectorLength(int vector) { return kVectorLengths[vector]; }
 
+void ImbeTestAddErrors(uint8_t channel[144], const int errors[7], uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (int v = 0; v < 7; ++v) {
+        std::vector<int> bits(kVectorLengths[v]);
+        for (size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<int>(i);
+        std::shuffle(bits.begin(), bits.end(), rng);
+        for (int i = 0; i < errors[v] && i < kVectorLengths[v]; ++i) channel[ImbeTestChannelIndex(v, bits[i])] ^= 1;
+    }
+}
+
 int ImbeTestChannelIndex(int vector, int bit) {
     int pos = kVectorStarts[vector] + bit;
     for (int g = 0; g < 12; ++g)
@@ -192,10 +203,46 @@ std::vector<double> InverseDct(const std::vector<double>& c) {
 
 }  // namespace
 
-void ImbeTestQuantizer::Reset() {
-    std::fill(m_prevLog, m_prevLog + 56, 0.0);
-    m_prevCount = 30;
+std::vector<double> ImbeTestModel::Predict(int l) const {
+    const double rho = l <= 15 ? 0.4 : (l <= 24 ? 0.03 * l - 0.05 : 0.7);
+    auto prev = [this](int i) { return prevLog[std::min(std::max(i, 1), 56) - 1]; };
+    std::vector<double> pred(l);
+    double sum = 0;
+    for (int k = 1; k <= l; ++k) {
+        double pos = double(k) * prevCount / l;
+        int n = static_cast<int>(pos);
+        pred[k - 1] = (1 - (pos - n)) * prev(n) + (pos - n) * prev(n + 1);
+        sum += pred[k - 1];
+    }
+    for (double& v : pred) v = rho * (v - sum / l);
+    return pred;
 }
+
+std::vector<double> ImbeTestModel::Decode(const ImbeTestParams& p) {
+    const int l = ImbeTestHarmonicCount(p.fundamentalCode);
+    const uint8_t* alloc = ImbeBitAllocation(l);
+    std::vector<double> g(6);
+    g[0] = kImbeGainLevels[p.gainCode] / 2048.0;
+    for (int k = 1; k < 6; ++k) g[k] = Dequant(p.coefficients[k - 1], alloc[k - 1], kImbeGainDeviations[k - 1]);
+    std::vector<double> means = InverseDct(g);
+    std::vector<double> out;
+    int next = 5;
+    for (int b = 0; b < 6; ++b) {
+        std::vector<double> c(l / 6 + (b >= 6 - l % 6 ? 1 : 0));
+        c[0] = means[b];
+        for (size_t j = 1; j < c.size(); ++j, ++next)
+            c[j] = Dequant(p.coefficients[next], alloc[next], kImbeCoefficientDeviations[j - 1]);
+        std::vector<double> t = InverseDct(c);
+        out.insert(out.end(), t.begin(), t.end());
+    }
+    std::vector<double> pred = Predict(l);
+    for (int k = 0; k < l; ++k) out[k] = std::clamp(out[k] + pred[k], -15.0, 15.0);
+    for (int k = 0; k < 56; ++k) prevLog[k] = out[std::min(k, l - 1)];
+    prevCount = l;
+    return out;
+}
+
+void ImbeTestQuantizer::Reset() { m_model = ImbeTestModel(); }
 
 ImbeTestParams ImbeTestQuantizer::Quantize(int b0, const double* target, uint16_t voicing) {
     ImbeTestParams p;
@@ -203,27 +250,14 @@ ImbeTestParams ImbeTestQuantizer::Quantize(int b0, const double* target, uint16_
     p.voicing = voicing;
     const int l = ImbeTestHarmonicCount(b0);
     const uint8_t* alloc = ImbeBitAllocation(l);
-
-    // The decoder's prediction from the previous frame.
-    const double rho = l <= 15 ? 0.4 : (l <= 24 ? 0.03 * l - 0.05 : 0.7);
-    auto prev = [this](int i) { return m_prevLog[std::min(std::max(i, 1), 56) - 1]; };
-    std::vector<double> pred(l);
-    double sum = 0;
-    for (int k = 1; k <= l; ++k) {
-        double pos = double(k) * m_prevCount / l;
-        int n = static_cast<int>(pos);
-        pred[k - 1] = (1 - (pos - n)) * prev(n) + (pos - n) * prev(n + 1);
-        sum += pred[k - 1];
-    }
-    for (double& v : pred) v = rho * (v - sum / l);
+    const std::vector<double> pred = m_model.Predict(l);
 
     // Residual blocks, their DCTs, and the DCT of the block means.
     std::vector<std::vector<double>> blocks;
     int at = 0;
     for (int b = 0; b < 6; ++b) {
-        int j = l / 6 + (b >= 6 - l % 6 ? 1 : 0);
-        std::vector<double> t(j);
-        for (int k = 0; k < j; ++k, ++at) t[k] = target[at] - pred[at];
+        std::vector<double> t(l / 6 + (b >= 6 - l % 6 ? 1 : 0));
+        for (size_t k = 0; k < t.size(); ++k, ++at) t[k] = target[at] - pred[at];
         blocks.push_back(ForwardDct(t));
     }
     std::vector<double> means(6);
@@ -238,28 +272,12 @@ ImbeTestParams ImbeTestQuantizer::Quantize(int b0, const double* target, uint16_
             p.gainCode = c;
         }
     }
-    std::vector<double> gq(6);
-    gq[0] = kImbeGainLevels[p.gainCode] / 2048.0;
-    for (int k = 1; k < 6; ++k) {
-        p.coefficients[k - 1] = QuantCode(g[k], alloc[k - 1], kImbeGainDeviations[k - 1]);
-        gq[k] = Dequant(p.coefficients[k - 1], alloc[k - 1], kImbeGainDeviations[k - 1]);
-    }
-    std::vector<double> meansQ = InverseDct(gq);
+    for (int k = 1; k < 6; ++k) p.coefficients[k - 1] = QuantCode(g[k], alloc[k - 1], kImbeGainDeviations[k - 1]);
     int next = 5;
-    std::vector<double> decoded;
-    for (int b = 0; b < 6; ++b) {
-        std::vector<double> cq(blocks[b].size());
-        cq[0] = meansQ[b];
-        for (size_t j = 1; j < cq.size(); ++j, ++next) {
+    for (int b = 0; b < 6; ++b)
+        for (size_t j = 1; j < blocks[b].size(); ++j, ++next)
             p.coefficients[next] = QuantCode(blocks[b][j], alloc[next], kImbeCoefficientDeviations[j - 1]);
-            cq[j] = Dequant(p.coefficients[next], alloc[next], kImbeCoefficientDeviations[j - 1]);
-        }
-        std::vector<double> t = InverseDct(cq);
-        decoded.insert(decoded.end(), t.begin(), t.end());
-    }
-    for (int k = 0; k < l; ++k) decoded[k] = std::clamp(decoded[k] + pred[k], -15.0, 15.0);
-    for (int k = 0; k < 56; ++k) m_prevLog[k] = decoded[std::min(k, l - 1)];
-    m_prevCount = l;
+    m_model.Decode(p);   // the decoder's next prediction starts from what it decodes
     return p;
 }
 

@@ -1,11 +1,7 @@
 // Enhancement of a decoded frame before synthesis: phase regeneration, log-to-linear
-// conversion, spectral enhancement, adaptive smoothing and unvoiced renormalisation.
-//
-// Scales: log amplitudes are log2 in Q11. Linear amplitudes are carried per harmonic as
-// mantissa-and-exponent values in PCM units (the peak of a voiced harmonic) and leave as
-// mantissas with one common exponent: M_l = amplitude[l] * 2^amplitudeExponent. Unvoiced
-// amplitudes leave multiplied by sqrt(fundamental) / 2048, the unit of the noise shaping.
-// Phases are 16-bit, 65536 per cycle.
+// conversion, spectral enhancement, adaptive smoothing and unvoiced renormalisation. Linear
+// amplitudes are carried per harmonic as mantissa-and-exponent values until the last step
+// aligns them to one exponent (scales: imbe_decoder.h).
 #include "imbe/imbe_decoder.h"
 #include "imbe/imbe_math.h"
 

@@ -1,14 +1,7 @@
 // Speech synthesis of one frame: band-shaped noise for the unvoiced harmonics, oscillators
 // (harmonics 1 .. 7) and single-period wave tables (8 .. L) for the voiced ones, cross-faded
-// from the previous frame over samples N/2 - 25 .. N/2 + 24 and summed in 32 bits.
-//
-// Scales: M_l = amplitude[l] * 2^amplitudeExponent in PCM units is the peak of a voiced
-// harmonic; an unvoiced amplitude (already multiplied by sqrt(fundamental) / 2048) sets the
-// RMS per FFT bin of its noise band to M_l * G / 8, G = sqrt(L n 34486): at 125 Hz a noise band
-// then carries about the power of a voiced harmonic of the same M, and the muted defaults
-// (M = 0.1) give noise of a few PCM units RMS. The accumulator holds PCM * 2^14. Phases are
-// 16-bit (65536 per cycle), oscillator phases 32-bit; frequencies come from the Q19
-// fundamental (f0 / 8000 * 2^19).
+// from the previous frame over samples N/2 - 25 .. N/2 + 24 and summed in 32 bits (scales:
+// imbe_decoder.h).
 #include "imbe/imbe_decoder.h"
 
 #include "imbe/imbe_math.h"

@@ -165,6 +165,20 @@ TEST(ImbeFrameControl, StatusesRepeatsAndMutes) {
     EXPECT_EQ(0x2C, DecodeFrame(&f, &state));
 }
 
+TEST(ImbeFrameControl, MutedFrameStillUpdatesThePrediction) {
+    // The mute flag silences the frame, yet its parameters are unpacked and become the
+    // previous amplitudes of the next frame's prediction.
+    std::mt19937 rng(25);
+    ImbeDecoderState state;
+    ImbeInit(&state);
+    ImbeTestParams p = ImbeTestFlatParams(100, true, 50);
+    state.errorRate = 4000;
+    ImbeFrame f = EncodedFrame(p, kNoErrors, rng);
+    EXPECT_EQ(0x28, DecodeFrame(&f, &state));
+    EXPECT_EQ(ImbeTestHarmonicCount(p.fundamentalCode), state.prevHarmonicCount);
+    EXPECT_NE(0, state.prevLogAmplitude[0]);
+}
+
 TEST(ImbeFrameControl, SampleCountIsClampedAndBoundsTheOutput) {
     std::mt19937 rng(24);
     struct Case {

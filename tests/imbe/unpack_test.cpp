@@ -57,7 +57,10 @@ TEST(ImbeUnpack, MatchesTheDoubleModel) {
     const double tol = 16.0 / 2048.0;
     std::mt19937 rng(31);
     // b0 codes for L = 9, 16, 25, 37 and 56.
-    for (int b0 : {0, 27, 66, 118, 204}) {
+    const int codes[5][2] = {{0, 9}, {32, 16}, {72, 25}, {120, 37}, {204, 56}};
+    for (const auto& code : codes) {
+        const int b0 = code[0];
+        ASSERT_EQ(code[1], ImbeTestHarmonicCount(b0));
         ImbeParams params{};
         int16_t prevLog[56] = {};
         int16_t prevCount = 30;

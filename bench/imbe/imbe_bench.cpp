@@ -8,28 +8,19 @@ namespace {
 
 constexpr size_t kFrames = 10000;
 
-void FecAndUnpack(benchmark::State& s) {
-    ImbeWorkload w(kFrames, false);
+template <uint32_t (*Run)(const ImbeWorkload&, ImbeDecoderState*), bool kMixed>
+void Frames(benchmark::State& s) {
+    ImbeWorkload w(kFrames, kMixed);
     ImbeDecoderState state;
     ImbeInit(&state);
-    for (auto _ : s) benchmark::DoNotOptimize(RunFecAndUnpack(w, &state));
+    for (auto _ : s) benchmark::DoNotOptimize(Run(w, &state));
     s.SetItemsProcessed(s.iterations() * static_cast<int64_t>(kFrames));
     s.counters["xRealTime"] = benchmark::Counter(static_cast<double>(s.iterations()) * kFrames / 50.0,
                                                  benchmark::Counter::kIsRate);
 }
 
-void DecodeMixed(benchmark::State& s) {
-    ImbeWorkload w(kFrames, true);
-    ImbeDecoderState state;
-    ImbeInit(&state);
-    for (auto _ : s) benchmark::DoNotOptimize(RunDecode(w, &state));
-    s.SetItemsProcessed(s.iterations() * static_cast<int64_t>(kFrames));
-    s.counters["xRealTime"] = benchmark::Counter(static_cast<double>(s.iterations()) * kFrames / 50.0,
-                                                 benchmark::Counter::kIsRate);
-}
-
-BENCHMARK(FecAndUnpack)->Unit(benchmark::kMillisecond);
-BENCHMARK(DecodeMixed)->Unit(benchmark::kMillisecond);
+BENCHMARK(Frames<RunFecAndUnpack, false>)->Name("FecAndUnpack")->Unit(benchmark::kMillisecond);
+BENCHMARK(Frames<RunDecode, true>)->Name("DecodeMixed")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -17,12 +17,7 @@ namespace {
 ImbeFrame EncodedFrame(const ImbeTestParams& p, const int errors[7], std::mt19937& rng) {
     uint8_t channel[144];
     ImbeTestEncodeFrame(p, channel);
-    for (int v = 0; v < 7; ++v) {
-        std::vector<int> bits(ImbeTestVectorLength(v));
-        for (size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<int>(i);
-        std::shuffle(bits.begin(), bits.end(), rng);
-        for (int i = 0; i < errors[v]; ++i) channel[ImbeTestChannelIndex(v, bits[i])] ^= 1;
-    }
+    ImbeTestAddErrors(channel, errors, rng());
     ImbeFrame f{};
     std::copy(channel, channel + 144, f.bits);
     f.sampleCount = 160;
@@ -168,6 +163,20 @@ TEST(ImbeFrameControl, StatusesRepeatsAndMutes) {
     state.errorRate = 4000;
     f = EncodedFrame(good, kFourInC0, rng);
     EXPECT_EQ(0x2C, DecodeFrame(&f, &state));
+}
+
+TEST(ImbeFrameControl, MutedFrameStillUpdatesThePrediction) {
+    // The mute flag silences the frame, yet its parameters are unpacked and become the
+    // previous amplitudes of the next frame's prediction.
+    std::mt19937 rng(25);
+    ImbeDecoderState state;
+    ImbeInit(&state);
+    ImbeTestParams p = ImbeTestFlatParams(100, true, 50);
+    state.errorRate = 4000;
+    ImbeFrame f = EncodedFrame(p, kNoErrors, rng);
+    EXPECT_EQ(0x28, DecodeFrame(&f, &state));
+    EXPECT_EQ(ImbeTestHarmonicCount(p.fundamentalCode), state.prevHarmonicCount);
+    EXPECT_NE(0, state.prevLogAmplitude[0]);
 }
 
 TEST(ImbeFrameControl, SampleCountIsClampedAndBoundsTheOutput) {

@@ -4,6 +4,17 @@
 //
 // Per frame: fill bits, set status 0, sampleCount 160, softBits 1; ImbeFecDecode; ImbeDecode;
 // read pcm and errorRate. ImbeFecDecode must precede ImbeDecode for the same frame.
+//
+// Scales used throughout (every routine converts to them):
+// - log amplitudes: log2 in Q11 (2048 = one octave);
+// - linear amplitudes: M_l = amplitude[l] * 2^amplitudeExponent in PCM units, the peak of a
+//   voiced harmonic; unvoiced ones are stored multiplied by sqrt(fundamental) / 2048 and set
+//   the RMS per 256-point FFT bin of their noise band to M_l * G / 8, G = sqrt(L n 34486), so
+//   that at 125 Hz a noise band carries about the power of a voiced harmonic of the same M and
+//   the muted defaults (M = 0.1) give noise of a few PCM units RMS;
+// - fundamental: f0 / 8000 in Q19; phases: 16 bits per cycle (32 in the oscillators);
+// - synthesis accumulator: PCM * 2^14, written out shifted left 2, rounded, upper 16 bits;
+// - the cross term of the spectral weights is 2 R_M0 R_M1 cos(l w0), its 2 in the exponent.
 #pragma once
 
 #include <cstdint>

@@ -113,6 +113,15 @@ ImbeFloat ImbeFloatFrom32(int32_t x, int exponent) {
     return {static_cast<int16_t>(m), static_cast<int16_t>(exponent - n)};
 }
 
+ImbeFloat ImbeFloatFrom64(int64_t x, int exponent) {
+    int r = 0;
+    while (x > INT32_MAX || x < INT32_MIN) {
+        x >>= 1;
+        ++r;
+    }
+    return ImbeFloatFrom32(static_cast<int32_t>(x), exponent + r + 31);
+}
+
 ImbeFloat ImbeFloatFrom16(int16_t x, int exponent) {
     return ImbeFloatFrom32(int32_t(x) * 65536, exponent);
 }
@@ -353,7 +362,7 @@ int ImbeFft(int16_t* d, int k, bool inverse) {
                 int16_t* b = d + 2 * (i + half);
                 int32_t tr = b[0] * wr - b[1] * wi;
                 int32_t ti = b[0] * wi + b[1] * wr;
-                int32_t ar = int32_t(a[0]) << 15, ai = int32_t(a[1]) << 15;
+                int32_t ar = a[0] * 32768, ai = a[1] * 32768;
                 a[0] = ImbeSat16((ar + tr + round) >> shift);
                 a[1] = ImbeSat16((ai + ti + round) >> shift);
                 b[0] = ImbeSat16((ar - tr + round) >> shift);

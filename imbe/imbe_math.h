@@ -51,6 +51,7 @@ struct ImbeFloat {
 };
 ImbeFloat ImbeFloatFrom32(int32_t x, int exponent);   // value x * 2^exponent / 2^31
 ImbeFloat ImbeFloatFrom16(int16_t x, int exponent);   // value x * 2^exponent / 32768
+ImbeFloat ImbeFloatFrom64(int64_t x, int exponent);   // value x * 2^exponent
 ImbeFloat ImbeFloatAdd(ImbeFloat a, ImbeFloat b);
 ImbeFloat ImbeFloatSub(ImbeFloat a, ImbeFloat b);
 ImbeFloat ImbeFloatMul(ImbeFloat a, ImbeFloat b);

@@ -77,7 +77,7 @@ int16_t Dequantize(int code, int bitCount, int deviation) {
 // 1/512 of a cycle would err by up to 0.006 rad, 20 Q11 units on a large coefficient.
 void InverseDct(const int16_t* c, int count, int16_t* out) {
     for (int k = 0; k < count; ++k) {
-        int64_t acc = int64_t(c[0]) << 15;
+        int64_t acc = int64_t(c[0]) * 32768;
         for (int j = 1; j < count; ++j) {
             int x = j * (2 * k + 1);
             uint16_t phase = static_cast<uint16_t>((x * 16384 + count / 2) / count);

@@ -1,27 +1,263 @@
+// Speech synthesis of one frame: band-shaped noise for the unvoiced harmonics, oscillators
+// (harmonics 1 .. 7) and single-period wave tables (8 .. L) for the voiced ones, cross-faded
+// from the previous frame over samples N/2 - 25 .. N/2 + 24 and summed in 32 bits (scales:
+// imbe_decoder.h).
 #include "imbe/imbe_decoder.h"
 
 #include "imbe/imbe_math.h"
 
-// Placeholder rendering until the synthesis lands: silence, with the parameter hand-over that
-// repeats rely on.
-static void SynthesizePiece(ImbeParams* params, int16_t* pcm, int n, ImbeDecoderState* state) {
-    ImbeFillWords(pcm, 0, n);
+namespace {
+
+constexpr int kFade = 50;
+constexpr int kAccShift = 14;
+constexpr int kMaxPiece = 205;
+constexpr int kLowHarmonics = 7;
+
+int16_t FallingRamp(int k) { return k == 0 ? 32767 : kImbeSqrtRamp[kFade - k]; }
+
+// raw * 2^(exponent + 14): a value with its exponent in accumulator units.
+int32_t ToAcc(int32_t raw, int exponent) { return ImbeShl32(raw, exponent + kAccShift); }
+
+// ---- unvoiced ----
+
+void SynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
+    const int N = st->samplesPerFrame;
+    const int fadeStart = N / 2 - 25;
+    const int L = p->harmonicCount;
+
+    int16_t noise[kMaxPiece + 105];
+    int at = 0;
+    for (; at < fadeStart; ++at) noise[at] = 0;
+    for (int k = 0; k < kFade; ++k) noise[at++] = static_cast<int16_t>((st->noiseTail[k] * kImbeSqrtRamp[k]) >> 15);
+    for (int k = 0; k < n - kFade; ++k) noise[at++] = static_cast<int16_t>(ImbeNoise(&st->noiseSeed));
+    for (int k = 0; k < kFade; ++k) {
+        int16_t v = static_cast<int16_t>(ImbeNoise(&st->noiseSeed));
+        st->noiseTail[k] = v;
+        noise[at++] = static_cast<int16_t>((v * FallingRamp(k)) >> 15);
+    }
+    int16_t x[256] = {};
+    for (int i = 0; i < at; ++i) x[i & 255] = noise[i];   // fold: indexes 256.. overwrite the leading zeros
+
+    ImbeRealFft(x, 0, 8);   // its exponent cancels in the band normalisation
+
+    // Band edges in 16.16 bins: f0 / 8000 * 256 bins per harmonic.
+    const int32_t step = p->fundamental * 32;
+    int32_t edge = (step + 65536) / 2;
+    int lo = edge >> 16;
+    const ImbeFloat g = ImbeFloatSqrt(ImbeFloatFrom32(L * n * 34486, 31));
+    ImbeFloat gains[kImbeMaxHarmonics];
+    int bandEnd[kImbeMaxHarmonics + 1];
+    bandEnd[0] = lo > 128 ? 128 : lo;
+    int outExp = -32768;
+    for (int l = 1; l <= L; ++l) {
+        edge += step;
+        int hi = edge >> 16;
+        if (hi > 128) hi = 128;
+        bandEnd[l] = hi;
+        const int from = bandEnd[l - 1];
+        gains[l - 1] = {0, 0};
+        if (p->voiced[l - 1] || hi <= from) continue;
+        int64_t energy = 0;
+        int peak = 0;
+        for (int b = from; b < hi; ++b) {
+            energy += int32_t(x[2 * b]) * x[2 * b] + int32_t(x[2 * b + 1]) * x[2 * b + 1];
+            peak = ImbeMaxMagnitude(x + 2 * b, 2) > peak ? ImbeMaxMagnitude(x + 2 * b, 2) : peak;
+        }
+        if (energy == 0) continue;   // silent band: gain 0 instead of a division by zero
+        ImbeFloat amp = ImbeFloatFrom16(p->amplitude[l - 1], p->amplitudeExponent + 15);
+        ImbeFloat norm = ImbeFloatSqrt(ImbeFloatDiv(ImbeFloatFrom32(hi - from, 31), ImbeFloatFrom64(energy, 0)));
+        ImbeFloat gain = ImbeFloatMul(ImbeFloatMul(amp, g), norm);
+        gain.e = static_cast<int16_t>(gain.e - 3);
+        gains[l - 1] = gain;
+        if (gain.m != 0) {
+            ImbeFloat top = ImbeFloatMul(gain, ImbeFloatFrom32(peak, 31));
+            if (top.e > outExp) outExp = top.e;
+        }
+    }
+    // Output raw values stay below 2^14: stored = true / 2^outExp.
+    outExp = outExp == -32768 ? 0 : outExp - 14;
+    for (int b = 0; b < bandEnd[0]; ++b) x[2 * b] = x[2 * b + 1] = 0;
+    for (int l = 1; l <= L; ++l) {
+        const ImbeFloat gain = gains[l - 1];
+        const int shift = 15 + outExp - gain.e;
+        for (int b = bandEnd[l - 1]; b < bandEnd[l]; ++b) {
+            for (int c = 0; c < 2; ++c) {
+                int32_t v = gain.m == 0 ? 0 : int32_t(x[2 * b + c]) * gain.m;
+                x[2 * b + c] = ImbeSat16(shift > 31 ? 0 : (shift > 0 ? (v + (1 << (shift - 1))) >> shift : ImbeShl32(v, -shift)));
+            }
+        }
+    }
+    int topZero = 128 - bandEnd[L];
+    if (topZero < 7) topZero = 7;
+    for (int b = 128 - topZero; b < 128; ++b) x[2 * b] = x[2 * b + 1] = 0;
+    const int lowZero = st->noiseFundamental / 2048;
+    for (int b = 0; b < lowZero && b < 128; ++b) x[2 * b] = x[2 * b + 1] = 0;
+    x[1] = 0;
+
+    const int te = ImbeRealIfft(x, outExp, 8);
+
+    // Overlap-add with the previous piece's tail; every region is bounded by the piece length.
+    const int tailExp = st->unvoicedTailExponent;
+    for (int k = 0; k < n; ++k) {
+        int32_t v;
+        if (k < fadeStart) {
+            v = ToAcc(st->unvoicedTail[k], tailExp);
+        } else if (k < fadeStart + kFade) {
+            int j = k - fadeStart;
+            v = ImbeAdd32(ImbeMult32x16(ToAcc(st->unvoicedTail[k], tailExp), FallingRamp(j)),
+                          ImbeMult32x16(ToAcc(x[k & 255], te), kImbeSqrtRamp[j]));
+        } else {
+            v = ToAcc(x[k & 255], te);
+        }
+        acc[k] = ImbeAdd32(acc[k], v);
+    }
+    const int tailLength = N / 2 + 25;
+    for (int k = 0; k < 127; ++k) st->unvoicedTail[k] = k < tailLength ? x[(n + k) & 255] : 0;
+    st->unvoicedTailExponent = static_cast<int16_t>(te);
+}
+
+// ---- voiced ----
+
+// Adds A(k) cos(phase(k)) for k in [from, to): amplitude and frequency (32-bit phase per
+// sample) move linearly; returns the phase after the last sample.
+uint32_t Oscillator(int32_t* acc, int from, int to, int64_t amp0, int64_t ampStep, uint32_t phase,
+                    int64_t freq0, int64_t freqStep) {
+    int64_t a = amp0 * 65536, f = freq0 * 65536;
+    for (int k = from; k < to; ++k) {
+        int32_t c = kImbeCosine[phase >> 23];
+        acc[k] = ImbeAdd32(acc[k], static_cast<int32_t>(((a >> 16) * c) >> 15));
+        phase += static_cast<uint32_t>(f >> 16);
+        a += ampStep;
+        f += freqStep;
+    }
+    return phase;
+}
+
+// 32-bit phase increment per sample of harmonic l for a Q19 fundamental: l f / 2^19 * 2^32.
+uint32_t HarmonicStep(int l, int fundamental) { return static_cast<uint32_t>(l * fundamental) << 13; }
+
+int16_t WaveRead(const int16_t* table, uint32_t pos) {
+    int i = (pos >> 16) & 127;
+    int32_t frac = pos & 0xFFFF;
+    return static_cast<int16_t>(table[i] + (((table[i + 1] - table[i]) * (frac >> 1)) >> 15));
+}
+
+void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
+    const ImbeParams* prev = &st->lastParams;
+    const int N = st->samplesPerFrame;
+    const int fadeStart = N / 2 - 25;
+    const int fadeEnd = fadeStart + kFade;
+    const int fp = prev->fundamental, fc = p->fundamental;
+    const int Lp = prev->harmonicCount, Lc = p->harmonicCount;
+
+    // The fundamental's phase at the end of the piece: mean frequency times length.
+    const uint16_t endPhase = static_cast<uint16_t>(st->fundamentalPhase + (((fp + fc) * n) >> 4));
+    st->fundamentalPhase = static_cast<int16_t>(endPhase);
+
+    // Same pitch track when |fc - fp| < d fc with d = n (0.32 + 51.2 / V) / 512.
+    const int64_t v = st->voicedFrameLength;
+    const int64_t delta = fc > fp ? fc - fp : fp - fc;
+    const bool match = delta * 512 * v * 100 < int64_t(n) * (32 * v + 5120) * fc;
+
+    for (int l = 1; l <= kLowHarmonics; ++l) {
+        const bool pv = l <= Lp && prev->voiced[l - 1];
+        const bool cv = l <= Lc && p->voiced[l - 1];
+        const uint16_t target = static_cast<uint16_t>(st->regeneratedPhase[l - 1] + l * endPhase);
+        const uint32_t start = static_cast<uint32_t>(static_cast<uint16_t>(st->harmonicPhase[l - 1])) << 16;
+        const uint32_t end = static_cast<uint32_t>(target) << 16;
+        const int64_t ap = pv ? ToAcc(prev->amplitude[l - 1], prev->amplitudeExponent) : 0;
+        const int64_t ac = cv ? ToAcc(p->amplitude[l - 1], p->amplitudeExponent) : 0;
+        const int64_t wp = HarmonicStep(l, fp), wc = HarmonicStep(l, fc);
+        if (pv && cv && match) {
+            // Linear sweep from l w0_prev to l w0 plus a constant offset that lands on the
+            // current phase at the piece end.
+            int64_t swept = wp * n + (wc - wp) * (n - 1) / 2;
+            int32_t miss = static_cast<int32_t>(end - static_cast<uint32_t>(start + swept));
+            int64_t f0 = wp + miss / n;
+            Oscillator(acc, 0, n, ap, (ac - ap) * 65536 / n, start, f0, (wc - wp) * 65536 / n);
+        } else {
+            if (pv) {
+                uint32_t ph = Oscillator(acc, 0, fadeStart < n ? fadeStart : n, ap, 0, start, wp, 0);
+                // slope -A/50 from full amplitude at the fade start
+                if (fadeStart < n) Oscillator(acc, fadeStart, fadeEnd < n ? fadeEnd : n, ap, -ap * 65536 / kFade, ph, wp, 0);
+            }
+            if (cv && fadeStart < n) {
+                // Run backwards from the target phase at the piece end.
+                uint32_t ph = end - static_cast<uint32_t>(wc * (n - fadeStart));
+                int stop = fadeEnd < n ? fadeEnd : n;
+                ph = Oscillator(acc, fadeStart, stop, ac / kFade, ac * 65536 / kFade, ph, wc, 0);
+                if (stop < n) Oscillator(acc, stop, n, ac, 0, ph, wc, 0);
+            }
+        }
+        st->harmonicPhase[l - 1] = static_cast<int16_t>(target);
+    }
+
+    // Higher harmonics: the previous period table fades out while the new one fades in.
+    const int16_t* old = st->voicedTail;
+    const int oldExp = st->waveTableExponent;
+    const uint32_t stepOld = static_cast<uint32_t>(fp) * 16, stepNew = static_cast<uint32_t>(fc) * 16;
+    for (int k = 0; k < n && k < fadeEnd; ++k) {
+        int32_t gain = k < fadeStart ? 32767 : 32750 - 655 * (k - fadeStart);
+        int32_t w = (WaveRead(old, static_cast<uint32_t>(k) * stepOld) * gain) >> 15;
+        acc[k] = ImbeAdd32(acc[k], ToAcc(w, oldExp));
+    }
+
+    int16_t table[129];
+    int16_t spectrum[128] = {};
+    int count = 0;
+    int maxAmp = 0;
+    for (int l = kLowHarmonics + 1; l <= Lc; ++l)
+        if (p->voiced[l - 1] && p->amplitude[l - 1] > maxAmp) maxAmp = p->amplitude[l - 1];
+    int tableExp = 0;
+    if (maxAmp > 0) {
+        const int norm = ImbeNorm16(static_cast<int16_t>(maxAmp)) - 1;   // largest near 2^14
+        for (int l = kLowHarmonics + 1; l <= Lc && l < 64; ++l) {
+            if (!p->voiced[l - 1]) continue;
+            const uint16_t theta = static_cast<uint16_t>(l * endPhase + st->regeneratedPhase[l - 1]);
+            const int32_t a = int32_t(p->amplitude[l - 1]) << (norm > 0 ? norm : 0);
+            spectrum[2 * l] = static_cast<int16_t>((a * ImbeCos(theta)) >> 15);
+            spectrum[2 * l + 1] = static_cast<int16_t>((a * ImbeSin(theta)) >> 15);
+            ++count;
+        }
+        // X_l = 64 M_l e^(j theta) makes the inverse transform's 1/128 give M_l cos(...).
+        tableExp = ImbeRealIfft(spectrum, p->amplitudeExponent - (norm > 0 ? norm : 0) + 6, 7);
+    }
+    for (int i = 0; i < 128; ++i) table[i] = count ? spectrum[i] : 0;
+    table[128] = table[0];
+    for (int k = fadeStart; k < n; ++k) {
+        // Read so that position 0 falls on the piece end: the table's phase is the end phase.
+        uint32_t pos = static_cast<uint32_t>(0u - static_cast<uint32_t>(n - k) * stepNew);
+        int32_t gain = k < fadeEnd ? 655 * (k - fadeStart) : 32767;
+        int32_t w = (WaveRead(table, pos) * gain) >> 15;
+        acc[k] = ImbeAdd32(acc[k], ToAcc(w, tableExp));
+    }
+    ImbeCopyWords(st->voicedTail, table, 129);
+    st->waveTableExponent = static_cast<int16_t>(count ? tableExp : 0);
+}
+
+void WriteSamples(const int32_t* acc, int16_t* pcm, int n) {
+    for (int k = 0; k < n; ++k) pcm[k] = static_cast<int16_t>(ImbeRound32(ImbeShl32(acc[k], 2)) >> 16);
+}
+
+void SynthesizePiece(ImbeParams* params, int16_t* pcm, int n, ImbeDecoderState* state) {
+    int32_t acc[kMaxPiece] = {};
+    SynthesizeUnvoiced(params, acc, n, state);
+    SynthesizeVoiced(params, acc, n, state);
+    WriteSamples(acc, pcm, n);
     ImbeCopyParams(&state->lastParams, params);
     state->lastParams.synthesize = ImbeSynthesizeSamples;
 }
 
+}  // namespace
+
 void ImbeSynthesizeSamples(ImbeParams* params, int16_t* pcm, int count, ImbeDecoderState* state) {
-    if (count > 205) {
+    if (count > kMaxPiece) {
         const int first = count / 2;
         SynthesizePiece(params, pcm, first, state);
         SynthesizePiece(params, pcm + first, count - first, state);
     } else {
         SynthesizePiece(params, pcm, count, state);
     }
-}
-
-void ImbeSynthesizeFrame(ImbeParams* params, int16_t* pcm, int count, ImbeDecoderState* state) {
-    ImbeSynthesizeSamples(params, pcm, count, state);
 }
 
 void ImbeSynthesizeMuted(ImbeParams* params, int16_t* pcm, int count, ImbeDecoderState* state) {

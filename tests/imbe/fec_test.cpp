@@ -32,12 +32,24 @@ ImbeTestWords RandomWords(std::mt19937& rng) {
     return w;
 }
 
-// Flips `count` distinct random bits of code vector `vector` in the channel bits.
+// A random frame's channel bits and the information bits it carries.
+struct Encoded {
+    uint8_t channel[144];
+    uint8_t info[88];
+};
+
+Encoded EncodeRandom(std::mt19937& rng) {
+    Encoded e;
+    ImbeTestWords w = RandomWords(rng);
+    ImbeTestEncodeWords(w, e.channel);
+    ImbeTestWordsToBits(w, e.info);
+    return e;
+}
+
 void FlipBits(uint8_t channel[144], int vector, int count, std::mt19937& rng) {
-    std::vector<int> bits(ImbeTestVectorLength(vector));
-    for (size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<int>(i);
-    std::shuffle(bits.begin(), bits.end(), rng);
-    for (int i = 0; i < count; ++i) channel[ImbeTestChannelIndex(vector, bits[i])] ^= 1;
+    int errors[7] = {};
+    errors[vector] = count;
+    ImbeTestAddErrors(channel, errors, rng());
 }
 
 }  // namespace
@@ -118,6 +130,34 @@ TEST(ImbeFec, RandomFramesRoundTripExactly) {
     }
 }
 
+TEST(ImbeFec, RandomParametersForEveryHarmonicCountRoundTrip) {
+    std::mt19937 rng(9);
+    ImbeDecoderState state;
+    ImbeInit(&state);
+    for (int b0 = 0; b0 < 208; b0 += 4) {   // every upper-6-bit value: L = 9 .. 56
+        for (int trial = 0; trial < 10; ++trial) {
+            ImbeTestParams p;
+            p.fundamentalCode = b0 + static_cast<int>(rng() % 4);
+            p.gainCode = static_cast<int>(rng() % 64);
+            p.voicing = static_cast<uint16_t>(rng() & ((1 << ImbeTestBandCount(b0)) - 1));
+            const int l = ImbeTestHarmonicCount(b0);
+            for (int m = 3; m <= l + 1; ++m)
+                p.coefficients[m - 3] = static_cast<int>(rng() % (1u << ImbeTestCoefficientBits(b0, m)));
+            p.lastBit = trial & 1;
+            uint8_t info[88], channel[144];
+            ImbeTestPackParameters(p, info);
+            ImbeTestEncodeFrame(p, channel);
+            ImbeFrame f = MakeFrame(channel);
+            ImbeFecDecode(&f, &state);
+            ASSERT_TRUE(std::equal(info, info + 88, f.bits)) << "b0 " << p.fundamentalCode;
+            ASSERT_EQ(0, state.errorTotal);
+            ImbeDecode(&f, &state);
+            ASSERT_EQ(0, f.status);
+            ASSERT_EQ(l, state.prevHarmonicCount);
+        }
+    }
+}
+
 TEST(ImbeFec, CorrectableErrorsInEachVectorAreCountedAndRemoved) {
     std::mt19937 rng(2);
     for (int vector = 0; vector < 7; ++vector) {
@@ -126,14 +166,11 @@ TEST(ImbeFec, CorrectableErrorsInEachVectorAreCountedAndRemoved) {
             for (int trial = 0; trial < 40; ++trial) {
                 ImbeDecoderState state;
                 ImbeInit(&state);
-                ImbeTestWords w = RandomWords(rng);
-                uint8_t channel[144], info[88];
-                ImbeTestEncodeWords(w, channel);
-                ImbeTestWordsToBits(w, info);
-                FlipBits(channel, vector, errors, rng);
-                ImbeFrame f = MakeFrame(channel);
+                Encoded e = EncodeRandom(rng);
+                FlipBits(e.channel, vector, errors, rng);
+                ImbeFrame f = MakeFrame(e.channel);
                 ImbeFecDecode(&f, &state);
-                ASSERT_TRUE(std::equal(info, info + 88, f.bits)) << "vector " << vector << " errors " << errors;
+                ASSERT_TRUE(std::equal(e.info, e.info + 88, f.bits)) << "vector " << vector << " errors " << errors;
                 for (int v = 0; v < 7; ++v) ASSERT_EQ(v == vector ? errors : 0, state.vectorErrors[v]);
                 ASSERT_EQ(errors, f.errorCount);
             }
@@ -142,14 +179,12 @@ TEST(ImbeFec, CorrectableErrorsInEachVectorAreCountedAndRemoved) {
     // Every vector at its capacity at once: 15 corrected errors, exact bits.
     ImbeDecoderState state;
     ImbeInit(&state);
-    ImbeTestWords w = RandomWords(rng);
-    uint8_t channel[144], info[88];
-    ImbeTestEncodeWords(w, channel);
-    ImbeTestWordsToBits(w, info);
-    for (int v = 0; v < 7; ++v) FlipBits(channel, v, v < 4 ? 3 : 1, rng);
-    ImbeFrame f = MakeFrame(channel);
+    Encoded e = EncodeRandom(rng);
+    const int full[7] = {3, 3, 3, 3, 1, 1, 1};
+    ImbeTestAddErrors(e.channel, full, 99);
+    ImbeFrame f = MakeFrame(e.channel);
     ImbeFecDecode(&f, &state);
-    EXPECT_TRUE(std::equal(info, info + 88, f.bits));
+    EXPECT_TRUE(std::equal(e.info, e.info + 88, f.bits));
     EXPECT_EQ(15, f.errorCount);
 }
 

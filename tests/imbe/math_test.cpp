@@ -10,6 +10,9 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
+
 double FloatValue(ImbeFloat f) { return f.m * std::ldexp(1.0, f.e) / 32768.0; }
 
 }  // namespace
@@ -151,7 +154,7 @@ TEST(ImbeMath, SqrtAccuracySweep) {
 }
 
 TEST(ImbeMath, PhaseAndTables) {
-    for (int k = 0; k < 512; ++k) EXPECT_EQ(std::lround(32767 * std::cos(2 * M_PI * k / 512)), kImbeCosine[k]);
+    for (int k = 0; k < 512; ++k) EXPECT_EQ(std::lround(32767 * std::cos(2 * kPi * k / 512)), kImbeCosine[k]);
     for (int k = 0; k < 50; ++k) EXPECT_EQ(std::lround(32768 * std::sqrt(k / 50.0)), kImbeSqrtRamp[k]);
     EXPECT_EQ(32767, kImbeReciprocal[1]);
     for (int k = 2; k <= 56; ++k) EXPECT_EQ(32768 / k, kImbeReciprocal[k]);
@@ -159,8 +162,8 @@ TEST(ImbeMath, PhaseAndTables) {
     // Interpolated cosine: linear interpolation between entries 2 pi / 512 apart errs by at
     // most (2 pi / 512)^2 / 8 = 1.9e-5 of full scale, plus rounding.
     for (int p = 0; p < 65536; p += 37) {
-        EXPECT_NEAR(32767 * std::cos(2 * M_PI * p / 65536), ImbeCos(static_cast<uint16_t>(p)), 2.0);
-        EXPECT_NEAR(32767 * std::sin(2 * M_PI * p / 65536), ImbeSin(static_cast<uint16_t>(p)), 2.0);
+        EXPECT_NEAR(32767 * std::cos(2 * kPi * p / 65536), ImbeCos(static_cast<uint16_t>(p)), 2.0);
+        EXPECT_NEAR(32767 * std::sin(2 * kPi * p / 65536), ImbeSin(static_cast<uint16_t>(p)), 2.0);
     }
     EXPECT_EQ(5 << 4, ImbeWrapPhase((3 << 27) + 5, 4));
     EXPECT_EQ(-(5 << 4), ImbeWrapPhase(-((3 << 27) + 5), 4));
@@ -196,7 +199,7 @@ std::vector<std::complex<double>> Dft(const std::vector<std::complex<double>>& x
     const size_t n = x.size();
     std::vector<std::complex<double>> y(n);
     for (size_t k = 0; k < n; ++k)
-        for (size_t t = 0; t < n; ++t) y[k] += x[t] * std::polar(1.0, sign * 2 * M_PI * double(k * t) / n);
+        for (size_t t = 0; t < n; ++t) y[k] += x[t] * std::polar(1.0, sign * 2 * kPi * double(k * t) / n);
     return y;
 }
 

@@ -2,7 +2,10 @@
 
 #include "imbe/imbe_params.h"
 
+#include <algorithm>
 #include <cmath>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -139,10 +142,149 @@ void ImbeTestEncodeFrame(const ImbeTestParams& params, uint8_t channel[144]) {
 
 int ImbeTestVectorLength(int vector) { return kVectorLengths[vector]; }
 
+void ImbeTestAddErrors(uint8_t channel[144], const int errors[7], uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (int v = 0; v < 7; ++v) {
+        std::vector<int> bits(kVectorLengths[v]);
+        for (size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<int>(i);
+        std::shuffle(bits.begin(), bits.end(), rng);
+        for (int i = 0; i < errors[v] && i < kVectorLengths[v]; ++i) channel[ImbeTestChannelIndex(v, bits[i])] ^= 1;
+    }
+}
+
 int ImbeTestChannelIndex(int vector, int bit) {
     int pos = kVectorStarts[vector] + bit;
     for (int g = 0; g < 12; ++g)
         for (int j = 0; j < 12; ++j)
             if (2 * g + kInterleave[j] == pos) return 12 * g + j;
     return -1;
+}
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Quantiser step in octaves for B bits and a deviation: value = (2c + 1 - 2^B) * step.
+double QuantStep(int bits, int deviation) {
+    double s = std::floor(deviation * double(kImbeStepSizes[bits]) / 65536.0);
+    return s * std::ldexp(1.0, 15 - bits) / 65536.0 / 2048.0;
+}
+
+int QuantCode(double value, int bits, int deviation) {
+    if (bits == 0) return 0;
+    double c = std::round((value / QuantStep(bits, deviation) + std::ldexp(1.0, bits) - 1) / 2);
+    return static_cast<int>(std::clamp(c, 0.0, std::ldexp(1.0, bits) - 1));
+}
+
+double Dequant(int code, int bits, int deviation) {
+    return bits == 0 ? 0 : (2.0 * code + 1 - std::ldexp(1.0, bits)) * QuantStep(bits, deviation);
+}
+
+// T_k = C_1 + sum_j 2 C_j cos(pi (j-1)(2k+1) / 2J) and its inverse.
+std::vector<double> ForwardDct(const std::vector<double>& t) {
+    const int n = static_cast<int>(t.size());
+    std::vector<double> c(n, 0.0);
+    for (int j = 0; j < n; ++j) {
+        for (int k = 0; k < n; ++k) c[j] += t[k] * std::cos(kPi * j * (2 * k + 1) / (2.0 * n));
+        c[j] /= n;
+    }
+    return c;
+}
+
+std::vector<double> InverseDct(const std::vector<double>& c) {
+    const int n = static_cast<int>(c.size());
+    std::vector<double> t(n);
+    for (int k = 0; k < n; ++k) {
+        t[k] = c[0];
+        for (int j = 1; j < n; ++j) t[k] += 2 * c[j] * std::cos(kPi * j * (2 * k + 1) / (2.0 * n));
+    }
+    return t;
+}
+
+}  // namespace
+
+std::vector<double> ImbeTestModel::Predict(int l) const {
+    const double rho = l <= 15 ? 0.4 : (l <= 24 ? 0.03 * l - 0.05 : 0.7);
+    auto prev = [this](int i) { return prevLog[std::min(std::max(i, 1), 56) - 1]; };
+    std::vector<double> pred(l);
+    double sum = 0;
+    for (int k = 1; k <= l; ++k) {
+        double pos = double(k) * prevCount / l;
+        int n = static_cast<int>(pos);
+        pred[k - 1] = (1 - (pos - n)) * prev(n) + (pos - n) * prev(n + 1);
+        sum += pred[k - 1];
+    }
+    for (double& v : pred) v = rho * (v - sum / l);
+    return pred;
+}
+
+std::vector<double> ImbeTestModel::Decode(const ImbeTestParams& p) {
+    const int l = ImbeTestHarmonicCount(p.fundamentalCode);
+    const uint8_t* alloc = ImbeBitAllocation(l);
+    std::vector<double> g(6);
+    g[0] = kImbeGainLevels[p.gainCode] / 2048.0;
+    for (int k = 1; k < 6; ++k) g[k] = Dequant(p.coefficients[k - 1], alloc[k - 1], kImbeGainDeviations[k - 1]);
+    std::vector<double> means = InverseDct(g);
+    std::vector<double> out;
+    int next = 5;
+    for (int b = 0; b < 6; ++b) {
+        std::vector<double> c(l / 6 + (b >= 6 - l % 6 ? 1 : 0));
+        c[0] = means[b];
+        for (size_t j = 1; j < c.size(); ++j, ++next)
+            c[j] = Dequant(p.coefficients[next], alloc[next], kImbeCoefficientDeviations[j - 1]);
+        std::vector<double> t = InverseDct(c);
+        out.insert(out.end(), t.begin(), t.end());
+    }
+    std::vector<double> pred = Predict(l);
+    for (int k = 0; k < l; ++k) out[k] = std::clamp(out[k] + pred[k], -15.0, 15.0);
+    for (int k = 0; k < 56; ++k) prevLog[k] = out[std::min(k, l - 1)];
+    prevCount = l;
+    return out;
+}
+
+void ImbeTestQuantizer::Reset() { m_model = ImbeTestModel(); }
+
+ImbeTestParams ImbeTestQuantizer::Quantize(int b0, const double* target, uint16_t voicing) {
+    ImbeTestParams p;
+    p.fundamentalCode = b0;
+    p.voicing = voicing;
+    const int l = ImbeTestHarmonicCount(b0);
+    const uint8_t* alloc = ImbeBitAllocation(l);
+    const std::vector<double> pred = m_model.Predict(l);
+
+    // Residual blocks, their DCTs, and the DCT of the block means.
+    std::vector<std::vector<double>> blocks;
+    int at = 0;
+    for (int b = 0; b < 6; ++b) {
+        std::vector<double> t(l / 6 + (b >= 6 - l % 6 ? 1 : 0));
+        for (size_t k = 0; k < t.size(); ++k, ++at) t[k] = target[at] - pred[at];
+        blocks.push_back(ForwardDct(t));
+    }
+    std::vector<double> means(6);
+    for (int b = 0; b < 6; ++b) means[b] = blocks[b][0];
+    std::vector<double> g = ForwardDct(means);
+
+    double best = 1e30;
+    for (int c = 0; c < 64; ++c) {
+        double d = std::fabs(kImbeGainLevels[c] / 2048.0 - g[0]);
+        if (d < best) {
+            best = d;
+            p.gainCode = c;
+        }
+    }
+    for (int k = 1; k < 6; ++k) p.coefficients[k - 1] = QuantCode(g[k], alloc[k - 1], kImbeGainDeviations[k - 1]);
+    int next = 5;
+    for (int b = 0; b < 6; ++b)
+        for (size_t j = 1; j < blocks[b].size(); ++j, ++next)
+            p.coefficients[next] = QuantCode(blocks[b][j], alloc[next], kImbeCoefficientDeviations[j - 1]);
+    m_model.Decode(p);   // the decoder's next prediction starts from what it decodes
+    return p;
+}
+
+ImbeTestParams ImbeTestQuantizer::Flat(double hz, bool voiced, double level) {
+    const int b0 = ImbeTestFundamentalCode(hz);
+    const int l = ImbeTestHarmonicCount(b0);
+    std::vector<double> target(l, level);
+    const int k = ImbeTestBandCount(b0);
+    return Quantize(b0, target.data(), voiced ? static_cast<uint16_t>((1 << k) - 1) : 0);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // Code words of one frame: u0 .. u3 (12 bits), u4 .. u6 (11 bits), u7 (7 bits).
 struct ImbeTestWords {
@@ -29,6 +30,35 @@ int ImbeTestFundamentalCode(double hz);           // nearest code, clamped to 0 
 // at the gain level), every band voiced or unvoiced.
 ImbeTestParams ImbeTestFlatParams(double fundamentalHz, bool voiced, int gainCode);
 
+// Double-precision model of the decoder's parameter unpacking: log2 spectral amplitudes in
+// octaves from a b-vector, with the prediction from the previous frame.
+class ImbeTestModel {
+public:
+    // The prediction term of each of the L harmonics from the previous frame.
+    std::vector<double> Predict(int harmonicCount) const;
+    // Decodes one valid frame's amplitudes (L values) and makes them the previous frame.
+    std::vector<double> Decode(const ImbeTestParams& params);
+
+    double prevLog[56] = {};
+    int prevCount = 30;
+};
+
+// A quantiser with the decoder's prediction state: chosen log2 spectral amplitudes (octaves;
+// the decoder's linear amplitude is 2^value PCM units, the peak of a voiced harmonic) become
+// the b-vector whose decoding comes closest to them. Keep one per decoder and feed it every
+// frame the decoder decodes normally.
+class ImbeTestQuantizer {
+public:
+    // log2Amplitudes holds L values (L from the fundamental code); voicing as in ImbeTestParams.
+    ImbeTestParams Quantize(int fundamentalCode, const double* log2Amplitudes, uint16_t voicing);
+    // Every harmonic at the same level.
+    ImbeTestParams Flat(double fundamentalHz, bool voiced, double log2Amplitude);
+    void Reset();
+
+private:
+    ImbeTestModel m_model;
+};
+
 // The 88 information bits in priority order (one per byte) and the code words they fill.
 void ImbeTestPackParameters(const ImbeTestParams& params, uint8_t info[88]);
 ImbeTestWords ImbeTestBitsToWords(const uint8_t info[88]);
@@ -45,3 +75,5 @@ void ImbeTestEncodeFrame(const ImbeTestParams& params, uint8_t channel[144]);
 // for tests that plant errors in chosen vectors.
 int ImbeTestChannelIndex(int vector, int bit);
 int ImbeTestVectorLength(int vector);
+// Flips errors[v] distinct bits of each code vector v (0 .. 6) at positions drawn from seed.
+void ImbeTestAddErrors(uint8_t channel[144], const int errors[7], uint32_t seed);

@@ -1,0 +1,145 @@
+// Parameter unpacking against the test side's double-precision model of the quantisers, the
+// inverse DCTs and the prediction from the previous frame.
+#include "imbe/imbe_decoder.h"
+#include "imbe/imbe_params.h"
+#include "tests/support/imbe_test_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+
+void PackBits(const ImbeTestParams& p, uint8_t info[88]) { ImbeTestPackParameters(p, info); }
+
+ImbeTestParams RandomParams(int fundamentalCode, std::mt19937& rng) {
+    ImbeTestParams p;
+    p.fundamentalCode = fundamentalCode;
+    p.gainCode = static_cast<int>(rng() % 64);
+    p.voicing = static_cast<uint16_t>(rng() & ((1 << ImbeTestBandCount(fundamentalCode)) - 1));
+    const int l = ImbeTestHarmonicCount(fundamentalCode);
+    for (int m = 3; m <= l + 1; ++m)
+        p.coefficients[m - 3] = static_cast<int>(rng() % (1u << ImbeTestCoefficientBits(fundamentalCode, m)));
+    p.lastBit = static_cast<int>(rng() & 1);
+    return p;
+}
+
+}  // namespace
+
+TEST(ImbeUnpack, HarmonicAndBandCounts) {
+    EXPECT_EQ(56, ImbeHarmonicCount(51));
+    EXPECT_EQ(9, ImbeHarmonicCount(0));
+    for (int b0 = 0; b0 < 208; ++b0) {
+        // L = floor(0.9254 floor(pi / w0 + 0.25)) with w0 = 4 pi / (b0 + 39.5)
+        int l = static_cast<int>(std::floor(0.9254 * std::floor((b0 + 39.5) / 4.0 + 0.25)));
+        EXPECT_EQ(l, ImbeHarmonicCount(b0 >> 2)) << b0;
+        EXPECT_EQ(std::min(12, (l + 2) / 3), ImbeBandCount(l));
+        EXPECT_EQ(static_cast<int>(4194304 / (4 * b0 + 158)), ImbeFundamental(b0));
+    }
+    // Every allocation row fills the 88 bits exactly.
+    for (int l = 9; l <= 56; ++l) {
+        const uint8_t* row = ImbeBitAllocation(l);
+        int sum = 0;
+        for (int m = 0; m < l - 1; ++m) sum += row[m];
+        EXPECT_EQ(88, 8 + 6 + ImbeBandCount(l) + sum + 1) << "L " << l;
+    }
+}
+
+TEST(ImbeUnpack, MatchesTheDoubleModel) {
+    // Tolerance in Q11 units (1/2048 octave): each dequantised value truncates by up to one
+    // unit and enters a residual through two inverse DCTs with weights |2 cos| <= 2; the
+    // interpolated cosine and the truncated prediction add a unit or two. The errors mostly
+    // cancel; 16 units (0.05 dB) bounds them with margin.
+    const double tol = 16.0 / 2048.0;
+    std::mt19937 rng(31);
+    // b0 codes for L = 9, 16, 25, 37 and 56.
+    const int codes[5][2] = {{0, 9}, {32, 16}, {72, 25}, {120, 37}, {204, 56}};
+    for (const auto& code : codes) {
+        const int b0 = code[0];
+        ASSERT_EQ(code[1], ImbeTestHarmonicCount(b0));
+        ImbeParams params{};
+        int16_t prevLog[56] = {};
+        int16_t prevCount = 30;
+        ImbeTestModel model;
+        for (int frame = 0; frame < 6; ++frame) {
+            // Vary L from frame to frame so that the prediction resamples.
+            int code = frame % 2 ? b0 : (b0 + 37) % 208;
+            ImbeTestParams p = RandomParams(code, rng);
+            uint8_t info[88];
+            PackBits(p, info);
+            // The model predicts from the decoder's own previous values, so that each frame's
+            // error is measured alone instead of accumulating through the prediction.
+            for (int i = 0; i < 56; ++i) model.prevLog[i] = prevLog[i] / 2048.0;
+            model.prevCount = prevCount;
+            ImbeUnpackParameters(&params, prevLog, &prevCount, info);
+            std::vector<double> want = model.Decode(p);
+            const int lf = ImbeTestHarmonicCount(code);
+            ASSERT_EQ(1u, params.valid);
+            ASSERT_EQ(lf, params.harmonicCount);
+            ASSERT_EQ(lf, prevCount);
+            EXPECT_EQ(4194304 / (4 * code + 158), params.fundamental);
+            const int k = ImbeTestBandCount(code);
+            for (int h = 0; h < lf; ++h) {
+                EXPECT_NEAR(want[h], params.amplitude[h] / 2048.0, tol) << "L " << lf << " harmonic " << h + 1 << " frame " << frame;
+                int band = std::min(h / 3, k - 1);
+                EXPECT_EQ((p.voicing >> (k - 1 - band)) & 1, params.voiced[h]) << "harmonic " << h + 1;
+            }
+            for (int h = lf; h < 56; ++h) {
+                EXPECT_EQ(0, params.amplitude[h]);
+                EXPECT_EQ(params.amplitude[lf - 1], prevLog[h]);
+            }
+        }
+    }
+}
+
+TEST(ImbeUnpack, ReservedFundamentalCodesAreInvalid) {
+    std::mt19937 rng(32);
+    for (int b0 = 208; b0 < 256; ++b0) {
+        ImbeTestParams p = RandomParams(100, rng);
+        p.fundamentalCode = b0;
+        uint8_t info[88];
+        PackBits(p, info);
+        ImbeParams params{};
+        params.valid = 1;
+        int16_t prevLog[56];
+        for (int i = 0; i < 56; ++i) prevLog[i] = static_cast<int16_t>(i * 10);
+        int16_t prevCount = 23;
+        ImbeUnpackParameters(&params, prevLog, &prevCount, info);
+        EXPECT_EQ(0u, params.valid) << b0;
+        EXPECT_EQ(23, prevCount);
+        for (int i = 0; i < 56; ++i) EXPECT_EQ(i * 10, prevLog[i]);
+    }
+}
+
+TEST(ImbeUnpack, PredictionFactorByHarmonicCount) {
+    // The same frame twice: the second decode differs from the first (predicted from zeros)
+    // by rho * (previous - mean of previous), since resampling L to L is the identity.
+    std::mt19937 rng(33);
+    for (int b0 : {0, 27, 40, 66, 204}) {
+        const int l = ImbeTestHarmonicCount(b0);
+        const double rho = l <= 15 ? 0.4 : (l <= 24 ? 0.03 * l - 0.05 : 0.7);
+        ImbeTestParams p = RandomParams(b0, rng);
+        uint8_t info[88];
+        PackBits(p, info);
+        ImbeParams first{}, second{};
+        int16_t prevLog[56] = {};
+        int16_t prevCount = 30;
+        ImbeUnpackParameters(&first, prevLog, &prevCount, info);
+        int16_t before[56];
+        std::copy(prevLog, prevLog + 56, before);
+        ImbeUnpackParameters(&second, prevLog, &prevCount, info);
+        double mean = 0;
+        for (int h = 0; h < l; ++h) mean += before[h];
+        mean /= l;
+        for (int h = 0; h < l; ++h) {
+            double want = first.amplitude[h] + rho * (before[h] - mean);
+            if (std::fabs(want) < 30000) {   // clear of the clamp
+                EXPECT_NEAR(want, second.amplitude[h], 2.0) << "L " << l << " harmonic " << h + 1;
+            }
+        }
+    }
+}

@@ -36,6 +36,18 @@ void Recording(benchmark::State& state) {
     Run(state, x);
 }
 
+// Demodulator, frame decoder and vocoder on the real recording.
+void WholeChain(benchmark::State& state) {
+    std::vector<float> x = BenchRecordingSecond();
+    if (x.empty()) {
+        state.SkipWithError("recording not found");
+        return;
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(RunChain(x));
+    state.counters["x_realtime"] = benchmark::Counter(double(state.iterations()) * x.size() / 48000.0, benchmark::Counter::kIsRate);
+}
+
+BENCHMARK(WholeChain)->Unit(benchmark::kMillisecond);
 BENCHMARK(SyntheticCall)->Unit(benchmark::kMillisecond);
 BENCHMARK(Recording)->Unit(benchmark::kMillisecond);
 

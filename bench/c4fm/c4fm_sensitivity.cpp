@@ -7,6 +7,7 @@
 
 #include "dsp/fft_window.h"
 #include "dsp/fir_filter.h"
+#include "p25/apco_frame_decoder.h"
 #include "p25/block_codes.h"
 #include "p25/c4fm_demodulator.h"
 #include "tests/support/c4fm_modulator.h"
@@ -158,6 +159,24 @@ std::vector<float> BenchRecordingSecond() {
     int rate = 0;
     if (!wavtest::ReadWav16(std::string(APCO_TESTDATA_DIR) + "/voice-nac293-tg1.if.wav", &samples, &rate)) return {};
     return wavtest::ToFloat(samples);
+}
+
+int RunChain(const std::vector<float>& x) {
+    CC4fmDemodulator demodulator;
+    demodulator.PrepareFilters();
+    CApcoFrameDecoder decoder;
+    decoder.SetBlockSize(512);
+    int blocks = 0;
+    for (size_t done = 0; done < x.size(); done += 2048) {
+        int symbols = demodulator.Process(x.data() + done, static_cast<int>(std::min<size_t>(2048, x.size() - done)));
+        if (symbols <= 0) continue;
+        decoder.Process(demodulator.GetSymbols(), symbols);
+        while (int16_t* audio = decoder.PopAudioBlock()) {
+            ++blocks;
+            decoder.ReleaseAudioBlock(audio);
+        }
+    }
+    return blocks;
 }
 
 void PrintSensitivity() {

@@ -7,8 +7,11 @@
 
 // A voice call of `pairs` LDU pairs (HDU, LDUs, TDU) as dibit text.
 std::string BenchVoiceCall(int pairs);
-// One second of the real voice recording (its first second of P25), or empty.
+// The real clear-voice recording (9.2 s), or empty.
 std::vector<float> BenchRecordingSecond();
+// The whole receive chain (demodulator, frame decoder, vocoder) over x in blocks of 2048;
+// returns the number of audio blocks.
+int RunChain(const std::vector<float>& x);
 
 // Prints the symbol and bit error rates from 8 to 30 dB Eb/N0 of the demodulator and of the
 // reference receiver, then the carrier-offset and clock-error ranges over which the NAC of

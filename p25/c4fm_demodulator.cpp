@@ -14,7 +14,6 @@ const char kFrameSyncPattern[25] = "111113113311333313133333";
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
 constexpr uint32_t kMinSampleRate = 1000;
 constexpr int kBranchTaps = 16;
 constexpr float kBranchCutoffHz = 6250.0f;
@@ -134,8 +133,8 @@ void CC4fmDemodulator::SetSymbolRate(float symbolsPerSecond) {
 }
 
 void CC4fmDemodulator::Reset() {
-    m_phase = 0;
-    m_prevA = m_prevB = 0.0f;
+    m_oscillator.Restart();
+    m_discriminator.Reset();
     m_clockPhase = 0.0f;
     if (m_filterA) m_filterA->Reset();
     if (m_filterB) m_filterB->Reset();
@@ -187,17 +186,6 @@ bool CC4fmDemodulator::BuildSyncFilter() {
     return true;
 }
 
-bool CC4fmDemodulator::BuildNcoTable() {
-    float* table = m_table.Reserve(m_sampleRate);
-    if (!table) return false;
-    for (uint32_t k = 0; k < m_sampleRate; ++k)
-        table[k] = static_cast<float>(std::sin(2.0 * kPi * k / m_sampleRate));
-    m_phase = 0;
-    m_quarterOffset = m_sampleRate / 4;
-    m_tableReady = true;
-    return true;
-}
-
 bool CC4fmDemodulator::PrepareTiming() {
     if (m_historyReady) return true;
     const int length = static_cast<int>(m_samplesPerSymbol + 1.0f);
@@ -233,31 +221,22 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
     if (!samples || count < 1 || !m_filterA || !m_filterB) return -1;
     if (!m_filtersConfigured) ConfigureFilters();
     if (!m_syncFilterReady && !BuildSyncFilter()) return -1;
-    if (!m_tableReady && !BuildNcoTable()) return -1;
+    if (!m_tableReady) {
+        if (!m_oscillator.Build(m_sampleRate)) return -1;
+        m_tableReady = true;
+    }
     if (!PrepareTiming()) return -1;
     if (!m_symbols.GetData() && !m_symbols.Reserve(kSymbolGrowth)) return -1;
     const int n = count, w = m_syncLength;
     float* a = m_branchA.Reserve(n);
     float* b = m_branchB.Reserve(n);
-    float* e = m_discriminator.Reserve(static_cast<size_t>(w) + n);
+    float* e = m_steps.Reserve(static_cast<size_t>(w) + n);
     float* y = m_matched.Reserve(static_cast<size_t>(n) + 2);
     if (!a || !b || !e || !y) return -1;
     float* d = e + w;
 
-    // 1. Mixing: the cosine branch reads the table a quarter cycle on.
-    const float* table = m_table.GetData();
-    const uint32_t rate = m_sampleRate;
-    const uint32_t step = static_cast<uint32_t>(static_cast<int64_t>(m_oscillatorHz) % rate);
-    uint32_t phase = m_phase;
-    for (int i = 0; i < n; ++i) {
-        uint32_t cosine = phase + m_quarterOffset;
-        if (cosine >= rate) cosine -= rate;
-        a[i] = samples[i] * table[cosine];
-        b[i] = samples[i] * table[phase];
-        phase += step;
-        if (phase >= rate) phase -= rate;
-    }
-    m_phase = phase;
+    // 1. Mixing; the step is the oscillator frequency truncated to whole Hz.
+    m_oscillator.Mix(samples, a, b, n, static_cast<int64_t>(m_oscillatorHz));
 
     // 2. Branch filters.
     m_filterA->ProcessPrecise(a, n);
@@ -265,20 +244,15 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
 
     // 3.-4. Discriminator (phase step per sample) and two cascaded DC trackers.
     std::memcpy(e, m_syncHistory.GetData(), sizeof(float) * w);
-    float prevA = m_prevA, prevB = m_prevB, m1 = m_dc1, m2 = m_dc2;
+    float m1 = m_dc1, m2 = m_dc2;
     y[0] = m_carriedMatched[0];
     y[1] = m_carriedMatched[1];
     for (int i = 0; i < n; ++i) {
-        float power = a[i] * a[i] + b[i] * b[i];
-        d[i] = power == 0.0f ? 0.0f : std::atan2(prevB * a[i] - prevA * b[i], power);
-        prevA = a[i];
-        prevB = b[i];
+        d[i] = m_discriminator.Step(a[i], b[i]);
         m1 = kDcRate * d[i] + (1.0f - kDcRate) * m1;
         m2 = kDcRate * m1 + (1.0f - kDcRate) * m2;
         y[i + 2] = d[i] - m2;
     }
-    m_prevA = prevA;
-    m_prevB = prevB;
     m_dc1 = m1;
     m_dc2 = m2;
 

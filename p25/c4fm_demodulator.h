@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "dsp/fir_filter.h"
+#include "dsp/table_oscillator.h"
 #include "foundation/scratch_buffer.h"
 
 // The frame sync as sent, in DibitString text.
@@ -76,7 +77,6 @@ public:
 private:
     void ConfigureFilters();
     bool BuildSyncFilter();
-    bool BuildNcoTable();
     bool PrepareTiming();
     bool Emit(int index, int symbolClass, int* written);
 
@@ -92,9 +92,8 @@ private:
 
     // running state carried between calls
     double m_oscillatorHz = 12000.0;
-    uint32_t m_phase = 0;
-    uint32_t m_quarterOffset = 12000;
-    float m_prevA = 0.0f, m_prevB = 0.0f;
+    TableOscillator m_oscillator;
+    PhaseDiscriminator m_discriminator;
     float m_negativeLevel = 0.0f;
     float m_dc1 = 0.0f, m_dc2 = 0.0f;
     float m_carriedMatched[2] = {0.0f, 0.0f};
@@ -107,11 +106,10 @@ private:
     int m_crossingClass = 0;
     float m_clockPhase = 0.0f;
 
-    ScratchBuffer<float> m_table;
     ScratchBuffer<char> m_symbols;
     FirTapFilter m_syncFilter;
     ScratchBuffer<float> m_branchA, m_branchB;
-    ScratchBuffer<float> m_discriminator;  // the W history values, then the block
+    ScratchBuffer<float> m_steps;  // discriminator outputs: the W history values, then the block
     ScratchBuffer<float> m_matched;        // two carried values, then the block
     ScratchBuffer<float> m_syncHistory;
     ScratchBuffer<float> m_ring;

@@ -8,17 +8,23 @@
 #include "dsp/fft_window.h"
 #include "dsp/fir_filter.h"
 #include "p25/apco_frame_decoder.h"
-#include "p25/block_codes.h"
 #include "p25/c4fm_demodulator.h"
+#include "tests/support/c4fm_frame_scan.h"
 #include "tests/support/c4fm_modulator.h"
 #include "tests/support/p25_frame_builder.h"
-#include "tests/support/wav_io.h"
 
 namespace {
 
 const double kPi = 3.14159265358979323846;
 constexpr int kKeyUp = 2400;       // samples of unmodulated carrier before the call
 constexpr int kSettled = 3000;     // symbols compared from here on (the clock has locked)
+
+// Frames from the third LDU on (the TDU included).
+int SettledFrameCount(const std::string& sent) {
+    int count = 0;
+    for (const c4fmtest::FoundFrame& f : c4fmtest::FindFrames(sent)) count += f.position >= kSettled;
+    return count;
+}
 
 std::string Demodulate(const std::vector<float>& x) {
     CC4fmDemodulator d;
@@ -111,32 +117,27 @@ int BestTiming(const std::string& sent, const std::vector<float>& clean) {
     return best;
 }
 
-bool SyncOk(const char* w) {
-    int sum = 0;
-    for (int k = 0; k < 24; ++k) {
-        int d = std::abs(w[k] - p25test::kFrameSync[k]);
-        if (d >= 2) return false;
-        sum += d;
-    }
-    return sum < 11;
-}
-
-// Fraction of the settled frames (from the third LDU on) found with the right NAC.
+// Fraction of the settled frames found with the right NAC (received text: after the key-up).
 double SettledNacRate(const std::string& text, int nac, int sentFrames) {
     int good = 0;
-    for (size_t i = kSettled; i + 57 <= text.size(); ++i) {
-        if (!SyncOk(text.c_str() + i)) continue;
-        std::string nid = text.substr(i + 24, 11) + text.substr(i + 36, 21);
-        std::vector<char> b(nid.begin(), nid.end());
-        b.push_back('\0');
-        unsigned corrected;
-        if (!DecodeNidBch(b.data(), &corrected)) continue;
-        int value = 0;
-        for (int k = 0; k < 8; ++k) value = value << 2 | (b[k] - '0');
-        if ((value >> 4) == nac) ++good;
-        i += 56;
-    }
+    for (const c4fmtest::FoundFrame& f : c4fmtest::FindFrames(text))
+        if (f.position >= kSettled + kKeyUp / 10 && f.nac == nac) ++good;
     return static_cast<double>(good) / sentFrames;
+}
+
+// The widest range 0 .. limit (in steps of step, limit's sign giving the direction) over which
+// every settled frame keeps its NAC when `set` applies the value to the signal.
+template <typename Set>
+double NacRange(const std::string& sent, double step, double limit, Set set) {
+    double last = 0;
+    for (double value = 0; std::fabs(value) <= std::fabs(limit); value += step) {
+        c4fmtest::C4fmOptions o;
+        o.delaySamples = kKeyUp;
+        set(o, value);
+        if (SettledNacRate(Demodulate(c4fmtest::ModulateC4fm(sent, o)), 0x293, SettledFrameCount(sent)) < 1.0) break;
+        last = value;
+    }
+    return last;
 }
 
 }  // namespace
@@ -155,10 +156,7 @@ std::string BenchVoiceCall(int pairs) {
 }
 
 std::vector<float> BenchRecordingSecond() {
-    std::vector<int16_t> samples;
-    int rate = 0;
-    if (!wavtest::ReadWav16(std::string(APCO_TESTDATA_DIR) + "/voice-nac293-tg1.if.wav", &samples, &rate)) return {};
-    return wavtest::ToFloat(samples);
+    return c4fmtest::ReadRecording(APCO_TESTDATA_DIR, "voice-nac293-tg1.if.wav");
 }
 
 int RunChain(const std::vector<float>& x) {
@@ -213,33 +211,10 @@ void PrintSensitivity() {
     }
 
     // Ranges over which every settled frame keeps its NAC (no noise, blocks of 2048).
-    const int settledFrames = 2 * pairs - 2;  // frames from the third LDU on, the TDU included
-    double lo = 0, hi = 0;
-    for (double offset = 0; offset <= 5000; offset += 100) {
-        c4fmtest::C4fmOptions o = clean;
-        o.carrierOffsetHz = offset;
-        if (SettledNacRate(Demodulate(c4fmtest::ModulateC4fm(sent, o)), 0x293, settledFrames) < 1.0) break;
-        hi = offset;
-    }
-    for (double offset = 0; offset >= -5000; offset -= 100) {
-        c4fmtest::C4fmOptions o = clean;
-        o.carrierOffsetHz = offset;
-        if (SettledNacRate(Demodulate(c4fmtest::ModulateC4fm(sent, o)), 0x293, settledFrames) < 1.0) break;
-        lo = offset;
-    }
-    std::printf("NAC on every settled frame for carrier offsets %+.0f .. %+.0f Hz\n", lo, hi);
-    double ppmLo = 0, ppmHi = 0;
-    for (double ppm = 0; ppm <= 5000; ppm += 100) {
-        c4fmtest::C4fmOptions o = clean;
-        o.clockErrorPpm = ppm;
-        if (SettledNacRate(Demodulate(c4fmtest::ModulateC4fm(sent, o)), 0x293, settledFrames) < 1.0) break;
-        ppmHi = ppm;
-    }
-    for (double ppm = 0; ppm >= -5000; ppm -= 100) {
-        c4fmtest::C4fmOptions o = clean;
-        o.clockErrorPpm = ppm;
-        if (SettledNacRate(Demodulate(c4fmtest::ModulateC4fm(sent, o)), 0x293, settledFrames) < 1.0) break;
-        ppmLo = ppm;
-    }
+    auto offset = [](c4fmtest::C4fmOptions& o, double hz) { o.carrierOffsetHz = hz; };
+    auto clock = [](c4fmtest::C4fmOptions& o, double ppm) { o.clockErrorPpm = ppm; };
+    std::printf("NAC on every settled frame for carrier offsets %+.0f .. %+.0f Hz\n",
+                NacRange(sent, -100, -5000, offset), NacRange(sent, 100, 5000, offset));
+    const double ppmLo = NacRange(sent, -100, -5000, clock), ppmHi = NacRange(sent, 100, 5000, clock);
     std::printf("NAC on every settled frame for symbol-clock errors %+.0f .. %+.0f ppm\n", ppmLo, ppmHi);
 }

@@ -12,7 +12,7 @@
 #include "p25/apco_frame_decoder.h"
 #include "p25/c4fm_demodulator.h"
 #include "tests/support/c4fm_modulator.h"
-#include "tests/support/wav_io.h"
+#include "tests/support/c4fm_frame_scan.h"
 
 namespace {
 
@@ -68,11 +68,9 @@ ChainResult RunChain(const std::vector<float>& x, int block = 2048) {
 }
 
 std::vector<float> ReadRecording(const char* name) {
-    std::vector<int16_t> samples;
-    int rate = 0;
-    EXPECT_TRUE(wavtest::ReadWav16(std::string(APCO_TESTDATA_DIR) + "/" + name, &samples, &rate)) << name;
-    EXPECT_EQ(48000, rate);
-    return wavtest::ToFloat(samples);
+    std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
+    EXPECT_FALSE(x.empty()) << name;
+    return x;
 }
 
 // On the clean recordings the fields are exactly the known ones. With noise the frame decoder

@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "p25/block_codes.h"
+#include "tests/support/c4fm_frame_scan.h"
 #include "tests/support/c4fm_modulator.h"
 #include "tests/support/p25_frame_builder.h"
-#include "tests/support/wav_io.h"
 
 namespace {
 
@@ -32,48 +31,13 @@ std::string Demodulate(const std::vector<float>& x, int block, CC4fmDemodulator*
     return text;
 }
 
-// A frame as the frame decoder finds it: a sync window within its tolerance (character codes
-// summed distance below 11, no single character two codes off) followed by a NID that the
-// BCH code accepts.
-struct FoundFrame {
-    size_t position;
-    int nac, duid;
-};
-
-bool SyncMatches(const char* window) {
-    int sum = 0;
-    for (int k = 0; k < 24; ++k) {
-        int difference = std::abs(window[k] - p25test::kFrameSync[k]);
-        if (difference >= 2) return false;
-        sum += difference;
-    }
-    return sum < 11;
-}
-
-std::vector<FoundFrame> FindFrames(const std::string& text) {
-    std::vector<FoundFrame> frames;
-    for (size_t i = 0; i + 57 <= text.size(); ++i) {
-        if (!SyncMatches(text.c_str() + i)) continue;
-        // NID: frame places 24..56 without the status symbol at place 35.
-        std::string nid = text.substr(i + 24, 11) + text.substr(i + 36, 21);
-        std::vector<char> buffer(nid.begin(), nid.end());
-        buffer.push_back('\0');
-        unsigned corrected = 0;
-        if (!DecodeNidBch(buffer.data(), &corrected)) continue;
-        int value = 0;
-        for (int k = 0; k < 8; ++k) value = value << 2 | (buffer[k] - '0');
-        frames.push_back({i, value >> 4, value & 0xF});
-        i += 56;
-    }
-    return frames;
-}
+using c4fmtest::FindFrames;
+using c4fmtest::FoundFrame;
 
 std::vector<float> ReadRecording(const char* name) {
-    std::vector<int16_t> samples;
-    int rate = 0;
-    EXPECT_TRUE(wavtest::ReadWav16(std::string(APCO_TESTDATA_DIR) + "/" + name, &samples, &rate)) << name;
-    EXPECT_EQ(48000, rate);
-    return wavtest::ToFloat(samples);
+    std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
+    EXPECT_FALSE(x.empty()) << name;
+    return x;
 }
 
 // A voice call as text: HDU, LDU1/LDU2 pairs, TDU, then idle symbols.

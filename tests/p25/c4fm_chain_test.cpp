@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <set>
 #include <string>
@@ -12,9 +13,13 @@
 #include "p25/apco_frame_decoder.h"
 #include "p25/c4fm_demodulator.h"
 #include "tests/support/c4fm_modulator.h"
+#include "tests/support/p25_frame_builder.h"
+#include "tests/support/wav_io.h"
 #include "tests/support/c4fm_frame_scan.h"
 
 namespace {
+
+using c4fmtest::C4fmOptions;
 
 struct ChainResult {
     // Fields read while the decoder reports voice or trunking traffic (a data unit whose NID
@@ -22,6 +27,7 @@ struct ChainResult {
     std::set<int> nacs, tgids, sources, algids, mfids, types;
     // The NACs shown at any time, terminators and other units included.
     std::set<int> anyNacs;
+    int lastType = kTransmissionNone;
     std::vector<float> voiceErrorRates;  // percent, after each block decoding voice
     int audioBlocks = 0;
     double audioPower = 0;  // mean square of the decoded audio, full scale 1
@@ -47,6 +53,7 @@ ChainResult RunChain(const std::vector<float>& x, int block = 2048) {
         EXPECT_GE(decoder.Process(demodulator.GetSymbols(), symbols), 0);
         const int type = decoder.GetTransmissionType();
         r.types.insert(type);
+        r.lastType = type;
         Collect(r.anyNacs, decoder.GetNac());
         if (type == kTransmissionVoice || type == kTransmissionTrunking) {
             Collect(r.nacs, decoder.GetNac());
@@ -167,6 +174,75 @@ TEST(C4fmChain, ControlChannelNac140) {
         EXPECT_FALSE(r.types.count(kTransmissionVoice));
         EXPECT_EQ(0, r.audioBlocks);
     }
+}
+
+// A synthetic call after one second of receiver noise, written to a WAV file and read back as
+// a recording would be: a group call, then a unit-to-unit call. The fields come from the link
+// control, header and encryption sync as sent.
+TEST(C4fmChain, SyntheticCallsAfterNoiseGiveTheirFields) {
+    p25test::FrameBuilder builder;
+    const int nac = 0x2A7;
+    const uint8_t header[15] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0x00, 0x80, 0x00, 0x00, 0x12, 0x34};
+    const uint8_t group[9] = {0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0x00, 0xAB, 0xCD};    // TGID, SID
+    const uint8_t unit[9] = {0x03, 0x00, 0x00, 0x00, 0xBE, 0xEF, 0x00, 0x43, 0x21};     // DID, SID
+    const uint8_t es[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x00};
+    std::string groupCall = builder.Hdu(nac, header), unitCall = builder.Hdu(nac, header);
+    for (int i = 0; i < 4; ++i) {
+        groupCall += builder.Ldu1(nac, p25test::PatternVoice(i), group) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), es);
+        unitCall += builder.Ldu1(nac, p25test::PatternVoice(i), unit) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), es);
+    }
+    groupCall += builder.Tdu(nac);
+    unitCall += builder.Tdu(nac);
+
+    C4fmOptions o;
+    o.carrierOffsetHz = 700;
+    o.ebN0Db = 25;
+    const double noiseRms = c4fmtest::NoiseRmsForEbN0(o.amplitude, o.ebN0Db);
+    std::vector<float> x = c4fmtest::WhiteNoise(48000, noiseRms, 31);
+    std::vector<float> first = c4fmtest::ModulateC4fm(groupCall, o);
+    x.insert(x.end(), first.begin(), first.end());
+    std::vector<float> gap = c4fmtest::WhiteNoise(24000, noiseRms, 32);
+    x.insert(x.end(), gap.begin(), gap.end());
+    const size_t secondStart = x.size();
+    o.seed = 2;
+    std::vector<float> second = c4fmtest::ModulateC4fm(unitCall, o);
+    x.insert(x.end(), second.begin(), second.end());
+
+    const std::string path = testing::TempDir() + "c4fm_chain_calls.wav";
+    ASSERT_TRUE(wavtest::WriteWav16(path, x, 48000));
+    std::vector<int16_t> stored;
+    int rate = 0;
+    ASSERT_TRUE(wavtest::ReadWav16(path, &stored, &rate));
+    std::remove(path.c_str());
+    EXPECT_EQ(48000, rate);
+    ASSERT_EQ(x.size(), stored.size());
+    const std::vector<float> played = wavtest::ToFloat(stored);
+
+    ChainResult a = RunChain(std::vector<float>(played.begin(), played.begin() + secondStart));
+    EXPECT_EQ(std::set<int>{nac}, a.nacs);
+    EXPECT_EQ(std::set<int>{0x1234}, a.tgids);
+    EXPECT_EQ(std::set<int>{0xABCD}, a.sources);
+    EXPECT_EQ(std::set<int>{0x80}, a.algids);
+    EXPECT_EQ(std::set<int>{0x00}, a.mfids);
+    EXPECT_TRUE(a.types.count(kTransmissionVoice));
+    // The call ended: the fields were cleared after its terminator.
+    EXPECT_EQ(kTransmissionNone, a.lastType);
+
+    CC4fmDemodulator demodulator;
+    CApcoFrameDecoder decoder;
+    std::set<int> destinations, sources;
+    for (size_t done = 0; done < played.size(); done += 2048) {
+        int n = static_cast<int>(std::min<size_t>(2048, played.size() - done));
+        int symbols = demodulator.Process(played.data() + done, n);
+        if (symbols > 0) decoder.Process(demodulator.GetSymbols(), symbols);
+        while (int16_t* audio = decoder.PopAudioBlock()) decoder.ReleaseAudioBlock(audio);
+        if (done >= secondStart && decoder.GetTransmissionType() == kTransmissionVoice) {
+            Collect(destinations, decoder.GetDestinationId());
+            Collect(sources, decoder.GetSourceId());
+        }
+    }
+    EXPECT_TRUE(destinations.count(0xBEEF));
+    EXPECT_TRUE(sources.count(0x4321));
 }
 
 TEST(C4fmChain, DamagedCopiesNeverCrash) {

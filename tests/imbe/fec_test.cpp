@@ -112,24 +112,6 @@ TEST(ImbeFec, HammingCorrectsSingleErrorsAndMiscorrectsDoubles) {
     }
 }
 
-TEST(ImbeFec, RandomFramesRoundTripExactly) {
-    std::mt19937 rng(1);
-    ImbeDecoderState state;
-    ImbeInit(&state);
-    for (int n = 0; n < 2000; ++n) {
-        ImbeTestWords w = RandomWords(rng);
-        uint8_t channel[144], info[88];
-        ImbeTestEncodeWords(w, channel);
-        ImbeTestWordsToBits(w, info);
-        ImbeFrame f = MakeFrame(channel);
-        ImbeFecDecode(&f, &state);
-        ASSERT_EQ(0, f.status);
-        ASSERT_EQ(0, f.errorCount);
-        ASSERT_EQ(0, f.errorRate);
-        ASSERT_TRUE(std::equal(info, info + 88, f.bits)) << "frame " << n;
-    }
-}
-
 TEST(ImbeFec, RandomParametersForEveryHarmonicCountRoundTrip) {
     std::mt19937 rng(9);
     ImbeDecoderState state;

@@ -81,9 +81,14 @@ double PitchPeriod(const std::vector<int16_t>& s, size_t from) {
     return best + 0.5 * (left - right) / (left - 2 * centre + right);
 }
 
-int MaxStep(const std::vector<int16_t>& s, size_t from, size_t to) {
+// Largest sample-to-sample step inside the frames: joints (multiples of `frame`, and of
+// frame / 2 when `halves`) are left out so they can be compared against it.
+int MaxStep(const std::vector<int16_t>& s, size_t from, size_t to, size_t frame = 160, bool halves = false) {
     int m = 0;
-    for (size_t i = std::max<size_t>(from, 1); i < to; ++i) m = std::max(m, std::abs(s[i] - s[i - 1]));
+    for (size_t i = std::max<size_t>(from, 1); i < to; ++i) {
+        if (i % frame == 0 || (halves && i % frame == frame / 2)) continue;
+        m = std::max(m, std::abs(s[i] - s[i - 1]));
+    }
     return m;
 }
 
@@ -161,6 +166,8 @@ TEST(ImbeSynthesis, LevelFollowsTheGainIndex) {
 }
 
 TEST(ImbeSynthesis, FramesJoinWithoutSteps) {
+    // Voiced and unvoiced frames: a joint that lost phase or level would show as a step
+    // larger than any inside the frames.
     for (double hz : {110.0, 240.0}) {
         Decoder d;
         ImbeTestQuantizer q;
@@ -184,7 +191,7 @@ TEST(ImbeSynthesis, BadFramesRepeatThenMuteThenRecover) {
     // Repeats continue the sound at its level and without steps.
     EXPECT_NEAR(0.0, Db(Rms(d.pcm, badStart, d.pcm.size()) / speech), 2.0);
     const int slope = MaxStep(d.pcm, 10 * 160, 20 * 160);
-    EXPECT_LE(MaxStep(d.pcm, badStart - 1, d.pcm.size()), slope + slope / 4);
+    for (size_t b = badStart; b < d.pcm.size(); b += 160) EXPECT_LE(std::abs(d.pcm[b] - d.pcm[b - 1]), slope);
     // The fourth bad frame is muted to quiet noise; the voice fades out up to sample 105,
     // so the level is measured after that.
     EXPECT_EQ(0x24, d.Frame(q.Flat(150, true, 9), fourInC0));
@@ -248,7 +255,7 @@ TEST(ImbeSynthesis, OneAndTwoPieceFramesRenderWithoutGaps) {
         ImbeTestQuantizer q;
         for (int i = 0; i < 12; ++i) d.Frame(q.Flat(180, true, 10), nullptr, count);
         ASSERT_EQ(size_t(12 * count), d.pcm.size());
-        const int slope = MaxStep(d.pcm, 2 * count, 6 * count);
+        const int slope = MaxStep(d.pcm, 2 * count, 6 * count, count, count > 205);
         ASSERT_GT(slope, 0);
         int zeroRun = 0, longest = 0;
         for (size_t i = 2 * count; i < d.pcm.size(); ++i) {
@@ -257,9 +264,14 @@ TEST(ImbeSynthesis, OneAndTwoPieceFramesRenderWithoutGaps) {
             longest = std::max(longest, zeroRun);
         }
         EXPECT_LE(longest, 2) << "count " << count;
-        // The joint between the two pieces is no steeper than the signal itself.
+        // The joints between frames and between the two pieces are no steeper than the signal.
+        // This loud 20-harmonic sound steps by up to 8700 between samples, so where a joint
+        // meets its peak slope is chance: 10 % margin; a lost phase or gap steps far more.
+        const int limit = slope + slope / 10;
+        for (int f = 2; f < 12; ++f) EXPECT_LE(std::abs(d.pcm[f * count] - d.pcm[f * count - 1]), limit) << count;
         if (count > 205) {
-            for (int f = 2; f < 12; ++f) EXPECT_LE(std::abs(d.pcm[f * count + count / 2] - d.pcm[f * count + count / 2 - 1]), slope);
+            for (int f = 2; f < 12; ++f)
+                EXPECT_LE(std::abs(d.pcm[f * count + count / 2] - d.pcm[f * count + count / 2 - 1]), limit) << count;
         }
     }
 }

@@ -61,7 +61,8 @@ void SynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderSta
         int peak = 0;
         for (int b = from; b < hi; ++b) {
             energy += int32_t(x[2 * b]) * x[2 * b] + int32_t(x[2 * b + 1]) * x[2 * b + 1];
-            peak = ImbeMaxMagnitude(x + 2 * b, 2) > peak ? ImbeMaxMagnitude(x + 2 * b, 2) : peak;
+            const int m = ImbeMaxMagnitude(x + 2 * b, 2);
+            if (m > peak) peak = m;
         }
         if (energy == 0) continue;   // silent band: gain 0 instead of a division by zero
         ImbeFloat amp = ImbeFloatFrom16(p->amplitude[l - 1], p->amplitudeExponent + 15);
@@ -214,7 +215,7 @@ void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState
         for (int l = kLowHarmonics + 1; l <= Lc && l < 64; ++l) {
             if (!p->voiced[l - 1]) continue;
             const uint16_t theta = static_cast<uint16_t>(l * endPhase + st->regeneratedPhase[l - 1]);
-            const int32_t a = int32_t(p->amplitude[l - 1]) << (norm > 0 ? norm : 0);
+            const int32_t a = int32_t(p->amplitude[l - 1]) * (1 << (norm > 0 ? norm : 0));
             spectrum[2 * l] = static_cast<int16_t>((a * ImbeCos(theta)) >> 15);
             spectrum[2 * l + 1] = static_cast<int16_t>((a * ImbeSin(theta)) >> 15);
             ++count;

@@ -118,14 +118,8 @@ TEST(ImbeFec, RandomParametersForEveryHarmonicCountRoundTrip) {
     ImbeInit(&state);
     for (int b0 = 0; b0 < 208; b0 += 4) {   // every upper-6-bit value: L = 9 .. 56
         for (int trial = 0; trial < 10; ++trial) {
-            ImbeTestParams p;
-            p.fundamentalCode = b0 + static_cast<int>(rng() % 4);
-            p.gainCode = static_cast<int>(rng() % 64);
-            p.voicing = static_cast<uint16_t>(rng() & ((1 << ImbeTestBandCount(b0)) - 1));
+            ImbeTestParams p = ImbeTestRandomParams(b0 + static_cast<int>(rng() % 4), rng);
             const int l = ImbeTestHarmonicCount(b0);
-            for (int m = 3; m <= l + 1; ++m)
-                p.coefficients[m - 3] = static_cast<int>(rng() % (1u << ImbeTestCoefficientBits(b0, m)));
-            p.lastBit = trial & 1;
             uint8_t info[88], channel[144];
             ImbeTestPackParameters(p, info);
             ImbeTestEncodeFrame(p, channel);

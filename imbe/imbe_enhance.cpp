@@ -129,12 +129,13 @@ void SmoothParameters(ImbeParams* p, ImbeFloat* amp, const ImbeDecoderState* st)
         for (int l = 0; l < L; ++l)
             if (ImbeFloatGreater(amp[l], threshold)) p->voiced[l] = 1;
     }
-    // Limit the sum of the amplitudes to 20480 (the peak of all harmonics in phase).
+    // Limit the sum of the amplitudes (the peak of all harmonics in phase): A_M = sum * 2^10
+    // as an integer; above 320 in its upper half (sum >= 20544) scale by 0x1400000 / A_M.
     ImbeFloat sum{0, 0};
     for (int l = 0; l < L; ++l) sum = ImbeFloatAdd(sum, amp[l]);
-    const ImbeFloat limit = ImbeFloatFrom32(20480, 31);
-    if (ImbeFloatGreater(sum, limit)) {
-        ImbeFloat g = ImbeFloatDiv(limit, sum);
+    const int32_t am = ImbeFloatToInt(sum, 10);
+    if ((am >> 16) > 320) {
+        ImbeFloat g = ImbeFloatDiv(ImbeFloatFrom32(0x1400000, 31), ImbeFloatFrom32(am, 31));
         for (int l = 0; l < L; ++l) amp[l] = ImbeFloatMul(amp[l], g);
     }
 }

@@ -270,3 +270,36 @@ TEST(ImbeFec, SoftDecisionRecoversFromWeakErrors) {
         EXPECT_EQ(3 * 16 + 49, f.decoderMetric);
     }
 }
+
+TEST(ImbeFec, SoftDecisionRecoversTwoWeakErrorsInAHammingWord) {
+    // softBits 3. Two wrong bits in c4 are beyond the hard decoder, which changes a third bit.
+    // Both wrong entries are barely wrong (4 for a 0, 3 for a 1: reliability 1), so they are
+    // among the four least reliable; flipping either leaves one error that the code corrects.
+    // The right word's metric is 2 * 4^2 = 32, the hard decoder's 2 * 3^2 + 7^2 = 67.
+    std::mt19937 rng(12);
+    for (int trial = 0; trial < 20; ++trial) {
+        ImbeTestWords w = RandomWords(rng);
+        uint8_t channel[144], info[88];
+        ImbeTestEncodeWords(w, channel);
+        ImbeTestWordsToBits(w, info);
+        ImbeFrame f = MakeFrame(channel, 3);
+        for (int i = 0; i < 144; ++i) f.bits[i] = channel[i] ? 7 : 0;
+        const int a = static_cast<int>(rng() % 15);
+        const int b = (a + 1 + static_cast<int>(rng() % 14)) % 15;
+        for (int bit : {a, b}) {
+            int at = ImbeTestChannelIndex(4, bit);
+            f.bits[at] = channel[at] ? 3 : 4;
+        }
+        ImbeFrame hard = MakeFrame(channel);
+        for (int bit : {a, b}) hard.bits[ImbeTestChannelIndex(4, bit)] ^= 1;
+        ImbeDecoderState state;
+        ImbeInit(&state);
+        ImbeFecDecode(&hard, &state);
+        ASSERT_FALSE(std::equal(info + 48, info + 59, hard.bits + 48));   // u4 is bits 48 .. 58
+        ImbeInit(&state);
+        ImbeFecDecode(&f, &state);
+        ASSERT_TRUE(std::equal(info, info + 88, f.bits)) << "trial " << trial;
+        EXPECT_EQ(2, state.vectorErrors[4]);
+        EXPECT_EQ(32, f.decoderMetric);
+    }
+}

@@ -249,6 +249,33 @@ TEST(ImbeSynthesis, ManyErrorsTriggerTheSmoothing) {
     }
 }
 
+TEST(ImbeSynthesis, SmoothingStartsAtAnErrorRateOf165) {
+    // An error-free frame updates the rate to (r * 62260) >> 16: 174 gives 165, 173 gives 164.
+    // At 165 (no errors in c4) the threshold is 45.255 S_E^0.375 2^(-400 * 165/32768), about
+    // 11.2 S_E^0.375. Eight clean frames build up a loud unvoiced harmonic (2^13 among 2^2);
+    // with S_E then set to its floor (8191.75), the last frame's S_E is 0.95 * 8192 +
+    // 0.05 M^2, so for M near 2^13 the threshold is about 3000: the loud harmonic becomes
+    // voiced. At 164 nothing is smoothed.
+    const int b0 = ImbeTestFundamentalCode(150);
+    std::vector<double> target(ImbeTestHarmonicCount(b0), 2.0);
+    target[4] = 13.0;
+    for (int rate : {173, 174}) {
+        Decoder d;
+        ImbeTestQuantizer q;
+        for (int i = 0; i < 8; ++i) ASSERT_EQ(0, d.Frame(q.Quantize(b0, target.data(), 0)));
+        ASSERT_EQ(0, d.state.errorRate);
+        ASSERT_EQ(0, d.state.lastParams.voiced[4]);
+        d.state.errorRate = static_cast<int16_t>(rate);
+        d.state.energy = 32767;
+        d.state.energyExponent = -17;
+        ASSERT_EQ(0, d.Frame(q.Quantize(b0, target.data(), 0)));
+        ASSERT_EQ(rate == 174 ? 165 : 164, d.state.errorRate);
+        EXPECT_EQ(rate == 174 ? 1 : 0, d.state.lastParams.voiced[4]) << "rate " << rate;
+        for (int h = 0; h < ImbeTestHarmonicCount(b0); ++h)
+            if (h != 4) EXPECT_EQ(0, d.state.lastParams.voiced[h]) << "harmonic " << h + 1;
+    }
+}
+
 TEST(ImbeSynthesis, OneAndTwoPieceFramesRenderWithoutGaps) {
     for (int count : {204, 205, 206, 207, 240}) {
         Decoder d;

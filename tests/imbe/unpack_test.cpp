@@ -107,7 +107,7 @@ TEST(ImbeUnpack, PredictionFactorByHarmonicCount) {
     // The same frame twice: the second decode differs from the first (predicted from zeros)
     // by rho * (previous - mean of previous), since resampling L to L is the identity.
     std::mt19937 rng(33);
-    for (int b0 : {0, 27, 40, 66, 204}) {
+    for (int b0 : {0, 27, 32, 40, 66, 72, 204}) {   // L = 9, 14, 16 (0.43), 18, 24, 25 (0.7), 56
         const int l = ImbeTestHarmonicCount(b0);
         const double rho = l <= 15 ? 0.4 : (l <= 24 ? 0.03 * l - 0.05 : 0.7);
         ImbeTestParams p = ImbeTestRandomParams(b0, rng);

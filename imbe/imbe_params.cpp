@@ -59,13 +59,13 @@ const uint8_t kBitAllocation[1512] = {
 constexpr int kLogMin = -30720;
 constexpr int kLogMax = 30719;
 
-int ReadBits(const uint8_t* bits, int at, int count) {
+int ImbeReadBits(const uint8_t* bits, int at, int count) {
     int v = 0;
     for (int i = 0; i < count; ++i) v = (v << 1) | (bits[at + i] & 1);
     return v;
 }
 
-int16_t Dequantize(int code, int bitCount, int deviation) {
+int16_t ImbeDequantize(int code, int bitCount, int deviation) {
     if (bitCount == 0) return 0;
     int32_t s = (int32_t(deviation) * kImbeStepSizes[bitCount]) >> 16;
     int32_t v = (2 * code + 1 - (1 << bitCount)) * s * (1 << (15 - bitCount));
@@ -75,7 +75,7 @@ int16_t Dequantize(int code, int bitCount, int deviation) {
 // T_k = C_1 + sum_j 2 C_j cos(pi (j-1)(2k+1) / 2J), k = 0 .. J-1. The phase (j-1)(2k+1)/4J
 // of a cycle is divided exactly and read with interpolation: the plain table index rounded to
 // 1/512 of a cycle would err by up to 0.006 rad, 20 Q11 units on a large coefficient.
-void InverseDct(const int16_t* c, int count, int16_t* out) {
+void ImbeInverseDct(const int16_t* c, int count, int16_t* out) {
     for (int k = 0; k < count; ++k) {
         int64_t acc = int64_t(c[0]) * 32768;
         for (int j = 1; j < count; ++j) {
@@ -129,7 +129,7 @@ int16_t ImbeFundamental(int b0) { return static_cast<int16_t>(4194304 / (4 * b0 
 void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount,
                           const uint8_t* bits) {
     params->updateMask = 0;
-    const int upper = ReadBits(bits, 0, 6);
+    const int upper = ImbeReadBits(bits, 0, 6);
     if (upper >= 52) {   // b0 208 .. 255 are reserved
         params->valid = 0;
         return;
@@ -139,9 +139,9 @@ void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCou
     params->valid = 1;
     params->harmonicCount = static_cast<int16_t>(L);
 
-    const int b0 = (upper << 2) | ReadBits(bits, 85, 2);
-    const int b2 = (ReadBits(bits, 6, 3) << 3) | (ReadBits(bits, 48 + K, 2) << 1) | (bits[84] & 1);
-    const int b1 = ReadBits(bits, 48, K);
+    const int b0 = (upper << 2) | ImbeReadBits(bits, 85, 2);
+    const int b2 = (ImbeReadBits(bits, 6, 3) << 3) | (ImbeReadBits(bits, 48 + K, 2) << 1) | (bits[84] & 1);
+    const int b1 = ImbeReadBits(bits, 48, K);
 
     // Coefficients b3 .. b(L+1): most significant bits of all coefficients first.
     const uint8_t* alloc = ImbeBitAllocation(L);
@@ -163,9 +163,9 @@ void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCou
     // Gain vector and its inverse DCT: the six block means.
     int16_t gain[6];
     gain[0] = kImbeGainLevels[b2];
-    for (int k = 1; k < 6; ++k) gain[k] = Dequantize(codes[k - 1], alloc[k - 1], kImbeGainDeviations[k - 1]);
+    for (int k = 1; k < 6; ++k) gain[k] = ImbeDequantize(codes[k - 1], alloc[k - 1], kImbeGainDeviations[k - 1]);
     int16_t blockMean[6];
-    InverseDct(gain, 6, blockMean);
+    ImbeInverseDct(gain, 6, blockMean);
 
     int16_t residual[kImbeMaxHarmonics];
     const int shortBlocks = 6 - L % 6;
@@ -176,8 +176,8 @@ void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCou
         int16_t c[10];
         c[0] = blockMean[block];
         for (int j = 1; j < J; ++j, ++coefficient)
-            c[j] = Dequantize(codes[coefficient], alloc[coefficient], kImbeCoefficientDeviations[j - 1]);
-        InverseDct(c, J, residual + harmonic);
+            c[j] = ImbeDequantize(codes[coefficient], alloc[coefficient], kImbeCoefficientDeviations[j - 1]);
+        ImbeInverseDct(c, J, residual + harmonic);
         harmonic += J;
     }
 

@@ -20,7 +20,7 @@ int32_t ToAcc(int32_t raw, int exponent) { return ImbeShl32(raw, exponent + kAcc
 
 // ---- unvoiced ----
 
-void SynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
+void ImbeSynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
     const int N = st->samplesPerFrame;
     const int fadeStart = N / 2 - 25;
     const int L = p->harmonicCount;
@@ -121,7 +121,7 @@ void SynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderSta
 
 // Adds A(k) cos(phase(k)) for k in [from, to): amplitude and frequency (32-bit phase per
 // sample) move linearly; returns the phase after the last sample.
-uint32_t Oscillator(int32_t* acc, int from, int to, int64_t amp0, int64_t ampStep, uint32_t phase,
+uint32_t ImbeOscillator(int32_t* acc, int from, int to, int64_t amp0, int64_t ampStep, uint32_t phase,
                     int64_t freq0, int64_t freqStep) {
     int64_t a = amp0 * 65536, f = freq0 * 65536;
     for (int k = from; k < to; ++k) {
@@ -137,13 +137,13 @@ uint32_t Oscillator(int32_t* acc, int from, int to, int64_t amp0, int64_t ampSte
 // 32-bit phase increment per sample of harmonic l for a Q19 fundamental: l f / 2^19 * 2^32.
 uint32_t HarmonicStep(int l, int fundamental) { return static_cast<uint32_t>(l * fundamental) << 13; }
 
-int16_t WaveRead(const int16_t* table, uint32_t pos) {
+int16_t ImbeWaveRead(const int16_t* table, uint32_t pos) {
     int i = (pos >> 16) & 127;
     int32_t frac = pos & 0xFFFF;
     return static_cast<int16_t>(table[i] + (((table[i + 1] - table[i]) * (frac >> 1)) >> 15));
 }
 
-void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
+void ImbeSynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
     const ImbeParams* prev = &st->lastParams;
     const int N = st->samplesPerFrame;
     const int fadeStart = N / 2 - 25;
@@ -175,19 +175,19 @@ void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState
             int64_t swept = wp * n + (wc - wp) * (n - 1) / 2;
             int32_t miss = static_cast<int32_t>(end - static_cast<uint32_t>(start + swept));
             int64_t f0 = wp + miss / n;
-            Oscillator(acc, 0, n, ap, (ac - ap) * 65536 / n, start, f0, (wc - wp) * 65536 / n);
+            ImbeOscillator(acc, 0, n, ap, (ac - ap) * 65536 / n, start, f0, (wc - wp) * 65536 / n);
         } else {
             if (pv) {
-                uint32_t ph = Oscillator(acc, 0, fadeStart < n ? fadeStart : n, ap, 0, start, wp, 0);
+                uint32_t ph = ImbeOscillator(acc, 0, fadeStart < n ? fadeStart : n, ap, 0, start, wp, 0);
                 // slope -A/50 from full amplitude at the fade start
-                if (fadeStart < n) Oscillator(acc, fadeStart, fadeEnd < n ? fadeEnd : n, ap, -ap * 65536 / kFade, ph, wp, 0);
+                if (fadeStart < n) ImbeOscillator(acc, fadeStart, fadeEnd < n ? fadeEnd : n, ap, -ap * 65536 / kFade, ph, wp, 0);
             }
             if (cv && fadeStart < n) {
                 // Run backwards from the target phase at the piece end.
                 uint32_t ph = end - static_cast<uint32_t>(wc * (n - fadeStart));
                 int stop = fadeEnd < n ? fadeEnd : n;
-                ph = Oscillator(acc, fadeStart, stop, ac / kFade, ac * 65536 / kFade, ph, wc, 0);
-                if (stop < n) Oscillator(acc, stop, n, ac, 0, ph, wc, 0);
+                ph = ImbeOscillator(acc, fadeStart, stop, ac / kFade, ac * 65536 / kFade, ph, wc, 0);
+                if (stop < n) ImbeOscillator(acc, stop, n, ac, 0, ph, wc, 0);
             }
         }
         st->harmonicPhase[l - 1] = static_cast<int16_t>(target);
@@ -199,7 +199,7 @@ void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState
     const uint32_t stepOld = static_cast<uint32_t>(fp) * 16, stepNew = static_cast<uint32_t>(fc) * 16;
     for (int k = 0; k < n && k < fadeEnd; ++k) {
         int32_t gain = k < fadeStart ? 32767 : 32750 - 655 * (k - fadeStart);
-        int32_t w = (WaveRead(old, static_cast<uint32_t>(k) * stepOld) * gain) >> 15;
+        int32_t w = (ImbeWaveRead(old, static_cast<uint32_t>(k) * stepOld) * gain) >> 15;
         acc[k] = ImbeAdd32(acc[k], ToAcc(w, oldExp));
     }
 
@@ -229,22 +229,22 @@ void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState
         // Read so that position 0 falls on the piece end: the table's phase is the end phase.
         uint32_t pos = static_cast<uint32_t>(0u - static_cast<uint32_t>(n - k) * stepNew);
         int32_t gain = k < fadeEnd ? 655 * (k - fadeStart) : 32767;
-        int32_t w = (WaveRead(table, pos) * gain) >> 15;
+        int32_t w = (ImbeWaveRead(table, pos) * gain) >> 15;
         acc[k] = ImbeAdd32(acc[k], ToAcc(w, tableExp));
     }
     ImbeCopyWords(st->voicedTail, table, 129);
     st->waveTableExponent = static_cast<int16_t>(count ? tableExp : 0);
 }
 
-void WriteSamples(const int32_t* acc, int16_t* pcm, int n) {
+void ImbeWriteSamples(const int32_t* acc, int16_t* pcm, int n) {
     for (int k = 0; k < n; ++k) pcm[k] = static_cast<int16_t>(ImbeRound32(ImbeShl32(acc[k], 2)) >> 16);
 }
 
-void SynthesizePiece(ImbeParams* params, int16_t* pcm, int n, ImbeDecoderState* state) {
+void ImbeSynthesizePiece(ImbeParams* params, int16_t* pcm, int n, ImbeDecoderState* state) {
     int32_t acc[kMaxPiece] = {};
-    SynthesizeUnvoiced(params, acc, n, state);
-    SynthesizeVoiced(params, acc, n, state);
-    WriteSamples(acc, pcm, n);
+    ImbeSynthesizeUnvoiced(params, acc, n, state);
+    ImbeSynthesizeVoiced(params, acc, n, state);
+    ImbeWriteSamples(acc, pcm, n);
     ImbeCopyParams(&state->lastParams, params);
     state->lastParams.synthesize = ImbeSynthesizeSamples;
 }
@@ -254,10 +254,10 @@ void SynthesizePiece(ImbeParams* params, int16_t* pcm, int n, ImbeDecoderState* 
 void ImbeSynthesizeSamples(ImbeParams* params, int16_t* pcm, int count, ImbeDecoderState* state) {
     if (count > kMaxPiece) {
         const int first = count / 2;
-        SynthesizePiece(params, pcm, first, state);
-        SynthesizePiece(params, pcm + first, count - first, state);
+        ImbeSynthesizePiece(params, pcm, first, state);
+        ImbeSynthesizePiece(params, pcm + first, count - first, state);
     } else {
-        SynthesizePiece(params, pcm, count, state);
+        ImbeSynthesizePiece(params, pcm, count, state);
     }
 }
 

@@ -303,3 +303,18 @@ TEST(ImbeFec, SoftDecisionRecoversTwoWeakErrorsInAHammingWord) {
         EXPECT_EQ(32, f.decoderMetric);
     }
 }
+
+TEST(ImbeFec, SoftMetricSumSaturatesOnStoring) {
+    // softBits 8 with every entry at 128, halfway between the levels 0 and 255: each of the
+    // 137 coded entries adds at least 127^2 whatever word is chosen, 2.2 million in all, so
+    // the 16-bit metric must hold its ceiling instead of a wrapped value.
+    ImbeDecoderState state;
+    ImbeInit(&state);
+    ImbeFrame f{};
+    std::fill(f.bits, f.bits + 144, uint8_t(128));
+    f.sampleCount = 160;
+    f.softBits = 8;
+    ImbeFecDecode(&f, &state);
+    EXPECT_EQ(32767, f.decoderMetric);
+    EXPECT_EQ(32767, state.metricTotal);
+}

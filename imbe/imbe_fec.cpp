@@ -104,11 +104,6 @@ void ImbePnDemodulate(uint8_t* work, int count, uint16_t u0, int softBits) {
     }
 }
 
-uint32_t ImbeGolayEncode(uint32_t info12) {
-    uint32_t shifted = (info12 & 0xFFF) << 11;
-    return shifted | GolaySyndrome(shifted);
-}
-
 uint32_t ImbeGolayCorrect(uint32_t word) {
     word &= kGolayMask;
     uint32_t s = GolaySyndrome(word);
@@ -118,13 +113,6 @@ uint32_t ImbeGolayCorrect(uint32_t word) {
     if (e == 0xFFFFFFFF) e = ImbeGolayTrap(s, 1u << 17, kGolaySyndromeX17, 2);
     if (e == 0xFFFFFFFF) return word;
     return word ^ e;
-}
-
-uint16_t ImbeHammingEncode(uint16_t info11) {
-    uint16_t info = info11 & 0x7FF;
-    uint16_t word = static_cast<uint16_t>(info << 4);
-    for (int i = 0; i < 4; ++i) word |= static_cast<uint16_t>((ImbeCountBits(info & kHammingMasks[i]) & 1) << i);
-    return word;
 }
 
 uint16_t ImbeHammingCorrect(uint16_t word) {

@@ -133,7 +133,9 @@ TEST(ImbeSynthesis, UnvoicedFramesGiveFlatNoise) {
         double mean = 0;
         for (double v : bands) mean += v / bands.size();
         for (size_t i = 0; i < bands.size(); ++i) EXPECT_NEAR(mean, bands[i], 3.0) << hz << " Hz, band " << i;
-        // Noise-like: no autocorrelation beyond what the band limits leave (|r| < 0.15).
+        // Noise-like: zeroing the lowest 3 and the top 7 of 128 bins removes 10/128 of a flat
+        // spectrum, which leaves |r| up to 0.08 at any lag; the estimate over 9600 samples has
+        // a standard deviation of 1/sqrt(9600) = 0.01. 0.15 is 0.08 plus 7 deviations.
         for (int lag = 1; lag <= 120; ++lag) {
             double c = 0, e = 0;
             for (size_t i = from; i + lag < d.pcm.size(); ++i) {
@@ -271,9 +273,38 @@ TEST(ImbeSynthesis, SmoothingStartsAtAnErrorRateOf165) {
         ASSERT_EQ(0, d.Frame(q.Quantize(b0, target.data(), 0)));
         ASSERT_EQ(rate == 174 ? 165 : 164, d.state.errorRate);
         EXPECT_EQ(rate == 174 ? 1 : 0, d.state.lastParams.voiced[4]) << "rate " << rate;
-        for (int h = 0; h < ImbeTestHarmonicCount(b0); ++h)
-            if (h != 4) EXPECT_EQ(0, d.state.lastParams.voiced[h]) << "harmonic " << h + 1;
+        for (int h = 0; h < ImbeTestHarmonicCount(b0); ++h) {
+            if (h == 4) continue;
+            EXPECT_EQ(0, d.state.lastParams.voiced[h]) << "harmonic " << h + 1;
+        }
     }
+}
+
+TEST(ImbeSynthesis, PitchChangesOfOneFifthOrMoreFadeInsteadOfSweeping) {
+    // Fundamental codes: b0 100 gives 7516 (Q19), 73 gives 9320 and 72 gives 9404. The low
+    // harmonics sweep while |f - f_prev| < 0.2 f: 1804 < 1864 for 73, 1888 > 1880.8 for 72.
+    // Without a sweep the previous harmonics play on unchanged up to sample 54 and the new ones
+    // only start there, so the first 55 samples do not depend on the new frame at all (the
+    // sounds are fully voiced, so the noise part is silent).
+    auto decode = [](int nextCode) {
+        Decoder d;
+        ImbeTestQuantizer q;
+        const int codes[2] = {100, nextCode};
+        for (int i = 0; i < 11; ++i) {
+            const int b0 = codes[i / 10];
+            std::vector<double> target(ImbeTestHarmonicCount(b0), 9.0);
+            const uint16_t voiced = static_cast<uint16_t>((1 << ImbeTestBandCount(b0)) - 1);
+            EXPECT_EQ(0, d.Frame(q.Quantize(b0, target.data(), voiced)));
+        }
+        return std::vector<int16_t>(d.pcm.end() - 160, d.pcm.end() - 105);
+    };
+    const std::vector<int16_t> fade = decode(72), farther = decode(60), sweep = decode(73);
+    EXPECT_EQ(fade, farther);
+    int largest = 0;
+    for (size_t i = 0; i < fade.size(); ++i) largest = std::max(largest, std::abs(fade[i] - sweep[i]));
+    // The sweep moves the low harmonics' frequency and phase from the first sample on, by a
+    // sizeable part of a cycle within these samples: far more than rounding.
+    EXPECT_GT(largest, 100) << largest;
 }
 
 TEST(ImbeSynthesis, OneAndTwoPieceFramesRenderWithoutGaps) {

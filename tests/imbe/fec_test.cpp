@@ -52,6 +52,29 @@ void FlipBits(uint8_t channel[144], int vector, int count, std::mt19937& rng) {
     ImbeTestAddErrors(channel, errors, rng());
 }
 
+// A random frame sent with softBits 3 at full confidence (levels 0 and 7).
+struct SoftFrame {
+    uint8_t channel[144];
+    uint8_t info[88];
+    ImbeFrame frame;
+};
+
+SoftFrame MakeSoftFrame(std::mt19937& rng) {
+    SoftFrame s;
+    ImbeTestWords w = RandomWords(rng);
+    ImbeTestEncodeWords(w, s.channel);
+    ImbeTestWordsToBits(w, s.info);
+    s.frame = MakeFrame(s.channel, 3);
+    for (int i = 0; i < 144; ++i) s.frame.bits[i] = s.channel[i] ? 7 : 0;
+    return s;
+}
+
+// Makes one entry barely wrong: 3 for a sent 1, 4 for a sent 0 (reliability 1).
+void Weaken(SoftFrame* s, int vector, int bit) {
+    const int at = ImbeTestChannelIndex(vector, bit);
+    s->frame.bits[at] = s->channel[at] ? 3 : 4;
+}
+
 }  // namespace
 
 TEST(ImbeFec, EveryCodeWordDecodesToItself) {
@@ -248,18 +271,12 @@ TEST(ImbeFec, SoftDecisionRecoversFromWeakErrors) {
     // reliable positions leaves one hard error, which the candidate search corrects.
     std::mt19937 rng(8);
     for (int trial = 0; trial < 20; ++trial) {
-        ImbeTestWords w = RandomWords(rng);
-        uint8_t channel[144], info[88];
-        ImbeTestEncodeWords(w, channel);
-        ImbeTestWordsToBits(w, info);
-        ImbeFrame f = MakeFrame(channel, 3);
-        for (int i = 0; i < 144; ++i) f.bits[i] = channel[i] ? 7 : 0;
-        for (int b : {1, 8, 15}) {
-            int at = ImbeTestChannelIndex(0, b);
-            f.bits[at] = channel[at] ? 3 : 4;
-        }
+        SoftFrame s = MakeSoftFrame(rng);
+        for (int b : {1, 8, 15}) Weaken(&s, 0, b);
         int strong = ImbeTestChannelIndex(0, 20);
-        f.bits[strong] = channel[strong] ? 0 : 7;
+        s.frame.bits[strong] = s.channel[strong] ? 0 : 7;
+        ImbeFrame& f = s.frame;
+        const uint8_t* info = s.info;
         ImbeDecoderState state;
         ImbeInit(&state);
         ImbeFecDecode(&f, &state);
@@ -277,18 +294,13 @@ TEST(ImbeFec, SoftDecisionRecoversTwoWeakErrorsInAHammingWord) {
     // The right word's metric is 2 * 4^2 = 32, the hard decoder's 2 * 3^2 + 7^2 = 67.
     std::mt19937 rng(12);
     for (int trial = 0; trial < 20; ++trial) {
-        ImbeTestWords w = RandomWords(rng);
-        uint8_t channel[144], info[88];
-        ImbeTestEncodeWords(w, channel);
-        ImbeTestWordsToBits(w, info);
-        ImbeFrame f = MakeFrame(channel, 3);
-        for (int i = 0; i < 144; ++i) f.bits[i] = channel[i] ? 7 : 0;
+        SoftFrame s = MakeSoftFrame(rng);
         const int a = static_cast<int>(rng() % 15);
         const int b = (a + 1 + static_cast<int>(rng() % 14)) % 15;
-        for (int bit : {a, b}) {
-            int at = ImbeTestChannelIndex(4, bit);
-            f.bits[at] = channel[at] ? 3 : 4;
-        }
+        for (int bit : {a, b}) Weaken(&s, 4, bit);
+        ImbeFrame& f = s.frame;
+        const uint8_t* info = s.info;
+        const uint8_t* channel = s.channel;
         ImbeFrame hard = MakeFrame(channel);
         for (int bit : {a, b}) hard.bits[ImbeTestChannelIndex(4, bit)] ^= 1;
         ImbeDecoderState state;

@@ -147,6 +147,33 @@ TEST(ImbeSynthesis, UnvoicedFramesGiveFlatNoise) {
     }
 }
 
+TEST(ImbeSynthesis, FullyVoicedFramesCarryNoNoise) {
+    // With every harmonic voiced every noise bin is zeroed (below the first band, the bands,
+    // above the last one), so the noise generator's seed cannot change a sample; with one
+    // band unvoiced it must.
+    for (double hz : {95.0, 140.0, 230.0}) {
+        for (bool allVoiced : {true, false}) {
+            std::vector<int16_t> out[2];
+            for (int run = 0; run < 2; ++run) {
+                Decoder d;
+                d.state.noiseSeed = static_cast<uint16_t>(run * 12345);
+                ImbeTestQuantizer q;
+                for (int i = 0; i < 8; ++i) {
+                    ImbeTestParams p = q.Flat(hz, true, 9);
+                    if (!allVoiced) p.voicing &= static_cast<uint16_t>(~2u);   // band 2 unvoiced
+                    ASSERT_EQ(0, d.Frame(p));
+                }
+                out[run] = d.pcm;
+            }
+            if (allVoiced) {
+                EXPECT_EQ(out[0], out[1]) << hz << " Hz";
+            } else {
+                EXPECT_NE(out[0], out[1]) << hz << " Hz";
+            }
+        }
+    }
+}
+
 TEST(ImbeSynthesis, LevelFollowsTheGainIndex) {
     // The gain level is the mean log2 amplitude: a step of x octaves is 6.02 x dB of output.
     // The enhancement keeps the energy, so only the residual quantisation (< 1.5 dB) remains.

@@ -185,6 +185,13 @@ int ImbeFrameErrorFlags(ImbeDecoderState* state, int softBits) {
     return flags;
 }
 
+void ImbePackBits(const uint16_t* u, uint8_t* bits) {
+    static const int kWidth[8] = {12, 12, 12, 12, 11, 11, 11, 7};
+    int at = 0;
+    for (int i = 0; i < 8; ++i)
+        for (int b = kWidth[i] - 1; b >= 0; --b) bits[at++] = static_cast<uint8_t>((u[i] >> b) & 1);
+}
+
 void ImbeFecDecode(ImbeFrame* frame, ImbeDecoderState* state) {
     int softBits = frame->softBits;
     if (softBits < 1) softBits = 1;
@@ -217,10 +224,7 @@ void ImbeFecDecode(ImbeFrame* frame, ImbeDecoderState* state) {
     u[7] = 0;
     for (int i = 0; i < 7; ++i) u[7] = static_cast<uint16_t>((u[7] << 1) | (work[137 + i] >> (softBits - 1)));
 
-    static const int kWidth[8] = {12, 12, 12, 12, 11, 11, 11, 7};
-    int at = 0;
-    for (int i = 0; i < 8; ++i)
-        for (int b = kWidth[i] - 1; b >= 0; --b) frame->bits[at++] = static_cast<uint8_t>((u[i] >> b) & 1);
+    ImbePackBits(u, frame->bits);
 
     state->metricTotal = Saturate16(metricTotal);
     frame->status = static_cast<int16_t>(ImbeFrameErrorFlags(state, softBits));

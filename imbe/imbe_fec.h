@@ -29,5 +29,9 @@ uint16_t ImbeHammingCorrect(uint16_t word);
 uint32_t ImbeDecodeVector(const uint8_t* entries, int n, bool golay, int softBits,
                           int* errors, int32_t* metric);
 
+// u0 .. u3 (12 bits), u4 .. u6 (11 bits) and u7 (7 bits), most significant first, one bit per
+// byte: the 88 information bits.
+void ImbePackBits(const uint16_t* u, uint8_t* bits);
+
 // Repeat (4) and mute (8) flags from this frame's error counts; updates state->errorRate.
 int ImbeFrameErrorFlags(ImbeDecoderState* state, int softBits);

@@ -1,0 +1,54 @@
+// The String members that need Win32: code-page conversions and long/short path names.
+#include <windows.h>
+
+#include <vector>
+
+#include "foundation/string.h"
+
+String::String(const wchar_t* text, unsigned codePage) : String(0) {
+    if (!text) return;
+    int needed = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, " ", nullptr);
+    if (needed <= 0) return;
+    String converted(needed);
+    if (converted.GetCapacity() < needed) return;
+    WideCharToMultiByte(codePage, 0, text, -1, &converted[0], needed, " ", nullptr);
+    converted.UpdateLength();
+    *this = converted;
+}
+
+int String::ToWide(wchar_t* destination, int destinationLength, unsigned codePage) const {
+    if (!destination || destinationLength <= 0) return 0;
+    return MultiByteToWideChar(codePage, 0, CStr(), Length() + 1, destination, destinationLength);
+}
+
+String String::ConvertCodePage(unsigned from, unsigned to) const {
+    int wide = MultiByteToWideChar(from, MB_PRECOMPOSED, CStr(), Length() + 1, nullptr, 0);
+    if (wide <= 0) return String(0);
+    std::vector<wchar_t> buffer(static_cast<size_t>(wide));
+    MultiByteToWideChar(from, MB_PRECOMPOSED, CStr(), Length() + 1, buffer.data(), wide);
+    int bytes = WideCharToMultiByte(to, WC_COMPOSITECHECK, buffer.data(), wide, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return String(0);
+    String r(bytes);
+    if (r.GetCapacity() < bytes) return String(0);
+    WideCharToMultiByte(to, WC_COMPOSITECHECK, buffer.data(), wide, &r[0], bytes, nullptr, nullptr);
+    r.UpdateLength();
+    return r;
+}
+
+String String::GetLongPath() const {
+    DWORD n = GetLongPathNameA(CStr(), nullptr, 0);
+    if (n == 0) return String(0);
+    String r(static_cast<int>(n));
+    if (GetLongPathNameA(CStr(), &r[0], n) == 0) return String(0);
+    r.UpdateLength();
+    return r;
+}
+
+String String::GetShortPath() const {
+    DWORD n = GetShortPathNameA(CStr(), nullptr, 0);
+    if (n == 0) return String(0);
+    String r(static_cast<int>(n));
+    if (GetShortPathNameA(CStr(), &r[0], n) == 0) return String(0);
+    r.UpdateLength();
+    return r;
+}

@@ -89,11 +89,14 @@ int CompressingQueue::Finish() {
     return ended ? 1 : 0;
 }
 
-int CompressingQueue::ReadDecompressed(void* destination, uint32_t size) {
+// Inflates the queued bytes into destination under the lock and drops the input inflate
+// consumed, whatever the outcome. Returns the last zlib result; *written the bytes produced.
+int CompressingQueue::Inflate(bool finish, void* destination, uint32_t size, int* written) {
     uint8_t* in = LockRead();
+    *written = 0;
     if (!m_inflate || !destination) {
         UnlockRead(0);
-        return -1;
+        return Z_STREAM_ERROR;
     }
     z_stream* z = m_inflate;
     z->next_in = in;
@@ -101,40 +104,32 @@ int CompressingQueue::ReadDecompressed(void* destination, uint32_t size) {
     z->next_out = static_cast<Bytef*>(destination);
     z->avail_out = size;
     int r = Z_OK;
-    while (z->avail_in > 0 && z->avail_out > 0) {
-        r = inflate(z, Z_NO_FLUSH);
-        if (r != Z_OK) break;
+    if (finish) {
+        r = inflate(z, Z_FINISH);
+    } else {
+        while (z->avail_in > 0 && z->avail_out > 0 && r == Z_OK) r = inflate(z, Z_NO_FLUSH);
+        if (r == Z_STREAM_END && z->avail_in > 0) r = Z_DATA_ERROR;   // bytes after the stream's end
     }
-    bool failed = r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR;
-    if (r == Z_STREAM_END && z->avail_in > 0) failed = true;   // bytes after the stream's end
-    int written = static_cast<int>(size - z->avail_out);
+    *written = static_cast<int>(size - z->avail_out);
+    if (r == Z_BUF_ERROR && z->avail_out > 0 && finish) r = Z_DATA_ERROR;   // input ran out first
     UnlockRead(GetSize() - z->avail_in);
     z->next_in = nullptr;
     z->avail_in = 0;
-    return failed ? -1 : written;
+    return r;
+}
+
+int CompressingQueue::ReadDecompressed(void* destination, uint32_t size) {
+    int written;
+    int r = Inflate(false, destination, size, &written);
+    return r == Z_OK || r == Z_STREAM_END || r == Z_BUF_ERROR ? written : -1;
 }
 
 int CompressingQueue::ReadDecompressedFinish(void* destination, uint32_t size) {
-    uint8_t* in = LockRead();
-    if (!m_inflate || !destination) {
-        UnlockRead(0);
-        return -1;
-    }
-    z_stream* z = m_inflate;
-    z->next_in = in;
-    z->avail_in = GetSize();
-    z->next_out = static_cast<Bytef*>(destination);
-    z->avail_out = size;
-    int r = inflate(z, Z_FINISH);
-    int written = static_cast<int>(size - z->avail_out);
-    int result;
-    if (r == Z_STREAM_END) result = written;
-    else if ((r == Z_BUF_ERROR || r == Z_OK) && z->avail_out == 0) result = static_cast<int>(size) + 1;
-    else result = -1;   // truncated (input ran out first) or corrupt
-    UnlockRead(GetSize() - z->avail_in);
-    z->next_in = nullptr;
-    z->avail_in = 0;
-    return result;
+    int written;
+    int r = Inflate(true, destination, size, &written);
+    if (r == Z_STREAM_END) return written;
+    if ((r == Z_BUF_ERROR || r == Z_OK) && written == static_cast<int>(size)) return static_cast<int>(size) + 1;
+    return -1;   // truncated or corrupt
 }
 
 void CompressingQueue::Clear() {

@@ -35,6 +35,7 @@ private:
     void StartStreams();
     void EndStreams();
     int Deflate(int flush, const void* data, uint32_t count, bool* ended);
+    int Inflate(bool finish, void* destination, uint32_t size, int* written);
 
     z_stream_s* m_deflate;
     z_stream_s* m_inflate;

@@ -7,21 +7,27 @@
 
 #include "foundation/string_list.h"
 
+namespace {
+// The find record of the path's entry; false when nothing is found.
+bool FindEntry(const String& path, WIN32_FIND_DATAA* data) {
+    HANDLE h = FindFirstFileA(path.CStr(), data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    return true;
+}
+}  // namespace
+
 bool DirectoryExists(String path, WIN32_FIND_DATAA* found) {
     WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(path.CStr(), &data);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (!FindEntry(path, &data)) return false;
     if (found) *found = data;
-    FindClose(h);
     return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool FileExists(String path, WIN32_FIND_DATAA* found) {
     WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(path.CStr(), &data);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (!FindEntry(path, &data)) return false;
     if (found) *found = data;
-    FindClose(h);
     return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

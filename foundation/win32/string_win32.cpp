@@ -35,20 +35,17 @@ String String::ConvertCodePage(unsigned from, unsigned to) const {
     return r;
 }
 
-String String::GetLongPath() const {
-    DWORD n = GetLongPathNameA(CStr(), nullptr, 0);
+namespace {
+// A path function that reports the length it needs when given no buffer.
+String PathQuery(const String& path, DWORD (WINAPI* query)(LPCSTR, LPSTR, DWORD)) {
+    DWORD n = query(path.CStr(), nullptr, 0);
     if (n == 0) return String(0);
     String r(static_cast<int>(n));
-    if (GetLongPathNameA(CStr(), &r[0], n) == 0) return String(0);
+    if (r.GetCapacity() <= static_cast<int>(n) || query(path.CStr(), &r[0], n) == 0) return String(0);
     r.UpdateLength();
     return r;
 }
+}  // namespace
 
-String String::GetShortPath() const {
-    DWORD n = GetShortPathNameA(CStr(), nullptr, 0);
-    if (n == 0) return String(0);
-    String r(static_cast<int>(n));
-    if (GetShortPathNameA(CStr(), &r[0], n) == 0) return String(0);
-    r.UpdateLength();
-    return r;
-}
+String String::GetLongPath() const { return PathQuery(*this, GetLongPathNameA); }
+String String::GetShortPath() const { return PathQuery(*this, GetShortPathNameA); }

@@ -208,3 +208,27 @@ TEST(UnbufferedFile, PlainCompressingAndDecompressingCopiesRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Folders, PathNamesCurrentFolderAndFileVersions) {
+    ScratchFolder dir("apco_paths_with_long_name");
+    Touch(dir / "a rather long file name.txt", "x");
+    String path((dir / "a rather long file name.txt").c_str());
+    String shortPath = path.GetShortPath();
+    ASSERT_GT(shortPath.Length(), 0);
+    EXPECT_STREQ(shortPath.GetLongPath().CStr(), path.GetLongPath().CStr());
+    EXPECT_EQ(String((dir / "missing.txt").c_str()).GetLongPath().Length(), 0);
+    EXPECT_TRUE(DirectoryExists(GetCurrentDirectoryString()));
+
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    String kernel = String(system) + "\\kernel32.dll";
+    uint64_t version = GetFileVersion(kernel);
+    EXPECT_NE(version, 0u);
+    String text = GetFileVersionString(kernel);
+    EXPECT_EQ(text.FindChar('.'), static_cast<int>(std::to_string(version >> 48).size()));
+    EXPECT_EQ(GetFileVersion(String((dir / "a rather long file name.txt").c_str())), 0u);
+}
+
+}  // namespace

@@ -22,6 +22,9 @@ TEST(WideString, ConvertsBothWaysAndReplacesUnmappableCharacters) {
     EXPECT_EQ(std::wstring(back), L"K\u00f6ln \u20ac");
     EXPECT_EQ(utf8.ToWide(back, 0, CP_UTF8), 0);
     EXPECT_STREQ(utf8.ConvertCodePage(CP_UTF8, 1252).CStr(), "K\xf6ln \x80");
+    // Both directions through UTF-8, which takes no conversion flags or replacement character.
+    EXPECT_STREQ(String("K\xf6ln \x80").ConvertCodePage(1252, CP_UTF8).CStr(), "K\xc3\xb6ln \xe2\x82\xac");
+    EXPECT_STREQ(String(L"\u4e2d", CP_UTF8).CStr(), "\xe4\xb8\xad");
     EXPECT_EQ(String(static_cast<const wchar_t*>(nullptr), CP_UTF8).Length(), 0);
 }
 

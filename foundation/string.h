@@ -58,7 +58,8 @@ public:
     // Fixed-point text: at least minDecimals decimals, up to minDecimals + extraDecimals
     // with trailing zeros removed.
     static String FromDouble(double value, int minDecimals, int extraDecimals, bool plusSign);
-    // value split by the moduli of a picture such as "0:060:060" (h:mm:ss).
+    // value split by the moduli of a picture such as ":060:060" (h:mm:ss); a picture that
+    // begins with a digit drops what is left above its first field.
     static String FormatMixedRadix(int64_t value, const char* picture, bool hex);
     static String FromHexBytes(const void* bytes, int count, int group);
     // The text as a hexadecimal or decimal number, 32 bits; 0 when nothing parses.

@@ -105,6 +105,9 @@ TEST(String, Numbers) {
     // 3725 s as h:mm:ss; a leading zero in a run asks for zero fill to one less digit.
     EXPECT_EQ(S(String::FormatMixedRadix(3725, ":060:060", false)), "1:02:05");
     EXPECT_EQ(S(String::FormatMixedRadix(65, "60:60", false)), "1:5");
+    EXPECT_EQ(S(String::FormatMixedRadix(3725, "24:060:060", false)), "1:02:05");
+    EXPECT_EQ(S(String::FormatMixedRadix(90061, "24:060:060", false)), "1:01:01");   // a day's carry is dropped
+    EXPECT_EQ(S(String::FormatMixedRadix(0x1234, ":010", true)), "123:04");
     EXPECT_EQ(S(String::FromHexBytes("\x01\xab\x10", 3, 2)), "01ab 10");
 }
 
@@ -182,6 +185,8 @@ TEST(String, QuoteRoundTrips) {
     EXPECT_EQ(S(plain), "abc");
     String single("'it''s'");
     EXPECT_EQ(S(single.TakeQuoted('\'')), "it's");
+    // Whatever the quote character, the enclosing marks are double quotes.
+    EXPECT_EQ(S(String("it's").Quote('\'')), "\"it''s\"");
 }
 
 TEST(String, ReplaceInsertAndReplaceChar) {

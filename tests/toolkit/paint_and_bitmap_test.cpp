@@ -186,3 +186,123 @@ TEST(Screenshot, ASmallComposedWindowIsWrittenForPeopleToLookAt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Model of one bevel ring drawn from (left, bottom) up, across the top, down the right and
+// back along the bottom, each line leaving out its end pixel: the top-left pen owns the left
+// column below the top and the top row left of the right edge; the bottom-right pen the rest.
+COLORREF RingModel(int x, int y, int left, int top, int right, int bottom, COLORREF topLeft, COLORREF bottomRight,
+                   bool* hit) {
+    *hit = true;
+    if (x == left && y > top && y <= bottom) return topLeft;
+    if (y == top && x >= left && x < right) return topLeft;
+    if (x == right && y >= top && y < bottom) return bottomRight;
+    if (y == bottom && x > left && x <= right) return bottomRight;
+    *hit = false;
+    return 0;
+}
+
+TEST(Painting, EveryFrameStylePaintsItsRingsPixelForPixel) {
+    const int W = 14, H = 11, depth = 3;
+    const COLORREF background = 0x0A0B0C;
+    const COLORREF lights[depth] = {0x0000F0, 0x00F000, 0xF00000};
+    const COLORREF darks[depth] = {0x000070, 0x007000, 0x700000};
+    GraphicsResourceTracker& tracker = GetApplication()->GetTracker();
+    ShadePair pairs[depth];
+    for (int i = 0; i < depth; ++i) {
+        pairs[i].light = tracker.AcquirePen(lights[i]);
+        pairs[i].dark = tracker.AcquirePen(darks[i]);
+    }
+    struct Case {
+        int style, rings;
+        bool reversed;   // sunken: dark top-left, pairs innermost-strongest
+    } cases[] = {{kBorderRaised, depth, false}, {kBorderSunken, depth, true},
+                 {kBorderSingleRaised, 1, false}, {kBorderSingleSunken, 1, true}};
+    for (const Case& k : cases) {
+        DibBitmap dib(W, H);
+        HBRUSH fill = CreateSolidBrush(background);
+        RECT all = {0, 0, W, H};
+        FillRect(dib.GetDC(), &all, fill);
+        DeleteObject(fill);
+        RECT r = all;
+        Draw3DFrame(dib.GetDC(), &r, k.style, depth, pairs);
+        GdiFlush();
+        EXPECT_EQ(r.left, k.rings);
+        EXPECT_EQ(r.top, k.rings);
+        EXPECT_EQ(r.right, W - k.rings);
+        EXPECT_EQ(r.bottom, H - k.rings);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                COLORREF want = background;
+                for (int i = 0; i < k.rings; ++i) {
+                    int pair = k.reversed && k.rings > 1 ? depth - 1 - i : i;
+                    COLORREF tl = k.reversed ? darks[pair] : lights[pair];
+                    COLORREF br = k.reversed ? lights[pair] : darks[pair];
+                    bool hit;
+                    COLORREF c = RingModel(x, y, i, i, W - 1 - i, H - 1 - i, tl, br, &hit);
+                    if (hit) {
+                        want = c;
+                        break;
+                    }
+                }
+                ASSERT_EQ(PixelAt(dib, static_cast<uint32_t>(x), static_cast<uint32_t>(y)), want)
+                    << "style " << k.style << " at " << x << "," << y;
+            }
+    }
+    for (int i = 0; i < depth; ++i) {
+        tracker.ReleasePen(pairs[i].light);
+        tracker.ReleasePen(pairs[i].dark);
+    }
+}
+
+// Glyph figures against a model of their rows and columns (end pixels left out).
+TEST(Painting, GlyphsCoverExactlyTheirRowsAndColumns) {
+    const int s = 9, ox = 2, oy = 3;
+    const COLORREF ink = 0x00C0FF;
+    HPEN pen = CreatePen(PS_SOLID, 0, ink);
+    struct Case {
+        int kind;
+        bool (*covered)(int x, int y);
+    };
+    // Figures of size 9 at (2, 3).
+    static const auto down = [](int x, int y) {
+        int i = y - 3;
+        return i >= 0 && i < 9 && x >= 2 + i / 2 && x < 2 + 9 - i / 2;
+    };
+    static const auto right = [](int x, int y) {
+        for (int i = 0; i < (9 + 1) / 2; ++i)
+            if ((y == 3 + i || y == 3 + 9 - 1 - i) && x >= 2 && x < 2 + 2 * i) return true;
+        return false;
+    };
+    static const auto pause = [](int x, int y) {
+        if (y < 3 || y >= 3 + 9) return false;
+        for (int i = 0; i <= 9 / 3; ++i)
+            if (x == 2 + i || x == 2 + 9 - 1 - i) return true;
+        return false;
+    };
+    static const auto forward = [](int x, int y) {
+        for (int i = 0; i <= 9 / 2; ++i)
+            if ((x == 2 + i || x == 2 + 9 / 2 + i) && y >= 3 + i && y < 3 + 9 - i) return true;
+        return false;
+    };
+    const Case cases[] = {{kGlyphDown, +down}, {kGlyphRight, +right}, {kGlyphPause, +pause}, {kGlyphFastForward, +forward}};
+    for (const Case& k : cases) {
+        DibBitmap dib(16, 16);
+        DrawGlyph(dib.GetDC(), POINT{ox, oy}, s, k.kind, pen);
+        GdiFlush();
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                ASSERT_EQ(PixelAt(dib, static_cast<uint32_t>(x), static_cast<uint32_t>(y)), k.covered(x, y) ? ink : 0u)
+                    << "kind " << k.kind << " at " << x << "," << y;
+    }
+    DibBitmap untouched(16, 16);
+    DrawGlyph(untouched.GetDC(), POINT{0, 0}, 1 << 28, kGlyphSquare, pen);   // too large: nothing
+    DrawGlyph(untouched.GetDC(), POINT{0, 0}, 5, 6, pen);                    // a button's kind: nothing here
+    GdiFlush();
+    for (uint32_t y = 0; y < 16; ++y)
+        for (uint32_t x = 0; x < 16; ++x) ASSERT_EQ(PixelAt(untouched, x, y), 0u);
+    DeleteObject(pen);
+}
+
+}  // namespace

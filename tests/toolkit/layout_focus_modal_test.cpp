@@ -197,4 +197,36 @@ TEST(Modal, EveryExitReEnablesTheOwner) {
     delete owner;
 }
 
+// A dialog made over a parent component (not in its child ring) runs modal without an owner
+// handle: the parent is the owner, disabled for the run and enabled again on every way out.
+TEST(Modal, WithoutAnOwnerHandleTheParentIsTheOwner) {
+    Component* parent = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Component* dialog = new Component("d", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, parent->GetHandle());
+    ASSERT_EQ(dialog->GetParent(), parent);
+    EXPECT_EQ(parent->GetNextChild(nullptr, false), nullptr);   // not owned through the ring
+    Recorder r;
+    r.owner = parent->GetHandle();
+    dialog->OnMessage.Bind(&r, &Recorder::Message);
+
+    PostMessageA(dialog->GetHandle(), WM_USER + 2, 0, 0);
+    PostMessageA(dialog->GetHandle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(dialog->ShowModal(nullptr), -1);
+    EXPECT_EQ(r.values, std::vector<int>{1});
+    EXPECT_TRUE(parent->IsEnabled());
+    EXPECT_FALSE(dialog->IsVisible());   // hidden again after the run
+
+    PostMessageA(dialog->GetHandle(), WM_USER + 1, 0, 0);   // quitting
+    EXPECT_EQ(dialog->ShowModal(nullptr), 0);
+    EXPECT_TRUE(parent->IsEnabled());
+    GetApplication()->Init(0, false, nullptr);
+
+    PostQuitMessage(0);
+    EXPECT_EQ(dialog->ShowModal(nullptr), 0);
+    EXPECT_TRUE(parent->IsEnabled());
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    delete dialog;
+    delete parent;
+}
+
 }  // namespace

@@ -266,7 +266,9 @@ LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             DoOnMouseWheel(wParam, reinterpret_cast<Component*>(lParam));
             break;
         case WM_TK_CHILDADDED:
-            DoOnChildAdded(reinterpret_cast<Component*>(wParam));
+            // Posted: a child deleted before the message arrived is no longer in the ring, and
+            // its pointer must not reach a handler.
+            if (IsChild(reinterpret_cast<Component*>(wParam))) DoOnChildAdded(reinterpret_cast<Component*>(wParam));
             break;
         case WM_TK_ENDMODAL:
             if (m_modal) EndModal(static_cast<int>(wParam));

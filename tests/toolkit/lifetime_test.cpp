@@ -82,4 +82,24 @@ TEST(Lifetime, ChildRingOrderAndNavigation) {
     delete parent;
 }
 
+class Watcher : public Component {
+public:
+    Watcher() : Component("", WS_POPUP, 0, 0, 0, 50, 50, nullptr) {}
+    void DoOnChildAdded(Component* child) override { added.push_back(child); }
+    std::vector<Component*> added;
+};
+
+// The child-added notice is posted; a child deleted before it arrives is not reported.
+TEST(Lifetime, AChildAddedNoticeNeverCarriesADeletedChild) {
+    Watcher* parent = new Watcher();
+    Pump();
+    Component* kept = MakeChild(parent, 0, 0, 10, 10);
+    Component* gone = MakeChild(parent, 10, 0, 10, 10);
+    EXPECT_TRUE(parent->added.empty());   // not yet delivered
+    delete gone;
+    Pump();
+    EXPECT_EQ(parent->added, std::vector<Component*>{kept});
+    delete parent;
+}
+
 }  // namespace

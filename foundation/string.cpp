@@ -51,6 +51,7 @@ void String::Adopt(Block* block) {
 // Unshares the block and makes room for capacity bytes. Returns false, changing nothing,
 // when the memory cannot be had.
 bool String::MakeWritable(int capacity) {
+    if (capacity < 0) return false;
     int length = Length();
     if (m_block == EmptyBlock() || m_block->refs != 1) {
         Block* b = AllocBlock(Data(), length, capacity);
@@ -73,7 +74,11 @@ bool String::Owns(const char* p) const {
     return p >= d && p < d + m_block->capacity;
 }
 
-String::String(int reserve) { m_block = AllocBlock(nullptr, 0, (reserve > 16 ? reserve : 16) + 1); if (!m_block) m_block = EmptyBlock(); }
+String::String(int reserve) {
+    if (reserve > INT_MAX - 1) reserve = INT_MAX - 1;
+    m_block = AllocBlock(nullptr, 0, (reserve > 16 ? reserve : 16) + 1);
+    if (!m_block) m_block = EmptyBlock();
+}
 
 String::String(const char* text) {
     m_block = AllocBlock(text, text ? static_cast<int>(std::strlen(text)) : 0, 0);
@@ -178,7 +183,7 @@ String& String::operator+=(const char* text) {
 
 String& String::operator+=(char c) {
     int length = Length();
-    if (!MakeWritable(length + 2)) return *this;
+    if (length > INT_MAX - 2 || !MakeWritable(length + 2)) return *this;
     Data()[length] = c;
     Data()[length + 1] = 0;
     m_block->length = static_cast<uint32_t>(length + 1);
@@ -187,7 +192,8 @@ String& String::operator+=(char c) {
 
 void String::PadRight(int n) {
     int length = Length();
-    if (length >= n || !MakeWritable(n + 1)) return;
+    // n + 1 must still be a capacity: a larger n would pad past the block.
+    if (length >= n || n > INT_MAX - 1 || !MakeWritable(n + 1)) return;
     std::memset(Data() + length, ' ', static_cast<size_t>(n - length));
     Data()[n] = 0;
     m_block->length = static_cast<uint32_t>(n);
@@ -480,7 +486,7 @@ String String::Replace(int start, int count, const String& with) const {
 void String::InsertChar(char c, int index) {
     int length = Length();
     index = Clip(index, 0, length);
-    if (!MakeWritable(length + 2)) return;
+    if (length > INT_MAX - 2 || !MakeWritable(length + 2)) return;
     std::memmove(Data() + index + 1, Data() + index, static_cast<size_t>(length - index + 1));
     Data()[index] = c;
     m_block->length = static_cast<uint32_t>(length + 1);

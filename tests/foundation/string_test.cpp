@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -200,6 +201,33 @@ TEST(String, ReplaceInsertAndReplaceChar) {
     String r("a.b.c");
     EXPECT_EQ(S(r.ReplaceChar('.', '\\')), "a\\b\\c");
     EXPECT_EQ(S(r), "a.b.c");
+}
+
+TEST(String, SizesBeyondAnIntLeaveTheStringAsItWas) {
+    String s("abc");
+    String shared(s);
+    s.PadRight(INT_MAX);   // one more than the largest capacity
+    EXPECT_EQ(S(s), "abc");
+    EXPECT_EQ(s.CStr(), shared.CStr());   // not even unshared
+    s.PadRight(-5);
+    EXPECT_EQ(S(s), "abc");
+}
+
+// In the 32-bit DLL a block of 2 GB cannot be had: the string stays as it was.
+TEST(String, AFailedAllocationChangesNothing) {
+    if (sizeof(void*) != 4) GTEST_SKIP() << "a 2 GB block is available to a 64-bit process";
+    String s("abc");
+    s.PadRight(0x7FFFFFF0);
+    EXPECT_EQ(S(s), "abc");
+    String shared(s);
+    shared += String::Repeat('x', 3);
+    shared.PadRight(0x7FFFFFF0);
+    EXPECT_EQ(S(shared), "abcxxx");
+    EXPECT_EQ(S(s), "abc");
+    String big(0x7FFFFFF0);
+    EXPECT_EQ(big.Length(), 0);
+    big += "still usable";
+    EXPECT_EQ(S(big), "still usable");
 }
 
 }  // namespace

@@ -126,14 +126,16 @@ bool UnbufferedFile::StartTransfer(bool write, uint64_t offset, uint32_t bytes, 
 int UnbufferedFile::WriteBlock(uint32_t count, const void* data) {
     if (!m_handle || m_readOnly || (count && !data)) return 0;
     if (m_pending != kNone && WaitPending(INFINITE) < 0) return 0;
+    // 64-bit sum: a count near 4 GB must not wrap round into the tail's room.
+    uint64_t sum = static_cast<uint64_t>(m_tailBytes) + count;
+    if (sum > m_buffer->GetCapacity()) return 0;
     m_written = true;
-    if (m_tailBytes + count < m_sector) {
+    if (sum < m_sector) {
         std::memcpy(m_tail->GetData() + m_tailBytes, data, count);
         m_tailBytes += count;
         return 1;
     }
-    uint32_t total = m_tailBytes + count;
-    if (total > m_buffer->GetCapacity()) return 0;
+    uint32_t total = static_cast<uint32_t>(sum);
     uint8_t* buffer = m_buffer->GetData();
     std::memcpy(buffer, m_tail->GetData(), m_tailBytes);
     std::memcpy(buffer + m_tailBytes, data, count);

@@ -162,6 +162,12 @@ TEST(UnbufferedFile, AppendingToAnExistingFileKeepsItsTail) {
         EXPECT_EQ(f.GetSize(), 5);
         std::vector<uint8_t> more(1000, 'x');
         ASSERT_EQ(f.Write(more.data(), 1000), 1000u);
+        // A block larger than the buffer, also one whose size wraps round with the tail's,
+        // is refused whole.
+        EXPECT_EQ(f.WriteBlock(f.GetBlockSize() + 2 * f.GetSectorSize() + 1, more.data()), 0);
+        EXPECT_EQ(f.WriteBlock(0xFFFFFFFFu, more.data()), 0);
+        EXPECT_FALSE(f.IsPending());
+        EXPECT_EQ(f.GetSize(), 1005);
     }
     std::vector<uint8_t> whole = ReadWhole(path);
     ASSERT_EQ(whole.size(), 1005u);

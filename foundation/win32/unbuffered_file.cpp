@@ -299,6 +299,8 @@ int CompressFile(UnbufferedFile* source, UnbufferedFile* destination) {
         if (queue.Write(source->GetBuffer(), static_cast<uint32_t>(r)) != r) return 0;
         if (queue.GetSize() >= block && !Drain(&queue, destination)) return 0;
     }
+    // A read that failed part-way also delivers 0: only the source's end is the end.
+    if (source->GetPosition() != source->GetSize()) return 0;
     return queue.Finish() && Drain(&queue, destination) && destination->WaitPending(INFINITE) >= 0;
 }
 
@@ -320,6 +322,7 @@ int DecompressFile(UnbufferedFile* source, UnbufferedFile* destination) {
             if (destination->Write(out.data(), static_cast<uint32_t>(n)) != static_cast<uint32_t>(n)) return 0;
         }
     }
+    if (source->GetPosition() != source->GetSize()) return 0;
     // The end of the stream must be there: a truncated file fails here.
     for (;;) {
         int n = queue.ReadDecompressedFinish(out.data(), block);

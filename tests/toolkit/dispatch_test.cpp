@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstring>
 #include <vector>
 
@@ -121,6 +123,63 @@ TEST(Text, SetAndGetTheWindowText) {
     root->GetTextExtent(String("WWW"), &extent);
     EXPECT_GT(extent.cx, 0);
     EXPECT_GT(root->GetLineHeight(), 0);
+    delete root;
+}
+
+struct Keys {
+    std::vector<int> down;
+    std::vector<Object*> previewSenders;
+    void Preview(Object* sender, int* key, LPARAM) {
+        previewSenders.push_back(sender);
+        if (*key == 'Q') *key = 0;   // the root swallows it
+    }
+    void Down(Object*, int key, LPARAM) { down.push_back(key); }
+};
+
+// A key press is previewed by the root first, which may swallow it before the component's
+// own handler sees it; a component with key preview off skips the root.
+TEST(Dispatch, TheRootPreviewsKeysAndMaySwallowThem) {
+    Component* root = MakeTopLevel();
+    Component* group = MakeChild(root, 0, 0, 60, 60);
+    Component* leaf = MakeChild(group, 0, 0, 20, 20);
+    EXPECT_EQ(leaf->GetRoot(), root);
+    Keys keys;
+    root->OnKeyPreview.Bind(&keys, &Keys::Preview);
+    leaf->OnKeyDown.Bind(&keys, &Keys::Down);
+    SendMessageA(leaf->GetHandle(), WM_KEYDOWN, 'Q', 0);
+    SendMessageA(leaf->GetHandle(), WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(keys.down, std::vector<int>{'A'});
+    EXPECT_EQ(keys.previewSenders, (std::vector<Object*>{leaf, leaf}));   // the sender is where the key arrived
+    leaf->SetKeyPreview(false);
+    SendMessageA(leaf->GetHandle(), WM_KEYDOWN, 'Q', 0);
+    EXPECT_EQ(keys.down, (std::vector<int>{'A', 'Q'}));
+    EXPECT_EQ(keys.previewSenders.size(), 2u);
+    delete root;
+}
+
+class Reflecting : public Component {
+public:
+    explicit Reflecting(Component* parent) : Component("", WS_CHILD | WS_VISIBLE, 0, 0, 0, 10, 10, parent->GetHandle()) {}
+    LRESULT DoOnCommand(WPARAM wParam) override {
+        commands.push_back(wParam);
+        return 77;
+    }
+    void DoOnNotify(NMHDR* header) override { notifyCodes.push_back(header->code); }
+    std::vector<WPARAM> commands;
+    std::vector<UINT> notifyCodes;
+};
+
+// WM_COMMAND and WM_NOTIFY from a control come back to the control itself.
+TEST(Dispatch, CommandsAndNotificationsAreReflectedToTheControl) {
+    Component* root = MakeTopLevel();
+    Reflecting* control = new Reflecting(root);
+    EXPECT_EQ(SendMessageA(root->GetHandle(), WM_COMMAND, MAKEWPARAM(5, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(control->GetHandle())),
+              77);
+    EXPECT_EQ(control->commands, std::vector<WPARAM>{MAKEWPARAM(5, BN_CLICKED)});
+    NMHDR header = {control->GetHandle(), 5, static_cast<UINT>(NM_CLICK)};
+    SendMessageA(root->GetHandle(), WM_NOTIFY, 5, reinterpret_cast<LPARAM>(&header));
+    EXPECT_EQ(control->notifyCodes, std::vector<UINT>{static_cast<UINT>(NM_CLICK)});
     delete root;
 }
 

@@ -33,37 +33,39 @@ void ImbeInit(ImbeDecoderState* state) {
     state->prevHarmonicCount = 30;
 }
 
-void ImbeDecode(ImbeFrame* frame, ImbeDecoderState* state) {
+namespace {
+
+// Decodes, repeats or mutes: fills params and returns the frame's status.
+int ImbeDecodeParameters(const ImbeFrame* frame, ImbeDecoderState* state, ImbeParams* params) {
     const int flags = frame->status & (kImbeRepeat | kImbeMute);
     state->history = static_cast<uint16_t>(state->history << 1);
 
-    ImbeParams params;
-    params.valid = 0;
+    params->valid = 0;
     if (!(flags & kImbeRepeat)) {
-        params.synthesize = ImbeSynthesizeFrame;
-        ImbeUnpackParameters(&params, state->prevLogAmplitude, &state->prevHarmonicCount,
+        params->synthesize = ImbeSynthesizeFrame;
+        ImbeUnpackParameters(params, state->prevLogAmplitude, &state->prevHarmonicCount,
                              frame->bits);
     }
 
-    int result;
     if (flags & kImbeMute) {
-        ImbeCopyParams(&params, &state->mutedParams);
-        state->history |= 1;
-        result = flags | kImbeBadFrame;
-    } else if (!(flags & kImbeRepeat) && params.valid == 1) {
-        params.synthesize = ImbeSynthesizeFrame;
-        result = 0;
+        ImbeCopyParams(params, &state->mutedParams);
+    } else if (!(flags & kImbeRepeat) && params->valid == 1) {
+        params->synthesize = ImbeSynthesizeFrame;
+        return 0;
     } else if ((state->history & 14) != 14) {
-        ImbeCopyParams(&params, &state->lastParams);
-        state->history |= 1;
-        result = flags | kImbeBadFrame;
+        ImbeCopyParams(params, &state->lastParams);
     } else {
-        ImbeCopyParams(&params, &state->mutedParams);
-        state->history |= 1;
-        result = flags | kImbeBadFrame;
+        ImbeCopyParams(params, &state->mutedParams);   // the fourth bad frame in a row
     }
+    state->history |= 1;
+    return flags | kImbeBadFrame;
+}
 
-    frame->status = static_cast<int16_t>(result);
+}  // namespace
+
+void ImbeDecode(ImbeFrame* frame, ImbeDecoderState* state) {
+    ImbeParams params;
+    frame->status = static_cast<int16_t>(ImbeDecodeParameters(frame, state, &params));
     // pcm holds kImbeMaxSamples, so the clamp also bounds every write below.
     if (frame->sampleCount > kImbeMaxSamples) frame->sampleCount = kImbeMaxSamples;
     if (frame->sampleCount < 132) frame->sampleCount = 132;

@@ -12,7 +12,7 @@ constexpr int kLogClamp = 30720;
 
 // Regenerated phase per harmonic from the log amplitudes: sum_m c_m (X[l+2m+1] - X[l-2m-1]).
 // The sum (Q15 coefficients on Q11 logs, Q26) is taken as radians and turned into 16-bit phase.
-void RegeneratePhases(const ImbeParams* p, ImbeDecoderState* st) {
+void ImbeRegeneratePhases(const ImbeParams* p, ImbeDecoderState* st) {
     const int L = p->harmonicCount;
     // log2 of f0 / 8000 in Q11: unvoiced harmonics enter lowered by it (it is negative).
     int32_t logF = ImbeLog2(p->fundamental, -4) / 32;
@@ -36,7 +36,7 @@ void RegeneratePhases(const ImbeParams* p, ImbeDecoderState* st) {
     for (int l = L; l < kImbeMaxHarmonics; ++l) st->regeneratedPhase[l] = 0;
 }
 
-void LogToLinear(const ImbeParams* p, ImbeFloat* amp) {
+void ImbeLogToLinear(const ImbeParams* p, ImbeFloat* amp) {
     const int L = p->harmonicCount;
     int32_t maxLog = -kLogClamp;
     for (int l = 0; l < L; ++l) {
@@ -63,7 +63,7 @@ ImbeFloat SumOfSquares(const ImbeFloat* amp, int L) {
     return sum;
 }
 
-void EnhanceAmplitudes(const ImbeParams* p, ImbeFloat* amp, ImbeDecoderState* st) {
+void ImbeEnhanceAmplitudes(const ImbeParams* p, ImbeFloat* amp, ImbeDecoderState* st) {
     const int L = p->harmonicCount;
     ImbeFloat r0{0, 0}, r1{0, 0};
     for (int l = 1; l <= L; ++l) {
@@ -114,7 +114,7 @@ void EnhanceAmplitudes(const ImbeParams* p, ImbeFloat* amp, ImbeDecoderState* st
     for (int l = 0; l < L; ++l) amp[l] = ImbeFloatMul(amp[l], g);
 }
 
-void SmoothParameters(ImbeParams* p, ImbeFloat* amp, const ImbeDecoderState* st) {
+void ImbeSmoothParameters(ImbeParams* p, ImbeFloat* amp, const ImbeDecoderState* st) {
     const int L = p->harmonicCount;
     if (st->energy != 0 && (st->errorRate >= 165 || st->errorTotal >= 4)) {
         // log2 V_M with 26 fractional bits: 5.5 + 0.375 log2 S_E, less 400 eR or 5.0
@@ -129,17 +129,18 @@ void SmoothParameters(ImbeParams* p, ImbeFloat* amp, const ImbeDecoderState* st)
         for (int l = 0; l < L; ++l)
             if (ImbeFloatGreater(amp[l], threshold)) p->voiced[l] = 1;
     }
-    // Limit the sum of the amplitudes to 20480 (the peak of all harmonics in phase).
+    // Limit the sum of the amplitudes (the peak of all harmonics in phase): A_M = sum * 2^10
+    // as an integer; above 320 in its upper half (sum >= 20544) scale by 0x1400000 / A_M.
     ImbeFloat sum{0, 0};
     for (int l = 0; l < L; ++l) sum = ImbeFloatAdd(sum, amp[l]);
-    const ImbeFloat limit = ImbeFloatFrom32(20480, 31);
-    if (ImbeFloatGreater(sum, limit)) {
-        ImbeFloat g = ImbeFloatDiv(limit, sum);
+    const int32_t am = ImbeFloatToInt(sum, 10);
+    if ((am >> 16) > 320) {
+        ImbeFloat g = ImbeFloatDiv(ImbeFloatFrom32(0x1400000, 31), ImbeFloatFrom32(am, 31));
         for (int l = 0; l < L; ++l) amp[l] = ImbeFloatMul(amp[l], g);
     }
 }
 
-void NormalizeAmplitudes(ImbeParams* p, ImbeFloat* amp) {
+void ImbeNormalizeAmplitudes(ImbeParams* p, ImbeFloat* amp) {
     const int L = p->harmonicCount;
     ImbeFloat scale = ImbeFloatSqrt(ImbeFloatFrom32(p->fundamental, 31));
     scale.e = static_cast<int16_t>(scale.e - 11);
@@ -160,10 +161,10 @@ void NormalizeAmplitudes(ImbeParams* p, ImbeFloat* amp) {
 
 void ImbeSynthesizeFrame(ImbeParams* params, int16_t* pcm, int count, ImbeDecoderState* state) {
     ImbeFloat amp[kImbeMaxHarmonics];
-    RegeneratePhases(params, state);
-    LogToLinear(params, amp);
-    EnhanceAmplitudes(params, amp, state);
-    SmoothParameters(params, amp, state);
-    NormalizeAmplitudes(params, amp);
+    ImbeRegeneratePhases(params, state);
+    ImbeLogToLinear(params, amp);
+    ImbeEnhanceAmplitudes(params, amp, state);
+    ImbeSmoothParameters(params, amp, state);
+    ImbeNormalizeAmplitudes(params, amp);
     ImbeSynthesizeSamples(params, pcm, count, state);
 }

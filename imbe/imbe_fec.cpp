@@ -17,7 +17,7 @@ const uint16_t kHammingMasks[4] = {0x55B, 0x66D, 0x78E, 0x7F0};
 const uint16_t kHammingErrors[16] = {0, 8, 4, 2048, 2, 512, 64, 8192,
                                      1, 256, 32, 4096, 16, 1024, 128, 16384};
 
-int Weight(uint32_t x) {
+int ImbeCountBits(uint32_t x) {
     int n = 0;
     for (; x; x &= x - 1) ++n;
     return n;
@@ -39,11 +39,11 @@ uint32_t RotateRight23(uint32_t x, int k) {
 
 // Error trapping over the 23 cyclic shifts; extra is the trapped bit outside the parity
 // positions (0 for none) and its syndrome. Returns the error pattern or 0xFFFFFFFF.
-uint32_t GolayTrap(uint32_t syndrome, uint32_t extraBit, uint32_t extraSyndrome, int maxWeight) {
+uint32_t ImbeGolayTrap(uint32_t syndrome, uint32_t extraBit, uint32_t extraSyndrome, int maxWeight) {
     uint32_t s = syndrome;
     for (int k = 0; k < 23; ++k) {
         uint32_t t = s ^ extraSyndrome;
-        if (Weight(t) <= maxWeight) return RotateRight23(t | extraBit, k);
+        if (ImbeCountBits(t) <= maxWeight) return RotateRight23(t | extraBit, k);
         s <<= 1;
         if (s & 0x800) s ^= kGolayGenerator;
     }
@@ -52,7 +52,7 @@ uint32_t GolayTrap(uint32_t syndrome, uint32_t extraBit, uint32_t extraSyndrome,
 
 // Positions (entry indexes) of the k least reliable entries, most unreliable first; positions
 // are scanned from the last to the first and a later-scanned one goes behind an equal one.
-void LeastReliable(const uint8_t* v, int n, int softBits, int k, int* pos) {
+void ImbeLeastReliable(const uint8_t* v, int n, int softBits, int k, int* pos) {
     int rel[4];
     int count = 0;
     const int top = (1 << softBits) - 1;
@@ -73,7 +73,7 @@ void LeastReliable(const uint8_t* v, int n, int softBits, int k, int* pos) {
     }
 }
 
-int32_t SoftMetric(const uint8_t* v, int n, uint32_t word, int softBits) {
+int32_t ImbeSoftMetric(const uint8_t* v, int n, uint32_t word, int softBits) {
     const int top = (1 << softBits) - 1;
     int32_t sum = 0;
     for (int i = 0; i < n; ++i) {
@@ -104,27 +104,15 @@ void ImbePnDemodulate(uint8_t* work, int count, uint16_t u0, int softBits) {
     }
 }
 
-uint32_t ImbeGolayEncode(uint32_t info12) {
-    uint32_t shifted = (info12 & 0xFFF) << 11;
-    return shifted | GolaySyndrome(shifted);
-}
-
 uint32_t ImbeGolayCorrect(uint32_t word) {
     word &= kGolayMask;
     uint32_t s = GolaySyndrome(word);
     if (s == 0) return word;
-    uint32_t e = GolayTrap(s, 0, 0, 3);
-    if (e == 0xFFFFFFFF) e = GolayTrap(s, 1u << 16, kGolaySyndromeX16, 2);
-    if (e == 0xFFFFFFFF) e = GolayTrap(s, 1u << 17, kGolaySyndromeX17, 2);
+    uint32_t e = ImbeGolayTrap(s, 0, 0, 3);
+    if (e == 0xFFFFFFFF) e = ImbeGolayTrap(s, 1u << 16, kGolaySyndromeX16, 2);
+    if (e == 0xFFFFFFFF) e = ImbeGolayTrap(s, 1u << 17, kGolaySyndromeX17, 2);
     if (e == 0xFFFFFFFF) return word;
     return word ^ e;
-}
-
-uint16_t ImbeHammingEncode(uint16_t info11) {
-    uint16_t info = info11 & 0x7FF;
-    uint16_t word = static_cast<uint16_t>(info << 4);
-    for (int i = 0; i < 4; ++i) word |= static_cast<uint16_t>((Weight(info & kHammingMasks[i]) & 1) << i);
-    return word;
 }
 
 uint16_t ImbeHammingCorrect(uint16_t word) {
@@ -132,7 +120,7 @@ uint16_t ImbeHammingCorrect(uint16_t word) {
     uint16_t info = word >> 4;
     int s = 0;
     for (int i = 0; i < 4; ++i) {
-        int bit = ((word >> i) & 1) ^ (Weight(info & kHammingMasks[i]) & 1);
+        int bit = ((word >> i) & 1) ^ (ImbeCountBits(info & kHammingMasks[i]) & 1);
         s = (s << 1) | bit;
     }
     return word ^ kHammingErrors[s];
@@ -148,11 +136,11 @@ uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int
     uint32_t best = correct(hard);
     int32_t bestMetric = 0;
     if (softBits >= 2) {
-        bestMetric = SoftMetric(v, n, best, softBits);
+        bestMetric = ImbeSoftMetric(v, n, best, softBits);
         if (best != hard) {
             int pos[4];
             const int k = golay ? 3 : 4;
-            LeastReliable(v, n, softBits, k, pos);
+            ImbeLeastReliable(v, n, softBits, k, pos);
             const int candidates = golay ? 8 : 5;
             for (int c = 1; c < candidates; ++c) {
                 uint32_t flip = 0;
@@ -163,7 +151,7 @@ uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int
                     flip = 1u << (n - 1 - pos[c - 1]);
                 }
                 uint32_t w = correct(hard ^ flip);
-                int32_t m = SoftMetric(v, n, w, softBits);
+                int32_t m = ImbeSoftMetric(v, n, w, softBits);
                 if (m < bestMetric) {
                     bestMetric = m;
                     best = w;
@@ -171,7 +159,7 @@ uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int
             }
         }
     }
-    *errors = Weight(best ^ hard);
+    *errors = ImbeCountBits(best ^ hard);
     *metric = bestMetric;
     return best;
 }
@@ -195,6 +183,13 @@ int ImbeFrameErrorFlags(ImbeDecoderState* state, int softBits) {
     state->errorRate = Saturate16(updated);
     if (state->errorRate > (softBits <= 1 ? 2867 : 3932)) flags |= kImbeMute;
     return flags;
+}
+
+void ImbePackBits(const uint16_t* u, uint8_t* bits) {
+    static const int kWidth[8] = {12, 12, 12, 12, 11, 11, 11, 7};
+    int at = 0;
+    for (int i = 0; i < 8; ++i)
+        for (int b = kWidth[i] - 1; b >= 0; --b) bits[at++] = static_cast<uint8_t>((u[i] >> b) & 1);
 }
 
 void ImbeFecDecode(ImbeFrame* frame, ImbeDecoderState* state) {
@@ -229,10 +224,7 @@ void ImbeFecDecode(ImbeFrame* frame, ImbeDecoderState* state) {
     u[7] = 0;
     for (int i = 0; i < 7; ++i) u[7] = static_cast<uint16_t>((u[7] << 1) | (work[137 + i] >> (softBits - 1)));
 
-    static const int kWidth[8] = {12, 12, 12, 12, 11, 11, 11, 7};
-    int at = 0;
-    for (int i = 0; i < 8; ++i)
-        for (int b = kWidth[i] - 1; b >= 0; --b) frame->bits[at++] = static_cast<uint8_t>((u[i] >> b) & 1);
+    ImbePackBits(u, frame->bits);
 
     state->metricTotal = Saturate16(metricTotal);
     frame->status = static_cast<int16_t>(ImbeFrameErrorFlags(state, softBits));

@@ -19,17 +19,19 @@ void ImbePnDemodulate(uint8_t* work, int count, uint16_t u0, int softBits);
 // 23-bit word (at most three errors corrected; otherwise the word is returned unchanged or
 // mis-corrected).
 uint32_t ImbeGolayCorrect(uint32_t word);
-uint32_t ImbeGolayEncode(uint32_t info12);
 
 // Hamming (15,11), information in bits 14 .. 4, parity bit i is word bit i.
 uint16_t ImbeHammingCorrect(uint16_t word);
-uint16_t ImbeHammingEncode(uint16_t info11);
 
 // Decodes one code vector of n entries (soft values 0 .. 2^softBits - 1, first entry most
 // significant). Returns the corrected word; *errors gets the number of hard bits it changed,
 // *metric the soft metric of the chosen word (0 with hard bits).
 uint32_t ImbeDecodeVector(const uint8_t* entries, int n, bool golay, int softBits,
                           int* errors, int32_t* metric);
+
+// u0 .. u3 (12 bits), u4 .. u6 (11 bits) and u7 (7 bits), most significant first, one bit per
+// byte: the 88 information bits.
+void ImbePackBits(const uint16_t* u, uint8_t* bits);
 
 // Repeat (4) and mute (8) flags from this frame's error counts; updates state->errorRate.
 int ImbeFrameErrorFlags(ImbeDecoderState* state, int softBits);

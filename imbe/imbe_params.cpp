@@ -59,13 +59,13 @@ const uint8_t kBitAllocation[1512] = {
 constexpr int kLogMin = -30720;
 constexpr int kLogMax = 30719;
 
-int ReadBits(const uint8_t* bits, int at, int count) {
+int ImbeReadBits(const uint8_t* bits, int at, int count) {
     int v = 0;
     for (int i = 0; i < count; ++i) v = (v << 1) | (bits[at + i] & 1);
     return v;
 }
 
-int16_t Dequantize(int code, int bitCount, int deviation) {
+int16_t ImbeDequantize(int code, int bitCount, int deviation) {
     if (bitCount == 0) return 0;
     int32_t s = (int32_t(deviation) * kImbeStepSizes[bitCount]) >> 16;
     int32_t v = (2 * code + 1 - (1 << bitCount)) * s * (1 << (15 - bitCount));
@@ -75,7 +75,7 @@ int16_t Dequantize(int code, int bitCount, int deviation) {
 // T_k = C_1 + sum_j 2 C_j cos(pi (j-1)(2k+1) / 2J), k = 0 .. J-1. The phase (j-1)(2k+1)/4J
 // of a cycle is divided exactly and read with interpolation: the plain table index rounded to
 // 1/512 of a cycle would err by up to 0.006 rad, 20 Q11 units on a large coefficient.
-void InverseDct(const int16_t* c, int count, int16_t* out) {
+void ImbeInverseDct(const int16_t* c, int count, int16_t* out) {
     for (int k = 0; k < count; ++k) {
         int64_t acc = int64_t(c[0]) * 32768;
         for (int j = 1; j < count; ++j) {
@@ -126,26 +126,22 @@ int ImbeBandCount(int harmonicCount) {
 
 int16_t ImbeFundamental(int b0) { return static_cast<int16_t>(4194304 / (4 * b0 + 158)); }
 
-void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount,
-                          const uint8_t* bits) {
-    params->updateMask = 0;
-    const int upper = ReadBits(bits, 0, 6);
-    if (upper >= 52) {   // b0 208 .. 255 are reserved
-        params->valid = 0;
-        return;
-    }
-    const int L = ImbeHarmonicCount(upper);
-    const int K = ImbeBandCount(L);
-    params->valid = 1;
-    params->harmonicCount = static_cast<int16_t>(L);
+namespace {
 
-    const int b0 = (upper << 2) | ReadBits(bits, 85, 2);
-    const int b2 = (ReadBits(bits, 6, 3) << 3) | (ReadBits(bits, 48 + K, 2) << 1) | (bits[84] & 1);
-    const int b1 = ReadBits(bits, 48, K);
+// The quantised fields of one frame, gathered from the prioritised information bits.
+struct ImbeCodes {
+    int b0, b1, b2;
+    int coefficients[55];   // b3 .. b(L+1)
+};
+
+void ImbeReorderBits(const uint8_t* bits, int L, int K, ImbeCodes* c) {
+    c->b0 = (ImbeReadBits(bits, 0, 6) << 2) | ImbeReadBits(bits, 85, 2);
+    c->b2 = (ImbeReadBits(bits, 6, 3) << 3) | (ImbeReadBits(bits, 48 + K, 2) << 1) | (bits[84] & 1);
+    c->b1 = ImbeReadBits(bits, 48, K);
 
     // Coefficients b3 .. b(L+1): most significant bits of all coefficients first.
     const uint8_t* alloc = ImbeBitAllocation(L);
-    int codes[55] = {};
+    for (int m = 0; m < 55; ++m) c->coefficients[m] = 0;
     int maxBits = 0;
     for (int m = 0; m < L - 1; ++m)
         if (alloc[m] > maxBits) maxBits = alloc[m];
@@ -154,34 +150,40 @@ void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCou
         for (int m = 0; m < L - 1; ++m) {
             if (alloc[m] < level) continue;
             if (at == 48) at = 50 + K;   // b1 and two bits of b2 sit in between
-            codes[m] |= (bits[at++] & 1) << (level - 1);
+            c->coefficients[m] |= (bits[at++] & 1) << (level - 1);
         }
     }
+}
 
-    params->fundamental = ImbeFundamental(b0);
-
-    // Gain vector and its inverse DCT: the six block means.
+// Residuals T_1 .. T_L: the gain vector's inverse DCT gives the six block means, each block's
+// coefficients their inverse DCT.
+void ImbeDecodeSpectralAmplitudes(const ImbeCodes& c, int L, int16_t* residual) {
+    const uint8_t* alloc = ImbeBitAllocation(L);
+    const int* codes = c.coefficients;
     int16_t gain[6];
-    gain[0] = kImbeGainLevels[b2];
-    for (int k = 1; k < 6; ++k) gain[k] = Dequantize(codes[k - 1], alloc[k - 1], kImbeGainDeviations[k - 1]);
+    gain[0] = kImbeGainLevels[c.b2];
+    for (int k = 1; k < 6; ++k) gain[k] = ImbeDequantize(codes[k - 1], alloc[k - 1], kImbeGainDeviations[k - 1]);
     int16_t blockMean[6];
-    InverseDct(gain, 6, blockMean);
+    ImbeInverseDct(gain, 6, blockMean);
 
-    int16_t residual[kImbeMaxHarmonics];
     const int shortBlocks = 6 - L % 6;
     int harmonic = 0;
     int coefficient = 5;   // b8
     for (int block = 0; block < 6; ++block) {
         const int J = L / 6 + (block >= shortBlocks ? 1 : 0);
-        int16_t c[10];
-        c[0] = blockMean[block];
+        int16_t coef[10];
+        coef[0] = blockMean[block];
         for (int j = 1; j < J; ++j, ++coefficient)
-            c[j] = Dequantize(codes[coefficient], alloc[coefficient], kImbeCoefficientDeviations[j - 1]);
-        InverseDct(c, J, residual + harmonic);
+            coef[j] = ImbeDequantize(codes[coefficient], alloc[coefficient], kImbeCoefficientDeviations[j - 1]);
+        ImbeInverseDct(coef, J, residual + harmonic);
         harmonic += J;
     }
+}
 
-    // Prediction from the previous frame's log amplitudes resampled to L harmonics.
+// Log amplitudes = residuals + rho * (previous frame resampled to L harmonics - its mean);
+// they become the previous frame of the next prediction.
+void ImbePredictAmplitudes(const int16_t* residual, int L, ImbeParams* params, int16_t* prevLog,
+                           int16_t* prevCount) {
     const int Lp = *prevCount;
     int16_t resampled[kImbeMaxHarmonics];
     int32_t sum = 0;
@@ -209,11 +211,37 @@ void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCou
     params->amplitudeExponent = 0;
     for (int k = 0; k < kImbeMaxHarmonics; ++k) prevLog[k] = params->amplitude[k < L ? k : L - 1];
     *prevCount = static_cast<int16_t>(L);
+}
 
-    // Voicing: band j covers harmonics 3j+1 .. 3j+3; harmonics past the last band take its bit.
+// Band j covers harmonics 3j+1 .. 3j+3; harmonics past the last band take its bit.
+void ImbeDecodeVoicing(int b1, int L, int K, int16_t* voiced) {
     for (int l = 0; l < kImbeMaxHarmonics; ++l) {
         int band = l / 3;
         if (band > K - 1) band = K - 1;
-        params->voiced[l] = static_cast<int16_t>(l < L ? (b1 >> (K - 1 - band)) & 1 : 0);
+        voiced[l] = static_cast<int16_t>(l < L ? (b1 >> (K - 1 - band)) & 1 : 0);
     }
+}
+
+}  // namespace
+
+void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount,
+                          const uint8_t* bits) {
+    params->updateMask = 0;
+    const int upper = ImbeReadBits(bits, 0, 6);
+    if (upper >= 52) {   // b0 208 .. 255 are reserved
+        params->valid = 0;
+        return;
+    }
+    const int L = ImbeHarmonicCount(upper);
+    const int K = ImbeBandCount(L);
+    params->valid = 1;
+    params->harmonicCount = static_cast<int16_t>(L);
+
+    ImbeCodes codes;
+    ImbeReorderBits(bits, L, K, &codes);
+    params->fundamental = ImbeFundamental(codes.b0);
+    int16_t residual[kImbeMaxHarmonics];
+    ImbeDecodeSpectralAmplitudes(codes, L, residual);
+    ImbePredictAmplitudes(residual, L, params, prevLog, prevCount);
+    ImbeDecodeVoicing(codes.b1, L, K, params->voiced);
 }

@@ -20,11 +20,10 @@ int32_t ToAcc(int32_t raw, int exponent) { return ImbeShl32(raw, exponent + kAcc
 
 // ---- unvoiced ----
 
-void SynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
-    const int N = st->samplesPerFrame;
-    const int fadeStart = N / 2 - 25;
-    const int L = p->harmonicCount;
-
+// Noise for the piece (n + 105 values: leading zeros, the previous frame's noise tail rising,
+// new noise, a new tail falling), folded into the 256 samples of the transform.
+void ImbeMakeNoise(int16_t* x, int n, ImbeDecoderState* st) {
+    const int fadeStart = st->samplesPerFrame / 2 - 25;
     int16_t noise[kMaxPiece + 105];
     int at = 0;
     for (; at < fadeStart; ++at) noise[at] = 0;
@@ -35,11 +34,14 @@ void SynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderSta
         st->noiseTail[k] = v;
         noise[at++] = static_cast<int16_t>((v * FallingRamp(k)) >> 15);
     }
-    int16_t x[256] = {};
+    for (int i = 0; i < 256; ++i) x[i] = 0;
     for (int i = 0; i < at; ++i) x[i & 255] = noise[i];   // fold: indexes 256.. overwrite the leading zeros
+}
 
-    ImbeRealFft(x, 0, 8);   // its exponent cancels in the band normalisation
-
+// Shapes the noise spectrum (bins 0 .. 127 as (re, im) pairs) band by band; returns the
+// exponent of the shaped spectrum.
+int ImbeShapeNoise(const ImbeParams* p, int16_t* x, int n, const ImbeDecoderState* st) {
+    const int L = p->harmonicCount;
     // Band edges in 16.16 bins: f0 / 8000 * 256 bins per harmonic.
     const int32_t step = p->fundamental * 32;
     int32_t edge = (step + 65536) / 2;
@@ -61,7 +63,8 @@ void SynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderSta
         int peak = 0;
         for (int b = from; b < hi; ++b) {
             energy += int32_t(x[2 * b]) * x[2 * b] + int32_t(x[2 * b + 1]) * x[2 * b + 1];
-            peak = ImbeMaxMagnitude(x + 2 * b, 2) > peak ? ImbeMaxMagnitude(x + 2 * b, 2) : peak;
+            const int m = ImbeMaxMagnitude(x + 2 * b, 2);
+            if (m > peak) peak = m;
         }
         if (energy == 0) continue;   // silent band: gain 0 instead of a division by zero
         ImbeFloat amp = ImbeFloatFrom16(p->amplitude[l - 1], p->amplitudeExponent + 15);
@@ -93,10 +96,15 @@ void SynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderSta
     const int lowZero = st->noiseFundamental / 2048;
     for (int b = 0; b < lowZero && b < 128; ++b) x[2 * b] = x[2 * b + 1] = 0;
     x[1] = 0;
+    return outExp;
+}
 
-    const int te = ImbeRealIfft(x, outExp, 8);
-
-    // Overlap-add with the previous piece's tail; every region is bounded by the piece length.
+// Cross-fades the previous piece's tail into the new time signal x (exponent te) and keeps the
+// new tail.
+void ImbeOverlapUnvoiced(const int16_t* x, int te, int32_t* acc, int n, ImbeDecoderState* st) {
+    const int N = st->samplesPerFrame;
+    const int fadeStart = N / 2 - 25;
+    // Every region is bounded by the piece length.
     const int tailExp = st->unvoicedTailExponent;
     for (int k = 0; k < n; ++k) {
         int32_t v;
@@ -116,11 +124,20 @@ void SynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderSta
     st->unvoicedTailExponent = static_cast<int16_t>(te);
 }
 
+void ImbeSynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
+    int16_t x[256];
+    ImbeMakeNoise(x, n, st);
+    ImbeRealFft(x, 0, 8);   // its exponent cancels in the band normalisation
+    const int outExp = ImbeShapeNoise(p, x, n, st);
+    const int te = ImbeRealIfft(x, outExp, 8);
+    ImbeOverlapUnvoiced(x, te, acc, n, st);
+}
+
 // ---- voiced ----
 
 // Adds A(k) cos(phase(k)) for k in [from, to): amplitude and frequency (32-bit phase per
 // sample) move linearly; returns the phase after the last sample.
-uint32_t Oscillator(int32_t* acc, int from, int to, int64_t amp0, int64_t ampStep, uint32_t phase,
+uint32_t ImbeOscillator(int32_t* acc, int from, int to, int64_t amp0, int64_t ampStep, uint32_t phase,
                     int64_t freq0, int64_t freqStep) {
     int64_t a = amp0 * 65536, f = freq0 * 65536;
     for (int k = from; k < to; ++k) {
@@ -136,23 +153,49 @@ uint32_t Oscillator(int32_t* acc, int from, int to, int64_t amp0, int64_t ampSte
 // 32-bit phase increment per sample of harmonic l for a Q19 fundamental: l f / 2^19 * 2^32.
 uint32_t HarmonicStep(int l, int fundamental) { return static_cast<uint32_t>(l * fundamental) << 13; }
 
-int16_t WaveRead(const int16_t* table, uint32_t pos) {
+int16_t ImbeWaveRead(const int16_t* table, uint32_t pos) {
     int i = (pos >> 16) & 127;
     int32_t frac = pos & 0xFFFF;
     return static_cast<int16_t>(table[i] + (((table[i + 1] - table[i]) * (frac >> 1)) >> 15));
 }
 
-void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
-    const ImbeParams* prev = &st->lastParams;
-    const int N = st->samplesPerFrame;
-    const int fadeStart = N / 2 - 25;
+// One harmonic's oscillator over the piece: amplitude and frequency move linearly from the
+// previous frame's to the current one's, with a constant offset that lands on the current
+// phase at the piece end.
+void ImbeHarmonicInterpolated(int32_t* acc, int n, int64_t ap, int64_t ac, uint32_t start,
+                              uint32_t end, int64_t wp, int64_t wc) {
+    int64_t swept = wp * n + (wc - wp) * (n - 1) / 2;
+    int32_t miss = static_cast<int32_t>(end - static_cast<uint32_t>(start + swept));
+    int64_t f0 = wp + miss / n;
+    ImbeOscillator(acc, 0, n, ap, (ac - ap) * 65536 / n, start, f0, (wc - wp) * 65536 / n);
+}
+
+// The previous harmonic at full amplitude up to the fade, then falling by A/50 per sample.
+void ImbeHarmonicFadeOut(int32_t* acc, int n, int fadeStart, int64_t ap, uint32_t start,
+                         int64_t wp) {
     const int fadeEnd = fadeStart + kFade;
+    uint32_t ph = ImbeOscillator(acc, 0, fadeStart < n ? fadeStart : n, ap, 0, start, wp, 0);
+    if (fadeStart < n) ImbeOscillator(acc, fadeStart, fadeEnd < n ? fadeEnd : n, ap, -ap * 65536 / kFade, ph, wp, 0);
+}
+
+// The current harmonic rising over the fade, then at full amplitude; its phase is run back
+// from the target phase at the piece end.
+void ImbeHarmonicFadeIn(int32_t* acc, int n, int fadeStart, int64_t ac, uint32_t end, int64_t wc) {
+    if (fadeStart >= n) return;
+    const int fadeEnd = fadeStart + kFade;
+    uint32_t ph = end - static_cast<uint32_t>(wc * (n - fadeStart));
+    int stop = fadeEnd < n ? fadeEnd : n;
+    ph = ImbeOscillator(acc, fadeStart, stop, ac / kFade, ac * 65536 / kFade, ph, wc, 0);
+    if (stop < n) ImbeOscillator(acc, stop, n, ac, 0, ph, wc, 0);
+}
+
+// Harmonics 1 .. 7, each by its own oscillator.
+void ImbeSynthesizeLowHarmonics(const ImbeParams* p, int32_t* acc, int n, uint16_t endPhase,
+                                ImbeDecoderState* st) {
+    const ImbeParams* prev = &st->lastParams;
+    const int fadeStart = st->samplesPerFrame / 2 - 25;
     const int fp = prev->fundamental, fc = p->fundamental;
     const int Lp = prev->harmonicCount, Lc = p->harmonicCount;
-
-    // The fundamental's phase at the end of the piece: mean frequency times length.
-    const uint16_t endPhase = static_cast<uint16_t>(st->fundamentalPhase + (((fp + fc) * n) >> 4));
-    st->fundamentalPhase = static_cast<int16_t>(endPhase);
 
     // Same pitch track when |fc - fp| < d fc with d = n (0.32 + 51.2 / V) / 512.
     const int64_t v = st->voicedFrameLength;
@@ -169,40 +212,20 @@ void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState
         const int64_t ac = cv ? ToAcc(p->amplitude[l - 1], p->amplitudeExponent) : 0;
         const int64_t wp = HarmonicStep(l, fp), wc = HarmonicStep(l, fc);
         if (pv && cv && match) {
-            // Linear sweep from l w0_prev to l w0 plus a constant offset that lands on the
-            // current phase at the piece end.
-            int64_t swept = wp * n + (wc - wp) * (n - 1) / 2;
-            int32_t miss = static_cast<int32_t>(end - static_cast<uint32_t>(start + swept));
-            int64_t f0 = wp + miss / n;
-            Oscillator(acc, 0, n, ap, (ac - ap) * 65536 / n, start, f0, (wc - wp) * 65536 / n);
+            ImbeHarmonicInterpolated(acc, n, ap, ac, start, end, wp, wc);
         } else {
-            if (pv) {
-                uint32_t ph = Oscillator(acc, 0, fadeStart < n ? fadeStart : n, ap, 0, start, wp, 0);
-                // slope -A/50 from full amplitude at the fade start
-                if (fadeStart < n) Oscillator(acc, fadeStart, fadeEnd < n ? fadeEnd : n, ap, -ap * 65536 / kFade, ph, wp, 0);
-            }
-            if (cv && fadeStart < n) {
-                // Run backwards from the target phase at the piece end.
-                uint32_t ph = end - static_cast<uint32_t>(wc * (n - fadeStart));
-                int stop = fadeEnd < n ? fadeEnd : n;
-                ph = Oscillator(acc, fadeStart, stop, ac / kFade, ac * 65536 / kFade, ph, wc, 0);
-                if (stop < n) Oscillator(acc, stop, n, ac, 0, ph, wc, 0);
-            }
+            if (pv) ImbeHarmonicFadeOut(acc, n, fadeStart, ap, start, wp);
+            if (cv) ImbeHarmonicFadeIn(acc, n, fadeStart, ac, end, wc);
         }
         st->harmonicPhase[l - 1] = static_cast<int16_t>(target);
     }
+}
 
-    // Higher harmonics: the previous period table fades out while the new one fades in.
-    const int16_t* old = st->voicedTail;
-    const int oldExp = st->waveTableExponent;
-    const uint32_t stepOld = static_cast<uint32_t>(fp) * 16, stepNew = static_cast<uint32_t>(fc) * 16;
-    for (int k = 0; k < n && k < fadeEnd; ++k) {
-        int32_t gain = k < fadeStart ? 32767 : 32750 - 655 * (k - fadeStart);
-        int32_t w = (WaveRead(old, static_cast<uint32_t>(k) * stepOld) * gain) >> 15;
-        acc[k] = ImbeAdd32(acc[k], ToAcc(w, oldExp));
-    }
-
-    int16_t table[129];
+// Single-period table (128 entries + guard) of the voiced harmonics 8 .. L at their phases at
+// the piece end; returns its exponent (0 for an empty table).
+int ImbeBuildWaveTable(const ImbeParams* p, uint16_t endPhase, const ImbeDecoderState* st,
+                       int16_t* table) {
+    const int Lc = p->harmonicCount;
     int16_t spectrum[128] = {};
     int count = 0;
     int maxAmp = 0;
@@ -214,7 +237,7 @@ void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState
         for (int l = kLowHarmonics + 1; l <= Lc && l < 64; ++l) {
             if (!p->voiced[l - 1]) continue;
             const uint16_t theta = static_cast<uint16_t>(l * endPhase + st->regeneratedPhase[l - 1]);
-            const int32_t a = int32_t(p->amplitude[l - 1]) << (norm > 0 ? norm : 0);
+            const int32_t a = int32_t(p->amplitude[l - 1]) * (1 << (norm > 0 ? norm : 0));
             spectrum[2 * l] = static_cast<int16_t>((a * ImbeCos(theta)) >> 15);
             spectrum[2 * l + 1] = static_cast<int16_t>((a * ImbeSin(theta)) >> 15);
             ++count;
@@ -224,26 +247,55 @@ void SynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState
     }
     for (int i = 0; i < 128; ++i) table[i] = count ? spectrum[i] : 0;
     table[128] = table[0];
+    return count ? tableExp : 0;
+}
+
+// Harmonics 8 .. L: the previous period table fades out while the new one fades in.
+void ImbeSynthesizeHighHarmonics(const ImbeParams* p, int32_t* acc, int n, uint16_t endPhase,
+                                 ImbeDecoderState* st) {
+    const int fadeStart = st->samplesPerFrame / 2 - 25;
+    const int fadeEnd = fadeStart + kFade;
+    const int16_t* old = st->voicedTail;
+    const int oldExp = st->waveTableExponent;
+    const uint32_t stepOld = static_cast<uint32_t>(st->lastParams.fundamental) * 16;
+    const uint32_t stepNew = static_cast<uint32_t>(p->fundamental) * 16;
+    for (int k = 0; k < n && k < fadeEnd; ++k) {
+        int32_t gain = k < fadeStart ? 32767 : 32750 - 655 * (k - fadeStart);
+        int32_t w = (ImbeWaveRead(old, static_cast<uint32_t>(k) * stepOld) * gain) >> 15;
+        acc[k] = ImbeAdd32(acc[k], ToAcc(w, oldExp));
+    }
+
+    int16_t table[129];
+    const int tableExp = ImbeBuildWaveTable(p, endPhase, st, table);
     for (int k = fadeStart; k < n; ++k) {
         // Read so that position 0 falls on the piece end: the table's phase is the end phase.
         uint32_t pos = static_cast<uint32_t>(0u - static_cast<uint32_t>(n - k) * stepNew);
         int32_t gain = k < fadeEnd ? 655 * (k - fadeStart) : 32767;
-        int32_t w = (WaveRead(table, pos) * gain) >> 15;
+        int32_t w = (ImbeWaveRead(table, pos) * gain) >> 15;
         acc[k] = ImbeAdd32(acc[k], ToAcc(w, tableExp));
     }
     ImbeCopyWords(st->voicedTail, table, 129);
-    st->waveTableExponent = static_cast<int16_t>(count ? tableExp : 0);
+    st->waveTableExponent = static_cast<int16_t>(tableExp);
 }
 
-void WriteSamples(const int32_t* acc, int16_t* pcm, int n) {
+void ImbeSynthesizeVoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
+    // The fundamental's phase at the end of the piece: mean frequency times length.
+    const int fp = st->lastParams.fundamental, fc = p->fundamental;
+    const uint16_t endPhase = static_cast<uint16_t>(st->fundamentalPhase + (((fp + fc) * n) >> 4));
+    st->fundamentalPhase = static_cast<int16_t>(endPhase);
+    ImbeSynthesizeLowHarmonics(p, acc, n, endPhase, st);
+    ImbeSynthesizeHighHarmonics(p, acc, n, endPhase, st);
+}
+
+void ImbeWriteSamples(const int32_t* acc, int16_t* pcm, int n) {
     for (int k = 0; k < n; ++k) pcm[k] = static_cast<int16_t>(ImbeRound32(ImbeShl32(acc[k], 2)) >> 16);
 }
 
-void SynthesizePiece(ImbeParams* params, int16_t* pcm, int n, ImbeDecoderState* state) {
+void ImbeSynthesizePiece(ImbeParams* params, int16_t* pcm, int n, ImbeDecoderState* state) {
     int32_t acc[kMaxPiece] = {};
-    SynthesizeUnvoiced(params, acc, n, state);
-    SynthesizeVoiced(params, acc, n, state);
-    WriteSamples(acc, pcm, n);
+    ImbeSynthesizeUnvoiced(params, acc, n, state);
+    ImbeSynthesizeVoiced(params, acc, n, state);
+    ImbeWriteSamples(acc, pcm, n);
     ImbeCopyParams(&state->lastParams, params);
     state->lastParams.synthesize = ImbeSynthesizeSamples;
 }
@@ -253,10 +305,10 @@ void SynthesizePiece(ImbeParams* params, int16_t* pcm, int n, ImbeDecoderState* 
 void ImbeSynthesizeSamples(ImbeParams* params, int16_t* pcm, int count, ImbeDecoderState* state) {
     if (count > kMaxPiece) {
         const int first = count / 2;
-        SynthesizePiece(params, pcm, first, state);
-        SynthesizePiece(params, pcm + first, count - first, state);
+        ImbeSynthesizePiece(params, pcm, first, state);
+        ImbeSynthesizePiece(params, pcm + first, count - first, state);
     } else {
-        SynthesizePiece(params, pcm, count, state);
+        ImbeSynthesizePiece(params, pcm, count, state);
     }
 }
 

@@ -17,17 +17,12 @@ struct ImbeWorkload {
     ImbeWorkload(size_t count, bool mixed, uint32_t seed = 1) : frames(count) {
         std::mt19937 rng(seed);
         for (size_t i = 0; i < count; ++i) {
-            ImbeTestParams p;
-            p.fundamentalCode = static_cast<int>(rng() % 208);
-            p.gainCode = static_cast<int>(rng() % 64);
-            const int l = ImbeTestHarmonicCount(p.fundamentalCode);
+            ImbeTestParams p = ImbeTestRandomParams(static_cast<int>(rng() % 208), rng);
             const int k = ImbeTestBandCount(p.fundamentalCode);
-            for (int m = 3; m <= l + 1; ++m)
-                p.coefficients[m - 3] = static_cast<int>(rng() % (1u << ImbeTestCoefficientBits(p.fundamentalCode, m)));
             switch (mixed ? i % 3 : 2) {
                 case 0: p.voicing = static_cast<uint16_t>((1 << k) - 1); break;   // voiced
                 case 1: p.voicing = 0; break;                                      // unvoiced
-                default: p.voicing = static_cast<uint16_t>(rng() & ((1 << k) - 1)); break;
+                default: break;                                                    // mixed
             }
             uint8_t channel[144];
             ImbeTestEncodeFrame(p, channel);

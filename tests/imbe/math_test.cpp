@@ -94,6 +94,11 @@ TEST(ImbeMath, MantissaExponentArithmetic) {
             EXPECT_EQ(a < b, ImbeFloatLess(A, B));
         }
     }
+    // Back to an integer with a shift: 20544 = 20480 * 2^9 / 32768 * 64, times 2^10.
+    EXPECT_EQ(20544 << 10, ImbeFloatToInt(ImbeFloat{20544, 15}, 10));
+    EXPECT_EQ(321 << 16, ImbeFloatToInt(ImbeFloatFrom32(20544, 31), 10));
+    EXPECT_EQ(INT32_MAX, ImbeFloatToInt(ImbeFloat{16384, 40}, 0));
+    EXPECT_EQ(-3, ImbeFloatToInt(ImbeFloat{-24576, 2}, 0));
     // An operand 32 or more exponents below the other is ignored.
     ImbeFloat big{16384, 40}, tiny{16384, 0};
     EXPECT_EQ(16384, ImbeFloatAdd(big, tiny).m);

@@ -16,18 +16,6 @@ namespace {
 
 void PackBits(const ImbeTestParams& p, uint8_t info[88]) { ImbeTestPackParameters(p, info); }
 
-ImbeTestParams RandomParams(int fundamentalCode, std::mt19937& rng) {
-    ImbeTestParams p;
-    p.fundamentalCode = fundamentalCode;
-    p.gainCode = static_cast<int>(rng() % 64);
-    p.voicing = static_cast<uint16_t>(rng() & ((1 << ImbeTestBandCount(fundamentalCode)) - 1));
-    const int l = ImbeTestHarmonicCount(fundamentalCode);
-    for (int m = 3; m <= l + 1; ++m)
-        p.coefficients[m - 3] = static_cast<int>(rng() % (1u << ImbeTestCoefficientBits(fundamentalCode, m)));
-    p.lastBit = static_cast<int>(rng() & 1);
-    return p;
-}
-
 }  // namespace
 
 TEST(ImbeUnpack, HarmonicAndBandCounts) {
@@ -68,7 +56,7 @@ TEST(ImbeUnpack, MatchesTheDoubleModel) {
         for (int frame = 0; frame < 6; ++frame) {
             // Vary L from frame to frame so that the prediction resamples.
             int code = frame % 2 ? b0 : (b0 + 37) % 208;
-            ImbeTestParams p = RandomParams(code, rng);
+            ImbeTestParams p = ImbeTestRandomParams(code, rng);
             uint8_t info[88];
             PackBits(p, info);
             // The model predicts from the decoder's own previous values, so that each frame's
@@ -99,7 +87,7 @@ TEST(ImbeUnpack, MatchesTheDoubleModel) {
 TEST(ImbeUnpack, ReservedFundamentalCodesAreInvalid) {
     std::mt19937 rng(32);
     for (int b0 = 208; b0 < 256; ++b0) {
-        ImbeTestParams p = RandomParams(100, rng);
+        ImbeTestParams p = ImbeTestRandomParams(100, rng);
         p.fundamentalCode = b0;
         uint8_t info[88];
         PackBits(p, info);
@@ -119,10 +107,10 @@ TEST(ImbeUnpack, PredictionFactorByHarmonicCount) {
     // The same frame twice: the second decode differs from the first (predicted from zeros)
     // by rho * (previous - mean of previous), since resampling L to L is the identity.
     std::mt19937 rng(33);
-    for (int b0 : {0, 27, 40, 66, 204}) {
+    for (int b0 : {0, 27, 32, 40, 66, 72, 204}) {   // L = 9, 14, 16 (0.43), 18, 24, 25 (0.7), 56
         const int l = ImbeTestHarmonicCount(b0);
         const double rho = l <= 15 ? 0.4 : (l <= 24 ? 0.03 * l - 0.05 : 0.7);
-        ImbeTestParams p = RandomParams(b0, rng);
+        ImbeTestParams p = ImbeTestRandomParams(b0, rng);
         uint8_t info[88];
         PackBits(p, info);
         ImbeParams first{}, second{};

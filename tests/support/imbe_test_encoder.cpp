@@ -45,6 +45,17 @@ int ImbeTestFundamentalCode(double hz) {
     return b0 < 0 ? 0 : (b0 > 207 ? 207 : b0);
 }
 
+ImbeTestParams ImbeTestRandomParams(int b0, std::mt19937& rng) {
+    ImbeTestParams p;
+    p.fundamentalCode = b0;
+    p.gainCode = static_cast<int>(rng() % 64);
+    p.voicing = static_cast<uint16_t>(rng() & ((1 << ImbeTestBandCount(b0)) - 1));
+    const int l = ImbeTestHarmonicCount(b0);
+    for (int m = 3; m <= l + 1; ++m) p.coefficients[m - 3] = static_cast<int>(rng() % (1u << ImbeTestCoefficientBits(b0, m)));
+    p.lastBit = static_cast<int>(rng() & 1);
+    return p;
+}
+
 ImbeTestParams ImbeTestFlatParams(double fundamentalHz, bool voiced, int gainCode) {
     ImbeTestParams p;
     p.fundamentalCode = ImbeTestFundamentalCode(fundamentalHz);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <vector>
 
 // Code words of one frame: u0 .. u3 (12 bits), u4 .. u6 (11 bits), u7 (7 bits).
@@ -19,6 +20,9 @@ struct ImbeTestParams {
     int coefficients[55] = {};   // b3 .. b(L+1) codes, index m - 3, each 0 .. 2^B_m - 1
     int lastBit = 0;             // the 88th bit, which nothing reads
 };
+
+// Every field drawn at random for the given fundamental code (valid or reserved).
+ImbeTestParams ImbeTestRandomParams(int fundamentalCode, std::mt19937& rng);
 
 int ImbeTestHarmonicCount(int fundamentalCode);   // L for b0
 int ImbeTestBandCount(int fundamentalCode);       // K for b0

@@ -1,0 +1,43 @@
+// Folder tests, creation, listing and deletion, the folder-browse dialog and file versions.
+// Paths use "\\" as the separator. Win32 only.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "foundation/string.h"
+
+class StringList;
+
+// True when the path names an existing folder (a path ending in "\\" or a drive root is not
+// found); the find record is copied to *found when asked for.
+bool DirectoryExists(String path, WIN32_FIND_DATAA* found = nullptr);
+// True when the path names an existing entry that is not a folder.
+bool FileExists(String path, WIN32_FIND_DATAA* found = nullptr);
+// Creates every folder along the path; true when the folder exists afterwards.
+bool CreateDirectoryPath(String path);
+// The folder the user picked, or an empty string when the dialog was cancelled.
+String BrowseForFolder(HWND owner, String title, UINT flags, String initialFolder);
+int CALLBACK BrowseForFolderCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM data);
+
+uint64_t GetFileSizeByName(String path);
+// One level: the names in folder matching pattern ("." and ".." left out).
+void ListFiles(String folder, StringList* list, String pattern = String("*"));
+
+enum ListOptions : unsigned {
+    kListWithPrefix = 1,   // entries carry the folder prefix
+    kListRecursive = 2,    // subfolders are searched too
+};
+// Subfolders and files, each list in sorted order; names beginning with "." are skipped.
+void ListFilesRecursive(String folder, StringList* folders, StringList* files, unsigned options);
+// Deletes every file and folder below folder and the folder itself; true when it is gone.
+bool DeleteDirectoryTree(String folder);
+// Calls visit for every folder and file below folder (full paths, folders first).
+using DirectoryVisitor = void (*)(void* context, const String& path, bool isFolder);
+void WalkDirectoryTree(String folder, DirectoryVisitor visit, void* context);
+
+String GetCurrentDirectoryString();
+// The fixed file version, most significant word in the high half; 0 when there is none.
+uint64_t GetFileVersion(String path);
+String GetFileVersionString(String path);   // "a.b.c.d"

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+#include "toolkit_fixture.h"
+
+namespace {
+
+RECT Bounds(Component* c) {
+    c->UpdateBounds();
+    return RECT{c->GetLeft(), c->Top(), c->Right(), c->Bottom()};
+}
+void ExpectRect(const RECT& r, int l, int t, int rt, int b) {
+    EXPECT_EQ(r.left, l);
+    EXPECT_EQ(r.top, t);
+    EXPECT_EQ(r.right, rt);
+    EXPECT_EQ(r.bottom, b);
+}
+
+TEST(Layout, DocksByAlignmentAndHiddenChildrenTakeNoRoom) {
+    Component* root = MakeTopLevel(300, 200);
+    ASSERT_EQ(root->ClientWidth(), 300);
+    Component* top1 = MakeChild(root, 0, 0, 10, 20);
+    Component* top2 = MakeChild(root, 0, 0, 10, 30);
+    Component* left = MakeChild(root, 0, 0, 40, 10);
+    Component* right = MakeChild(root, 0, 0, 25, 10);
+    Component* bottom = MakeChild(root, 0, 0, 10, 15);
+    Component* fill = MakeChild(root, 0, 0, 10, 10);
+    EXPECT_EQ(root->Layout(), 0);   // nothing docked yet
+    top1->SetAlign(kAlignTopDock);
+    top2->SetAlign(kAlignTopDock);
+    left->SetAlign(kAlignLeftDock);
+    right->SetAlign(kAlignRightDock);
+    bottom->SetAlign(kAlignBottomDock);
+    fill->SetAlign(kAlignFill);
+    ExpectRect(Bounds(top1), 0, 0, 300, 20);
+    ExpectRect(Bounds(top2), 0, 20, 300, 50);
+    ExpectRect(Bounds(bottom), 0, 185, 300, 200);
+    ExpectRect(Bounds(left), 0, 50, 40, 185);
+    ExpectRect(Bounds(right), 275, 50, 300, 185);
+    ExpectRect(Bounds(fill), 40, 50, 275, 185);
+    top1->Show(false);   // hidden: keeps its place, its room goes to the others
+    Pump();
+    ExpectRect(Bounds(top2), 0, 0, 300, 30);
+    ExpectRect(Bounds(fill), 40, 30, 275, 185);
+    top1->Show(true);
+    Pump();
+    ExpectRect(Bounds(fill), 40, 50, 275, 185);
+    root->SetSize(-1, 250);   // only the height changes; the layout follows
+    Pump();
+    EXPECT_EQ(root->Width(), 300);
+    EXPECT_EQ(root->Height(), 250);
+    ExpectRect(Bounds(fill), 40, 50, 275, 235);
+    delete root;
+}
+
+TEST(Focus, TabWalksTheChildrenAndWrapsBothWays) {
+    Component* root = MakeTopLevel();
+    SetForegroundWindow(root->GetHandle());
+    std::vector<Component*> c;
+    for (int i = 0; i < 3; ++i) c.push_back(MakeChild(root, i * 30, 0, 25, 25, WS_VISIBLE | WS_TABSTOP));
+    // A group without WS_TABSTOP: it never takes the focus itself, only its children do.
+    Component* group = MakeChild(root, 0, 50, 100, 40);
+    Component* g1 = MakeChild(group, 0, 0, 20, 20, WS_VISIBLE | WS_TABSTOP);
+    Component* g2 = MakeChild(group, 30, 0, 20, 20, WS_VISIBLE | WS_TABSTOP);
+    Component* last = MakeChild(root, 200, 0, 25, 25, WS_VISIBLE | WS_TABSTOP);
+    Component* disabled = MakeChild(root, 250, 0, 25, 25, WS_VISIBLE | WS_TABSTOP);
+    disabled->Enable(false);
+
+    ASSERT_TRUE(root->SetFocus(false));
+    EXPECT_EQ(GetFocus(), c[0]->GetHandle());
+    auto tab = [](Component* from) { SendMessageA(from->GetHandle(), WM_CHAR, VK_TAB, 0); };
+    tab(c[0]);
+    EXPECT_EQ(GetFocus(), c[1]->GetHandle());
+    tab(c[1]);
+    tab(c[2]);
+    EXPECT_EQ(GetFocus(), g1->GetHandle());   // into the group
+    tab(g1);
+    EXPECT_EQ(GetFocus(), g2->GetHandle());
+    tab(g2);                                    // out of the group to the grandparent's next
+    EXPECT_EQ(GetFocus(), last->GetHandle());
+    tab(last);                                  // the disabled one is skipped; wrap
+    EXPECT_EQ(GetFocus(), c[0]->GetHandle());
+    EXPECT_EQ(root->GetFocusedChild(), c[0]);
+
+    SendMessageA(c[0]->GetHandle(), WM_KEYDOWN, VK_SHIFT, 0);
+    EXPECT_TRUE(Component::IsShiftDown());
+    tab(c[0]);                                  // Shift+Tab in the first wraps to the last
+    EXPECT_EQ(GetFocus(), last->GetHandle());
+    tab(last);
+    EXPECT_EQ(GetFocus(), g2->GetHandle());
+    SendMessageA(g2->GetHandle(), WM_KEYUP, VK_SHIFT, 0);
+    EXPECT_FALSE(Component::IsShiftDown());
+    delete root;
+}
+
+struct Recorder {
+    std::vector<int> values;
+    std::vector<Object*> senders;
+    int passOn = 1;
+    void Wheel(Object* sender, int steps, int keys, int* pass) {
+        senders.push_back(sender);
+        values.push_back(steps);
+        if (!passOn) *pass = 0;
+    }
+    void Dbl(Object* sender, int x, int y) { values.push_back(x * 1000 + y); }
+    void Message(Object* sender, MessageRecord* m) {
+        if (m->msg == WM_USER + 1) GetApplication()->Terminate();
+        if (m->msg == WM_USER + 2) values.push_back(owner && !IsWindowEnabled(owner) ? 1 : 0);
+    }
+    HWND owner = nullptr;
+};
+
+TEST(Mouse, DoubleClickIsTwoReleasesCloseInTimeAndPlace) {
+    Component* root = MakeTopLevel();
+    Recorder r;
+    root->OnDblClick.Bind(&r, &Recorder::Dbl);
+    HWND h = root->GetHandle();
+    auto up = [h](int x, int y) { SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(x, y)); };
+    up(10, 10);
+    EXPECT_TRUE(r.values.empty());
+    up(11, 10);
+    ASSERT_EQ(r.values.size(), 1u);
+    EXPECT_EQ(r.values[0], 11010);
+    up(11, 10);   // each release is recorded: a third one right after is another double click
+    EXPECT_EQ(r.values.size(), 2u);
+    up(100, 100); // too far away
+    EXPECT_EQ(r.values.size(), 2u);
+    delete root;
+}
+
+TEST(Mouse, WheelStepsReachTheParentAsToolkitMessages) {
+    Component* root = MakeTopLevel();
+    Component* child = MakeChild(root, 0, 0, 50, 50);
+    Recorder onChild, onRoot;
+    child->OnMouseWheel.Bind(&onChild, &Recorder::Wheel);
+    root->OnMouseWheel.Bind(&onRoot, &Recorder::Wheel);
+    SendMessageA(child->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-240)), 0);
+    EXPECT_EQ(onChild.values, std::vector<int>{-2});
+    EXPECT_TRUE(onRoot.values.empty());    // posted, not yet delivered
+    Pump();
+    EXPECT_EQ(onRoot.values, std::vector<int>{-2});
+    ASSERT_EQ(onRoot.senders.size(), 1u);
+    EXPECT_EQ(onRoot.senders[0], child);   // the originating component travels along
+
+    SendMessageA(child->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);   // under one notch
+    Pump();
+    EXPECT_EQ(onChild.values.size(), 1u);
+
+    onChild.passOn = 0;                     // a handler that swallows the turn
+    SendMessageA(child->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    Pump();
+    EXPECT_EQ(onChild.values, (std::vector<int>{-2, 1}));
+    EXPECT_EQ(onRoot.values.size(), 1u);
+    delete root;
+}
+
+TEST(Modal, EveryExitReEnablesTheOwner) {
+    Component* owner = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Component* dialog = MakeTopLevel(150, 80, WS_POPUP);
+    Component* button = MakeChild(dialog, 0, 0, 20, 20);
+    Recorder r;
+    r.owner = owner->GetHandle();
+    dialog->OnMessage.Bind(&r, &Recorder::Message);
+
+    PostMessageA(dialog->GetHandle(), WM_USER + 2, 0, 0);
+    PostMessageA(dialog->GetHandle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(dialog->ShowModal(owner->GetHandle()), -1);
+    EXPECT_EQ(r.values, std::vector<int>{1});   // the owner was disabled during the run
+    EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
+    EXPECT_TRUE(IsWindow(dialog->GetHandle()));  // WM_CLOSE did not close a modal window
+    EXPECT_FALSE(dialog->IsModal());
+
+    PostMessageA(button->GetHandle(), WM_TK_ENDMODAL, 7, 0);   // climbs to the modal window
+    EXPECT_EQ(dialog->ShowModal(owner->GetHandle()), 7);
+    EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
+
+    PostMessageA(dialog->GetHandle(), WM_USER + 1, 0, 0);      // the application quits
+    EXPECT_EQ(dialog->ShowModal(owner->GetHandle()), 0);
+    EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
+    GetApplication()->Init(0, false, nullptr);
+
+    PostQuitMessage(3);                                         // the thread's loop ends
+    EXPECT_EQ(dialog->ShowModal(owner->GetHandle()), 0);
+    EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));   // passed on
+    EXPECT_EQ(msg.wParam, 3u);
+
+    EnableWindow(owner->GetHandle(), FALSE);                    // an owner disabled before
+    PostMessageA(dialog->GetHandle(), WM_CLOSE, 0, 0);
+    dialog->ShowModal(owner->GetHandle());
+    EXPECT_FALSE(IsWindowEnabled(owner->GetHandle()));          // stays as it was
+    delete dialog;
+    delete owner;
+}
+
+// A dialog made over a parent component (not in its child ring) runs modal without an owner
+// handle: the parent is the owner, disabled for the run and enabled again on every way out.
+TEST(Modal, WithoutAnOwnerHandleTheParentIsTheOwner) {
+    Component* parent = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Component* dialog = new Component("d", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, parent->GetHandle());
+    ASSERT_EQ(dialog->GetParent(), parent);
+    EXPECT_EQ(parent->GetNextChild(nullptr, false), nullptr);   // not owned through the ring
+    Recorder r;
+    r.owner = parent->GetHandle();
+    dialog->OnMessage.Bind(&r, &Recorder::Message);
+
+    PostMessageA(dialog->GetHandle(), WM_USER + 2, 0, 0);
+    PostMessageA(dialog->GetHandle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(dialog->ShowModal(nullptr), -1);
+    EXPECT_EQ(r.values, std::vector<int>{1});
+    EXPECT_TRUE(parent->IsEnabled());
+    EXPECT_FALSE(dialog->IsVisible());   // hidden again after the run
+
+    PostMessageA(dialog->GetHandle(), WM_USER + 1, 0, 0);   // quitting
+    EXPECT_EQ(dialog->ShowModal(nullptr), 0);
+    EXPECT_TRUE(parent->IsEnabled());
+    GetApplication()->Init(0, false, nullptr);
+
+    PostQuitMessage(0);
+    EXPECT_EQ(dialog->ShowModal(nullptr), 0);
+    EXPECT_TRUE(parent->IsEnabled());
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    delete dialog;
+    delete parent;
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+#include "toolkit_fixture.h"
+
+namespace {
+
+int g_deleted = 0;
+
+class Counted : public Component {
+public:
+    Counted(Component* parent)
+        : Component("", parent ? WS_CHILD | WS_VISIBLE : WS_POPUP | WS_VISIBLE, 0, 0, 0, 50, 50,
+                    parent ? parent->GetHandle() : nullptr) {}
+    ~Counted() override { ++g_deleted; }
+};
+
+TEST(Lifetime, DeletedByItsOwnerTheWindowGoesOnceAndNoSecondDelete) {
+    g_deleted = 0;
+    Counted* c = new Counted(nullptr);
+    HWND h = c->GetHandle();
+    ASSERT_TRUE(IsWindow(h));
+    delete c;
+    EXPECT_FALSE(IsWindow(h));
+    Pump();
+    EXPECT_EQ(g_deleted, 1);
+}
+
+TEST(Lifetime, DestroyedByTheSystemTheObjectIsDeletedOnce) {
+    g_deleted = 0;
+    Counted* parent = new Counted(nullptr);
+    Counted* a = new Counted(parent);
+    Counted* b = new Counted(a);
+    HWND hp = parent->GetHandle(), ha = a->GetHandle(), hb = b->GetHandle();
+    DestroyWindow(hp);   // the system takes the parent and its children
+    Pump();
+    EXPECT_FALSE(IsWindow(hp));
+    EXPECT_FALSE(IsWindow(ha));
+    EXPECT_FALSE(IsWindow(hb));
+    EXPECT_EQ(g_deleted, 3);
+}
+
+TEST(Lifetime, DeletingAParentDeletesEveryChild) {
+    g_deleted = 0;
+    Counted* parent = new Counted(nullptr);
+    std::vector<HWND> handles;
+    for (int i = 0; i < 4; ++i) {
+        Counted* child = new Counted(parent);
+        handles.push_back(child->GetHandle());
+        for (int j = 0; j < 2; ++j) handles.push_back((new Counted(child))->GetHandle());
+    }
+    // One child deleted by its owner first: it leaves the ring and is not deleted again.
+    Component* first = parent->GetNextChild(nullptr, false);
+    HWND firstHandle = first->GetHandle();
+    delete first;
+    EXPECT_EQ(g_deleted, 3);
+    EXPECT_FALSE(IsWindow(firstHandle));
+    delete parent;
+    Pump();
+    EXPECT_EQ(g_deleted, 13);
+    for (HWND h : handles) EXPECT_FALSE(IsWindow(h));
+}
+
+TEST(Lifetime, ChildRingOrderAndNavigation) {
+    Component* parent = MakeTopLevel();
+    Component* a = MakeChild(parent, 0, 0, 10, 10);
+    Component* b = MakeChild(parent, 10, 0, 10, 10);
+    Component* c = MakeChild(parent, 20, 0, 10, 10);
+    EXPECT_EQ(parent->GetNextChild(nullptr, false), a);
+    EXPECT_EQ(parent->GetNextChild(nullptr, true), c);
+    EXPECT_EQ(parent->GetNextChild(a, false), b);
+    EXPECT_EQ(parent->GetNextChild(c, false), nullptr);   // forwards from the last
+    EXPECT_EQ(parent->GetNextChild(a, true), nullptr);    // backwards from the first
+    EXPECT_EQ(parent->GetNextChild(b, true), a);
+    EXPECT_EQ(a->GetNextChild(b, false), nullptr);         // not a's child
+    delete b;
+    EXPECT_EQ(parent->GetNextChild(a, false), c);
+    EXPECT_EQ(parent->GetNextChild(c, true), a);
+    delete parent;
+}
+
+class Watcher : public Component {
+public:
+    Watcher() : Component("", WS_POPUP, 0, 0, 0, 50, 50, nullptr) {}
+    void DoOnChildAdded(Component* child) override { added.push_back(child); }
+    std::vector<Component*> added;
+};
+
+// The child-added notice is posted; a child deleted before it arrives is not reported.
+TEST(Lifetime, AChildAddedNoticeNeverCarriesADeletedChild) {
+    Watcher* parent = new Watcher();
+    Pump();
+    Component* kept = MakeChild(parent, 0, 0, 10, 10);
+    Component* gone = MakeChild(parent, 10, 0, 10, 10);
+    EXPECT_TRUE(parent->added.empty());   // not yet delivered
+    delete gone;
+    Pump();
+    EXPECT_EQ(parent->added, std::vector<Component*>{kept});
+    delete parent;
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+#include "toolkit/tooltip.h"
+
+#include <commctrl.h>
+
+#include "toolkit/application.h"
+#include "toolkit/component.h"
+
+Tooltip::~Tooltip() {
+    if (m_window && IsWindow(m_window)) DestroyWindow(m_window);
+}
+
+// Made on first use rather than at module load: window creation does not belong in the
+// loader's context.
+HWND Tooltip::GetHandle() {
+    if (m_window) return m_window;
+    INITCOMMONCONTROLSEX init = {sizeof init, 0xFF};
+    InitCommonControlsEx(&init);
+    m_window = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                               GetApplication()->GetInstance(), nullptr);
+    if (m_window) SetWindowPos(m_window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return m_window;
+}
+
+void Tooltip::FillTool(TOOLINFOA* info, Component* component) {
+    *info = TOOLINFOA();
+    info->cbSize = TTTOOLINFOA_V1_SIZE;
+    info->hwnd = component->GetHandle();
+    info->uId = reinterpret_cast<UINT_PTR>(component->GetHandle());
+    info->hinst = GetApplication()->GetInstance();
+}
+
+void Tooltip::AddTool(Component* component, UINT flags) {
+    HWND tip = GetHandle();
+    if (!tip) return;
+    SendMessageA(tip, TTM_SETMAXTIPWIDTH, 0, 1024);
+    TOOLINFOA info;
+    FillTool(&info, component);
+    info.uFlags = flags;
+    static char empty[] = "";
+    info.lpszText = (flags & TTF_TRACK) ? LPSTR_TEXTCALLBACKA : empty;
+    SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void Tooltip::SetText(Component* component, const char* text) {
+    TOOLINFOA info;
+    FillTool(&info, component);
+    info.lpszText = const_cast<char*>(text);
+    SendMessageA(GetHandle(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void Tooltip::GetText(Component* component, char* buffer) {
+    TOOLINFOA info;
+    FillTool(&info, component);
+    info.lpszText = buffer;
+    SendMessageA(GetHandle(), TTM_GETTEXTA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void Tooltip::Activate(bool on) { SendMessageA(GetHandle(), TTM_ACTIVATE, on, 0); }
+void Tooltip::SetAutoPopDelay(int ms) { SendMessageA(GetHandle(), TTM_SETDELAYTIME, TTDT_AUTOPOP, ms); }
+void Tooltip::SetInitialDelay(int ms) { SendMessageA(GetHandle(), TTM_SETDELAYTIME, TTDT_INITIAL, ms); }

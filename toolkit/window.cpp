@@ -1,0 +1,91 @@
+#include "toolkit/window.h"
+
+#include "foundation/trace.h"
+#include "toolkit/application.h"
+#include "toolkit/component.h"
+
+const char kWindowClassName[] = "myComponent";
+
+void Window::RegisterClassOnce() {
+    HINSTANCE instance = GetApplication()->GetInstance();
+    WNDCLASSA existing;
+    if (GetClassInfoA(instance, kWindowClassName, &existing)) {
+        if (existing.lpfnWndProc == &Window::WindowProc) return;
+        // Another module registered the name with its own procedure.
+        if (!UnregisterClassA(kWindowClassName, instance))
+            TraceLog("Ta sa class neunregistroval, bo error=%d", static_cast<int>(GetLastError()));
+    }
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = &Window::WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = kWindowClassName;
+    RegisterClassA(&wc);
+}
+
+Window::Window(const char* title, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent)
+    : StyledObject(Component::FromHandle(parent)), m_previousProc(DefWindowProcA), m_prev(this), m_next(this) {
+    SetType(kTagWindow);
+    RegisterClassOnce();
+    Component* parentObject = static_cast<Component*>(GetParent());
+    // Linked before the native window exists, so the parent sees the child from its first
+    // message on.
+    if (parentObject && !(exStyle & WS_EX_NOPARENTNOTIFY)) parentObject->AddChild(this);
+    HWND h = CreateWindowExA(exStyle, kWindowClassName, title, style, x, y, width, height, parent, nullptr,
+                             GetApplication()->GetInstance(), this);
+    if (!m_handle) m_handle = h;
+}
+
+Window::~Window() {
+    m_destroying = true;
+    Component* parentObject = static_cast<Component*>(GetParent());
+    if (parentObject) parentObject->RemoveChild(this);
+    if (m_handle && IsWindow(m_handle)) DestroyWindow(m_handle);
+    m_handle = nullptr;
+}
+
+LRESULT Window::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (OnMessage.IsSet()) {
+        MessageRecord record = {msg, wParam, lParam, 0, 0};
+        OnMessage.Invoke(this, &record);
+        if (record.handled) return record.result;
+    }
+    return CallWindowProcA(m_previousProc, m_handle, msg, wParam, lParam);
+}
+
+void Window::SetNextSibling(Window* sibling) {
+    if (m_next == sibling) return;
+    m_next = sibling;
+    if (sibling) sibling->SetPrevSibling(this);
+}
+
+void Window::SetPrevSibling(Window* sibling) {
+    if (m_prev == sibling) return;
+    m_prev = sibling;
+    if (sibling) sibling->SetNextSibling(this);
+}
+
+LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Window* object;
+    if (msg == WM_NCCREATE || msg == WM_CREATE) {
+        object = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+        if (object) object->m_handle = hwnd;
+    } else {
+        object = Component::FromHandle(hwnd);
+    }
+    if (!object) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    LRESULT result = object->WndProc(msg, wParam, lParam);
+    if (msg == WM_DESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        if (!object->IsDestroying()) {
+            // The system is taking the window: the object goes with it, without destroying
+            // the window a second time.
+            object->m_handle = nullptr;
+            delete object;
+        }
+    }
+    return result;
+}

@@ -1,0 +1,65 @@
+// A StyledObject with its native window of the class "myComponent". The class's window
+// procedure turns the handle back into its object (window user data plus the type tag) and
+// hands every message to the object's virtual WndProc.
+//
+// Object and window live and die together: deleting the object destroys the window, and a
+// window destroyed by the system (with its parent, say) deletes its object, exactly once.
+#pragma once
+
+#include <windows.h>
+
+#include "toolkit/event.h"
+#include "toolkit/styled_object.h"
+
+constexpr uint32_t kTagWindow = kTypeTagBase + 0;
+constexpr uint32_t kTagComponent = kTypeTagBase + 1;
+constexpr uint32_t kTagPanel = kTypeTagBase + 2;
+
+extern const char kWindowClassName[];   // "myComponent"
+
+// What an OnMessage handler sees and answers: set handled to return result.
+struct MessageRecord {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result;
+    int handled;
+};
+
+class Window : public StyledObject {
+public:
+    Window(const char* title, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent);
+    ~Window() override;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Raises OnMessage; when its handler set handled, returns its result, else the previous
+    // window procedure's.
+    virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    virtual void SetNextSibling(Window* sibling);
+    virtual void SetPrevSibling(Window* sibling);
+    virtual bool IsDestroying() const { return m_destroying; }
+
+    HWND GetHandle() const { return m_handle; }
+    Window* NextSibling() const { return m_next; }
+    Window* PrevSibling() const { return m_prev; }
+
+    Event<MessageRecord*> OnMessage;
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+protected:
+    // For destructors of subclasses: from here on a WM_DESTROY does not delete the object.
+    void MarkDestroying() { m_destroying = true; }
+    void SetHandle(HWND handle) { m_handle = handle; }
+    WNDPROC m_previousProc;
+
+private:
+    friend class Component;
+    static void RegisterClassOnce();
+
+    bool m_destroying = false;
+    HWND m_handle = nullptr;
+    Window* m_prev;
+    Window* m_next;
+};

@@ -42,8 +42,7 @@ bool Design(RationalResampler* r) {
     }
     double sum = 0.0;
     for (uint32_t i = 0; i < n; ++i) sum += h[i];
-    // Gain L restores the level of the zero-stuffed input. Each branch then sums to about 1,
-    // so a branch's absolute sum stays below 2 and the 64-bit accumulator cannot overflow.
+    // Gain L restores the level of the zero-stuffed input.
     for (uint32_t i = 0; i < n; ++i) h[i] *= r->L / sum;
     // Branch p holds h[p + jL] for j = 0 .. phaseTaps-1 in reverse order (zeros where the
     // index passes the end), so that output = sum_k q[p][k] * buffer[base + k].
@@ -154,9 +153,11 @@ uint32_t RationalResamplerProcess(RationalResampler* r, int32_t* out32, uint32_t
         const int32_t* q = r->taps.GetData() + static_cast<size_t>(p % L) * K;
         // buf[base + K - 1] is input sample base: the branch spans the newest K inputs.
         const int32_t* x = buf + base;
+        // Samples enter with 24 bits: Q31 times 2^23 leaves 2^9 of headroom in 64 bits, more
+        // than any branch's absolute tap sum (above 2 when interpolating).
         int64_t acc = 0;
-        for (uint32_t k = 0; k < K; ++k) acc += static_cast<int64_t>(q[k]) * x[k];
-        acc >>= 31;
+        for (uint32_t k = 0; k < K; ++k) acc += static_cast<int64_t>(q[k]) * (x[k] >> 8);
+        acc >>= 23;
         if (acc > 0x7FFFFFFF) acc = 0x7FFFFFFF;
         if (acc < -0x7FFFFFFF) acc = -0x7FFFFFFF;
         out[produced++] = static_cast<int32_t>(acc);

@@ -1,0 +1,219 @@
+#include "imbe/imbe_params.h"
+
+#include "imbe/imbe_decoder.h"
+#include "imbe/imbe_math.h"
+
+namespace {
+
+// B_3 .. B_(L+1) for L = 9 .. 56; the row of L starts at (L + 6) * (L - 9) / 2.
+const uint8_t kBitAllocation[1512] = {
+    /* L = 9 */ 10, 9, 9, 9, 9, 9, 8, 7,
+    /* L = 10 */ 9, 9, 8, 8, 8, 9, 7, 6, 5,
+    /* L = 11 */ 8, 8, 8, 7, 7, 9, 7, 6, 5, 4,
+    /* L = 12 */ 8, 7, 7, 7, 7, 8, 7, 6, 5, 4, 3,
+    /* L = 13 */ 7, 7, 7, 6, 6, 7, 7, 6, 5, 4, 3, 3,
+    /* L = 14 */ 7, 6, 6, 6, 6, 7, 7, 5, 4, 4, 3, 4, 3,
+    /* L = 15 */ 7, 6, 6, 6, 5, 6, 7, 5, 4, 4, 3, 3, 3, 3,
+    /* L = 16 */ 6, 6, 6, 5, 5, 6, 6, 5, 4, 4, 3, 3, 3, 3, 2,
+    /* L = 17 */ 6, 6, 5, 5, 5, 5, 5, 5, 4, 4, 4, 3, 3, 2, 3, 2,
+    /* L = 18 */ 6, 5, 5, 5, 5, 5, 4, 5, 5, 4, 3, 3, 3, 3, 2, 2, 2,
+    /* L = 19 */ 6, 5, 5, 4, 4, 5, 4, 5, 4, 4, 3, 3, 3, 3, 2, 3, 2, 1,
+    /* L = 20 */ 6, 5, 5, 4, 4, 5, 4, 5, 4, 4, 3, 3, 2, 3, 2, 1, 3, 2, 1,
+    /* L = 21 */ 5, 5, 5, 4, 4, 4, 4, 5, 4, 4, 3, 3, 2, 2, 3, 2, 1, 3, 2, 1,
+    /* L = 22 */ 5, 5, 4, 4, 4, 4, 4, 4, 4, 4, 3, 2, 3, 2, 2, 3, 2, 1, 2, 2, 1,
+    /* L = 23 */ 5, 4, 4, 4, 4, 4, 3, 4, 4, 3, 4, 3, 2, 3, 2, 2, 2, 2, 1, 2, 2, 1,
+    /* L = 24 */ 5, 4, 4, 4, 4, 4, 3, 3, 4, 3, 3, 3, 3, 2, 3, 2, 1, 2, 2, 1, 2, 2, 1,
+    /* L = 25 */ 5, 4, 4, 4, 3, 4, 3, 3, 4, 3, 3, 3, 3, 2, 3, 2, 1, 2, 2, 1, 2, 1, 1, 1,
+    /* L = 26 */ 5, 4, 4, 3, 3, 4, 3, 3, 4, 3, 3, 3, 2, 2, 3, 2, 1, 2, 2, 1, 1, 2, 2, 1, 1,
+    /* L = 27 */ 5, 4, 4, 3, 3, 4, 3, 2, 4, 3, 2, 3, 2, 2, 3, 2, 2, 1, 2, 2, 1, 1, 2, 2, 1, 1,
+    /* L = 28 */ 4, 4, 4, 3, 3, 4, 3, 2, 4, 3, 2, 3, 2, 2, 2, 3, 2, 1, 1, 2, 2, 1, 1, 2, 1, 1, 1,
+    /* L = 29 */ 4, 4, 4, 3, 3, 3, 3, 2, 4, 3, 2, 2, 3, 2, 2, 2, 3, 2, 1, 1, 2, 1, 1, 1, 2, 1, 1, 1,
+    /* L = 30 */ 4, 4, 4, 3, 3, 3, 3, 2, 2, 3, 3, 2, 2, 3, 2, 2, 1, 3, 2, 1, 1, 2, 1, 1, 1, 2, 1, 1, 1,
+    /* L = 31 */ 4, 4, 3, 3, 3, 3, 3, 2, 2, 3, 3, 2, 2, 3, 2, 2, 1, 2, 2, 1, 1, 2, 1, 1, 1, 2, 1, 1, 1, 1,
+    /* L = 32 */ 4, 4, 3, 3, 3, 3, 3, 2, 2, 3, 3, 2, 2, 3, 2, 2, 1, 2, 2, 1, 1, 2, 1, 1, 1, 1, 2, 1, 1, 1, 0,
+    /* L = 33 */ 4, 3, 3, 3, 3, 3, 3, 2, 2, 3, 3, 2, 2, 3, 2, 1, 1, 2, 2, 1, 1, 1, 2, 1, 1, 1, 1, 2, 1, 1, 1, 1,
+    /* L = 34 */ 4, 3, 3, 3, 3, 3, 2, 2, 2, 3, 2, 2, 2, 3, 2, 2, 1, 1, 2, 2, 1, 1, 1, 2, 1, 1, 1, 1, 2, 1, 1, 1, 0,
+    /* L = 35 */ 4, 3, 3, 3, 3, 3, 2, 2, 2, 3, 2, 2, 2, 2, 3, 2, 1, 1, 1, 2, 2, 1, 1, 1, 2, 1, 1, 1, 0, 2, 1, 1, 1, 0,
+    /* L = 36 */ 4, 3, 3, 3, 3, 3, 2, 2, 2, 1, 3, 2, 2, 2, 1, 3, 2, 1, 1, 1, 2, 2, 1, 1, 1, 2, 1, 1, 1, 0, 2, 1, 1, 1, 0,
+    /* L = 37 */ 4, 3, 3, 3, 2, 3, 2, 2, 2, 1, 3, 2, 2, 2, 2, 3, 2, 1, 1, 1, 2, 1, 1, 1, 1, 2, 1, 1, 1, 0, 2, 1, 1, 1, 1, 0,
+    /* L = 38 */ 4, 3, 3, 3, 2, 3, 2, 2, 2, 1, 3, 2, 2, 2, 1, 3, 2, 1, 1, 1, 2, 1, 1, 1, 1, 2, 1, 1, 1, 1, 0, 2, 1, 1, 1, 1, 0,
+    /* L = 39 */ 4, 3, 3, 3, 2, 3, 2, 2, 2, 1, 3, 2, 2, 2, 1, 3, 2, 1, 1, 1, 2, 2, 1, 1, 1, 0, 2, 1, 1, 1, 1, 0, 2, 1, 1, 1, 0, 0,
+    /* L = 40 */ 4, 3, 3, 3, 2, 3, 2, 2, 2, 1, 3, 2, 2, 1, 1, 3, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 0, 2, 1, 1, 1, 1, 0, 2, 1, 1, 1, 0, 0,
+    /* L = 41 */ 4, 3, 3, 2, 2, 3, 2, 2, 1, 1, 3, 2, 2, 2, 1, 1, 3, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 0, 2, 1, 1, 1, 1, 0, 2, 1, 1, 1, 0, 0,
+    /* L = 42 */ 4, 3, 3, 2, 2, 3, 2, 2, 2, 1, 1, 3, 2, 2, 2, 1, 1, 2, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 0, 2, 1, 1, 1, 0, 0, 2, 1, 1, 1, 0, 0,
+    /* L = 43 */ 4, 3, 3, 2, 2, 3, 2, 2, 2, 1, 1, 3, 2, 2, 2, 1, 1, 2, 2, 1, 1, 1, 1, 2, 1, 1, 1, 1, 0, 2, 1, 1, 1, 0, 0, 2, 1, 1, 1, 1, 0, 0,
+    /* L = 44 */ 4, 3, 3, 2, 2, 3, 2, 2, 1, 1, 1, 3, 2, 2, 2, 1, 1, 2, 2, 1, 1, 1, 1, 2, 1, 1, 1, 1, 0, 2, 1, 1, 1, 1, 0, 0, 2, 1, 1, 1, 1, 0, 0,
+    /* L = 45 */ 4, 3, 3, 2, 2, 3, 2, 2, 1, 1, 1, 3, 2, 2, 1, 1, 1, 2, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 0, 0, 2, 1, 1, 1, 1, 0, 0, 2, 1, 1, 1, 1, 0, 0,
+    /* L = 46 */ 3, 3, 3, 2, 2, 3, 2, 2, 1, 1, 1, 3, 2, 2, 1, 1, 1, 2, 2, 1, 1, 1, 1, 1, 2, 2, 1, 1, 1, 0, 0, 2, 1, 1, 1, 1, 0, 0, 2, 1, 1, 1, 1, 0, 0,
+    /* L = 47 */ 3, 3, 3, 2, 2, 3, 2, 2, 1, 1, 1, 3, 2, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 1, 1, 2, 2, 1, 1, 1, 0, 0, 2, 1, 1, 1, 1, 0, 0, 2, 1, 1, 1, 0, 0, 0,
+    /* L = 48 */ 3, 3, 3, 2, 2, 3, 2, 2, 1, 1, 1, 1, 3, 2, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 1, 1, 2, 2, 1, 1, 1, 0, 0, 2, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 0, 0, 0,
+    /* L = 49 */ 3, 3, 3, 2, 2, 3, 2, 2, 1, 1, 1, 1, 3, 2, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 0, 0, 2, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0,
+    /* L = 50 */ 3, 3, 3, 2, 2, 3, 2, 2, 1, 1, 1, 1, 3, 2, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 0, 0, 0, 0,
+    /* L = 51 */ 3, 3, 3, 2, 2, 3, 2, 2, 1, 1, 1, 1, 3, 2, 1, 1, 1, 1, 1, 2, 2, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0,
+    /* L = 52 */ 3, 3, 2, 2, 2, 3, 2, 1, 1, 1, 1, 1, 3, 2, 2, 1, 1, 1, 1, 2, 2, 1, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0,
+    /* L = 53 */ 3, 3, 2, 2, 2, 3, 2, 1, 1, 1, 1, 1, 3, 2, 2, 1, 1, 1, 1, 1, 2, 2, 1, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 0, 0, 0, 0,
+    /* L = 54 */ 3, 3, 2, 2, 2, 3, 2, 2, 1, 1, 1, 1, 0, 3, 2, 2, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 0, 0, 0, 0,
+    /* L = 55 */ 3, 3, 2, 2, 2, 3, 2, 2, 1, 1, 1, 1, 0, 3, 2, 2, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 0, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0, 0,
+    /* L = 56 */ 3, 3, 2, 2, 2, 3, 2, 2, 1, 1, 1, 1, 0, 3, 2, 2, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0, 0, 2, 1, 1, 1, 0, 0, 0, 0, 0,};
+
+constexpr int kLogMin = -30720;
+constexpr int kLogMax = 30719;
+
+int ReadBits(const uint8_t* bits, int at, int count) {
+    int v = 0;
+    for (int i = 0; i < count; ++i) v = (v << 1) | (bits[at + i] & 1);
+    return v;
+}
+
+int16_t Dequantize(int code, int bitCount, int deviation) {
+    if (bitCount == 0) return 0;
+    int32_t s = (int32_t(deviation) * kImbeStepSizes[bitCount]) >> 16;
+    int32_t v = (2 * code + 1 - (1 << bitCount)) * s * (1 << (15 - bitCount));
+    return static_cast<int16_t>(v >> 16);
+}
+
+// T_k = C_1 + sum_j 2 C_j cos(pi (j-1)(2k+1) / 2J), k = 0 .. J-1. The phase (j-1)(2k+1)/4J
+// of a cycle is divided exactly and read with interpolation: the plain table index rounded to
+// 1/512 of a cycle would err by up to 0.006 rad, 20 Q11 units on a large coefficient.
+void InverseDct(const int16_t* c, int count, int16_t* out) {
+    for (int k = 0; k < count; ++k) {
+        int64_t acc = int64_t(c[0]) << 15;
+        for (int j = 1; j < count; ++j) {
+            int x = j * (2 * k + 1);
+            uint16_t phase = static_cast<uint16_t>((x * 16384 + count / 2) / count);
+            acc += int64_t(2) * c[j] * ImbeCos(phase);
+        }
+        out[k] = ImbeSat16(ImbeSat32((acc + (1 << 14)) >> 15));
+    }
+}
+
+int16_t PredictionFactorQ15(int harmonicCount) {
+    if (harmonicCount <= 15) return 13107;                  // 0.4
+    if (harmonicCount <= 24) return static_cast<int16_t>(983 * harmonicCount - 1638);  // 0.03 L - 0.05
+    return 22938;                                           // 0.7
+}
+
+}  // namespace
+
+// Gain levels of the 6-bit code b2, log2 in Q11.
+const int16_t kImbeGainLevels[64] = {
+    -5821, -5518, -5239, -4880, -4549, -4292, -4057, -3760, -3370, -2903, -2583, -2305,
+    -1962, -1601, -1138, -711,  -302,  57,    433,   795,   1132,  1510,  1909,  2333,
+    2705,  3038,  3376,  3689,  3979,  4339,  4754,  5129,  5435,  5695,  5991,  6300,
+    6596,  6969,  7342,  7751,  8101,  8511,  8835,  9102,  9375,  9698,  10055, 10415,
+    10762, 11084, 11403, 11752, 12123, 12468, 12863, 13239, 13615, 13997, 14382, 14770,
+    15301, 15849, 16640, 17809};
+const int16_t kImbeGainDeviations[5] = {20316, 13173, 11010, 9503, 8651};
+const int16_t kImbeCoefficientDeviations[9] = {20120, 15794, 13566, 12452, 11731,
+                                           11338, 10813, 11141, 11141};
+// Quantiser step times 2^B in Q11, by number of bits B.
+const uint16_t kImbeStepSizes[13] = {0,     4915,  6963,  10650, 13107, 18350, 19661,
+                                 20972, 20972, 20972, 20972, 20972, 20972};
+
+const uint8_t* ImbeBitAllocation(int harmonicCount) {
+    return kBitAllocation + (harmonicCount + 6) * (harmonicCount - 9) / 2;
+}
+
+int ImbeHarmonicCount(int b0Upper6) {
+    int l = (60648 * (b0Upper6 + 10)) >> 16;
+    return l < 9 ? 9 : (l > 56 ? 56 : l);
+}
+
+int ImbeBandCount(int harmonicCount) {
+    int k = (harmonicCount + 2) / 3;
+    return k > 12 ? 12 : k;
+}
+
+int16_t ImbeFundamental(int b0) { return static_cast<int16_t>(4194304 / (4 * b0 + 158)); }
+
+void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount,
+                          const uint8_t* bits) {
+    params->updateMask = 0;
+    const int upper = ReadBits(bits, 0, 6);
+    if (upper >= 52) {   // b0 208 .. 255 are reserved
+        params->valid = 0;
+        return;
+    }
+    const int L = ImbeHarmonicCount(upper);
+    const int K = ImbeBandCount(L);
+    params->valid = 1;
+    params->harmonicCount = static_cast<int16_t>(L);
+
+    const int b0 = (upper << 2) | ReadBits(bits, 85, 2);
+    const int b2 = (ReadBits(bits, 6, 3) << 3) | (ReadBits(bits, 48 + K, 2) << 1) | (bits[84] & 1);
+    const int b1 = ReadBits(bits, 48, K);
+
+    // Coefficients b3 .. b(L+1): most significant bits of all coefficients first.
+    const uint8_t* alloc = ImbeBitAllocation(L);
+    int codes[55] = {};
+    int maxBits = 0;
+    for (int m = 0; m < L - 1; ++m)
+        if (alloc[m] > maxBits) maxBits = alloc[m];
+    int at = 9;
+    for (int level = maxBits; level >= 1; --level) {
+        for (int m = 0; m < L - 1; ++m) {
+            if (alloc[m] < level) continue;
+            if (at == 48) at = 50 + K;   // b1 and two bits of b2 sit in between
+            codes[m] |= (bits[at++] & 1) << (level - 1);
+        }
+    }
+
+    params->fundamental = ImbeFundamental(b0);
+
+    // Gain vector and its inverse DCT: the six block means.
+    int16_t gain[6];
+    gain[0] = kImbeGainLevels[b2];
+    for (int k = 1; k < 6; ++k) gain[k] = Dequantize(codes[k - 1], alloc[k - 1], kImbeGainDeviations[k - 1]);
+    int16_t blockMean[6];
+    InverseDct(gain, 6, blockMean);
+
+    int16_t residual[kImbeMaxHarmonics];
+    const int shortBlocks = 6 - L % 6;
+    int harmonic = 0;
+    int coefficient = 5;   // b8
+    for (int block = 0; block < 6; ++block) {
+        const int J = L / 6 + (block >= shortBlocks ? 1 : 0);
+        int16_t c[10];
+        c[0] = blockMean[block];
+        for (int j = 1; j < J; ++j, ++coefficient)
+            c[j] = Dequantize(codes[coefficient], alloc[coefficient], kImbeCoefficientDeviations[j - 1]);
+        InverseDct(c, J, residual + harmonic);
+        harmonic += J;
+    }
+
+    // Prediction from the previous frame's log amplitudes resampled to L harmonics.
+    const int Lp = *prevCount;
+    int16_t resampled[kImbeMaxHarmonics];
+    int32_t sum = 0;
+    for (int k = 1; k <= L; ++k) {
+        const int pos = k * Lp;
+        int n = pos / L;
+        const int32_t frac = int32_t(pos - n * L) * kImbeReciprocal[L];   // Q15
+        auto prev = [prevLog](int i) -> int32_t {
+            if (i > kImbeMaxHarmonics) i = kImbeMaxHarmonics;
+            return prevLog[i < 1 ? 0 : i - 1];
+        };
+        int32_t a = prev(n), b = prev(n + 1);
+        resampled[k - 1] = static_cast<int16_t>(a + (((b - a) * frac) >> 15));
+        sum += resampled[k - 1];
+    }
+    const int32_t mean = sum / L;
+    const int16_t rho = PredictionFactorQ15(L);
+    for (int k = 0; k < L; ++k) {
+        int32_t prediction = (rho * (resampled[k] - mean)) >> 15;
+        int32_t v = ImbeSat16(residual[k] + prediction);
+        v = v < kLogMin ? kLogMin : (v > kLogMax ? kLogMax : v);
+        params->amplitude[k] = static_cast<int16_t>(v);
+    }
+    for (int k = L; k < kImbeMaxHarmonics; ++k) params->amplitude[k] = 0;
+    params->amplitudeExponent = 0;
+    for (int k = 0; k < kImbeMaxHarmonics; ++k) prevLog[k] = params->amplitude[k < L ? k : L - 1];
+    *prevCount = static_cast<int16_t>(L);
+
+    // Voicing: band j covers harmonics 3j+1 .. 3j+3; harmonics past the last band take its bit.
+    for (int l = 0; l < kImbeMaxHarmonics; ++l) {
+        int band = l / 3;
+        if (band > K - 1) band = K - 1;
+        params->voiced[l] = static_cast<int16_t>(l < L ? (b1 >> (K - 1 - band)) & 1 : 0);
+    }
+}

@@ -6,6 +6,7 @@
 #include "dsp/bit_clock.h"
 #include "dsp/rational_resampler.h"
 #include "dsp/sinc_fir_filter.h"
+#include "p25/bit_count.h"  // header-only: no link dependency on p25
 
 const uint16_t DcsCodeTable[112] = {
     0006, 0007, 0015, 0017, 0021, 0023, 0025, 0026, 0031, 0032, 0036, 0043, 0047, 0050, 0051, 0053,
@@ -28,19 +29,10 @@ const uint32_t kWordMask = 0x7FFFFF;
 uint32_t g_codewords[112];
 std::once_flag g_codewordsOnce;
 
-// Parity of a 12-bit word. The dsp library stays free of the decoder's bit helpers.
-uint32_t Parity(uint32_t v) {
-    v ^= v >> 8;
-    v ^= v >> 4;
-    v ^= v >> 2;
-    v ^= v >> 1;
-    return v & 1u;
-}
-
 void BuildCodewords() {
     for (int i = 0; i < 112; ++i) {
         const uint32_t d = DcsCodeTable[i] | 0x800u;
-        auto p = [d](uint32_t mask) { return Parity(d & mask); };
+        auto p = [d](uint32_t mask) { return BitCount(d & mask) & 1u; };
         uint32_t w = d;
         w |= p(0x9F) << 12;
         w |= (1u - p(0x13E)) << 13;

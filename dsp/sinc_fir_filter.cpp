@@ -76,7 +76,12 @@ void Design(SincFirFilter* f) {
         double sum = 0.0;
         for (uint32_t i = 0; i < n; ++i) sum += h[i];
         for (uint32_t i = 0; i < n; ++i) h[i] *= gain / sum;
-        if (f->mode == SincFirFilter::kHighPass) h[c] -= gain;
+        // High-pass = gain * impulse - low-pass: subtracting only the impulse would give the
+        // pass band a gain of -gain.
+        if (f->mode == SincFirFilter::kHighPass) {
+            for (uint32_t i = 0; i < n; ++i) h[i] = -h[i];
+            h[c] += gain;
+        }
         break;
     }
     case SincFirFilter::kBandPass:

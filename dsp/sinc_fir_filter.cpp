@@ -88,7 +88,8 @@ void Design(SincFirFilter* f) {
     case SincFirFilter::kBandStop: {
         const double width = f->upperFrequency - f->lowerFrequency;
         const double centre = f->upperFrequency + f->lowerFrequency;
-        h[c] = 2.0 * width / rate;
+        // The centre tap carries the gain like the others.
+        h[c] = 2.0 * gain * width / rate;
         for (uint32_t k = 1; k <= c; ++k)
             h[c + k] = h[c - k] = 2.0 * gain * Blackman(k, n) * std::sin(kPi * k * width / rate) *
                                   std::cos(kPi * k * centre / rate) / (kPi * k);

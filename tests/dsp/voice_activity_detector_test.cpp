@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/speech_bursts.h"
+#include "tests/support/gaussian_noise.h"
 #include "tests/support/squelch_tones.h"
 
 namespace {
@@ -65,7 +66,7 @@ TEST(VoiceActivityDetector, QuietAudioScoresZero) {
 TEST(VoiceActivityDetector, ResultsDoNotDependOnBlockSize) {
     const std::vector<int16_t> audio = MakeSpeechBursts(kRate, 1.7, 9000.0, 3);
     const Result whole = Analyse(audio, audio.size());
-    for (size_t chunk : {1u, 333u, 1024u, 30000u}) {
+    for (size_t chunk : {1u, 7u, 64u, 333u, 1024u, 30000u}) {
         const Result r = Analyse(audio, chunk);
         EXPECT_EQ(r.score, whole.score) << chunk;
         EXPECT_EQ(r.cls, whole.cls) << chunk;
@@ -87,4 +88,39 @@ TEST(VoiceActivityDetector, RefusesUnsafeSettings) {
     EXPECT_EQ(d.GetScore(), 0.0f);
     d.Process(speech.data(), static_cast<uint32_t>(speech.size()), 1);
     EXPECT_EQ(d.GetClass(), CVoiceActivityDetector::kVoice);
+}
+
+TEST(VoiceActivityDetector, ScoreCountsBusyAndQuietSegments) {
+    // Half-second blocks at 48 kHz: segments of nint(48000 / 45) = 1067 samples, 22 of them
+    // (526 left over). A 300 Hz tone crosses zero 0.0125 times per sample.
+    const uint32_t s = 1067;
+    const double tone = 10000.0;
+    auto makeBlock = [&](auto segmentKind) {
+        GaussianNoise noise(77);
+        std::vector<int16_t> x(kBlock);
+        for (size_t i = 0; i < x.size(); ++i) {
+            const int kind = i / s < 22 ? segmentKind(static_cast<int>(i / s)) : 0;
+            const double v = kind == 1   ? noise.Next(tone / std::sqrt(2.0))  // busy: same power
+                           : kind == 2 ? 0.1 * tone * std::sin(2 * 3.14159265358979323846 * 300.0 * i / kRate)
+                                       : tone * std::sin(2 * 3.14159265358979323846 * 300.0 * i / kRate);
+            x[i] = static_cast<int16_t>(std::lround(v));
+        }
+        return x;
+    };
+    // Three noise segments: the block's crossing rate is about (19 * 13 + 3 * 533) / 24000 =
+    // 0.077, a noise segment's 0.5 is above 1.5 times that and a tone segment's 0.0125 below;
+    // equal power leaves no segment quiet. r1 = 3 / 22 * 10, score r1 * 0.2.
+    const std::vector<int16_t> busy = makeBlock([](int g) { return g == 2 || g == 9 || g == 16 ? 1 : 0; });
+    const Result b = Analyse(busy, busy.size(), 0.2f);
+    EXPECT_FLOAT_EQ(b.score, static_cast<float>(3.0 / 22.0 * 10.0 * 0.2));
+    EXPECT_EQ(b.cls, CVoiceActivityDetector::kVoice);
+    // Above the voice threshold the same block is "not voice": r1 > 1 but score too low.
+    EXPECT_EQ(Analyse(busy, busy.size(), 0.5f).cls, CVoiceActivityDetector::kNotVoice);
+    // Two segments at a tenth of the amplitude hold 1 % of the power, below a tenth of the
+    // block's mean (about 0.91 of a tone segment's): r2 = 2 / 22 * 16.67, score r2 * 0.2.
+    const std::vector<int16_t> quiet = makeBlock([](int g) { return g == 5 || g == 6 ? 2 : 0; });
+    const Result q = Analyse(quiet, quiet.size(), 0.2f);
+    EXPECT_FLOAT_EQ(q.score, static_cast<float>(2.0 / 22.0 * 16.666666666666668 * 0.2));
+    EXPECT_EQ(q.cls, CVoiceActivityDetector::kVoice);
+    EXPECT_EQ(Analyse(quiet, quiet.size(), 0.9f).cls, CVoiceActivityDetector::kNotVoice);
 }

@@ -58,7 +58,7 @@ TEST(CtcssDetector, ResultDoesNotDependOnBlockSize) {
     std::vector<int16_t> audio = MakeCtcssAudio(48000.0, 88.5, 1.0, 3000.0, 300.0, 1);
     const std::vector<int16_t> second = MakeCtcssAudio(48000.0, 203.5, 1.0, 3000.0, 300.0, 2);
     audio.insert(audio.end(), second.begin(), second.end());
-    for (size_t chunk : {1u, 333u, 1024u, 8192u, 96000u}) EXPECT_EQ(Detect(48000.0f, audio, chunk), 42) << chunk;
+    for (size_t chunk : {1u, 7u, 64u, 333u, 1024u, 8192u, 96000u}) EXPECT_EQ(Detect(48000.0f, audio, chunk), 42) << chunk;
 }
 
 TEST(CtcssDetector, RefusesUnsafeRates) {
@@ -74,4 +74,17 @@ TEST(CtcssDetector, RefusesUnsafeRates) {
     EXPECT_EQ(d.GetToneIndex(), -1);
     d.Process(audio.data(), static_cast<uint32_t>(audio.size()), 1);
     EXPECT_EQ(d.GetToneIndex(), 14);
+}
+
+TEST(CtcssDetector, HundredHertzAtAnyRate) {
+    // Whatever L/M the resampler picks, the analysis rate stays within 1 % of 1378 Hz and
+    // 100 Hz lands in its own bin (tones 2.6 Hz apart around it, bins of about 1.35 Hz).
+    for (float rate : {8000.0f, 11025.0f, 22050.0f, 44100.0f, 96000.0f}) {
+        CCtcssDetector d;
+        ASSERT_EQ(d.SetSampleRate(rate), 1);
+        EXPECT_NEAR(d.GetEffectiveRate() / 1378.0, 1.0, 0.01) << rate;
+        const std::vector<int16_t> audio = MakeCtcssAudio(rate, 100.0, 1.0, 3000.0, 300.0, 11);
+        d.Process(audio.data(), static_cast<uint32_t>(audio.size()), 1);
+        EXPECT_EQ(d.GetToneIndex(), 14) << rate;
+    }
 }

@@ -89,7 +89,7 @@ TEST(DcsDetector, SameResultsForAnyBlockSize) {
     std::vector<int16_t> audio = MakeDcsAudio(48000.0, 0754, false, 1.5, 4000.0, 2000.0, 8);
     const std::vector<int> reference = Detect(48000.0f, audio, audio.size());
     EXPECT_TRUE(Contains(reference, 0754));
-    for (size_t chunk : {1u, 333u, 1024u, 8192u}) EXPECT_EQ(Detect(48000.0f, audio, chunk), reference) << chunk;
+    for (size_t chunk : {1u, 7u, 64u, 333u, 1024u, 8192u}) EXPECT_EQ(Detect(48000.0f, audio, chunk), reference) << chunk;
 }
 
 TEST(DcsDetector, ClearAndRefusals) {

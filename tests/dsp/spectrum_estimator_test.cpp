@@ -141,7 +141,7 @@ TEST(SpectrumEstimator, ShortInputIsZeroPaddedAndReadNoFurther) {
     for (uint32_t count : {0u, 1u, 7u, 100u, 255u}) {
         EstimatorPtr e = Make(n, 4);
         SpectrumEstimatorTransform16(e.get(), full.data(), n);
-        std::unique_ptr<int16_t[]> shortInput(new int16_t[count + 1]);
+        std::unique_ptr<int16_t[]> shortInput(new int16_t[count]);
         for (uint32_t i = 0; i < count; ++i) shortInput[i] = full[i];
         const float* p = SpectrumEstimatorTransform16(e.get(), shortInput.get(), count);
         ASSERT_NE(p, nullptr);

@@ -110,6 +110,7 @@ TEST(RationalResampler, RefusesUnsafeArgumentsAndKeepsItsConfiguration) {
     EXPECT_EQ(r->L, 1u);
     EXPECT_EQ(r->M, 35u);
     EXPECT_EQ(RationalResamplerSetBlockSize(r.get(), 0), 0);
+    EXPECT_EQ(RationalResamplerSetBlockSize(r.get(), (1u << 20) + 1), 0);
     EXPECT_EQ(r->blockSize, 1024u);
     EXPECT_EQ(RationalResamplerRun(r.get(), nullptr, Sine(48000, 100, 1000, 10).data(), 10, 0), 0u);
 }

@@ -162,6 +162,17 @@ TEST(Resampler, RefusesUnsafeRatesAndKeepsItsSettings) {
     EXPECT_EQ(n, 0u);
     EXPECT_NE(r.Process(nullptr, 0, &n), nullptr);
     EXPECT_EQ(n, 0u);
+    EXPECT_EQ(r.SetRates(48000.0f, 16000.0f, (1u << 20) + 1), 0);
+    // At the largest upsampling (step 1/256) 2^22 + 1 inputs would need more than 2^31 bytes
+    // of output: refused before a single sample is read.
+    ASSERT_EQ(r.SetRates(8000.0f, 8000.0f * 256, 2048), 1);
+    const uint32_t huge = (1u << 22) + 1;
+    std::vector<int16_t> big(huge, 1);
+    EXPECT_EQ(r.Process(big.data(), huge, &n), nullptr);
+    EXPECT_EQ(n, 0u);
+    // Still usable afterwards.
+    EXPECT_NE(r.Process(big.data(), 16, &n), nullptr);
+    EXPECT_EQ(n, 16u * 256);
 }
 
 TEST(Resampler, SetRatesClearsHistory) {

@@ -36,8 +36,9 @@ SpectrumEstimator* SpectrumEstimatorCreate(void* storage);
 // Frees the buffers, and the object itself when bit 0 of flags is set.
 void SpectrumEstimatorDestroy(SpectrumEstimator* e, int flags);
 
-// N = n rounded up to a power of two, 4 .. 1048576. Returns 1 when set, 0 when n is out of
-// range or memory is short (the old size stays).
+// N = n rounded up to a power of two, 4 .. 1048576. Returns 1 when set; 0 when n is out of
+// range (nothing changes) or memory is short (the estimator is left empty and the transforms
+// return null until a later size succeeds).
 int SpectrumEstimatorSetSize(SpectrumEstimator* e, uint32_t n);
 // Window kind 0..4 (see Window). Returns 1 when set, 0 when out of range.
 int SpectrumEstimatorSetWindow(SpectrumEstimator* e, int kind);

@@ -45,6 +45,7 @@ CCtcssDetector::~CCtcssDetector() {
 void CCtcssDetector::Reset() {
     if (m_window.GetData()) std::memset(m_window.GetData(), 0, kWindowLength * sizeof(int32_t));
     m_toneIndex = -1;
+    RationalResamplerReset(m_resampler);
 }
 
 int CCtcssDetector::SetSampleRate(float rateHz) {

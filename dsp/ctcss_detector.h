@@ -30,7 +30,7 @@ public:
     // newest 1024 analysis samples. Nothing happens for stride 0.
     void Process(const int16_t* samples, uint32_t count, uint32_t stride);
 
-    // Silent window, no tone. The resampler keeps its last few milliseconds of input.
+    // Restore the post-construction running state: silent window and resampler, no tone.
     void Reset();
 
     // Index into CtcssToneTable, or -1 when no tone is present.

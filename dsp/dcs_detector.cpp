@@ -84,6 +84,8 @@ CDcsDetector::~CDcsDetector() {
 }
 
 void CDcsDetector::Reset() {
+    RationalResamplerReset(m_resampler);
+    SincFirReset(m_filter);
     BitClockReset(m_clock);
     m_foundCount = 0;
     m_register = 0;

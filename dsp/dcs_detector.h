@@ -35,8 +35,8 @@ public:
     // Take samples[0], samples[stride], ... below samples[count]. Nothing happens for stride 0.
     void Process(const int16_t* samples, uint32_t count, uint32_t stride);
 
-    // Empty list, cleared register and bit clock. The resampler and the low-pass keep their
-    // last tenth of a second of input.
+    // Restore the post-construction running state: empty list, silent resampler and
+    // low-pass, cleared register and bit clock.
     void Reset();
 
     // Codes seen at the latest bit that matched anything: code, or code + 512 when inverted.

@@ -117,9 +117,14 @@ int RationalResamplerConfigure(RationalResampler* r, int tapsPerPhase, float inR
         // Without memory the resampler stays undesigned and produces nothing.
         if (!Layout(r) || !Design(r)) return 0;
     }
-    r->phase = 0;
-    std::memset(r->buffer.GetData(), 0, r->historyLength * sizeof(int32_t));
+    RationalResamplerReset(r);
     return 1;
+}
+
+void RationalResamplerReset(RationalResampler* r) {
+    if (!r) return;
+    r->phase = 0;
+    if (r->buffer.GetData()) std::memset(r->buffer.GetData(), 0, r->historyLength * sizeof(int32_t));
 }
 
 int RationalResamplerSetBlockSize(RationalResampler* r, uint32_t n) {

@@ -47,6 +47,9 @@ void RationalResamplerDestroy(RationalResampler* r, int flags);
 int RationalResamplerConfigure(RationalResampler* r, int tapsPerPhase, float inRate,
                                float outRate, float tolerance);
 
+// Silent history and phase 0, as after RationalResamplerConfigure; the design is kept.
+void RationalResamplerReset(RationalResampler* r);
+
 // Input samples per block, 1 .. 1048576. Returns 1 when accepted. History is kept.
 int RationalResamplerSetBlockSize(RationalResampler* r, uint32_t n);
 

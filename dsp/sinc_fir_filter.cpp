@@ -244,6 +244,12 @@ int SincFirSetBlockSize(SincFirFilter* f, uint32_t n) {
     return Ready(f);
 }
 
+void SincFirReset(SincFirFilter* f) {
+    if (!f) return;
+    if (f->history.GetData()) std::memset(f->history.GetData(), 0, f->history.Capacity() * sizeof(int16_t));
+    f->pending = 0;
+}
+
 int SincFirLoadDouble(SincFirFilter* f, const double* taps, uint32_t n) { return LoadTaps(f, taps, n); }
 
 int SincFirLoadFloat(SincFirFilter* f, const float* taps, uint32_t n) {

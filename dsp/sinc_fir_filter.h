@@ -61,6 +61,9 @@ int SincFirSetSampleRate(SincFirFilter* f, float hz);       // at least 4
 int SincFirSetMode(SincFirFilter* f, int mode);             // 0..7; others design pass-through
 int SincFirSetBlockSize(SincFirFilter* f, uint32_t n);      // 1 .. 1048576
 
+// Silent history, no unfinished decimation group; the taps and settings are kept.
+void SincFirReset(SincFirFilter* f);
+
 // Take n given taps (the length becomes n as SincFirSetLength makes it). Quantisation:
 // x >= 1 -> 32767, x < -1 -> -32768, otherwise trunc(32767 x).
 int SincFirLoadDouble(SincFirFilter* f, const double* taps, uint32_t n);

@@ -88,3 +88,20 @@ TEST(CtcssDetector, HundredHertzAtAnyRate) {
         EXPECT_EQ(d.GetToneIndex(), 14) << rate;
     }
 }
+
+TEST(CtcssDetector, ResetRestoresTheFreshState) {
+    const std::vector<int16_t> first = MakeCtcssAudio(48000.0, 67.0, 1.0, 3000.0, 300.0, 5);
+    const std::vector<int16_t> second = MakeCtcssAudio(48000.0, 167.9, 1.0, 3000.0, 300.0, 6);
+    CCtcssDetector used, fresh;
+    used.Process(first.data(), static_cast<uint32_t>(first.size()), 1);
+    ASSERT_EQ(used.GetToneIndex(), 2);
+    used.Reset();
+    EXPECT_EQ(used.GetToneIndex(), -1);
+    for (size_t i = 0; i < second.size(); i += 1500) {
+        const uint32_t n = static_cast<uint32_t>(std::min<size_t>(1500, second.size() - i));
+        used.Process(second.data() + i, n, 1);
+        fresh.Process(second.data() + i, n, 1);
+        EXPECT_EQ(used.GetToneIndex(), fresh.GetToneIndex()) << "after " << i + n << " samples";
+    }
+    EXPECT_EQ(used.GetToneIndex(), 31);
+}

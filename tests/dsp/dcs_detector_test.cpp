@@ -107,3 +107,26 @@ TEST(DcsDetector, ClearAndRefusals) {
     d.ClearFound();
     EXPECT_EQ(d.GetFoundCount(), 0);
 }
+
+TEST(DcsDetector, ResetRestoresTheFreshState) {
+    const std::vector<int16_t> first = MakeDcsAudio(48000.0, kCode023, false, 1.0, 4000.0, 500.0, 3);
+    const std::vector<int16_t> second = MakeDcsAudio(48000.0, 0754, true, 1.0, 4000.0, 500.0, 4);
+    CDcsDetector used, fresh;
+    ASSERT_EQ(used.SetSampleRate(48000.0f), 1);
+    ASSERT_EQ(fresh.SetSampleRate(48000.0f), 1);
+    used.Process(first.data(), static_cast<uint32_t>(first.size()), 1);
+    ASSERT_GT(used.GetFoundCount(), 0);
+    used.Reset();
+    EXPECT_EQ(used.GetFoundCount(), 0);
+    // The second code starts right away: a stale low-pass or resampler would shift the bit
+    // clock's first crossings, and so the moment (and order) in which codes are listed.
+    for (size_t i = 0; i < second.size(); i += 997) {
+        const uint32_t n = static_cast<uint32_t>(std::min<size_t>(997, second.size() - i));
+        used.Process(second.data() + i, n, 1);
+        fresh.Process(second.data() + i, n, 1);
+        ASSERT_EQ(std::vector<int>(used.GetFound(), used.GetFound() + used.GetFoundCount()),
+                  std::vector<int>(fresh.GetFound(), fresh.GetFound() + fresh.GetFoundCount()))
+            << "after " << i + n << " samples";
+    }
+    EXPECT_TRUE(Contains(Found(used), 0754 + CDcsDetector::kInverted));
+}

@@ -207,3 +207,13 @@ TEST(RationalResampler, BranchesCannotOverflowTheAccumulator) {
         EXPECT_EQ(y[j] > 0, static_cast<int>(position / 200.0) % 2 == 0) << j;
     }
 }
+
+TEST(RationalResampler, ResetGivesAFreshStream) {
+    const std::vector<int16_t> first = Sine(16000.0, 440.0, 20000.0, 3001);
+    const std::vector<int16_t> second = Sine(16000.0, 97.0, 15000.0, 2500);
+    ResamplerPtr used = Make(127, 16000.0f, 2688.0f), fresh = Make(127, 16000.0f, 2688.0f);
+    Resample(used.get(), first, 1000);
+    RationalResamplerReset(used.get());
+    EXPECT_EQ(used->phase, 0u);
+    EXPECT_EQ(Resample(used.get(), second, 333), Resample(fresh.get(), second, 333));
+}

@@ -272,3 +272,12 @@ TEST(SincFirFilter, EveryDesignHasItsIdealResponse) {
     EXPECT_NEAR(h.imag() / (omega * weighted), 1.0, 0.01);
     EXPECT_GT(weighted, 0.0);  // positive slope: a rising input gives a positive output
 }
+
+TEST(SincFirFilter, ResetGivesAFreshStream) {
+    const std::vector<int32_t> first = Widen(Noise(1001, 21));
+    const std::vector<int32_t> second = Widen(Noise(700, 22));
+    FilterPtr used = MakeLowPass(8000.0f, 1000.0f, 63), fresh = MakeLowPass(8000.0f, 1000.0f, 63);
+    Filter(used.get(), first, first.size(), 3);  // leaves an unfinished group of 2
+    SincFirReset(used.get());
+    EXPECT_EQ(Filter(used.get(), second, 64, 3), Filter(fresh.get(), second, 64, 3));
+}

@@ -160,6 +160,14 @@ TEST(RationalResampler, ExactCountsAndSameStreamForAnySplit) {
         ResamplerPtr small = Make(127, 16000.0f, out);
         ASSERT_EQ(RationalResamplerSetBlockSize(small.get(), 30), 1);
         EXPECT_EQ(Resample(small.get(), x, 1000), reference) << out << " block 30";
+        // A block size changed mid-stream keeps the history and the phase.
+        ResamplerPtr changed = Make(127, 16000.0f, out);
+        const std::vector<int16_t> head(x.begin(), x.begin() + 5003), tail(x.begin() + 5003, x.end());
+        std::vector<int16_t> joined = Resample(changed.get(), head, 700);
+        ASSERT_EQ(RationalResamplerSetBlockSize(changed.get(), 4000), 1);
+        const std::vector<int16_t> rest = Resample(changed.get(), tail, 3999);
+        joined.insert(joined.end(), rest.begin(), rest.end());
+        EXPECT_EQ(joined, reference) << out << " block changed";
     }
 }
 

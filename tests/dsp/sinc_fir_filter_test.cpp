@@ -155,6 +155,14 @@ TEST(SincFirFilter, AnySplitGivesTheSameOutput) {
         FilterPtr small = MakeLowPass(8000.0f, 1000.0f, 63);
         SincFirSetBlockSize(small.get(), 50);
         EXPECT_EQ(Filter(small.get(), x, 777, decimation), reference) << "block 50";
+        // A block size changed mid-stream keeps the old samples and an unfinished group.
+        FilterPtr changed = MakeLowPass(8000.0f, 1000.0f, 63);
+        const std::vector<int32_t> head(x.begin(), x.begin() + 2002), tail(x.begin() + 2002, x.end());
+        std::vector<int16_t> joined = Filter(changed.get(), head, 2002, decimation);
+        SincFirSetBlockSize(changed.get(), 4096);
+        const std::vector<int16_t> rest = Filter(changed.get(), tail, 64, decimation);
+        joined.insert(joined.end(), rest.begin(), rest.end());
+        EXPECT_EQ(joined, reference) << "block changed, decimation " << decimation;
     }
 }
 

@@ -41,6 +41,7 @@ public:
     uint64_t MaxOutput(uint32_t count) const;
 
     // Windowed-sinc tap k of an n-tap interpolator for the fraction x (-0.5 .. 0.5).
+    //   k, n    0 <= k < n, n >= 2 (the window spans n - 1 samples)
     //   cut     cut-off as a fraction of the input Nyquist frequency
     //   window  0 Hann, 1 Hamming, 2 Blackman, 3..7 further cosine sums, 8+ rectangular
     static double Kernel(int k, double x, double cut, int n, int window);

@@ -1,0 +1,112 @@
+#include "dsp/fm_demodulator.h"
+
+#include <cmath>
+#include <initializer_list>
+
+#include "dsp/fft_window.h"
+
+namespace {
+const double kPi = 3.14159265358979323846;
+constexpr uint32_t kMinSampleRate = 1000;
+constexpr int kBranchTaps = 512;
+constexpr float kBranchCutoffHz = 6000.0f;
+constexpr float kOutputLimit = 3.0f;
+}  // namespace
+
+CFmDemodulator::CFmDemodulator() {
+    m_filterA = CreateFirFilter();
+    m_filterB = CreateFirFilter();
+    Reset();
+}
+
+CFmDemodulator::~CFmDemodulator() {
+    delete m_filterA;
+    delete m_filterB;
+}
+
+void CFmDemodulator::SetSampleRate(uint32_t hz) {
+    // A rate below 1000 would make a table of (almost) no entries and a modulo by 0.
+    if (hz < kMinSampleRate || hz == m_sampleRate) return;
+    m_sampleRate = hz;
+    m_filtersConfigured = false;
+    m_tableReady = false;
+}
+
+void CFmDemodulator::SetCenterFrequency(uint32_t hz) { m_step = hz; }
+
+void CFmDemodulator::Reset() {
+    m_phase = 0;
+    m_dcY = m_dcPrev = 0.0f;
+    m_prevA = m_prevB = 0.0f;
+    if (m_filterA) m_filterA->Reset();
+    if (m_filterB) m_filterB->Reset();
+}
+
+void CFmDemodulator::ConfigureFilters() {
+    for (CFirFilter* f : {m_filterA, m_filterB}) {
+        if (!f) continue;
+        f->SetTaps(kBranchTaps);
+        f->SetSampleRate(static_cast<float>(m_sampleRate));
+        f->SetType(kFilterLowPass);
+        f->SetWindow(kWindowHanning);
+        f->SetFrequency(kBranchCutoffHz);
+    }
+    // DC block with its corner at 5 Hz.
+    m_dcA = static_cast<float>(std::exp(-10.0 * kPi / m_sampleRate));
+    m_dcB = (1.0f + m_dcA) / 2.0f;
+    m_filtersConfigured = true;
+}
+
+bool CFmDemodulator::BuildNcoTable() {
+    float* table = m_table.Reserve(m_sampleRate);
+    if (!table) return false;
+    for (uint32_t k = 0; k < m_sampleRate; ++k)
+        table[k] = static_cast<float>(std::sin(2.0 * kPi * k / m_sampleRate));
+    m_phase = 0;
+    m_quarterOffset = m_sampleRate / 4;
+    m_tableReady = true;
+    return true;
+}
+
+const float* CFmDemodulator::Process(const float* samples, int count) {
+    if (!samples || count < 1 || !m_filterA || !m_filterB) return nullptr;
+    if (!m_filtersConfigured) ConfigureFilters();
+    if (!m_tableReady && !BuildNcoTable()) return nullptr;
+    float* a = m_branchA.Reserve(count);
+    float* b = m_branchB.Reserve(count);
+    float* out = m_output.Reserve(count);
+    if (!a || !b || !out) return nullptr;
+
+    const float* table = m_table.GetData();
+    const uint32_t rate = m_sampleRate, step = m_step % rate;
+    uint32_t phase = m_phase;
+    for (int i = 0; i < count; ++i) {
+        uint32_t cosine = phase + m_quarterOffset;
+        if (cosine >= rate) cosine -= rate;
+        a[i] = samples[i] * table[cosine];
+        b[i] = samples[i] * table[phase];
+        phase += step;
+        if (phase >= rate) phase -= rate;
+    }
+    m_phase = phase;
+
+    m_filterA->ProcessPrecise(a, count);
+    m_filterB->ProcessPrecise(b, count);
+
+    float prevA = m_prevA, prevB = m_prevB, y = m_dcY, dPrev = m_dcPrev;
+    for (int i = 0; i < count; ++i) {
+        float power = a[i] * a[i] + b[i] * b[i];
+        float d = power == 0.0f ? 0.0f : std::atan2(prevB * a[i] - prevA * b[i], power);
+        prevA = a[i];
+        prevB = b[i];
+        y = y * m_dcA + (d - dPrev) * m_dcB;
+        dPrev = d;
+        float v = y * m_gain;
+        out[i] = v > kOutputLimit ? kOutputLimit : (v < -kOutputLimit ? -kOutputLimit : v);
+    }
+    m_prevA = prevA;
+    m_prevB = prevB;
+    m_dcY = y;
+    m_dcPrev = dPrev;
+    return out;
+}

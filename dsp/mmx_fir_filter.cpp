@@ -1,0 +1,157 @@
+#include "dsp/mmx_fir_filter.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "dsp/cpu_features.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+int16_t SaturateInt16(int64_t v) {
+    if (v > 32767) return 32767;
+    if (v < -32768) return -32768;
+    return static_cast<int16_t>(v);
+}
+
+int16_t FloatToQ15(float x) {
+    double v = std::nearbyint(static_cast<double>(x) * 32767.0);
+    if (v > 32767.0) return 32767;
+    if (v < -32768.0) return -32768;
+    return static_cast<int16_t>(v);
+}
+
+// sum_j x[j] * c[j] for taps a multiple of 16. With narrow set, every partial sum of
+// |x[j] c[j]| is below 2^31 and 32-bit lanes suffice; otherwise the pair sums of the
+// multiply-add (each below 2^31) are widened to 64 bits.
+int64_t DotQ15(const int16_t* x, const int16_t* c, int taps, bool narrow) {
+#if defined(__SSE2__)
+    if (narrow) {
+        __m128i acc0 = _mm_setzero_si128(), acc1 = _mm_setzero_si128();
+        for (int j = 0; j < taps; j += 16) {
+            __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j));
+            __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j + 8));
+            __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
+            __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j + 8));
+            acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(x0, c0));
+            acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(x1, c1));
+        }
+        int32_t lanes[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), _mm_add_epi32(acc0, acc1));
+        return static_cast<int64_t>(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+    }
+    __m128i acc0 = _mm_setzero_si128(), acc1 = _mm_setzero_si128();
+    for (int j = 0; j < taps; j += 8) {
+        __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j));
+        __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
+        __m128i m = _mm_madd_epi16(x0, c0);
+        __m128i sign = _mm_srai_epi32(m, 31);
+        acc0 = _mm_add_epi64(acc0, _mm_unpacklo_epi32(m, sign));
+        acc1 = _mm_add_epi64(acc1, _mm_unpackhi_epi32(m, sign));
+    }
+    int64_t lanes[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), _mm_add_epi64(acc0, acc1));
+    return lanes[0] + lanes[1];
+#else
+    (void)narrow;
+    int64_t sum = 0;
+    for (int j = 0; j < taps; ++j) sum += static_cast<int32_t>(x[j]) * c[j];
+    return sum;
+#endif
+}
+
+}  // namespace
+
+int CMmxFirFilter::SetTaps(int n) {
+    if (n < 1 || n > kMaxTaps) return 0;
+    return CFirFilter::SetTaps((n + 15) & ~15);
+}
+
+void CMmxFirFilter::OnDesigned() {
+    int16_t* c16 = m_coefficients16.Reserve(m_taps);
+    if (!c16) {
+        m_designed = false;
+        return;
+    }
+    const float* h = m_coefficients.GetData();
+    int64_t sumAbs = 0;
+    for (int j = 0; j < m_taps; ++j) {
+        c16[j] = static_cast<int16_t>(std::trunc(32767.0 * h[j]));
+        sumAbs += std::abs(static_cast<int32_t>(c16[j]));
+    }
+    m_narrowSums = sumAbs * 32768 < (int64_t(1) << 31);
+}
+
+const int16_t* CMmxFirFilter::GetCoefficients16() {
+    CriticalSectionLock lock(&m_lock);
+    return m_designed ? m_coefficients16.GetData() : nullptr;
+}
+
+void CMmxFirFilter::Reset() {
+    CriticalSectionLock lock(&m_lock);
+    CFirFilter::Reset();
+    if (m_history16.GetData() && m_history16Taps > 0)
+        std::memset(m_history16.GetData(), 0, sizeof(int16_t) * (m_history16Taps - 1));
+}
+
+bool CMmxFirFilter::PrepareHistory(int count) {
+    const size_t needed = static_cast<size_t>(m_taps) - 1 + count;
+    if (m_history16Taps != m_taps || !m_history16.GetData()) {
+        if (!m_history16.Reserve(needed)) {
+            m_history16Taps = 0;
+            return false;
+        }
+        std::memset(m_history16.GetData(), 0, sizeof(int16_t) * (m_taps - 1));
+        m_history16Taps = m_taps;
+        return true;
+    }
+    // A larger block keeps the stored inputs.
+    return m_history16.Grow(needed) != nullptr;
+}
+
+template <CMmxFirFilter::Output kind, typename Sample>
+void CMmxFirFilter::Filter(Sample* samples, int count) {
+    if (!samples || count <= 0) return;
+    CriticalSectionLock lock(&m_lock);
+    if (!EnsureDesigned() || m_type == kFilterNone || !PrepareHistory(count)) return;
+    const int taps = m_taps;
+    int16_t* history = m_history16.GetData();
+    int16_t* in = history + taps - 1;
+    for (int i = 0; i < count; ++i) {
+        if constexpr (kind == Output::kInt16)
+            in[i] = samples[i];
+        else
+            in[i] = FloatToQ15(samples[i]);
+    }
+    const int16_t* c = m_coefficients16.GetData();
+    for (int i = 0; i < count; ++i) {
+        int64_t acc = DotQ15(history + i, c, taps, m_narrowSums);
+        if constexpr (kind == Output::kInt16)
+            samples[i] = SaturateInt16(acc >> 15);
+        else if constexpr (kind == Output::kFloat)
+            samples[i] = SaturateInt16(acc >> 15) * 3.051851e-5f;
+        else
+            samples[i] = static_cast<float>(acc * 9.313225746154785e-10);
+    }
+    std::memmove(history, history + count, sizeof(int16_t) * (taps - 1));
+}
+
+void CMmxFirFilter::Process(float* samples, int count) { Filter<Output::kFloat>(samples, count); }
+
+void CMmxFirFilter::ProcessPrecise(float* samples, int count) {
+    Filter<Output::kPrecise>(samples, count);
+}
+
+void CMmxFirFilter::ProcessInt16(int16_t* samples, int count) {
+    Filter<Output::kInt16>(samples, count);
+}
+
+CFirFilter* CreateFirFilter() {
+    if (CpuHasMmx()) return new (std::nothrow) CMmxFirFilter();
+    return new (std::nothrow) CFirFilter();
+}

@@ -1,0 +1,31 @@
+// Block codes of the P25 frame decoder: the BCH (63,16,23) code of the network identifier, the
+// Golay (23,12) code of the header's hexbits and the Hamming (10,6,3) code of the link-control
+// and encryption-sync hexbits. The Reed-Solomon codec is in reed_solomon.h.
+#pragma once
+
+#include "p25/bit_count.h"
+
+// Decodes the 32-character NID text (DibitString characters, the first holding the most
+// significant bits of the network access code). The first 63 bits form the BCH code word; the
+// final parity bit (low bit of character 31) is not used. A character outside "0".."3" counts
+// as two zero bits.
+// Returns true when the word was clean or corrected: characters 0..30 are then rewritten
+// corrected (as "0".."3") and character 31 becomes NUL; *errors (optional) gets the number of
+// corrected bits. Returns false for a null text or an uncorrectable word, which stays as it was;
+// *errors then holds the degree of the error locator found (above 11 when it grew too large).
+bool DecodeNidBch(char* nid, unsigned* errors);
+
+// Golay (23,12), generator polynomial 0xC75; code words hold the 12 data bits in bits 22..11.
+// The tables are process-wide, built once on first use by whichever thread comes first.
+unsigned Golay23Syndrome(unsigned w);    // 11-bit remainder of w (23 bits) by the generator
+void Golay23Init();                      // builds the tables when not yet built
+unsigned Golay23Encode(unsigned data);   // code word of the low 12 bits of data
+unsigned Golay23Decode(unsigned w);      // corrected code word of the low 23 bits; up to 3 errors
+
+// Hamming (10,6,3): bit 9 of word is the first received bit, bits 9..4 the hexbit, 3..0 the
+// check bits. Returns the (corrected) hexbit. *syndrome (optional) gets the 4-bit syndrome, or
+// 255 when it names no single bit (the received hexbit is returned as it stands).
+int DecodeHamming10(int word, unsigned* syndrome);
+
+// Parity (XOR of all bits) of a 32-bit word.
+inline unsigned Parity32(unsigned x) { return BitCount(x) & 1; }

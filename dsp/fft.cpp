@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstring>
 
-#include "foundation/trace.h"
 
 namespace {
 std::atomic<int> g_liveCount{0};
@@ -21,7 +20,6 @@ CFFT::~CFFT() { --g_liveCount; }
 int CFFT::GetLiveCount() { return g_liveCount.load(); }
 
 int CFFT::SetFFTSize(unsigned n) {
-    Trace(kTraceLevel, "CFFT::SetFFTSize - zaciatok (thread=%d)\n", 0);
     m_size = 0;
     m_fft.Destroy();
     bool ok = n >= 2 && n <= (1u << 24) && m_fft.Create(static_cast<int>(n), RealFftPlan::kForward) &&

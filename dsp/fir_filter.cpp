@@ -71,75 +71,59 @@ CFirFilter::~CFirFilter() = default;
 
 // ---- settings ------------------------------------------------------------------------------
 
-int CFirFilter::SetTaps(int n) {
-    if (n < 1 || n > kMaxTaps) return 0;
+template <typename T>
+int CFirFilter::Accept(T& field, T value) {
     CriticalSectionLock lock(&m_lock);
-    if (n != m_taps) {
-        m_taps = n;
+    if (value != field) {
+        field = value;
         m_designed = false;
     }
     return 1;
 }
 
+template <typename T>
+T CFirFilter::Read(const T& field) {
+    CriticalSectionLock lock(&m_lock);
+    return field;
+}
+
+int CFirFilter::SetTaps(int n) {
+    if (n < 1 || n > kMaxTaps) return 0;
+    return Accept(m_taps, n);
+}
+
+// The taps depend on the transform size, so a new size designs again rather than only
+// making new plans.
 int CFirFilter::SetFFTSize(int n) {
     if (n < kMinFftSize || n > kMaxFftSize) return 0;
-    CriticalSectionLock lock(&m_lock);
-    if (n != m_fftSize) {
-        m_fftSize = n;
-        // The taps depend on the transform size, so design again rather than only re-plan.
-        m_designed = false;
-    }
-    return 1;
+    return Accept(m_fftSize, n);
 }
 
 int CFirFilter::SetType(int type) {
     if (type < kFilterNone || type > kFilterBandStop) return 0;
-    CriticalSectionLock lock(&m_lock);
-    if (type != m_type) {
-        m_type = type;
-        m_designed = false;
-    }
-    return 1;
+    return Accept(m_type, type);
 }
 
 int CFirFilter::SetFrequency(float hz) {
     CriticalSectionLock lock(&m_lock);
     if (!(hz > 0.0f && hz < m_nyquist)) return 0;
-    if (hz != m_frequency) {
-        m_frequency = hz;
-        m_designed = false;
-    }
-    return 1;
+    return Accept(m_frequency, hz);
 }
 
 int CFirFilter::SetBandwidth(float hz) {
     CriticalSectionLock lock(&m_lock);
     if (!(hz > 0.0f && hz < m_nyquist)) return 0;
-    if (hz != m_bandwidth) {
-        m_bandwidth = hz;
-        m_designed = false;
-    }
-    return 1;
+    return Accept(m_bandwidth, hz);
 }
 
 int CFirFilter::SetWindow(int kind) {
     if (kind < 0 || kind > kWindowTriangular) return 0;
-    CriticalSectionLock lock(&m_lock);
-    if (kind != m_window) {
-        m_window = kind;
-        m_designed = false;
-    }
-    return 1;
+    return Accept(m_window, kind);
 }
 
 int CFirFilter::SetDeemphasis(float dbPerOctave) {
     if (!(dbPerOctave >= -100.0f && dbPerOctave <= 0.0f)) return 0;
-    CriticalSectionLock lock(&m_lock);
-    if (dbPerOctave != m_deemphasis) {
-        m_deemphasis = dbPerOctave;
-        m_designed = false;
-    }
-    return 1;
+    return Accept(m_deemphasis, dbPerOctave);
 }
 
 int CFirFilter::SetSampleRate(float hz) {
@@ -154,38 +138,14 @@ int CFirFilter::SetSampleRate(float hz) {
     return 1;
 }
 
-int CFirFilter::GetTaps() {
-    CriticalSectionLock lock(&m_lock);
-    return m_taps;
-}
-int CFirFilter::GetFFTSize() {
-    CriticalSectionLock lock(&m_lock);
-    return m_fftSize;
-}
-int CFirFilter::GetType() {
-    CriticalSectionLock lock(&m_lock);
-    return m_type;
-}
-float CFirFilter::GetFrequency() {
-    CriticalSectionLock lock(&m_lock);
-    return m_frequency;
-}
-float CFirFilter::GetBandwidth() {
-    CriticalSectionLock lock(&m_lock);
-    return m_bandwidth;
-}
-int CFirFilter::GetWindow() {
-    CriticalSectionLock lock(&m_lock);
-    return m_window;
-}
-float CFirFilter::GetDeemphasis() {
-    CriticalSectionLock lock(&m_lock);
-    return m_deemphasis;
-}
-float CFirFilter::GetSampleRate() {
-    CriticalSectionLock lock(&m_lock);
-    return m_sampleRate;
-}
+int CFirFilter::GetTaps() { return Read(m_taps); }
+int CFirFilter::GetFFTSize() { return Read(m_fftSize); }
+int CFirFilter::GetType() { return Read(m_type); }
+float CFirFilter::GetFrequency() { return Read(m_frequency); }
+float CFirFilter::GetBandwidth() { return Read(m_bandwidth); }
+int CFirFilter::GetWindow() { return Read(m_window); }
+float CFirFilter::GetDeemphasis() { return Read(m_deemphasis); }
+float CFirFilter::GetSampleRate() { return Read(m_sampleRate); }
 
 const float* CFirFilter::GetResponse(int* length) {
     if (!length) return nullptr;
@@ -338,59 +298,45 @@ void CFirFilter::ComputeResponse() {
     m_responseValid = true;
 }
 
+// The further designs: bins 0 .. lastBin get (s g, s g) with g = gain(f_k) and the sign
+// alternating from +1, then the taps are cut, windowed and normalised.
+template <typename Gain>
+int CFirFilter::DesignFromGains(float lastEdge, Gain gain) {
+    CriticalSectionLock lock(&m_lock);
+    if (m_designed) return 1;
+    if (m_taps <= 0) return 0;
+    const int n = DesignSize();
+    if (!PrepareTransform(n) || !m_coefficients.Reserve(m_taps)) return 0;
+    m_fft.Clear();
+    float* bins = m_fft.GetData();
+    float s = 1.0f;
+    for (int k = 0, last = BinIndex(n, lastEdge); k <= last; ++k, s = -s) {
+        const double hz = k * static_cast<double>(m_sampleRate) / n;
+        bins[2 * k] = bins[2 * k + 1] = static_cast<float>(s * gain(k, hz, n));
+    }
+    return FinishDesign(n) ? 1 : 0;
+}
+
 int CFirFilter::DesignRaisedCosine(float edge1, float edge2) {
-    CriticalSectionLock lock(&m_lock);
-    if (m_designed) return 1;
-    if (m_taps <= 0) return 0;
-    const int n = DesignSize();
-    if (!PrepareTransform(n) || !m_coefficients.Reserve(m_taps)) return 0;
-    const int k1 = BinIndex(n, edge1), k2 = BinIndex(n, edge2);
-    m_fft.Clear();
-    float* bins = m_fft.GetData();
-    float s = 1.0f;
-    for (int k = 0; k <= k2; ++k, s = -s) {
-        double fk = k * static_cast<double>(m_sampleRate) / n;
-        double g = k <= k1 ? 1.0 : 0.5 + 0.5 * std::cos(2.0 * kPi * fk / 1920.0);
-        bins[2 * k] = bins[2 * k + 1] = static_cast<float>(s * g);
-    }
-    return FinishDesign(n) ? 1 : 0;
+    return DesignFromGains(edge2, [edge1](int k, double hz, int n) {
+        return k <= BinIndex(n, edge1) ? 1.0 : 0.5 + 0.5 * std::cos(2.0 * kPi * hz / 1920.0);
+    });
 }
 
+// The C4FM shaping sin(x)/x, x = pi f / 4800.
 int CFirFilter::DesignShaping(float edge) {
-    CriticalSectionLock lock(&m_lock);
-    if (m_designed) return 1;
-    if (m_taps <= 0) return 0;
-    const int n = DesignSize();
-    if (!PrepareTransform(n) || !m_coefficients.Reserve(m_taps)) return 0;
-    const int kEdge = BinIndex(n, edge);
-    m_fft.Clear();
-    float* bins = m_fft.GetData();
-    float s = 1.0f;
-    for (int k = 0; k <= kEdge; ++k, s = -s) {
-        double x = kPi * (k * static_cast<double>(m_sampleRate) / n) / 4800.0;
-        double g = k == 0 ? 1.0 : std::sin(x) / x;
-        bins[2 * k] = bins[2 * k + 1] = static_cast<float>(s * g);
-    }
-    return FinishDesign(n) ? 1 : 0;
+    return DesignFromGains(edge, [](int k, double hz, int) {
+        const double x = kPi * hz / 4800.0;
+        return k == 0 ? 1.0 : std::sin(x) / x;
+    });
 }
 
+// Its inverse x/sin(x), which has its first pole at 4800 Hz: bins from there on stay empty.
 int CFirFilter::DesignInverseShaping(float edge) {
-    CriticalSectionLock lock(&m_lock);
-    if (m_designed) return 1;
-    if (m_taps <= 0) return 0;
-    const int n = DesignSize();
-    if (!PrepareTransform(n) || !m_coefficients.Reserve(m_taps)) return 0;
-    const int kEdge = BinIndex(n, edge);
-    m_fft.Clear();
-    float* bins = m_fft.GetData();
-    float s = 1.0f;
-    for (int k = 0; k <= kEdge; ++k, s = -s) {
-        double x = kPi * (k * static_cast<double>(m_sampleRate) / n) / 4800.0;
-        // x/sin(x) has its first pole at 4800 Hz: bins from there on stay empty.
-        double g = k == 0 ? 1.0 : (x < kPi ? x / std::sin(x) : 0.0);
-        bins[2 * k] = bins[2 * k + 1] = static_cast<float>(s * g);
-    }
-    return FinishDesign(n) ? 1 : 0;
+    return DesignFromGains(edge, [](int k, double hz, int) {
+        const double x = kPi * hz / 4800.0;
+        return k == 0 ? 1.0 : (x < kPi ? x / std::sin(x) : 0.0);
+    });
 }
 
 int CFirFilter::DesignWindowedSinc(bool withResponse) {

@@ -115,6 +115,12 @@ protected:
     CriticalSection m_lock;
 
 private:
+    template <typename T>
+    int Accept(T& field, T value);  // under the lock: store, mark the design stale; 1
+    template <typename T>
+    T Read(const T& field);
+    template <typename Gain>
+    int DesignFromGains(float lastEdge, Gain gain);
     bool PrepareTransform(int n);
     bool FinishDesign(int n);
     void ComputeResponse();

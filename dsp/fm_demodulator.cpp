@@ -35,9 +35,9 @@ void CFmDemodulator::SetSampleRate(uint32_t hz) {
 void CFmDemodulator::SetCenterFrequency(uint32_t hz) { m_step = hz; }
 
 void CFmDemodulator::Reset() {
-    m_phase = 0;
+    m_oscillator.Restart();
     m_dcY = m_dcPrev = 0.0f;
-    m_prevA = m_prevB = 0.0f;
+    m_discriminator.Reset();
     if (m_filterA) m_filterA->Reset();
     if (m_filterB) m_filterB->Reset();
 }
@@ -57,55 +57,31 @@ void CFmDemodulator::ConfigureFilters() {
     m_filtersConfigured = true;
 }
 
-bool CFmDemodulator::BuildNcoTable() {
-    float* table = m_table.Reserve(m_sampleRate);
-    if (!table) return false;
-    for (uint32_t k = 0; k < m_sampleRate; ++k)
-        table[k] = static_cast<float>(std::sin(2.0 * kPi * k / m_sampleRate));
-    m_phase = 0;
-    m_quarterOffset = m_sampleRate / 4;
-    m_tableReady = true;
-    return true;
-}
-
 const float* CFmDemodulator::Process(const float* samples, int count) {
     if (!samples || count < 1 || !m_filterA || !m_filterB) return nullptr;
     if (!m_filtersConfigured) ConfigureFilters();
-    if (!m_tableReady && !BuildNcoTable()) return nullptr;
+    if (!m_tableReady) {
+        if (!m_oscillator.Build(m_sampleRate)) return nullptr;
+        m_tableReady = true;
+    }
     float* a = m_branchA.Reserve(count);
     float* b = m_branchB.Reserve(count);
     float* out = m_output.Reserve(count);
     if (!a || !b || !out) return nullptr;
 
-    const float* table = m_table.GetData();
-    const uint32_t rate = m_sampleRate, step = m_step % rate;
-    uint32_t phase = m_phase;
-    for (int i = 0; i < count; ++i) {
-        uint32_t cosine = phase + m_quarterOffset;
-        if (cosine >= rate) cosine -= rate;
-        a[i] = samples[i] * table[cosine];
-        b[i] = samples[i] * table[phase];
-        phase += step;
-        if (phase >= rate) phase -= rate;
-    }
-    m_phase = phase;
+    m_oscillator.Mix(samples, a, b, count, m_step);
 
     m_filterA->ProcessPrecise(a, count);
     m_filterB->ProcessPrecise(b, count);
 
-    float prevA = m_prevA, prevB = m_prevB, y = m_dcY, dPrev = m_dcPrev;
+    float y = m_dcY, dPrev = m_dcPrev;
     for (int i = 0; i < count; ++i) {
-        float power = a[i] * a[i] + b[i] * b[i];
-        float d = power == 0.0f ? 0.0f : std::atan2(prevB * a[i] - prevA * b[i], power);
-        prevA = a[i];
-        prevB = b[i];
+        const float d = m_discriminator.Step(a[i], b[i]);
         y = y * m_dcA + (d - dPrev) * m_dcB;
         dPrev = d;
         float v = y * m_gain;
         out[i] = v > kOutputLimit ? kOutputLimit : (v < -kOutputLimit ? -kOutputLimit : v);
     }
-    m_prevA = prevA;
-    m_prevB = prevB;
     m_dcY = y;
     m_dcPrev = dPrev;
     return out;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "dsp/fir_filter.h"
+#include "dsp/table_oscillator.h"
 #include "foundation/scratch_buffer.h"
 
 class CFmDemodulator {
@@ -32,24 +33,21 @@ public:
 
 private:
     void ConfigureFilters();
-    bool BuildNcoTable();
 
     // configuration
     bool m_filtersConfigured = false;
     bool m_tableReady = false;
     uint32_t m_sampleRate = 48000;
-    uint32_t m_quarterOffset = 12000;
     uint32_t m_step = 12000;
     float m_gain = 1.0f;
     float m_dcB = 0.0f, m_dcA = 0.0f;  // y = a y + b (d - d_prev)
 
     // running state carried between calls
-    uint32_t m_phase = 0;
-    float m_prevA = 0.0f, m_prevB = 0.0f;
+    TableOscillator m_oscillator;
+    PhaseDiscriminator m_discriminator;
     float m_dcY = 0.0f, m_dcPrev = 0.0f;
 
     CFirFilter* m_filterA = nullptr;
     CFirFilter* m_filterB = nullptr;
-    ScratchBuffer<float> m_table;
     ScratchBuffer<float> m_branchA, m_branchB, m_output;
 };

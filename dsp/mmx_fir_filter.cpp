@@ -13,38 +13,65 @@
 
 namespace {
 
-int16_t SaturateInt16(int64_t v) {
+template <typename Sum>
+int16_t SaturateInt16(Sum v) {
     if (v > 32767) return 32767;
     if (v < -32768) return -32768;
     return static_cast<int16_t>(v);
 }
 
+// round(32767 x) to nearest even, saturated; NaN gives -32768. The same arithmetic as the
+// SSE2 path below (float product, clamp, round), so a sample converts alike in either path.
 int16_t FloatToQ15(float x) {
-    double v = std::nearbyint(static_cast<double>(x) * 32767.0);
-    if (v > 32767.0) return 32767;
-    if (v < -32768.0) return -32768;
-    return static_cast<int16_t>(v);
+    float v = x * 32767.0f;
+    v = v > -32768.0f ? v : -32768.0f;
+    v = v < 32767.0f ? v : 32767.0f;
+    return static_cast<int16_t>(std::nearbyint(v));
 }
 
-// sum_j x[j] * c[j] for taps a multiple of 16. With narrow set, every partial sum of
-// |x[j] c[j]| is below 2^31 and 32-bit lanes suffice; otherwise the pair sums of the
-// multiply-add (each below 2^31) are widened to 64 bits.
-int64_t DotQ15(const int16_t* x, const int16_t* c, int taps, bool narrow) {
+// round(32767 x), saturated. SSE2 rounds to nearest even, as nearbyint does by default.
+void FloatsToQ15(const float* x, int16_t* out, int count) {
+    int i = 0;
 #if defined(__SSE2__)
-    if (narrow) {
-        __m128i acc0 = _mm_setzero_si128(), acc1 = _mm_setzero_si128();
-        for (int j = 0; j < taps; j += 16) {
-            __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j));
-            __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j + 8));
-            __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
-            __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j + 8));
-            acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(x0, c0));
-            acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(x1, c1));
-        }
-        int32_t lanes[4];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), _mm_add_epi32(acc0, acc1));
-        return static_cast<int64_t>(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+    const __m128 scale = _mm_set1_ps(32767.0f), hi = _mm_set1_ps(32767.0f), lo = _mm_set1_ps(-32768.0f);
+    for (; i + 8 <= count; i += 8) {
+        __m128 a = _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_loadu_ps(x + i), scale), lo), hi);
+        __m128 b = _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_loadu_ps(x + i + 4), scale), lo), hi);
+        __m128i packed = _mm_packs_epi32(_mm_cvtps_epi32(a), _mm_cvtps_epi32(b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), packed);
     }
+#endif
+    for (; i < count; ++i) out[i] = FloatToQ15(x[i]);
+}
+
+// sum_j x[j] * c[j] for taps a multiple of 16, when every partial sum of |x[j] c[j]| stays
+// below 2^31 (the caller checks the taps): 32-bit lanes throughout.
+int32_t DotQ15Narrow(const int16_t* x, const int16_t* c, int taps) {
+#if defined(__SSE2__)
+    __m128i acc0 = _mm_setzero_si128(), acc1 = _mm_setzero_si128();
+    for (int j = 0; j < taps; j += 16) {
+        __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j));
+        __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j + 8));
+        __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
+        __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j + 8));
+        acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(x0, c0));
+        acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(x1, c1));
+    }
+    __m128i sum = _mm_add_epi32(acc0, acc1);
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
+    return _mm_cvtsi128_si32(sum);
+#else
+    int32_t sum = 0;
+    for (int j = 0; j < taps; ++j) sum += static_cast<int32_t>(x[j]) * c[j];
+    return sum;
+#endif
+}
+
+// The same for any taps: the pair sums of the multiply-add (each below 2^31 in magnitude) are
+// widened to 64 bits.
+int64_t DotQ15Wide(const int16_t* x, const int16_t* c, int taps) {
+#if defined(__SSE2__)
     __m128i acc0 = _mm_setzero_si128(), acc1 = _mm_setzero_si128();
     for (int j = 0; j < taps; j += 8) {
         __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j));
@@ -58,7 +85,6 @@ int64_t DotQ15(const int16_t* x, const int16_t* c, int taps, bool narrow) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), _mm_add_epi64(acc0, acc1));
     return lanes[0] + lanes[1];
 #else
-    (void)narrow;
     int64_t sum = 0;
     for (int j = 0; j < taps; ++j) sum += static_cast<int32_t>(x[j]) * c[j];
     return sum;
@@ -114,6 +140,17 @@ bool CMmxFirFilter::PrepareHistory(int count) {
     return m_history16.Grow(needed) != nullptr;
 }
 
+// One output from its Q30 sum.
+template <CMmxFirFilter::Output kind, typename Sample, typename Sum>
+inline void Store(Sample& out, Sum acc) {
+    if constexpr (kind == CMmxFirFilter::Output::kInt16)
+        out = SaturateInt16(acc >> 15);
+    else if constexpr (kind == CMmxFirFilter::Output::kFloat)
+        out = SaturateInt16(acc >> 15) * 3.051851e-5f;
+    else
+        out = static_cast<float>(static_cast<double>(acc) * 9.313225746154785e-10);
+}
+
 template <CMmxFirFilter::Output kind, typename Sample>
 void CMmxFirFilter::Filter(Sample* samples, int count) {
     if (!samples || count <= 0) return;
@@ -122,21 +159,15 @@ void CMmxFirFilter::Filter(Sample* samples, int count) {
     const int taps = m_taps;
     int16_t* history = m_history16.GetData();
     int16_t* in = history + taps - 1;
-    for (int i = 0; i < count; ++i) {
-        if constexpr (kind == Output::kInt16)
-            in[i] = samples[i];
-        else
-            in[i] = FloatToQ15(samples[i]);
-    }
+    if constexpr (kind == Output::kInt16)
+        std::memcpy(in, samples, sizeof(int16_t) * count);
+    else
+        FloatsToQ15(samples, in, count);
     const int16_t* c = m_coefficients16.GetData();
-    for (int i = 0; i < count; ++i) {
-        int64_t acc = DotQ15(history + i, c, taps, m_narrowSums);
-        if constexpr (kind == Output::kInt16)
-            samples[i] = SaturateInt16(acc >> 15);
-        else if constexpr (kind == Output::kFloat)
-            samples[i] = SaturateInt16(acc >> 15) * 3.051851e-5f;
-        else
-            samples[i] = static_cast<float>(acc * 9.313225746154785e-10);
+    if (m_narrowSums) {
+        for (int i = 0; i < count; ++i) Store<kind>(samples[i], DotQ15Narrow(history + i, c, taps));
+    } else {
+        for (int i = 0; i < count; ++i) Store<kind>(samples[i], DotQ15Wide(history + i, c, taps));
     }
     std::memmove(history, history + count, sizeof(int16_t) * (taps - 1));
 }

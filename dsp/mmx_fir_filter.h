@@ -9,6 +9,9 @@
 
 class CMmxFirFilter : public CFirFilter {
 public:
+    // What a processing call writes: float samples, float at full precision, 16-bit samples.
+    enum class Output { kFloat, kPrecise, kInt16 };
+
     CMmxFirFilter() = default;
     ~CMmxFirFilter() override = default;
 
@@ -27,7 +30,6 @@ protected:
     void OnDesigned() override;
 
 private:
-    enum class Output { kFloat, kPrecise, kInt16 };
     template <Output kind, typename Sample>
     void Filter(Sample* samples, int count);
     bool PrepareHistory(int count);

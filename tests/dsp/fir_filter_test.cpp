@@ -407,6 +407,24 @@ TEST(FirFilter, FurtherDesigns) {
         ASSERT_EQ(1, ok);
         for (int j = 0; j < 127; ++j) ASSERT_TRUE(std::isfinite(g.GetCoefficients()[j])) << kind;
     }
+    // The shaping, x = pi f / 4800: sin(x)/x and x/sin(x) on the bins. The quarter-turn bins
+    // (s g, s g) leave 0 Hz (real only) 3 dB low and blur the band edges, so the shape is
+    // checked between frequencies inside the band: within 0.3 dB with 1023 Blackman taps.
+    auto shapeDb = [](double hz, bool inverse) {
+        double x = kPi * hz / 4800.0;
+        return 20 * std::log10(inverse ? x / std::sin(x) : std::sin(x) / x);
+    };
+    CFirFilter shaping, inverse;
+    for (CFirFilter* g : {&shaping, &inverse}) {
+        g->SetTaps(1023);
+        g->SetWindow(kWindowBlackman);
+    }
+    ASSERT_EQ(1, shaping.DesignShaping(0.5f));
+    ASSERT_EQ(1, inverse.DesignInverseShaping(0.15f));
+    const float* hs = shaping.GetCoefficients();
+    const float* hi = inverse.GetCoefficients();
+    EXPECT_NEAR(shapeDb(2400, false) - shapeDb(600, false), GainDb(hs, 1023, 2400) - GainDb(hs, 1023, 600), 0.3);
+    EXPECT_NEAR(shapeDb(1800, true) - shapeDb(600, true), GainDb(hi, 1023, 1800) - GainDb(hi, 1023, 600), 0.3);
 }
 
 }  // namespace

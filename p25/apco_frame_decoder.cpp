@@ -1,0 +1,428 @@
+#include "p25/apco_frame_decoder.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+const char kFrameSyncPattern[25] = "111113113311333313133333";
+
+// Sync acceptance. In the search a window is taken as sync when its summed distance from the
+// pattern is below 11 and no symbol is more than one level off: a tight test, because any
+// place in the stream is a candidate. Where a frame is expected (after a unit) only the sum is
+// tested, against the looser 16.
+constexpr int kSearchMaxSum = 11;
+constexpr int kSearchMaxSingle = 2;
+constexpr int kExpectedMaxSum = 16;
+
+}  // namespace
+
+CApcoFrameDecoder::CApcoFrameDecoder() {
+    std::memset(m_work, 0, sizeof m_work);
+    std::memset(&m_encryptionSync, 0, sizeof m_encryptionSync);
+    std::memset(&m_linkControl, 0, sizeof m_linkControl);
+    std::memset(m_rsWord, 0, sizeof m_rsWord);
+    std::memset(m_blockNibbles, 0, sizeof m_blockNibbles);
+    std::memset(m_block, 0, sizeof m_block);
+    std::memset(&m_imbeFrame, 0, sizeof m_imbeFrame);
+    std::memset(m_identifiers, 0, sizeof m_identifiers);
+    Golay23Init();
+    Reset();
+    m_rsEncryptionSync.SetCode(8, 1, 1);
+    m_rsHeader.SetCode(16, 1, 1);
+    m_rsLinkControl.SetCode(12, 1, 1);
+}
+
+CApcoFrameDecoder::~CApcoFrameDecoder() {
+    FreeBlock(m_currentBlock);
+    FreeList(m_readyHead);
+    FreeList(m_freeHead);
+    FreeList(m_lentHead);
+}
+
+void CApcoFrameDecoder::Reset() {
+    m_state = kStateSearchSync;
+    std::memset(m_work, 0, 25);
+    ImbeInit(&m_imbeState);
+    m_lastError = kErrorNone;
+    m_writePosition = 0;
+    m_bitErrorRate = 0.0f;
+    m_transmissionType = kTransmissionNone;
+    m_algid = m_nac = m_tgid = m_sourceId = m_destinationId = m_mfid = -1;
+    m_emergency = 0;
+    FreeList(m_readyHead);
+    m_readyTail = nullptr;
+    m_readyCount = 0;
+}
+
+int CApcoFrameDecoder::Process(const char* dibits, int count) {
+    if (!dibits || count < 1) {
+        m_lastError = kErrorEmptyInput;
+        return -1;
+    }
+    m_input = dibits;
+    m_inputLeft = count;
+    m_stopInput.store(false, std::memory_order_relaxed);
+    while (m_inputLeft > 0) {
+        switch (m_state) {
+        case kStateSearchSync: SearchSync(); break;
+        case kStateNid: DecodeNid(); break;
+        case kStateLdu1:
+        case kStateLdu2:
+            if (!DecodeLdu(m_state == kStateLdu1)) {
+                m_inputLeft = 0;
+                return -1;
+            }
+            break;
+        case kStateAfterLdu: AfterLdu(); break;
+        case kStateHdu: DecodeHdu(); break;
+        case kStateTerminatorLc: DecodeTerminatorLc(); break;
+        case kStateTerminator: DecodeTerminator(); break;
+        case kStateAfterTerminator: AfterTerminator(); break;
+        case kStateTsdu: DecodeTsdu(); break;
+        case kStateResyncAfterTsdu: ResyncAfterTsdu(); break;
+        default:
+            m_lastError = kErrorBadState;
+            m_inputLeft = 0;
+            return -1;
+        }
+    }
+    return m_readyCount;
+}
+
+int CApcoFrameDecoder::NextDibit() {
+    if (m_inputLeft <= 0) return -1;
+    if (m_stopInput.load(std::memory_order_relaxed)) {
+        m_inputLeft = 0;
+        return -1;
+    }
+    --m_inputLeft;
+    const char c = *m_input++;
+    return (c >= '0' && c <= '3') ? c : '0';
+}
+
+bool CApcoFrameDecoder::IsStatusSymbol() {
+    const bool status = m_statusPosition == 35;
+    if (++m_statusPosition >= 36) m_statusPosition = 0;
+    return status;
+}
+
+void CApcoFrameDecoder::SyncDistance(int* sum, int* largest) const {
+    int s = 0, m = 0;
+    for (int i = 0; i < 24; ++i) {
+        int d = m_work[i] - kFrameSyncPattern[i];
+        if (d < 0) d = -d;
+        s += d;
+        if (d > m) m = d;
+    }
+    *sum = s;
+    *largest = m;
+}
+
+void CApcoFrameDecoder::ShiftIntoWindow(char c) {
+    std::memmove(m_work, m_work + 1, 23);
+    m_work[23] = c;
+}
+
+void CApcoFrameDecoder::ClearIdentifiers() {
+    m_nac = m_tgid = m_sourceId = m_destinationId = -1;
+}
+
+void CApcoFrameDecoder::DropCall() {
+    m_state = kStateSearchSync;
+    m_unitPosition = 0;
+    m_transmissionType = kTransmissionNone;
+    ClearIdentifiers();
+    m_emergency = 0;
+}
+
+void CApcoFrameDecoder::SearchSync() {
+    int c;
+    while ((c = NextDibit()) >= 0) {
+        ShiftIntoWindow(static_cast<char>(c));
+        int sum, largest;
+        SyncDistance(&sum, &largest);
+        if (sum < kSearchMaxSum && largest < kSearchMaxSingle) {
+            StartNid();
+            std::memset(m_work, '0', 35);
+            m_work[35] = '\0';
+            return;
+        }
+        if (m_transmissionType >= kTransmissionOther && m_transmissionType <= kTransmissionPacket) {
+            // Fields of a finished non-voice transmission are held a while, then dropped.
+            if (m_holdCounter > 0) --m_holdCounter;
+            if (m_holdCounter == 0) {
+                m_transmissionType = kTransmissionNone;
+                m_unitPosition = 0;
+                m_algid = m_mfid = -1;
+                ClearIdentifiers();
+                m_emergency = 0;
+            }
+        }
+    }
+}
+
+void CApcoFrameDecoder::DecodeNid() {
+    int c;
+    while ((c = NextDibit()) >= 0) {
+        if (IsStatusSymbol()) continue;
+        m_work[m_unitPosition++] = static_cast<char>(c);
+        if (m_unitPosition < 32) continue;
+
+        auto nacOf = [this] {
+            int v = 0;
+            for (int i = 0; i < 6; ++i) v = v * 4 + (m_work[i] - '0');
+            return v;
+        };
+        int nac = nacOf();
+        int duid = (m_work[6] - '0') * 10 + (m_work[7] - '0');
+        // A NID that fails its check is still dispatched on the DUID as received.
+        if (DecodeBch(m_work, nullptr)) {
+            nac = nacOf();
+            duid = (m_work[6] - '0') * 10 + (m_work[7] - '0');
+        }
+        m_nac = nac;
+        m_unitPosition = 0;
+
+        switch (duid) {
+        case 0:  // HDU
+            m_state = kStateHdu;
+            m_transmissionType = kTransmissionVoice;
+            m_algid = -1;
+            m_headerAccumulator = 0;
+            std::memset(m_rsWord, 0, sizeof m_rsWord);
+            m_headerIndex = 27;
+            m_sourceId = m_destinationId = -1;
+            break;
+        case 11:  // LDU1
+            m_state = kStateLdu1;
+            m_transmissionType = kTransmissionVoice;
+            m_voicePosition = 0;
+            m_linkControl.bitCount = m_linkControl.index = 0;
+            m_linkControl.accumulator = 0;
+            break;
+        case 22:  // LDU2
+            m_state = kStateLdu2;
+            m_transmissionType = kTransmissionVoice;
+            m_voicePosition = 0;
+            m_encryptionSync.bitCount = m_encryptionSync.index = 0;
+            m_encryptionSync.accumulator = 0;
+            break;
+        case 3:  // TDU
+            m_state = kStateTerminator;
+            m_transmissionType = kTransmissionTerminator;
+            break;
+        case 33:  // TDU with link control
+            m_state = kStateTerminatorLc;
+            m_transmissionType = kTransmissionTerminator;
+            break;
+        case 13:  // TSDU
+            m_state = kStateTsdu;
+            m_transmissionType = kTransmissionTrunking;
+            break;
+        case 30:  // PDU
+            m_state = kStateSearchSync;
+            m_transmissionType = kTransmissionPacket;
+            m_holdCounter = kHoldSymbols;
+            break;
+        default:
+            m_state = kStateSearchSync;
+            m_transmissionType = kTransmissionOther;
+            m_holdCounter = kHoldSymbols;
+            break;
+        }
+        return;
+    }
+}
+
+void CApcoFrameDecoder::StartNid() {
+    m_state = kStateNid;
+    m_unitPosition = 0;
+    m_statusPosition = 24;
+}
+
+bool CApcoFrameDecoder::ReadExpectedSync(int* sum) {
+    int c;
+    while ((c = NextDibit()) >= 0) {
+        m_work[m_unitPosition++] = static_cast<char>(c);
+        if (m_unitPosition < 24) continue;
+        int largest;
+        SyncDistance(sum, &largest);  // where a frame is expected only the sum counts
+        return true;
+    }
+    return false;
+}
+
+void CApcoFrameDecoder::AfterLdu() {
+    int sum;
+    if (!ReadExpectedSync(&sum)) return;
+    if (sum >= kExpectedMaxSum)
+        DropCall();
+    else
+        StartNid();
+}
+
+void CApcoFrameDecoder::AfterTerminator() {
+    int sum;
+    if (!ReadExpectedSync(&sum)) return;
+    if (sum < kExpectedMaxSum) {
+        StartNid();
+        return;
+    }
+    // The call is over; ALGID, MFID and emergency stay for display.
+    m_state = kStateSearchSync;
+    m_unitPosition = 0;
+    m_transmissionType = kTransmissionNone;
+    ClearIdentifiers();
+}
+
+// --- Audio blocks ---------------------------------------------------------------------------
+
+CApcoFrameDecoder::AudioBlock* CApcoFrameDecoder::AllocateBlock(int samples) {
+    unsigned char* p = new (std::nothrow) unsigned char[sizeof(AudioBlock) + sizeof(int16_t) * static_cast<size_t>(samples)];
+    if (!p) return nullptr;
+    AudioBlock* b = reinterpret_cast<AudioBlock*>(p);
+    b->next = nullptr;
+    b->sampleCount = samples;
+    return b;
+}
+
+void CApcoFrameDecoder::FreeBlock(AudioBlock* block) {
+    if (block) delete[] reinterpret_cast<unsigned char*>(block);
+}
+
+void CApcoFrameDecoder::FreeList(AudioBlock*& head) {
+    while (head) {
+        AudioBlock* next = head->next;
+        FreeBlock(head);
+        head = next;
+    }
+}
+
+void CApcoFrameDecoder::QueueReady(AudioBlock* block) {
+    block->next = nullptr;
+    if (m_readyTail)
+        m_readyTail->next = block;
+    else
+        m_readyHead = block;
+    m_readyTail = block;
+    ++m_readyCount;
+}
+
+bool CApcoFrameDecoder::NewAudioBlock() {
+    AudioBlock* block = nullptr;
+    if (m_freeHead) {
+        block = m_freeHead;
+        m_freeHead = block->next;
+        if (!m_freeHead) m_freeTail = nullptr;
+    } else if (m_readyCount >= kMaxReadyBlocks && m_readyHead) {
+        // Nobody takes the audio: reuse the oldest, so the newest is kept.
+        block = m_readyHead;
+        m_readyHead = block->next;
+        if (!m_readyHead) m_readyTail = nullptr;
+        --m_readyCount;
+    } else {
+        block = AllocateBlock(m_blockSize);
+    }
+    m_writePosition = 0;
+    m_currentBlock = block;
+    if (block) block->next = nullptr;
+    return block != nullptr;
+}
+
+void CApcoFrameDecoder::SetBlockSize(int samples) {
+    if (samples < kMinBlockSize) samples = kMinBlockSize;
+    if (samples == m_blockSize) return;
+    FreeBlock(m_currentBlock);
+    m_currentBlock = nullptr;
+    m_writePosition = 0;
+    FreeList(m_readyHead);
+    m_readyTail = nullptr;
+    FreeList(m_freeHead);
+    m_freeTail = nullptr;
+    m_readyCount = 0;
+    m_blockSize = samples;
+}
+
+int16_t* CApcoFrameDecoder::PopAudioBlock() {
+    AudioBlock* block = m_readyHead;
+    if (!block) return nullptr;
+    m_readyHead = block->next;
+    if (!m_readyHead) m_readyTail = nullptr;
+    --m_readyCount;
+    // Lent blocks are remembered so that only our own blocks are taken back.
+    block->next = m_lentHead;
+    m_lentHead = block;
+    return block->Samples();
+}
+
+void CApcoFrameDecoder::ReleaseAudioBlock(int16_t* samples) {
+    if (!samples) return;
+    AudioBlock** link = &m_lentHead;
+    while (*link && (*link)->Samples() != samples) link = &(*link)->next;
+    AudioBlock* block = *link;
+    if (!block) return;  // not one of ours, or given back twice
+    *link = block->next;
+    block->next = nullptr;
+    if (block->sampleCount != m_blockSize) {
+        FreeBlock(block);  // lent before a size change
+        return;
+    }
+    if (m_freeTail)
+        m_freeTail->next = block;
+    else
+        m_freeHead = block;
+    m_freeTail = block;
+}
+
+// --- Events -----------------------------------------------------------------------------------
+
+void CApcoFrameDecoder::PushEvent(const TrunkingEventRecord& record) {
+    CriticalSectionLock lock(&m_eventLock);
+    try {
+        m_events.push_back(record);
+    } catch (...) {
+        // No memory: the event is dropped, the decoder carries on.
+    }
+}
+
+int CApcoFrameDecoder::GetEventCount() {
+    CriticalSectionLock lock(&m_eventLock);
+    return static_cast<int>(m_events.size());
+}
+
+uint8_t* CApcoFrameDecoder::GetEventPacket(unsigned* size) {
+    CriticalSectionLock lock(&m_eventLock);
+    const size_t count = m_events.size();
+    if (count == 0) {
+        if (size) *size = 0;
+        return nullptr;
+    }
+    const size_t total = kMediaPacketHeaderSize + 4 + kTrunkingEventSize * count;
+    if (size) *size = static_cast<unsigned>(total);
+    uint8_t* p = static_cast<uint8_t*>(std::malloc(total));
+    if (!p) return nullptr;
+    std::memset(p, 0, kMediaPacketNameSize);
+    std::memcpy(p, kMediaPacketName, sizeof kMediaPacketName);
+    TrunkingEventRecord::Put32(p + 128, kMediaTypeEvents);
+    TrunkingEventRecord::Put32(p + 132, static_cast<uint32_t>(4 + kTrunkingEventSize * count));
+    TrunkingEventRecord::Put32(p + 136, static_cast<uint32_t>(count));
+    uint8_t* out = p + kMediaPacketHeaderSize + 4;
+    for (const TrunkingEventRecord& r : m_events) {
+        std::memcpy(out, r.bytes, kTrunkingEventSize);
+        out += kTrunkingEventSize;
+    }
+    m_events.clear();
+    return p;
+}
+
+void CApcoFrameDecoder::SetReceiverFrequency(uint32_t hz) {
+    if (hz == m_receiverHz.load()) return;
+    {
+        CriticalSectionLock lock(&m_eventLock);
+        m_events.clear();
+        m_stopInput.store(true);
+    }
+    m_receiverHz.store(hz);
+}

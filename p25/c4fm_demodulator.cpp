@@ -1,0 +1,316 @@
+#include "p25/c4fm_demodulator.h"
+
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
+#include "dsp/fft_window.h"
+
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
+const char kFrameSyncPattern[25] = "111113113311333313133333";
+
+namespace {
+
+constexpr uint32_t kMinSampleRate = 1000;
+constexpr int kBranchTaps = 16;
+constexpr float kBranchCutoffHz = 6250.0f;
+constexpr int kSyncSymbols = 24;
+// Between the +1 and +3 deviations (600 and 1800 Hz are 0.0785 and 0.2356 rad per sample at
+// 48 kHz).
+constexpr float kSlicerThreshold = 0.165f;
+// DC trackers of the discriminator output, and the negative-level tracker of the sync match.
+constexpr float kDcRate = 0.001f;
+constexpr float kNegativeRate = 0.0002f;
+// A sync peak stands above six times the mean negative level of the match.
+constexpr float kPeakFactor = -6.0f;
+// The sync pattern sums to about -4.3 rad with the carrier centred; each Hz of offset adds
+// W * 2 pi / rate rad (0.0314 at 48 kHz), and 32.9 Hz per rad turns that back into Hz.
+constexpr double kSyncSumAtCentre = 4.3;
+constexpr double kHzPerRadian = 32.9;
+constexpr double kAfcRangeHz = 4000.0;
+// Clock loop gain per verified symmetric crossing.
+constexpr float kClockGain = 0.01f;
+constexpr int kSymbolGrowth = 100;
+
+float Dot(const float* a, const float* b, int n) {
+    int j = 0;
+    float sum = 0.0f;
+#if defined(__SSE2__)
+    __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps();
+    for (; j + 8 <= n; j += 8) {
+        s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_loadu_ps(a + j), _mm_loadu_ps(b + j)));
+        s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_loadu_ps(a + j + 4), _mm_loadu_ps(b + j + 4)));
+    }
+    float lanes[4];
+    _mm_storeu_ps(lanes, _mm_add_ps(s0, s1));
+    sum = (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+#endif
+    for (; j < n; ++j) sum += a[j] * b[j];
+    return sum;
+}
+
+}  // namespace
+
+// ---- FirTapFilter ----------------------------------------------------------------------------
+
+void FirTapFilter::SetLength(int n) {
+    if (n < 0 || n == m_length) return;
+    m_length = n;
+    m_delay.Release();
+    m_delayReady = false;
+}
+
+int FirTapFilter::SetTaps(const float* taps, int n) {
+    if (!taps || n <= 0) return 1;
+    SetLength(n);
+    float* t = m_taps.Reserve(n);
+    if (!t) return 2;
+    std::memcpy(t, taps, sizeof(float) * n);
+    return 0;
+}
+
+int FirTapFilter::Process(float* data, int n) {
+    if (!data || n <= 0) return 1;
+    const int w = m_length;
+    if (w <= 0 || !m_taps.GetData() || m_taps.Capacity() < static_cast<size_t>(w)) return 2;
+    if (!m_delayReady) {
+        if (!m_delay.Reserve(2 * static_cast<size_t>(w))) return 3;
+        std::memset(m_delay.GetData(), 0, sizeof(float) * 2 * w);
+        m_position = 0;
+        m_delayReady = true;
+    }
+    float* delay = m_delay.GetData();
+    const float* taps = m_taps.GetData();
+    int p = m_position;
+    for (int i = 0; i < n; ++i) {
+        // delay[p .. p+w-1] runs oldest to newest after this write.
+        delay[p] = delay[p + w] = data[i];
+        p = p + 1 == w ? 0 : p + 1;
+        data[i] = Dot(delay + p, taps, w);
+    }
+    m_position = p;
+    return 0;
+}
+
+// ---- CC4fmDemodulator ------------------------------------------------------------------------
+
+CC4fmDemodulator::CC4fmDemodulator() {
+    m_filterA = CreateFirFilter();
+    m_filterB = CreateFirFilter();
+    Reset();
+}
+
+CC4fmDemodulator::~CC4fmDemodulator() {
+    delete m_filterA;
+    delete m_filterB;
+}
+
+void CC4fmDemodulator::SetSampleRate(uint32_t hz) {
+    if (hz < kMinSampleRate || hz == m_sampleRate) return;
+    m_sampleRate = hz;
+    m_tableReady = false;
+    m_filtersConfigured = false;
+    m_syncFilterReady = false;
+    m_historyReady = false;
+    m_samplesPerSymbol = static_cast<float>(hz) / m_symbolRate;
+}
+
+void CC4fmDemodulator::SetCenterFrequency(uint32_t hz) {
+    if (static_cast<int32_t>(hz) == m_centerHz) return;
+    m_centerHz = static_cast<int32_t>(hz);
+    m_oscillatorHz = m_centerHz;
+}
+
+void CC4fmDemodulator::SetSymbolRate(float symbolsPerSecond) {
+    if (!(symbolsPerSecond > 0.0f) || symbolsPerSecond == m_symbolRate) return;
+    m_symbolRate = symbolsPerSecond;
+    m_samplesPerSymbol = static_cast<float>(m_sampleRate) / m_symbolRate;
+    m_syncFilterReady = false;
+    m_historyReady = false;
+}
+
+void CC4fmDemodulator::Reset() {
+    m_oscillator.Restart();
+    m_discriminator.Reset();
+    m_clockPhase = 0.0f;
+    if (m_filterA) m_filterA->Reset();
+    if (m_filterB) m_filterB->Reset();
+    m_oscillatorHz = m_centerHz;
+}
+
+void CC4fmDemodulator::ConfigureFilters() {
+    for (CFirFilter* f : {m_filterA, m_filterB}) {
+        f->SetTaps(kBranchTaps);
+        f->SetSampleRate(static_cast<float>(m_sampleRate));
+        f->SetType(kFilterLowPass);
+        f->SetWindow(kWindowHanning);
+        f->SetFrequency(kBranchCutoffHz);
+    }
+    m_filtersConfigured = true;
+}
+
+void CC4fmDemodulator::PrepareFilters() {
+    if (m_filtersConfigured || !m_filterA || !m_filterB) return;
+    ConfigureFilters();
+    float zero = 0.0f;
+    m_filterA->ProcessPrecise(&zero, 1);
+    zero = 0.0f;
+    m_filterB->ProcessPrecise(&zero, 1);
+}
+
+bool CC4fmDemodulator::BuildSyncFilter() {
+    const int w = static_cast<int>(kSyncSymbols * m_samplesPerSymbol);
+    if (w <= 0) return false;
+    ScratchBuffer<float> taps;
+    float* t = taps.Reserve(w);
+    if (!t) return false;
+    float c = 0.0f;
+    int j = 0;
+    for (int k = 0; k < w; ++k) {
+        t[k] = kFrameSyncPattern[j] == '1' ? 1.0f : -1.0f;
+        c += 1.0f;
+        if (c >= m_samplesPerSymbol) {
+            c -= m_samplesPerSymbol;
+            // Float rounding can carry the count one step past the last symbol.
+            if (j < kSyncSymbols - 1) ++j;
+        }
+    }
+    if (m_syncFilter.SetTaps(t, w) != 0) return false;
+    m_syncLength = w;
+    if (!m_syncHistory.Reserve(w)) return false;
+    std::memset(m_syncHistory.GetData(), 0, sizeof(float) * w);
+    m_syncFilterReady = true;
+    return true;
+}
+
+bool CC4fmDemodulator::PrepareTiming() {
+    if (m_historyReady) return true;
+    const int length = static_cast<int>(m_samplesPerSymbol + 1.0f);
+    float* ring = m_ring.Reserve(length);
+    if (!ring) return false;
+    std::memset(ring, 0, sizeof(float) * length);
+    m_ringLength = length;
+    m_ringIndex = 0;
+    m_historyReady = true;
+    return true;
+}
+
+int CC4fmDemodulator::Slice(float s) {
+    if (s > kSlicerThreshold) return 1;
+    if (s >= 0.0f) return 0;
+    if (s > -kSlicerThreshold) return 2;
+    return 3;
+}
+
+// Writes character `index` of this call. Growth keeps what was written; when it fails the
+// character is not written and the call emits nothing more.
+bool CC4fmDemodulator::Emit(int index, int symbolClass, int* written) {
+    if (m_symbols.Capacity() <= static_cast<size_t>(index) + 1 && !m_symbols.Grow(index + kSymbolGrowth))
+        return false;
+    char* text = m_symbols.GetData();
+    text[index] = static_cast<char>('0' + symbolClass);
+    text[index + 1] = '\0';
+    *written = index + 1;
+    return true;
+}
+
+int CC4fmDemodulator::Process(const float* samples, int count) {
+    if (!samples || count < 1 || !m_filterA || !m_filterB) return -1;
+    if (!m_filtersConfigured) ConfigureFilters();
+    if (!m_syncFilterReady && !BuildSyncFilter()) return -1;
+    if (!m_tableReady) {
+        if (!m_oscillator.Build(m_sampleRate)) return -1;
+        m_tableReady = true;
+    }
+    if (!PrepareTiming()) return -1;
+    if (!m_symbols.GetData() && !m_symbols.Reserve(kSymbolGrowth)) return -1;
+    const int n = count, w = m_syncLength;
+    float* a = m_branchA.Reserve(n);
+    float* b = m_branchB.Reserve(n);
+    float* e = m_steps.Reserve(static_cast<size_t>(w) + n);
+    float* y = m_matched.Reserve(static_cast<size_t>(n) + 2);
+    if (!a || !b || !e || !y) return -1;
+    float* d = e + w;
+
+    // 1. Mixing; the step is the oscillator frequency truncated to whole Hz.
+    m_oscillator.Mix(samples, a, b, n, static_cast<int64_t>(m_oscillatorHz));
+
+    // 2. Branch filters.
+    m_filterA->ProcessPrecise(a, n);
+    m_filterB->ProcessPrecise(b, n);
+
+    // 3.-4. Discriminator (phase step per sample) and two cascaded DC trackers.
+    std::memcpy(e, m_syncHistory.GetData(), sizeof(float) * w);
+    float m1 = m_dc1, m2 = m_dc2;
+    y[0] = m_carriedMatched[0];
+    y[1] = m_carriedMatched[1];
+    for (int i = 0; i < n; ++i) {
+        d[i] = m_discriminator.Step(a[i], b[i]);
+        m1 = kDcRate * d[i] + (1.0f - kDcRate) * m1;
+        m2 = kDcRate * m1 + (1.0f - kDcRate) * m2;
+        y[i + 2] = d[i] - m2;
+    }
+    m_dc1 = m1;
+    m_dc2 = m2;
+
+    // 5. Sync matched filter.
+    if (m_syncFilter.Process(y + 2, n) != 0) return -1;
+
+    // 6. AFC. Every peak in this block is measured against the block-start oscillator, so the
+    // latest peak's correction replaces an earlier one instead of adding to it.
+    const double blockStartHz = m_oscillatorHz;
+    float v = m_negativeLevel;
+    for (int i = 1; i <= n; ++i) {
+        if (y[i] < 0.0f) v = v == 0.0f ? y[i] : kNegativeRate * y[i] + (1.0f - kNegativeRate) * v;
+        if (y[i] > y[i - 1] && y[i] > y[i + 1] && y[i] > kPeakFactor * v) {
+            // The W discriminator outputs ending with d[i - 2] are e[i - 1 .. i + w - 2].
+            double sum = 0.0;
+            for (int k = i - 1; k < i - 1 + w; ++k) sum += e[k];
+            double hz = blockStartHz + (sum + kSyncSumAtCentre) * kHzPerRadian;
+            if (hz < m_centerHz - kAfcRangeHz) hz = m_centerHz - kAfcRangeHz;
+            if (hz > m_centerHz + kAfcRangeHz) hz = m_centerHz + kAfcRangeHz;
+            m_oscillatorHz = hz;
+        }
+    }
+    m_negativeLevel = v;
+
+    // 7. Carry the last two matched outputs and the last W discriminator outputs.
+    m_carriedMatched[0] = y[n];
+    m_carriedMatched[1] = y[n + 1];
+    std::memcpy(m_syncHistory.GetData(), e + n, sizeof(float) * w);
+
+    // 8. Symbol timing and slicing.
+    float* ring = m_ring.GetData();
+    const int length = m_ringLength;
+    const float sps = m_samplesPerSymbol;
+    int written = 0;
+    bool emitting = true;
+    for (int i = 0; i < n; ++i) {
+        const float s = d[i];
+        ring[m_ringIndex] = s;
+        m_ringIndex = (m_ringIndex + 1) % length;
+        if (s * m_prevSample < 0.0f) {
+            m_crossingPhase = m_clockPhase;
+            int index = static_cast<int>((m_ringIndex + length) - 0.5f * sps) % length;
+            m_crossingClass = Slice(ring[index]);
+            m_pendingCheck = static_cast<int>(i + 0.5f * sps);
+        }
+        m_prevSample = s;
+        if (i == m_pendingCheck) {
+            m_pendingCheck = -1;
+            // A symmetric transition (+1 to -1, +3 to -3 or back) crosses zero mid-symbol.
+            if (Slice(s) == (m_crossingClass + 2) % 4)
+                m_clockPhase += (0.5f * sps - m_crossingPhase) * kClockGain;
+        }
+        m_clockPhase += 1.0f;
+        if (m_clockPhase >= sps) {
+            m_clockPhase -= sps;
+            if (emitting) emitting = Emit(written, Slice(s), &written);
+        }
+    }
+    if (m_pendingCheck > 0) m_pendingCheck -= n;
+    return written;
+}

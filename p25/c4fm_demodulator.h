@@ -1,0 +1,118 @@
+// C4FM symbol demodulator: the receiver's real IF stream (48000 samples/s, P25 signal at
+// 12000 Hz) to P25 symbols at 4800/s, written as DibitString text: "0" +1, "1" +3, "2" -1,
+// "3" -3, NUL-terminated.
+//
+// Mixing with a table oscillator, two low-pass branch filters, a phase-difference
+// discriminator, frequency tracking from the frame-sync pattern (AFC), symbol timing from
+// zero crossings and a fixed-threshold slicer. The slicer threshold is in radians per sample,
+// so the demodulator is made for 48000 samples/s. Blocks of any size form one continuous
+// stream. One thread at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/fir_filter.h"
+#include "dsp/table_oscillator.h"
+#include "foundation/scratch_buffer.h"
+
+// The frame sync as sent, in DibitString text.
+extern const char kFrameSyncPattern[25];
+
+// A FIR filter with given taps over a circular delay line; out[n] = sum_k t[k] in[n-(W-1-k)]
+// (tap 0 meets the oldest sample).
+class FirTapFilter {
+public:
+    FirTapFilter() = default;
+    FirTapFilter(const FirTapFilter&) = delete;
+    FirTapFilter& operator=(const FirTapFilter&) = delete;
+
+    // n >= 0; a new length drops the delay line.
+    void SetLength(int n);
+    int GetLength() const { return m_length; }
+    // 0 done, 1 null taps or n <= 0, 2 no memory. Sets the length to n.
+    int SetTaps(const float* taps, int n);
+    // In place. 0 done, 1 null data or n <= 0, 2 no taps, 3 no memory for the delay line.
+    int Process(float* data, int n);
+
+private:
+    ScratchBuffer<float> m_taps;
+    // Every sample stored twice (positions p and p + W) so the W newest are contiguous.
+    ScratchBuffer<float> m_delay;
+    bool m_delayReady = false;
+    int m_length = 0;
+    int m_position = 0;
+};
+
+class CC4fmDemodulator {
+public:
+    CC4fmDemodulator();
+    ~CC4fmDemodulator();
+    CC4fmDemodulator(const CC4fmDemodulator&) = delete;
+    CC4fmDemodulator& operator=(const CC4fmDemodulator&) = delete;
+
+    // Input rate in Hz; rates below 1000 are ignored (the old one stays).
+    void SetSampleRate(uint32_t hz);
+    uint32_t GetSampleRate() const { return m_sampleRate; }
+    // IF centre in Hz; also recentres the oscillator.
+    void SetCenterFrequency(uint32_t hz);
+    uint32_t GetCenterFrequency() const { return static_cast<uint32_t>(m_centerHz); }
+    // Symbols per second; values <= 0 are ignored.
+    void SetSymbolRate(float symbolsPerSecond);
+    float GetSymbolRate() const { return m_symbolRate; }
+    // Restarts the oscillator and the symbol clock, recentres the AFC, clears the filters.
+    void Reset();
+    // Designs the branch filters before streaming starts.
+    void PrepareFilters();
+
+    // Number of symbols produced (>= 0; then in GetSymbols), or -1 for null input, count < 1
+    // or no memory. A call that produces nothing leaves the previous text in place.
+    int Process(const float* samples, int count);
+    const char* GetSymbols() const { return m_symbols.GetData(); }
+    const float* GetSyncHistory() const { return m_syncHistory.GetData(); }
+    // The oscillator frequency the AFC has settled on, Hz.
+    double GetOscillatorFrequency() const { return m_oscillatorHz; }
+
+    static int Slice(float s);  // symbol class 0..3 of a discriminator output
+
+private:
+    void ConfigureFilters();
+    bool BuildSyncFilter();
+    bool PrepareTiming();
+    bool Emit(int index, int symbolClass, int* written);
+
+    // configuration
+    bool m_syncFilterReady = false;
+    bool m_tableReady = false;
+    bool m_filtersConfigured = false;
+    uint32_t m_sampleRate = 48000;
+    int32_t m_centerHz = 12000;
+    float m_symbolRate = 4800.0f;
+    float m_samplesPerSymbol = 10.0f;
+    int m_syncLength = 240;  // W: 24 symbols of samples
+
+    // running state carried between calls
+    double m_oscillatorHz = 12000.0;
+    TableOscillator m_oscillator;
+    PhaseDiscriminator m_discriminator;
+    float m_negativeLevel = 0.0f;
+    float m_dc1 = 0.0f, m_dc2 = 0.0f;
+    float m_carriedMatched[2] = {0.0f, 0.0f};
+    bool m_historyReady = false;
+    int m_ringIndex = 0;
+    int m_ringLength = 0;
+    float m_crossingPhase = 0.0f;
+    float m_prevSample = 0.0f;
+    int m_pendingCheck = -1;
+    int m_crossingClass = 0;
+    float m_clockPhase = 0.0f;
+
+    ScratchBuffer<char> m_symbols;
+    FirTapFilter m_syncFilter;
+    ScratchBuffer<float> m_branchA, m_branchB;
+    ScratchBuffer<float> m_steps;  // discriminator outputs: the W history values, then the block
+    ScratchBuffer<float> m_matched;        // two carried values, then the block
+    ScratchBuffer<float> m_syncHistory;
+    ScratchBuffer<float> m_ring;
+    CFirFilter* m_filterA = nullptr;
+    CFirFilter* m_filterB = nullptr;
+};

@@ -1,0 +1,267 @@
+// The receive chain on the real recordings: IF blocks of 2048 samples through the C4FM
+// demodulator, the frame decoder and the vocoder, with the decoded fields read after every
+// block as the plug-in reads them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "p25/apco_frame_decoder.h"
+#include "p25/c4fm_demodulator.h"
+#include "tests/support/c4fm_modulator.h"
+#include "tests/support/p25_frame_builder.h"
+#include "tests/support/wav_io.h"
+#include "tests/support/c4fm_frame_scan.h"
+
+namespace {
+
+using c4fmtest::C4fmOptions;
+
+struct ChainResult {
+    // Fields read while the decoder reports voice or trunking traffic (a data unit whose NID
+    // the code accepted or corrected).
+    std::set<int> nacs, tgids, sources, algids, mfids, types;
+    // The NACs shown at any time, terminators and other units included.
+    std::set<int> anyNacs;
+    int lastType = kTransmissionNone;
+    std::vector<float> voiceErrorRates;  // percent, after each block decoding voice
+    int audioBlocks = 0;
+    double audioPower = 0;  // mean square of the decoded audio, full scale 1
+};
+
+void Collect(std::set<int>& values, int value) {
+    if (value != -1) values.insert(value);
+}
+
+ChainResult RunChain(const std::vector<float>& x, int block = 2048) {
+    CC4fmDemodulator demodulator;
+    demodulator.PrepareFilters();
+    CApcoFrameDecoder decoder;
+    decoder.SetBlockSize(512);
+    ChainResult r;
+    double energy = 0;
+    long samples = 0;
+    for (size_t done = 0; done < x.size(); done += block) {
+        int n = static_cast<int>(std::min<size_t>(block, x.size() - done));
+        int symbols = demodulator.Process(x.data() + done, n);
+        EXPECT_GE(symbols, 0);
+        if (symbols <= 0) continue;
+        EXPECT_GE(decoder.Process(demodulator.GetSymbols(), symbols), 0);
+        const int type = decoder.GetTransmissionType();
+        r.types.insert(type);
+        r.lastType = type;
+        Collect(r.anyNacs, decoder.GetNac());
+        if (type == kTransmissionVoice || type == kTransmissionTrunking) {
+            Collect(r.nacs, decoder.GetNac());
+            Collect(r.tgids, decoder.GetTgid());
+            Collect(r.sources, decoder.GetSourceId());
+            Collect(r.algids, decoder.GetAlgid());
+            Collect(r.mfids, decoder.GetMfid());
+        }
+        if (decoder.GetTransmissionType() == kTransmissionVoice) r.voiceErrorRates.push_back(decoder.GetBitErrorRate());
+        while (int16_t* audio = decoder.PopAudioBlock()) {
+            for (int i = 0; i < decoder.GetBlockSize(); ++i) energy += double(audio[i]) * audio[i];
+            samples += decoder.GetBlockSize();
+            ++r.audioBlocks;
+            decoder.ReleaseAudioBlock(audio);
+        }
+    }
+    r.audioPower = samples ? energy / samples / (32768.0 * 32768.0) : 0;
+    return r;
+}
+
+std::vector<float> ReadRecording(const char* name) {
+    std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
+    EXPECT_FALSE(x.empty()) << name;
+    return x;
+}
+
+// On the clean recordings the fields are exactly the known ones. With noise the frame decoder
+// also shows fields of frames whose NID or header the codes could not correct (it dispatches a
+// failed NID on its uncorrected DUID), so there only the known values must be among them.
+void ExpectFields(const std::set<int>& got, const std::set<int>& known, bool noisy, const char* field) {
+    std::string list;
+    for (int v : got) list += std::to_string(v) + " ";
+    if (!noisy) {
+        EXPECT_FALSE(got.empty()) << field;
+        for (int v : got) EXPECT_TRUE(known.count(v)) << field << ": " << list;
+    } else {
+        bool any = false;
+        for (int v : known) any = any || got.count(v);
+        EXPECT_TRUE(any) << field << " with noise: " << list;
+    }
+}
+
+double Percentile(std::vector<float> v, double p) {
+    if (v.empty()) return 100.0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<size_t>(p * (v.size() - 1))];
+}
+
+std::vector<float> WithNoise(const std::vector<float>& x, unsigned seed) {
+    // White noise 20 dB below the recording's power.
+    double power = 0;
+    for (float v : x) power += double(v) * v;
+    std::vector<float> noisy = x;
+    c4fmtest::AddWhiteNoise(noisy, std::sqrt(power / x.size()) * 0.1, seed);
+    return noisy;
+}
+
+TEST(C4fmChain, ClearVoiceNac293) {
+    const std::vector<float> x = ReadRecording("voice-nac293-tg1.if.wav");
+    for (bool noisy : {false, true}) {
+        ChainResult r = RunChain(noisy ? WithNoise(x, 21) : x);
+        const char* what = noisy ? "with noise" : "clean";
+        ExpectFields(r.nacs, {0x293}, noisy, "NAC");
+        ExpectFields(r.tgids, {1}, noisy, "TGID");
+        ExpectFields(r.sources, {1}, noisy, "SID");
+        ExpectFields(r.algids, {0x80}, noisy, "ALGID");
+        ExpectFields(r.mfids, {0x00}, noisy, "MFID");
+        EXPECT_TRUE(r.types.count(kTransmissionVoice)) << what;
+        EXPECT_TRUE(r.types.count(kTransmissionTerminator)) << what;
+        // 40 LDUs of 9 frames of 160 samples: 57600 samples, 112 blocks of 512.
+        EXPECT_GE(r.audioBlocks, 100) << what;
+        // Real speech, not silence or muted frames (those stay within a few LSB of 0): above
+        // 10 LSB RMS.
+        EXPECT_GT(r.audioPower, (10.0 / 32768) * (10.0 / 32768)) << what;
+        // A wrong de-interleave or descrambler would put about half the bits in error; the
+        // clean recording decodes with almost none.
+        if (!noisy) {
+            EXPECT_LT(Percentile(r.voiceErrorRates, 0.5), 1.0);
+            EXPECT_LT(Percentile(r.voiceErrorRates, 0.9), 3.0);
+        }
+    }
+}
+
+TEST(C4fmChain, TrunkedVoiceNac1f5) {
+    const std::vector<float> x = ReadRecording("voice-nac1f5-tg7455.if.wav");
+    for (bool noisy : {false, true}) {
+        ChainResult r = RunChain(noisy ? WithNoise(x, 22) : x);
+        const char* what = noisy ? "with noise" : "clean";
+        ExpectFields(r.nacs, {0x1F5}, noisy, "NAC");
+        ExpectFields(r.tgids, {7455, 7583}, noisy, "TGID");
+        EXPECT_TRUE(r.tgids.count(7455)) << what;
+        EXPECT_TRUE(r.sources.count(4270002)) << what;
+        EXPECT_TRUE(r.types.count(kTransmissionTerminator)) << what;  // the TDULCs
+        EXPECT_LT(Percentile(r.voiceErrorRates, 0.5), 3.0) << what;
+    }
+}
+
+TEST(C4fmChain, EncryptedVoiceNac104) {
+    const std::vector<float> x = ReadRecording("voice-encrypted-nac104-tg1543.if.wav");
+    for (bool noisy : {false, true}) {
+        ChainResult r = RunChain(noisy ? WithNoise(x, 23) : x);
+        const char* what = noisy ? "with noise" : "clean";
+        ExpectFields(r.nacs, {0x104}, noisy, "NAC");
+        ExpectFields(r.tgids, {1543}, noisy, "TGID");
+        ExpectFields(r.sources, {2287, 1027}, noisy, "SID");
+        // Every decoded ALGID says DES-OFB, so the voice is never taken for clear audio.
+        ExpectFields(r.algids, {0x81}, noisy, "ALGID");
+        EXPECT_TRUE(r.types.count(kTransmissionVoice)) << what;
+    }
+}
+
+TEST(C4fmChain, ControlChannelNac140) {
+    const std::vector<float> x = ReadRecording("control-nac140.if.wav");
+    for (bool noisy : {false, true}) {
+        ChainResult r = RunChain(noisy ? WithNoise(x, 24) : x);
+        ExpectFields(r.nacs, {0x140}, noisy, "NAC");
+        EXPECT_TRUE(r.types.count(kTransmissionTrunking));
+        EXPECT_FALSE(r.types.count(kTransmissionVoice));
+        EXPECT_EQ(0, r.audioBlocks);
+    }
+}
+
+// A synthetic call after one second of receiver noise, written to a WAV file and read back as
+// a recording would be: a group call, then a unit-to-unit call. The fields come from the link
+// control, header and encryption sync as sent.
+TEST(C4fmChain, SyntheticCallsAfterNoiseGiveTheirFields) {
+    p25test::FrameBuilder builder;
+    const int nac = 0x2A7;
+    const uint8_t header[15] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0x00, 0x80, 0x00, 0x00, 0x12, 0x34};
+    const uint8_t group[9] = {0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0x00, 0xAB, 0xCD};    // TGID, SID
+    const uint8_t unit[9] = {0x03, 0x00, 0x00, 0x00, 0xBE, 0xEF, 0x00, 0x43, 0x21};     // DID, SID
+    const uint8_t es[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x00};
+    std::string groupCall = builder.Hdu(nac, header), unitCall = builder.Hdu(nac, header);
+    for (int i = 0; i < 4; ++i) {
+        groupCall += builder.Ldu1(nac, p25test::PatternVoice(i), group) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), es);
+        unitCall += builder.Ldu1(nac, p25test::PatternVoice(i), unit) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), es);
+    }
+    groupCall += builder.Tdu(nac);
+    unitCall += builder.Tdu(nac);
+
+    C4fmOptions o;
+    o.carrierOffsetHz = 700;
+    o.ebN0Db = 25;
+    const double noiseRms = c4fmtest::NoiseRmsForEbN0(o.amplitude, o.ebN0Db);
+    std::vector<float> x = c4fmtest::WhiteNoise(48000, noiseRms, 31);
+    std::vector<float> first = c4fmtest::ModulateC4fm(groupCall, o);
+    x.insert(x.end(), first.begin(), first.end());
+    std::vector<float> gap = c4fmtest::WhiteNoise(24000, noiseRms, 32);
+    x.insert(x.end(), gap.begin(), gap.end());
+    const size_t secondStart = x.size();
+    o.seed = 2;
+    std::vector<float> second = c4fmtest::ModulateC4fm(unitCall, o);
+    x.insert(x.end(), second.begin(), second.end());
+
+    const std::string path = testing::TempDir() + "c4fm_chain_calls.wav";
+    ASSERT_TRUE(wavtest::WriteWav16(path, x, 48000));
+    std::vector<int16_t> stored;
+    int rate = 0;
+    ASSERT_TRUE(wavtest::ReadWav16(path, &stored, &rate));
+    std::remove(path.c_str());
+    EXPECT_EQ(48000, rate);
+    ASSERT_EQ(x.size(), stored.size());
+    const std::vector<float> played = wavtest::ToFloat(stored);
+
+    ChainResult a = RunChain(std::vector<float>(played.begin(), played.begin() + secondStart));
+    EXPECT_EQ(std::set<int>{nac}, a.nacs);
+    EXPECT_EQ(std::set<int>{0x1234}, a.tgids);
+    EXPECT_EQ(std::set<int>{0xABCD}, a.sources);
+    EXPECT_EQ(std::set<int>{0x80}, a.algids);
+    EXPECT_EQ(std::set<int>{0x00}, a.mfids);
+    EXPECT_TRUE(a.types.count(kTransmissionVoice));
+    // The call ended: the fields were cleared after its terminator.
+    EXPECT_EQ(kTransmissionNone, a.lastType);
+
+    CC4fmDemodulator demodulator;
+    CApcoFrameDecoder decoder;
+    std::set<int> destinations, sources;
+    for (size_t done = 0; done < played.size(); done += 2048) {
+        int n = static_cast<int>(std::min<size_t>(2048, played.size() - done));
+        int symbols = demodulator.Process(played.data() + done, n);
+        if (symbols > 0) decoder.Process(demodulator.GetSymbols(), symbols);
+        while (int16_t* audio = decoder.PopAudioBlock()) decoder.ReleaseAudioBlock(audio);
+        if (done >= secondStart && decoder.GetTransmissionType() == kTransmissionVoice) {
+            Collect(destinations, decoder.GetDestinationId());
+            Collect(sources, decoder.GetSourceId());
+        }
+    }
+    EXPECT_TRUE(destinations.count(0xBEEF));
+    EXPECT_TRUE(sources.count(0x4321));
+}
+
+TEST(C4fmChain, DamagedCopiesNeverCrash) {
+    for (const char* name : {"voice-nac293-tg1.if.wav", "voice-encrypted-nac104-tg1543.if.wav"}) {
+        const std::vector<float> x = ReadRecording(name);
+        std::vector<float> truncated(x.begin(), x.begin() + x.size() / 2 + 1234);
+        std::vector<float> clipped = x;
+        for (float& v : clipped) v = std::max(-0.02f, std::min(0.02f, v * 10));
+        std::vector<float> spliced(x.begin() + 150000, x.begin() + 220007);
+        spliced.insert(spliced.end(), x.begin() + 31111, x.begin() + 90000);
+        spliced.insert(spliced.end(), 3000, 0.0f);
+        spliced.insert(spliced.end(), x.begin() + 250001, x.end());
+        for (const auto* copy : {&truncated, &clipped, &spliced}) {
+            for (int block : {333, 2048, 16384}) {
+                ChainResult r = RunChain(*copy, block);
+                EXPECT_FALSE(r.nacs.empty()) << name << " block " << block;
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,342 @@
+#include "p25/c4fm_demodulator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/c4fm_frame_scan.h"
+#include "tests/support/c4fm_modulator.h"
+#include "tests/support/p25_frame_builder.h"
+
+namespace {
+
+using c4fmtest::C4fmOptions;
+
+// The whole stream through the demodulator in blocks of `block` samples.
+std::string Demodulate(const std::vector<float>& x, int block, CC4fmDemodulator* demodulator = nullptr) {
+    CC4fmDemodulator own;
+    CC4fmDemodulator* d = demodulator ? demodulator : &own;
+    std::string text;
+    for (size_t done = 0; done < x.size(); done += block) {
+        int n = static_cast<int>(std::min<size_t>(block, x.size() - done));
+        int got = d->Process(x.data() + done, n);
+        EXPECT_GE(got, 0);
+        if (got > 0) text.append(d->GetSymbols(), got);
+    }
+    return text;
+}
+
+using c4fmtest::FindFrames;
+using c4fmtest::FoundFrame;
+
+std::vector<float> ReadRecording(const char* name) {
+    std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
+    EXPECT_FALSE(x.empty()) << name;
+    return x;
+}
+
+// A voice call as text: HDU, LDU1/LDU2 pairs, TDU, then idle symbols.
+std::string VoiceCall(int nac, int pairs) {
+    p25test::FrameBuilder builder;
+    const uint8_t header[15] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x00, 0x80, 0x00, 0x00, 0x00, 0x01};
+    const uint8_t lc[9] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x01};
+    const uint8_t es[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x00};
+    std::string text = builder.Hdu(nac, header);
+    for (int i = 0; i < pairs; ++i) {
+        text += builder.Ldu1(nac, p25test::PatternVoice(2 * i), lc);
+        text += builder.Ldu2(nac, p25test::PatternVoice(2 * i + 1), es);
+    }
+    return text + builder.Tdu(nac) + c4fmtest::RandomDibits(200, 99);
+}
+
+// The frames found in `received` against those of `sent`: each found frame lies where a sent
+// frame with the same NAC and DUID lies (shifted by the lead-in, within 4 symbols), so nothing
+// false is found, and every sent frame from `lockFrames` on is found; the first ones may go
+// while the symbol clock locks (there is no preamble to lock on).
+void ExpectFrames(const std::string& sent, const std::string& received, size_t leadSymbols, size_t lockFrames,
+                  const std::string& what) {
+    std::vector<FoundFrame> tx = FindFrames(sent), rx = FindFrames(received);
+    std::vector<bool> found(tx.size(), false);
+    for (const FoundFrame& r : rx) {
+        auto match = std::find_if(tx.begin(), tx.end(), [&](const FoundFrame& t) {
+            return r.position + 4 >= t.position + leadSymbols && r.position <= t.position + leadSymbols + 4;
+        });
+        ASSERT_NE(tx.end(), match) << what << ": a frame where none was sent, at " << r.position;
+        EXPECT_EQ(match->nac, r.nac) << what;
+        EXPECT_EQ(match->duid, r.duid) << what;
+        found[match - tx.begin()] = true;
+    }
+    for (size_t k = lockFrames; k < tx.size(); ++k) EXPECT_TRUE(found[k]) << what << ": frame " << k << " lost";
+}
+
+// A transmitter keys up with 50 ms of unmodulated carrier before the header.
+constexpr int kKeyUpSamples = 2400;
+
+// Symbol errors from sent frame `fromFrame` on, up to the end of the last frame. The
+// demodulator neither loses nor adds symbols, so the received frame lies within a few symbols
+// of the sent one shifted by the lead-in. -1 when that frame was not found.
+int SymbolErrorsFrom(const std::string& sent, const std::string& received, size_t fromFrame,
+                     size_t leadSymbols, int* compared) {
+    std::vector<FoundFrame> rx = FindFrames(received), tx = FindFrames(sent);
+    *compared = 0;
+    if (tx.size() <= fromFrame) return -1;
+    const size_t txStart = tx[fromFrame].position, expected = txStart + leadSymbols;
+    auto match = std::find_if(rx.begin(), rx.end(), [&](const FoundFrame& f) {
+        return f.position + 4 >= expected && f.position <= expected + 4;
+    });
+    if (match == rx.end()) return -1;
+    const size_t rxStart = match->position;
+    size_t length = std::min(sent.size() - txStart, received.size() - rxStart);
+    length = std::min<size_t>(length, tx.back().position + 57 - txStart);
+    int errors = 0;
+    for (size_t k = 0; k < length; ++k) errors += sent[txStart + k] != received[rxStart + k];
+    *compared = static_cast<int>(length);
+    return errors;
+}
+
+// The symbol clock moves by 1 % of its error at each symmetric transition (one symbol in
+// four), so from the worst start, half a symbol off, it needs ln(10)/0.01 = 230 transitions,
+// about 920 symbols, to come within 0.5 samples: from the third LDU (symbol 2124) on it has
+// settled. Until then the header and the first LDUs may be lost.
+constexpr size_t kSettledFrame = 3;
+
+TEST(C4fmDemodulator, SyntheticSymbolsDecodeExactlyOverOffsetsAndDelays) {
+    const std::string sent = VoiceCall(0x293, 6);
+    for (double offset : {-2000.0, -700.0, 0.0, 300.0, 2000.0}) {
+        for (double delay : {0.0, 3.3, 6.7, 9.5}) {
+            C4fmOptions o;
+            o.carrierOffsetHz = offset;
+            o.delaySamples = kKeyUpSamples + delay;
+            std::string received = Demodulate(c4fmtest::ModulateC4fm(sent, o), 2048);
+            std::string what = "offset " + std::to_string(offset) + " delay " + std::to_string(delay);
+            int compared = 0;
+            EXPECT_EQ(0, SymbolErrorsFrom(sent, received, kSettledFrame, kKeyUpSamples / 10, &compared)) << what;
+            EXPECT_GE(compared, 9 * 864) << what;
+            ExpectFrames(sent, received, kKeyUpSamples / 10, kSettledFrame, what);
+        }
+    }
+}
+
+// With the symbol clock 200 ppm off, the clock drifts 10 * 2e-4 * 4 = 0.008 samples between
+// symmetric transitions; the loop (gain 0.01) then lags 0.8 samples behind the symbol centre,
+// where the raw discriminator output of the inverse-sinc shaped pulses crosses the +1/+3
+// threshold on 3 to 13 symbols per thousand (measured). Below 2 %, and no frame is lost.
+TEST(C4fmDemodulator, ClockErrorsOf200PpmCostFewSymbols) {
+    const std::string sent = VoiceCall(0x293, 6);
+    for (double ppm : {-200.0, 200.0}) {
+        for (double delay : {0.0, 4.5, 9.5}) {
+            C4fmOptions o;
+            o.clockErrorPpm = ppm;
+            o.carrierOffsetHz = 500;
+            o.delaySamples = kKeyUpSamples + delay;
+            std::string received = Demodulate(c4fmtest::ModulateC4fm(sent, o), 2048);
+            std::string what = "ppm " + std::to_string(ppm) + " delay " + std::to_string(delay);
+            int compared = 0;
+            int errors = SymbolErrorsFrom(sent, received, kSettledFrame, kKeyUpSamples / 10, &compared);
+            ASSERT_GE(compared, 9 * 864) << what;
+            EXPECT_LT(errors, compared / 50) << what;
+            ExpectFrames(sent, received, kKeyUpSamples / 10, kSettledFrame, what);
+        }
+    }
+}
+
+TEST(C4fmDemodulator, BlockSizesFrom512To32768DecodeTheSameSymbols) {
+    const std::string sent = VoiceCall(0x1F5, 6);
+    C4fmOptions o;
+    // The AFC acts from the block after a sync: the first block of 32768 samples (3277 symbols,
+    // to the fifth frame) runs on the centre frequency, so the offset here is small and the
+    // symbols are compared from the sixth frame on.
+    o.carrierOffsetHz = 150;
+    o.delaySamples = kKeyUpSamples + 4.5;
+    std::vector<float> x = c4fmtest::ModulateC4fm(sent, o);
+    for (int block : {512, 1000, 2048, 8192, 32768}) {
+        std::string received = Demodulate(x, block);
+        int compared = 0;
+        EXPECT_EQ(0, SymbolErrorsFrom(sent, received, 5, kKeyUpSamples / 10, &compared)) << block;
+        EXPECT_GE(compared, 7 * 864) << block;
+        ExpectFrames(sent, received, kKeyUpSamples / 10, kSettledFrame, "block " + std::to_string(block));
+    }
+}
+
+// One second of receiver noise (no carrier) before the call: the discriminator output of noise
+// walks the AFC within its range and raises the sync threshold (-6 times a level that decays
+// over 5000 samples), and the AFC acts from the block after a sync peak, so the first frames
+// go while both recover. Nothing false is found, and the call from its sixth frame on decodes.
+TEST(C4fmDemodulator, VoiceCallAfterNoise) {
+    const std::string sent = VoiceCall(0x104, 6);
+    for (double offset : {-1500.0, 0.0, 1500.0}) {
+        C4fmOptions o;
+        o.carrierOffsetHz = offset;
+        o.ebN0Db = 30;
+        const int lead = 48000;
+        std::vector<float> x = c4fmtest::WhiteNoise(lead, c4fmtest::NoiseRmsForEbN0(o.amplitude, o.ebN0Db), 5);
+        std::vector<float> call = c4fmtest::ModulateC4fm(sent, o);
+        x.insert(x.end(), call.begin(), call.end());
+        for (int block : {2048, 16384}) {
+            ExpectFrames(sent, Demodulate(x, block), lead / 10, 5,
+                         "offset " + std::to_string(offset) + " block " + std::to_string(block));
+        }
+    }
+}
+
+TEST(C4fmDemodulator, BadInputAndSettings) {
+    CC4fmDemodulator d;
+    float x[5] = {0, 0, 0, 0, 0};
+    EXPECT_EQ(-1, d.Process(nullptr, 10));
+    EXPECT_EQ(-1, d.Process(x, 0));
+    EXPECT_EQ(-1, d.Process(x, -3));
+    std::vector<float> call = c4fmtest::ModulateC4fm(c4fmtest::RandomDibits(100, 1), C4fmOptions());
+    int got = d.Process(call.data(), static_cast<int>(call.size()));
+    ASSERT_GT(got, 90);
+    EXPECT_EQ(static_cast<size_t>(got), std::string(d.GetSymbols()).size());
+    // A block shorter than a symbol yields at most one; when none, the text stays.
+    std::string before = d.GetSymbols();
+    int produced = 1;
+    for (int tries = 0; tries < 3 && produced != 0; ++tries) {
+        produced = d.Process(x, 5);
+        EXPECT_LE(produced, 1);
+        if (produced) before = d.GetSymbols();
+    }
+    EXPECT_EQ(0, produced);
+    EXPECT_EQ(before, d.GetSymbols());
+    d.SetSampleRate(0);
+    d.SetSampleRate(999);
+    d.SetSymbolRate(-1.0f);
+    d.SetSymbolRate(0.0f);
+    EXPECT_EQ(48000u, d.GetSampleRate());
+    EXPECT_EQ(4800.0f, d.GetSymbolRate());
+    // The slicer's edges.
+    EXPECT_EQ(0, CC4fmDemodulator::Slice(0.165f));
+    EXPECT_EQ(1, CC4fmDemodulator::Slice(0.1651f));
+    EXPECT_EQ(3, CC4fmDemodulator::Slice(-0.165f));
+    EXPECT_EQ(2, CC4fmDemodulator::Slice(-0.1649f));
+    EXPECT_EQ(0, CC4fmDemodulator::Slice(0.0f));
+    // A symbol rate whose sync window does not divide evenly still builds (the pattern index
+    // stays inside the pattern).
+    CC4fmDemodulator odd;
+    odd.SetSymbolRate(4799.9f);
+    EXPECT_GT(odd.Process(call.data(), static_cast<int>(call.size())), 90);
+    // Long blocks grow the text keeping what was written: every symbol of a 20000-symbol block.
+    CC4fmDemodulator big;
+    std::vector<float> longCall = c4fmtest::ModulateC4fm(VoiceCall(0x293, 12), C4fmOptions());
+    int count = big.Process(longCall.data(), static_cast<int>(longCall.size()));
+    EXPECT_NEAR(longCall.size() / 10.0, count, 2);
+    EXPECT_EQ(static_cast<size_t>(count), std::string(big.GetSymbols()).size());
+}
+
+TEST(C4fmDemodulator, AfcStaysWithinFourKilohertzOfTheCentre) {
+    CC4fmDemodulator d;
+    std::vector<float> noise = c4fmtest::WhiteNoise(48000 * 3, 0.3, 11);
+    for (size_t done = 0; done + 4096 <= noise.size(); done += 4096) {
+        d.Process(noise.data() + done, 4096);
+        ASSERT_LE(std::fabs(d.GetOscillatorFrequency() - 12000.0), 4000.0);
+    }
+    // A call 6 kHz off pulls it to the edge of the range, not beyond.
+    C4fmOptions o;
+    o.carrierOffsetHz = 6000;
+    std::vector<float> x = c4fmtest::ModulateC4fm(VoiceCall(0x293, 2), o);
+    for (size_t done = 0; done + 2048 <= x.size(); done += 2048) {
+        d.Process(x.data() + done, 2048);
+        ASSERT_LE(std::fabs(d.GetOscillatorFrequency() - 12000.0), 4000.0);
+    }
+    // Reset recentres it.
+    d.Reset();
+    EXPECT_EQ(12000.0, d.GetOscillatorFrequency());
+}
+
+// Real recordings in blocks of 2048 samples: every frame the README counts (within 2; the
+// first may be lost while the clock locks), each with the right NAC, and nothing else.
+struct Recording {
+    const char* name;
+    int nac;
+    std::map<int, int> frames;  // DUID -> count
+    // Frames that open a transmission faster than the symbol clock locks (about 920 symbols
+    // from the worst phase): whether they decode depends on where the clock happens to stand.
+    int openingDuid = -1, openingCount = 0;
+};
+
+std::map<int, int> CountFrames(const std::vector<FoundFrame>& frames, int nac) {
+    std::map<int, int> counts;
+    for (const FoundFrame& f : frames) {
+        EXPECT_EQ(nac, f.nac) << "frame at symbol " << f.position;
+        counts[f.duid]++;
+    }
+    return counts;
+}
+
+void ExpectCounts(const Recording& r, const std::map<int, int>& counts, const char* what, bool openingMayGo = false) {
+    for (auto [duid, count] : counts) EXPECT_TRUE(r.frames.count(duid)) << r.name << " " << what << ": false DUID " << duid;
+    for (auto [duid, count] : r.frames) {
+        int got = counts.count(duid) ? counts.at(duid) : 0;
+        int tolerance = 2 + (openingMayGo && duid == r.openingDuid ? r.openingCount : 0);
+        EXPECT_LE(std::abs(got - count), tolerance) << r.name << " " << what << " DUID " << duid << ": " << got << " of " << count;
+    }
+}
+
+const Recording kRecordings[] = {
+    {"voice-nac293-tg1.if.wav", 0x293, {{0x0, 1}, {0x5, 20}, {0xA, 20}, {0x3, 1}}},
+    {"voice-nac1f5-tg7455.if.wav", 0x1F5, {{0x0, 1}, {0x5, 10}, {0xA, 9}, {0x3, 4}, {0xF, 48}}, 0x3, 4},  // opens with 4 TDUs in 288 symbols
+    {"voice-encrypted-nac104-tg1543.if.wav", 0x104, {{0x0, 4}, {0x5, 17}, {0xA, 17}, {0x3, 4}, {0xF, 144}}},
+    {"control-nac140.if.wav", 0x140, {{0x7, 27}}},
+};
+
+TEST(C4fmRecordings, EveryFrameWithItsNac) {
+    for (const Recording& r : kRecordings) {
+        std::vector<float> x = ReadRecording(r.name);
+        ASSERT_GT(x.size(), 48000u) << r.name;
+        ExpectCounts(r, CountFrames(FindFrames(Demodulate(x, 2048)), r.nac), "clean");
+        // White noise at a moderate level (about 20 dB below the recording's power).
+        double power = 0;
+        for (float v : x) power += double(v) * v;
+        std::vector<float> noisy = x;
+        c4fmtest::AddWhiteNoise(noisy, std::sqrt(power / x.size()) * 0.1, 17);
+        std::map<int, int> counts = CountFrames(FindFrames(Demodulate(noisy, 2048)), r.nac);
+        int total = 0, expected = 0;
+        for (auto [duid, count] : counts) total += count;
+        for (auto [duid, count] : r.frames) expected += count;
+        EXPECT_GE(total, expected * 9 / 10) << r.name << " with noise";
+    }
+}
+
+// Within one block every sync peak is measured against the block-start oscillator, so larger
+// blocks (more peaks each) must not drive the AFC away: any block size finds the frames. The
+// block size changes where the free-running clock stands when a transmission opens, so the
+// frames of an opening burst may go.
+TEST(C4fmRecordings, AnyBlockSizeFindsTheFrames) {
+    for (const Recording& r : kRecordings) {
+        std::vector<float> x = ReadRecording(r.name);
+        for (int block : {512, 8192, 32768}) {
+            std::string what = "block " + std::to_string(block);
+            ExpectCounts(r, CountFrames(FindFrames(Demodulate(x, block)), r.nac), what.c_str(), true);
+        }
+    }
+}
+
+TEST(C4fmRecordings, DamagedCopiesNeverCrash) {
+    std::vector<float> x = ReadRecording("voice-nac293-tg1.if.wav");
+    std::vector<float> truncated(x.begin(), x.begin() + x.size() / 3 + 777);
+    std::vector<float> clipped = x;
+    for (float& v : clipped) v = std::max(-0.05f, std::min(0.05f, v * 8));
+    std::vector<float> spliced(x.begin() + 100000, x.begin() + 160003);
+    spliced.insert(spliced.end(), x.begin() + 20011, x.begin() + 90000);
+    spliced.insert(spliced.end(), 5000, 0.0f);
+    spliced.insert(spliced.end(), x.begin() + 200000, x.end());
+    std::vector<float> overdriven = x;
+    for (float& v : overdriven) v = std::max(-1.0f, std::min(1.0f, v * 1000));
+    for (const auto* copy : {&truncated, &clipped, &spliced, &overdriven}) {
+        for (int block : {1, 333, 2048}) {
+            if (block == 1 && copy->size() > 100000) continue;
+            std::vector<FoundFrame> frames = FindFrames(Demodulate(*copy, block));
+            for (const FoundFrame& f : frames) EXPECT_EQ(0x293, f.nac);
+        }
+    }
+    // The first third still gives its frames.
+    EXPECT_GE(FindFrames(Demodulate(truncated, 2048)).size(), 10u);
+}
+
+}  // namespace

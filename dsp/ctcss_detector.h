@@ -1,0 +1,50 @@
+// Finds a continuous sub-audible tone (CTCSS, 62.5 .. 254.1 Hz) in demodulated FM audio:
+// the audio is resampled to about 1378 Hz, the newest 1024 samples (about 0.75 s) are
+// Blackman-windowed and transformed, and the tone whose bin holds at least a quarter of the
+// power of the tone band wins.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/squelch_detector.h"
+#include "foundation/scratch_buffer.h"
+
+struct RationalResampler;
+struct SpectrumEstimator;
+
+extern const float CtcssToneTable[52];  // Hz
+
+class CCtcssDetector : public CSquelchDetector {
+public:
+    static constexpr int kToneCount = 52;
+    static constexpr uint32_t kWindowLength = 1024;
+
+    CCtcssDetector();  // 48000 Hz input
+    ~CCtcssDetector() override;
+
+    // Input rate in Hz, 1400 .. 1e6 (the analysis rate must fit below it). Returns 1 when
+    // accepted (also when unchanged), 0 when refused or out of memory (nothing changed).
+    int SetSampleRate(float rateHz);
+
+    // Take samples[0], samples[stride], ... below samples[count], then look for a tone in the
+    // newest 1024 analysis samples. Nothing happens for stride 0.
+    void Process(const int16_t* samples, uint32_t count, uint32_t stride);
+
+    // Restore the post-construction running state: silent window and resampler, no tone.
+    void Reset();
+
+    // Index into CtcssToneTable, or -1 when no tone is present.
+    int GetToneIndex() const { return m_toneIndex; }
+    float GetEffectiveRate() const { return m_effectiveRate; }
+    bool IsReady() const { return m_resampler && m_spectrum; }
+
+private:
+    void DetectTone();
+
+    ScratchBuffer<int32_t> m_window;  // kWindowLength analysis samples, newest last
+    int m_toneIndex = -1;
+    SpectrumEstimator* m_spectrum = nullptr;
+    float m_effectiveRate = 0.0f;
+    RationalResampler* m_resampler = nullptr;
+    float m_inputRate = 0.0f;
+};

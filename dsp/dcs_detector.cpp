@@ -1,0 +1,155 @@
+#include "dsp/dcs_detector.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "dsp/bit_clock.h"
+#include "dsp/rational_resampler.h"
+#include "dsp/sinc_fir_filter.h"
+#include "p25/bit_count.h"  // header-only: no link dependency on p25
+
+const uint16_t DcsCodeTable[112] = {
+    0006, 0007, 0015, 0017, 0021, 0023, 0025, 0026, 0031, 0032, 0036, 0043, 0047, 0050, 0051, 0053,
+    0054, 0065, 0071, 0072, 0073, 0074, 0114, 0115, 0116, 0122, 0125, 0131, 0132, 0134, 0141, 0143,
+    0145, 0152, 0155, 0156, 0162, 0165, 0172, 0174, 0205, 0212, 0214, 0223, 0225, 0226, 0243, 0244,
+    0245, 0246, 0251, 0252, 0255, 0261, 0263, 0265, 0266, 0271, 0274, 0306, 0311, 0315, 0325, 0331,
+    0332, 0343, 0346, 0351, 0356, 0364, 0365, 0371, 0411, 0412, 0413, 0423, 0431, 0432, 0445, 0446,
+    0452, 0454, 0455, 0462, 0464, 0465, 0466, 0503, 0506, 0516, 0523, 0526, 0532, 0546, 0565, 0606,
+    0612, 0624, 0627, 0631, 0632, 0654, 0662, 0664, 0703, 0712, 0723, 0731, 0732, 0734, 0743, 0754,
+};
+
+namespace {
+
+const float kAnalysisRateHz = 2688.0f;  // 20 samples per bit at 134.4 baud
+const double kBaud = 134.4;
+const int kResamplerTaps = 127;
+const float kRateTolerance = 0.01f;
+const uint32_t kWordMask = 0x7FFFFF;
+
+uint32_t g_codewords[112];
+std::once_flag g_codewordsOnce;
+
+void BuildCodewords() {
+    for (int i = 0; i < 112; ++i) {
+        const uint32_t d = DcsCodeTable[i] | 0x800u;
+        auto p = [d](uint32_t mask) { return BitCount(d & mask) & 1u; };
+        uint32_t w = d;
+        w |= p(0x9F) << 12;
+        w |= (1u - p(0x13E)) << 13;
+        w |= p(0xE3) << 14;
+        w |= (1u - p(0x1C6)) << 15;
+        w |= (1u - p(0x113)) << 16;
+        w |= (1u - p(0xB9)) << 17;
+        w |= p(0x1ED) << 18;
+        w |= p(0x1DA) << 19;
+        w |= p(0x1B4) << 20;
+        w |= (1u - p(0x168)) << 21;
+        w |= (1u - p(0x4F)) << 22;
+        g_codewords[i] = w;
+    }
+}
+
+}  // namespace
+
+const uint32_t* DcsCodewordTable() {
+    std::call_once(g_codewordsOnce, BuildCodewords);
+    return g_codewords;
+}
+
+CDcsDetector::CDcsDetector() {
+    DcsCodewordTable();
+    m_filter = SincFirCreate(nullptr);
+    if (m_filter && (!SincFirSetUpperFrequency(m_filter, 300.0f) || !SincFirSetMode(m_filter, SincFirFilter::kLowPass) ||
+                     !SincFirSetLength(m_filter, 255))) {
+        SincFirDestroy(m_filter, 1);
+        m_filter = nullptr;
+    }
+    m_clock = BitClockCreate(nullptr);
+    if (m_clock) {
+        m_clock->callback = &CDcsDetector::BitThunk;
+        m_clock->context = this;
+        m_clock->baudRate = kBaud;
+        m_clock->gain = 0.1;
+        m_clock->secondGain = 0.0002;
+    }
+    m_resampler = RationalResamplerCreate(nullptr);
+    Reset();
+    SetSampleRate(1000.0f);
+}
+
+CDcsDetector::~CDcsDetector() {
+    RationalResamplerDestroy(m_resampler, 1);
+    BitClockDestroy(m_clock, 1);
+    SincFirDestroy(m_filter, 1);
+}
+
+void CDcsDetector::Reset() {
+    RationalResamplerReset(m_resampler);
+    SincFirReset(m_filter);
+    BitClockReset(m_clock);
+    m_foundCount = 0;
+    m_register = 0;
+}
+
+int CDcsDetector::SetSampleRate(float rateHz) {
+    if (!(rateHz >= 1000.0f) || !(rateHz <= 1e6f)) return 0;
+    if (rateHz == m_inputRate) return 1;
+    if (!m_resampler || !m_filter || !m_clock ||
+        !RationalResamplerConfigure(m_resampler, kResamplerTaps, rateHz, kAnalysisRateHz, kRateTolerance))
+        return 0;
+    if (!m_filtered.Reserve(RationalResamplerMaxOutput(m_resampler, m_resampler->blockSize))) return 0;
+    m_inputRate = rateHz;
+    m_effectiveRate = static_cast<float>(static_cast<double>(rateHz) * m_resampler->L / m_resampler->M);
+    SincFirSetSampleRate(m_filter, m_effectiveRate);
+    m_clock->sampleRate = m_effectiveRate;
+    return 1;
+}
+
+void CDcsDetector::Process(const int16_t* samples, uint32_t count, uint32_t stride) {
+    if (!samples || stride == 0 || !IsReady() || !m_effectiveRate) return;
+    // One resampler block at a time: its output block then holds all of the block's outputs,
+    // and m_filtered has room for them.
+    const uint64_t piece = static_cast<uint64_t>(m_resampler->blockSize) * stride;
+    for (uint64_t start = 0; start < count; start += piece) {
+        const uint32_t n = static_cast<uint32_t>(count - start < piece ? count - start : piece);
+        const uint32_t produced = RationalResamplerRun(m_resampler, nullptr, samples + start, n, stride);
+        const uint32_t filtered =
+            SincFirRun(m_filter, m_filtered.GetData(), m_resampler->output.GetData(), produced, 1, 1);
+        BitClockRun(m_clock, m_filtered.GetData(), filtered, 1);
+    }
+}
+
+void CDcsDetector::BitThunk(void* context, BitClock*, int bitCount, int bit) {
+    static_cast<CDcsDetector*>(context)->OnBit(bitCount, bit);
+}
+
+void CDcsDetector::OnBit(int bitCount, int bit) {
+    const uint32_t* words = DcsCodewordTable();
+    for (int b = 0; b < bitCount; ++b) {
+        m_register = (m_register >> 1) | (static_cast<uint32_t>(bit & 1) << 22);
+        bool matched = false;
+        uint32_t w = m_register;
+        for (int rotation = 0; rotation < 23; ++rotation) {
+            const uint32_t inverted = w ^ kWordMask;
+            for (int i = 0; i < kCodeCount; ++i) {
+                int value;
+                if (words[i] == w)
+                    value = DcsCodeTable[i];
+                else if (words[i] == inverted)
+                    value = DcsCodeTable[i] + kInverted;
+                else
+                    continue;
+                if (!matched) {
+                    m_foundCount = 0;
+                    matched = true;
+                }
+                bool known = false;
+                for (int k = 0; k < m_foundCount; ++k) known = known || m_found[k] == value;
+                if (!known && m_foundCount < kMaxFound) m_found[m_foundCount++] = value;
+                break;
+            }
+            // Move bit 0 to bit 22; after 23 rotations the register is as before.
+            w = (w >> 1) | ((w & 1u) << 22);
+        }
+    }
+}

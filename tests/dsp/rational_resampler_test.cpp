@@ -1,0 +1,227 @@
+#include "dsp/rational_resampler.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+
+struct ResamplerDeleter {
+    void operator()(RationalResampler* r) const { RationalResamplerDestroy(r, 1); }
+};
+using ResamplerPtr = std::unique_ptr<RationalResampler, ResamplerDeleter>;
+
+ResamplerPtr Make(int taps, float in, float out) {
+    ResamplerPtr r(RationalResamplerCreate(nullptr));
+    EXPECT_TRUE(r);
+    if (r) {
+        EXPECT_EQ(RationalResamplerConfigure(r.get(), taps, in, out, 0.01f), 1);
+    }
+    return r;
+}
+
+// Feeds x in pieces of `chunk` values into out16 buffers sized exactly for the documented
+// maximum, with a guard zone after each that must stay untouched.
+std::vector<int16_t> Resample(RationalResampler* r, const std::vector<int16_t>& x, size_t chunk) {
+    std::vector<int16_t> out;
+    const int16_t kGuard = 0x5A5A;
+    for (size_t i = 0; i < x.size(); i += chunk) {
+        const uint32_t n = static_cast<uint32_t>(std::min(chunk, x.size() - i));
+        // Run splits n into blocks; each block may give its own maximum.
+        uint32_t room = 0;
+        for (uint32_t left = n; left; left -= std::min(left, r->blockSize))
+            room += RationalResamplerMaxOutput(r, std::min(left, r->blockSize));
+        std::vector<int16_t> buffer(room + 16, kGuard);
+        const uint32_t produced = RationalResamplerRun(r, buffer.data(), x.data() + i, n, 1);
+        EXPECT_LE(produced, room);
+        for (size_t g = room; g < buffer.size(); ++g) EXPECT_EQ(buffer[g], kGuard);
+        out.insert(out.end(), buffer.begin(), buffer.begin() + produced);
+    }
+    return out;
+}
+
+// Least-squares fit of a sine and cosine at the tone frequency; returns the gain in dB and
+// the residual's power relative to the fitted sine in dB.
+void FitSine(const std::vector<int16_t>& y, size_t skip, double rate, double tone, double amplitude,
+             double* gainDb, double* residualDb) {
+    double ss = 0, cc = 0, sc = 0, sy = 0, cy = 0;
+    for (size_t i = skip; i < y.size(); ++i) {
+        const double s = std::sin(2 * kPi * tone * i / rate), c = std::cos(2 * kPi * tone * i / rate);
+        ss += s * s;
+        cc += c * c;
+        sc += s * c;
+        sy += s * y[i];
+        cy += c * y[i];
+    }
+    const double det = ss * cc - sc * sc;
+    const double a = (sy * cc - cy * sc) / det, b = (cy * ss - sy * sc) / det;
+    double residual = 0, signal = 0;
+    for (size_t i = skip; i < y.size(); ++i) {
+        const double fit = a * std::sin(2 * kPi * tone * i / rate) + b * std::cos(2 * kPi * tone * i / rate);
+        residual += (y[i] - fit) * (y[i] - fit);
+        signal += fit * fit;
+    }
+    *gainDb = 20.0 * std::log10(std::hypot(a, b) / amplitude);
+    *residualDb = 10.0 * std::log10(residual / signal);
+}
+
+std::vector<int16_t> Sine(double rate, double tone, double amplitude, size_t n) {
+    std::vector<int16_t> x(n);
+    for (size_t i = 0; i < n; ++i) x[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * kPi * tone * i / rate)));
+    return x;
+}
+
+}  // namespace
+
+TEST(RationalResampler, ChoosesTheSmallestFittingRatio) {
+    struct Case {
+        float in, out;
+        uint32_t L, M, taps;
+    } cases[] = {
+        {48000.0f, 1378.0f, 1, 35, 127},   // 1371.4 Hz, 0.48 % off
+        {48000.0f, 2688.0f, 1, 18, 127},   // 2666.7 Hz, 0.79 % off
+        {16000.0f, 1378.0f, 2, 23, 255},   // L = 1 would be 3.3 % off; 1391.3 Hz, 0.96 % off
+        {1000.0f, 2688.0f, 8, 3, 1017},    // 2666.7 Hz: the first L within 1 % is 8
+        {8000.0f, 8000.0f, 1, 1, 127},
+    };
+    for (const Case& c : cases) {
+        ResamplerPtr r = Make(127, c.in, c.out);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->L, c.L) << c.in << " -> " << c.out;
+        EXPECT_EQ(r->M, c.M) << c.in << " -> " << c.out;
+        EXPECT_EQ(r->totalTaps, c.taps) << c.in << " -> " << c.out;
+    }
+}
+
+TEST(RationalResampler, RefusesUnsafeArgumentsAndKeepsItsConfiguration) {
+    ResamplerPtr r = Make(127, 48000.0f, 1378.0f);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(RationalResamplerConfigure(r.get(), 127, 48000.0f, 1378.0f, 0.0f), 0);
+    EXPECT_EQ(RationalResamplerConfigure(r.get(), 127, 48000.0f, 1378.0f, -1.0f), 0);
+    EXPECT_EQ(RationalResamplerConfigure(r.get(), 127, 0.0f, 1378.0f, 0.01f), 0);
+    EXPECT_EQ(RationalResamplerConfigure(r.get(), 127, 48000.0f, -5.0f, 0.01f), 0);
+    EXPECT_EQ(RationalResamplerConfigure(r.get(), 0, 48000.0f, 1378.0f, 0.01f), 0);
+    EXPECT_EQ(RationalResamplerConfigure(r.get(), 127, std::nanf(""), 1378.0f, 0.01f), 0);
+    // No ratio of small integers is that close: the bounded search gives up.
+    EXPECT_EQ(RationalResamplerConfigure(r.get(), 127, 48000.0f, 1378.0f, 1e-9f), 0);
+    EXPECT_EQ(r->L, 1u);
+    EXPECT_EQ(r->M, 35u);
+    EXPECT_EQ(RationalResamplerSetBlockSize(r.get(), 0), 0);
+    EXPECT_EQ(RationalResamplerSetBlockSize(r.get(), (1u << 20) + 1), 0);
+    EXPECT_EQ(r->blockSize, 1024u);
+    EXPECT_EQ(RationalResamplerRun(r.get(), nullptr, Sine(48000, 100, 1000, 10).data(), 10, 0), 0u);
+}
+
+TEST(RationalResampler, InBandSineKeepsItsLevelAndShape) {
+    // The pass band ends at 0.85 of the lower Nyquist frequency; the Blackman transition is
+    // about 5.5 / taps of the filter rate wide on each side of it, so "in band" is below
+    // 0.85 * Nyquist - 2.75 * rate * L / taps. Gain within 0.2 dB, everything else (aliases,
+    // ripple, 16-bit rounding) at least 60 dB down.
+    struct Case {
+        float in, out;
+        double tone;
+    } cases[] = {
+        {48000.0f, 16000.0f, 1000.0},  // L 1, M 3: band to about 5.8 kHz
+        {16000.0f, 2688.0f, 300.0},    // L 1, M 6: 127 taps, band to about 790 Hz
+        {8000.0f, 11025.0f, 1000.0},   // upsampling, L > 1
+        {16000.0f, 1378.0f, 100.0},    // the CTCSS path at 16 kHz, L 2, M 23
+    };
+    for (const Case& c : cases) {
+        ResamplerPtr r = Make(127, c.in, c.out);
+        ASSERT_TRUE(r);
+        const double outRate = static_cast<double>(c.in) * r->L / r->M;
+        const std::vector<int16_t> y = Resample(r.get(), Sine(c.in, c.tone, 16000.0, static_cast<size_t>(2 * c.in)), 1024);
+        // Skip the filter's start-up: its length at the output rate.
+        const size_t skip = static_cast<size_t>(r->totalTaps / r->M) + 2;
+        double gainDb, residualDb;
+        FitSine(y, skip, outRate, c.tone, 16000.0, &gainDb, &residualDb);
+        EXPECT_NEAR(gainDb, 0.0, 0.2) << c.in << " -> " << c.out;
+        EXPECT_LT(residualDb, -60.0) << c.in << " -> " << c.out;
+    }
+}
+
+TEST(RationalResampler, ExactCountsAndSameStreamForAnySplit) {
+    // Outputs sit at virtual positions k * M below N * L: exactly ceil(N L / M) of them,
+    // and each block fits its ceil(n L / M) + 1 buffer (checked by the guard zones).
+    const std::vector<int16_t> x = Sine(16000.0, 211.0, 20000.0, 16000 + 17);
+    for (float out : {1378.0f, 2688.0f, 11025.0f, 44100.0f}) {
+        ResamplerPtr whole = Make(127, 16000.0f, out);
+        ASSERT_TRUE(whole);
+        const std::vector<int16_t> reference = Resample(whole.get(), x, x.size());
+        const uint64_t expected = (static_cast<uint64_t>(x.size()) * whole->L + whole->M - 1) / whole->M;
+        EXPECT_EQ(reference.size(), expected) << out;
+        for (size_t chunk : {1, 7, 29, 64, 333, 1024, 1025}) {
+            ResamplerPtr r = Make(127, 16000.0f, out);
+            EXPECT_EQ(Resample(r.get(), x, chunk), reference) << out << " chunk " << chunk;
+        }
+        ResamplerPtr small = Make(127, 16000.0f, out);
+        ASSERT_EQ(RationalResamplerSetBlockSize(small.get(), 30), 1);
+        EXPECT_EQ(Resample(small.get(), x, 1000), reference) << out << " block 30";
+        // A block size changed mid-stream keeps the history and the phase.
+        ResamplerPtr changed = Make(127, 16000.0f, out);
+        const std::vector<int16_t> head(x.begin(), x.begin() + 5003), tail(x.begin() + 5003, x.end());
+        std::vector<int16_t> joined = Resample(changed.get(), head, 700);
+        ASSERT_EQ(RationalResamplerSetBlockSize(changed.get(), 4000), 1);
+        const std::vector<int16_t> rest = Resample(changed.get(), tail, 3999);
+        joined.insert(joined.end(), rest.begin(), rest.end());
+        EXPECT_EQ(joined, reference) << out << " block changed";
+    }
+}
+
+TEST(RationalResampler, StrideTakesEveryNthValue) {
+    // Interleaved stereo: the left channel with stride 2 equals the left channel alone.
+    const std::vector<int16_t> left = Sine(48000.0, 150.0, 9000.0, 5000);
+    std::vector<int16_t> stereo(2 * left.size());
+    for (size_t i = 0; i < left.size(); ++i) {
+        stereo[2 * i] = left[i];
+        stereo[2 * i + 1] = static_cast<int16_t>(-left[i] / 3 + 77);
+    }
+    ResamplerPtr a = Make(127, 48000.0f, 1378.0f), b = Make(127, 48000.0f, 1378.0f);
+    std::vector<int16_t> outA(2000), outB(2000);
+    const uint32_t na = RationalResamplerRun(a.get(), outA.data(), left.data(), static_cast<uint32_t>(left.size()), 1);
+    const uint32_t nb = RationalResamplerRun(b.get(), outB.data(), stereo.data(), static_cast<uint32_t>(stereo.size()), 2);
+    ASSERT_EQ(na, nb);
+    outA.resize(na);
+    outB.resize(nb);
+    EXPECT_EQ(outA, outB);
+}
+
+TEST(RationalResampler, BranchesCannotOverflowTheAccumulator) {
+    // Each output sums one branch of Q31 taps times 24-bit samples in 64 bits: safe while a
+    // branch's absolute tap sum stays below 2^9. Interpolating branches exceed 2.
+    for (float out : {1378.0f, 2688.0f, 11025.0f, 44100.0f}) {
+        ResamplerPtr r = Make(127, 8000.0f, out);
+        for (uint32_t p = 0; p < r->L; ++p) {
+            double sum = 0.0;
+            for (uint32_t k = 0; k < r->phaseTaps; ++k)
+                sum += std::fabs(r->taps.GetData()[p * r->phaseTaps + k] / 2147483648.0);
+            EXPECT_LT(sum, 512.0) << out << " branch " << p;
+        }
+    }
+    // Full-scale square wave: saturated, never wrapped.
+    std::vector<int16_t> x(8000);
+    for (size_t i = 0; i < x.size(); ++i) x[i] = (i / 200) % 2 ? -32768 : 32767;
+    ResamplerPtr r = Make(127, 8000.0f, 11025.0f);
+    const std::vector<int16_t> y = Resample(r.get(), x, 1024);
+    const double delay = (r->totalTaps - 1) / 2.0 / r->L;  // input samples
+    for (size_t j = 0; j < y.size(); ++j) {
+        const double position = j * static_cast<double>(r->M) / r->L - delay;
+        if (position < 0) continue;
+        const double inPeriod = std::fmod(position, 200.0);
+        if (inPeriod < 10.0 || inPeriod > 190.0) continue;
+        EXPECT_EQ(y[j] > 0, static_cast<int>(position / 200.0) % 2 == 0) << j;
+    }
+}
+
+TEST(RationalResampler, ResetGivesAFreshStream) {
+    const std::vector<int16_t> first = Sine(16000.0, 440.0, 20000.0, 3001);
+    const std::vector<int16_t> second = Sine(16000.0, 97.0, 15000.0, 2500);
+    ResamplerPtr used = Make(127, 16000.0f, 2688.0f), fresh = Make(127, 16000.0f, 2688.0f);
+    Resample(used.get(), first, 1000);
+    RationalResamplerReset(used.get());
+    EXPECT_EQ(used->phase, 0u);
+    EXPECT_EQ(Resample(used.get(), second, 333), Resample(fresh.get(), second, 333));
+}

@@ -170,30 +170,33 @@ void CApcoFrameDecoder::DecodeNid() {
         m_work[m_unitPosition++] = static_cast<char>(c);
         if (m_unitPosition < 32) continue;
 
-        auto nacOf = [this] {
-            int v = 0;
-            for (int i = 0; i < 6; ++i) v = v * 4 + (m_work[i] - '0');
-            return v;
-        };
-        int nac = nacOf();
-        int duid = (m_work[6] - '0') * 10 + (m_work[7] - '0');
-        // A NID that fails its check is still dispatched on the DUID as received.
-        if (DecodeBch(m_work, nullptr)) {
-            nac = nacOf();
-            duid = (m_work[6] - '0') * 10 + (m_work[7] - '0');
+        auto duidOf = [this] { return (m_work[6] - '0') * 10 + (m_work[7] - '0'); };
+        int duid = duidOf();
+        // A NID beyond what the code corrects is still dispatched on its DUID as received, so
+        // that the frame timing holds through a burst of errors; but nothing in it is believed:
+        // the NAC stays, and the unit changes no decoded field and queues no end of call (a
+        // wrong DUID reads one unit as another, and an LDU1's link control even passes the
+        // encryption sync's check).
+        m_nidVerified = DecodeBch(m_work, nullptr);
+        if (m_nidVerified) {
+            duid = duidOf();
+            int nac = 0;
+            for (int i = 0; i < 6; ++i) nac = nac * 4 + (m_work[i] - '0');
+            m_nac = nac;
         }
-        m_nac = nac;
         m_unitPosition = 0;
 
         switch (duid) {
         case 0:  // HDU
             m_state = kStateHdu;
             m_transmissionType = kTransmissionVoice;
-            m_algid = -1;
+            if (m_nidVerified) {
+                m_algid = -1;
+                m_sourceId = m_destinationId = -1;
+            }
             m_headerAccumulator = 0;
             std::memset(m_rsWord, 0, sizeof m_rsWord);
             m_headerIndex = 27;
-            m_sourceId = m_destinationId = -1;
             break;
         case 11:  // LDU1
             m_state = kStateLdu1;

@@ -156,6 +156,9 @@ private:
     void DropCall();
     void ClearIdentifiers();
     bool AccumulateHexbit(HexbitWord& word, char c);  // true when a word of 24 is complete
+    // The collected link control or encryption sync word: true when it may be read (its NID
+    // and its code check passed, corrected in place).
+    bool DecodeWord(CReedSolomon& code);
     void DecodeLinkControl(char c);
     void DecodeEncryptionSync(char c);
     bool FrameToVoice();
@@ -180,6 +183,7 @@ private:
     int m_unitPosition = 0;
     int m_voicePosition = 0;
     int m_statusPosition = 0;
+    bool m_nidVerified = false;  // the current unit's NID passed its check
     ImbeDecoderState m_imbeState;
     ImbeFrame m_imbeFrame;
 

@@ -13,6 +13,11 @@ constexpr int kLduSymbols = 807;       // the last one is the final status symbo
 constexpr int kTduSymbols = 15;
 constexpr int kTdulcSymbols = 159;
 constexpr int kVoiceFrameSymbols = 72;
+// Reed-Solomon words, decoded as the shortened codes they are (the leading symbols of the 63
+// are zero by construction): a correction that would land in those symbols marks a word beyond
+// the code's reach, which the full-length decoding would have taken for a code word.
+constexpr int kHeaderHexbits = 36;      // (36,20,17)
+constexpr int kHexbitWordSymbols = 24;  // link control (24,12,13), encryption sync (24,16,9)
 
 // Link control (LDU1) or encryption sync (LDU2) positions; the last range is low-speed data.
 bool IsLinkControlPosition(int u) {
@@ -46,7 +51,8 @@ void CApcoFrameDecoder::DecodeHdu() {
         if (m_headerIndex < 63) continue;
 
         m_headerIndex = 0;
-        m_rsHeader.Decode(63, m_rsWord);  // the fields are read whether or not it succeeded
+        // A word the code cannot correct leaves the fields as they were.
+        if (!m_nidVerified || !m_rsHeader.Decode(kHeaderHexbits, m_rsWord + 63 - kHeaderHexbits)) continue;
         const int* h = m_rsWord + 27;
         m_mfid = h[12] * 4 + ((h[13] >> 4) & 3);
         m_algid = ((h[13] & 15) << 4) + ((h[14] >> 2) & 15);
@@ -89,16 +95,17 @@ bool CApcoFrameDecoder::AccumulateHexbit(HexbitWord& w, char c) {
     w.accumulator = 0;
     if (w.index < 24) return false;
     w.index = 0;
-    // The 24 hexbits end a 63-symbol word of the shortened code; the fields are read from it
-    // whether or not decoding succeeded.
     std::memset(m_rsWord, 0, 39 * sizeof m_rsWord[0]);
     std::memcpy(m_rsWord + 39, w.hexbits, 24 * sizeof m_rsWord[0]);
     return true;
 }
 
+bool CApcoFrameDecoder::DecodeWord(CReedSolomon& code) {
+    return m_nidVerified && code.Decode(kHexbitWordSymbols, m_rsWord + 63 - kHexbitWordSymbols);
+}
+
 void CApcoFrameDecoder::DecodeLinkControl(char c) {
-    if (!AccumulateHexbit(m_linkControl, c)) return;
-    m_rsLinkControl.Decode(63, m_rsWord);
+    if (!AccumulateHexbit(m_linkControl, c) || !DecodeWord(m_rsLinkControl)) return;
     const int* h = m_rsWord + 39;
     const int lcf = (h[0] * 4 + ((h[1] >> 4) & 3)) & 0xFF;
     if (lcf == 0) {  // group voice channel user
@@ -115,8 +122,7 @@ void CApcoFrameDecoder::DecodeLinkControl(char c) {
 }
 
 void CApcoFrameDecoder::DecodeEncryptionSync(char c) {
-    if (!AccumulateHexbit(m_encryptionSync, c)) return;
-    m_rsEncryptionSync.Decode(63, m_rsWord);
+    if (!AccumulateHexbit(m_encryptionSync, c) || !DecodeWord(m_rsEncryptionSync)) return;
     const int* h = m_rsWord + 39;
     m_algid = h[12] * 4 + ((h[13] >> 4) & 3);
 }
@@ -162,7 +168,7 @@ bool CApcoFrameDecoder::FrameToVoice() {
 void CApcoFrameDecoder::EndTerminator(int symbols) {
     while (NextDibit() >= 0) {
         if (++m_unitPosition < symbols) continue;
-        PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
+        if (m_nidVerified) PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
         m_state = kStateAfterTerminator;
         m_unitPosition = 0;
         return;

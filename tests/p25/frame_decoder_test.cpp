@@ -211,6 +211,13 @@ TEST(FrameDecoderTest, EveryDuidDispatched) {
     }
 }
 
+// 20 NID bit errors, none in the DUID bits (51..48): beyond the code's 11.
+uint64_t UncorrectableNidMask() {
+    uint64_t mask = 0;
+    for (int b : {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31, 33, 35, 37, 39}) mask |= uint64_t(1) << b;
+    return mask;
+}
+
 TEST(FrameDecoderTest, NidErrorsCorrectedAndUncorrectableNidStillDispatched) {
     FrameBuilder fb;
     Corruption c;
@@ -220,12 +227,60 @@ TEST(FrameDecoderTest, NidErrorsCorrectedAndUncorrectableNidStillDispatched) {
     EXPECT_EQ(0xABC, d.GetNac());
     EXPECT_EQ(kTransmissionPacket, d.GetTransmissionType());
 
-    // 20 errors, none in the DUID bits (bits 51..48): the DUID as received still dispatches.
+    // Beyond the code: the DUID as received still dispatches (the frame timing holds), but
+    // the NAC of the unchecked NID is not shown, neither at first nor over a known one.
     Corruption bad;
-    for (int b : {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31, 33, 35, 37, 39}) bad.nidMask |= uint64_t(1) << b;
+    bad.nidMask = UncorrectableNidMask();
     CApcoFrameDecoder d2;
     Feed(d2, fb.SyncAndNid(0xABC, kDuidTdu, bad));
     EXPECT_EQ(kTransmissionTerminator, d2.GetTransmissionType());
+    EXPECT_EQ(-1, d2.GetNac());
+    CApcoFrameDecoder d3;
+    Feed(d3, fb.SyncAndNid(0x123, kDuidPdu) + fb.SyncAndNid(0xABC, kDuidTdu, bad));
+    EXPECT_EQ(kTransmissionTerminator, d3.GetTransmissionType());
+    EXPECT_EQ(0x123, d3.GetNac());
+    // Nor does that terminator report an end of call (its 15 symbols, then a failed sync
+    // check); a checked one does.
+    Feed(d3, Noise(15 + 24));
+    EXPECT_EQ(0, d3.GetEventCount());
+    EXPECT_EQ(kTransmissionNone, d3.GetTransmissionType());
+    Feed(d3, fb.Tdu(0x123));
+    EXPECT_EQ(1, d3.GetEventCount());
+}
+
+// A unit behind an uncorrectable NID sets no field, even when its own words check out: here an
+// LDU1 whose DUID reads as LDU2 (its link control, a (24,12) Reed-Solomon word, is also a word
+// of the encryption sync's (24,16) code, whose roots it shares), and an HDU.
+TEST(FrameDecoderTest, UnitBehindAnUncorrectableNidSetsNoField) {
+    FrameBuilder fb;
+    const auto voice = ImbeVoice(6);
+    CApcoFrameDecoder d;
+    Feed(d, fb.Hdu(kNac, MakeHeader(0x90, 0x81, 0x1234, 1543).bytes) + fb.Ldu1(kNac, voice, GroupLc(0x90, false, 1543, 2287).bytes) +
+                fb.Ldu2(kNac, voice, MakeEs(0x81, 0x1234).bytes));
+    ASSERT_EQ(0x81, d.GetAlgid());
+    ASSERT_EQ(0x90, d.GetMfid());
+
+    Corruption asLdu2;  // DUID 0x5 received as 0xA, and 14 errors in all
+    asLdu2.nidMask = uint64_t(0xF) << 48;
+    for (int b : {2, 6, 10, 14, 18, 22, 26, 30, 34, 38}) asLdu2.nidMask |= uint64_t(1) << b;
+    Lc lc = GroupLc(0x00, true, 0x4444, 0x555555);
+    for (int i = 0; i < 9; ++i) lc.bytes[i] |= static_cast<uint8_t>(0x11 * i);  // any content
+    Feed(d, fb.Ldu1(kNac, voice, lc.bytes, asLdu2));
+    EXPECT_EQ(kTransmissionVoice, d.GetTransmissionType());  // decoded as a voice unit all the same
+    EXPECT_EQ(0x81, d.GetAlgid());
+    EXPECT_EQ(0x90, d.GetMfid());
+    EXPECT_EQ(1543, d.GetTgid());
+    EXPECT_EQ(2287, d.GetSourceId());
+    EXPECT_FALSE(d.IsEmergency());
+
+    Corruption bad;
+    bad.nidMask = UncorrectableNidMask();
+    Feed(d, fb.Hdu(kNac, MakeHeader(0x00, 0x80, 0, 77).bytes, bad));
+    EXPECT_EQ(0x81, d.GetAlgid());
+    EXPECT_EQ(0x90, d.GetMfid());
+    EXPECT_EQ(1543, d.GetTgid());
+    EXPECT_EQ(2287, d.GetSourceId());
+    EXPECT_EQ(kNac, d.GetNac());
 }
 
 TEST(FrameDecoderTest, StatusSymbolsNeverEnterData) {
@@ -303,6 +358,70 @@ TEST(FrameDecoderTest, LinkControlAndEncryptionSyncUnderErrors) {
     EXPECT_EQ(0x01, d.GetMfid());
     EXPECT_EQ(0xCAFE, d.GetTgid());
     EXPECT_EQ(0x654321, d.GetSourceId());
+    EXPECT_EQ(kTransmissionVoice, d.GetTransmissionType());
+}
+
+// Reed-Solomon words beyond their code leave the fields as the last good word set them; within
+// it they set them. A spoiled hexbit: four of its six bits flipped in an HDU Golay group (the
+// perfect (23,12) code decodes a word 4 away from the sent one to another code word, which
+// cannot restore all four), two in a link control or encryption sync Hamming word (one
+// correction cannot undo two).
+Corruption SpoiledHexbits(int words, std::vector<int> spoiled, uint32_t mask) {
+    Corruption c;
+    c.wordMasks.assign(static_cast<size_t>(words), 0);
+    for (int w : spoiled) c.wordMasks[static_cast<size_t>(w)] = mask;
+    return c;
+}
+
+TEST(FrameDecoderTest, WordsBeyondTheirCodeKeepTheFields) {
+    FrameBuilder fb;
+    const auto voice = ImbeVoice(7);
+    const uint32_t kGolaySpoil = 0x3C000, kHammingSpoil = (1u << 9) | (1u << 6);
+
+    // HDU (36,20,17): 8 errors corrected, 9 not. A new header clears the ALGID (a new call,
+    // its algorithm unknown until decoded) but never shows a false one.
+    CApcoFrameDecoder d;
+    Feed(d, fb.Hdu(kNac, MakeHeader(0x90, 0xAA, 0x1234, 0xBEEF).bytes));
+    ASSERT_EQ(0xBEEF, d.GetTgid());
+    const std::vector<int> nine = {0, 3, 7, 12, 18, 21, 26, 30, 35};
+    Feed(d, fb.Hdu(kNac, MakeHeader(0x01, 0x81, 0x5678, 0x0F0F).bytes, SpoiledHexbits(36, nine, kGolaySpoil)));
+    EXPECT_EQ(0x90, d.GetMfid());
+    EXPECT_EQ(-1, d.GetAlgid());
+    EXPECT_EQ(0xBEEF, d.GetTgid());
+    const std::vector<int> eight(nine.begin() + 1, nine.end());
+    Feed(d, fb.Hdu(kNac, MakeHeader(0x01, 0x81, 0x5678, 0x0F0F).bytes, SpoiledHexbits(36, eight, kGolaySpoil)));
+    EXPECT_EQ(0x01, d.GetMfid());
+    EXPECT_EQ(0x81, d.GetAlgid());
+    EXPECT_EQ(0x0F0F, d.GetTgid());
+
+    // LDU1 link control (24,12,13): 6 corrected, 7 not; LCF 0 and LCF 3 alike.
+    const std::vector<int> seven = {0, 2, 5, 9, 14, 19, 23};
+    const std::vector<int> six(seven.begin() + 1, seven.end());
+    Feed(d, fb.Ldu1(kNac, voice, GroupLc(0x90, true, 0xCAFE, 0xABCDEF).bytes));
+    ASSERT_EQ(0xCAFE, d.GetTgid());
+    for (const Lc& lc : {GroupLc(0x00, false, 0x1111, 0x222222), UnitLc(0x00, 0x333333, 0x444444)}) {
+        Feed(d, fb.Ldu2(kNac, voice, MakeEs(0x81, 0).bytes) + fb.Ldu1(kNac, voice, lc.bytes, SpoiledHexbits(24, seven, kHammingSpoil)));
+        EXPECT_EQ(0x90, d.GetMfid());
+        EXPECT_EQ(0xCAFE, d.GetTgid());
+        EXPECT_EQ(0xABCDEF, d.GetSourceId());
+        EXPECT_EQ(-1, d.GetDestinationId());
+        EXPECT_TRUE(d.IsEmergency());
+    }
+    Feed(d, fb.Ldu2(kNac, voice, MakeEs(0x81, 0).bytes) +
+                fb.Ldu1(kNac, voice, GroupLc(0x00, false, 0x1111, 0x222222).bytes, SpoiledHexbits(24, six, kHammingSpoil)));
+    EXPECT_EQ(0x00, d.GetMfid());
+    EXPECT_EQ(0x1111, d.GetTgid());
+    EXPECT_EQ(0x222222, d.GetSourceId());
+    EXPECT_FALSE(d.IsEmergency());
+
+    // LDU2 encryption sync (24,16,9): 4 corrected, 5 not.
+    const std::vector<int> five = {1, 6, 11, 17, 22};
+    const std::vector<int> four(five.begin() + 1, five.end());
+    Feed(d, fb.Ldu2(kNac, voice, MakeEs(0x80, 0).bytes, SpoiledHexbits(24, five, kHammingSpoil)));
+    EXPECT_EQ(0x81, d.GetAlgid());
+    Feed(d, fb.Ldu1(kNac, voice, GroupLc(0x00, false, 0x1111, 0x222222).bytes) +
+                fb.Ldu2(kNac, voice, MakeEs(0x80, 0).bytes, SpoiledHexbits(24, four, kHammingSpoil)));
+    EXPECT_EQ(0x80, d.GetAlgid());
     EXPECT_EQ(kTransmissionVoice, d.GetTransmissionType());
 }
 

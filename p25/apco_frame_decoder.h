@@ -71,7 +71,9 @@ public:
     void ReleaseAudioBlock(int16_t* samples);
     int GetReadyBlockCount() const { return m_readyCount; }
 
-    // Decoded fields; -1 when not decoded.
+    // Decoded fields; -1 when not decoded. Values come only from NID, header, link control and
+    // encryption sync words that their codes accept (clean or corrected); a word beyond its code
+    // sets none.
     float GetBitErrorRate() const { return m_bitErrorRate; }  // percent, of the last voice frame
     int GetTransmissionType() const { return m_transmissionType; }
     int GetAlgid() const { return m_algid; }

@@ -14,7 +14,6 @@ const char kFrameSyncPattern[25] = "111113113311333313133333";
 
 namespace {
 
-constexpr uint32_t kMinSampleRate = 1000;
 constexpr int kBranchTaps = 16;
 constexpr float kBranchCutoffHz = 6250.0f;
 constexpr int kSyncSymbols = 24;
@@ -109,7 +108,7 @@ CC4fmDemodulator::~CC4fmDemodulator() {
 }
 
 void CC4fmDemodulator::SetSampleRate(uint32_t hz) {
-    if (hz < kMinSampleRate || hz == m_sampleRate) return;
+    if (hz == 0 || hz == m_sampleRate) return;
     m_sampleRate = hz;
     m_tableReady = false;
     m_filtersConfigured = false;

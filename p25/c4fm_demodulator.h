@@ -50,7 +50,8 @@ public:
     CC4fmDemodulator(const CC4fmDemodulator&) = delete;
     CC4fmDemodulator& operator=(const CC4fmDemodulator&) = delete;
 
-    // Input rate in Hz; rates below 1000 are ignored (the old one stays).
+    // Input rate in Hz; 0 is ignored (the old one stays). A rate too low to hold a sync window
+    // (below 200 Hz) or an oscillator table makes Process fail with -1.
     void SetSampleRate(uint32_t hz);
     uint32_t GetSampleRate() const { return m_sampleRate; }
     // IF centre in Hz; also recentres the oscillator.

@@ -257,11 +257,22 @@ TEST(C4fmDemodulator, BadInputAndSettings) {
     EXPECT_EQ(0, produced);
     EXPECT_EQ(before, d.GetSymbols());
     d.SetSampleRate(0);
-    d.SetSampleRate(999);
     d.SetSymbolRate(-1.0f);
     d.SetSymbolRate(0.0f);
     EXPECT_EQ(48000u, d.GetSampleRate());
     EXPECT_EQ(4800.0f, d.GetSymbolRate());
+    // Low rates are taken: one that leaves no sync window (24 symbols of 100/4800 samples) or no
+    // oscillator table fails clearly; 2000 Hz (a window of 10 samples, a ring of 1) runs.
+    CC4fmDemodulator slow;
+    for (uint32_t rate : {100u, 3u, 2000u}) {
+        slow.SetSampleRate(rate);
+        EXPECT_EQ(rate, slow.GetSampleRate());
+        int result = slow.Process(call.data(), static_cast<int>(call.size()));
+        if (rate < 200) EXPECT_EQ(-1, result) << rate;
+        else EXPECT_EQ(static_cast<size_t>(result), std::string(slow.GetSymbols()).size()) << rate;
+    }
+    slow.SetSampleRate(48000);
+    EXPECT_GT(slow.Process(call.data(), static_cast<int>(call.size())), 90);
     // The slicer's edges.
     EXPECT_EQ(0, CC4fmDemodulator::Slice(0.165f));
     EXPECT_EQ(1, CC4fmDemodulator::Slice(0.1651f));

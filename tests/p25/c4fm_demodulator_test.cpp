@@ -199,6 +199,19 @@ TEST(C4fmDemodulator, VoiceCallAfterNoise) {
 // decision that lies within float rounding of the slicer threshold or of zero, and a symbol clock
 // that reached a different sample once stays shifted; none of that happens on these signals
 // (measured: no symbol differs), so at most 1 in 1000 may.
+std::string ModelText(const std::vector<float>& x, int block, c4fmtest::C4fmModel* model) {
+    std::string text;
+    for (size_t done = 0; done < x.size(); done += block)
+        text += model->Process(x.data() + done, static_cast<int>(std::min<size_t>(block, x.size() - done)));
+    return text;
+}
+
+size_t Differing(const std::string& a, const std::string& b) {
+    size_t count = 0;
+    for (size_t k = 0; k < std::min(a.size(), b.size()); ++k) count += a[k] != b[k];
+    return count;
+}
+
 TEST(C4fmDemodulator, MatchesTheModelSymbolForSymbol) {
     struct Case {
         double offset, ppm, ebN0, delay;
@@ -218,30 +231,21 @@ TEST(C4fmDemodulator, MatchesTheModelSymbolForSymbol) {
         x.insert(x.end(), call.begin(), call.end());
         for (int block : {2048, 16384}) {
             c4fmtest::C4fmModel model;
-            std::string expected;
-            for (size_t done = 0; done < x.size(); done += block)
-                expected += model.Process(x.data() + done, static_cast<int>(std::min<size_t>(block, x.size() - done)));
+            const std::string expected = ModelText(x, block, &model);
             CC4fmDemodulator demodulator;
             const std::string got = Demodulate(x, block, &demodulator);
             const std::string what = "offset " + std::to_string(c.offset) + " ppm " + std::to_string(c.ppm) + " block " +
                                      std::to_string(block);
             ASSERT_EQ(expected.size(), got.size()) << what;
-            size_t differing = 0;
-            for (size_t k = 0; k < got.size(); ++k) differing += got[k] != expected[k];
-            EXPECT_LE(differing, got.size() / 1000) << what;
+            EXPECT_LE(Differing(expected, got), got.size() / 1000) << what;
             EXPECT_NEAR(model.Oscillator(), demodulator.GetOscillatorFrequency(), 1.0) << what;
         }
     }
     std::vector<float> x = ReadRecording("voice-nac293-tg1.if.wav");
     c4fmtest::C4fmModel model;
-    std::string expected;
-    for (size_t done = 0; done < x.size(); done += 2048)
-        expected += model.Process(x.data() + done, static_cast<int>(std::min<size_t>(2048, x.size() - done)));
-    const std::string got = Demodulate(x, 2048);
+    const std::string expected = ModelText(x, 2048, &model), got = Demodulate(x, 2048);
     ASSERT_EQ(expected.size(), got.size());
-    size_t differing = 0;
-    for (size_t k = 0; k < got.size(); ++k) differing += got[k] != expected[k];
-    EXPECT_LE(differing, got.size() / 1000);
+    EXPECT_LE(Differing(expected, got), got.size() / 1000);
 }
 
 TEST(C4fmDemodulator, BadInputAndSettings) {

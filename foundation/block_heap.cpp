@@ -5,21 +5,22 @@
 namespace heap_detail {
 
 // Chunk header: the chunk list links, the first block, the extent (an address belongs to the
-// chunk's blocks when it lies in [chunk, chunk + extent): the end of its last block), the free
-// bytes, a check word that tells a real chunk from stray memory when a pointer is freed, and the
-// size the chunk source reported.
+// chunk's blocks when it lies in [chunk, chunk + extent): the end of its last block), a check
+// word that tells a real chunk from stray memory, and the size the chunk source reported. The
+// chunk's free bytes are not kept: the size index answers every question they did, and keeping
+// them would touch the chunk's header (another page) on every call.
 struct ChunkHeader {
     ChunkHeader* next;
     ChunkHeader* prev;
     BlockHeader* first;
     size_t extent;
-    size_t freeBytes;
     uintptr_t check;
     size_t realBytes;
 };
 
 // Block header: neighbours in address order, the owning chunk, the size (header included),
-// the flags, and the size-index links, used while the block is free.
+// the flags, the size-index links (used while the block is free) and a check word that tells a
+// block header from stray memory when a pointer is freed.
 struct BlockHeader {
     BlockHeader* next;
     BlockHeader* prev;
@@ -28,14 +29,20 @@ struct BlockHeader {
     size_t flags;
     BlockHeader* freeNext;
     BlockHeader* freePrev;
+    uintptr_t check;
 };
 
 static_assert(sizeof(BlockHeader) <= BlockHeap::kHeaderBytes, "block header must fit in 64 bytes");
 
 constexpr size_t kInUse = 1;
+// The block in front is free: freeing this block merges with it. Kept in the block itself so
+// that a free whose neighbour in front is in use never reads that neighbour's header.
+constexpr size_t kPrevFree = 2;
 constexpr uintptr_t kCheckKey = static_cast<uintptr_t>(0x5A3C96E1u);
+constexpr uintptr_t kBlockKey = static_cast<uintptr_t>(0xC3A5E11Du);
 
 inline uintptr_t CheckWord(const ChunkHeader* c) { return reinterpret_cast<uintptr_t>(c) ^ kCheckKey; }
+inline uintptr_t CheckWord(const BlockHeader* b) { return reinterpret_cast<uintptr_t>(b) ^ kBlockKey; }
 inline char* Bytes(const void* p) { return static_cast<char*>(const_cast<void*>(p)); }
 inline char* ChunkEnd(const ChunkHeader* c) { return Bytes(c) + c->extent; }
 
@@ -45,6 +52,7 @@ using heap_detail::BlockHeader;
 using heap_detail::Bytes;
 using heap_detail::ChunkHeader;
 using heap_detail::kInUse;
+using heap_detail::kPrevFree;
 
 const platform::ChunkSource& BlockHeap::Source() const {
     return m_source ? *m_source : platform::SystemChunkSource();
@@ -159,15 +167,16 @@ void* BlockHeap::AddChunk(size_t need) {
     first->chunk = chunk;
     first->size = need;
     first->flags = kInUse;
+    first->check = heap_detail::CheckWord(first);
     chunk->first = first;
-    chunk->freeBytes = area - need;
-    if (chunk->freeBytes) {
+    if (area > need) {
         auto* rest = reinterpret_cast<BlockHeader*>(firstAddr + need);
         rest->prev = first;
         rest->next = nullptr;
         rest->chunk = chunk;
-        rest->size = chunk->freeBytes;
+        rest->size = area - need;
         rest->flags = 0;
+        rest->check = heap_detail::CheckWord(rest);
         first->next = rest;
         IndexInsert(rest);
     }
@@ -182,40 +191,36 @@ void* BlockHeap::Alloc(size_t n) {
     if (!b) return AddChunk(need);
     IndexRemove(b);
     if (b->size > need) {
+        // The block behind the remainder keeps its "free in front" mark.
         auto* rest = reinterpret_cast<BlockHeader*>(Bytes(b) + need);
         rest->size = b->size - need;
         rest->flags = 0;
         rest->chunk = b->chunk;
+        rest->check = heap_detail::CheckWord(rest);
         rest->prev = b;
         rest->next = b->next;
         if (b->next) b->next->prev = rest;
         b->next = rest;
         b->size = need;
         IndexInsert(rest);
+    } else if (b->next) {
+        b->next->flags &= ~kPrevFree;
     }
     b->flags |= kInUse;
-    b->chunk->freeBytes -= need;
     return Bytes(b) + kHeaderBytes;
 }
 
-// The block whose range holds p. The header in front of a pointer this heap handed out is
-// checked against its chunk and taken directly; only interior pointers walk the chunks.
+// The block whose range holds p. The header in front of a pointer this heap handed out carries
+// a check word and is taken directly; only interior pointers walk the chunks.
 BlockHeader* BlockHeap::Find(const void* p) const {
     if (!p || !m_chunks) return nullptr;
     uintptr_t a = reinterpret_cast<uintptr_t>(p);
     if (a < m_lowest || a >= m_highest) return nullptr;
     if ((a & 63) == 0 && a - kHeaderBytes >= m_lowest) {
         auto* h = reinterpret_cast<BlockHeader*>(a - kHeaderBytes);
-        uintptr_t c = reinterpret_cast<uintptr_t>(h->chunk);
-        if (c >= m_lowest && c < m_highest && (c & (alignof(ChunkHeader) - 1)) == 0) {
-            const ChunkHeader* chunk = h->chunk;
-            if (chunk->check == heap_detail::CheckWord(chunk) && h >= chunk->first &&
-                h->size >= 2 * kHeaderBytes && (h->size & 63) == 0 &&
-                h->size <= static_cast<size_t>(heap_detail::ChunkEnd(chunk) - Bytes(h)) &&
-                (h->prev ? h->prev->next == h : chunk->first == h) &&
-                (!h->next || h->next->prev == h))
-                return h;
-        }
+        if (h->check == heap_detail::CheckWord(h) && h->size >= kHeaderBytes && (h->size & 63) == 0 &&
+            h->size <= m_highest - (a - kHeaderBytes))
+            return h;
     }
     for (const ChunkHeader* chunk = m_chunks; chunk; chunk = chunk->next) {
         if (Bytes(p) < Bytes(chunk) || Bytes(p) >= heap_detail::ChunkEnd(chunk)) continue;
@@ -229,27 +234,32 @@ BlockHeader* BlockHeap::Find(const void* p) const {
 void BlockHeap::Free(void* p) {
     BlockHeader* b = Find(p);
     if (!b || !(b->flags & kInUse)) return;
-    ChunkHeader* chunk = b->chunk;
     b->flags &= ~kInUse;
-    chunk->freeBytes += b->size;
 
-    if (b->prev && !(b->prev->flags & kInUse)) {
+    if (b->flags & kPrevFree) {
         BlockHeader* prev = b->prev;
         IndexRemove(prev);
         prev->size += b->size;
         prev->next = b->next;
         if (b->next) b->next->prev = prev;
+        b->check = 0;
         b = prev;
     }
-    if (b->next && !(b->next->flags & kInUse)) {
-        BlockHeader* next = b->next;
-        IndexRemove(next);
-        b->size += next->size;
-        b->next = next->next;
-        if (next->next) next->next->prev = b;
+    if (BlockHeader* next = b->next) {
+        if (!(next->flags & kInUse)) {
+            IndexRemove(next);
+            b->size += next->size;
+            b->next = next->next;
+            if (next->next) next->next->prev = b;
+            next->check = 0;
+        } else {
+            next->flags |= kPrevFree;
+        }
     }
 
     if (!b->prev && !b->next) {
+        ChunkHeader* chunk = b->chunk;
+        b->check = 0;
         if (chunk->prev) chunk->prev->next = chunk->next;
         else m_chunks = chunk->next;
         if (chunk->next) chunk->next->prev = chunk->prev;
@@ -315,21 +325,21 @@ bool BlockHeap::Validate() const {
     for (const ChunkHeader* chunk = m_chunks; chunk; chunk = chunk->next) {
         if (chunk->check != heap_detail::CheckWord(chunk)) return false;
         if (chunk->next && chunk->next->prev != chunk) return false;
-        size_t total = 0, freeBytes = 0;
+        size_t total = 0;
         const BlockHeader* prev = nullptr;
         for (const BlockHeader* b = chunk->first; b; prev = b, b = b->next) {
-            if (b->prev != prev || b->chunk != chunk) return false;
+            if (b->prev != prev || b->chunk != chunk || b->check != heap_detail::CheckWord(b)) return false;
+            bool prevFree = prev && !(prev->flags & kInUse);
+            if (((b->flags & kPrevFree) != 0) != prevFree) return false;
             if ((reinterpret_cast<uintptr_t>(b) & 63) || (b->size & 63) || b->size < kHeaderBytes)
                 return false;
             if (b->next && Bytes(b->next) != Bytes(b) + b->size) return false;
             if (!(b->flags & kInUse)) {
-                if (prev && !(prev->flags & kInUse)) return false;  // unmerged neighbours
-                freeBytes += b->size;
+                if (prevFree) return false;  // unmerged neighbours
                 ++freeInChunks;
             }
             total += b->size;
         }
-        if (freeBytes != chunk->freeBytes) return false;
         if (Bytes(chunk->first) + total != heap_detail::ChunkEnd(chunk)) return false;
     }
     size_t indexed = 0;

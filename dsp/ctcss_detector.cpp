@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "dsp/rational_resampler.h"
-#include "dsp/spectrum_estimator.h"
+#include "dsp/psd_estimator.h"
 
 const float CtcssToneTable[52] = {
     62.5f,  64.7f,  67.0f,  69.3f,  71.9f,  74.4f,  77.0f,  79.7f,  82.5f,  85.4f,  88.5f,

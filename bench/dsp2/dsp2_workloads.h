@@ -14,7 +14,7 @@
 #include "dsp/rational_resampler.h"
 #include "dsp/resampler.h"
 #include "dsp/sinc_fir_filter.h"
-#include "dsp/spectrum_estimator.h"
+#include "dsp/psd_estimator.h"
 #include "dsp/voice_activity_detector.h"
 
 constexpr int kAudioRate = 48000;

@@ -1,4 +1,4 @@
-#include "dsp/spectrum_estimator.h"
+#include "dsp/psd_estimator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // SpectrumEstimator, the power spectral density (PSD) block. Power spectrum of N real integer
-// samples: a window with mean 1, an N/2-point complex
-// radix-2 FFT of the samples packed in pairs, and the split into the N-point real spectrum.
+// samples: a window with mean 1, an N/2-point complex radix-2 FFT of the samples packed in
+// pairs, and the split into the N-point real spectrum.
 // power[k] = |X[k]|^2 for k = 0 .. N/2 - 1, X the N-point DFT of the windowed samples.
 // The CTCSS detector uses one with N = 1024 and the Blackman window.
 #pragma once

@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 double Dbfs(double rms) { return 20 * std::log10(std::max(rms, 1e-3) / 32768); }
 
 double Rms(const int16_t* s, size_t n) {
@@ -112,7 +114,7 @@ TEST(ImbeListeningLevel, VoicedHarmonicsPeakAtSixteenTimesTheirAmplitude) {
     const std::vector<int16_t> pcm = Render(ImbeSynthesizeSamples, p, 4);
     for (int l = 1; l <= 20; ++l) {
         std::complex<double> x = 0;
-        for (int n = 0; n < 128; ++n) x += double(pcm[400 + n]) * std::polar(1.0, -2 * M_PI * l * n / 64);
+        for (int n = 0; n < 128; ++n) x += double(pcm[400 + n]) * std::polar(1.0, -2 * kPi * l * n / 64);
         const double peak = 2 * std::abs(x) / 128, want = 16 * (20 << ((l - 1) % 3));
         EXPECT_NEAR(0, 20 * std::log10(peak / want), 1.0) << "harmonic " << l;
     }

@@ -58,8 +58,7 @@ RecordingLevels Measure(const char* name) {
     }
     ImbeDecoderState state;
     ImbeInit(&state);
-    std::vector<double> voiced;
-    std::vector<double> muted;
+    std::vector<double> voiced, muted;
     long samples = 0, clipped = 0;
     auto decode = [&](const uint8_t* bits, bool mute) {
         ImbeFrame frame{};
@@ -69,26 +68,21 @@ RecordingLevels Measure(const char* name) {
         ImbeFecDecode(&frame, &state);
         if (mute) frame.status = kImbeMute;
         ImbeDecode(&frame, &state);
-        const double rms = Rms(frame.pcm, 160);
-        if (mute) muted.push_back(rms);
-        bool anyVoiced = false;
-        for (int l = 0; l < state.lastParams.harmonicCount; ++l) anyVoiced = anyVoiced || state.lastParams.voiced[l];
-        if (!mute && frame.status == 0 && anyVoiced) voiced.push_back(rms);
-        for (int16_t s : frame.pcm) clipped += s == 32767 || s == -32768;
+        const ImbeParams& p = state.lastParams;
+        const bool anyVoiced = std::count(p.voiced, p.voiced + p.harmonicCount, 1) > 0;
+        if (mute || (frame.status == 0 && anyVoiced)) (mute ? muted : voiced).push_back(Rms(frame.pcm, 160));
+        clipped += std::count_if(frame.pcm, frame.pcm + 160, [](int16_t s) { return s == 32767 || s == -32768; });
         samples += 160;
     };
-    std::vector<uint8_t> last(144, 0);
     for (const c4fmtest::FoundFrame& f : c4fmtest::FindFrames(text)) {
         if (f.duid == p25test::kDuidHdu) ImbeInit(&state);
-        if (f.duid != p25test::kDuidLdu1 && f.duid != p25test::kDuidLdu2) continue;
-        for (const p25test::VoiceFrameBits& bits : p25test::LduVoiceFrames(text, f.position)) {
-            decode(bits.data(), false);
-            last.assign(bits.begin(), bits.end());
-        }
+        if (f.duid == p25test::kDuidLdu1 || f.duid == p25test::kDuidLdu2)
+            for (const p25test::VoiceFrameBits& bits : p25test::LduVoiceFrames(text, f.position)) decode(bits.data(), false);
     }
     RecordingLevels r;
     if (voiced.empty()) return r;
-    for (int i = 0; i < 10; ++i) decode(last.data(), true);
+    const uint8_t none[144] = {};
+    for (int i = 0; i < 10; ++i) decode(none, true);
     std::sort(voiced.begin(), voiced.end());
     r.voicedMedianDbfs = Dbfs(voiced[voiced.size() / 2]);
     r.clippedFraction = double(clipped) / double(samples);

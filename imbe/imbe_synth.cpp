@@ -17,7 +17,7 @@ constexpr int kNoiseGainShift = 7;   // G enters as G / 128 (balance: imbe_decod
 
 int16_t FallingRamp(int k) { return k == 0 ? 32767 : kImbeSqrtRamp[kFade - k]; }
 
-// raw * 2^exponent in PCM units of the amplitude scale, into accumulator units.
+// raw * 2^exponent, a value on the amplitude scale (1 = 16 PCM units), in accumulator units.
 int32_t ToAcc(int32_t raw, int exponent) { return ImbeShl32(raw, exponent + kLevelShift + kAccShift); }
 
 // ---- unvoiced ----

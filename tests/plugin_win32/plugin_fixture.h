@@ -19,77 +19,65 @@ inline std::string TempFile(const char* name) {
 }
 
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> bytes(1 << 16);
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return bytes;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
+    bytes.resize(f ? std::fread(bytes.data(), 1, bytes.size(), f) : 0);
+    if (f) std::fclose(f);
     return bytes;
 }
 
 inline void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    if (f) std::fwrite(bytes.data(), 1, bytes.size(), f), std::fclose(f);
 }
 
 inline uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 
-// A RIFF file built chunk by chunk; sizes may lie on purpose.
-class RiffBuilder {
-public:
-    RiffBuilder& Chunk(const char* id, const std::vector<uint8_t>& body, int64_t declaredSize = -1) {
-        m_body.insert(m_body.end(), id, id + 4);
-        Put32(declaredSize < 0 ? static_cast<uint32_t>(body.size()) : static_cast<uint32_t>(declaredSize));
-        m_body.insert(m_body.end(), body.begin(), body.end());
-        if (body.size() & 1) m_body.push_back(0);
-        return *this;
-    }
-    static std::vector<uint8_t> Format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, bool withExtra) {
-        std::vector<uint8_t> f;
-        auto p16 = [&](uint32_t v) { f.push_back(v & 0xFF), f.push_back((v >> 8) & 0xFF); };
-        p16(tag);
-        p16(channels);
-        p16(rate & 0xFFFF), p16(rate >> 16);
-        const uint32_t align = channels * bits / 8, rateBytes = rate * align;
-        p16(rateBytes & 0xFFFF), p16(rateBytes >> 16);
-        p16(align);
-        p16(bits);
-        if (withExtra) p16(0);
-        return f;
-    }
-    static std::vector<uint8_t> Samples(const std::vector<int16_t>& s) {
-        std::vector<uint8_t> b;
-        for (int16_t v : s) b.push_back(v & 0xFF), b.push_back((v >> 8) & 0xFF);
-        return b;
-    }
-    std::vector<uint8_t> Build() const {
-        std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
-        const uint32_t size = static_cast<uint32_t>(m_body.size() + 4);
-        for (int i = 0; i < 4; ++i) out.push_back((size >> (8 * i)) & 0xFF);
-        out.insert(out.end(), {'W', 'A', 'V', 'E'});
-        out.insert(out.end(), m_body.begin(), m_body.end());
-        return out;
-    }
+inline void Put(std::vector<uint8_t>& v, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) v.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
 
-private:
-    void Put32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) m_body.push_back((v >> (8 * i)) & 0xFF);
-    }
-    std::vector<uint8_t> m_body;
+// A "fmt " body: tag, channels, rate, bits (block align and byte rate follow), and the
+// extra-size word when withExtra.
+inline std::vector<uint8_t> Format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, bool withExtra) {
+    std::vector<uint8_t> f;
+    const uint32_t align = channels * bits / 8;
+    Put(f, tag, 2), Put(f, channels, 2), Put(f, rate, 4), Put(f, rate * align, 4), Put(f, align, 2), Put(f, bits, 2);
+    if (withExtra) Put(f, 0, 2);
+    return f;
+}
+
+// "RIFF" size "WAVE" and the chunks {id, body, declared size (-1: the body's)}.
+struct Chunk {
+    const char* id;
+    std::vector<uint8_t> body;
+    int64_t declared = -1;
 };
+inline std::vector<uint8_t> Riff(const std::vector<Chunk>& chunks) {
+    std::vector<uint8_t> body;
+    for (const Chunk& c : chunks) {
+        body.insert(body.end(), c.id, c.id + 4);
+        Put(body, c.declared < 0 ? static_cast<uint32_t>(c.body.size()) : static_cast<uint32_t>(c.declared), 4);
+        body.insert(body.end(), c.body.begin(), c.body.end());
+    }
+    std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
+    Put(out, static_cast<uint32_t>(body.size() + 4), 4);
+    out.insert(out.end(), {'W', 'A', 'V', 'E'});
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+inline std::vector<uint8_t> Bytes(const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> b;
+    for (int16_t s : samples) Put(b, static_cast<uint16_t>(s), 2);
+    return b;
+}
 
 // Dispatches this thread's messages until done() holds or the time is up.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
-    const DWORD start = GetTickCount();
-    for (;;) {
+    for (const DWORD start = GetTickCount();;) {
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         if (done()) return true;
         if (GetTickCount() - start > timeoutMs) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+#include "tests/support/widget_input.h"
+#include "toolkit/button.h"
+#include "toolkit/spin_control.h"
+#include "toolkit_fixture.h"
+
+namespace {
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+
+struct Buttons {
+    Component* top = MakeTopLevel(300, 100);
+    std::vector<Button*> b;
+    EventLog clicks, repeats, changes;
+    explicit Buttons(int n, int group = 0) {
+        for (int i = 0; i < n; ++i) {
+            b.push_back(new Button("", top->GetHandle(), 30 * i, 0, 20, 20, kChild | WS_TABSTOP));
+            b[i]->SetToggle(group);
+            b[i]->OnClick.Bind(&clicks, &EventLog::Raised);
+            b[i]->OnRepeat.Bind(&repeats, &EventLog::Raised);
+            b[i]->OnDownChanged.Bind(&changes, &EventLog::Raised);
+        }
+    }
+    ~Buttons() { delete top; }
+    std::vector<bool> Down() const {
+        std::vector<bool> d;
+        for (Button* x : b) d.push_back(x->IsDown());
+        return d;
+    }
+};
+
+TEST(Button, ClicksOnlyOnAReleaseInside) {
+    Buttons f(1);
+    HWND h = f.b[0]->GetHandle();
+    Click(h);
+    EXPECT_EQ(f.clicks.Count(), 1u);
+    EXPECT_EQ(f.repeats.Count(), 1u);   // once at the press
+    MouseDown(h, 5, 5);
+    EXPECT_TRUE(f.b[0]->IsPressed());
+    EXPECT_EQ(f.b[0]->GetBorderStyle(), kBorderSunken);
+    MouseMove(h, 40, 5);                // leaves
+    EXPECT_FALSE(f.b[0]->IsPressed());
+    MouseUp(h, 40, 5);
+    MouseDown(h, 5, 5);
+    MouseUp(h, 60, 5);                  // released outside without a move first
+    EXPECT_EQ(f.clicks.Count(), 1u);
+    EXPECT_EQ(f.repeats.Count(), 3u);
+    EXPECT_EQ(f.b[0]->GetBorderStyle(), kBorderRaised);
+}
+
+TEST(Button, EnterClicksSpaceClicksOnRelease) {
+    Buttons f(1, 3);
+    f.b[0]->SetAllowAllUp(true);
+    HWND h = f.b[0]->GetHandle();
+    Key(h, VK_RETURN, true);
+    EXPECT_EQ(f.clicks.Count(), 1u);
+    EXPECT_TRUE(f.b[0]->IsDown());
+    Key(h, VK_SPACE, true);
+    EXPECT_EQ(f.clicks.Count(), 1u);
+    EXPECT_EQ(f.repeats.Count(), 1u);
+    Key(h, VK_SPACE, false);
+    EXPECT_EQ(f.clicks.Count(), 2u);
+    EXPECT_FALSE(f.b[0]->IsDown());
+}
+
+// Repeats at the press, after about 500 ms, then every 50 ms; nothing after the release.
+TEST(Button, AutoRepeatWhileHeld) {
+    Buttons f(1);
+    std::vector<DWORD> at;
+    struct Stamp {
+        std::vector<DWORD>* at;
+        void Raised(Object*) { at->push_back(GetTickCount()); }
+    } stamp{&at};
+    f.b[0]->OnRepeat.Bind(&stamp, &Stamp::Raised);
+    auto pumpFor = [](DWORD ms) {
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < ms) {
+            Pump();
+            Sleep(5);
+        }
+    };
+    MouseDown(f.b[0]->GetHandle(), 5, 5);
+    pumpFor(1000);
+    MouseUp(f.b[0]->GetHandle(), 5, 5);
+    size_t held = at.size();
+    pumpFor(200);
+    ASSERT_GE(held, 4u);
+    EXPECT_EQ(at.size(), held);
+    EXPECT_GE(at[1] - at[0], 400u);                 // the first delay
+    EXPECT_LT((at.back() - at[1]) / (held - 2), 200u);   // then quicker
+}
+
+TEST(Button, GroupsReleaseTheOthersAndKeepTheLastDown) {
+    struct Row { bool allowAllUp; std::vector<int> clicks; std::vector<bool> down; };
+    const Row rows[] = {
+        {false, {0, 1}, {false, true, false}},
+        {false, {0, 1, 1}, {false, true, false}},   // a second click leaves it down
+        {true, {0, 1}, {false, true, false}},
+        {true, {0, 1, 1}, {false, false, false}},   // all may be up
+    };
+    for (const Row& row : rows) {
+        Buttons f(3, 1);
+        f.b[2]->SetAllowAllUp(row.allowAllUp);      // passed to the whole group
+        EXPECT_EQ(f.b[0]->GetAllowAllUp(), row.allowAllUp);
+        for (int i : row.clicks) Click(f.b[i]->GetHandle());
+        EXPECT_EQ(f.Down(), row.down);
+    }
+}
+
+TEST(Button, ALoneToggleWithAllowAllUpIsReleasedByASecondClick) {
+    for (bool allowAllUp : {false, true}) {
+        Buttons f(1, 5);
+        f.b[0]->SetAllowAllUp(allowAllUp);
+        Click(f.b[0]->GetHandle());
+        Click(f.b[0]->GetHandle());
+        EXPECT_EQ(f.b[0]->IsDown(), !allowAllUp);
+    }
+}
+
+TEST(Button, SetDownRaisesDownChangedButNoClick) {
+    Buttons f(2, 1);
+    Component* linked = MakeChild(f.top, 100, 0, 10, 10);
+    f.b[0]->SetLinkedComponent(linked);
+    EXPECT_FALSE(IsWindowEnabled(linked->GetHandle()));
+    f.b[0]->SetDown(true);
+    EXPECT_TRUE(IsWindowEnabled(linked->GetHandle()));
+    EXPECT_EQ(f.changes.Count(), 1u);
+    f.b[0]->SetDown(false);                      // the only down one of a radio group
+    EXPECT_TRUE(f.b[0]->IsDown());
+    EXPECT_EQ(f.changes.Count(), 1u);
+    f.b[1]->SetDown(true);
+    EXPECT_EQ(f.Down(), (std::vector<bool>{false, true}));
+    EXPECT_FALSE(IsWindowEnabled(linked->GetHandle()));
+    EXPECT_EQ(f.clicks.Count(), 0u);
+}
+
+TEST(Button, GlyphColourFollowsTheEnabledState) {
+    Buttons f(1);
+    Button* b = f.b[0];
+    b->SetBorderStyle(kBorderNone);
+    b->SetGlyphColor(0x0000FF);
+    b->SetDisabledTextColor(0xFF0000);
+    b->SetGlyph(kGlyphSquare);
+    for (bool enabled : {true, false}) {
+        EnableWindow(b->GetHandle(), enabled);
+        DibBitmap dib(20, 20);
+        SendMessageA(b->GetHandle(), WM_PAINT, reinterpret_cast<WPARAM>(dib.GetDC()), 0);
+        GdiFlush();
+        EXPECT_EQ(PixelAt(dib, 10, 10), enabled ? 0x0000FFu : 0xFF0000u);
+    }
+}
+
+struct Spin {
+    Component* top = MakeTopLevel(100, 100);
+    SpinControl* spin;
+    EventLog steps;
+    Spin(bool drag, int height = 40) {
+        spin = new SpinControl(top->GetHandle(), 10, 10, 16, height, 0, drag);
+        spin->OnStep.Bind(&steps, &EventLog::Value);
+    }
+    ~Spin() {
+        TakeSteps(top->GetHandle());
+        delete top;
+    }
+};
+
+TEST(SpinControl, QuickClicksCoalesceIntoOneMessage) {
+    Spin f(false);
+    for (int i = 0; i < 3; ++i) Click(f.spin->GetUpButton()->GetHandle());
+    int messages = 0;
+    EXPECT_EQ(TakeSteps(f.top->GetHandle(), &messages), 3);
+    EXPECT_EQ(messages, 1);
+    EXPECT_EQ(f.steps.values, (std::vector<int>{1, 2, 3}));
+    Click(f.spin->GetDownButton()->GetHandle());
+    Click(f.spin->GetDownButton()->GetHandle());
+    EXPECT_EQ(TakeSteps(f.top->GetHandle(), &messages), -2);
+    EXPECT_EQ(messages, 1);
+}
+
+TEST(SpinControl, PartsShareTheHeight) {
+    struct Row { bool drag; int depth, up, dragTop, dragHeight, downTop; };
+    const Row rows[] = {{false, 2, 20, 0, 0, 20}, {true, 2, 18, 18, 4, 22}, {true, 1, 19, 19, 2, 21}};
+    for (const Row& row : rows) {
+        Spin f(row.drag);
+        f.spin->SetBevelDepth(row.depth);
+        EXPECT_EQ(f.spin->GetUpButton()->Height(), row.up);
+        EXPECT_EQ(f.spin->GetDownButton()->Top(), row.downTop);
+        EXPECT_EQ(f.spin->GetDownButton()->Height(), row.up);
+        if (row.drag) {
+            EXPECT_EQ(f.spin->GetDragPanel()->Top(), row.dragTop);
+            EXPECT_EQ(f.spin->GetDragPanel()->Height(), row.dragHeight);
+        }
+    }
+}
+
+TEST(SpinControl, DragStepsKeepTheRemainder) {
+    Spin f(true, 60);
+    f.spin->SetPixelsPerStep(4);
+    SetCursorPos(500, 500);
+    HWND h = f.spin->GetDragPanel()->GetHandle();
+    HWND target = f.top->GetHandle();
+    MouseDown(h, 5, 20);
+    const int moves[][2] = {{10, 2}, {8, 1}, {15, -1}, {14, 0}, {30, -4}};   // to y, steps
+    for (const auto& m : moves) {
+        MouseMove(h, 5, m[0]);
+        EXPECT_EQ(TakeSteps(target), m[1]) << m[0];
+    }
+    MouseUp(h, 5, 30);
+    MouseMove(h, 5, 0);                        // the drag has ended
+    EXPECT_EQ(TakeSteps(target), 0);
+}
+
+TEST(SpinControl, DragWrapsTheCursorAtTheScreenEdges) {
+    Spin f(true, 60);
+    HWND h = f.spin->GetDragPanel()->GetHandle();
+    const int bottom = GetSystemMetrics(SM_CYSCREEN) - 1;
+    const int panelTop = f.spin->GetDragPanel()->GetScreenPos().y;
+    MouseDown(h, 5, 20);
+    SetCursorPos(300, 0);
+    MouseMove(h, 5, 19);                       // upwards at the top edge
+    POINT p;
+    GetCursorPos(&p);
+    EXPECT_EQ(p.y, bottom);
+    TakeSteps(f.top->GetHandle());
+    MouseMove(h, 5, bottom - panelTop - 4);    // the drag goes on from the bottom
+    EXPECT_EQ(TakeSteps(f.top->GetHandle()), 4);
+    SetCursorPos(300, bottom);
+    MouseMove(h, 5, bottom - panelTop);        // downwards at the bottom edge
+    GetCursorPos(&p);
+    EXPECT_EQ(p.y, 0);
+    EXPECT_EQ(TakeSteps(f.top->GetHandle()), -4);
+    MouseMove(h, 5, -panelTop - 3);
+    EXPECT_EQ(TakeSteps(f.top->GetHandle()), 3);
+    MouseUp(h, 5, 0);
+}
+
+}  // namespace

@@ -36,10 +36,6 @@ struct EventLog {
         values.push_back(v);
     }
     size_t Count() const { return senders.size(); }
-    void Clear() {
-        senders.clear();
-        values.clear();
-    }
 };
 
 // Removes every queued step message (WM_APP+9) for the window; their steps summed, and how many.

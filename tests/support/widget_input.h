@@ -11,9 +11,7 @@
 class Object;
 
 inline void MouseDown(HWND h, int x, int y) { SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
-inline void MouseMove(HWND h, int x, int y, bool held = true) {
-    SendMessageA(h, WM_MOUSEMOVE, held ? MK_LBUTTON : 0, MAKELPARAM(x, y));
-}
+inline void MouseMove(HWND h, int x, int y) { SendMessageA(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y)); }
 inline void MouseUp(HWND h, int x, int y) { SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
 inline void Click(HWND h, int x = 2, int y = 2) {
     MouseDown(h, x, y);
@@ -26,16 +24,13 @@ inline void PostClick(HWND h, int x = 2, int y = 2) {
 }
 inline void Key(HWND h, int key, bool down) { SendMessageA(h, down ? WM_KEYDOWN : WM_KEYUP, key, 0); }
 
-// Binds to Events of any arity and records who raised them, with the first int argument.
+// Counts the raisings of an Event without arguments, or records the int argument of one.
 struct EventLog {
-    std::vector<const Object*> senders;
+    size_t count = 0;
     std::vector<int> values;
-    void Raised(Object* sender) { senders.push_back(sender); }
-    void Value(Object* sender, int v) {
-        senders.push_back(sender);
-        values.push_back(v);
-    }
-    size_t Count() const { return senders.size(); }
+    void Raised(Object*) { ++count; }
+    void Value(Object*, int v) { values.push_back(v); }
+    size_t Count() const { return count + values.size(); }
 };
 
 // Removes every queued step message (WM_APP+9) for the window; their steps summed, and how many.

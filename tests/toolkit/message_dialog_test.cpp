@@ -64,15 +64,4 @@ TEST(MessageDialog, WidthComesFromTheTextOrFromTheButtons) {
     }
 }
 
-TEST(MessageDialog, NeverStartsLeftOfOrAboveTheScreen) {
-    Component* owner = new Component("o", WS_POPUP | WS_VISIBLE, 0, -300, -300, 60, 40, nullptr);
-    MessageDialog d(owner->GetHandle(), 2, "t");
-    PostClick(d.GetButton(0)->GetHandle());
-    d.Run("Placed", false);
-    RECT r;
-    GetWindowRect(d.GetHandle(), &r);
-    EXPECT_EQ(r.left + r.top, 0);
-    delete owner;
-}
-
 }  // namespace

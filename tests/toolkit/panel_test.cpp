@@ -49,21 +49,17 @@ TEST(Panel, InsetsAndPaintOrderPerBorderStyle) {
         EXPECT_EQ(f.Paint(20, 15), row.middle) << row.style;
         EXPECT_EQ(PixelAt(f.dib, 0, 15) == kFace, row.edgeIsFace) << row.style;
     }
+    f.panel->SetBorderStyle(kBorderRaised);
     f.panel->SetSize(5, 30);   // a bevel that does not fit takes nothing
     RECT r;
     f.panel->GetClientRect(&r);
     EXPECT_EQ(r.left, 0);
-}
-
-struct Painter {
-    void Paint(Object*, HDC hdc, RECT* r) { FillRect(hdc, r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))); }
-};
-
-TEST(Panel, PaintBackgroundHandlerReplacesTheFill) {
-    Fixture f(40, 30, kBorderNone);
-    Painter p;
-    f.panel->OnPaintBackground.Bind(&p, &Painter::Paint);
-    EXPECT_EQ(f.Paint(20, 15), 0xFFFFFFu);
+    f.panel->SetBorderStyle(kBorderNone);
+    struct Painter {
+        void Paint(Object*, HDC hdc, RECT* r) { FillRect(hdc, r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))); }
+    } painter;
+    f.panel->OnPaintBackground.Bind(&painter, &Painter::Paint);   // paints instead of the panel
+    EXPECT_EQ(f.Paint(2, 15), 0xFFFFFFu);
 }
 
 // Ink of the caption (black on the face colour) in column x, rows from..to.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "toolkit/spin_control.h"
+
 namespace {
 
 int64_t SaturatingAdd(int64_t a, int64_t b) {
@@ -78,7 +80,10 @@ IntEdit::IntEdit(HWND parent, int x, int y, int width, int height, int displayMo
 
 IntEdit::~IntEdit() = default;
 
-void IntEdit::SetTextColor(COLORREF colour) { Component::SetTextColor(colour); }
+void IntEdit::SetTextColor(COLORREF colour) {
+    Component::SetTextColor(colour);
+    if (m_spin) m_spin->SetGlyphColor(colour);
+}
 
 void IntEdit::DoOnValueChanged() { OnValueChanged.Invoke(this); }
 
@@ -209,7 +214,17 @@ void IntEdit::DoOnChar(int* key, LPARAM flags) {
     Component::DoOnChar(key, flags);
 }
 
-void IntEdit::DoOnBoundsChanging(int* x, int* y, int* cx, int* cy) { Component::DoOnBoundsChanging(x, y, cx, cy); }
+// The field and its spin control together fill the bounds given.
+void IntEdit::DoOnBoundsChanging(int* x, int* y, int* cx, int* cy) {
+    if (m_spin) {
+        // Reduced by the spin control's width for the new height, not its old width.
+        int width = SpinWidthFor(*cy);
+        *cx -= width;
+        m_spin->Move(*x + *cx, *y);
+        if (m_spin->Width() != width || m_spin->Height() != *cy) m_spin->SetSize(width, *cy);
+    }
+    Component::DoOnBoundsChanging(x, y, cx, cy);
+}
 
 void IntEdit::DoOnFocus(bool gained) {
     Component::DoOnFocus(gained);
@@ -241,9 +256,27 @@ void IntEdit::DoOnMouseWheel(WPARAM packed, Component*) {
     SetValue(v);
 }
 
-void IntEdit::Enable(bool on) { Component::Enable(on); }
+void IntEdit::Enable(bool on) {
+    Component::Enable(on);
+    if (m_spin) m_spin->Enable(on);
+}
 
-void IntEdit::SetSpinControl(bool) {}
+// The spin control is the field's sibling, owned by the parent like the field itself.
+void IntEdit::SetSpinControl(bool on) {
+    if (on == (m_spin != nullptr)) return;
+    if (!on) {
+        delete m_spin;
+        m_spin = nullptr;
+        SetFocusable(false);
+        return;
+    }
+    m_spin = new SpinControl(::GetParent(GetHandle()), Right(), Top(), SpinWidthFor(Height()), Height(), 0, true);
+    if (!m_spin) return;
+    m_spin->SetTarget(GetHandle());
+    m_spin->SetTabStop(false);
+    m_spin->SetBevelDepth(2);
+    SetFocusable(true);
+}
 
 int IntEdit::SpinWidthFor(int height) const {
     int w = height / 3, least = 2 * GetBevelDepth() + 2;

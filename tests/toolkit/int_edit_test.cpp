@@ -8,6 +8,7 @@
 
 #include "tests/support/widget_input.h"
 #include "toolkit/int_edit.h"
+#include "toolkit/spin_control.h"
 #include "toolkit_fixture.h"
 
 using namespace widget_test;
@@ -250,6 +251,37 @@ TEST(IntEdit, WheelAndSpinStepsWithSnap) {
     SetWindowTextA(typed.H(), "40");
     typed.Wheel(1);
     EXPECT_EQ(typed.edit->GetValue(), 41);
+}
+
+// The spin control sits at the field's right edge, follows its bounds and steps it by real
+// clicks on its buttons.
+TEST(IntEdit, SpinControlStepsTheField) {
+    Component* root = MakeTopLevel();
+    IntEdit* e = new IntEdit(root->GetHandle(), 10, 10, 90, 30, IntEdit::kDecimal, 10, 0, 20, true, true);
+    SpinControl* spin = e->GetSpinControl();
+    ASSERT_NE(spin, nullptr);
+    EXPECT_EQ(spin->GetLeft(), e->Right());
+    EXPECT_EQ(spin->Width(), 10);   // a third of the height
+    e->SetSize(120, 45);
+    EXPECT_EQ(e->Width() + spin->Width(), 120);
+    EXPECT_EQ(spin->GetLeft(), e->Right());
+    EXPECT_EQ(spin->Height(), 45);
+    EXPECT_EQ(spin->Width(), 15);
+    e->SetTextColor(0x00FF00);
+    EXPECT_EQ(spin->GetGlyphColor(), 0x00FF00u);
+    SetForegroundWindow(root->GetHandle());
+    HWND up = spin->GetUpButton()->GetHandle();
+    HWND down = spin->GetDownButton()->GetHandle();
+    ClickAt(up, 3, 3);
+    ClickAt(up, 3, 3);
+    ClickAt(down, 3, 3);
+    Pump();
+    EXPECT_EQ(e->GetValue(), 11);
+    e->Enable(false);
+    EXPECT_FALSE(spin->IsEnabled());
+    e->SetSpinControl(false);
+    EXPECT_EQ(e->GetSpinControl(), nullptr);
+    delete root;
 }
 
 TEST(FixedPointEdit, FormatAndParseRoundTrip) {

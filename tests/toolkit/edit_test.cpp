@@ -63,10 +63,6 @@ TEST(Edit, OnChangeFiresForTypedAndProgrammaticChanges) {
     Type(h, "\b");
     EXPECT_EQ(changes.Count(), 4u);
     EXPECT_STREQ(f.edit->GetText().CStr(), "xy");
-    f.edit->SetReadOnly(true);
-    Type(h, "q");
-    EXPECT_TRUE(f.edit->IsReadOnly());
-    EXPECT_EQ(changes.Count(), 4u);
 }
 
 // The suffix is painted in the text colour, or in the disabled-text colour (the system's grey

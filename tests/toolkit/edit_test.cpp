@@ -87,4 +87,14 @@ TEST(Edit, DisabledFieldPaintsItsSuffixInTheDisabledColour) {
     }
 }
 
+// Turning redrawing back on invalidates the field (frame included), so it really repaints.
+TEST(Edit, SetRedrawOnRepaints) {
+    Field f;
+    HWND h = f.edit->GetHandle();
+    f.edit->SetRedraw(false);
+    ValidateRect(h, nullptr);
+    f.edit->SetRedraw(true);
+    EXPECT_TRUE(GetUpdateRect(h, nullptr, FALSE));
+}
+
 }  // namespace

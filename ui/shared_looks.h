@@ -1,0 +1,38 @@
+// The plug-in's one dark style: green text on black or dark grey, grey raised buttons with
+// green glyphs, small Arial fonts. One look function per kind of control; each does nothing
+// for a null control. The three fonts are made on first use (GUI thread only, so without a
+// lock) and shared by every window for the life of the process.
+#pragma once
+
+#include <windows.h>
+
+class Button;
+class ComboBox;
+class Component;
+class Label;
+class Listbox;
+class MessageDialog;
+class Panel;
+class ScrollBar;
+class SpinControl;
+
+HFONT GetNormalFont();   // Arial, height -11, weight 400
+HFONT GetBoldFont();     // Arial, height -11, weight 900
+HFONT GetLinkFont();     // Arial, height -12, weight 400, underlined
+// Deletes the normal and the bold font; nothing in the plug-in calls it.
+void DeleteSharedFonts();
+
+void ApplyNormalFont(Component* c);
+void ApplyDarkPanelLook(Component* c);
+void ApplyLedLook(Component* c);
+void ApplyButtonLook(Button* b);
+void ApplyEditLook(Component* c);
+void ApplyListLook(Listbox* l);
+void ApplyScrollBarLook(ScrollBar* s);
+void ApplyValueLook(Panel* p);
+void ApplyComboLook(ComboBox* c);
+void ApplyIndicatorLook(Button* b);
+void ApplySpinLook(SpinControl* s);
+void ApplyLinkLook(Component* c);
+void ApplyBoldLabelLook(Panel* p);
+void ApplyDialogLook(MessageDialog* d);

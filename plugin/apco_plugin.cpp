@@ -178,7 +178,7 @@ void CApcoPlugin::CheckReceiver() {
     m_receiverPresent = present;
 }
 
-void APCO_STDCALL CApcoPlugin::IFStreamCallback(void* context, const int16_t* samples, uint32_t bytes, uint32_t rateHz) {
+void VKT_STDCALL CApcoPlugin::IFStreamCallback(void* context, const int16_t* samples, uint32_t bytes, uint32_t rateHz) {
     if (!context) return;
     CallGuarded("IFStreamCallback", [&] { static_cast<CApcoPlugin*>(context)->LocalIFCallback(samples, bytes, rateHz); });
 }

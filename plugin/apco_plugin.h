@@ -64,7 +64,7 @@ public:
     // Copies the host record, creates the main window and announces itself to the stored
     // copy (there is no callback yet). hostHandle is also the receiver handle.
     CApcoPlugin(uint32_t hostHandle, const void* hostRecord);
-    ~CApcoPlugin() override;
+    virtual ~CApcoPlugin();
     CApcoPlugin(const CApcoPlugin&) = delete;
     CApcoPlugin& operator=(const CApcoPlugin&) = delete;
 
@@ -105,7 +105,7 @@ public:
     void HandleCallPluginProc(HostCallRecord* record, uint32_t size, int direct);
 
     // The receiver library's IF callback (stream thread).
-    static void APCO_STDCALL IFStreamCallback(void* context, const int16_t* samples, uint32_t bytes, uint32_t rateHz);
+    static void VKT_STDCALL IFStreamCallback(void* context, const int16_t* samples, uint32_t bytes, uint32_t rateHz);
     void LocalIFCallback(const int16_t* samples, uint32_t bytes, uint32_t rateHz);
     void ProcessData(const int16_t* samples, uint32_t count);
 

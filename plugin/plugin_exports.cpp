@@ -88,7 +88,7 @@ void DispatchNotify(PluginInstance* instance, uint32_t code, uint32_t dwParam, u
 
 extern "C" {
 
-uint32_t APCO_STDCALL vktPluginInit(uint32_t, const char*, char* name, uint32_t length) {
+uint32_t VKT_STDCALL vktPluginInit(uint32_t, const char*, char* name, uint32_t length) {
     return CallGuarded("vktPluginInit", 0u, [&] {
         if (name) {
             const uint32_t n = sizeof kPluginDisplayName;  // with the terminator
@@ -98,9 +98,9 @@ uint32_t APCO_STDCALL vktPluginInit(uint32_t, const char*, char* name, uint32_t 
     });
 }
 
-void APCO_STDCALL vktPluginDone() {}
+void VKT_STDCALL vktPluginDone() {}
 
-void APCO_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam,
+void VKT_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam,
                                                          uint32_t cbData, void* lpData) {
     CallGuarded("vktPluginNotify", [&] {
         PluginInstance* instance = FindPluginInstance(hostHandle);
@@ -108,7 +108,7 @@ void APCO_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t d
     });
 }
 
-uint32_t APCO_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginProc callback,
+uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginProc callback,
                                                             uint32_t) {
     return CallGuarded("vktPluginStart", 0u, [&]() -> uint32_t {
         if (FindPluginInstance(hostHandle)) return kAlreadyStarted;

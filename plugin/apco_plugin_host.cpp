@@ -273,3 +273,8 @@ void CApcoPlugin::SetDemodulationMode(uint32_t mode) {
     if (m_player) m_player->SetPreBuffering();
     EvaluateSquelch();
 }
+
+// The window's one direct call into the plug-in object (WM_APCO_SENDEVENTS).
+void SendPluginDecoderEvents(CApcoPlugin* plugin) {
+    if (plugin) plugin->SendDecoderEvents();
+}

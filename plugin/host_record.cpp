@@ -109,7 +109,13 @@ uint8_t* DuplicateHostRecord(const void* record, uint32_t available) {
 void FreeHostRecord(uint8_t* record) { delete[] record; }
 
 uint8_t* BuildHostAnnouncement(const uint8_t* copy, bool announce) {
-    if (!copy) return nullptr;
+    // Without a record the host still learns what the plug-in offers: an empty fixed part.
+    uint8_t empty[kHostRecordFixedSize] = {};
+    if (!copy) {
+        WriteU32(empty, kHostWordSize, kHostRecordFixedSize);
+        WriteU32(empty, kHostWordFixedSize, kHostRecordFixedSize);
+        copy = empty;
+    }
     const uint32_t copySize = CopySize(copy);
     struct Placed {
         uint32_t start, length;

@@ -54,7 +54,8 @@ void FreeHostRecord(uint8_t* record);  // null allowed
 // the copy's blocks laid out after it in the order of kHostRecordPointerOffsets.
 //   announce  true: the plug-in offers P25 and FM (its two-entry mode list, the flag bits set);
 //             false: withdraws them (no mode list, the bits cleared).
-// Null when `copy` is null or no memory; the caller frees it with FreeHostRecord.
+// A null `copy` counts as an empty fixed part. Null when no memory; the caller frees it with
+// FreeHostRecord.
 uint8_t* BuildHostAnnouncement(const uint8_t* copy, bool announce);
 
 // A duplicate of `copy` with the bits 0x306 of word 200 set or cleared (null on failure).

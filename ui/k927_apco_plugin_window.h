@@ -61,6 +61,8 @@ public:
     static constexpr UINT_PTR kRcvCheckTimerId = 4;
     static constexpr UINT kRcvCheckPeriodMs = 1000;
     static constexpr UINT kScanningDelayMs = 2000;
+    // Decimal digits of the largest code of a list: NAC 4095, TGID 65535, SID/DID 16777215.
+    static constexpr int kMaxCodeDigits = 8;
 
     // The plug-in object creates it once: style 0x86000000, extended style 0x10000, 480 x 280.
     CK927ApcoPluginWindow(DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent);
@@ -184,6 +186,8 @@ public:
     void SetInvertSquelch(bool on);
     void EnableSquelchControls(bool on);
     static int AddSorted2List(CSquelchCodeList* list, uint32_t code);
+    // The mask of a list bit's codes (0 for anything but 1, 2, 4, 8).
+    static uint32_t CodeMask(uint32_t bit);
     static int RemoveIndexFromList(CSquelchCodeList* list, uint32_t index);
 
     // Control handlers (bound to the children's events).
@@ -200,7 +204,8 @@ public:
     void HandleSqInvertClick(Object* sender);
     void HandleSqAddClick(Object* sender);
     void HandleSqRemoveClick(Object* sender);
-    void HandleSqValKey(Object* sender, int key, LPARAM flags);
+    // Bound to the code field's OnChar: the field has committed the typed text by then.
+    void HandleSqValKey(Object* sender, int* key, LPARAM flags);
     void HandleSqValFocus(Object* sender, int gained);
     void HandleListSquelchesKeyDown(Object* sender, int key, LPARAM flags);
     void HandleSquelchSelChange(Object* sender);
@@ -283,6 +288,7 @@ private:
     void CallHost(uint32_t msg, uint32_t dwParam, uint32_t cbData, void* lpData, uint32_t scan);
     void ReportReceiverMode(bool autoMode);
     void SetFieldText(Label* field, const char* text);
+    bool UpdateIdentifier(int32_t* cache, int32_t value, uint32_t mask, Label* field, const char* noneText);
     void SetLedColour(Panel* led, COLORREF colour);
     Panel* TransmissionLed(int32_t type) const;
     bool IsEncrypted() const;

@@ -43,6 +43,10 @@ public:
     int IsMuted() const { return m_mute; }
     void SetMute(int on) { m_mute = on ? 1 : 0; }
 
+    // The Setup button: the main window shows the setup window while it is down. Setting it
+    // from code reports the change like a click does.
+    bool IsSetupDown() const;
+    void SetSetupDown(bool down);
     Button* GetSetupButton() const { return m_setupButton; }
 
     // What the panel was given last (read by tests of the main window).
@@ -60,7 +64,7 @@ public:
     Event<int> OnMuteChange;
 
 private:
-    void HandleSetupDownChange(Object* sender) { OnSetup.Invoke(this); }
+    void HandleSetupClick(Object* sender) { OnSetup.Invoke(this); }
 
     Button* m_setupButton = nullptr;
     int m_notchEnabled = 0;

@@ -21,6 +21,9 @@ public:
     // False for an index at or beyond the count.
     bool RemoveAt(uint32_t index);
     void Clear() { m_items.Clear(); }
+    // Replaces the contents with codes & mask, ascending, without duplicates (codes that find
+    // no memory are dropped).
+    void Assign(const uint32_t* codes, uint32_t count, uint32_t mask);
     // Copies at most max codes into out; returns how many were copied.
     uint32_t CopyTo(uint32_t* out, uint32_t max) const;
 

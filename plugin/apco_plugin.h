@@ -258,6 +258,9 @@ private:
     uint32_t m_bitErrorWord = 0;  // tenths of a percent
     int32_t m_nac = -1, m_tgid = -1, m_sourceId = -1, m_destinationId = -1;
     ApcoParams m_params;
+    static constexpr uint32_t kMediaRing = 64;
+    ApcoParams m_mediaRing[kMediaRing];
+    uint32_t m_mediaNext = 0;
     uint32_t m_playPosition[2] = {0, 0};
     bool m_windowReady = false;
 

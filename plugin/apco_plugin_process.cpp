@@ -277,8 +277,11 @@ void CApcoPlugin::P25Road(int readyBlocks) {
         m_currentBuffer = nullptr;
         m_currentFill = 0;
     }
-    // Sent, not posted: the record is rewritten by the next block.
-    SendToWindow(WM_APCO_MEDIA, reinterpret_cast<WPARAM>(&m_params), sizeof m_params);
+    // Posted with a copy of its own: a slot is rewritten only kMediaRing blocks later, long
+    // after the window has read it, and the stream thread need not wait for the display.
+    ApcoParams& slot = m_mediaRing[m_mediaNext++ % kMediaRing];
+    slot = m_params;
+    PostToWindow(WM_APCO_MEDIA, reinterpret_cast<WPARAM>(&slot), sizeof slot);
     // Ciphertext through the vocoder is loud noise, never speech: while the algorithm says
     // encrypted the blocks still travel (lengths and timing stay) but carry silence.
     const bool encrypted = IsEncryptedAlgid(m_decoder.GetAlgid());

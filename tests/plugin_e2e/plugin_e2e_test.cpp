@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -189,8 +190,15 @@ TEST(PluginStream, DecodedParametersAudioSpectraAndEvents) {
             // 160 samples per frame at 8000/s become 320 at 16000/s; the last block may be partial.
             EXPECT_LE(voiceSamples, voiceFrames * 320u);
             EXPECT_GE(voiceSamples + 1024, voiceFrames * 320u);
-            for (const ApcoParams& p : r.params)
-                if (p.transmissionType == 4) EXPECT_EQ(p.bitErrorRatePercent, 0.0f);
+            // The vocoder's error rate is smoothed from its start value: on a clean signal it
+            // stays low and has fallen to 0 by the end of the call.
+            float last = -1.0f;
+            for (const ApcoParams& p : r.params) {
+                if (p.transmissionType != 4) continue;
+                EXPECT_LT(p.bitErrorRatePercent, 3.0f);
+                last = p.bitErrorRatePercent;
+            }
+            EXPECT_EQ(last, 0.0f);
         }
     }
 }
@@ -225,6 +233,7 @@ TEST(PluginStream, ModesScanningAndResolution) {
          }},
         {"scanning: no audio, no parameters, a held-back spectrum",
          [](VktHost& h) {
+             h.SetValue(PN_SCANNING, 1);  // what the host answers when the plug-in asks
              h.Notify(1, PN_SCANNING, 1);
              h.Notify(1, PN_FREQUENCY, 851000000);
          },
@@ -290,30 +299,34 @@ TEST(PluginStart, ShortAndMalformedHostDataAreRefusedSafely) {
     EXPECT_EQ(host.Calls().back().msg, PM_CLOSED);
 }
 
+// Ends the process when the cycle counter stops moving for 30 s, until told to stop.
+struct Watch {
+    volatile LONG cycle = 0;
+    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+DWORD WINAPI Watchdog(void* p) {
+    auto* watch = static_cast<Watch*>(p);
+    LONG last = -1;
+    while (WaitForSingleObject(watch->stop, 30000) == WAIT_TIMEOUT) {
+        const LONG now = InterlockedCompareExchange(&watch->cycle, 0, 0);
+        if (now == last) {
+            std::fprintf(stderr, "watchdog: cycle %ld hangs\n", now);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+        last = now;
+    }
+    return 0;
+}
+
 // Start, stream a while, close, a hundred times with random block sizes and timings; a
 // watchdog ends the process when a cycle hangs.
 TEST(PluginLifecycle, RandomStartStreamCloseCycles) {
     int frames = 0;
     const std::string call = e2e::WriteTestCall("e2e_cycles.if.wav", 0x81, &frames);
     std::mt19937 rng(2024);
-    volatile LONG alive = 0;
-    HANDLE watchdog = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            auto* counter = static_cast<volatile LONG*>(p);
-            LONG last = -1;
-            for (;;) {
-                Sleep(30000);
-                const LONG now = InterlockedCompareExchange(const_cast<LONG*>(counter), 0, 0);
-                if (now < 0) return 0;
-                if (now == last) {
-                    std::fprintf(stderr, "watchdog: cycle %ld hangs\n", now);
-                    TerminateProcess(GetCurrentProcess(), 3);
-                }
-                last = now;
-            }
-        },
-        const_cast<LONG*>(&alive), 0, nullptr);
+    Watch watch;
+    HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, &watch, 0, nullptr);
     VktHost host;
     std::string error, name;
     ASSERT_TRUE(host.Load(e2e::PluginPath(), &error)) << error;
@@ -336,26 +349,39 @@ TEST(PluginLifecycle, RandomStartStreamCloseCycles) {
         host.Pump(std::uniform_int_distribution<DWORD>(0, 150)(rng));
         host.Close(1);
         host.Pump(std::uniform_int_distribution<DWORD>(0, 20)(rng));
-        InterlockedIncrement(const_cast<LONG*>(&alive));
+        InterlockedIncrement(&watch.cycle);
     }
-    InterlockedExchange(const_cast<LONG*>(&alive), -1000);
-    WaitForSingleObject(watchdog, 0);
+    SetEvent(watch.stop);
+    WaitForSingleObject(watchdog, INFINITE);
     CloseHandle(watchdog);
+    CloseHandle(watch.stop);
     host.onCall = nullptr;
     EXPECT_EQ(closed, 100u);
     EXPECT_EQ(after, 0u);
 }
 
 // One hour of IF (a recording looped) as fast as the stand-ins go: memory flat after the
-// first minute of stream and every voice frame's audio at the host.
+// first minutes of stream and every voice frame's audio at the host.
 TEST(PluginLongRun, OneHourOfIfKeepsMemoryFlat) {
     const std::string file = e2e::Recording("voice-nac293-tg1.if.wav");
     const uint32_t loops = 392;  // 9.2 s each
+    const uint32_t blockBytes = 65536;
+    size_t perLoop = 0;  // voice blocks of the file played once
+    {
+        VktHost first;
+        RunOptions once;
+        once.wav = file;
+        once.blockBytes = blockBytes;
+        for (const auto& a : e2e::Run(first, once).audio) perLoop += a.size == 2067;
+    }
+    ASSERT_GT(perLoop, 80u);
     VktHost host;
     RunOptions o;
     o.wav = file;
     o.loops = loops;
+    o.blockBytes = blockBytes;
     o.timeoutMs = 600000;
+    o.keepRecords = false;
     size_t voiceBlocks = 0, marked = 0;
     SIZE_T afterMinute = 0, peakAfter = 0;
     o.onCall = [&](testbed::HostCall& call, void*) {
@@ -363,22 +389,17 @@ TEST(PluginLongRun, OneHourOfIfKeepsMemoryFlat) {
         if (call.cbData == 2067) ++voiceBlocks;
         PROCESS_MEMORY_COUNTERS m{};
         if (++marked % 200 || !GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m)) return;
-        if (marked < 2000) return;  // about the first minute of stream
+        if (marked < 2000) return;  // the first minutes of stream
         if (!afterMinute) afterMinute = m.PagefileUsage;
         if (m.PagefileUsage > peakAfter) peakAfter = m.PagefileUsage;
     };
-    // The same file once, for its count of voice blocks.
-    RunOptions once;
-    once.wav = file;
-    VktHost first;
-    size_t perLoop = 0;
-    for (const auto& a : e2e::Run(first, once).audio) perLoop += a.size == 2067;
     const RunResult r = e2e::Run(host, o);
     ASSERT_TRUE(r.finished);
     EXPECT_GT(afterMinute, 0u);
     EXPECT_LT(peakAfter, afterMinute + (4u << 20)) << "memory grew after the first minute";
     // Each loop delivers its voice; a block may straddle the loop boundary.
     EXPECT_GE(voiceBlocks + loops, perLoop * loops);
+    EXPECT_LE(voiceBlocks, perLoop * loops + loops);
 }
 
 }  // namespace

@@ -37,12 +37,13 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
     bool closed = false;
     int32_t algid = -1;
     host.SetDataLimit(0);
-    host.SetRecordLimit(100000);
+    host.SetRecordLimit(options.keepRecords ? 100000 : 100);
     host.onCall = [&](testbed::HostCall& call, void* data) {
         if (options.onCall) options.onCall(call, data);
         if (closed) ++r.callsAfterClosed;
         if (!call.onGuiThread) ++r.offGuiThread;
         if (call.msg == PM_CLOSED) closed = true;
+        if (!options.keepRecords) return;
         if (r.sequence.size() < 100000) r.sequence.push_back(call.msg);
         const auto* bytes = static_cast<const uint8_t*>(data);
         if (call.msg == PMR_Media && bytes && call.cbData >= kMediaHeaderBytes) {

@@ -43,6 +43,7 @@ struct RunOptions {
     uint32_t blockBytes = 4096;
     uint32_t loops = 1;
     uint32_t timeoutMs = 120000;
+    bool keepRecords = true;   // false: only counts (long runs, whose memory is measured)
     // Host codes sent after the start (handle 1), before the stream.
     std::function<void(testbed::VktHost&)> afterStart;
     // Sees each call first (may edit the data in place).

@@ -18,7 +18,7 @@ struct TestCall {
     int superframes = 5;         // LDU1 + LDU2 pairs, 18 voice frames each
     double toneHz = 200.0;       // fundamental of the voiced frames
     double leadSeconds = 1.0;    // noise before and after the call
-    double ebN0Db = 30.0;
+    double ebN0Db = 40.0;
     unsigned seed = 7;
 };
 

@@ -3,7 +3,10 @@
 #include <cstring>
 
 #include "toolkit/button.h"
+#if __has_include("toolkit/combo_box.h")
 #include "toolkit/combo_box.h"
+#define APCO_HAVE_COMBO_BOX 1
+#endif
 #include "toolkit/listbox.h"
 #include "toolkit/message_dialog.h"
 #include "toolkit/panel.h"
@@ -121,6 +124,7 @@ void ApplyValueLook(Panel* p) {
     p->SetCaptionAlign(2);
 }
 
+#ifdef APCO_HAVE_COMBO_BOX
 void ApplyComboLook(ComboBox* c) {
     if (!c) return;
     c->SetBackColor(kBlack);
@@ -134,6 +138,7 @@ void ApplyComboLook(ComboBox* c) {
     arrow->SetSize(c->Height(), c->Height());
     arrow->SetGlyphSize(6);
 }
+#endif
 
 void ApplyIndicatorLook(Button* b) {
     if (!b) return;

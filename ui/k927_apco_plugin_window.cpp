@@ -226,8 +226,8 @@ void CK927ApcoPluginWindow::CreateSquelchPanel() {
     m_pSpinSqBER = new SpinControl(p, RightOf(m_pEditSqBER, 0), y, 10, 20, 0, true);
     if (m_pSpinSqBER) {
         if (m_pEditSqBER) m_pSpinSqBER->SetTarget(m_pEditSqBER->GetHandle());
-        m_pSpinSqBER->SetGlyphColor(0x00FF00);
-        m_pSpinSqBER->SetFaceColor(0x606060);
+        m_pSpinSqBER->SetGlyphColor(look::kGreen);
+        m_pSpinSqBER->SetFaceColor(look::kFaceGrey);
         m_pSpinSqBER->SetBevelDepth(2);
         m_pSpinSqBER->SetPixelsPerStep(5);
         m_pSpinSqBER->SetTabStop(false);

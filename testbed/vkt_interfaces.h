@@ -160,7 +160,7 @@ struct AnalyzerStats {
 };
 
 using TestAnalyzerGetStatsFn = uint32_t(VKT_STDCALL*)(AnalyzerStats* stats);
-// Bounded like the receiver's: slot 31 is counted, not logged, after its first ten calls.
+// One line a call, but slot 31 only for its first ten calls (it is counted always).
 using TestAnalyzerGetLogFn = uint32_t(VKT_STDCALL*)(char* buffer, uint32_t size);
 // Calls the callback of the newest live analyzer; 0 when there is none or no callback.
 using TestAnalyzerFireCallbackFn = uint32_t(VKT_STDCALL*)(uint32_t code, int32_t value);

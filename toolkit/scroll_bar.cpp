@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "toolkit/drawing.h"
+#include "toolkit/saturating.h"
 
 namespace {
 
@@ -17,16 +18,8 @@ int64_t ScaleBy(int64_t a, int64_t b, int64_t c) {
     return static_cast<int64_t>(static_cast<long double>(a) * static_cast<long double>(b) / static_cast<long double>(c));
 }
 
-int64_t SaturatingAdd(int64_t a, int64_t b) {
-    int64_t r;
-    if (__builtin_add_overflow(a, b, &r)) return b > 0 ? INT64_MAX : INT64_MIN;
-    return r;
-}
-
-int64_t Span(int64_t minimum, int64_t maximum) {
-    int64_t r;
-    return __builtin_sub_overflow(maximum, minimum, &r) ? INT64_MAX : r;
-}
+// Ranges near the 64-bit ends span at most the largest value.
+int64_t Span(int64_t minimum, int64_t maximum) { return SaturatingSub(maximum, minimum); }
 
 }  // namespace
 

@@ -5,13 +5,13 @@
 #include <windows.h>
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 #include <utility>
 
+#include "testbed/common/call_log.h"
 #include "testbed/vkt_interfaces.h"
 
 #define ANALYZER_EXPORT extern "C"   // exported undecorated through k927apcospect.def
@@ -35,7 +35,7 @@ struct Analyzer {
 
 struct State {
     CRITICAL_SECTION lock;
-    std::string log;
+    testbed::CallLog log;
     AnalyzerStats stats{};
     Analyzer* live = nullptr;   // newest first
     HINSTANCE instance = nullptr;
@@ -51,17 +51,6 @@ struct Locked {
     Locked() { EnterCriticalSection(&S().lock); }
     ~Locked() { LeaveCriticalSection(&S().lock); }
 };
-
-void Log(const char* format, ...) {
-    char line[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(line, sizeof line - 1, format, args);
-    va_end(args);
-    Locked locked;
-    S().log += line;
-    S().log += '\n';
-}
 
 Analyzer* Self(ISpectrumAnalyzer* face) { return reinterpret_cast<Analyzer*>(face); }
 
@@ -125,7 +114,7 @@ template <int Slot>
 uintptr_t VKT_STDCALL Op0(ISpectrumAnalyzer* face) {
     Analyzer* a = Self(face);
     Count(a, Slot);
-    Log("slot %d", Slot);
+    S().log.Add("slot %d", Slot);
     if (Slot == kAnalyzerClose) {
         {
             Locked locked;
@@ -146,7 +135,7 @@ uintptr_t VKT_STDCALL Op0(ISpectrumAnalyzer* face) {
 template <int Slot>
 uintptr_t VKT_STDCALL Op1(ISpectrumAnalyzer* face, uintptr_t v) {
     Count(Self(face), Slot);
-    Log("slot %d %ld", Slot, static_cast<long>(static_cast<int32_t>(v)));
+    S().log.Add("slot %d %ld", Slot, static_cast<long>(static_cast<int32_t>(v)));
     return 0;
 }
 
@@ -155,12 +144,12 @@ uintptr_t VKT_STDCALL Op2(ISpectrumAnalyzer* face, uintptr_t x, uintptr_t y) {
     Analyzer* a = Self(face);
     Count(a, Slot);
     if (Slot == kAnalyzerSetCallback) {
-        Log("slot %d callback %s", Slot, x ? "set" : "null");
+        S().log.Add("slot %d callback %s", Slot, x ? "set" : "null");
         Locked locked;
         a->callback = reinterpret_cast<AnalyzerCallback>(x);
         a->context = reinterpret_cast<void*>(y);
     } else {
-        Log("slot %d %ld %ld", Slot, static_cast<long>(static_cast<int32_t>(x)), static_cast<long>(static_cast<int32_t>(y)));
+        S().log.Add("slot %d %ld %ld", Slot, static_cast<long>(static_cast<int32_t>(x)), static_cast<long>(static_cast<int32_t>(y)));
     }
     return 0;
 }
@@ -175,7 +164,7 @@ uintptr_t VKT_STDCALL Display(ISpectrumAnalyzer* face, const float* samples, uin
         S().stats.samplesDisplayed += count;
         logIt = S().stats.slotCalls[kAnalyzerDisplaySpectrum] <= kLoggedDisplays;
     }
-    if (logIt) Log("slot 31 %lu %lu %lu %lu", static_cast<unsigned long>(count), static_cast<unsigned long>(zero1),
+    if (logIt) S().log.Add("slot 31 %lu %lu %lu %lu", static_cast<unsigned long>(count), static_cast<unsigned long>(zero1),
                    static_cast<unsigned long>(zero2), static_cast<unsigned long>(flag));
     if (samples && count && count < 0x10000000) {
         Measure(a, samples, static_cast<uint32_t>(count));
@@ -229,7 +218,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 ANALYZER_EXPORT ISpectrumAnalyzer* __stdcall CreateAnalyzer(HWND parent, int x, int y, int width, int height,
                                                              uint32_t style, uint32_t extra) {
-    Log("CreateAnalyzer %d %d %d %d 0x%lx 0x%lx", x, y, width, height, static_cast<unsigned long>(style),
+    S().log.Add("CreateAnalyzer %d %d %d %d 0x%lx 0x%lx", x, y, width, height, static_cast<unsigned long>(style),
         static_cast<unsigned long>(extra));
     auto* a = new (std::nothrow) Analyzer;
     if (!a) return nullptr;
@@ -257,16 +246,7 @@ ANALYZER_EXPORT uint32_t __stdcall TestAnalyzerGetStats(AnalyzerStats* stats) {
     return 1;
 }
 
-ANALYZER_EXPORT uint32_t __stdcall TestAnalyzerGetLog(char* buffer, uint32_t size) {
-    Locked locked;
-    const std::string& log = S().log;
-    if (buffer && size) {
-        const size_t n = log.size() < size - 1 ? log.size() : size - 1;
-        std::memcpy(buffer, log.data(), n);
-        buffer[n] = 0;
-    }
-    return static_cast<uint32_t>(log.size());
-}
+ANALYZER_EXPORT uint32_t __stdcall TestAnalyzerGetLog(char* buffer, uint32_t size) { return S().log.CopyTo(buffer, size); }
 
 ANALYZER_EXPORT uint32_t __stdcall TestAnalyzerFireCallback(uint32_t code, int32_t value) {
     AnalyzerCallback callback = nullptr;
@@ -279,7 +259,7 @@ ANALYZER_EXPORT uint32_t __stdcall TestAnalyzerFireCallback(uint32_t code, int32
         }
     }
     if (!callback) return 0;
-    Log("callback %u %d", code, value);
+    S().log.Add("callback %u %d", code, value);
     callback(code, value, context);
     return 1;
 }

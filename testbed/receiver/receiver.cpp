@@ -7,12 +7,12 @@
 // in flight may itself be blocked in a SendMessage to that very thread.
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "testbed/common/call_log.h"
 #include "testbed/common/wav16.h"
 #include "testbed/vkt_interfaces.h"
 
@@ -26,7 +26,7 @@ struct Receiver {
     ReceiverConfig config{};
     std::vector<int16_t> samples;
     uint32_t sampleRateHz = 0;
-    std::string log;
+    testbed::CallLog log;
     IFStreamCallback callback = nullptr;
     void* context = nullptr;
     uint32_t volume = 0;
@@ -50,19 +50,6 @@ struct Locked {
     Locked() { EnterCriticalSection(&R().lock); }
     ~Locked() { LeaveCriticalSection(&R().lock); }
 };
-
-void Log(const char* format, ...) {
-    char line[1024];
-    va_list args;
-    va_start(args, format);
-    int n = std::vsnprintf(line, sizeof line - 16, format, args);
-    va_end(args);
-    if (n < 0) return;
-    std::snprintf(line + (n < static_cast<int>(sizeof line) - 16 ? n : static_cast<int>(sizeof line) - 17), 16,
-                  " tid=%lu\n", GetCurrentThreadId());
-    Locked locked;
-    R().log += line;
-}
 
 DWORD WINAPI StreamThread(void*) {
     Receiver& r = R();
@@ -137,7 +124,7 @@ void StartStream() {
 RECEIVER_EXPORT uint32_t __stdcall SetupStreams(uint32_t handle, IFStreamCallback callback, void* context,
                                                 uint32_t reserved1, uint32_t reserved2) {
     Receiver& r = R();
-    Log("SetupStreams %u %s %u %u", handle, callback ? "hook" : "unhook", reserved1, reserved2);
+    R().log.Add("SetupStreams %u %s %u %u", handle, callback ? "hook" : "unhook", reserved1, reserved2);
     if (callback && r.config.refuseSetupStreams) return 0;
     if (r.thread && GetCurrentThreadId() == r.threadId) {
         // Called from inside the callback: the thread itself is the one in flight.
@@ -158,21 +145,21 @@ RECEIVER_EXPORT uint32_t __stdcall SetupStreams(uint32_t handle, IFStreamCallbac
 }
 
 RECEIVER_EXPORT uint32_t __stdcall SetAdvancedMode(uint32_t handle, uint32_t mode, const char* argument) {
-    if (mode == 1) Log("SetAdvancedMode %u 1 %s", handle, argument ? argument : "(null)");
-    else Log("SetAdvancedMode %u %u %lu", handle, mode, static_cast<unsigned long>(reinterpret_cast<uintptr_t>(argument)));
+    if (mode == 1) R().log.Add("SetAdvancedMode %u 1 %s", handle, argument ? argument : "(null)");
+    else R().log.Add("SetAdvancedMode %u %u %lu", handle, mode, static_cast<unsigned long>(reinterpret_cast<uintptr_t>(argument)));
     return R().config.refuseAdvancedMode ? 0 : 1;
 }
 
 RECEIVER_EXPORT uint32_t __stdcall SetAdvancedScanMode(uint32_t handle, uint32_t mode, const void* data, uint32_t size) {
-    if (data && size == 4) Log("SetAdvancedScanMode %u %u %u", handle, mode, *static_cast<const uint32_t*>(data));
-    else Log("SetAdvancedScanMode %u %u %s %u", handle, mode, data ? "data" : "null", size);
+    if (data && size == 4) R().log.Add("SetAdvancedScanMode %u %u %u", handle, mode, *static_cast<const uint32_t*>(data));
+    else R().log.Add("SetAdvancedScanMode %u %u %s %u", handle, mode, data ? "data" : "null", size);
     return 1;
 }
 
 RECEIVER_EXPORT uint32_t __stdcall K9GetEEP(uint32_t handle, uint8_t* eeprom) {
     Receiver& r = R();
     const bool ok = r.config.eepromValid && eeprom;
-    Log("K9GetEEP %u %s", handle, ok ? "ok" : "fail");
+    R().log.Add("K9GetEEP %u %s", handle, ok ? "ok" : "fail");
     if (ok) std::memcpy(eeprom, r.config.eeprom, kReceiverEepromBytes);
     return ok ? 1 : 0;
 }
@@ -183,12 +170,12 @@ RECEIVER_EXPORT uint32_t __stdcall GetVolume(uint32_t handle) {
         Locked locked;
         volume = R().volume;
     }
-    Log("GetVolume %u = %u", handle, volume);
+    R().log.Add("GetVolume %u = %u", handle, volume);
     return volume;
 }
 
 RECEIVER_EXPORT uint32_t __stdcall SetVolume(uint32_t handle, uint32_t volume) {
-    Log("SetVolume %u %u", handle, volume);
+    R().log.Add("SetVolume %u %u", handle, volume);
     Locked locked;
     R().volume = volume;
     return 1;
@@ -196,7 +183,7 @@ RECEIVER_EXPORT uint32_t __stdcall SetVolume(uint32_t handle, uint32_t volume) {
 
 RECEIVER_EXPORT uint32_t __stdcall IsDeviceConnected(uint32_t handle) {
     const uint32_t connected = R().config.disconnected ? 0 : 1;
-    Log("IsDeviceConnected %u = %u", handle, connected);
+    R().log.Add("IsDeviceConnected %u = %u", handle, connected);
     return connected;
 }
 
@@ -209,7 +196,7 @@ RECEIVER_EXPORT uint32_t __stdcall TestReceiverConfigure(const ReceiverConfig* c
     std::string error;
     std::string path(config->wavPath, strnlen(config->wavPath, sizeof config->wavPath));
     if (!path.empty() && !testbed::ReadWav16(path, &samples, &rate, &error)) {
-        Log("TestReceiverConfigure failed: %s", error.c_str());
+        R().log.Add("TestReceiverConfigure failed: %s", error.c_str());
         return 0;
     }
     {
@@ -221,8 +208,8 @@ RECEIVER_EXPORT uint32_t __stdcall TestReceiverConfigure(const ReceiverConfig* c
         r.blocksDelivered = 0;
         r.bytesDelivered = 0;
         r.finished = false;
-        r.log.clear();
     }
+    r.log.Clear();
     if (r.callback) StartStream();
     return 1;
 }
@@ -242,13 +229,4 @@ RECEIVER_EXPORT uint32_t __stdcall TestReceiverGetStatus(ReceiverStatus* status)
     return 1;
 }
 
-RECEIVER_EXPORT uint32_t __stdcall TestReceiverGetLog(char* buffer, uint32_t size) {
-    Locked locked;
-    const std::string& log = R().log;
-    if (buffer && size) {
-        const size_t n = log.size() < size - 1 ? log.size() : size - 1;
-        std::memcpy(buffer, log.data(), n);
-        buffer[n] = 0;
-    }
-    return static_cast<uint32_t>(log.size());
-}
+RECEIVER_EXPORT uint32_t __stdcall TestReceiverGetLog(char* buffer, uint32_t size) { return R().log.CopyTo(buffer, size); }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/widget_input.h"
+#include "tests/support/widget_real_input.h"
 #include "toolkit/listbox.h"
 #include "toolkit/scroll_bar.h"
 #include "toolkit_fixture.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "tests/support/widget_input.h"
+#include "tests/support/widget_real_input.h"
 #include "toolkit/scroll_bar.h"
 #include "toolkit_fixture.h"
 

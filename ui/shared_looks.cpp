@@ -3,10 +3,7 @@
 #include <cstring>
 
 #include "toolkit/button.h"
-#if __has_include("toolkit/combo_box.h")
 #include "toolkit/combo_box.h"
-#define APCO_HAVE_COMBO_BOX 1
-#endif
 #include "toolkit/listbox.h"
 #include "toolkit/message_dialog.h"
 #include "toolkit/panel.h"
@@ -118,7 +115,6 @@ void ApplyValueLook(Panel* p) {
     p->SetCaptionAlign(2);
 }
 
-#ifdef APCO_HAVE_COMBO_BOX
 void ApplyComboLook(ComboBox* c) {
     if (!c) return;
     c->SetBackColor(kBlack);
@@ -132,7 +128,6 @@ void ApplyComboLook(ComboBox* c) {
     arrow->SetSize(c->Height(), c->Height());
     arrow->SetGlyphSize(6);
 }
-#endif
 
 void ApplyIndicatorLook(Button* b) {
     if (!b) return;

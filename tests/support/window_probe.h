@@ -1,6 +1,7 @@
 // Probes for tests of composed windows (Windows only, header only): finding the controls of a
-// window by kind, caption and place, reading the colour a control paints, and recording every
-// call a window makes into the host.
+// window by kind, caption and place, clicking and typing into them by messages (no real
+// devices, so nothing depends on the pointer or on other windows of the test machine), reading
+// the colours a control paints, and recording every call a window makes into the host.
 #pragma once
 
 #include <windows.h>
@@ -13,10 +14,45 @@
 #include <vector>
 
 #include "plugin/host_call_record.h"
+#include "toolkit/application.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/component.h"
 
 namespace window_probe {
+
+inline void Pump() { GetApplication()->ProcessMessages(); }
+
+// A left click in the middle of the control, through its own mouse handling.
+inline void Click(Component* c) {
+    LPARAM at = MAKELPARAM(c->Width() / 2, c->Height() / 2);
+    SendMessageA(c->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(c->GetHandle(), WM_LBUTTONUP, 0, at);
+    Pump();
+}
+
+// Typed text: one WM_CHAR per character, as TranslateMessage makes them.
+inline void Type(HWND window, const char* text) {
+    for (; *text; ++text) SendMessageA(window, WM_CHAR, static_cast<unsigned char>(*text), 1);
+    Pump();
+}
+
+inline void PressKey(HWND window, int key) {
+    SendMessageA(window, WM_KEYDOWN, key, 1);
+    SendMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
+// Number of pixels of exactly this colour in the rectangle of a 24-bit bitmap.
+inline int CountColour(const MemoryBitmap& bitmap, COLORREF colour, RECT r) {
+    int n = 0;
+    for (LONG y = r.top; y < r.bottom; ++y) {
+        const uint8_t* row = bitmap.GetRow(static_cast<uint32_t>(y));
+        for (LONG x = r.left; row && x < r.right; ++x) {
+            const uint8_t* p = row + x * 3;
+            n += static_cast<COLORREF>(p[2] | (p[1] << 8) | (p[0] << 16)) == colour;
+        }
+    }
+    return n;
+}
 
 // Every descendant of root (depth first) for which keep is true, ordered top to bottom and
 // then left to right on the screen.

@@ -23,7 +23,7 @@ void Feed(MainWindow& m, const ApcoParams& p, int times = 1) {
 
 void WaitMs(DWORD ms) {
     DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) widget_test::PumpAll(), Sleep(5);
+    while (GetTickCount() - start < ms) window_probe::Pump(), Sleep(5);
 }
 
 }  // namespace

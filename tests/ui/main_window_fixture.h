@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/widget_input.h"
 #include "tests/support/window_probe.h"
 #include "toolkit/button.h"
 #include "toolkit/int_edit.h"
 #include "toolkit/listbox.h"
 #include "ui/k927_apco_plugin_window.h"
 
-struct EventLog {
+struct WindowEvents {
     std::vector<std::string> lines;
     void Add(const std::string& s) { lines.push_back(s); }
     void Type(Object*, uint32_t word) { Add("type " + std::to_string(word)); }
@@ -37,24 +36,23 @@ struct EventLog {
 struct MainWindow {
     CK927ApcoPluginWindow* w;
     window_probe::HostCallLog host;
-    EventLog events;
+    WindowEvents events;
 
     MainWindow() {
         w = new CK927ApcoPluginWindow(0x86000000 | WS_VISIBLE, 0x10000, 20, 20, CK927ApcoPluginWindow::kWidth,
                                       CK927ApcoPluginWindow::kHeight, nullptr);
         w->OnCallPluginProc.Bind(&host, &window_probe::HostCallLog::OnCall);
-        w->OnSquelchTypeChange.Bind(&events, &EventLog::Type);
-        w->OnSquelchListChange.Bind(&events, &EventLog::List);
-        w->OnDemodModeChange.Bind(&events, &EventLog::Mode);
-        w->OnAFEnable.Bind(&events, &EventLog::Filter);
-        w->OnInvertSquelchChange.Bind(&events, &EventLog::Invert);
-        w->OnApcoParamsChange.Bind(&events, &EventLog::Params);
-        w->OnLoggingEnable.Bind(&events, &EventLog::Logging);
-        w->OnRcvCheckTimer.Bind(&events, &EventLog::Rcv);
-        w->OnLoggingTimer.Bind(&events, &EventLog::LogTimer);
-        w->OnScanningDelayTimer.Bind(&events, &EventLog::Scan);
-        SetForegroundWindow(w->GetHandle());
-        widget_test::PumpAll();
+        w->OnSquelchTypeChange.Bind(&events, &WindowEvents::Type);
+        w->OnSquelchListChange.Bind(&events, &WindowEvents::List);
+        w->OnDemodModeChange.Bind(&events, &WindowEvents::Mode);
+        w->OnAFEnable.Bind(&events, &WindowEvents::Filter);
+        w->OnInvertSquelchChange.Bind(&events, &WindowEvents::Invert);
+        w->OnApcoParamsChange.Bind(&events, &WindowEvents::Params);
+        w->OnLoggingEnable.Bind(&events, &WindowEvents::Logging);
+        w->OnRcvCheckTimer.Bind(&events, &WindowEvents::Rcv);
+        w->OnLoggingTimer.Bind(&events, &WindowEvents::LogTimer);
+        w->OnScanningDelayTimer.Bind(&events, &WindowEvents::Scan);
+        window_probe::Pump();
     }
     ~MainWindow() { delete w; }
 
@@ -92,6 +90,6 @@ struct MainWindow {
         for (int i = 0; i < l->Count(); ++i) s += std::string(i ? "," : "") + l->GetItemText(i).CStr();
         return s;
     }
-    void Click(Component* c) { widget_test::ClickAt(c->GetHandle(), c->Width() / 2, c->Height() / 2); }
+    void Click(Component* c) { window_probe::Click(c); }
     void Click(const char* button) { Click(ButtonNamed(button)); }
 };

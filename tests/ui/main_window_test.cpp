@@ -174,12 +174,12 @@ TEST(MainWindow, TimersFireTheirEvents) {
     m.events.lines.clear();
     m.w->CreateScanningDelayTimer();
     DWORD start = GetTickCount();
-    while (GetTickCount() - start < 1500) widget_test::PumpAll(), Sleep(10);
+    while (GetTickCount() - start < 1500) window_probe::Pump(), Sleep(10);
     EXPECT_EQ(m.events.Count("scan"), 0);
     m.w->CreateScanningDelayTimer();
     DWORD second = GetTickCount(), fired = 0;
     while (GetTickCount() - second < 3000) {
-        widget_test::PumpAll();
+        window_probe::Pump();
         if (!fired && m.events.Count("scan")) fired = GetTickCount();
         Sleep(10);
     }

@@ -129,7 +129,7 @@ TEST(ParamEdit, LayoutAndClamping) {
     // A wheel notch over the edit steps it once by the step.
     field->SetStep(10);
     SendMessageA(field->GetEdit()->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
-    widget_test::PumpAll();
+    window_probe::Pump();
     EXPECT_EQ(field->GetValue(), 490);
     delete root;
 }
@@ -157,7 +157,7 @@ TEST(MainWindow, ScreenshotOfADecodedCall) {
     const uint32_t codes[] = {0x293, 0x1F5};
     m.w->SetSquelchValues(kSquelchNAC, codes, 2);
     RedrawWindow(m.w->GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    widget_test::PumpAll();
+    window_probe::Pump();
     DibBitmap shot(CK927ApcoPluginWindow::kWidth, CK927ApcoPluginWindow::kHeight);
     HDC screen = GetDC(m.w->GetHandle());
     BitBlt(shot.GetDC(), 0, 0, CK927ApcoPluginWindow::kWidth, CK927ApcoPluginWindow::kHeight, screen, 0, 0, SRCCOPY);
@@ -169,5 +169,5 @@ TEST(MainWindow, ScreenshotOfADecodedCall) {
     std::string file(path, n);
     file = file.substr(0, file.find_last_of("\\/") + 1) + "main_window_decoded_call.bmp";
     EXPECT_EQ(shot.SaveToFile(file.c_str()), 1);
-    EXPECT_GT(widget_test::CountColour(shot, 0x00FFFF, RECT{0, 100, 320, 225}), 12) << "the yellow Voice LED";
+    EXPECT_GT(window_probe::CountColour(shot, 0x00FFFF, RECT{0, 100, 320, 225}), 12) << "the yellow Voice LED";
 }

@@ -3,9 +3,10 @@
 
 #include "main_window_fixture.h"
 #include "plugin/host_protocol.h"
+#include "ui/spectrum_analyzer_panel.h"
 
-using widget_test::Key;
-using widget_test::Type;
+using window_probe::PressKey;
+using window_probe::Type;
 
 namespace {
 
@@ -15,7 +16,7 @@ void Enter(MainWindow& m, const char* text) {
     SetWindowTextA(field->GetHandle(), "");
     Type(field->GetHandle(), text);
     Type(field->GetHandle(), "\r");
-    widget_test::PumpAll();
+    window_probe::Pump();
 }
 
 }  // namespace
@@ -107,7 +108,7 @@ TEST(SquelchPanel, RemoveSelectsTheNeighbour) {
     EXPECT_EQ(m.ListText(), "10,20");
     EXPECT_EQ(m.Codes()->GetCurrent(), 1);
     m.Codes()->Select(0, true);
-    Key(m.Codes()->GetHandle(), VK_DELETE);
+    PressKey(m.Codes()->GetHandle(), VK_DELETE);
     EXPECT_EQ(m.ListText(), "20");
     EXPECT_EQ(m.Codes()->GetCurrent(), 0);
     m.Click("Remove");
@@ -143,12 +144,13 @@ TEST(SquelchPanel, DecodedCodeGoesIntoTheFieldOfTheChosenType) {
 
 TEST(SquelchPanel, NothingCanBeUsedWhileAFilePlays) {
     MainWindow m;
-    m.Send(WM_APCO_PLAYBACK, 1, 0);
     m.Click("NAC");
-    m.Click("BER");
-    EXPECT_EQ(m.w->GetSquelchType(), 0u);
-    EXPECT_TRUE(m.events.lines.empty());
-    m.Send(WM_APCO_PLAYBACK, 0, 0);
-    m.Click("NAC");
-    EXPECT_EQ(m.w->GetSquelchType(), 1u);
+    const char* buttons[] = {"NAC", "TGID", "BER", "Inv", "Add"};
+    // The system gives no input to a disabled window or to the children of one.
+    for (WPARAM playback : {1, 2, 0}) {
+        m.Send(WM_APCO_PLAYBACK, playback, 0);
+        for (const char* b : buttons) EXPECT_EQ(m.ButtonNamed(b)->IsEnabled(), playback == 0) << b << " " << playback;
+        EXPECT_EQ(m.Codes()->IsEnabled(), playback == 0);
+    }
+    EXPECT_EQ(m.w->GetSpectrumAnalyzer()->GetPlayback(), 0u);
 }

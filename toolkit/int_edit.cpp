@@ -3,21 +3,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "toolkit/saturating.h"
 #include "toolkit/spin_control.h"
 
 namespace {
-
-int64_t SaturatingAdd(int64_t a, int64_t b) {
-    int64_t r;
-    if (__builtin_add_overflow(a, b, &r)) return b > 0 ? INT64_MAX : INT64_MIN;
-    return r;
-}
-
-int64_t SaturatingMul(int64_t a, int64_t b) {
-    int64_t r;
-    if (__builtin_mul_overflow(a, b, &r)) return (a < 0) != (b < 0) ? INT64_MIN : INT64_MAX;
-    return r;
-}
 
 // magnitude * base + digit, stuck at the top once it overflowed.
 void AppendDigit(uint64_t* magnitude, unsigned base, unsigned digit) {

@@ -154,7 +154,8 @@ int MenuItemRef::GetTextBuffer(char buffer[80]) const {
 char MenuItemRef::GetMnemonic() const {
     char text[80];
     int n = GetTextBuffer(text);
-    for (int i = 0; i + 1 < n; ++i) {
+    // Like the menus this replaces, the scan ends before the last character.
+    for (int i = 0; i + 2 < n; ++i) {
         if (text[i] != '&') continue;
         if (text[i + 1] != '&') return text[i + 1];
         ++i;   // "&&": a literal ampersand
@@ -196,8 +197,11 @@ bool MenuItemRef::GetInfo(MENUITEMINFOA* info) const {
 int MenuItemRef::GetPosition() const {
     Menu menu(GetMenu());
     int count = menu.GetItemCount();
-    for (int i = 0; i < count; ++i)
-        if (GetMenuItemID(GetMenu(), i) == m_id && m_id != 0) return i;
+    // By the item's own identifier: GetMenuItemID answers -1 for an item with a submenu.
+    for (int i = 0; m_id != 0 && i < count; ++i) {
+        MENUITEMINFOA info = InfoFor(MIIM_ID);
+        if (GetMenuItemInfoA(GetMenu(), i, TRUE, &info) && info.wID == m_id) return i;
+    }
     return -1;
 }
 

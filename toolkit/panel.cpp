@@ -11,6 +11,12 @@ HGDIOBJ SelectFontOf(HDC hdc, const StyledObject* object) {
     return SelectObject(hdc, font);
 }
 
+// instance -1: the toolkit's own module.
+HBITMAP LoadResourceBitmap(const char* resource, HINSTANCE instance) {
+    if (instance == reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(-1))) instance = GetApplication()->GetInstance();
+    return ::LoadBitmapA(instance, resource);
+}
+
 int HorizontalFlag(int align) {
     switch (align & 0x0F) {
         case 0: return DT_CENTER;
@@ -219,8 +225,7 @@ HBITMAP Panel::MakeDisabledMask(HBITMAP bitmap, int width, int height) {
 
 int Panel::LoadBitmap(const char* resource, HINSTANCE instance) {
     ReleaseBitmaps();
-    if (instance == reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(-1))) instance = GetApplication()->GetInstance();
-    HBITMAP bitmap = ::LoadBitmapA(instance, resource);
+    HBITMAP bitmap = LoadResourceBitmap(resource, instance);
     if (!bitmap) return 0;
     BITMAP info = {};
     GetObjectA(bitmap, sizeof info, &info);
@@ -242,8 +247,7 @@ int Panel::LoadBitmap(const char* resource, HINSTANCE instance) {
 }
 
 int Panel::LoadDisabledBitmap(const char* resource, HINSTANCE instance) {
-    if (instance == reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(-1))) instance = GetApplication()->GetInstance();
-    HBITMAP bitmap = ::LoadBitmapA(instance, resource);
+    HBITMAP bitmap = LoadResourceBitmap(resource, instance);
     if (!bitmap) return 0;
     if (m_memDC) SelectObject(m_memDC, m_bitmap);   // never delete the selected bitmap
     if (m_disabledBitmap) DeleteObject(m_disabledBitmap);

@@ -27,6 +27,7 @@ constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;          
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP;         // 0x54010000
 constexpr DWORD kPanelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP;  // 0x56010000
 constexpr uint32_t kHostCallRecordSize = 20;
+constexpr int kUnitIdFieldWidth = 56;
 
 // Entry and exit trace of a method ("zaciatok" / "koniec"), as every method of the window has.
 class MethodTrace {
@@ -82,6 +83,8 @@ CK927ApcoPluginWindow::CK927ApcoPluginWindow(DWORD style, DWORD exStyle, int x, 
     ApplyNormalFont(this);
     CreateControls();
     SetBorderStyle(0);
+    // The spectrum panel was docked inside the default frame; without a frame it moves up.
+    Layout();
     InitEncryptionNames();
     m_uRcvCheckTimer = SetTimer(kRcvCheckTimerId, kRcvCheckPeriodMs);
 }
@@ -158,14 +161,15 @@ void CK927ApcoPluginWindow::CreateDecodedFieldPanel() {
 
     // Row 2: the four identifiers.
     y += 20 + 4;
+    // SID and DID take eight digits (16777215): their fields are wide enough for them.
     m_pLabelNAC = MakeLabel(p, "NAC", 6, y + 3, "Network Access Code");
     m_pFieldNAC = MakeValueField(p, "---", RightOf(m_pLabelNAC, 3), y, 30, 20, "Network Access Code");
-    m_pLabelTGID = MakeLabel(p, "TGID", RightOf(m_pFieldNAC, 7), y + 3, "Talk-group ID");
+    m_pLabelTGID = MakeLabel(p, "TGID", RightOf(m_pFieldNAC, 5), y + 3, "Talk-group ID");
     m_pFieldTGID = MakeValueField(p, "----", RightOf(m_pLabelTGID, 3), y, 40, 20, "Talk-group ID");
-    m_pLabelSID = MakeLabel(p, "SID", RightOf(m_pFieldTGID, 7), y + 3, "Source ID");
-    m_pFieldSID = MakeValueField(p, "------", RightOf(m_pLabelSID, 3), y, 50, 20, "Source ID");
-    m_pLabelDID = MakeLabel(p, "DID", RightOf(m_pFieldSID, 7), y + 3, "Destination ID");
-    m_pFieldDID = MakeValueField(p, "------", RightOf(m_pLabelDID, 3), y, 50, 20, "Destination ID");
+    m_pLabelSID = MakeLabel(p, "SID", RightOf(m_pFieldTGID, 5), y + 3, "Source ID");
+    m_pFieldSID = MakeValueField(p, "------", RightOf(m_pLabelSID, 3), y, kUnitIdFieldWidth, 20, "Source ID");
+    m_pLabelDID = MakeLabel(p, "DID", RightOf(m_pFieldSID, 5), y + 3, "Destination ID");
+    m_pFieldDID = MakeValueField(p, "------", RightOf(m_pLabelDID, 3), y, kUnitIdFieldWidth, 20, "Destination ID");
 
     // Row 3: transmission LEDs.
     y += 20 + 4;
@@ -222,8 +226,8 @@ void CK927ApcoPluginWindow::CreateSquelchPanel() {
     m_pSpinSqBER = new SpinControl(p, RightOf(m_pEditSqBER, 0), y, 10, 20, 0, true);
     if (m_pSpinSqBER) {
         if (m_pEditSqBER) m_pSpinSqBER->SetTarget(m_pEditSqBER->GetHandle());
-        m_pSpinSqBER->SetGlyphColor(0x00FF00);
-        m_pSpinSqBER->SetFaceColor(0x606060);
+        m_pSpinSqBER->SetGlyphColor(look::kGreen);
+        m_pSpinSqBER->SetFaceColor(look::kFaceGrey);
         m_pSpinSqBER->SetBevelDepth(2);
         m_pSpinSqBER->SetPixelsPerStep(5);
         m_pSpinSqBER->SetTabStop(false);

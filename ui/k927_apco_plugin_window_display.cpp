@@ -14,12 +14,13 @@
 #include "toolkit/button.h"
 #include "toolkit/int_edit.h"
 #include "ui/k927_apco_plugin_window.h"
+#include "ui/shared_looks.h"
 
 namespace {
 
-constexpr COLORREF kLedLit = 0x00FF00;
-constexpr COLORREF kLedDark = 0x004000;
-constexpr COLORREF kLedEncrypted = 0x00FFFF;
+constexpr COLORREF kLedLit = look::kGreen;
+constexpr COLORREF kLedDark = look::kLedDark;
+constexpr COLORREF kLedEncrypted = look::kYellow;
 constexpr COLORREF kEmergencyLit = 0x0000FF;
 constexpr COLORREF kEmergencyDark = 0x000040;
 

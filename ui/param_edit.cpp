@@ -3,11 +3,11 @@
 #include "toolkit/int_edit.h"
 #include "toolkit/panel.h"
 #include "toolkit/spin_control.h"
+#include "ui/shared_looks.h"
 
 namespace {
 constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
 constexpr int kGap = 2;
-constexpr COLORREF kGreen = 0x00FF00;
 }  // namespace
 
 CParamEdit::CParamEdit(HWND parent, int x, int y, int width, int height, DWORD style, DWORD exStyle)
@@ -16,8 +16,8 @@ CParamEdit::CParamEdit(HWND parent, int x, int y, int width, int height, DWORD s
     m_caption = new Label("Param name:", own, 2, 3, 100, 15, kLabelStyle);
     m_edit = new IntEdit(own, 102, 0, 35, 20, 0, 0, 0, 0, true, false);
     if (m_edit) {
-        m_edit->SetTextColor(kGreen);
-        m_edit->SetBackColor(0x000000);
+        m_edit->SetTextColor(look::kGreen);
+        m_edit->SetBackColor(look::kBlack);
         m_edit->SetValue(0);
         m_edit->SetCommitOnFocusLoss(true);
         m_edit->SetLimitText(4);
@@ -26,8 +26,8 @@ CParamEdit::CParamEdit(HWND parent, int x, int y, int width, int height, DWORD s
     m_spin = new SpinControl(own, 152, 0, 10, 20, 0, true);
     if (m_spin) {
         if (m_edit) m_spin->SetTarget(m_edit->GetHandle());
-        m_spin->SetGlyphColor(kGreen);
-        m_spin->SetFaceColor(0x606060);
+        m_spin->SetGlyphColor(look::kGreen);
+        m_spin->SetFaceColor(look::kFaceGrey);
         m_spin->SetBevelDepth(2);
         m_spin->SetPixelsPerStep(5);
         m_spin->SetTabStop(false);

@@ -6,5 +6,5 @@ CSetupDialog::CSetupDialog(HWND parent, int x, int y, int width, int height, DWO
     : Component("K927 APCO P25 Decoder Setup", style, exStyle, x, y, width, height, parent) {
     SetClientSize(width, height);
     ApplyNormalFont(this);
-    SetTextColor(0x00FFFF);
+    SetTextColor(look::kYellow);
 }

@@ -12,13 +12,7 @@
 
 namespace {
 
-constexpr COLORREF kGreen = 0x00FF00;
-constexpr COLORREF kBlack = 0x000000;
-constexpr COLORREF kYellow = 0x00FFFF;
-constexpr COLORREF kDarkGrey = 0x404040;
-constexpr COLORREF kFaceGrey = 0x606060;
-constexpr COLORREF kBackGrey = 0x898989;
-constexpr COLORREF kLedDark = 0x004000;
+using namespace look;
 constexpr int kSunken = 3;
 
 HFONT g_normalFont = nullptr;

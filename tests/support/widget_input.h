@@ -1,59 +1,46 @@
-// Input for the widget tests (Windows only, header only): real mouse clicks through the
-// system's input queue, typed characters, and ink counts read from a 24-bit DIB.
+// Windows tests of widgets: mouse and key input sent straight to a window (no real devices,
+// so nothing depends on the pointer or the focus of the test machine), a record of raised
+// Events, and the toolkit's step message taken from a queue.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
-#include "toolkit/application.h"
-#include "toolkit/bitmap.h"
+class Object;
 
-namespace widget_test {
-
-inline void PumpAll() { GetApplication()->ProcessMessages(); }
-
-// Moves the real cursor to the client point of the window and presses and releases the given
-// button there, as a user would; the system does the hit testing, capture and focus.
-inline void MouseAt(HWND window, int x, int y, DWORD downFlag, DWORD upFlag) {
-    POINT p = {x, y};
-    ClientToScreen(window, &p);
-    SetCursorPos(p.x, p.y);
-    PumpAll();
-    INPUT in[2] = {};
-    for (INPUT& i : in) i.type = INPUT_MOUSE;
-    in[0].mi.dwFlags = downFlag;
-    in[1].mi.dwFlags = upFlag;
-    if (downFlag) SendInput(1, &in[0], sizeof(INPUT));
-    PumpAll();
-    if (upFlag) SendInput(1, &in[1], sizeof(INPUT));
-    PumpAll();
+inline void MouseDown(HWND h, int x, int y) { SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
+inline void MouseMove(HWND h, int x, int y) { SendMessageA(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y)); }
+inline void MouseUp(HWND h, int x, int y) { SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
+inline void Click(HWND h, int x = 2, int y = 2) {
+    MouseDown(h, x, y);
+    MouseUp(h, x, y);
 }
-inline void ClickAt(HWND window, int x, int y) { MouseAt(window, x, y, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }
-inline void PressAt(HWND window, int x, int y) { MouseAt(window, x, y, MOUSEEVENTF_LEFTDOWN, 0); }
-inline void ReleaseAt(HWND window, int x, int y) { MouseAt(window, x, y, 0, MOUSEEVENTF_LEFTUP); }
-inline void MoveTo(HWND window, int x, int y) { MouseAt(window, x, y, 0, 0); }
-
-// Typed text: one WM_CHAR per character, as TranslateMessage makes them.
-inline void Type(HWND window, const char* text) {
-    for (; *text; ++text) SendMessageA(window, WM_CHAR, static_cast<unsigned char>(*text), 1);
+// The same, queued: for windows that run their own loop (modal dialogs, menus).
+inline void PostClick(HWND h, int x = 2, int y = 2) {
+    PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
-inline void Key(HWND window, int key) {
-    SendMessageA(window, WM_KEYDOWN, key, 1);
-    SendMessageA(window, WM_KEYUP, key, 0xC0000001);
-}
+inline void Key(HWND h, int key, bool down) { SendMessageA(h, down ? WM_KEYDOWN : WM_KEYUP, key, 0); }
 
-// Number of pixels of exactly this colour in the rectangle of the bitmap.
-inline int CountColour(const MemoryBitmap& bitmap, COLORREF colour, RECT r) {
-    int n = 0;
-    for (LONG y = r.top; y < r.bottom; ++y) {
-        const uint8_t* row = bitmap.GetRow(static_cast<uint32_t>(y));
-        for (LONG x = r.left; row && x < r.right; ++x) {
-            const uint8_t* p = row + x * 3;
-            if (static_cast<COLORREF>(p[2] | (p[1] << 8) | (p[0] << 16)) == colour) ++n;
-        }
+// Counts the raisings of an Event without arguments, or records the int argument of one.
+struct EventLog {
+    size_t count = 0;
+    std::vector<int> values;
+    void Raised(Object*) { ++count; }
+    void Value(Object*, int v) { values.push_back(v); }
+    size_t Count() const { return count + values.size(); }
+};
+
+// Removes every queued step message (WM_APP+9) for the window; their steps summed, and how many.
+inline int TakeSteps(HWND h, int* messages = nullptr) {
+    MSG m;
+    int sum = 0, n = 0;
+    while (PeekMessageA(&m, h, WM_APP + 9, WM_APP + 9, PM_REMOVE)) {
+        sum += static_cast<int16_t>(HIWORD(m.wParam));
+        ++n;
     }
-    return n;
+    if (messages) *messages = n;
+    return sum;
 }
-
-}  // namespace widget_test

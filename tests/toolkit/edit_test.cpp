@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/support/widget_input.h"
+#include "tests/support/widget_real_input.h"
 #include "toolkit/edit.h"
 #include "toolkit_fixture.h"
 

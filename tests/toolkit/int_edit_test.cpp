@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/widget_input.h"
+#include "tests/support/widget_real_input.h"
 #include "toolkit/int_edit.h"
 #include "toolkit/spin_control.h"
 #include "toolkit_fixture.h"

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "tests/plugin_e2e/plugin_run.h"
@@ -23,27 +25,33 @@ uint32_t Word(const std::vector<uint8_t>& r, uint32_t offset) {
     return v;
 }
 
-// The PM_HOSTINFO records the host received, each with its own address.
-struct SeenRecord {
-    std::vector<uint8_t> bytes;
-    uintptr_t base;
+// A host with the plug-in loaded, keeping each PM_HOSTINFO record with its own address.
+class PluginStart : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string error, name;
+        ASSERT_TRUE(host.Load(e2e::PluginPath(), &error)) << error;
+        EXPECT_EQ(host.Init(&name, 4), 0x481u);
+        EXPECT_EQ(name.substr(0, 4), "K927");
+        EXPECT_EQ(host.Init(&name, 128), 0x481u);
+        EXPECT_EQ(std::string(name.c_str()), "K927 APCO");
+        host.onCall = [this](testbed::HostCall& call, void* data) {
+            auto* p = static_cast<uint8_t*>(data);
+            if (call.msg == PM_HOSTINFO && p) seen.push_back({{p, p + call.cbData}, reinterpret_cast<uintptr_t>(p)});
+        };
+    }
+    uint32_t At(size_t i, uint32_t offset) const { return Word(seen.at(i).bytes, offset); }
+    uint32_t Offset(size_t i, uint32_t pointerWord) const { return At(i, pointerWord) - seen.at(i).base; }
+
+    VktHost host;
+    struct Seen {
+        std::vector<uint8_t> bytes;
+        uintptr_t base;
+    };
+    std::vector<Seen> seen;
 };
 
-TEST(PluginStart, InitStartAndAnnouncement) {
-    VktHost host;
-    std::string error, name;
-    ASSERT_TRUE(host.Load(e2e::PluginPath(), &error)) << error;
-    EXPECT_EQ(host.Init(&name, 4), 0x481u);
-    EXPECT_EQ(name.substr(0, 4), "K927");
-    EXPECT_EQ(host.Init(&name, 128), 0x481u);
-    EXPECT_EQ(std::string(name.c_str()), "K927 APCO");
-
-    std::vector<SeenRecord> seen;
-    host.onCall = [&](testbed::HostCall& call, void* data) {
-        if (call.msg == PM_HOSTINFO && data)
-            seen.push_back({std::vector<uint8_t>(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + call.cbData),
-                            reinterpret_cast<uintptr_t>(data)});
-    };
+TEST_F(PluginStart, InitStartAnnouncementAndClose) {
     std::vector<uint8_t> record = testbed::HostRecordBuilder().Build();
     const uint32_t window = host.Start(7, record.data());
     ASSERT_NE(window, 0u);
@@ -51,45 +59,37 @@ TEST(PluginStart, InitStartAndAnnouncement) {
     EXPECT_EQ(host.Start(7, record.data()), 0xFFFFFFFFu);
     host.PumpUntil([&] { return host.Count(PM_SETFLAGS) > 0; }, 5000);
 
-    ASSERT_FALSE(host.Calls().empty());
-    EXPECT_EQ(host.Calls().front().msg, PM_HOSTINFO);
-    ASSERT_FALSE(seen.empty());
-    const std::vector<uint8_t>& r = seen.front().bytes;
-    ASSERT_EQ(r.size(), 456u);
+    // First call: the all-null record announced with the two-entry mode list behind it.
+    EXPECT_EQ(host.Calls().at(0).msg, PM_HOSTINFO);
+    ASSERT_EQ(seen.at(0).bytes.size(), 456u);
     const struct { uint32_t offset, value; } words[] = {{0, 456}, {4, 400}, {176, 0}, {180, 8000}, {192, 0x10000040},
                                                         {200, 0x306}, {212, 0}, {216, 99}, {228, 2}, {276, 31}, {280, 1}};
-    for (const auto& w : words) EXPECT_EQ(Word(r, w.offset), w.value) << "word " << w.offset;
-    EXPECT_EQ(Word(r, 236) - seen.front().base, 400u);
+    for (const auto& w : words) EXPECT_EQ(At(0, w.offset), w.value) << "word " << w.offset;
+    EXPECT_EQ(Offset(0, 236), 400u);
     const uint32_t modes[2][7] = {{19, 100, 0, 12500, 1, 0, 0}, {2, 100, 0, 12500, 1, 0, 0}};
-    EXPECT_EQ(std::memcmp(&r[400], modes, sizeof modes), 0);
+    EXPECT_EQ(std::memcmp(&seen[0].bytes[400], modes, sizeof modes), 0);
 
-    // The set-up arrives on the GUI thread, ends with PM_SETFLAGS 0x10004 and hooks the stream.
+    // The set-up runs on the GUI thread and hooks the stream.
     EXPECT_EQ(host.CallsOffGuiThread(), 0u);
     for (uint32_t code : {PM_SCANNING, PM_BANDWIDTH, PM_SQUELCHSETTINGS, PM_GETVALUE}) EXPECT_GT(host.Count(code), 0u) << code;
     const std::string log = host.ReceiverLog();
     EXPECT_NE(log.find("SetAdvancedMode 7 1"), std::string::npos) << log;
     EXPECT_NE(log.find("SetupStreams 7 hook"), std::string::npos) << log;
 
+    // Close: the withdrawal (no mode list, flags cleared), unhooked, PM_CLOSED last.
     seen.clear();
     host.Close(7);
-    ASSERT_FALSE(host.Calls().empty());
-    const testbed::HostCall& last = host.Calls().back();
-    EXPECT_EQ(last.msg, PM_CLOSED);
-    EXPECT_EQ(last.cbData, 9u);
-    ASSERT_FALSE(seen.empty());  // the withdrawal: no mode list, the flags cleared
-    EXPECT_EQ(Word(seen.back().bytes, 0), 400u);
-    EXPECT_EQ(Word(seen.back().bytes, 228), 0u);
-    EXPECT_EQ(Word(seen.back().bytes, 200) & 0x306u, 0u);
+    EXPECT_EQ(host.Calls().back().msg, PM_CLOSED);
+    EXPECT_EQ(host.Calls().back().cbData, 9u);
+    EXPECT_EQ(At(seen.size() - 1, 0), 400u);
+    EXPECT_EQ(At(seen.size() - 1, 228), 0u);
+    EXPECT_EQ(At(seen.size() - 1, 200) & 0x306u, 0u);
     EXPECT_NE(host.ReceiverLog().find("SetupStreams 7 unhook"), std::string::npos);
 }
 
 // Blocks of the host's record come back in order behind the fixed part; a pointer outside the
 // record and a count that overruns it are dropped.
-TEST(PluginStart, HostBlocksRelocatedAndBadPointersDropped) {
-    VktHost host;
-    std::string error, name;
-    ASSERT_TRUE(host.Load(e2e::PluginPath(), &error)) << error;
-    host.Init(&name);
+TEST_F(PluginStart, HostBlocksRelocatedAndBadPointersDropped) {
     testbed::HostRecordBuilder b;
     b.AddBlock(324, std::vector<uint8_t>(24, 0x32));   // two 12-byte entries
     b.AddBlock(184, std::vector<uint8_t>(28, 0x18));
@@ -97,24 +97,16 @@ TEST(PluginStart, HostBlocksRelocatedAndBadPointersDropped) {
     b.SetWord(320, 2);
     b.SetWord(328, 1000);
     b.SetWord(360, 0x10);                              // far outside the record
-    std::vector<SeenRecord> seen;
-    host.onCall = [&](testbed::HostCall& call, void* data) {
-        if (call.msg == PM_HOSTINFO && data && seen.empty())
-            seen.push_back({std::vector<uint8_t>(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + call.cbData),
-                            reinterpret_cast<uintptr_t>(data)});
-    };
     std::vector<uint8_t> record = b.Build();
     ASSERT_NE(host.Start(1, record.data()), 0u);
-    ASSERT_EQ(seen.size(), 1u);
-    const std::vector<uint8_t>& r = seen[0].bytes;
-    ASSERT_EQ(r.size(), 400u + 28 + 56 + 24);
-    EXPECT_EQ(Word(r, 184) - seen[0].base, 400u);
-    EXPECT_EQ(Word(r, 236) - seen[0].base, 428u);
-    EXPECT_EQ(Word(r, 324) - seen[0].base, 484u);
-    EXPECT_EQ(Word(r, 336), 0u);
-    EXPECT_EQ(Word(r, 360), 0u);
-    EXPECT_EQ(r[400], 0x18);
-    EXPECT_EQ(r[484], 0x32);
+    ASSERT_EQ(seen.at(0).bytes.size(), 400u + 28 + 56 + 24);
+    EXPECT_EQ(Offset(0, 184), 400u);
+    EXPECT_EQ(Offset(0, 236), 428u);
+    EXPECT_EQ(Offset(0, 324), 484u);
+    EXPECT_EQ(At(0, 336), 0u);
+    EXPECT_EQ(At(0, 360), 0u);
+    EXPECT_EQ(seen[0].bytes[400], 0x18);
+    EXPECT_EQ(seen[0].bytes[484], 0x32);
     host.Close(1);
 }
 
@@ -274,11 +266,7 @@ struct GuardedBytes {
     uint8_t* data;
 };
 
-TEST(PluginStart, ShortAndMalformedHostDataAreRefusedSafely) {
-    VktHost host;
-    std::string error, name;
-    ASSERT_TRUE(host.Load(e2e::PluginPath(), &error)) << error;
-    host.Init(&name);
+TEST_F(PluginStart, ShortAndMalformedHostDataAreRefusedSafely) {
     ASSERT_NE(host.Start(1, nullptr), 0u);
     // A squelch record of 8 bytes, a host record whose size word exceeds cbData, and one whose
     // size word is absurd: nothing beyond the given bytes is read.
@@ -407,7 +395,7 @@ namespace {
 
 // The host and the plug-in in a folder of their own without the receiver library: the error
 // box comes up (the host dismisses it and prints its text) and nothing is hooked.
-TEST(PluginStart, MissingReceiverLibraryShowsTheErrorBox) {
+TEST(PluginReceiver, MissingLibraryShowsTheErrorBox) {
     char exe[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
     std::string bin = exe;
@@ -434,13 +422,8 @@ TEST(PluginStart, MissingReceiverLibraryShowsTheErrorBox) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     CloseHandle(file);
-    std::string text;
-    if (FILE* f = std::fopen(out.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-        std::fclose(f);
-    }
+    std::ifstream in(out);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(code, 0u) << text;
     EXPECT_NE(text.find("message box \"K927APCO - Error\": Failed to load K927API."), std::string::npos) << text;
     EXPECT_EQ(text.find("code 0x110b"), std::string::npos) << "no stream, so no spectra\n" << text;

@@ -245,7 +245,8 @@ int main(int argc, char** argv) {
     host.PumpUntil([&] { return host.GetReceiverStatus(&status) && status.finished; }, INFINITE);
     const double wall = (GetTickCount() - started) / 1000.0;
     host.Pump(300);
-    const std::string picture = out + "\\plugin-window.bmp", sound = out + "\\decoded-audio.wav";
+    const char* slash = out.find('/') != std::string::npos ? "/" : "\\";
+    const std::string picture = out + slash + "plugin-window.bmp", sound = out + slash + "decoded-audio.wav";
     const bool pictured = SaveWindow(hwnd, picture);
     host.Close(1);
     host.Done();

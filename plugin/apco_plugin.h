@@ -127,6 +127,7 @@ private:
     struct ReceiverEeprom;
 
     void CreatePluginWindow();
+    void SendHostRecord(uint8_t* record, bool keep);
     void BindWindowEvents();
     void ReadReceiverEeprom();
     void SetIFSampleRate(uint32_t hz, bool force = false);

@@ -16,35 +16,25 @@ uint32_t CApcoPlugin::CallPluginProc(uint32_t msg, uint32_t dwParam, uint32_t cb
     return answer;
 }
 
-void CApcoPlugin::DemodStart() {
-    uint8_t* record = BuildHostAnnouncement(m_hostRecord, true);
+// Sends a record with PM_HOSTINFO and frees it; with keep, its copy becomes the stored one.
+void CApcoPlugin::SendHostRecord(uint8_t* record, bool keep) {
     if (!record) return;
     uint32_t size;
     std::memcpy(&size, record, 4);
     CallPluginProc(PM_HOSTINFO, 0, size, record);
-    FreeHostRecord(m_hostRecord);
-    m_hostRecord = DuplicateHostRecord(record);
+    if (keep) {
+        FreeHostRecord(m_hostRecord);
+        m_hostRecord = DuplicateHostRecord(record);
+    }
     FreeHostRecord(record);
 }
 
-void CApcoPlugin::DemodEnd() {
-    uint8_t* record = BuildHostAnnouncement(m_hostRecord, false);
-    if (!record) return;
-    uint32_t size;
-    std::memcpy(&size, record, 4);
-    CallPluginProc(PM_HOSTINFO, 0, size, record);
-    FreeHostRecord(m_hostRecord);
-    m_hostRecord = DuplicateHostRecord(record);
-    FreeHostRecord(record);
-}
+void CApcoPlugin::DemodStart() { SendHostRecord(BuildHostAnnouncement(m_hostRecord, true), true); }
+
+void CApcoPlugin::DemodEnd() { SendHostRecord(BuildHostAnnouncement(m_hostRecord, false), true); }
 
 void CApcoPlugin::UpdateHostFlags(bool demodulating) {
-    uint8_t* record = HostRecordWithFlags(m_hostRecord, demodulating);
-    if (!record) return;
-    uint32_t size;
-    std::memcpy(&size, record, 4);
-    CallPluginProc(PM_HOSTINFO, 0, size, record);
-    FreeHostRecord(record);
+    SendHostRecord(HostRecordWithFlags(m_hostRecord, demodulating), false);
 }
 
 void CApcoPlugin::SetHostInfo(const void* record, uint32_t cbData) {

@@ -239,7 +239,7 @@ private:
     std::atomic<uint32_t> m_currentIfRate{kDefaultIfRate};
     uint32_t m_eepromWord = 0xFFFFFFFFu;
     std::atomic<uint32_t> m_receiverHz{0};
-    uint32_t m_squelchFlag = 0;
+    std::atomic<uint32_t> m_squelchFlag{0};
     uint32_t m_levelSqVal = 0, m_noiseSqVal = 1000, m_voiceSqVal = 0, m_dcsSqVal = 0;
     int32_t m_ctcssSqVal = -1;
     uint32_t m_hostFlags = 0;

@@ -147,8 +147,7 @@ TEST(PluginStream, DecodedParametersAudioSpectraAndEvents) {
         EXPECT_EQ(r.badMediaPackets, 0u);
         EXPECT_EQ(r.offGuiThread, 0u);
         EXPECT_EQ(r.callsAfterClosed, 0u);
-        ASSERT_FALSE(r.sequence.empty());
-        EXPECT_EQ(r.sequence.back(), PM_CLOSED);
+        EXPECT_EQ(r.lastMessage, PM_CLOSED);
         EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, c.nac));
         EXPECT_TRUE(c.tgid == -1 || e2e::SawValue(r, &ApcoParams::tgid, c.tgid));
         EXPECT_TRUE(c.sourceId == -1 || e2e::SawValue(r, &ApcoParams::sourceId, c.sourceId));

@@ -43,8 +43,8 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
         if (closed) ++r.callsAfterClosed;
         if (!call.onGuiThread) ++r.offGuiThread;
         if (call.msg == PM_CLOSED) closed = true;
+        r.lastMessage = call.msg;
         if (!options.keepRecords) return;
-        if (r.sequence.size() < 100000) r.sequence.push_back(call.msg);
         const auto* bytes = static_cast<const uint8_t*>(data);
         if (call.msg == PMR_Media && bytes && call.cbData >= kMediaHeaderBytes) {
             MediaPacketHeader h;
@@ -85,7 +85,7 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
     std::string error, name;
     if (!host.Load(PluginPath(), &error)) return r;
     host.Init(&name);
-    r.startAnswer = host.Start(1, nullptr);
+    host.Start(1, nullptr);
     if (options.afterStart) options.afterStart(host);
     r.finished = host.PumpUntil(
         [&] {

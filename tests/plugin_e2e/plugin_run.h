@@ -30,11 +30,10 @@ struct RunResult {
     std::vector<std::vector<uint8_t>> eventPackets;  // every type-256 packet, whole
     std::vector<AudioBlock> audio;
     std::vector<uint32_t> spectrumRates;           // dwParam of PMR_IFSpectrum
-    std::vector<uint32_t> sequence;                // message codes in order
+    uint32_t lastMessage = 0;
     size_t badMediaPackets = 0;                    // wrong size, name or type
     size_t callsAfterClosed = 0;
     size_t offGuiThread = 0;
-    uint32_t startAnswer = 0;
     bool finished = false;                         // the receiver delivered the whole file
 };
 
@@ -52,7 +51,7 @@ struct RunOptions {
 
 RunResult Run(testbed::VktHost& host, const RunOptions& options);
 
-// Counts of ApcoParams fields seen while a transmission was decoded.
+// Whether a field had the value while a transmission was decoded.
 bool SawValue(const RunResult& r, int32_t ApcoParams::*field, int32_t value);
 
 }  // namespace e2e

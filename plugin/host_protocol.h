@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "p25/trunking_events.h"     // kMediaTypeParams
 #include "testbed/vkt_interfaces.h"   // PluginProc and the other stdcall interfaces
 
 constexpr uint32_t kHostNoAnswer = 0x80000000u;
@@ -132,7 +133,7 @@ uint32_t WriteAudioBlockRecord(void* out, uint32_t sampleRate, const int16_t* sa
 // the payload size and the payload.
 constexpr uint32_t kMediaNameBytes = 128;
 constexpr uint32_t kMediaHeaderBytes = 136;
-constexpr uint32_t kMediaTypeParams = 1;            // payload: ApcoParams, 36 bytes
+// kMediaTypeParams (1, payload ApcoParams, 36 bytes) comes with the frame decoder's envelope.
 constexpr uint32_t kMediaTypeTrunkingEvents = 256;  // payload: u32 n, n 21-byte events
 constexpr uint32_t kMediaParamsPacketBytes = kMediaHeaderBytes + sizeof(ApcoParams);   // 172
 

@@ -184,7 +184,9 @@ int CFFT::GetSpectrumFixed(unsigned* out, int n) {
     const double count = m_count > 0 ? m_count : 1;
     for (int k = 0; k < m; ++k) {
         double v = acc[k] / count * 10.0 * 4294967296.0;
-        out[k] = v >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<unsigned>(v);
+        // A NaN average (a NaN sample reached the accumulator) reads as silence: converting it
+        // to unsigned would be undefined.
+        out[k] = !(v > 0.0) ? 0u : v >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<unsigned>(v);
     }
     m_count = 1;
     m_restart = true;

@@ -119,20 +119,11 @@ bool DecodeNidBch(char* nid, unsigned* errors) {
     return true;
 }
 
-unsigned Golay23Syndrome(unsigned w) {
-    w &= 0x7FFFFF;
-    for (int b = 22; b >= 11 && w > 2047; --b)
-        if (w & (1u << b)) w ^= 0xC75u << (b - 11);
-    return w;
-}
-
 namespace {
 
 struct GolayTables {
-    uint32_t encode[4096];
     uint32_t error[2048];
     GolayTables() {
-        for (unsigned d = 0; d < 4096; ++d) encode[d] = (d << 11) + Golay23Syndrome(d << 11);
         // Golay (23,12) is perfect: the 2048 patterns of weight 0..3 fill every syndrome once.
         error[0] = 0;
         for (unsigned a = 0; a < 23; ++a) {
@@ -160,8 +151,6 @@ const GolayTables& Golay() {
 }  // namespace
 
 void Golay23Init() { (void)Golay(); }
-
-unsigned Golay23Encode(unsigned data) { return Golay().encode[data & 0xFFF]; }
 
 unsigned Golay23Decode(unsigned w) {
     w &= 0x7FFFFF;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/guard.h"
+
 #include "foundation/string_list.h"
 
 namespace {
@@ -43,7 +45,9 @@ bool CreateDirectoryPath(String path) {
 }
 
 int CALLBACK BrowseForFolderCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
-    if (message == BFFM_INITIALIZED) SendMessageA(dialog, BFFM_SETSELECTIONA, 1, data);
+    Guarded("BrowseForFolderCallback", [&] {
+        if (message == BFFM_INITIALIZED) SendMessageA(dialog, BFFM_SETSELECTIONA, 1, data);
+    });
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "dsp/dsp_math.h"
 
 namespace {
 std::atomic<int> g_liveCount{0};
@@ -152,7 +153,7 @@ int CFFT::TransformAvgInt16(const short* x, int count) {
     float chunk[512];
     for (int done = 0; done < count;) {
         int n = count - done < 512 ? count - done : 512;
-        for (int i = 0; i < n; ++i) chunk[i] = x[done + i] * 3.0517578e-5f;
+        for (int i = 0; i < n; ++i) chunk[i] = x[done + i] * kQ15ToFloat;
         int result = TransformAvg(chunk, n);
         if (result != 0) return result;
         done += n;

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "dsp/dsp_math.h"
 #include "dsp/fft_window.h"
 
 namespace {
-const double kPi = 3.14159265358979323846;
 constexpr uint32_t kMinSampleRate = 1000;
 constexpr uint32_t kMaxSampleRate = 1000000;
 constexpr int kBranchTaps = 512;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "dsp/fir_filter.h"
 #include "dsp/table_oscillator.h"
@@ -48,7 +49,7 @@ private:
     PhaseDiscriminator m_discriminator;
     float m_dcY = 0.0f, m_dcPrev = 0.0f;
 
-    CFirFilter* m_filterA = nullptr;
-    CFirFilter* m_filterB = nullptr;
+    std::unique_ptr<CFirFilter> m_filterA;
+    std::unique_ptr<CFirFilter> m_filterB;
     ScratchBuffer<float> m_branchA, m_branchB, m_output;
 };

@@ -199,11 +199,7 @@ int CFirFilter::DesignLocked(bool withResponse) {
         // Pass-through: processing skips the filter; the taps show it as a centred impulse.
         std::memset(coefficients, 0, sizeof(float) * m_taps);
         coefficients[(m_taps - 1) / 2] = 1.0f;
-        m_designed = true;
-        OnDesigned();
-        if (!m_designed) return 0;
-        if (withResponse) ComputeResponse();
-        return 1;
+        return CommitDesign(withResponse) ? 1 : 0;
     }
 
     const double nyquist = m_nyquist, rate = m_sampleRate;
@@ -244,12 +240,10 @@ int CFirFilter::DesignLocked(bool withResponse) {
     } else {
         for (int k = kLo; k <= kHi; ++k, s = -s) bins[2 * k] = s;
     }
-    if (!FinishDesign(n)) return 0;
-    if (withResponse) ComputeResponse();
-    return 1;
+    return FinishDesign(n, withResponse) ? 1 : 0;
 }
 
-bool CFirFilter::FinishDesign(int n) {
+bool CFirFilter::FinishDesign(int n, bool withResponse) {
     float* coefficients = m_coefficients.GetData();
     float* data = m_fft.GetData();
     const int offset = (n - m_taps) >> 1;
@@ -272,9 +266,14 @@ bool CFirFilter::FinishDesign(int n) {
     } else {
         std::memset(coefficients, 0, sizeof(float) * m_taps);
     }
-    m_designed = true;
+    return CommitDesign(withResponse);
+}
+
+bool CFirFilter::CommitDesign(bool withResponse) {
     m_responseValid = false;
-    OnDesigned();
+    m_designed = true;
+    if (!OnDesigned()) m_designed = false;
+    else if (withResponse) ComputeResponse();
     return m_designed;
 }
 
@@ -313,7 +312,7 @@ int CFirFilter::DesignFromGains(float lastEdge, Gain gain) {
         const double hz = k * static_cast<double>(m_sampleRate) / n;
         bins[2 * k] = bins[2 * k + 1] = static_cast<float>(s * gain(k, hz, n));
     }
-    return FinishDesign(n) ? 1 : 0;
+    return FinishDesign(n, false) ? 1 : 0;
 }
 
 int CFirFilter::DesignRaisedCosine(float edge1, float edge2) {
@@ -362,12 +361,7 @@ int CFirFilter::DesignWindowedSinc(bool withResponse) {
     float* coefficients = m_coefficients.GetData();
     for (int j = 0; j < m; ++j) coefficients[j] = static_cast<float>(h[j]);
     coefficients[m] = 0.0f;
-    m_designed = true;
-    m_responseValid = false;
-    OnDesigned();
-    if (!m_designed) return 0;
-    if (withResponse) ComputeResponse();
-    return 1;
+    return CommitDesign(withResponse) ? 1 : 0;
 }
 
 // ---- filtering ------------------------------------------------------------------------------

@@ -78,8 +78,12 @@ public:
     const float* GetCoefficients();
 
 protected:
-    // Runs under m_lock. The 16-bit variant converts the float taps after each design.
-    virtual void OnDesigned() {}
+    // Runs under m_lock once the float taps of a design are in place (the 16-bit variant
+    // converts them). False when the subclass could not follow: the design then fails.
+    virtual bool OnDesigned() { return true; }
+    // The one end of every design: marks it done, calls OnDesigned, computes the response
+    // when asked. Returns whether the design stands.
+    bool CommitDesign(bool withResponse);
     bool EnsureDesigned();
     int DesignLocked(bool withResponse);
     // Transform size of the design: the set size, or the next power of two >= 2 * taps when
@@ -122,7 +126,7 @@ private:
     template <typename Gain>
     int DesignFromGains(float lastEdge, Gain gain);
     bool PrepareTransform(int n);
-    bool FinishDesign(int n);
+    bool FinishDesign(int n, bool withResponse);
     void ComputeResponse();
     void FilterFloat(float* samples, int count);
 };

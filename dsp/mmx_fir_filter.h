@@ -27,7 +27,7 @@ public:
     const int16_t* GetCoefficients16();
 
 protected:
-    void OnDesigned() override;
+    bool OnDesigned() override;
 
 private:
     template <Output kind, typename Sample>

@@ -373,17 +373,27 @@ void CFirFilter::Reset() {
     m_position = 0;
 }
 
-void CFirFilter::FilterFloat(float* samples, int count) {
+bool CFirFilter::EnsureReady(int) {
+    CriticalSectionLock lock(&m_lock);
+    return EnsureDesigned() && EnsureHistory();
+}
+
+bool CFirFilter::EnsureHistory() {
     const int taps = m_taps;
-    if (m_historyTaps != taps || !m_history.GetData()) {
-        if (!m_history.Reserve(2 * static_cast<size_t>(taps))) {
-            m_historyTaps = 0;
-            return;
-        }
-        std::memset(m_history.GetData(), 0, sizeof(float) * 2 * taps);
-        m_historyTaps = taps;
-        m_position = 0;
+    if (m_historyTaps == taps && m_history.GetData()) return true;
+    if (!m_history.Reserve(2 * static_cast<size_t>(taps))) {
+        m_historyTaps = 0;
+        return false;
     }
+    std::memset(m_history.GetData(), 0, sizeof(float) * 2 * taps);
+    m_historyTaps = taps;
+    m_position = 0;
+    return true;
+}
+
+void CFirFilter::FilterFloat(float* samples, int count) {
+    if (!EnsureHistory()) return;
+    const int taps = m_taps;
     float* history = m_history.GetData();
     const float* h = m_coefficients.GetData();
     int p = m_position;

@@ -39,6 +39,9 @@ public:
     virtual void ProcessPrecise(float* samples, int count);
     // 16-bit samples (full scale 32768 in, 32767 out), rounded and saturated.
     virtual void ProcessInt16(int16_t* samples, int count);
+    // Designs when stale and makes room for the delay line: true when the next Process of up
+    // to count samples will filter. Process itself cannot report that it could not (void).
+    virtual bool EnsureReady(int count);
     // Clears the delay line.
     virtual void Reset();
     // 1..16384 taps.
@@ -85,6 +88,7 @@ protected:
     // when asked. Returns whether the design stands.
     bool CommitDesign(bool withResponse);
     bool EnsureDesigned();
+    bool EnsureHistory();  // under m_lock: the delay line for the current taps
     int DesignLocked(bool withResponse);
     // Transform size of the design: the set size, or the next power of two >= 2 * taps when
     // the taps would not fit in it.

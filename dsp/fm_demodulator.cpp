@@ -66,7 +66,9 @@ const float* CFmDemodulator::Process(const float* samples, int count) {
     float* a = m_branchA.Reserve(count);
     float* b = m_branchB.Reserve(count);
     float* out = m_output.Reserve(count);
-    if (!a || !b || !out) return nullptr;
+    // A branch filter that could not be designed or has no delay line would pass its branch
+    // through unfiltered: no output rather than a wrong one.
+    if (!a || !b || !out || !m_filterA->EnsureReady(count) || !m_filterB->EnsureReady(count)) return nullptr;
 
     m_oscillator.Mix(samples, a, b, count, m_step);
 

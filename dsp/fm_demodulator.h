@@ -29,7 +29,7 @@ public:
     void Reset();
 
     // Returns count samples of audio, clamped to +-3, owned by the demodulator and valid until
-    // the next call; null for null input, count < 1 or no memory. Blocks of any size form one
+    // the next call; null for null input, count < 1 or no memory (nothing is consumed then). Blocks of any size form one
     // continuous stream.
     const float* Process(const float* samples, int count);
 

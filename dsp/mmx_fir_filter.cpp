@@ -164,6 +164,11 @@ void CMmxFirFilter::Filter(Sample* samples, int count) {
     std::memmove(history, history + count, sizeof(int16_t) * (taps - 1));
 }
 
+bool CMmxFirFilter::EnsureReady(int count) {
+    CriticalSectionLock lock(&m_lock);
+    return count > 0 && EnsureDesigned() && PrepareHistory(count);
+}
+
 void CMmxFirFilter::Process(float* samples, int count) { Filter<Output::kFloat>(samples, count); }
 
 void CMmxFirFilter::ProcessPrecise(float* samples, int count) {

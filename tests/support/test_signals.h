@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "dsp/dsp_math.h"
 
 // The piece sizes every stateful object is fed in to prove that splitting changes nothing.
@@ -58,4 +60,17 @@ std::vector<Out> FeedInPieces(const std::vector<In>& in, std::initializer_list<s
         if (++size == pieces.end()) size = pieces.begin();
     }
     return out;
+}
+
+// "Reset equals fresh": `used` has run and been reset; fed `input` in pieces of `piece` next
+// to a fresh object, observe(used) must equal observe(fresh) after every piece.
+template <typename Object, typename Sample, typename Feed, typename Observe>
+void ExpectResetEqualsFresh(Object& used, Object& fresh, const std::vector<Sample>& input, size_t piece, Feed feed,
+                            Observe observe) {
+    for (size_t i = 0; i < input.size(); i += piece) {
+        const size_t n = piece < input.size() - i ? piece : input.size() - i;
+        feed(used, input.data() + i, n);
+        feed(fresh, input.data() + i, n);
+        ASSERT_EQ(observe(used), observe(fresh)) << "after " << i + n << " samples";
+    }
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/dsp_math.h"
 #include "dsp/fft_window.h"
 
 #if defined(__SSE2__)
@@ -10,8 +11,6 @@
 #endif
 
 namespace {
-
-const double kPi = 3.14159265358979323846;
 
 // Referencing a low-pass de-emphasis to 1 Hz, with the peak gain then set to 1 at 0 Hz, would
 // leave the voice band 18-46 dB below the (DC-blocked, empty) bottom bins. Below this
@@ -57,7 +56,7 @@ double DotDouble(const float* a, const float* b, int n) {
     return sum;
 }
 
-int16_t SaturateInt16(double v) {
+int16_t RoundToInt16(double v) {
     if (v >= 32767.0) return 32767;
     if (v <= -32768.0) return -32768;
     return static_cast<int16_t>(std::lround(v));
@@ -200,11 +199,7 @@ int CFirFilter::DesignLocked(bool withResponse) {
         // Pass-through: processing skips the filter; the taps show it as a centred impulse.
         std::memset(coefficients, 0, sizeof(float) * m_taps);
         coefficients[(m_taps - 1) / 2] = 1.0f;
-        m_designed = true;
-        OnDesigned();
-        if (!m_designed) return 0;
-        if (withResponse) ComputeResponse();
-        return 1;
+        return CommitDesign(withResponse) ? 1 : 0;
     }
 
     const double nyquist = m_nyquist, rate = m_sampleRate;
@@ -245,12 +240,10 @@ int CFirFilter::DesignLocked(bool withResponse) {
     } else {
         for (int k = kLo; k <= kHi; ++k, s = -s) bins[2 * k] = s;
     }
-    if (!FinishDesign(n)) return 0;
-    if (withResponse) ComputeResponse();
-    return 1;
+    return FinishDesign(n, withResponse) ? 1 : 0;
 }
 
-bool CFirFilter::FinishDesign(int n) {
+bool CFirFilter::FinishDesign(int n, bool withResponse) {
     float* coefficients = m_coefficients.GetData();
     float* data = m_fft.GetData();
     const int offset = (n - m_taps) >> 1;
@@ -273,9 +266,13 @@ bool CFirFilter::FinishDesign(int n) {
     } else {
         std::memset(coefficients, 0, sizeof(float) * m_taps);
     }
-    m_designed = true;
+    return CommitDesign(withResponse);
+}
+
+bool CFirFilter::CommitDesign(bool withResponse) {
     m_responseValid = false;
-    OnDesigned();
+    m_designed = OnDesigned();
+    if (m_designed && withResponse) ComputeResponse();
     return m_designed;
 }
 
@@ -314,7 +311,7 @@ int CFirFilter::DesignFromGains(float lastEdge, Gain gain) {
         const double hz = k * static_cast<double>(m_sampleRate) / n;
         bins[2 * k] = bins[2 * k + 1] = static_cast<float>(s * gain(k, hz, n));
     }
-    return FinishDesign(n) ? 1 : 0;
+    return FinishDesign(n, false) ? 1 : 0;
 }
 
 int CFirFilter::DesignRaisedCosine(float edge1, float edge2) {
@@ -353,12 +350,7 @@ int CFirFilter::DesignWindowedSinc(bool withResponse) {
     double* h = m_work.GetData();
     std::memset(h, 0, sizeof(double) * m_taps);
     if (m > 0) {
-        h[c] = 2.0 * f;
-        for (int k = 1; k <= m / 2; ++k) {
-            double a = kPi * (1.0 - 2.0 * k / (m - 1));
-            double w = 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2.0 * a);
-            h[c + k] = h[c - k] = w * std::sin(2.0 * kPi * k * f) / (kPi * k);
-        }
+        BlackmanSinc(h, c, m - 1, 2.0 * f);
         double sum = 0.0;
         for (int j = 0; j < m; ++j) sum += h[j];
         if (sum == 0.0) return 0;
@@ -368,12 +360,7 @@ int CFirFilter::DesignWindowedSinc(bool withResponse) {
     float* coefficients = m_coefficients.GetData();
     for (int j = 0; j < m; ++j) coefficients[j] = static_cast<float>(h[j]);
     coefficients[m] = 0.0f;
-    m_designed = true;
-    m_responseValid = false;
-    OnDesigned();
-    if (!m_designed) return 0;
-    if (withResponse) ComputeResponse();
-    return 1;
+    return CommitDesign(withResponse) ? 1 : 0;
 }
 
 // ---- filtering ------------------------------------------------------------------------------
@@ -385,17 +372,27 @@ void CFirFilter::Reset() {
     m_position = 0;
 }
 
-void CFirFilter::FilterFloat(float* samples, int count) {
+bool CFirFilter::EnsureReady(int) {
+    CriticalSectionLock lock(&m_lock);
+    return EnsureDesigned() && EnsureHistory();
+}
+
+bool CFirFilter::EnsureHistory() {
     const int taps = m_taps;
-    if (m_historyTaps != taps || !m_history.GetData()) {
-        if (!m_history.Reserve(2 * static_cast<size_t>(taps))) {
-            m_historyTaps = 0;
-            return;
-        }
-        std::memset(m_history.GetData(), 0, sizeof(float) * 2 * taps);
-        m_historyTaps = taps;
-        m_position = 0;
+    if (m_historyTaps == taps && m_history.GetData()) return true;
+    if (!m_history.Reserve(2 * static_cast<size_t>(taps))) {
+        m_historyTaps = 0;
+        return false;
     }
+    std::memset(m_history.GetData(), 0, sizeof(float) * 2 * taps);
+    m_historyTaps = taps;
+    m_position = 0;
+    return true;
+}
+
+void CFirFilter::FilterFloat(float* samples, int count) {
+    if (!EnsureHistory()) return;
+    const int taps = m_taps;
     float* history = m_history.GetData();
     const float* h = m_coefficients.GetData();
     int p = m_position;
@@ -423,9 +420,9 @@ void CFirFilter::ProcessInt16(int16_t* samples, int count) {
     float chunk[256];
     for (int done = 0; done < count;) {
         int n = count - done < 256 ? count - done : 256;
-        for (int i = 0; i < n; ++i) chunk[i] = samples[done + i] * 3.0517578e-5f;
+        for (int i = 0; i < n; ++i) chunk[i] = samples[done + i] * kQ15ToFloat;
         FilterFloat(chunk, n);
-        for (int i = 0; i < n; ++i) samples[done + i] = SaturateInt16(chunk[i] * 32767.0);
+        for (int i = 0; i < n; ++i) samples[done + i] = RoundToInt16(chunk[i] * 32767.0);
         done += n;
     }
 }

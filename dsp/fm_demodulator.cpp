@@ -3,30 +3,29 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "dsp/dsp_math.h"
 #include "dsp/fft_window.h"
 
 namespace {
-const double kPi = 3.14159265358979323846;
 constexpr uint32_t kMinSampleRate = 1000;
+constexpr uint32_t kMaxSampleRate = 1000000;
 constexpr int kBranchTaps = 512;
 constexpr float kBranchCutoffHz = 6000.0f;
 constexpr float kOutputLimit = 3.0f;
 }  // namespace
 
 CFmDemodulator::CFmDemodulator() {
-    m_filterA = CreateFirFilter();
-    m_filterB = CreateFirFilter();
+    m_filterA.reset(CreateFirFilter());
+    m_filterB.reset(CreateFirFilter());
     Reset();
 }
 
-CFmDemodulator::~CFmDemodulator() {
-    delete m_filterA;
-    delete m_filterB;
-}
+CFmDemodulator::~CFmDemodulator() = default;
 
 void CFmDemodulator::SetSampleRate(uint32_t hz) {
-    // A rate below 1000 would make a table of (almost) no entries and a modulo by 0.
-    if (hz < kMinSampleRate || hz == m_sampleRate) return;
+    // A rate below 1000 would make a table of (almost) no entries and a modulo by 0; one above
+    // 10^6 a table of gigabytes.
+    if (hz < kMinSampleRate || hz > kMaxSampleRate || hz == m_sampleRate) return;
     m_sampleRate = hz;
     m_filtersConfigured = false;
     m_tableReady = false;
@@ -43,7 +42,7 @@ void CFmDemodulator::Reset() {
 }
 
 void CFmDemodulator::ConfigureFilters() {
-    for (CFirFilter* f : {m_filterA, m_filterB}) {
+    for (CFirFilter* f : {m_filterA.get(), m_filterB.get()}) {
         if (!f) continue;
         f->SetTaps(kBranchTaps);
         f->SetSampleRate(static_cast<float>(m_sampleRate));
@@ -67,7 +66,9 @@ const float* CFmDemodulator::Process(const float* samples, int count) {
     float* a = m_branchA.Reserve(count);
     float* b = m_branchB.Reserve(count);
     float* out = m_output.Reserve(count);
-    if (!a || !b || !out) return nullptr;
+    // A branch filter that could not be designed or has no delay line would pass its branch
+    // through unfiltered: no output rather than a wrong one.
+    if (!a || !b || !out || !m_filterA->EnsureReady(count) || !m_filterB->EnsureReady(count)) return nullptr;
 
     m_oscillator.Mix(samples, a, b, count, m_step);
 

@@ -6,19 +6,13 @@
 #include <new>
 
 #include "dsp/cpu_features.h"
+#include "dsp/dsp_math.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace {
-
-template <typename Sum>
-int16_t SaturateInt16(Sum v) {
-    if (v > 32767) return 32767;
-    if (v < -32768) return -32768;
-    return static_cast<int16_t>(v);
-}
 
 // round(32767 x) to nearest even, saturated; NaN gives -32768. The same arithmetic as the
 // SSE2 path below (float product, clamp, round), so a sample converts alike in either path.
@@ -98,12 +92,9 @@ int CMmxFirFilter::SetTaps(int n) {
     return CFirFilter::SetTaps((n + 15) & ~15);
 }
 
-void CMmxFirFilter::OnDesigned() {
+bool CMmxFirFilter::OnDesigned() {
     int16_t* c16 = m_coefficients16.Reserve(m_taps);
-    if (!c16) {
-        m_designed = false;
-        return;
-    }
+    if (!c16) return false;
     const float* h = m_coefficients.GetData();
     int64_t sumAbs = 0;
     for (int j = 0; j < m_taps; ++j) {
@@ -111,6 +102,7 @@ void CMmxFirFilter::OnDesigned() {
         sumAbs += std::abs(static_cast<int32_t>(c16[j]));
     }
     m_narrowSums = sumAbs * 32768 < (int64_t(1) << 31);
+    return true;
 }
 
 const int16_t* CMmxFirFilter::GetCoefficients16() {
@@ -144,9 +136,9 @@ bool CMmxFirFilter::PrepareHistory(int count) {
 template <CMmxFirFilter::Output kind, typename Sample, typename Sum>
 inline void Store(Sample& out, Sum acc) {
     if constexpr (kind == CMmxFirFilter::Output::kInt16)
-        out = SaturateInt16(acc >> 15);
+        out = Saturate16(acc >> 15);
     else if constexpr (kind == CMmxFirFilter::Output::kFloat)
-        out = SaturateInt16(acc >> 15) * 3.051851e-5f;
+        out = Saturate16(acc >> 15) * (1.0f / 32767);
     else
         out = static_cast<float>(static_cast<double>(acc) * 9.313225746154785e-10);
 }
@@ -170,6 +162,11 @@ void CMmxFirFilter::Filter(Sample* samples, int count) {
         for (int i = 0; i < count; ++i) Store<kind>(samples[i], DotQ15Wide(history + i, c, taps));
     }
     std::memmove(history, history + count, sizeof(int16_t) * (taps - 1));
+}
+
+bool CMmxFirFilter::EnsureReady(int count) {
+    CriticalSectionLock lock(&m_lock);
+    return count > 0 && EnsureDesigned() && PrepareHistory(count);
 }
 
 void CMmxFirFilter::Process(float* samples, int count) { Filter<Output::kFloat>(samples, count); }

@@ -6,7 +6,7 @@
 #include "dsp/bit_clock.h"
 #include "dsp/rational_resampler.h"
 #include "dsp/sinc_fir_filter.h"
-#include "p25/bit_count.h"  // header-only: no link dependency on p25
+#include "foundation/bit_codes.h"
 
 const uint16_t DcsCodeTable[112] = {
     0006, 0007, 0015, 0017, 0021, 0023, 0025, 0026, 0031, 0032, 0036, 0043, 0047, 0050, 0051, 0053,
@@ -31,21 +31,10 @@ std::once_flag g_codewordsOnce;
 
 void BuildCodewords() {
     for (int i = 0; i < 112; ++i) {
+        // A DCS word is a Golay (23,12) code word sent data first: the 9-bit code and the fixed
+        // "100" in bits 11..0, the check bits in 22..12.
         const uint32_t d = DcsCodeTable[i] | 0x800u;
-        auto p = [d](uint32_t mask) { return BitCount(d & mask) & 1u; };
-        uint32_t w = d;
-        w |= p(0x9F) << 12;
-        w |= (1u - p(0x13E)) << 13;
-        w |= p(0xE3) << 14;
-        w |= (1u - p(0x1C6)) << 15;
-        w |= (1u - p(0x113)) << 16;
-        w |= (1u - p(0xB9)) << 17;
-        w |= p(0x1ED) << 18;
-        w |= p(0x1DA) << 19;
-        w |= p(0x1B4) << 20;
-        w |= (1u - p(0x168)) << 21;
-        w |= (1u - p(0x4F)) << 22;
-        g_codewords[i] = w;
+        g_codewords[i] = d | (Golay23Syndrome(d << 11) << 12);
     }
 }
 

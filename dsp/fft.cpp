@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "dsp/dsp_math.h"
 
 namespace {
 std::atomic<int> g_liveCount{0};
@@ -152,7 +153,7 @@ int CFFT::TransformAvgInt16(const short* x, int count) {
     float chunk[512];
     for (int done = 0; done < count;) {
         int n = count - done < 512 ? count - done : 512;
-        for (int i = 0; i < n; ++i) chunk[i] = x[done + i] * 3.0517578e-5f;
+        for (int i = 0; i < n; ++i) chunk[i] = x[done + i] * kQ15ToFloat;
         int result = TransformAvg(chunk, n);
         if (result != 0) return result;
         done += n;
@@ -184,7 +185,9 @@ int CFFT::GetSpectrumFixed(unsigned* out, int n) {
     const double count = m_count > 0 ? m_count : 1;
     for (int k = 0; k < m; ++k) {
         double v = acc[k] / count * 10.0 * 4294967296.0;
-        out[k] = v >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<unsigned>(v);
+        // A NaN average (a NaN sample reached the accumulator) reads as silence: converting it
+        // to unsigned would be undefined.
+        out[k] = !(v > 0.0) ? 0u : v >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<unsigned>(v);
     }
     m_count = 1;
     m_restart = true;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/dsp_math.h"
+
 namespace {
 
 const char* const kWindowNames[] = {
@@ -10,7 +12,6 @@ const char* const kWindowNames[] = {
     "Bartlett", "Blackman - Harris", "Bohman", "Gaussian", "Triangular",
 };
 constexpr int kWindowCount = 11;
-const double kPi = 3.14159265358979323846;
 
 bool Valid(int kind, const void* data, int n) {
     return data && n >= 1 && kind >= 0 && kind < kWindowCount;

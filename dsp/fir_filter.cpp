@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/dsp_math.h"
 #include "dsp/fft_window.h"
 
 #if defined(__SSE2__)
@@ -10,8 +11,6 @@
 #endif
 
 namespace {
-
-const double kPi = 3.14159265358979323846;
 
 // Referencing a low-pass de-emphasis to 1 Hz, with the peak gain then set to 1 at 0 Hz, would
 // leave the voice band 18-46 dB below the (DC-blocked, empty) bottom bins. Below this
@@ -57,7 +56,7 @@ double DotDouble(const float* a, const float* b, int n) {
     return sum;
 }
 
-int16_t SaturateInt16(double v) {
+int16_t RoundToInt16(double v) {
     if (v >= 32767.0) return 32767;
     if (v <= -32768.0) return -32768;
     return static_cast<int16_t>(std::lround(v));
@@ -353,12 +352,7 @@ int CFirFilter::DesignWindowedSinc(bool withResponse) {
     double* h = m_work.GetData();
     std::memset(h, 0, sizeof(double) * m_taps);
     if (m > 0) {
-        h[c] = 2.0 * f;
-        for (int k = 1; k <= m / 2; ++k) {
-            double a = kPi * (1.0 - 2.0 * k / (m - 1));
-            double w = 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2.0 * a);
-            h[c + k] = h[c - k] = w * std::sin(2.0 * kPi * k * f) / (kPi * k);
-        }
+        BlackmanSinc(h, c, m - 1, 2.0 * f);
         double sum = 0.0;
         for (int j = 0; j < m; ++j) sum += h[j];
         if (sum == 0.0) return 0;
@@ -423,9 +417,9 @@ void CFirFilter::ProcessInt16(int16_t* samples, int count) {
     float chunk[256];
     for (int done = 0; done < count;) {
         int n = count - done < 256 ? count - done : 256;
-        for (int i = 0; i < n; ++i) chunk[i] = samples[done + i] * 3.0517578e-5f;
+        for (int i = 0; i < n; ++i) chunk[i] = samples[done + i] * kQ15ToFloat;
         FilterFloat(chunk, n);
-        for (int i = 0; i < n; ++i) samples[done + i] = SaturateInt16(chunk[i] * 32767.0);
+        for (int i = 0; i < n; ++i) samples[done + i] = RoundToInt16(chunk[i] * 32767.0);
         done += n;
     }
 }

@@ -3,11 +3,12 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "dsp/dsp_math.h"
 #include "dsp/fft_window.h"
 
 namespace {
-const double kPi = 3.14159265358979323846;
 constexpr uint32_t kMinSampleRate = 1000;
+constexpr uint32_t kMaxSampleRate = 1000000;
 constexpr int kBranchTaps = 512;
 constexpr float kBranchCutoffHz = 6000.0f;
 constexpr float kOutputLimit = 3.0f;
@@ -25,8 +26,9 @@ CFmDemodulator::~CFmDemodulator() {
 }
 
 void CFmDemodulator::SetSampleRate(uint32_t hz) {
-    // A rate below 1000 would make a table of (almost) no entries and a modulo by 0.
-    if (hz < kMinSampleRate || hz == m_sampleRate) return;
+    // A rate below 1000 would make a table of (almost) no entries and a modulo by 0; one above
+    // 10^6 a table of gigabytes.
+    if (hz < kMinSampleRate || hz > kMaxSampleRate || hz == m_sampleRate) return;
     m_sampleRate = hz;
     m_filtersConfigured = false;
     m_tableReady = false;

@@ -16,8 +16,9 @@ public:
     CFmDemodulator(const CFmDemodulator&) = delete;
     CFmDemodulator& operator=(const CFmDemodulator&) = delete;
 
-    // Input rate in Hz; rates below 1000 are ignored. A change rebuilds the oscillator table,
-    // the filters and the DC block before the next block.
+    // Input rate in Hz, 1000 .. 1,000,000; other rates are ignored (the oscillator table holds
+    // one entry per Hz of rate). A change rebuilds the oscillator table, the filters and the DC
+    // block before the next block.
     void SetSampleRate(uint32_t hz);
     uint32_t GetSampleRate() const { return m_sampleRate; }
     // IF centre in Hz (0 .. rate - 1): one table entry per sample is 1 Hz.

@@ -6,19 +6,13 @@
 #include <new>
 
 #include "dsp/cpu_features.h"
+#include "dsp/dsp_math.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace {
-
-template <typename Sum>
-int16_t SaturateInt16(Sum v) {
-    if (v > 32767) return 32767;
-    if (v < -32768) return -32768;
-    return static_cast<int16_t>(v);
-}
 
 // round(32767 x) to nearest even, saturated; NaN gives -32768. The same arithmetic as the
 // SSE2 path below (float product, clamp, round), so a sample converts alike in either path.
@@ -144,9 +138,9 @@ bool CMmxFirFilter::PrepareHistory(int count) {
 template <CMmxFirFilter::Output kind, typename Sample, typename Sum>
 inline void Store(Sample& out, Sum acc) {
     if constexpr (kind == CMmxFirFilter::Output::kInt16)
-        out = SaturateInt16(acc >> 15);
+        out = Saturate16(acc >> 15);
     else if constexpr (kind == CMmxFirFilter::Output::kFloat)
-        out = SaturateInt16(acc >> 15) * 3.051851e-5f;
+        out = Saturate16(acc >> 15) * (1.0f / 32767);
     else
         out = static_cast<float>(static_cast<double>(acc) * 9.313225746154785e-10);
 }

@@ -4,9 +4,10 @@
 #include <cstring>
 #include <new>
 
+#include "dsp/dsp_math.h"
+
 namespace {
 
-const double kPi = 3.14159265358979323846;
 const uint32_t kMaxSize = 1u << 20;
 
 void BuildWindow(SpectrumEstimator* e) {
@@ -21,7 +22,7 @@ void BuildWindow(SpectrumEstimator* e) {
         case SpectrumEstimator::kTriangular: v = static_cast<double>(k) / half; break;
         case SpectrumEstimator::kHann: v = 1.0 - std::cos(a); break;
         case SpectrumEstimator::kHamming: v = 0.54 - 0.46 * std::cos(a); break;
-        case SpectrumEstimator::kBlackman: v = 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2.0 * a); break;
+        case SpectrumEstimator::kBlackman: v = BlackmanAt(a); break;
         default: v = 1.0; break;
         }
         w[k] = w[n - 1 - k] = static_cast<float>(v);

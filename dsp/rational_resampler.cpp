@@ -4,9 +4,10 @@
 #include <cstring>
 #include <new>
 
+#include "dsp/dsp_math.h"
+
 namespace {
 
-const double kPi = 3.14159265358979323846;
 const uint32_t kMaxL = 1024;
 const uint32_t kMaxM = 65536;
 const uint32_t kMaxTaps = 65535;
@@ -34,12 +35,7 @@ bool Design(RationalResampler* r) {
     if (!h || !q) return false;
     const int c = static_cast<int>(n / 2);
     const double fc = 0.85 / (r->L > r->M ? r->L : r->M);
-    h[c] = fc;
-    for (int k = 1; k <= c; ++k) {
-        const double a = kPi * (1.0 - 2.0 * k / (n - 1.0));
-        const double w = 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2.0 * a);
-        h[c + k] = h[c - k] = w * std::sin(kPi * k * fc) / (kPi * k);
-    }
+    BlackmanSinc(h, c, n - 1.0, fc);
     double sum = 0.0;
     for (uint32_t i = 0; i < n; ++i) sum += h[i];
     // Gain L restores the level of the zero-stuffed input.

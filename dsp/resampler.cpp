@@ -4,9 +4,9 @@
 #include <cstring>
 #include <mutex>
 
-namespace {
+#include "dsp/dsp_math.h"
 
-const double kPi = 3.14159265358979323846;
+namespace {
 
 int16_t g_resamplerTable[CResampler::kPhaseRows][CResampler::kTaps];
 std::once_flag g_resamplerTableOnce;
@@ -28,12 +28,6 @@ void BuildTable() {
             g_resamplerTable[r][k] = static_cast<int16_t>(q);
         }
     }
-}
-
-int16_t Saturate16(int32_t v) {
-    if (v > 32767) return 32767;
-    if (v < -32768) return -32768;
-    return static_cast<int16_t>(v);
 }
 
 }  // namespace
@@ -58,7 +52,7 @@ double CResampler::Kernel(int k, double x, double cut, int n, int window) {
     switch (window) {
     case 0: w = 0.5 - 0.5 * std::cos(a); break;
     case 1: w = 0.54 - 0.46 * std::cos(a); break;
-    case 2: w = 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2 * a); break;
+    case 2: w = BlackmanAt(a); break;
     case 3: w = 0.44959 - 0.49364 * std::cos(a) + 0.05677 * std::cos(2 * a); break;
     case 4: w = 0.42323 - 0.49755 * std::cos(a) + 0.07922 * std::cos(2 * a); break;
     case 5:

@@ -4,9 +4,10 @@
 #include <cstring>
 #include <new>
 
+#include "dsp/dsp_math.h"
+
 namespace {
 
-const double kPi = 3.14159265358979323846;
 const uint32_t kMaxLength = 16383;
 const uint32_t kMaxBlock = 1u << 20;
 const uint32_t kSpare = 32;
@@ -55,8 +56,7 @@ void Quantise(SincFirFilter* f, const double* h, uint32_t n) {
 }
 
 double Blackman(uint32_t k, uint32_t length) {
-    const double a = kPi * (1.0 - 2.0 * k / (length - 1.0));
-    return 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2.0 * a);
+    return BlackmanAt(kPi * (1.0 - 2.0 * k / (length - 1.0)));
 }
 
 void Design(SincFirFilter* f) {

@@ -10,9 +10,8 @@
 
 #include <cstdint>
 
+#include "dsp/dsp_math.h"
 #include "foundation/scratch_buffer.h"
-
-using q15 = int16_t;  // 1.15: value = raw / 32768
 
 struct SincFirFilter {
     enum Mode {

@@ -2,12 +2,13 @@
 
 #include <cmath>
 
+#include "dsp/dsp_math.h"
+
 bool TableOscillator::Build(uint32_t rate) {
     m_rate = 0;
     if (rate < 4) return false;
     float* table = m_table.Reserve(rate);
     if (!table) return false;
-    const double kPi = 3.14159265358979323846;
     for (uint32_t k = 0; k < rate; ++k) table[k] = static_cast<float>(std::sin(2.0 * kPi * k / rate));
     m_rate = rate;
     m_quarterOffset = rate / 4;

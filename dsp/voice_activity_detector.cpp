@@ -3,8 +3,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/dsp_math.h"
+
 namespace {
-const double kPi = 3.14159265358979323846;
 const uint32_t kMaxLength = 1u << 24;
 const double kFullScaleSquared = 1073741824.0;  // 2^30: energies relative to 16-bit full scale
 }  // namespace

@@ -210,24 +210,31 @@ void* BlockHeap::Alloc(size_t n) {
     return Bytes(b) + kHeaderBytes;
 }
 
-// The block whose range holds p. The header in front of a pointer this heap handed out carries
-// a check word and is taken directly; only interior pointers walk the chunks.
+// The block whose range holds p. Memory is read only once a live chunk is known to hold p: a
+// second free of a block whose chunk went back to the system, or a foreign address lying
+// between two chunks, must not touch what is no longer ours. Within the chunk, the header in
+// front of a pointer this heap handed out carries a check word and is taken directly; only
+// interior pointers walk the chunk's blocks.
 BlockHeader* BlockHeap::Find(const void* p) const {
     if (!p || !m_chunks) return nullptr;
     uintptr_t a = reinterpret_cast<uintptr_t>(p);
     if (a < m_lowest || a >= m_highest) return nullptr;
-    if ((a & 63) == 0 && a - kHeaderBytes >= m_lowest) {
+    const ChunkHeader* chunk = m_lastChunk;
+    if (!chunk || Bytes(p) < Bytes(chunk) || Bytes(p) >= heap_detail::ChunkEnd(chunk)) {
+        for (chunk = m_chunks; chunk; chunk = chunk->next)
+            if (Bytes(p) >= Bytes(chunk) && Bytes(p) < heap_detail::ChunkEnd(chunk)) break;
+        if (!chunk) return nullptr;
+        m_lastChunk = chunk;
+    }
+    char* end = heap_detail::ChunkEnd(chunk);
+    if ((a & 63) == 0 && Bytes(p) - kHeaderBytes >= Bytes(chunk->first)) {
         auto* h = reinterpret_cast<BlockHeader*>(a - kHeaderBytes);
-        if (h->check == heap_detail::CheckWord(h) && h->size >= kHeaderBytes && (h->size & 63) == 0 &&
-            h->size <= m_highest - (a - kHeaderBytes))
+        if (h->check == heap_detail::CheckWord(h) && h->chunk == chunk && h->size >= kHeaderBytes &&
+            (h->size & 63) == 0 && h->size <= static_cast<size_t>(end - Bytes(h)))
             return h;
     }
-    for (const ChunkHeader* chunk = m_chunks; chunk; chunk = chunk->next) {
-        if (Bytes(p) < Bytes(chunk) || Bytes(p) >= heap_detail::ChunkEnd(chunk)) continue;
-        for (BlockHeader* b = chunk->first; b; b = b->next)
-            if (Bytes(p) >= Bytes(b) && Bytes(p) < Bytes(b) + b->size) return b;
-        return nullptr;
-    }
+    for (BlockHeader* b = chunk->first; b; b = b->next)
+        if (Bytes(p) >= Bytes(b) && Bytes(p) < Bytes(b) + b->size) return b;
     return nullptr;
 }
 
@@ -264,6 +271,7 @@ void BlockHeap::Free(void* p) {
         else m_chunks = chunk->next;
         if (chunk->next) chunk->next->prev = chunk->prev;
         chunk->check = 0;
+        if (m_lastChunk == chunk) m_lastChunk = nullptr;
         Source().free(m_systemHeap, chunk);
         if (!m_chunks) {
             Source().destroyHeap(m_systemHeap);

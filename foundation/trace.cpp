@@ -1,5 +1,7 @@
 #include "foundation/trace.h"
 
+#include "foundation/guard.h"
+
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -19,4 +21,12 @@ void TraceLog(const char* format, ...) {
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
     sink(line);
+}
+
+void TraceEscapedException(const char* where, const char* what) noexcept {
+    try {
+        TraceLog("%s: exception caught (%s)", where ? where : "?", what ? what : "?");
+    } catch (...) {
+        // A sink that throws loses this line; the caller still returns its failure value.
+    }
 }

@@ -1,5 +1,6 @@
 #include "imbe/imbe_fec.h"
 
+#include "foundation/bit_codes.h"
 #include "imbe/imbe_decoder.h"
 
 #include <cstring>
@@ -8,29 +9,14 @@ const uint8_t kImbeInterleave[12] = {0, 24, 48, 72, 96, 120, 25, 1, 73, 49, 121,
 
 namespace {
 
-constexpr uint32_t kGolayGenerator = 0xC75;   // x^11 + x^10 + x^6 + x^5 + x^4 + x^2 + 1
+constexpr uint32_t kGolayGenerator = kGolay23Generator;
 constexpr uint32_t kGolaySyndromeX16 = 870;   // x^16 mod g(x)
 constexpr uint32_t kGolaySyndromeX17 = 1740;  // x^17 mod g(x)
-constexpr uint32_t kGolayMask = 0x7FFFFF;
+constexpr uint32_t kGolayMask = kGolay23Mask;
 
 const uint16_t kHammingMasks[4] = {0x55B, 0x66D, 0x78E, 0x7F0};
 const uint16_t kHammingErrors[16] = {0, 8, 4, 2048, 2, 512, 64, 8192,
                                      1, 256, 32, 4096, 16, 1024, 128, 16384};
-
-int ImbeCountBits(uint32_t x) {
-    int n = 0;
-    for (; x; x &= x - 1) ++n;
-    return n;
-}
-
-uint32_t GolaySyndrome(uint32_t word) {
-    uint32_t r = 0;
-    for (int i = 22; i >= 0; --i) {
-        r = (r << 1) | ((word >> i) & 1);
-        if (r & 0x800) r ^= kGolayGenerator;
-    }
-    return r;
-}
 
 uint32_t RotateRight23(uint32_t x, int k) {
     if (k == 0) return x;
@@ -43,7 +29,7 @@ uint32_t ImbeGolayTrap(uint32_t syndrome, uint32_t extraBit, uint32_t extraSyndr
     uint32_t s = syndrome;
     for (int k = 0; k < 23; ++k) {
         uint32_t t = s ^ extraSyndrome;
-        if (ImbeCountBits(t) <= maxWeight) return RotateRight23(t | extraBit, k);
+        if (static_cast<int>(BitCount(t)) <= maxWeight) return RotateRight23(t | extraBit, k);
         s <<= 1;
         if (s & 0x800) s ^= kGolayGenerator;
     }
@@ -106,7 +92,7 @@ void ImbePnDemodulate(uint8_t* work, int count, uint16_t u0, int softBits) {
 
 uint32_t ImbeGolayCorrect(uint32_t word) {
     word &= kGolayMask;
-    uint32_t s = GolaySyndrome(word);
+    uint32_t s = Golay23Syndrome(word);
     if (s == 0) return word;
     uint32_t e = ImbeGolayTrap(s, 0, 0, 3);
     if (e == 0xFFFFFFFF) e = ImbeGolayTrap(s, 1u << 16, kGolaySyndromeX16, 2);
@@ -120,7 +106,7 @@ uint16_t ImbeHammingCorrect(uint16_t word) {
     uint16_t info = word >> 4;
     int s = 0;
     for (int i = 0; i < 4; ++i) {
-        int bit = ((word >> i) & 1) ^ (ImbeCountBits(info & kHammingMasks[i]) & 1);
+        int bit = ((word >> i) & 1) ^ Parity32(info & kHammingMasks[i]);
         s = (s << 1) | bit;
     }
     return word ^ kHammingErrors[s];
@@ -159,7 +145,7 @@ uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int
             }
         }
     }
-    *errors = ImbeCountBits(best ^ hard);
+    *errors = static_cast<int>(BitCount(best ^ hard));
     *metric = bestMetric;
     return best;
 }

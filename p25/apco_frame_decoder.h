@@ -14,8 +14,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 
+#include "foundation/bounded_ring.h"
 #include "foundation/critical_section.h"
 #include "imbe/imbe_decoder.h"
 #include "p25/block_codes.h"
@@ -245,5 +245,6 @@ private:
 
     // Guarded by m_eventLock.
     CriticalSection m_eventLock;
-    std::deque<TrunkingEventRecord> m_events;
+    // Bounded: when nobody drains the events the oldest give way (counted in m_events.dropped()).
+    BoundedRing<TrunkingEventRecord, 1024> m_events;
 };

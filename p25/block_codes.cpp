@@ -2,37 +2,13 @@
 
 #include <cstdint>
 
+#include "p25/galois_field.h"
+
 namespace {
 
 // GF(2^6) with the primitive polynomial x^6 + x + 1, the field of the NID's BCH code.
+constexpr GaloisField kGf(6, 0x43);
 constexpr int kGfSize = 63;
-
-struct Gf64Tables {
-    uint8_t exp[2 * kGfSize];  // doubled so that a sum of two logs needs no reduction
-    int8_t log[64];
-    constexpr Gf64Tables() : exp(), log() {
-        unsigned x = 1;
-        for (int i = 0; i < kGfSize; ++i) {
-            exp[i] = static_cast<uint8_t>(x);
-            exp[i + kGfSize] = static_cast<uint8_t>(x);
-            log[x] = static_cast<int8_t>(i);
-            x <<= 1;
-            if (x & 0x40) x ^= 0x43;
-        }
-        log[0] = -1;
-    }
-};
-constexpr Gf64Tables kGf;
-
-inline unsigned GfMul(unsigned a, unsigned b) {
-    if (a == 0 || b == 0) return 0;
-    return kGf.exp[kGf.log[a] + kGf.log[b]];
-}
-
-inline unsigned GfDiv(unsigned a, unsigned b) {  // b != 0
-    if (a == 0) return 0;
-    return kGf.exp[kGf.log[a] - kGf.log[b] + kGfSize];
-}
 
 constexpr int kBchT = 11;               // correctable errors of BCH (63,16,23)
 constexpr int kBchSyndromes = 2 * kBchT;
@@ -62,7 +38,7 @@ bool DecodeNidBch(char* nid, unsigned* errors) {
     for (int j = 1; j <= kBchSyndromes; ++j) {
         unsigned sum = 0;
         for (int k = 0; k < kGfSize; ++k)
-            if (r[k]) sum ^= kGf.exp[(j * k) % kGfSize];
+            if (r[k]) sum ^= kGf.Exp(j * k);
         s[j] = sum;
         if (sum) clean = false;
     }
@@ -77,21 +53,21 @@ bool DecodeNidBch(char* nid, unsigned* errors) {
         unsigned lastDiscrepancy = 1;
         for (int n = 0; n < kBchSyndromes && len <= kBchT; ++n) {
             unsigned d = s[n + 1];
-            for (int i = 1; i <= len; ++i) d ^= GfMul(c[i], s[n + 1 - i]);
+            for (int i = 1; i <= len; ++i) d ^= kGf.Mul(c[i], s[n + 1 - i]);
             if (d == 0) {
                 ++shift;
                 continue;
             }
-            const unsigned coef = GfDiv(d, lastDiscrepancy);
+            const unsigned coef = kGf.Div(d, lastDiscrepancy);
             if (2 * len <= n) {
                 for (int i = 0; i < kBchSyndromes + 2; ++i) t[i] = c[i];
-                for (int i = 0; i + shift < kBchSyndromes + 2; ++i) c[i + shift] ^= GfMul(coef, b[i]);
+                for (int i = 0; i + shift < kBchSyndromes + 2; ++i) c[i + shift] ^= kGf.Mul(coef, b[i]);
                 len = n + 1 - len;
                 for (int i = 0; i < kBchSyndromes + 2; ++i) b[i] = t[i];
                 lastDiscrepancy = d;
                 shift = 1;
             } else {
-                for (int i = 0; i + shift < kBchSyndromes + 2; ++i) c[i + shift] ^= GfMul(coef, b[i]);
+                for (int i = 0; i + shift < kBchSyndromes + 2; ++i) c[i + shift] ^= kGf.Mul(coef, b[i]);
                 ++shift;
             }
         }
@@ -104,7 +80,7 @@ bool DecodeNidBch(char* nid, unsigned* errors) {
         for (int i = 1; i <= kGfSize; ++i) {
             unsigned v = c[0];
             for (int k = 1; k <= len; ++k)
-                if (c[k]) v ^= kGf.exp[(kGf.log[c[k]] + i * k) % kGfSize];
+                if (c[k]) v ^= kGf.Exp(kGf.Log(c[k]) + i * k);
             if (v == 0) {
                 if (roots == kBchT) return false;
                 flips[roots++] = (kGfSize - i) % kGfSize;
@@ -119,20 +95,11 @@ bool DecodeNidBch(char* nid, unsigned* errors) {
     return true;
 }
 
-unsigned Golay23Syndrome(unsigned w) {
-    w &= 0x7FFFFF;
-    for (int b = 22; b >= 11 && w > 2047; --b)
-        if (w & (1u << b)) w ^= 0xC75u << (b - 11);
-    return w;
-}
-
 namespace {
 
 struct GolayTables {
-    uint32_t encode[4096];
     uint32_t error[2048];
     GolayTables() {
-        for (unsigned d = 0; d < 4096; ++d) encode[d] = (d << 11) + Golay23Syndrome(d << 11);
         // Golay (23,12) is perfect: the 2048 patterns of weight 0..3 fill every syndrome once.
         error[0] = 0;
         for (unsigned a = 0; a < 23; ++a) {
@@ -160,8 +127,6 @@ const GolayTables& Golay() {
 }  // namespace
 
 void Golay23Init() { (void)Golay(); }
-
-unsigned Golay23Encode(unsigned data) { return Golay().encode[data & 0xFFF]; }
 
 unsigned Golay23Decode(unsigned w) {
     w &= 0x7FFFFF;

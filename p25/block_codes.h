@@ -3,7 +3,7 @@
 // and encryption-sync hexbits. The Reed-Solomon codec is in reed_solomon.h.
 #pragma once
 
-#include "p25/bit_count.h"
+#include "foundation/bit_codes.h"
 
 // Decodes the 32-character NID text (DibitString characters, the first holding the most
 // significant bits of the network access code). The first 63 bits form the BCH code word; the
@@ -15,11 +15,9 @@
 // *errors then holds the degree of the error locator found (above 11 when it grew too large).
 bool DecodeNidBch(char* nid, unsigned* errors);
 
-// Golay (23,12), generator polynomial 0xC75; code words hold the 12 data bits in bits 22..11.
-// The tables are process-wide, built once on first use by whichever thread comes first.
-unsigned Golay23Syndrome(unsigned w);    // 11-bit remainder of w (23 bits) by the generator
-void Golay23Init();                      // builds the tables when not yet built
-unsigned Golay23Encode(unsigned data);   // code word of the low 12 bits of data
+// Golay (23,12) decoding (the code, its encoder and syndrome are in foundation/bit_codes.h).
+// The error table is process-wide, built once on first use by whichever thread comes first.
+void Golay23Init();                      // builds the table when not yet built
 unsigned Golay23Decode(unsigned w);      // corrected code word of the low 23 bits; up to 3 errors
 
 // Hamming (10,6,3): bit 9 of word is the first received bit, bits 9..4 the hexbit, 3..0 the
@@ -27,5 +25,3 @@ unsigned Golay23Decode(unsigned w);      // corrected code word of the low 23 bi
 // 255 when it names no single bit (the received hexbit is returned as it stands).
 int DecodeHamming10(int word, unsigned* syndrome);
 
-// Parity (XOR of all bits) of a 32-bit word.
-inline unsigned Parity32(unsigned x) { return BitCount(x) & 1; }

@@ -15,45 +15,16 @@ void CReedSolomon::SetPrimitivePolynomial(unsigned poly) {
     m_tablesBuilt = false;
 }
 
-void CReedSolomon::BuildTables() {
-    const int n = m_fieldSize - 1;
-    for (int i = 0; i < m_fieldSize; ++i) m_log[i] = -1;
-    unsigned x = 1;
-    for (int i = 0; i < n; ++i) {
-        m_antilog[i] = x;
-        m_log[x] = i;
-        x <<= 1;
-        if (x & static_cast<unsigned>(m_fieldSize)) x ^= m_primitive;
-        x &= static_cast<unsigned>(m_fieldSize - 1);
-    }
-    m_antilog[n] = 1;
-    m_log[0] = -1;
-    m_tablesBuilt = true;
-}
-
-unsigned CReedSolomon::Mul(unsigned a, unsigned b) const {
-    if (a == 0 || b == 0) return 0;
-    return m_antilog[(m_log[a] + m_log[b]) % (m_fieldSize - 1)];
-}
-
-unsigned CReedSolomon::Div(unsigned a, unsigned b) const {
-    if (a == 0) return 0;
-    const int n = m_fieldSize - 1;
-    return m_antilog[((m_log[a] - m_log[b]) % n + n) % n];
-}
-
-unsigned CReedSolomon::Pow(int logValue) const {
-    const int n = m_fieldSize - 1;
-    return m_antilog[(logValue % n + n) % n];
-}
-
 bool CReedSolomon::SetCode(int parityCount, int firstRoot, int rootStep) {
     m_parityCount = 0;
     m_dataCount = 0;
     m_generatorCount = 0;
     if (m_fieldSize == 0) return false;
     if (parityCount < 1 || parityCount > kMaxParity || parityCount >= m_fieldSize - 1 || rootStep != 1) return false;
-    if (!m_tablesBuilt) BuildTables();
+    if (!m_tablesBuilt) {
+        m_field = GaloisField(m_symbolBits, m_primitive);
+        m_tablesBuilt = true;
+    }
 
     const int n = m_fieldSize - 1;
     m_generator[0] = 1;
@@ -139,7 +110,7 @@ bool CReedSolomon::Decode(int n, int* r) {
     int found = 0;
     for (int k = 0; k < order; ++k) {
         unsigned v = 0;
-        for (int i = len; i >= 0; --i) v = Mul(v, m_antilog[k]) ^ m_locator[i];
+        for (int i = len; i >= 0; --i) v = Mul(v, Pow(k)) ^ m_locator[i];
         if (v == 0) {
             if (found == len) return false;
             const int degree = (order - k) % order;
@@ -158,7 +129,7 @@ bool CReedSolomon::Decode(int n, int* r) {
     }
     for (int e = 0; e < found; ++e) {
         const int k = m_errorPositions[e];
-        const unsigned xInv = m_antilog[k];
+        const unsigned xInv = Pow(k);
         const unsigned x = Pow(-k);
         unsigned z = 0;
         for (int i = t2; i >= 0; --i) z = Mul(z, xInv) ^ m_evaluator[i];

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "p25/galois_field.h"
+
 class CReedSolomon {
 public:
     static constexpr int kMaxParity = 200;
@@ -37,19 +39,15 @@ public:
     int GetDataCount() const { return m_dataCount; }
 
 private:
-    static constexpr int kMaxField = 256;
-
-    void BuildTables();
-    unsigned Mul(unsigned a, unsigned b) const;
-    unsigned Div(unsigned a, unsigned b) const;  // b != 0
-    unsigned Pow(int logValue) const;            // alpha^logValue, any integer
+    unsigned Mul(unsigned a, unsigned b) const { return m_field.Mul(a, b); }
+    unsigned Div(unsigned a, unsigned b) const { return m_field.Div(a, b); }  // b != 0
+    unsigned Pow(int logValue) const { return m_field.Exp(logValue); }        // any integer
 
     int m_symbolBits;
     unsigned m_primitive;
     int m_fieldSize;         // 2^m; 0 without a field
     bool m_tablesBuilt = false;
-    unsigned m_antilog[kMaxField];
-    int m_log[kMaxField];
+    GaloisField m_field{0, 0};
     unsigned m_generator[kMaxParity + 1];  // highest degree first, monic
     int m_generatorCount = 0;
     unsigned m_roots[kMaxParity];

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "p25/bit_count.h"
+#include "foundation/bit_codes.h"
 
 namespace {
 

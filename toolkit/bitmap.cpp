@@ -1,7 +1,6 @@
 #include "toolkit/bitmap.h"
 
 #include <cstring>
-#include <vector>
 
 int MemoryBitmap::WriteBits(HANDLE file, const void* data, DWORD size) {
     DWORD written = 0;
@@ -54,22 +53,23 @@ int MemoryBitmap::SaveToFile(const char* fileName) {
         BITMAPINFOHEADER header = dib.dsBmih;
         bool masks = header.biCompression == BI_BITFIELDS;
         uint32_t headerSize = masks ? 52 : 40;
-        std::vector<uint8_t> block(52 + 256 * 4, 0);
-        std::memcpy(block.data(), &header, 40);
-        if (masks) std::memcpy(block.data() + 40, dib.dsBitfields, 12);
+        // Header, masks and colour table have a fixed bound: no heap is needed.
+        alignas(BITMAPINFOHEADER) uint8_t block[52 + 256 * 4] = {};
+        std::memcpy(block, &header, 40);
+        if (masks) std::memcpy(block + 40, dib.dsBitfields, 12);
         uint32_t colours = 0;
         if (header.biBitCount > 8) {
             // No colour table is needed; a grey ramp is written as the readers' fallback.
             colours = 256;
             for (uint32_t i = 0; i < 256; ++i) {
-                uint8_t* e = block.data() + headerSize + i * 4;
+                uint8_t* e = block + headerSize + i * 4;
                 e[0] = e[1] = e[2] = static_cast<uint8_t>(i);
             }
         } else {
             colours = header.biClrUsed ? header.biClrUsed : (1u << header.biBitCount);
-            GetDIBColorTable(m_dc, 0, colours, reinterpret_cast<RGBQUAD*>(block.data() + headerSize));
+            GetDIBColorTable(m_dc, 0, colours, reinterpret_cast<RGBQUAD*>(block + headerSize));
         }
-        reinterpret_cast<BITMAPINFOHEADER*>(block.data())->biClrUsed = colours;
+        reinterpret_cast<BITMAPINFOHEADER*>(block)->biClrUsed = colours;
         uint32_t image = (header.biCompression == BI_RGB || masks)
                              ? (header.biBitCount * static_cast<uint32_t>(header.biWidth) * header.biPlanes + 31) / 32 * 4 *
                                    static_cast<uint32_t>(header.biHeight < 0 ? -header.biHeight : header.biHeight)
@@ -81,7 +81,7 @@ int MemoryBitmap::SaveToFile(const char* fileName) {
         fileHeader.bfOffBits = headerSize + table + 14;
         DWORD written = 0;
         ok = WriteFile(file, &fileHeader, 14, &written, nullptr) && written == 14 &&
-             WriteFile(file, block.data(), headerSize + table, &written, nullptr) && written == headerSize + table &&
+             WriteFile(file, block, headerSize + table, &written, nullptr) && written == headerSize + table &&
              WriteBits(file, m_pixels, image);
     }
     CloseHandle(file);
@@ -185,8 +185,8 @@ void DibBitmap::FillColumnPattern(uint32_t x, uint32_t y, uint32_t count, const 
 }
 
 PaletteBitmap::PaletteBitmap(uint32_t width, uint32_t height, const LOGPALETTE* palette) {
-    std::vector<uint8_t> storage(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
-    BITMAPINFO* info = reinterpret_cast<BITMAPINFO*>(storage.data());
+    alignas(BITMAPINFO) uint8_t storage[sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD)] = {};
+    BITMAPINFO* info = reinterpret_cast<BITMAPINFO*>(storage);
     info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info->bmiHeader.biWidth = static_cast<LONG>(width);
     info->bmiHeader.biHeight = static_cast<LONG>(height);

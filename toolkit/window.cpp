@@ -1,5 +1,6 @@
 #include "toolkit/window.h"
 
+#include "foundation/guard.h"
 #include "foundation/trace.h"
 #include "toolkit/application.h"
 #include "toolkit/component.h"
@@ -68,6 +69,11 @@ void Window::SetPrevSibling(Window* sibling) {
 }
 
 LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return GuardedOr("Window::WindowProc", [&] { return RouteMessage(hwnd, msg, wParam, lParam); },
+                     [&] { return DefWindowProcA(hwnd, msg, wParam, lParam); });
+}
+
+LRESULT Window::RouteMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* object;
     if (msg == WM_NCCREATE || msg == WM_CREATE) {
         object = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);

@@ -46,6 +46,8 @@ public:
 
     Event<MessageRecord*> OnMessage;
 
+    // The class's window procedure. Nothing unwinds into the system: an exception is traced
+    // and the message goes to DefWindowProcA.
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 protected:
@@ -57,6 +59,7 @@ protected:
 private:
     friend class Component;
     static void RegisterClassOnce();
+    static LRESULT RouteMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     bool m_destroying = false;
     HWND m_handle = nullptr;

@@ -3,8 +3,9 @@
 #include <shlobj.h>
 
 #include <cstring>
-#include <vector>
 
+#include "foundation/guard.h"
+#include "foundation/scratch_buffer.h"
 #include "foundation/string_list.h"
 
 namespace {
@@ -43,7 +44,9 @@ bool CreateDirectoryPath(String path) {
 }
 
 int CALLBACK BrowseForFolderCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
-    if (message == BFFM_INITIALIZED) SendMessageA(dialog, BFFM_SETSELECTIONA, 1, data);
+    Guarded("BrowseForFolderCallback", [&] {
+        if (message == BFFM_INITIALIZED) SendMessageA(dialog, BFFM_SETSELECTIONA, 1, data);
+    });
     return 0;
 }
 
@@ -134,11 +137,11 @@ uint64_t GetFileVersion(String path) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(path.CStr(), &ignored);
     if (size == 0) return 0;
-    std::vector<uint8_t> block(size);
+    ScratchBuffer<uint8_t> block(size);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!GetFileVersionInfoA(path.CStr(), 0, size, block.data()) ||
-        !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &length) || !info || length < sizeof *info)
+    if (!block.GetData() || !GetFileVersionInfoA(path.CStr(), 0, size, block.GetData()) ||
+        !VerQueryValueA(block.GetData(), "\\", reinterpret_cast<void**>(&info), &length) || !info || length < sizeof *info)
         return 0;
     return (static_cast<uint64_t>(info->dwFileVersionMS) << 32) | info->dwFileVersionLS;
 }

@@ -1,7 +1,6 @@
 #include "foundation/win32/registry_key.h"
 
-#include <vector>
-
+#include "foundation/scratch_buffer.h"
 #include "foundation/string_list.h"
 
 RegistryKey::RegistryKey(HKEY root, REGSAM access) : m_key(nullptr) {
@@ -107,13 +106,13 @@ int DeleteKeyTree(HKEY parent, const char* path) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(parent, path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE, &key) != ERROR_SUCCESS)
         return 0;
-    std::vector<char> name(16384);
-    int ok = 1;
-    for (;;) {
-        DWORD n = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExA(key, 0, name.data(), &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    ScratchBuffer<char> name(16384);
+    int ok = name.GetData() != nullptr;
+    while (ok) {
+        DWORD n = static_cast<DWORD>(name.Capacity());
+        if (RegEnumKeyExA(key, 0, name.GetData(), &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         // A subkey that cannot go would be found again at index 0 for ever.
-        if (!DeleteKeyTree(key, name.data())) {
+        if (!DeleteKeyTree(key, name.GetData())) {
             ok = 0;
             break;
         }
@@ -140,13 +139,14 @@ LONG RegistryKey::GetSubKeyNames(StringList* list) {
 
 LONG RegistryKey::GetValueNames(StringList* list) {
     if (!m_key) return ERROR_INVALID_HANDLE;
-    std::vector<char> name(32768);
+    ScratchBuffer<char> name(32768);
+    if (!name.GetData()) return ERROR_NOT_ENOUGH_MEMORY;
     LONG r;
     for (DWORD i = 0;; ++i) {
-        DWORD n = static_cast<DWORD>(name.size());
-        r = RegEnumValueA(m_key, i, name.data(), &n, nullptr, nullptr, nullptr, nullptr);
+        DWORD n = static_cast<DWORD>(name.Capacity());
+        r = RegEnumValueA(m_key, i, name.GetData(), &n, nullptr, nullptr, nullptr, nullptr);
         if (r != ERROR_SUCCESS) break;
-        list->Add(String(name.data(), static_cast<int>(n)));
+        list->Add(String(name.GetData(), static_cast<int>(n)));
     }
     return r;
 }

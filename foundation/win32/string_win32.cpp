@@ -1,8 +1,7 @@
 // The String members that need Win32: code-page conversions and long/short path names.
 #include <windows.h>
 
-#include <vector>
-
+#include "foundation/scratch_buffer.h"
 #include "foundation/string.h"
 
 namespace {
@@ -36,13 +35,15 @@ String String::ConvertCodePage(unsigned from, unsigned to) const {
     DWORD toFlags = TakesNoFlags(to) ? 0 : WC_COMPOSITECHECK;
     int wide = MultiByteToWideChar(from, fromFlags, CStr(), Length() + 1, nullptr, 0);
     if (wide <= 0) return String(0);
-    std::vector<wchar_t> buffer(static_cast<size_t>(wide));
-    MultiByteToWideChar(from, fromFlags, CStr(), Length() + 1, buffer.data(), wide);
-    int bytes = WideCharToMultiByte(to, toFlags, buffer.data(), wide, nullptr, 0, nullptr, nullptr);
+    ScratchBuffer<wchar_t> wideText(static_cast<size_t>(wide));
+    wchar_t* buffer = wideText.GetData();
+    if (!buffer) return String(0);
+    MultiByteToWideChar(from, fromFlags, CStr(), Length() + 1, buffer, wide);
+    int bytes = WideCharToMultiByte(to, toFlags, buffer, wide, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return String(0);
     String r(bytes);
     if (r.GetCapacity() < bytes) return String(0);
-    WideCharToMultiByte(to, toFlags, buffer.data(), wide, &r[0], bytes, nullptr, nullptr);
+    WideCharToMultiByte(to, toFlags, buffer, wide, &r[0], bytes, nullptr, nullptr);
     r.UpdateLength();
     return r;
 }

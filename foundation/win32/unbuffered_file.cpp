@@ -1,9 +1,9 @@
 #include "foundation/win32/unbuffered_file.h"
 
 #include <cstring>
-#include <vector>
 
 #include "foundation/compressing_queue.h"
+#include "foundation/scratch_buffer.h"
 #include "foundation/win32/virtual_buffer.h"
 
 UnbufferedFile::UnbufferedFile(String name, bool readOnly, bool truncate, uint32_t dataSize)
@@ -309,26 +309,28 @@ int DecompressFile(UnbufferedFile* source, UnbufferedFile* destination) {
     uint32_t block = CommonBlock(source, destination);
     CompressingQueue queue(block, 0x7FFFFFFF);
     if (!queue.IsValid()) return 0;
-    std::vector<uint8_t> out(block);
+    ScratchBuffer<uint8_t> outBuffer(block);
+    uint8_t* out = outBuffer.GetData();
+    if (!out) return 0;
     for (;;) {
         int r = ReadIntoBuffer(source, block);
         if (r < 0) return 0;
         if (r == 0) break;
         if (queue.LockedQueue::Write(source->GetBuffer(), static_cast<uint32_t>(r)) != r) return 0;
         while (queue.GetSize() > 0) {
-            int n = queue.ReadDecompressed(out.data(), block);
+            int n = queue.ReadDecompressed(out, block);
             if (n < 0) return 0;
             if (n == 0) break;
-            if (destination->Write(out.data(), static_cast<uint32_t>(n)) != static_cast<uint32_t>(n)) return 0;
+            if (destination->Write(out, static_cast<uint32_t>(n)) != static_cast<uint32_t>(n)) return 0;
         }
     }
     if (source->GetPosition() != source->GetSize()) return 0;
     // The end of the stream must be there: a truncated file fails here.
     for (;;) {
-        int n = queue.ReadDecompressedFinish(out.data(), block);
+        int n = queue.ReadDecompressedFinish(out, block);
         if (n < 0) return 0;
         uint32_t got = n == static_cast<int>(block) + 1 ? block : static_cast<uint32_t>(n);
-        if (got && destination->Write(out.data(), got) != got) return 0;
+        if (got && destination->Write(out, got) != got) return 0;
         if (n != static_cast<int>(block) + 1) break;
     }
     return destination->WaitPending(INFINITE) >= 0;

@@ -133,6 +133,11 @@ TEST(CFFT, SixteenBitInputAndFixedPointSpectrum) {
     EXPECT_EQ(0xFFFFFFFFu, fixed[32]);
     // The neighbours hold 0.0625 * 10 = 0.625.
     EXPECT_NEAR(0.625, fixed[31] / 4294967296.0, 1e-3);
+    // A NaN sample poisons the average; the fixed-point spectrum reads it as 0.
+    std::vector<float> nan(512, std::nanf(""));
+    ASSERT_EQ(0, fft.TransformAvg(nan.data(), 512));
+    ASSERT_EQ(256, fft.GetSpectrumFixed(fixed.data(), 256));
+    EXPECT_EQ(0u, fixed[32]);
     EXPECT_EQ(11, CFFT::GetWindowCount());
     char name[16];
     EXPECT_EQ(7, CFFT::GetWindowName(1, name, 16));

@@ -69,8 +69,10 @@ TEST(FmDemodulator, ToneAtThreeKilohertzDeviationGivesTheExpectedLevel) {
 
 TEST(FmDemodulator, RateChangeTakesEffect) {
     CFmDemodulator fm;
-    fm.SetSampleRate(999);  // ignored
-    EXPECT_EQ(48000u, fm.GetSampleRate());
+    for (uint32_t refused : {999u, 1000001u, 0x7FFFFFFFu}) {
+        fm.SetSampleRate(refused);
+        EXPECT_EQ(48000u, fm.GetSampleRate()) << refused;
+    }
     std::vector<float> warm = FmSignal(4800, 48000, 12000, 1000, 3000);
     ASSERT_NE(nullptr, fm.Process(warm.data(), 4800));
     fm.SetSampleRate(32000);

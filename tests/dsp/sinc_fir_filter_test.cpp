@@ -10,8 +10,6 @@
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
-
 struct FilterDeleter {
     void operator()(SincFirFilter* f) const { SincFirDestroy(f, 1); }
 };

@@ -192,6 +192,21 @@ TEST_F(BlockHeapTest, InteriorPointerFreesTheBlockAndForeignOrDoubleFreeIsIgnore
     EXPECT_TRUE(heap.Validate());
 }
 
+// A block whose chunk went back to the source is freed or grown again: nothing of the returned
+// chunk may be read (ASan reports a use after free otherwise).
+TEST_F(BlockHeapTest, AddressesOfAReturnedChunkAreIgnored) {
+    void* keep = Alloc(100);
+    void* gone = heap.Alloc(20000);  // too big for the first chunk: a chunk of its own
+    ASSERT_EQ(TestSource::chunksLive, 2);
+    heap.Free(gone);
+    ASSERT_EQ(TestSource::chunksLive, 1);
+    heap.Free(gone);
+    EXPECT_EQ(heap.Realloc(gone, 10), nullptr);
+    EXPECT_FALSE(heap.Query(static_cast<char*>(gone) + 100, nullptr));
+    EXPECT_TRUE(Info(keep).inUse);
+    EXPECT_TRUE(heap.Validate());
+}
+
 TEST_F(BlockHeapTest, ReallocKeepsOnShrinkAndCopiesOnGrow) {
     auto* p = static_cast<unsigned char*>(Alloc(200));  // need 320, user area 256
     for (int i = 0; i < 256; ++i) p[i] = static_cast<unsigned char>(i * 7);

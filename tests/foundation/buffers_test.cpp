@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/bounded_ring.h"
 #include "foundation/heap_buffer.h"
 #include "foundation/item_array.h"
 #include "foundation/locked_queue.h"
@@ -89,6 +90,22 @@ std::vector<std::string> Items(const StringList& l) {
     std::vector<std::string> v;
     for (uint32_t i = 0; i < l.GetCount(); ++i) v.emplace_back(l.GetItem(i)->CStr());
     return v;
+}
+
+TEST(BoundedRing, KeepsTheNewestInOrderAndCountsWhatWasDropped) {
+    BoundedRing<int, 3> ring;
+    for (int i = 1; i <= 3; ++i) EXPECT_TRUE(ring.push_back(i));
+    EXPECT_FALSE(ring.push_back(4));
+    EXPECT_FALSE(ring.push_back(5));
+    std::vector<int> seen;
+    for (int v : ring) seen.push_back(v);
+    EXPECT_EQ((std::vector<int>{3, 4, 5}), seen);
+    EXPECT_EQ(2u, ring.dropped());
+    ring.clear();
+    EXPECT_TRUE(ring.empty());
+    EXPECT_TRUE(ring.push_back(6));
+    EXPECT_EQ(6, *ring.begin());
+    EXPECT_EQ(2u, ring.dropped());
 }
 
 TEST(StringList, SortAndSortedSearchAgreeWithAModel) {

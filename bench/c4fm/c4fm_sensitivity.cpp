@@ -161,7 +161,7 @@ std::vector<float> BenchRecordingSecond() {
 
 int RunChain(const std::vector<float>& x) {
     CC4fmDemodulator demodulator;
-    demodulator.PrepareFilters();
+    demodulator.EnsureFilters();
     CApcoFrameDecoder decoder;
     decoder.SetBlockSize(512);
     int blocks = 0;

@@ -50,7 +50,7 @@ struct RecordingLevels {
 RecordingLevels Measure(const char* name) {
     const std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
     CC4fmDemodulator demodulator;
-    demodulator.PrepareFilters();
+    demodulator.EnsureFilters();
     std::string text;
     for (size_t at = 0; at < x.size(); at += 2048) {
         const int n = demodulator.Process(x.data() + at, static_cast<int>(std::min<size_t>(2048, x.size() - at)));

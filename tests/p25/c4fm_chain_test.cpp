@@ -40,7 +40,7 @@ void Collect(std::set<int>& values, int value) {
 
 ChainResult RunChain(const std::vector<float>& x, int block = 2048) {
     CC4fmDemodulator demodulator;
-    demodulator.PrepareFilters();
+    demodulator.EnsureFilters();
     CApcoFrameDecoder decoder;
     decoder.SetBlockSize(512);
     ChainResult r;

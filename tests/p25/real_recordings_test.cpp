@@ -18,7 +18,7 @@ namespace {
 
 std::string Demodulate(const std::vector<float>& x) {
     CC4fmDemodulator demod;
-    demod.PrepareFilters();
+    demod.EnsureFilters();
     std::string text;
     for (size_t pos = 0; pos < x.size(); pos += 4800) {  // 100 ms IF blocks
         const int symbols = demod.Process(x.data() + pos, static_cast<int>(std::min<size_t>(4800, x.size() - pos)));

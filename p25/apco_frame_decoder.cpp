@@ -390,11 +390,12 @@ void CApcoFrameDecoder::ReleaseAudioBlock(int16_t* samples) {
 
 void CApcoFrameDecoder::PushEvent(const TrunkingEventRecord& record) {
     CriticalSectionLock lock(&m_eventLock);
-    try {
-        m_events.push_back(record);
-    } catch (...) {
-        // No memory: the event is dropped, the decoder carries on.
-    }
+    m_events.push_back(record);  // a full ring drops its oldest event
+}
+
+unsigned CApcoFrameDecoder::GetDroppedEventCount() {
+    CriticalSectionLock lock(&m_eventLock);
+    return static_cast<unsigned>(m_events.dropped());
 }
 
 int CApcoFrameDecoder::GetEventCount() {

@@ -91,6 +91,8 @@ public:
     // events and stops the text being decoded at its next symbol.
     void SetReceiverFrequency(uint32_t hz);
     int GetEventCount();
+    // Events that gave way, over the decoder's life, because nobody drained the full queue.
+    unsigned GetDroppedEventCount();
     // A new type-256 media packet with every queued event (the queue is emptied), allocated with
     // std::malloc for the caller to free; null when the queue is empty (*size 0) or when no
     // memory could be had (the events stay queued, *size is the size it would have had).

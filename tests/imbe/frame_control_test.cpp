@@ -198,29 +198,3 @@ TEST(ImbeFrameControl, SampleCountIsClampedAndBoundsTheOutput) {
         EXPECT_EQ(160, state.voicedFrameLength);
     }
 }
-
-TEST(ImbeFrameControl, InitRestoresTheDefaults) {
-    ImbeDecoderState state;
-    std::memset(&state, 0x77, sizeof(state));
-    ImbeInit(&state);
-    EXPECT_EQ(0, state.history);
-    EXPECT_EQ(7365, state.noiseFundamental);
-    EXPECT_EQ(18750, state.energy);
-    EXPECT_EQ(-13, state.energyExponent);
-    EXPECT_EQ(30, state.prevHarmonicCount);
-    EXPECT_EQ(0, state.errorRate);
-    for (const ImbeParams* p : {&state.lastParams, &state.mutedParams}) {
-        EXPECT_EQ(1u, p->valid);
-        EXPECT_EQ(14, p->harmonicCount);
-        EXPECT_EQ(16384, p->fundamental);
-        EXPECT_EQ(-18, p->amplitudeExponent);
-        for (int i = 0; i < kImbeMaxHarmonics; ++i) {
-            EXPECT_EQ(26214, p->amplitude[i]);
-            EXPECT_EQ(0, p->voiced[i]);
-        }
-    }
-    EXPECT_EQ(ImbeSynthesizeSamples, state.lastParams.synthesize);
-    EXPECT_EQ(ImbeSynthesizeMuted, state.mutedParams.synthesize);
-    for (int i = 0; i < 129; ++i) EXPECT_EQ(0, state.voicedTail[i]);
-    for (int i = 0; i < kImbeMaxHarmonics; ++i) EXPECT_EQ(0, state.prevLogAmplitude[i]);
-}

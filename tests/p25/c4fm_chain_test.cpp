@@ -237,17 +237,13 @@ TEST(C4fmChain, ControlChannelNac140) {
 TEST(C4fmChain, SyntheticCallsAfterNoiseGiveTheirFields) {
     p25test::FrameBuilder builder;
     const int nac = 0x2A7;
-    const uint8_t header[15] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0x00, 0x80, 0x00, 0x00, 0x12, 0x34};
-    const uint8_t group[9] = {0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0x00, 0xAB, 0xCD};    // TGID, SID
-    const uint8_t unit[9] = {0x03, 0x00, 0x00, 0x00, 0xBE, 0xEF, 0x00, 0x43, 0x21};     // DID, SID
-    const uint8_t es[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x00};
-    const uint8_t des[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x81, 0x12, 0x34};
-    std::string groupCall = builder.Hdu(nac, header), unitCall;
-    for (int i = 0; i < 4; ++i) {
-        groupCall += builder.Ldu1(nac, p25test::PatternVoice(i), group) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), es);
-        unitCall += builder.Ldu1(nac, p25test::PatternVoice(i), unit) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), des);
-    }
-    groupCall += builder.Tdu(nac);
+    const p25test::EncryptionSync des = p25test::MakeEs(0x81, 0x1234);
+    const p25test::LinkControl unit = p25test::UnitLc(0, 0xBEEF, 0x4321);
+    std::string groupCall = p25test::VoiceCall(builder, nac, 4, p25test::MakeHeader(0, 0x80, 0, 0x1234),
+                                               p25test::GroupLc(0, false, 0x1234, 0xABCD), p25test::MakeEs(0x80, 0));
+    std::string unitCall;
+    for (int i = 0; i < 4; ++i)
+        unitCall += builder.Ldu1(nac, p25test::PatternVoice(i), unit.data()) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), des.data());
     unitCall += builder.Tdu(nac);
 
     C4fmOptions o;

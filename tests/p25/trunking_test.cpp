@@ -23,15 +23,6 @@ constexpr uint8_t kLast = 0x80;
 
 int Feed(CApcoFrameDecoder& d, const std::string& text) { return d.Process(text.data(), static_cast<int>(text.size())); }
 
-// De-interleaved nibbles of a block, as the decoder hands them to the trellis decoder.
-std::vector<uint8_t> Deinterleave(const std::vector<uint8_t>& sent) {
-    std::vector<uint8_t> out(49);
-    size_t i = 0;
-    for (int column = 0; column < 4; ++column)
-        for (int row = 0; 4 * row + column < 49; ++row) out[static_cast<size_t>(4 * row + column)] = sent[i++];
-    return out;
-}
-
 std::vector<uint8_t> BlockDibits(const Tsbk& b) {
     std::vector<uint8_t> d;
     for (int i = 0; i < 48; ++i) d.push_back(static_cast<uint8_t>((b[static_cast<size_t>(i / 4)] >> (6 - 2 * (i % 4))) & 3));
@@ -47,36 +38,7 @@ Tsbk RandomTsbk(std::mt19937& rng) {
 
 // Nibbles of the block after bit flips (bit 0 = high bit of the first symbol sent).
 std::vector<uint8_t> ReceivedNibbles(const Tsbk& b, const std::vector<int>& flips) {
-    const std::string s = TsbkSymbols(b, flips);
-    std::vector<uint8_t> sent;
-    for (size_t i = 0; i < s.size(); i += 2) sent.push_back(static_cast<uint8_t>((s[i] - '0') * 4 + (s[i + 1] - '0')));
-    return Deinterleave(sent);
-}
-
-std::vector<std::array<uint8_t, 21>> TakeEvents(CApcoFrameDecoder& d) {
-    std::vector<std::array<uint8_t, 21>> out;
-    unsigned size = 0;
-    uint8_t* p = d.GetEventPacket(&size);
-    if (!p) {
-        EXPECT_EQ(0u, size);
-        return out;
-    }
-    EXPECT_EQ(0, std::strcmp(reinterpret_cast<char*>(p), "K927 APCO"));
-    for (int i = 10; i < 128; ++i) EXPECT_EQ(0, p[i]);
-    uint32_t type, payload, count;
-    std::memcpy(&type, p + 128, 4);
-    std::memcpy(&payload, p + 132, 4);
-    std::memcpy(&count, p + 136, 4);
-    EXPECT_EQ(256u, type);
-    EXPECT_EQ(4u + 21u * count, payload);
-    EXPECT_EQ(140u + 21u * count, size);
-    for (uint32_t i = 0; i < count; ++i) {
-        std::array<uint8_t, 21> r;
-        std::memcpy(r.data(), p + 140 + 21 * i, 21);
-        out.push_back(r);
-    }
-    std::free(p);
-    return out;
+    return p25test::ReceivedNibbles(TsbkSymbols(b, flips).c_str());
 }
 
 // Expected record bytes, little-endian fields.
@@ -95,24 +57,6 @@ std::array<uint8_t, 21> Record(uint8_t type, uint8_t id, uint16_t channel, uint3
     }
     r[20] = options;
     return r;
-}
-
-// IDEN_UP_VU: identifier, transmit offset (signed, 13 bits + sign), spacing in 125 Hz units,
-// base in 5 Hz units.
-Tsbk IdentifierUpdate(int id, int offset, int spacingUnits, uint32_t baseUnits, uint8_t flags = 0, int mfid = 0) {
-    const unsigned mag = static_cast<unsigned>(offset < 0 ? -offset : offset);
-    const unsigned off14 = (offset >= 0 ? 0x2000u : 0u) | (mag & 0x1FFF);
-    return MakeTsbk({static_cast<uint8_t>(flags | 0x34), static_cast<uint8_t>(mfid), static_cast<uint8_t>(id << 4 | 5),
-                     static_cast<uint8_t>(off14 >> 6), static_cast<uint8_t>(((off14 & 63) << 2) | ((spacingUnits >> 8) & 3)),
-                     static_cast<uint8_t>(spacingUnits), static_cast<uint8_t>(baseUnits >> 24), static_cast<uint8_t>(baseUnits >> 16),
-                     static_cast<uint8_t>(baseUnits >> 8), static_cast<uint8_t>(baseUnits)});
-}
-
-Tsbk GroupGrant(int options, int id, int channel, int group, int source, uint8_t flags = 0, int mfid = 0) {
-    return MakeTsbk({static_cast<uint8_t>(flags | 0x00), static_cast<uint8_t>(mfid), static_cast<uint8_t>(options),
-                     static_cast<uint8_t>(id << 4 | (channel >> 8)), static_cast<uint8_t>(channel), static_cast<uint8_t>(group >> 8),
-                     static_cast<uint8_t>(group), static_cast<uint8_t>(source >> 16), static_cast<uint8_t>(source >> 8),
-                     static_cast<uint8_t>(source)});
 }
 
 }  // namespace
@@ -152,12 +96,10 @@ TEST(TrellisTest, RemainingErrorsAreCaughtByTheCrc) {
         for (int k = 0; k < 12; ++k) flips.push_back(start + static_cast<int>(rng() % 40));
         const std::vector<uint8_t> rx = ReceivedNibbles(b, flips);
         t.Decode(rx.data(), 49);
-        const unsigned char* d = t.GetOutput(nullptr);
-        unsigned char bytes[12];
-        for (int k = 0; k < 12; ++k) bytes[k] = static_cast<unsigned char>(d[4 * k] * 64 + d[4 * k + 1] * 16 + d[4 * k + 2] * 4 + d[4 * k + 3]);
-        if (std::memcmp(bytes, b.data(), 12) != 0) {
+        const Tsbk bytes = DibitsToTsbk(t.GetOutput(nullptr));
+        if (bytes != b) {
             ++wrong;
-            EXPECT_NE(CApcoFrameDecoder::Crc16Ccitt(bytes), (bytes[10] << 8) | bytes[11]) << trial;
+            EXPECT_NE(CApcoFrameDecoder::Crc16Ccitt(bytes.data()), (bytes[10] << 8) | bytes[11]) << trial;
         }
     }
     EXPECT_GT(wrong, 100);

@@ -51,11 +51,7 @@ RecordingLevels Measure(const char* name) {
     const std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
     CC4fmDemodulator demodulator;
     demodulator.EnsureFilters();
-    std::string text;
-    for (size_t at = 0; at < x.size(); at += 2048) {
-        const int n = demodulator.Process(x.data() + at, static_cast<int>(std::min<size_t>(2048, x.size() - at)));
-        if (n > 0) text.append(demodulator.GetSymbols(), static_cast<size_t>(n));
-    }
+    const std::string text = c4fmtest::Demodulate(x, 2048, &demodulator);
     ImbeDecoderState state;
     ImbeInit(&state);
     std::vector<double> voiced, muted;

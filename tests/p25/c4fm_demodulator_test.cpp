@@ -18,20 +18,7 @@ namespace {
 
 using c4fmtest::C4fmOptions;
 
-// The whole stream through the demodulator in blocks of `block` samples.
-std::string Demodulate(const std::vector<float>& x, int block, CC4fmDemodulator* demodulator = nullptr) {
-    CC4fmDemodulator own;
-    CC4fmDemodulator* d = demodulator ? demodulator : &own;
-    std::string text;
-    for (size_t done = 0; done < x.size(); done += block) {
-        int n = static_cast<int>(std::min<size_t>(block, x.size() - done));
-        int got = d->Process(x.data() + done, n);
-        EXPECT_GE(got, 0);
-        if (got > 0) text.append(d->GetSymbols(), got);
-    }
-    return text;
-}
-
+using c4fmtest::Demodulate;
 using c4fmtest::FindFrames;
 using c4fmtest::FoundFrame;
 
@@ -41,15 +28,8 @@ std::vector<float> ReadRecording(const char* name) {
     return x;
 }
 
-// A voice call as text: HDU, LDU1/LDU2 pairs, TDU, then idle symbols. The thresholds below were
-// measured on these very words (message indicators 1 .. 9 in the header, 0 in the sync).
-std::string VoiceCall(int nac, int pairs) {
-    p25test::HeaderWord header = p25test::MakeHeader(0, 0x80, 0, 1);
-    p25test::EncryptionSync es = p25test::MakeEs(0x80, 0);
-    for (int i = 0; i < 9; ++i) header[i] = static_cast<uint8_t>(i + 1), es[i] = 0;
-    return p25test::VoiceCall(p25test::FrameBuilder(), nac, pairs, header, p25test::GroupLc(0, false, 1, 1), es) +
-           c4fmtest::RandomDibits(200, 99);
-}
+// A voice call as text, then idle symbols.
+std::string VoiceCall(int nac, int pairs) { return p25test::PlainCall(nac, pairs) + c4fmtest::RandomDibits(200, 99); }
 
 // The frames found in `received` against those of `sent`: each found frame lies where a sent
 // frame with the same NAC and DUID lies (shifted by the lead-in, within 4 symbols), so nothing

@@ -17,17 +17,6 @@
 
 namespace {
 
-std::string Demodulate(const std::vector<float>& x) {
-    CC4fmDemodulator demod;
-    demod.EnsureFilters();
-    std::string text;
-    for (size_t pos = 0; pos < x.size(); pos += 4800) {  // 100 ms IF blocks
-        const int symbols = demod.Process(x.data() + pos, static_cast<int>(std::min<size_t>(4800, x.size() - pos)));
-        if (symbols > 0) text.append(demod.GetSymbols(), static_cast<size_t>(symbols));
-    }
-    return text;
-}
-
 // The blocks of every TSDU found by the frame scan, up to the last-block flag: status symbols
 // skipped (place 35 of each 36 from the sync), de-interleaved, trellis decoded. Only blocks
 // whose CRC matches are kept.
@@ -57,7 +46,9 @@ std::vector<std::array<uint8_t, 12>> ValidTrunkingBlocks(const std::string& text
 TEST(RealControlChannel, BlocksAndEvents) {
     const std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, "control-nac140.if.wav");
     ASSERT_FALSE(x.empty());
-    const std::string text = Demodulate(x);
+    CC4fmDemodulator demod;
+    demod.EnsureFilters();
+    const std::string text = c4fmtest::Demodulate(x, 4800, &demod);  // 100 ms IF blocks
     ASSERT_GT(text.size(), 9000u);  // 2 s at 4800 symbols/s
 
     const auto blocks = ValidTrunkingBlocks(text);

@@ -297,6 +297,13 @@ std::vector<VoiceFrameBits> PatternVoice(int seed) {
     return frames;
 }
 
+std::string PlainCall(int nac, int pairs) {
+    HeaderWord header = MakeHeader(0, 0x80, 0, 1);
+    EncryptionSync es = MakeEs(0x80, 0);
+    for (int i = 0; i < 9; ++i) header[i] = static_cast<uint8_t>(i + 1), es[i] = 0;
+    return VoiceCall(FrameBuilder(), nac, pairs, header, GroupLc(0, false, 1, 1), es);
+}
+
 LinkControl GroupLc(int mfid, bool emergency, int tgid, int sourceId) {
     return {0, static_cast<uint8_t>(mfid), static_cast<uint8_t>(emergency ? 0x80 : 0), 0, static_cast<uint8_t>(tgid >> 8),
             static_cast<uint8_t>(tgid), static_cast<uint8_t>(sourceId >> 16), static_cast<uint8_t>(sourceId >> 8),

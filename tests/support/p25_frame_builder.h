@@ -78,6 +78,10 @@ EncryptionSync MakeEs(int algid, int kid);
 std::string VoiceCall(const FrameBuilder& fb, int nac, int pairs, const HeaderWord& header, const LinkControl& lc,
                       const EncryptionSync& es);
 
+// The clear group call the demodulator's figures were measured on: header MI 1 .. 9, ALGID 0x80,
+// TGID 1; link control TGID 1, source 1; encryption sync ALGID 0x80, MI 0.
+std::string PlainCall(int nac, int pairs);
+
 // The nine voice frames of the LDU whose sync starts at `position` in `text` (the inverse of
 // Ldu1/Ldu2's layout); empty when the text ends before the LDU does.
 std::vector<VoiceFrameBits> LduVoiceFrames(const std::string& text, size_t position);

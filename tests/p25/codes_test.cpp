@@ -150,19 +150,6 @@ TEST(GolayTest, EveryThreeErrorPatternCorrected) {
     EXPECT_EQ(Golay23Decode(0x7FFFFF), Golay23Decode(0xFF7FFFFF));  // bits above 22 ignored
 }
 
-TEST(GolayTest, HeaderGroupsEveryTwoErrorPattern) {
-    // An 18-bit header group is the low part of a code word whose top five data bits are zero.
-    for (unsigned hexbit = 0; hexbit < 64; ++hexbit) {
-        const uint32_t group = Golay23EncodeModel(hexbit << 1) & 0x3FFFF;
-        ASSERT_EQ(group, Golay23EncodeModel(hexbit << 1));
-        for (int a = 0; a < 18; ++a)
-            for (int b = a; b < 18; ++b) {
-                const uint32_t rx = group ^ (1u << a) ^ (a == b ? 0 : (1u << b));
-                ASSERT_EQ(hexbit, (Golay23Decode(rx) >> 12) & 63) << hexbit << " " << a << " " << b;
-            }
-    }
-}
-
 TEST(HammingTest, EverySingleFlipCorrected) {
     for (unsigned h = 0; h < 64; ++h) {
         const unsigned w = Hamming10Encode(h);

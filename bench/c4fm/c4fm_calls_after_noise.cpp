@@ -104,7 +104,7 @@ void PrintRecordingFrames() {
     std::vector<std::vector<float>> signals;
     int carried = 0;
     for (const Recording& r : recordings) {
-        signals.push_back(c4fmtest::ReadRecording(APCO_TESTDATA_DIR, r.name));
+        signals.push_back(c4fmtest::ReadRecording(r.name));
         if (signals.back().empty()) {
             std::printf("recording %s not found\n", r.name);
             return;

@@ -136,7 +136,7 @@ double NacRange(const std::string& sent, double step, double limit, Set set) {
 std::string BenchVoiceCall(int pairs) { return p25test::PlainCall(0x293, pairs); }
 
 std::vector<float> BenchRecordingSecond() {
-    return c4fmtest::ReadRecording(APCO_TESTDATA_DIR, "voice-nac293-tg1.if.wav");
+    return c4fmtest::ReadRecording("voice-nac293-tg1.if.wav");
 }
 
 int RunChain(const std::vector<float>& x) {

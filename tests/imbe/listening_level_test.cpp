@@ -48,7 +48,7 @@ struct RecordingLevels {
 // The recording through the C4FM demodulator; the nine voice frames of every LDU the frame
 // scan finds decoded in order (a header starts a new call), then ten muted frames.
 RecordingLevels Measure(const char* name) {
-    const std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
+    const std::vector<float> x = c4fmtest::ReadRecording(name);
     CC4fmDemodulator demodulator;
     demodulator.EnsureFilters();
     const std::string text = c4fmtest::Demodulate(x, 2048, &demodulator);

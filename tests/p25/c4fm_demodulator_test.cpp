@@ -22,11 +22,7 @@ using c4fmtest::Demodulate;
 using c4fmtest::FindFrames;
 using c4fmtest::FoundFrame;
 
-std::vector<float> ReadRecording(const char* name) {
-    std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
-    EXPECT_FALSE(x.empty()) << name;
-    return x;
-}
+using c4fmtest::ReadRecording;
 
 // A voice call as text, then idle symbols.
 std::string VoiceCall(int nac, int pairs) { return p25test::PlainCall(nac, pairs) + c4fmtest::RandomDibits(200, 99); }

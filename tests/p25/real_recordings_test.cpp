@@ -44,7 +44,7 @@ std::vector<std::array<uint8_t, 12>> ValidTrunkingBlocks(const std::string& text
 }  // namespace
 
 TEST(RealControlChannel, BlocksAndEvents) {
-    const std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, "control-nac140.if.wav");
+    const std::vector<float> x = c4fmtest::ReadRecording("control-nac140.if.wav");
     ASSERT_FALSE(x.empty());
     CC4fmDemodulator demod;
     demod.EnsureFilters();

@@ -45,11 +45,12 @@ std::vector<FoundFrame> FindFrames(const std::string& text) {
     return frames;
 }
 
-std::vector<float> ReadRecording(const std::string& directory, const char* name) {
+std::vector<float> ReadRecordingFrom(const std::string& directory, const char* name) {
     std::vector<int16_t> samples;
     int rate = 0;
-    if (!wavtest::ReadWav16(directory + "/" + name, &samples, &rate) || rate != 48000) return {};
-    return wavtest::ToFloat(samples);
+    const bool read = wavtest::ReadWav16(directory + "/" + name, &samples, &rate) && rate == 48000;
+    EXPECT_TRUE(read) << name;
+    return read ? wavtest::ToFloat(samples) : std::vector<float>();
 }
 
 std::string Demodulate(const std::vector<float>& x, int block, CC4fmDemodulator* demodulator) {

@@ -19,8 +19,12 @@ struct FoundFrame {
 // Every frame in the text, in order.
 std::vector<FoundFrame> FindFrames(const std::string& text);
 
-// A real recording as floats (full scale 1) at 48000 samples/s; empty when it cannot be read.
-std::vector<float> ReadRecording(const std::string& directory, const char* name);
+// A real recording as floats (full scale 1) at 48000 samples/s; empty, and a test failure,
+// when it cannot be read.
+std::vector<float> ReadRecordingFrom(const std::string& directory, const char* name);
+#ifdef APCO_TESTDATA_DIR
+inline std::vector<float> ReadRecording(const char* name) { return ReadRecordingFrom(APCO_TESTDATA_DIR, name); }
+#endif
 
 // The whole signal through `demodulator` (a fresh one when null) in blocks of `block` samples;
 // a block the demodulator refuses is a test failure.

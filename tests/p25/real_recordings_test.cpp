@@ -89,11 +89,8 @@ TEST(RealControlChannel, BlocksAndEvents) {
     EXPECT_EQ(identifierUpdates, events.size());
     for (const auto& e : events) {
         EXPECT_EQ(0x80, e[0]);
-        uint32_t nac, spacing;
-        std::memcpy(&nac, e.data() + 4, 4);
-        std::memcpy(&spacing, e.data() + 8, 4);
-        EXPECT_EQ(0x140u, nac);
-        EXPECT_EQ(0u, spacing % 125);  // 125 Hz units
-        EXPECT_GT(spacing, 0u);
+        EXPECT_EQ(0x140u, p25test::EventField(e, 4));
+        EXPECT_EQ(0u, p25test::EventField(e, 8) % 125);  // spacing, 125 Hz units
+        EXPECT_GT(p25test::EventField(e, 8), 0u);
     }
 }

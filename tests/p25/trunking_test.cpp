@@ -187,11 +187,8 @@ TEST(TrunkingTest, IdentifierTableGivesChannelFrequencies) {
     auto events = TakeEvents(d);
     ASSERT_EQ(3u, events.size());
     EXPECT_EQ(Record(0x80, 1, static_cast<uint16_t>(-180), kNac, 6250, 851006250, 0, 0), events[0]);
-    uint32_t freq;
-    std::memcpy(&freq, events[1].data() + 8, 4);
-    EXPECT_EQ(851006250u + 100u * 6250u, freq);
-    std::memcpy(&freq, events[2].data() + 8, 4);
-    EXPECT_EQ(0u, freq) << "unknown identifier";
+    EXPECT_EQ(851006250u + 100u * 6250u, EventField(events[1], 8));
+    EXPECT_EQ(0u, EventField(events[2], 8)) << "unknown identifier";
 }
 
 TEST(TrunkingTest, ReceiverMovesKeepOrClearTheTable) {
@@ -206,9 +203,7 @@ TEST(TrunkingTest, ReceiverMovesKeepOrClearTheTable) {
         Feed(d, Tsdu(fb, kNac, {GroupGrant(0, 3, 4, 5, 6, kLast)}));
         const auto events = TakeEvents(d);
         ASSERT_EQ(1u, events.size());
-        uint32_t freq;
-        std::memcpy(&freq, events[0].data() + 8, 4);
-        EXPECT_EQ(move == 5000 ? 851000000u + 4u * 12500u : 0u, freq) << move;
+        EXPECT_EQ(move == 5000 ? 851000000u + 4u * 12500u : 0u, EventField(events[0], 8)) << move;
     }
 }
 
@@ -221,11 +216,8 @@ TEST(TrunkingTest, LargeFrequenciesArePacked) {
     Feed(d, Tsdu(fb, kNac, {IdentifierUpdate(2, 0, 1, 0x80000000u), GroupGrant(0, 2, 10, 1, 1, kLast)}));
     const auto events = TakeEvents(d);
     ASSERT_EQ(2u, events.size());
-    uint32_t base, freq;
-    std::memcpy(&base, events[0].data() + 12, 4);
-    std::memcpy(&freq, events[1].data() + 8, 4);
-    EXPECT_EQ(0x80000000u | static_cast<uint32_t>(0x80000000ull * 5 / 10), base);
-    EXPECT_EQ(0x80000000u | static_cast<uint32_t>((0x80000000ull * 5 + 10 * 125) / 10), freq);
+    EXPECT_EQ(0x80000000u | static_cast<uint32_t>(0x80000000ull * 5 / 10), EventField(events[0], 12));
+    EXPECT_EQ(0x80000000u | static_cast<uint32_t>((0x80000000ull * 5 + 10 * 125) / 10), EventField(events[1], 8));
 }
 
 TEST(TrunkingTest, LastBlockFlagHonouredOnCrcError) {
@@ -319,4 +311,10 @@ TEST(TrunkingTest, PushAndDrainOnTwoThreads) {
     for (int r = 0; r < 5; ++r) Feed(d, text);
     tuner.join();
     TakeEvents(d);
+
+    // Nobody drains: the queue holds the newest 1024 and counts what gave way.
+    CApcoFrameDecoder idle;
+    for (int r = 0; r < kRounds; ++r) Feed(idle, text);
+    EXPECT_EQ(1024, idle.GetEventCount());
+    EXPECT_EQ(kRounds * 20 * 4 - 1024u, idle.GetDroppedEventCount());
 }

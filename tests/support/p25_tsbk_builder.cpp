@@ -99,6 +99,12 @@ Tsbk DibitsToTsbk(const unsigned char* d) {
     return bytes;
 }
 
+uint32_t EventField(const EventRecord& e, int at) {
+    uint32_t v;
+    std::memcpy(&v, e.data() + at, 4);
+    return v;
+}
+
 std::vector<EventRecord> TakeEvents(CApcoFrameDecoder& d) {
     std::vector<EventRecord> out;
     unsigned size = 0;

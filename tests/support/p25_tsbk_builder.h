@@ -48,5 +48,8 @@ Tsbk DibitsToTsbk(const unsigned char* dibits);
 // The decoder's queued events, its media packet checked on the way (name, type 256, sizes).
 using EventRecord = std::array<uint8_t, 21>;
 std::vector<EventRecord> TakeEvents(CApcoFrameDecoder& d);
+// The little-endian 32-bit field at byte `at` of a record (4 NAC, 8 frequency, 12 and 16 the
+// opcode's two values).
+uint32_t EventField(const EventRecord& e, int at);
 
 }  // namespace p25test

@@ -2,6 +2,8 @@
 
 #include <random>
 
+#include "tests/support/gaussian_noise.h"
+
 namespace c4fmtest {
 
 namespace {
@@ -97,9 +99,8 @@ double NoiseRmsForEbN0(double amplitude, double ebN0Db, double sampleRate) {
 }
 
 void AddWhiteNoise(std::vector<float>& samples, double rms, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<double> gauss(0.0, rms);
-    for (float& x : samples) x += static_cast<float>(gauss(random));
+    GaussianNoise noise(seed);
+    for (float& x : samples) x += static_cast<float>(noise.Next(rms));
 }
 
 std::vector<float> WhiteNoise(int count, double rms, unsigned seed) {

@@ -199,11 +199,7 @@ int CFirFilter::DesignLocked(bool withResponse) {
         // Pass-through: processing skips the filter; the taps show it as a centred impulse.
         std::memset(coefficients, 0, sizeof(float) * m_taps);
         coefficients[(m_taps - 1) / 2] = 1.0f;
-        m_designed = true;
-        OnDesigned();
-        if (!m_designed) return 0;
-        if (withResponse) ComputeResponse();
-        return 1;
+        return CommitDesign(withResponse) ? 1 : 0;
     }
 
     const double nyquist = m_nyquist, rate = m_sampleRate;
@@ -244,12 +240,10 @@ int CFirFilter::DesignLocked(bool withResponse) {
     } else {
         for (int k = kLo; k <= kHi; ++k, s = -s) bins[2 * k] = s;
     }
-    if (!FinishDesign(n)) return 0;
-    if (withResponse) ComputeResponse();
-    return 1;
+    return FinishDesign(n, withResponse) ? 1 : 0;
 }
 
-bool CFirFilter::FinishDesign(int n) {
+bool CFirFilter::FinishDesign(int n, bool withResponse) {
     float* coefficients = m_coefficients.GetData();
     float* data = m_fft.GetData();
     const int offset = (n - m_taps) >> 1;
@@ -272,9 +266,14 @@ bool CFirFilter::FinishDesign(int n) {
     } else {
         std::memset(coefficients, 0, sizeof(float) * m_taps);
     }
-    m_designed = true;
+    return CommitDesign(withResponse);
+}
+
+bool CFirFilter::CommitDesign(bool withResponse) {
     m_responseValid = false;
-    OnDesigned();
+    m_designed = true;
+    if (!OnDesigned()) m_designed = false;
+    else if (withResponse) ComputeResponse();
     return m_designed;
 }
 
@@ -313,7 +312,7 @@ int CFirFilter::DesignFromGains(float lastEdge, Gain gain) {
         const double hz = k * static_cast<double>(m_sampleRate) / n;
         bins[2 * k] = bins[2 * k + 1] = static_cast<float>(s * gain(k, hz, n));
     }
-    return FinishDesign(n) ? 1 : 0;
+    return FinishDesign(n, false) ? 1 : 0;
 }
 
 int CFirFilter::DesignRaisedCosine(float edge1, float edge2) {
@@ -362,12 +361,7 @@ int CFirFilter::DesignWindowedSinc(bool withResponse) {
     float* coefficients = m_coefficients.GetData();
     for (int j = 0; j < m; ++j) coefficients[j] = static_cast<float>(h[j]);
     coefficients[m] = 0.0f;
-    m_designed = true;
-    m_responseValid = false;
-    OnDesigned();
-    if (!m_designed) return 0;
-    if (withResponse) ComputeResponse();
-    return 1;
+    return CommitDesign(withResponse) ? 1 : 0;
 }
 
 // ---- filtering ------------------------------------------------------------------------------
@@ -379,17 +373,27 @@ void CFirFilter::Reset() {
     m_position = 0;
 }
 
-void CFirFilter::FilterFloat(float* samples, int count) {
+bool CFirFilter::EnsureReady(int) {
+    CriticalSectionLock lock(&m_lock);
+    return EnsureDesigned() && EnsureHistory();
+}
+
+bool CFirFilter::EnsureHistory() {
     const int taps = m_taps;
-    if (m_historyTaps != taps || !m_history.GetData()) {
-        if (!m_history.Reserve(2 * static_cast<size_t>(taps))) {
-            m_historyTaps = 0;
-            return;
-        }
-        std::memset(m_history.GetData(), 0, sizeof(float) * 2 * taps);
-        m_historyTaps = taps;
-        m_position = 0;
+    if (m_historyTaps == taps && m_history.GetData()) return true;
+    if (!m_history.Reserve(2 * static_cast<size_t>(taps))) {
+        m_historyTaps = 0;
+        return false;
     }
+    std::memset(m_history.GetData(), 0, sizeof(float) * 2 * taps);
+    m_historyTaps = taps;
+    m_position = 0;
+    return true;
+}
+
+void CFirFilter::FilterFloat(float* samples, int count) {
+    if (!EnsureHistory()) return;
+    const int taps = m_taps;
     float* history = m_history.GetData();
     const float* h = m_coefficients.GetData();
     int p = m_position;

@@ -39,6 +39,9 @@ public:
     virtual void ProcessPrecise(float* samples, int count);
     // 16-bit samples (full scale 32768 in, 32767 out), rounded and saturated.
     virtual void ProcessInt16(int16_t* samples, int count);
+    // Designs when stale and makes room for the delay line: true when the next Process of up
+    // to count samples will filter. Process itself cannot report that it could not (void).
+    virtual bool EnsureReady(int count);
     // Clears the delay line.
     virtual void Reset();
     // 1..16384 taps.
@@ -78,9 +81,14 @@ public:
     const float* GetCoefficients();
 
 protected:
-    // Runs under m_lock. The 16-bit variant converts the float taps after each design.
-    virtual void OnDesigned() {}
+    // Runs under m_lock once the float taps of a design are in place (the 16-bit variant
+    // converts them). False when the subclass could not follow: the design then fails.
+    virtual bool OnDesigned() { return true; }
+    // The one end of every design: marks it done, calls OnDesigned, computes the response
+    // when asked. Returns whether the design stands.
+    bool CommitDesign(bool withResponse);
     bool EnsureDesigned();
+    bool EnsureHistory();  // under m_lock: the delay line for the current taps
     int DesignLocked(bool withResponse);
     // Transform size of the design: the set size, or the next power of two >= 2 * taps when
     // the taps would not fit in it.
@@ -122,7 +130,7 @@ private:
     template <typename Gain>
     int DesignFromGains(float lastEdge, Gain gain);
     bool PrepareTransform(int n);
-    bool FinishDesign(int n);
+    bool FinishDesign(int n, bool withResponse);
     void ComputeResponse();
     void FilterFloat(float* samples, int count);
 };

@@ -15,15 +15,12 @@ constexpr float kOutputLimit = 3.0f;
 }  // namespace
 
 CFmDemodulator::CFmDemodulator() {
-    m_filterA = CreateFirFilter();
-    m_filterB = CreateFirFilter();
+    m_filterA.reset(CreateFirFilter());
+    m_filterB.reset(CreateFirFilter());
     Reset();
 }
 
-CFmDemodulator::~CFmDemodulator() {
-    delete m_filterA;
-    delete m_filterB;
-}
+CFmDemodulator::~CFmDemodulator() = default;
 
 void CFmDemodulator::SetSampleRate(uint32_t hz) {
     // A rate below 1000 would make a table of (almost) no entries and a modulo by 0; one above
@@ -45,7 +42,7 @@ void CFmDemodulator::Reset() {
 }
 
 void CFmDemodulator::ConfigureFilters() {
-    for (CFirFilter* f : {m_filterA, m_filterB}) {
+    for (CFirFilter* f : {m_filterA.get(), m_filterB.get()}) {
         if (!f) continue;
         f->SetTaps(kBranchTaps);
         f->SetSampleRate(static_cast<float>(m_sampleRate));
@@ -69,7 +66,9 @@ const float* CFmDemodulator::Process(const float* samples, int count) {
     float* a = m_branchA.Reserve(count);
     float* b = m_branchB.Reserve(count);
     float* out = m_output.Reserve(count);
-    if (!a || !b || !out) return nullptr;
+    // A branch filter that could not be designed or has no delay line would pass its branch
+    // through unfiltered: no output rather than a wrong one.
+    if (!a || !b || !out || !m_filterA->EnsureReady(count) || !m_filterB->EnsureReady(count)) return nullptr;
 
     m_oscillator.Mix(samples, a, b, count, m_step);
 

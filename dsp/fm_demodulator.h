@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "dsp/fir_filter.h"
 #include "dsp/table_oscillator.h"
@@ -28,7 +29,7 @@ public:
     void Reset();
 
     // Returns count samples of audio, clamped to +-3, owned by the demodulator and valid until
-    // the next call; null for null input, count < 1 or no memory. Blocks of any size form one
+    // the next call; null for null input, count < 1 or no memory (nothing is consumed then). Blocks of any size form one
     // continuous stream.
     const float* Process(const float* samples, int count);
 
@@ -48,7 +49,7 @@ private:
     PhaseDiscriminator m_discriminator;
     float m_dcY = 0.0f, m_dcPrev = 0.0f;
 
-    CFirFilter* m_filterA = nullptr;
-    CFirFilter* m_filterB = nullptr;
+    std::unique_ptr<CFirFilter> m_filterA;
+    std::unique_ptr<CFirFilter> m_filterB;
     ScratchBuffer<float> m_branchA, m_branchB, m_output;
 };

@@ -92,12 +92,9 @@ int CMmxFirFilter::SetTaps(int n) {
     return CFirFilter::SetTaps((n + 15) & ~15);
 }
 
-void CMmxFirFilter::OnDesigned() {
+bool CMmxFirFilter::OnDesigned() {
     int16_t* c16 = m_coefficients16.Reserve(m_taps);
-    if (!c16) {
-        m_designed = false;
-        return;
-    }
+    if (!c16) return false;
     const float* h = m_coefficients.GetData();
     int64_t sumAbs = 0;
     for (int j = 0; j < m_taps; ++j) {
@@ -105,6 +102,7 @@ void CMmxFirFilter::OnDesigned() {
         sumAbs += std::abs(static_cast<int32_t>(c16[j]));
     }
     m_narrowSums = sumAbs * 32768 < (int64_t(1) << 31);
+    return true;
 }
 
 const int16_t* CMmxFirFilter::GetCoefficients16() {
@@ -164,6 +162,11 @@ void CMmxFirFilter::Filter(Sample* samples, int count) {
         for (int i = 0; i < count; ++i) Store<kind>(samples[i], DotQ15Wide(history + i, c, taps));
     }
     std::memmove(history, history + count, sizeof(int16_t) * (taps - 1));
+}
+
+bool CMmxFirFilter::EnsureReady(int count) {
+    CriticalSectionLock lock(&m_lock);
+    return count > 0 && EnsureDesigned() && PrepareHistory(count);
 }
 
 void CMmxFirFilter::Process(float* samples, int count) { Filter<Output::kFloat>(samples, count); }

@@ -19,6 +19,7 @@ public:
     // The output at full accumulator precision: sum * 2^-30.
     void ProcessPrecise(float* samples, int count) override;
     void ProcessInt16(int16_t* samples, int count) override;
+    bool EnsureReady(int count) override;
     void Reset() override;
     // Rounds n up to a multiple of 16 (1..16384).
     int SetTaps(int n) override;
@@ -27,7 +28,7 @@ public:
     const int16_t* GetCoefficients16();
 
 protected:
-    void OnDesigned() override;
+    bool OnDesigned() override;
 
 private:
     template <Output kind, typename Sample>

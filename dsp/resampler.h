@@ -7,6 +7,10 @@
 // 16 input samples, so the output does not depend on how the input is split into blocks: a
 // stream of R_in samples/s yields R_out samples/s on average, and the count per call varies
 // by one. The output lags the input by 8 input samples.
+//
+// Threads: an object belongs to one thread at a time (no lock inside). The phase table is
+// built once under std::call_once and only read afterwards, so objects on different threads
+// need nothing more.
 #pragma once
 
 #include <cstdint>

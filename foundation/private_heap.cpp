@@ -7,6 +7,13 @@ namespace {
 // and trivially destructible, so blocks freed during unload still find it.
 BlockHeap g_heap;
 std::atomic<uint64_t> g_allocations{0};
+std::atomic<int64_t> g_failAfter{-1};  // allocations still granted; -1: no failure injected
+
+// Failure injection for tests: true when this allocation is to fail.
+bool InjectedFailure() {
+    if (g_failAfter.load(std::memory_order_relaxed) < 0) return false;
+    return g_failAfter.fetch_sub(1, std::memory_order_relaxed) <= 0;
+}
 
 struct HeapLock {
     HeapLock() { platform::HeapLockEnter(); }
@@ -15,7 +22,7 @@ struct HeapLock {
 }  // namespace
 
 void* PrivateHeapAlloc(size_t size) {
-    if (size == 0) return nullptr;
+    if (size == 0 || InjectedFailure()) return nullptr;
     void* p;
     {
         HeapLock lock;
@@ -32,6 +39,7 @@ void PrivateHeapFree(void* p) {
 }
 
 void* PrivateHeapRealloc(void* p, size_t size) {
+    if (InjectedFailure()) return nullptr;
     HeapLock lock;
     return g_heap.Realloc(p, size);
 }
@@ -47,6 +55,8 @@ bool PrivateHeapQuery(const void* p, BlockInfo* info) {
 }
 
 uint64_t PrivateHeapAllocationCount() { return g_allocations.load(std::memory_order_relaxed); }
+
+void PrivateHeapFailAfter(int64_t granted) { g_failAfter.store(granted < 0 ? -1 : granted, std::memory_order_relaxed); }
 
 void MoveBytes(void* destination, const void* source, size_t count) {
     auto* d = static_cast<unsigned char*>(destination);

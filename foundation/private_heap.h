@@ -19,3 +19,6 @@ void MoveBytes(void* destination, const void* source, size_t count);
 BlockHeapStats PrivateHeapStats();
 bool PrivateHeapQuery(const void* p, BlockInfo* info);
 uint64_t PrivateHeapAllocationCount();  // successful allocations since load
+// Failure injection for tests: the next `granted` allocations succeed and every later one
+// fails, until a negative count turns injection off.
+void PrivateHeapFailAfter(int64_t granted);

@@ -269,6 +269,7 @@ private:
 
     // Guarded by m_eventLock.
     CriticalSection m_eventLock;
-    // Bounded: when nobody drains the events the oldest give way (counted in m_events.dropped()).
-    BoundedRing<TrunkingEventRecord, 1024> m_events;
+    // Bounded (86 KB; a busy control channel brings some 50 blocks a second): when nobody
+    // drains the events the oldest give way, counted in m_events.dropped().
+    BoundedRing<TrunkingEventRecord, 4096> m_events;
 };

@@ -183,6 +183,19 @@ private:
     void PaintThroughBackBuffer();
     void HandleFocusChange(WPARAM gained, HWND who);
     void HandleNextFocus(bool backwards);
+    // One routine per message that needs more than a call; WndProc only dispatches.
+    void HandleSetFocus();
+    void HandleEnable(WPARAM enabled, bool fromParent);
+    LRESULT HandlePaint(HDC given);
+    bool HandleClose();                                  // true: answered, no default handling
+    void HandlePositionChanging(WINDOWPOS* pos);
+    void HandlePositionChanged();
+    void HandleKeyDown(WPARAM key, LPARAM flags);
+    bool HandleChar(WPARAM key, LPARAM flags);           // false: the key was swallowed
+    LRESULT HandleControlColours(Component* control, HDC dc);
+    bool HandleLButtonUp(WPARAM keys, LPARAM position);  // true: the application is quitting
+    void HandleMouseWheel(WPARAM wParam);
+    void HandleEscapeOrEnter(UINT msg);
 
     Component* m_focusedChild = nullptr;
     Component* m_firstChild = nullptr;

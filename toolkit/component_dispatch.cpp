@@ -65,6 +65,125 @@ void Component::HandleNextFocus(bool backwards) {
     }
 }
 
+void Component::HandleSetFocus() {
+    if (HasChildren()) {
+        bool taken = m_focusedChild && m_focusedChild != this && m_focusedChild->SetFocus(false);
+        for (Component* c = GetNextChild(m_focusedChild, false); !taken && c; c = GetNextChild(c, false)) {
+            m_focusedChild = c;
+            taken = c->SetFocus(false);
+        }
+    }
+    HWND h = GetHandle();
+    SendMessageA(h, WM_TK_FOCUS, reinterpret_cast<WPARAM>(h), reinterpret_cast<LPARAM>(h));
+}
+
+// WM_ENABLE of the window itself, or WM_TK_ENABLE passed down by the parent; the children
+// follow when the new state took effect (a plain component has no children of its own).
+void Component::HandleEnable(WPARAM enabled, bool fromParent) {
+    if (fromParent) m_disabledByParent = enabled == 0;
+    DoOnEnable();
+    if ((fromParent || GetType() != kTagComponent) && IsEnabled() == (enabled != 0))
+        SendToChildren(WM_TK_ENABLE, enabled, reinterpret_cast<LPARAM>(GetHandle()));
+    Invalidate();
+}
+
+LRESULT Component::HandlePaint(HDC given) {
+    if (given) {
+        DoOnPaint(given);
+    } else if (m_doubleBuffered) {
+        PaintThroughBackBuffer();
+    } else {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(GetHandle(), &ps);
+        DoOnPaint(dc);
+        EndPaint(GetHandle(), &ps);
+    }
+    return 0;
+}
+
+bool Component::HandleClose() {
+    if (m_modal) {
+        m_modalResult = -1;
+        return true;
+    }
+    if (GetApplication()->GetMainWindow() == this) PostQuitMessage(0);
+    return false;
+}
+
+void Component::HandlePositionChanging(WINDOWPOS* pos) {
+    if ((pos->flags & (SWP_NOSIZE | SWP_NOMOVE)) == (SWP_NOSIZE | SWP_NOMOVE)) return;
+    if (pos->flags & SWP_NOSIZE) {
+        pos->cx = m_width;
+        pos->cy = m_height;
+    }
+    if (pos->flags & SWP_NOMOVE) {
+        pos->x = m_left;
+        pos->y = m_top;
+    }
+    if (pos->x != m_left || pos->y != m_top || pos->cx != m_width || pos->cy != m_height)
+        DoOnBoundsChanging(&pos->x, &pos->y, &pos->cx, &pos->cy);
+}
+
+void Component::HandlePositionChanged() {
+    int left = m_left, top = m_top;
+    OnSizeMessage();
+    if (left != m_left || top != m_top) DoOnMove();
+}
+
+void Component::HandleKeyDown(WPARAM wParam, LPARAM flags) {
+    int key = static_cast<int>(wParam);
+    if (m_keyPreview) GetRoot()->DoOnKeyPreview(this, &key, flags);
+    if (key) DoOnKeyDown(key, flags);
+}
+
+bool Component::HandleChar(WPARAM wParam, LPARAM flags) {
+    int key = static_cast<int>(wParam);
+    DoOnChar(&key, flags);
+    if (key == 0) return false;
+    if (key == VK_ESCAPE) PostMessageA(GetHandle(), WM_TK_ESCAPE, 0, 0);
+    return true;
+}
+
+LRESULT Component::HandleControlColours(Component* c, HDC dc) {
+    HFONT font = c->GetFont();
+    if (c->GetBackBrush()) SelectObject(dc, c->GetBackBrush());
+    if (font && font != InheritFont()) SelectObject(dc, font);
+    ::SetTextColor(dc, c->IsEnabled() ? c->GetTextColor() : c->GetDisabledTextColor());
+    SetBkColor(dc, c->GetBackColor());
+    return reinterpret_cast<LRESULT>(c->GetBackBrush());
+}
+
+bool Component::HandleLButtonUp(WPARAM keys, LPARAM position) {
+    ReleaseCapture();
+    int x = LowX(position), y = HighY(position);
+    DWORD now = GetTickCount();
+    bool dbl = m_lastUpTick != 0 && now - m_lastUpTick <= GetDoubleClickTime() &&
+               std::abs(x - m_lastUpX) < GetSystemMetrics(SM_CXDOUBLECLK) &&
+               std::abs(y - m_lastUpY) < GetSystemMetrics(SM_CYDOUBLECLK);
+    m_lastUpTick = now ? now : 1;
+    m_lastUpX = x;
+    m_lastUpY = y;
+    DoOnLButtonUp(static_cast<int>(keys), x, y);
+    if (dbl) DoOnDblClick(x, y);
+    return GetApplication()->IsQuitting();
+}
+
+void Component::HandleMouseWheel(WPARAM wParam) {
+    // Truncation: a turn of less than one notch (a fine-resolution wheel) moves nothing.
+    int steps = static_cast<int16_t>(HIWORD(wParam)) / WHEEL_DELTA;
+    if (steps) DoOnMouseWheel(static_cast<WPARAM>((static_cast<uint32_t>(steps) << 16) | LOWORD(wParam)), this);
+}
+
+// Escape and Enter go up to the nearest popup, which handles them.
+void Component::HandleEscapeOrEnter(UINT msg) {
+    if (GetStyle() & WS_POPUP) {
+        if (msg == WM_TK_ESCAPE) DoOnEscape();
+        else DoOnEnter();
+    } else if (HWND parent = ::GetParent(GetHandle())) {
+        SendMessageA(parent, msg, 0, 0);
+    }
+}
+
 LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     HWND h = GetHandle();
     switch (msg) {
@@ -75,43 +194,18 @@ LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             SendMessageA(h, WM_TK_ACTIVATE, wParam, reinterpret_cast<LPARAM>(h));
             break;
         case WM_SETFOCUS:
-            if (HasChildren()) {
-                bool taken = m_focusedChild && m_focusedChild != this && m_focusedChild->SetFocus(false);
-                for (Component* c = GetNextChild(m_focusedChild, false); !taken && c; c = GetNextChild(c, false)) {
-                    m_focusedChild = c;
-                    taken = c->SetFocus(false);
-                }
-            }
-            SendMessageA(h, WM_TK_FOCUS, reinterpret_cast<WPARAM>(h), reinterpret_cast<LPARAM>(h));
+            HandleSetFocus();
             break;
         case WM_KILLFOCUS:
             if (m_active) SendMessageA(h, WM_TK_FOCUS, 0, reinterpret_cast<LPARAM>(h));
             break;
         case WM_ENABLE:
-            DoOnEnable();
-            if (GetType() != kTagComponent && IsEnabled() == (wParam != 0)) SendToChildren(WM_TK_ENABLE, wParam, reinterpret_cast<LPARAM>(h));
-            Invalidate();
+            HandleEnable(wParam, false);
             break;
         case WM_PAINT:
-            if (!m_doubleBuffered || wParam) {
-                if (wParam) {
-                    DoOnPaint(reinterpret_cast<HDC>(wParam));
-                } else {
-                    PAINTSTRUCT ps;
-                    HDC dc = BeginPaint(h, &ps);
-                    DoOnPaint(dc);
-                    EndPaint(h, &ps);
-                }
-            } else {
-                PaintThroughBackBuffer();
-            }
-            return 0;
+            return HandlePaint(reinterpret_cast<HDC>(wParam));
         case WM_CLOSE:
-            if (m_modal) {
-                m_modalResult = -1;
-                return 0;
-            }
-            if (GetApplication()->GetMainWindow() == this) PostQuitMessage(0);
+            if (HandleClose()) return 0;
             break;
         case WM_ERASEBKGND:
             if (m_doubleBuffered && reinterpret_cast<HDC>(wParam) != m_backDC) return 1;
@@ -125,28 +219,12 @@ LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 1;
             }
             break;
-        case WM_WINDOWPOSCHANGING: {
-            WINDOWPOS* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-            if ((pos->flags & (SWP_NOSIZE | SWP_NOMOVE)) != (SWP_NOSIZE | SWP_NOMOVE)) {
-                if (pos->flags & SWP_NOSIZE) {
-                    pos->cx = m_width;
-                    pos->cy = m_height;
-                }
-                if (pos->flags & SWP_NOMOVE) {
-                    pos->x = m_left;
-                    pos->y = m_top;
-                }
-                if (pos->x != m_left || pos->y != m_top || pos->cx != m_width || pos->cy != m_height)
-                    DoOnBoundsChanging(&pos->x, &pos->y, &pos->cx, &pos->cy);
-            }
+        case WM_WINDOWPOSCHANGING:
+            HandlePositionChanging(reinterpret_cast<WINDOWPOS*>(lParam));
             break;
-        }
-        case WM_WINDOWPOSCHANGED: {
-            int left = m_left, top = m_top;
-            OnSizeMessage();
-            if (left != m_left || top != m_top) DoOnMove();
+        case WM_WINDOWPOSCHANGED:
+            HandlePositionChanged();
             break;
-        }
         case WM_NOTIFY: {
             DefaultHandling(msg, wParam, lParam);
             NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
@@ -156,22 +234,15 @@ LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             DoOnContextMenu(LowX(lParam), HighY(lParam));
             return 0;
         case WM_KEYDOWN:
-        case WM_SYSKEYDOWN: {
-            int key = static_cast<int>(wParam);
-            if (m_keyPreview) GetRoot()->DoOnKeyPreview(this, &key, lParam);
-            if (key) DoOnKeyDown(key, lParam);
+        case WM_SYSKEYDOWN:
+            HandleKeyDown(wParam, lParam);
             break;
-        }
         case WM_KEYUP:
             DoOnKeyUp(static_cast<int>(wParam), lParam);
             break;
-        case WM_CHAR: {
-            int key = static_cast<int>(wParam);
-            DoOnChar(&key, lParam);
-            if (key == 0) return 0;
-            if (key == VK_ESCAPE) PostMessageA(h, WM_TK_ESCAPE, 0, 0);
+        case WM_CHAR:
+            if (!HandleChar(wParam, lParam)) return 0;
             break;
-        }
         case WM_COMMAND:
             if (lParam) return SendMessageA(reinterpret_cast<HWND>(lParam), WM_TK_COMMAND, wParam, lParam);
             break;
@@ -183,17 +254,10 @@ LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORDLG:
         case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC: {
-            Component* c = FromHandle(reinterpret_cast<HWND>(lParam));
-            if (!c) break;
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            HFONT font = c->GetFont();
-            if (c->GetBackBrush()) SelectObject(dc, c->GetBackBrush());
-            if (font && font != InheritFont()) SelectObject(dc, font);
-            ::SetTextColor(dc, c->IsEnabled() ? c->GetTextColor() : c->GetDisabledTextColor());
-            SetBkColor(dc, c->GetBackColor());
-            return reinterpret_cast<LRESULT>(c->GetBackBrush());
-        }
+        case WM_CTLCOLORSTATIC:
+            if (Component* c = FromHandle(reinterpret_cast<HWND>(lParam)))
+                return HandleControlColours(c, reinterpret_cast<HDC>(wParam));
+            break;
         case WM_MOUSEMOVE:
             DoOnMouseMove(static_cast<int>(wParam), LowX(lParam), HighY(lParam));
             break;
@@ -201,33 +265,18 @@ LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             SetCapture(h);
             DoOnLButtonDown(static_cast<int>(wParam), LowX(lParam), HighY(lParam));
             break;
-        case WM_LBUTTONUP: {
-            ReleaseCapture();
-            int x = LowX(lParam), y = HighY(lParam);
-            DWORD now = GetTickCount();
-            bool dbl = m_lastUpTick != 0 && now - m_lastUpTick <= GetDoubleClickTime() &&
-                       std::abs(x - m_lastUpX) < GetSystemMetrics(SM_CXDOUBLECLK) &&
-                       std::abs(y - m_lastUpY) < GetSystemMetrics(SM_CYDOUBLECLK);
-            m_lastUpTick = now ? now : 1;
-            m_lastUpX = x;
-            m_lastUpY = y;
-            DoOnLButtonUp(static_cast<int>(wParam), x, y);
-            if (dbl) DoOnDblClick(x, y);
-            if (GetApplication()->IsQuitting()) return 0;
+        case WM_LBUTTONUP:
+            if (HandleLButtonUp(wParam, lParam)) return 0;
             break;
-        }
         case WM_RBUTTONDOWN:
             DoOnRButtonDown(static_cast<int>(wParam), LowX(lParam), HighY(lParam));
             break;
         case WM_RBUTTONUP:
             DoOnRButtonUp(static_cast<int>(wParam), LowX(lParam), HighY(lParam));
             break;
-        case WM_MOUSEWHEEL: {
-            // Truncation: a turn of less than one notch (a fine-resolution wheel) moves nothing.
-            int steps = static_cast<int16_t>(HIWORD(wParam)) / WHEEL_DELTA;
-            if (steps) DoOnMouseWheel(static_cast<WPARAM>((static_cast<uint32_t>(steps) << 16) | LOWORD(wParam)), this);
+        case WM_MOUSEWHEEL:
+            HandleMouseWheel(wParam);
             return 0;
-        }
 
         case WM_TK_ACTIVATE:
             m_active = wParam != 0;
@@ -240,10 +289,7 @@ LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             HandleNextFocus(wParam != 0);
             break;
         case WM_TK_ENABLE:
-            m_disabledByParent = wParam == 0;
-            DoOnEnable();
-            if (IsEnabled() == (wParam != 0)) SendToChildren(WM_TK_ENABLE, wParam, reinterpret_cast<LPARAM>(h));
-            Invalidate();
+            HandleEnable(wParam, true);
             break;
         case WM_TK_COMMAND:
             return DoOnCommand(wParam);
@@ -252,12 +298,8 @@ LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (m_align && GetParent()) GetParent()->Layout();
             break;
         case WM_TK_ESCAPE:
-            if (GetStyle() & WS_POPUP) DoOnEscape();
-            else if (HWND parent = ::GetParent(h)) SendMessageA(parent, WM_TK_ESCAPE, 0, 0);
-            break;
         case WM_TK_ENTER:
-            if (GetStyle() & WS_POPUP) DoOnEnter();
-            else if (HWND parent = ::GetParent(h)) SendMessageA(parent, WM_TK_ENTER, 0, 0);
+            HandleEscapeOrEnter(msg);
             break;
         case WM_TK_NOTIFY:
             DoOnNotify(reinterpret_cast<NMHDR*>(lParam));

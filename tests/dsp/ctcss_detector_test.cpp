@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/squelch_tones.h"
+#include "tests/support/test_signals.h"
 
 namespace {
 
@@ -97,11 +98,9 @@ TEST(CtcssDetector, ResetRestoresTheFreshState) {
     ASSERT_EQ(used.GetToneIndex(), 2);
     used.Reset();
     EXPECT_EQ(used.GetToneIndex(), -1);
-    for (size_t i = 0; i < second.size(); i += 1500) {
-        const uint32_t n = static_cast<uint32_t>(std::min<size_t>(1500, second.size() - i));
-        used.Process(second.data() + i, n, 1);
-        fresh.Process(second.data() + i, n, 1);
-        EXPECT_EQ(used.GetToneIndex(), fresh.GetToneIndex()) << "after " << i + n << " samples";
-    }
+    ExpectResetEqualsFresh(
+        used, fresh, second, 1500,
+        [](CCtcssDetector& d, const int16_t* x, size_t n) { d.Process(x, static_cast<uint32_t>(n), 1); },
+        [](const CCtcssDetector& d) { return d.GetToneIndex(); });
     EXPECT_EQ(used.GetToneIndex(), 31);
 }

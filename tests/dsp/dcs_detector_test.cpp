@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/squelch_tones.h"
+#include "tests/support/test_signals.h"
 
 namespace {
 
@@ -120,13 +121,9 @@ TEST(DcsDetector, ResetRestoresTheFreshState) {
     EXPECT_EQ(used.GetFoundCount(), 0);
     // The second code starts right away: a stale low-pass or resampler would shift the bit
     // clock's first crossings, and so the moment (and order) in which codes are listed.
-    for (size_t i = 0; i < second.size(); i += 997) {
-        const uint32_t n = static_cast<uint32_t>(std::min<size_t>(997, second.size() - i));
-        used.Process(second.data() + i, n, 1);
-        fresh.Process(second.data() + i, n, 1);
-        ASSERT_EQ(std::vector<int>(used.GetFound(), used.GetFound() + used.GetFoundCount()),
-                  std::vector<int>(fresh.GetFound(), fresh.GetFound() + fresh.GetFoundCount()))
-            << "after " << i + n << " samples";
-    }
+    ExpectResetEqualsFresh(
+        used, fresh, second, 997,
+        [](CDcsDetector& d, const int16_t* x, size_t n) { d.Process(x, static_cast<uint32_t>(n), 1); },
+        [](const CDcsDetector& d) { return std::vector<int>(d.GetFound(), d.GetFound() + d.GetFoundCount()); });
     EXPECT_TRUE(Contains(Found(used), 0754 + CDcsDetector::kInverted));
 }

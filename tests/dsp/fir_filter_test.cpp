@@ -14,10 +14,10 @@
 #include "dsp/cpu_features.h"
 #include "dsp/fft_window.h"
 #include "dsp/mmx_fir_filter.h"
+#include "tests/support/test_signals.h"
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
 const double kRate = 48000.0;
 
 // |H(f)| of the taps, evaluated directly in double (independent of the filter's FFT).
@@ -274,17 +274,12 @@ TEST(FirFilter, BlockSplitsGiveIdenticalOutput) {
     }
 }
 
-// Amplitude of a unit sine at hz after the filter, measured by correlation over whole cycles
-// once the filter has filled.
-double ToneGainDb(CFirFilter* f, double hz, float amplitude = 0.5f) {
-    const int n = 48000 / 4, skip = 2048;
-    std::vector<float> x(n);
-    for (int i = 0; i < n; ++i) x[i] = amplitude * static_cast<float>(std::sin(2 * kPi * hz * i / kRate));
+// Gain at hz once the filter has filled, from a fit of the tone to the output.
+double ToneGainDb(CFirFilter* f, double hz) {
+    std::vector<float> x = Sine(12000, hz / kRate, 0.5);
     f->Reset();
-    f->Process(x.data(), n);
-    std::complex<double> sum = 0;
-    for (int i = skip; i < n; ++i) sum += double(x[i]) * std::polar(1.0, -2 * kPi * hz * i / kRate);
-    return 20 * std::log10(2 * std::abs(sum) / (n - skip) / amplitude);
+    f->Process(x.data(), 12000);
+    return 20 * std::log10(FitTone(x.data(), 2048, x.size(), hz, kRate).amplitude / 0.5);
 }
 
 TEST(FirFilter, FloatAndSixteenBitAgreeInMagnitude) {

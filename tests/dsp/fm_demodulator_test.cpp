@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <algorithm>
-#include <complex>
 #include <vector>
 
-namespace {
+#include "tests/support/test_signals.h"
 
-const double kPi = 3.14159265358979323846;
+namespace {
 
 // Real FM signal: carrier hz, modulated by a tone of toneHz at deviationHz.
 std::vector<float> FmSignal(int n, double rate, double carrierHz, double toneHz, double deviationHz,
@@ -38,12 +36,6 @@ double ExpectedLevel(double rate, double toneHz, double deviationHz) {
     return 2 * sum / steps;
 }
 
-double ToneLevel(const float* y, int from, int to, double toneHz, double rate) {
-    std::complex<double> sum = 0;
-    for (int i = from; i < to; ++i) sum += double(y[i]) * std::polar(1.0, -2 * kPi * toneHz * i / rate);
-    return 2 * std::abs(sum) / (to - from);
-}
-
 TEST(FmDemodulator, CarrierAtTheCentreGivesZero) {
     CFmDemodulator fm;
     std::vector<float> x = FmSignal(48000, 48000, 12000, 0, 0);
@@ -59,7 +51,7 @@ void ExpectToneLevel(CFmDemodulator& fm, int rate) {
     const float* y = fm.Process(x.data(), rate);
     ASSERT_NE(nullptr, y);
     const double expected = ExpectedLevel(rate, 1000, 3000);
-    EXPECT_NEAR(expected, ToneLevel(y, rate / 2, rate, 1000, rate), 0.02 * expected) << rate;
+    EXPECT_NEAR(expected, FitTone(y, rate / 2, rate, 1000, rate).amplitude, 0.02 * expected) << rate;
 }
 
 TEST(FmDemodulator, ToneAtThreeKilohertzDeviationGivesTheExpectedLevel) {
@@ -98,15 +90,12 @@ TEST(FmDemodulator, BlockSplitsGiveIdenticalOutput) {
     std::vector<float> x = FmSignal(n, 48000, 12300, 700, 2500);
     CFmDemodulator one, pieces;
     const float* y = one.Process(x.data(), n);
-    std::vector<float> expected(y, y + n), got;
-    int sizes[] = {1, 7, 64, 333, 2048, 5000};
-    for (int done = 0, k = 0; done < n; ++k) {
-        int m = std::min(sizes[k % 6], n - done);
-        const float* z = pieces.Process(x.data() + done, m);
+    std::vector<float> expected(y, y + n);
+    auto got = FeedInPieces<float>(x, {1, 7, 64, 333, 2048, 5000}, [&](const float* in, size_t m, std::vector<float>* out) {
+        const float* z = pieces.Process(in, static_cast<int>(m));
         ASSERT_NE(nullptr, z);
-        got.insert(got.end(), z, z + m);
-        done += m;
-    }
+        out->insert(out->end(), z, z + m);
+    });
     EXPECT_EQ(expected, got);
 }
 

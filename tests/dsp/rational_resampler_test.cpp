@@ -5,9 +5,9 @@
 #include <cmath>
 #include <vector>
 
-namespace {
+#include "tests/support/test_signals.h"
 
-const double kPi = 3.14159265358979323846;
+namespace {
 
 struct ResamplerDeleter {
     void operator()(RationalResampler* r) const { RationalResamplerDestroy(r, 1); }
@@ -41,37 +41,6 @@ std::vector<int16_t> Resample(RationalResampler* r, const std::vector<int16_t>& 
         out.insert(out.end(), buffer.begin(), buffer.begin() + produced);
     }
     return out;
-}
-
-// Least-squares fit of a sine and cosine at the tone frequency; returns the gain in dB and
-// the residual's power relative to the fitted sine in dB.
-void FitSine(const std::vector<int16_t>& y, size_t skip, double rate, double tone, double amplitude,
-             double* gainDb, double* residualDb) {
-    double ss = 0, cc = 0, sc = 0, sy = 0, cy = 0;
-    for (size_t i = skip; i < y.size(); ++i) {
-        const double s = std::sin(2 * kPi * tone * i / rate), c = std::cos(2 * kPi * tone * i / rate);
-        ss += s * s;
-        cc += c * c;
-        sc += s * c;
-        sy += s * y[i];
-        cy += c * y[i];
-    }
-    const double det = ss * cc - sc * sc;
-    const double a = (sy * cc - cy * sc) / det, b = (cy * ss - sy * sc) / det;
-    double residual = 0, signal = 0;
-    for (size_t i = skip; i < y.size(); ++i) {
-        const double fit = a * std::sin(2 * kPi * tone * i / rate) + b * std::cos(2 * kPi * tone * i / rate);
-        residual += (y[i] - fit) * (y[i] - fit);
-        signal += fit * fit;
-    }
-    *gainDb = 20.0 * std::log10(std::hypot(a, b) / amplitude);
-    *residualDb = 10.0 * std::log10(residual / signal);
-}
-
-std::vector<int16_t> Sine(double rate, double tone, double amplitude, size_t n) {
-    std::vector<int16_t> x(n);
-    for (size_t i = 0; i < n; ++i) x[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * kPi * tone * i / rate)));
-    return x;
 }
 
 }  // namespace
@@ -112,7 +81,7 @@ TEST(RationalResampler, RefusesUnsafeArgumentsAndKeepsItsConfiguration) {
     EXPECT_EQ(RationalResamplerSetBlockSize(r.get(), 0), 0);
     EXPECT_EQ(RationalResamplerSetBlockSize(r.get(), (1u << 20) + 1), 0);
     EXPECT_EQ(r->blockSize, 1024u);
-    EXPECT_EQ(RationalResamplerRun(r.get(), nullptr, Sine(48000, 100, 1000, 10).data(), 10, 0), 0u);
+    EXPECT_EQ(RationalResamplerRun(r.get(), nullptr, Sine16(48000, 100, 1000, 10).data(), 10, 0), 0u);
 }
 
 TEST(RationalResampler, InBandSineKeepsItsLevelAndShape) {
@@ -133,20 +102,19 @@ TEST(RationalResampler, InBandSineKeepsItsLevelAndShape) {
         ResamplerPtr r = Make(127, c.in, c.out);
         ASSERT_TRUE(r);
         const double outRate = static_cast<double>(c.in) * r->L / r->M;
-        const std::vector<int16_t> y = Resample(r.get(), Sine(c.in, c.tone, 16000.0, static_cast<size_t>(2 * c.in)), 1024);
+        const std::vector<int16_t> y = Resample(r.get(), Sine16(c.in, c.tone, 16000.0, static_cast<size_t>(2 * c.in)), 1024);
         // Skip the filter's start-up: its length at the output rate.
         const size_t skip = static_cast<size_t>(r->totalTaps / r->M) + 2;
-        double gainDb, residualDb;
-        FitSine(y, skip, outRate, c.tone, 16000.0, &gainDb, &residualDb);
-        EXPECT_NEAR(gainDb, 0.0, 0.2) << c.in << " -> " << c.out;
-        EXPECT_LT(residualDb, -60.0) << c.in << " -> " << c.out;
+        const ToneFit fit = FitTone(y.data(), skip, y.size(), c.tone, outRate);
+        EXPECT_NEAR(20.0 * std::log10(fit.amplitude / 16000.0), 0.0, 0.2) << c.in << " -> " << c.out;
+        EXPECT_LT(fit.residualDb, -60.0) << c.in << " -> " << c.out;
     }
 }
 
 TEST(RationalResampler, ExactCountsAndSameStreamForAnySplit) {
     // Outputs sit at virtual positions k * M below N * L: exactly ceil(N L / M) of them,
     // and each block fits its ceil(n L / M) + 1 buffer (checked by the guard zones).
-    const std::vector<int16_t> x = Sine(16000.0, 211.0, 20000.0, 16000 + 17);
+    const std::vector<int16_t> x = Sine16(16000.0, 211.0, 20000.0, 16000 + 17);
     for (float out : {1378.0f, 2688.0f, 11025.0f, 44100.0f}) {
         ResamplerPtr whole = Make(127, 16000.0f, out);
         ASSERT_TRUE(whole);
@@ -173,7 +141,7 @@ TEST(RationalResampler, ExactCountsAndSameStreamForAnySplit) {
 
 TEST(RationalResampler, StrideTakesEveryNthValue) {
     // Interleaved stereo: the left channel with stride 2 equals the left channel alone.
-    const std::vector<int16_t> left = Sine(48000.0, 150.0, 9000.0, 5000);
+    const std::vector<int16_t> left = Sine16(48000.0, 150.0, 9000.0, 5000);
     std::vector<int16_t> stereo(2 * left.size());
     for (size_t i = 0; i < left.size(); ++i) {
         stereo[2 * i] = left[i];
@@ -217,8 +185,8 @@ TEST(RationalResampler, BranchesCannotOverflowTheAccumulator) {
 }
 
 TEST(RationalResampler, ResetGivesAFreshStream) {
-    const std::vector<int16_t> first = Sine(16000.0, 440.0, 20000.0, 3001);
-    const std::vector<int16_t> second = Sine(16000.0, 97.0, 15000.0, 2500);
+    const std::vector<int16_t> first = Sine16(16000.0, 440.0, 20000.0, 3001);
+    const std::vector<int16_t> second = Sine16(16000.0, 97.0, 15000.0, 2500);
     ResamplerPtr used = Make(127, 16000.0f, 2688.0f), fresh = Make(127, 16000.0f, 2688.0f);
     Resample(used.get(), first, 1000);
     RationalResamplerReset(used.get());

@@ -5,16 +5,9 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/support/test_signals.h"
+
 namespace {
-
-const double kPi = 3.14159265358979323846;
-
-std::vector<int16_t> Sine(double rateHz, double toneHz, double amplitude, size_t n) {
-    std::vector<int16_t> x(n);
-    for (size_t i = 0; i < n; ++i)
-        x[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2.0 * kPi * toneHz * i / rateHz)));
-    return x;
-}
 
 // Feeds x in pieces of `chunk` and collects every output.
 std::vector<int16_t> Resample(CResampler& r, const std::vector<int16_t>& x, size_t chunk) {
@@ -99,7 +92,7 @@ TEST(Resampler, SineAgainstAnalyticModel) {
     for (const Case& c : cases) {
         CResampler r;
         ASSERT_EQ(r.SetRates(c.in, c.out, 2048), 1);
-        const std::vector<int16_t> x = Sine(c.in, 1000.0, 20000.0, static_cast<size_t>(c.in));
+        const std::vector<int16_t> x = Sine16(c.in, 1000.0, 20000.0, static_cast<size_t>(c.in));
         const std::vector<int16_t> y = Resample(r, x, 2048);
         EXPECT_GT(SnrDb(y, r.GetStep(), c.in, 1000.0, 20000.0), c.minSnrDb) << c.in << " -> " << c.out;
     }
@@ -108,7 +101,7 @@ TEST(Resampler, SineAgainstAnalyticModel) {
 TEST(Resampler, AnySplitGivesTheSameStreamAndExactRate) {
     // Three seconds of 48 kHz input give exactly 48000 outputs at 16 kHz whatever the block
     // size, including blocks larger than the resampler's internal pass.
-    const std::vector<int16_t> x = Sine(48000.0, 1234.5, 15000.0, 3 * 48000);
+    const std::vector<int16_t> x = Sine16(48000.0, 1234.5, 15000.0, 3 * 48000);
     CResampler whole;
     const std::vector<int16_t> reference = Resample(whole, x, x.size());
     EXPECT_EQ(reference.size(), 48000u);
@@ -117,7 +110,7 @@ TEST(Resampler, AnySplitGivesTheSameStreamAndExactRate) {
         EXPECT_EQ(Resample(r, x, chunk), reference) << "chunk " << chunk;
     }
     // Voice path: 8000 -> 16000 doubles exactly.
-    const std::vector<int16_t> v = Sine(8000.0, 700.0, 12000.0, 8000);
+    const std::vector<int16_t> v = Sine16(8000.0, 700.0, 12000.0, 8000);
     CResampler a, b;
     a.SetRates(8000.0f, 16000.0f, 512);
     b.SetRates(8000.0f, 16000.0f, 512);
@@ -176,7 +169,7 @@ TEST(Resampler, RefusesUnsafeRatesAndKeepsItsSettings) {
 }
 
 TEST(Resampler, SetRatesClearsHistory) {
-    const std::vector<int16_t> x = Sine(48000.0, 500.0, 10000.0, 4096);
+    const std::vector<int16_t> x = Sine16(48000.0, 500.0, 10000.0, 4096);
     CResampler fresh, used;
     Resample(used, x, 1000);
     used.SetRates(48000.0f, 16000.0f, 2048);

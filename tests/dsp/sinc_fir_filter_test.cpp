@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/test_signals.h"
+
 namespace {
 
 struct FilterDeleter {
@@ -53,19 +55,9 @@ std::vector<int16_t> Noise(size_t n, uint32_t seed, int amplitude = 20000) {
 
 // Steady-state amplitude of a filtered sine relative to the input amplitude, in dB.
 double ResponseDb(SincFirFilter* f, double rate, double tone) {
-    const double amplitude = 16000.0;
-    std::vector<int16_t> x(8192);
-    for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * kPi * tone * i / rate)));
+    const std::vector<int16_t> x = Sine16(rate, tone, 16000.0, 8192);
     const std::vector<int16_t> y = Filter(f, Widen(x), x.size());
-    double ss = 0, cc = 0, sy = 0, cy = 0;
-    for (size_t i = f->length; i < y.size(); ++i) {
-        const double s = std::sin(2 * kPi * tone * i / rate), c = std::cos(2 * kPi * tone * i / rate);
-        ss += s * s;
-        cc += c * c;
-        sy += s * y[i];
-        cy += c * y[i];
-    }
-    return 20.0 * std::log10(std::hypot(sy / ss, cy / cc) / amplitude);
+    return 20.0 * std::log10(FitTone(y.data(), f->length, y.size(), tone, rate).amplitude / 16000.0);
 }
 
 }  // namespace

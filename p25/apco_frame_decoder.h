@@ -41,6 +41,7 @@ public:
     static constexpr int kMaxBlockSize = 1 << 20;  // 2 MB a block: its byte size cannot wrap
     static constexpr int kMaxReadyBlocks = 10;  // beyond this the oldest audio is reused
     static constexpr unsigned kHoldSymbols = 10000;
+    static constexpr int kMaxQueuedEvents = 4096;  // beyond this the oldest event gives way
 
     // Error codes left in the last error (nothing outside reads it).
     enum Error { kErrorNone = 0, kErrorNoBlock = 1, kErrorBlockLost = 2, kErrorEmptyInput = 3, kErrorBadState = 4 };
@@ -271,5 +272,5 @@ private:
     CriticalSection m_eventLock;
     // Bounded (86 KB; a busy control channel brings some 50 blocks a second): when nobody
     // drains the events the oldest give way, counted in m_events.dropped().
-    BoundedRing<TrunkingEventRecord, 4096> m_events;
+    BoundedRing<TrunkingEventRecord, kMaxQueuedEvents> m_events;
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "dsp/dsp_math.h"
 #include "dsp/fft_window.h"
 #include "dsp/fir_filter.h"
 #include "p25/apco_frame_decoder.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
 constexpr int kKeyUp = 2400;       // samples of unmodulated carrier before the call
 constexpr int kSettled = 3000;     // symbols compared from here on (the clock has locked)
 

@@ -8,14 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "dsp/dsp_math.h"
 #include "imbe/imbe_decoder.h"
 #include "p25/c4fm_demodulator.h"
 #include "tests/support/c4fm_frame_scan.h"
 #include "tests/support/p25_frame_builder.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 double Dbfs(double rms) { return 20 * std::log10(std::max(rms, 1e-3) / 32768); }
 

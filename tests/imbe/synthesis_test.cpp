@@ -1,5 +1,6 @@
 // Speech synthesis, tested by the behaviour of the audio: pitch, spectrum, level, continuity,
 // bad-frame handling, determinism and range.
+#include "dsp/dsp_math.h"
 #include "imbe/imbe_decoder.h"
 #include "imbe/imbe_params.h"
 #include "tests/support/imbe_test_encoder.h"
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Decodes frames one after another on one state; collects the PCM.
 class Decoder {

@@ -2,13 +2,13 @@
 
 #include <random>
 
+#include "dsp/dsp_math.h"
 #include "tests/support/gaussian_noise.h"
 
 namespace c4fmtest {
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
 constexpr double kSymbolRate = 4800.0;
 constexpr int kTableSteps = 100;   // pulse table points per symbol
 constexpr int kPulseSpan = 8;      // symbols either side of the centre

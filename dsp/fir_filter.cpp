@@ -271,9 +271,8 @@ bool CFirFilter::FinishDesign(int n, bool withResponse) {
 
 bool CFirFilter::CommitDesign(bool withResponse) {
     m_responseValid = false;
-    m_designed = true;
-    if (!OnDesigned()) m_designed = false;
-    else if (withResponse) ComputeResponse();
+    m_designed = OnDesigned();
+    if (m_designed && withResponse) ComputeResponse();
     return m_designed;
 }
 

@@ -16,6 +16,12 @@ struct ChunkHeader {
     size_t extent;
     uintptr_t check;
     size_t realBytes;
+    // The address search tree over the live chunks (a treap: ordered by address, a heap by
+    // priority), so that an address is matched to its chunk without reading memory that may
+    // have gone back to the system.
+    ChunkHeader* left;
+    ChunkHeader* right;
+    uint32_t priority;
 };
 
 // Block header: neighbours in address order, the owning chunk, the size (header included),
@@ -45,6 +51,68 @@ inline uintptr_t CheckWord(const ChunkHeader* c) { return reinterpret_cast<uintp
 inline uintptr_t CheckWord(const BlockHeader* b) { return reinterpret_cast<uintptr_t>(b) ^ kBlockKey; }
 inline char* Bytes(const void* p) { return static_cast<char*>(const_cast<void*>(p)); }
 inline char* ChunkEnd(const ChunkHeader* c) { return Bytes(c) + c->extent; }
+
+// A well-mixed priority from the address keeps the treap balanced in expectation.
+inline uint32_t Priority(const ChunkHeader* c) {
+    uint64_t x = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(c)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<uint32_t>(x >> 32);
+}
+
+ChunkHeader* TreeInsert(ChunkHeader* root, ChunkHeader* c) {
+    if (!root) return c;
+    if (c < root) {
+        root->left = TreeInsert(root->left, c);
+        if (root->left->priority > root->priority) {  // rotate right
+            ChunkHeader* l = root->left;
+            root->left = l->right;
+            l->right = root;
+            return l;
+        }
+    } else {
+        root->right = TreeInsert(root->right, c);
+        if (root->right->priority > root->priority) {  // rotate left
+            ChunkHeader* r = root->right;
+            root->right = r->left;
+            r->left = root;
+            return r;
+        }
+    }
+    return root;
+}
+
+// Joins two treaps whose every address in a lies below every address in b.
+ChunkHeader* TreeMerge(ChunkHeader* a, ChunkHeader* b) {
+    if (!a) return b;
+    if (!b) return a;
+    if (a->priority > b->priority) {
+        a->right = TreeMerge(a->right, b);
+        return a;
+    }
+    b->left = TreeMerge(a, b->left);
+    return b;
+}
+
+ChunkHeader* TreeRemove(ChunkHeader* root, ChunkHeader* c) {
+    if (!root) return nullptr;
+    if (root == c) return TreeMerge(c->left, c->right);
+    if (c < root) root->left = TreeRemove(root->left, c);
+    else root->right = TreeRemove(root->right, c);
+    return root;
+}
+
+// The live chunk whose blocks cover p, or null.
+const ChunkHeader* TreeFind(const ChunkHeader* node, const void* p) {
+    const ChunkHeader* best = nullptr;
+    while (node) {
+        if (Bytes(node) <= Bytes(p)) {
+            best = node;
+            node = node->right;
+        } else {
+            node = node->left;
+        }
+    }
+    return best && Bytes(p) < ChunkEnd(best) ? best : nullptr;
+}
 
 }  // namespace heap_detail
 
@@ -155,6 +223,9 @@ void* BlockHeap::AddChunk(size_t need) {
     chunk->next = m_chunks;
     if (m_chunks) m_chunks->prev = chunk;
     m_chunks = chunk;
+    chunk->left = chunk->right = nullptr;
+    chunk->priority = heap_detail::Priority(chunk);
+    m_tree = heap_detail::TreeInsert(m_tree, chunk);
 
     uintptr_t lo = reinterpret_cast<uintptr_t>(start);
     uintptr_t hi = lo + chunk->extent;
@@ -221,8 +292,7 @@ BlockHeader* BlockHeap::Find(const void* p) const {
     if (a < m_lowest || a >= m_highest) return nullptr;
     const ChunkHeader* chunk = m_lastChunk;
     if (!chunk || Bytes(p) < Bytes(chunk) || Bytes(p) >= heap_detail::ChunkEnd(chunk)) {
-        for (chunk = m_chunks; chunk; chunk = chunk->next)
-            if (Bytes(p) >= Bytes(chunk) && Bytes(p) < heap_detail::ChunkEnd(chunk)) break;
+        chunk = heap_detail::TreeFind(m_tree, p);
         if (!chunk) return nullptr;
         m_lastChunk = chunk;
     }
@@ -271,6 +341,7 @@ void BlockHeap::Free(void* p) {
         else m_chunks = chunk->next;
         if (chunk->next) chunk->next->prev = chunk->prev;
         chunk->check = 0;
+        m_tree = heap_detail::TreeRemove(m_tree, chunk);
         if (m_lastChunk == chunk) m_lastChunk = nullptr;
         Source().free(m_systemHeap, chunk);
         if (!m_chunks) {
@@ -332,6 +403,7 @@ bool BlockHeap::Validate() const {
     size_t freeInChunks = 0;
     for (const ChunkHeader* chunk = m_chunks; chunk; chunk = chunk->next) {
         if (chunk->check != heap_detail::CheckWord(chunk)) return false;
+        if (heap_detail::TreeFind(m_tree, chunk->first) != chunk) return false;
         if (chunk->next && chunk->next->prev != chunk) return false;
         size_t total = 0;
         const BlockHeader* prev = nullptr;

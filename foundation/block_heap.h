@@ -85,6 +85,7 @@ private:
     const platform::ChunkSource* m_source;
     void* m_systemHeap = nullptr;
     heap_detail::ChunkHeader* m_chunks = nullptr;  // newest first
+    heap_detail::ChunkHeader* m_tree = nullptr;                      // the chunks by address
     mutable const heap_detail::ChunkHeader* m_lastChunk = nullptr;  // where Find last succeeded
     uintptr_t m_lowest = 0;                        // address range covered by all chunks
     uintptr_t m_highest = 0;

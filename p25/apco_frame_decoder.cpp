@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-namespace {
+#include "p25/frame_sync.h"
 
-const char kFrameSyncPattern[25] = "111113113311333313133333";
+namespace {
 
 // Sync acceptance. In the search a window is taken as sync when its summed distance from the
 // pattern is below 11 and no symbol is more than one level off: a tight test, because any
@@ -19,15 +19,7 @@ constexpr int kExpectedMaxSum = 16;
 }  // namespace
 
 CApcoFrameDecoder::CApcoFrameDecoder() {
-    std::memset(m_work, 0, sizeof m_work);
-    std::memset(&m_encryptionSync, 0, sizeof m_encryptionSync);
-    std::memset(&m_linkControl, 0, sizeof m_linkControl);
-    std::memset(m_rsWord, 0, sizeof m_rsWord);
-    std::memset(m_blockNibbles, 0, sizeof m_blockNibbles);
-    std::memset(m_block, 0, sizeof m_block);
-    std::memset(&m_imbeFrame, 0, sizeof m_imbeFrame);
-    std::memset(m_identifiers, 0, sizeof m_identifiers);
-    Golay23Init();
+    EnsureGolay23Table();
     Reset();
     m_rsEncryptionSync.SetCode(8, 1, 1);
     m_rsHeader.SetCode(16, 1, 1);
@@ -43,7 +35,7 @@ CApcoFrameDecoder::~CApcoFrameDecoder() {
 
 void CApcoFrameDecoder::Reset() {
     m_state = kStateSearchSync;
-    std::memset(m_work, 0, 25);
+    std::memset(m_work, 0, kFrameSyncSymbols + 1);
     ImbeInit(&m_imbeState);
     m_lastError = kErrorNone;
     m_writePosition = 0;
@@ -111,7 +103,7 @@ bool CApcoFrameDecoder::IsStatusSymbol() {
 
 void CApcoFrameDecoder::SyncDistance(int* sum, int* largest) const {
     int s = 0, m = 0;
-    for (int i = 0; i < 24; ++i) {
+    for (int i = 0; i < kFrameSyncSymbols; ++i) {
         int d = m_work[i] - kFrameSyncPattern[i];
         if (d < 0) d = -d;
         s += d;
@@ -122,8 +114,8 @@ void CApcoFrameDecoder::SyncDistance(int* sum, int* largest) const {
 }
 
 void CApcoFrameDecoder::ShiftIntoWindow(char c) {
-    std::memmove(m_work, m_work + 1, 23);
-    m_work[23] = c;
+    std::memmove(m_work, m_work + 1, kFrameSyncSymbols - 1);
+    m_work[kFrameSyncSymbols - 1] = c;
 }
 
 void CApcoFrameDecoder::ClearIdentifiers() {
@@ -179,7 +171,7 @@ void CApcoFrameDecoder::DecodeNid() {
         // the NAC stays, and the unit changes no decoded field and queues no end of call (a
         // wrong DUID reads one unit as another, and an LDU1's link control even passes the
         // encryption sync's check).
-        m_nidVerified = DecodeBch(m_work, nullptr);
+        m_nidVerified = DecodeNidBch(m_work, nullptr);
         if (m_nidVerified) {
             duid = duidOf();
             int nac = 0;
@@ -189,7 +181,7 @@ void CApcoFrameDecoder::DecodeNid() {
         m_unitPosition = 0;
 
         switch (duid) {
-        case 0:  // HDU
+        case kDuidHdu:
             m_state = kStateHdu;
             m_transmissionType = kTransmissionVoice;
             if (m_nidVerified) {
@@ -199,9 +191,9 @@ void CApcoFrameDecoder::DecodeNid() {
             }
             m_headerAccumulator = 0;
             std::memset(m_rsWord, 0, sizeof m_rsWord);
-            m_headerIndex = 27;
+            m_headerIndex = 0;  // out of range: the first Golay group starts the word afresh
             break;
-        case 11:  // LDU1
+        case kDuidLdu1:
             StartVoiceUnit();
             m_state = kStateLdu1;
             m_transmissionType = kTransmissionVoice;
@@ -209,7 +201,7 @@ void CApcoFrameDecoder::DecodeNid() {
             m_linkControl.bitCount = m_linkControl.index = 0;
             m_linkControl.accumulator = 0;
             break;
-        case 22:  // LDU2
+        case kDuidLdu2:
             StartVoiceUnit();
             m_state = kStateLdu2;
             m_transmissionType = kTransmissionVoice;
@@ -217,19 +209,19 @@ void CApcoFrameDecoder::DecodeNid() {
             m_encryptionSync.bitCount = m_encryptionSync.index = 0;
             m_encryptionSync.accumulator = 0;
             break;
-        case 3:  // TDU
+        case kDuidTdu:
             m_state = kStateTerminator;
             m_transmissionType = kTransmissionTerminator;
             break;
-        case 33:  // TDU with link control
+        case kDuidTdulc:
             m_state = kStateTerminatorLc;
             m_transmissionType = kTransmissionTerminator;
             break;
-        case 13:  // TSDU
+        case kDuidTsdu:
             m_state = kStateTsdu;
             m_transmissionType = kTransmissionTrunking;
             break;
-        case 30:  // PDU
+        case kDuidPdu:
             m_state = kStateSearchSync;
             m_transmissionType = kTransmissionPacket;
             m_holdCounter = kHoldSymbols;
@@ -262,7 +254,7 @@ bool CApcoFrameDecoder::ReadExpectedSync(int* sum) {
     int c;
     while ((c = NextDibit()) >= 0) {
         m_work[m_unitPosition++] = static_cast<char>(c);
-        if (m_unitPosition < 24) continue;
+        if (m_unitPosition < kFrameSyncSymbols) continue;
         int largest;
         SyncDistance(sum, &largest);  // where a frame is expected only the sum counts
         return true;
@@ -296,6 +288,7 @@ void CApcoFrameDecoder::AfterTerminator() {
 // --- Audio blocks ---------------------------------------------------------------------------
 
 CApcoFrameDecoder::AudioBlock* CApcoFrameDecoder::AllocateBlock(int samples) {
+    if (samples <= 0 || samples > kMaxBlockSize) return nullptr;
     unsigned char* p = new (std::nothrow) unsigned char[sizeof(AudioBlock) + sizeof(int16_t) * static_cast<size_t>(samples)];
     if (!p) return nullptr;
     AudioBlock* b = reinterpret_cast<AudioBlock*>(p);
@@ -349,6 +342,7 @@ bool CApcoFrameDecoder::NewAudioBlock() {
 
 void CApcoFrameDecoder::SetBlockSize(int samples) {
     if (samples < kMinBlockSize) samples = kMinBlockSize;
+    if (samples > kMaxBlockSize) samples = kMaxBlockSize;
     if (samples == m_blockSize) return;
     FreeBlock(m_currentBlock);
     m_currentBlock = nullptr;
@@ -396,11 +390,12 @@ void CApcoFrameDecoder::ReleaseAudioBlock(int16_t* samples) {
 
 void CApcoFrameDecoder::PushEvent(const TrunkingEventRecord& record) {
     CriticalSectionLock lock(&m_eventLock);
-    try {
-        m_events.push_back(record);
-    } catch (...) {
-        // No memory: the event is dropped, the decoder carries on.
-    }
+    m_events.push_back(record);  // a full ring drops its oldest event
+}
+
+unsigned CApcoFrameDecoder::GetDroppedEventCount() {
+    CriticalSectionLock lock(&m_eventLock);
+    return static_cast<unsigned>(m_events.dropped());
 }
 
 int CApcoFrameDecoder::GetEventCount() {

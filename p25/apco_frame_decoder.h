@@ -38,8 +38,10 @@ public:
     static constexpr int kDefaultBlockSize = 1024;
     static constexpr int kMinBlockSize = 200;   // above one voice frame (160), so a frame's
                                                 // samples span at most two blocks
+    static constexpr int kMaxBlockSize = 1 << 20;  // 2 MB a block: its byte size cannot wrap
     static constexpr int kMaxReadyBlocks = 10;  // beyond this the oldest audio is reused
     static constexpr unsigned kHoldSymbols = 10000;
+    static constexpr int kMaxQueuedEvents = 4096;  // beyond this the oldest event gives way
 
     // Error codes left in the last error (nothing outside reads it).
     enum Error { kErrorNone = 0, kErrorNoBlock = 1, kErrorBlockLost = 2, kErrorEmptyInput = 3, kErrorBadState = 4 };
@@ -58,7 +60,7 @@ public:
     // the text is dropped).
     int Process(const char* dibits, int count);
 
-    // Samples per audio block; below kMinBlockSize becomes kMinBlockSize. A new size frees the
+    // Samples per audio block, clamped to kMinBlockSize .. kMaxBlockSize. A new size frees the
     // current block (its samples are lost) and every queued block.
     void SetBlockSize(int samples);
     int GetBlockSize() const { return m_blockSize; }
@@ -90,12 +92,15 @@ public:
     // events and stops the text being decoded at its next symbol.
     void SetReceiverFrequency(uint32_t hz);
     int GetEventCount();
+    // Events that gave way, over the decoder's life, because nobody drained the full queue.
+    unsigned GetDroppedEventCount();
     // A new type-256 media packet with every queued event (the queue is emptied), allocated with
     // std::malloc for the caller to free; null when the queue is empty (*size 0) or when no
     // memory could be had (the events stay queued, *size is the size it would have had).
     uint8_t* GetEventPacket(unsigned* size);
 
-    // Codes used by the decoder (exposed for tests).
+    // The codes and checks the decoder runs on what it receives, and its frequency and opcode
+    // conversions; static, so that each can be checked on its own.
     static bool DecodeBch(char* nid, unsigned* errors) { return DecodeNidBch(nid, errors); }
     static int DecodeHamming(int word, unsigned* syndrome) { return DecodeHamming10(word, syndrome); }
     static unsigned Parity32(unsigned x) { return ::Parity32(x); }
@@ -107,6 +112,26 @@ public:
     static const char* OpcodeName(int opcode);
 
 private:
+    // The DUID's two symbols read as two decimal digits (symbols "1" "3" give 13): the data-unit
+    // codes 0x0, 0x3, 0x5, 0x7, 0xA, 0xC and 0xF.
+    enum DuidDigits {
+        kDuidHdu = 0,
+        kDuidTdu = 3,
+        kDuidLdu1 = 11,
+        kDuidTsdu = 13,
+        kDuidLdu2 = 22,
+        kDuidPdu = 30,
+        kDuidTdulc = 33,
+    };
+
+    // Working sizes.
+    static constexpr int kWorkSymbols = 100;       // symbols held: sync (24), NID (32) or voice frame (72)
+    static constexpr int kRsWordLength = 63;       // a full GF(64) word; the shortened codes use its tail
+    static constexpr int kHexbitWordLength = 24;   // link control and encryption sync hexbits
+    static constexpr int kTsbkNibbles = 49;        // a trellis-coded trunking block as sent
+    static constexpr int kTsbkBytes = 12;          // a decoded trunking block, CRC included
+    static constexpr int kChannelIdentifiers = 16;
+
     enum State {
         kStateSearchSync = 0,
         kStateNid = 1,
@@ -123,10 +148,10 @@ private:
 
     // Link control or encryption sync: 24 Hamming words of 10 bits collected into hexbits.
     struct HexbitWord {
-        int bitCount;
-        unsigned accumulator;
-        int index;
-        int hexbits[24];
+        int bitCount = 0;
+        unsigned accumulator = 0;
+        int index = 0;
+        int hexbits[kHexbitWordLength] = {};
     };
 
     // An audio block: this header followed by its samples.
@@ -185,7 +210,7 @@ private:
     const char* m_input = nullptr;
     int m_inputLeft = 0;
     std::atomic<bool> m_stopInput{false};
-    char m_work[100];
+    char m_work[kWorkSymbols] = {};
     int m_unitPosition = 0;
     int m_voicePosition = 0;
     int m_statusPosition = 0;
@@ -194,7 +219,7 @@ private:
     // the old call's until this call's header or encryption sync decodes.
     bool m_callEnded = false;
     ImbeDecoderState m_imbeState;
-    ImbeFrame m_imbeFrame;
+    ImbeFrame m_imbeFrame = {};
 
     // Audio blocks.
     int m_blockSize = kDefaultBlockSize;
@@ -213,7 +238,7 @@ private:
 
     // Voice-unit working fields.
     HexbitWord m_encryptionSync;
-    int m_rsWord[63];  // shared by the three Reed-Solomon codes
+    int m_rsWord[kRsWordLength] = {};  // shared by the three Reed-Solomon codes
     unsigned m_headerAccumulator = 0;
     int m_headerIndex = 0;
     HexbitWord m_linkControl;
@@ -232,14 +257,14 @@ private:
     uint32_t m_holdCounter = 0;
 
     // Trunking.
-    unsigned char m_blockNibbles[49];
-    unsigned char m_block[12];
+    unsigned char m_blockNibbles[kTsbkNibbles] = {};
+    unsigned char m_block[kTsbkBytes] = {};
     CTrellisDecoder m_trellis;
     struct ChannelIdentifier {
-        uint64_t baseHz;
-        uint32_t spacingHz;
+        uint64_t baseHz = 0;
+        uint32_t spacingHz = 0;
     };
-    ChannelIdentifier m_identifiers[16];
+    ChannelIdentifier m_identifiers[kChannelIdentifiers];
     uint32_t m_referenceHz = 0xFFFFFFFFu;
     std::atomic<uint32_t> m_receiverHz{0xFFFFFFFFu};
 
@@ -247,5 +272,5 @@ private:
     CriticalSection m_eventLock;
     // Bounded (86 KB; a busy control channel brings some 50 blocks a second): when nobody
     // drains the events the oldest give way, counted in m_events.dropped().
-    BoundedRing<TrunkingEventRecord, 4096> m_events;
+    BoundedRing<TrunkingEventRecord, kMaxQueuedEvents> m_events;
 };

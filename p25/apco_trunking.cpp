@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "p25/apco_frame_decoder.h"
+#include "p25/frame_sync.h"
 
 namespace {
 
 constexpr int kBlockSymbols = 98;  // 49 nibbles
-constexpr int kBlockNibbles = 49;
 constexpr int kResyncGiveUp = 100;
 constexpr int kExpectedMaxSum = 16;
 // The identifier table holds while the receiver stays within this distance of where it was
@@ -59,9 +59,9 @@ void CApcoFrameDecoder::DecodeTsdu() {
             m_blockNibbles[m_unitPosition / 2] |= static_cast<unsigned char>(v);
         if (++m_unitPosition < kBlockSymbols) continue;
 
-        unsigned char ordered[kBlockNibbles];
-        for (int i = 0; i < kBlockNibbles; ++i) ordered[DeinterleavedPlace(i)] = m_blockNibbles[i];
-        m_trellis.Decode(ordered, kBlockNibbles);
+        unsigned char ordered[kTsbkNibbles];
+        for (int i = 0; i < kTsbkNibbles; ++i) ordered[DeinterleavedPlace(i)] = m_blockNibbles[i];
+        m_trellis.Decode(ordered, kTsbkNibbles);
         const unsigned char* d = m_trellis.GetOutput(nullptr);
         for (int k = 0; k < 12; ++k)
             m_block[k] = static_cast<unsigned char>(d[4 * k] * 64 + d[4 * k + 1] * 16 + d[4 * k + 2] * 4 + d[4 * k + 3]);
@@ -80,7 +80,7 @@ void CApcoFrameDecoder::ResyncAfterTsdu() {
     int c;
     while ((c = NextDibit()) >= 0) {
         ++m_unitPosition;
-        if (m_unitPosition <= 24) {
+        if (m_unitPosition <= kFrameSyncSymbols) {
             m_work[m_unitPosition - 1] = static_cast<char>(c);
             continue;
         }
@@ -106,7 +106,7 @@ void CApcoFrameDecoder::CheckIdentifierTable() {
     if (rx == 0xFFFFFFFFu) return;
     // Unsigned on purpose: an unknown reference (0xFFFFFFFF) always gives way.
     if (rx < m_referenceHz - kTableHoldHz || rx > m_referenceHz + kTableHoldHz) {
-        std::memset(m_identifiers, 0, sizeof m_identifiers);
+        for (ChannelIdentifier& id : m_identifiers) id = ChannelIdentifier();
         m_referenceHz = rx;
     }
 }

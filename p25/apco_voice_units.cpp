@@ -17,7 +17,6 @@ constexpr int kVoiceFrameSymbols = 72;
 // are zero by construction): a correction that would land in those symbols marks a word beyond
 // the code's reach, which the full-length decoding would have taken for a code word.
 constexpr int kHeaderHexbits = 36;      // (36,20,17)
-constexpr int kHexbitWordSymbols = 24;  // link control (24,12,13), encryption sync (24,16,9)
 
 // Link control (LDU1) or encryption sync (LDU2) positions; the last range is low-speed data.
 bool AllZero(const int* symbols, int count) {
@@ -52,15 +51,16 @@ void CApcoFrameDecoder::DecodeHdu() {
 
         const unsigned word = Golay23Decode(m_headerAccumulator & 0x3FFFF);
         m_headerAccumulator = 0;
-        if (m_headerIndex < 27 || m_headerIndex >= 63) m_headerIndex = 27;
+        const int first = kRsWordLength - kHeaderHexbits;
+        if (m_headerIndex < first || m_headerIndex >= kRsWordLength) m_headerIndex = first;
         m_rsWord[m_headerIndex++] = static_cast<int>((word >> 12) & 63);
-        if (m_headerIndex < 63) continue;
+        if (m_headerIndex < kRsWordLength) continue;
 
         m_headerIndex = 0;
         // A word the code cannot correct leaves the fields as they were, and so does the
         // all-zero word (a receiver gap, no real header).
-        const int* h = m_rsWord + 63 - kHeaderHexbits;
-        if (!m_nidVerified || !m_rsHeader.Decode(kHeaderHexbits, m_rsWord + 63 - kHeaderHexbits) ||
+        const int* h = m_rsWord + kRsWordLength - kHeaderHexbits;
+        if (!m_nidVerified || !m_rsHeader.Decode(kHeaderHexbits, m_rsWord + kRsWordLength - kHeaderHexbits) ||
             AllZero(h, kHeaderHexbits))
             continue;
         m_mfid = h[12] * 4 + ((h[13] >> 4) & 3);
@@ -102,21 +102,22 @@ bool CApcoFrameDecoder::AccumulateHexbit(HexbitWord& w, char c) {
     w.hexbits[w.index++] = DecodeHamming(static_cast<int>(w.accumulator), nullptr);
     w.bitCount = 0;
     w.accumulator = 0;
-    if (w.index < 24) return false;
+    if (w.index < kHexbitWordLength) return false;
     w.index = 0;
-    std::memset(m_rsWord, 0, 39 * sizeof m_rsWord[0]);
-    std::memcpy(m_rsWord + 39, w.hexbits, 24 * sizeof m_rsWord[0]);
+    // Link control (24,12,13) and encryption sync (24,16,9): the tail of a zero-led full word.
+    std::memset(m_rsWord, 0, (kRsWordLength - kHexbitWordLength) * sizeof m_rsWord[0]);
+    std::memcpy(m_rsWord + kRsWordLength - kHexbitWordLength, w.hexbits, sizeof w.hexbits);
     return true;
 }
 
 bool CApcoFrameDecoder::DecodeWord(CReedSolomon& code) {
-    int* word = m_rsWord + 63 - kHexbitWordSymbols;
-    return m_nidVerified && code.Decode(kHexbitWordSymbols, word) && !AllZero(word, kHexbitWordSymbols);
+    int* word = m_rsWord + kRsWordLength - kHexbitWordLength;
+    return m_nidVerified && code.Decode(kHexbitWordLength, word) && !AllZero(word, kHexbitWordLength);
 }
 
 void CApcoFrameDecoder::DecodeLinkControl(char c) {
     if (!AccumulateHexbit(m_linkControl, c) || !DecodeWord(m_rsLinkControl)) return;
-    const int* h = m_rsWord + 39;
+    const int* h = m_rsWord + kRsWordLength - kHexbitWordLength;
     const int lcf = (h[0] * 4 + ((h[1] >> 4) & 3)) & 0xFF;
     if (lcf == 0) {  // group voice channel user
         m_mfid = ((h[1] & 15) << 4) + ((h[2] >> 2) & 15);
@@ -133,7 +134,7 @@ void CApcoFrameDecoder::DecodeLinkControl(char c) {
 
 void CApcoFrameDecoder::DecodeEncryptionSync(char c) {
     if (!AccumulateHexbit(m_encryptionSync, c) || !DecodeWord(m_rsEncryptionSync)) return;
-    const int* h = m_rsWord + 39;
+    const int* h = m_rsWord + kRsWordLength - kHexbitWordLength;
     m_algid = h[12] * 4 + ((h[13] >> 4) & 3);
 }
 

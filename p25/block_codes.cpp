@@ -126,7 +126,7 @@ const GolayTables& Golay() {
 
 }  // namespace
 
-void Golay23Init() { (void)Golay(); }
+void EnsureGolay23Table() { (void)Golay(); }
 
 unsigned Golay23Decode(unsigned w) {
     w &= 0x7FFFFF;

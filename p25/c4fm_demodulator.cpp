@@ -1,22 +1,15 @@
 #include "p25/c4fm_demodulator.h"
 
-#include <cmath>
 #include <cstring>
 #include <initializer_list>
 
+#include "dsp/dsp_math.h"
 #include "dsp/fft_window.h"
-
-#if defined(__SSE2__)
-#include <xmmintrin.h>
-#endif
-
-const char kFrameSyncPattern[25] = "111113113311333313133333";
 
 namespace {
 
 constexpr int kBranchTaps = 16;
 constexpr float kBranchCutoffHz = 6250.0f;
-constexpr int kSyncSymbols = 24;
 // Between the +1 and +3 deviations (600 and 1800 Hz are 0.0785 and 0.2356 rad per sample at
 // 48 kHz).
 constexpr float kSlicerThreshold = 0.165f;
@@ -33,7 +26,8 @@ constexpr int kSyncMaxSingle = 2;
 // there; nearer, the loop alone steers it.
 constexpr float kClockPlaceDistance = 3.0f;
 // The sync pattern sums to about -4.3 rad with the carrier centred; each Hz of offset adds
-// W * 2 pi / rate rad (0.0314 at 48 kHz), and 32.9 Hz per rad turns that back into Hz.
+// W * 2 pi / rate rad (0.0314 at 48 kHz). 32.9 Hz per rad, which turns that back into Hz, is
+// the design's own figure, kept as it stands (the exact inverse would be 31.8 at 48 kHz).
 constexpr double kSyncSumAtCentre = 4.3;
 constexpr double kHzPerRadian = 32.9;
 constexpr double kAfcRangeHz = 4000.0;
@@ -41,81 +35,19 @@ constexpr double kAfcRangeHz = 4000.0;
 constexpr float kClockGain = 0.01f;
 constexpr int kSymbolGrowth = 100;
 
-float Dot(const float* a, const float* b, int n) {
-    int j = 0;
-    float sum = 0.0f;
-#if defined(__SSE2__)
-    __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps();
-    for (; j + 8 <= n; j += 8) {
-        s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_loadu_ps(a + j), _mm_loadu_ps(b + j)));
-        s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_loadu_ps(a + j + 4), _mm_loadu_ps(b + j + 4)));
-    }
-    float lanes[4];
-    _mm_storeu_ps(lanes, _mm_add_ps(s0, s1));
-    sum = (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
-#endif
-    for (; j < n; ++j) sum += a[j] * b[j];
-    return sum;
-}
-
 }  // namespace
-
-// ---- FirTapFilter ----------------------------------------------------------------------------
-
-void FirTapFilter::SetLength(int n) {
-    if (n < 0 || n == m_length) return;
-    m_length = n;
-    m_delay.Release();
-    m_delayReady = false;
-}
-
-int FirTapFilter::SetTaps(const float* taps, int n) {
-    if (!taps || n <= 0) return 1;
-    SetLength(n);
-    float* t = m_taps.Reserve(n);
-    if (!t) return 2;
-    std::memcpy(t, taps, sizeof(float) * n);
-    return 0;
-}
-
-int FirTapFilter::Process(float* data, int n) {
-    if (!data || n <= 0) return 1;
-    const int w = m_length;
-    if (w <= 0 || !m_taps.GetData() || m_taps.Capacity() < static_cast<size_t>(w)) return 2;
-    if (!m_delayReady) {
-        if (!m_delay.Reserve(2 * static_cast<size_t>(w))) return 3;
-        std::memset(m_delay.GetData(), 0, sizeof(float) * 2 * w);
-        m_position = 0;
-        m_delayReady = true;
-    }
-    float* delay = m_delay.GetData();
-    const float* taps = m_taps.GetData();
-    int p = m_position;
-    for (int i = 0; i < n; ++i) {
-        // delay[p .. p+w-1] runs oldest to newest after this write.
-        delay[p] = delay[p + w] = data[i];
-        p = p + 1 == w ? 0 : p + 1;
-        data[i] = Dot(delay + p, taps, w);
-    }
-    m_position = p;
-    return 0;
-}
 
 // ---- CC4fmDemodulator ------------------------------------------------------------------------
 
-CC4fmDemodulator::CC4fmDemodulator() {
-    m_filterA = CreateFirFilter();
-    m_filterB = CreateFirFilter();
-    Reset();
-}
+CC4fmDemodulator::CC4fmDemodulator() : m_filterA(CreateFirFilter()), m_filterB(CreateFirFilter()) { Reset(); }
 
-CC4fmDemodulator::~CC4fmDemodulator() {
-    delete m_filterA;
-    delete m_filterB;
+bool CC4fmDemodulator::AcceptsRates(uint32_t sampleRate, float symbolRate) const {
+    return sampleRate > 0 && sampleRate <= kMaxSampleRate && symbolRate > 0.0f &&
+           static_cast<float>(sampleRate) / symbolRate <= kMaxSamplesPerSymbol;
 }
 
 void CC4fmDemodulator::SetSampleRate(uint32_t hz) {
-    if (hz == 0 || hz == m_sampleRate) return;
+    if (hz == m_sampleRate || !AcceptsRates(hz, m_symbolRate)) return;
     m_sampleRate = hz;
     m_tableReady = false;
     m_filtersConfigured = false;
@@ -131,7 +63,7 @@ void CC4fmDemodulator::SetCenterFrequency(uint32_t hz) {
 }
 
 void CC4fmDemodulator::SetSymbolRate(float symbolsPerSecond) {
-    if (!(symbolsPerSecond > 0.0f) || symbolsPerSecond == m_symbolRate) return;
+    if (symbolsPerSecond == m_symbolRate || !AcceptsRates(m_sampleRate, symbolsPerSecond)) return;
     m_symbolRate = symbolsPerSecond;
     m_samplesPerSymbol = static_cast<float>(m_sampleRate) / m_symbolRate;
     m_syncFilterReady = false;
@@ -148,7 +80,7 @@ void CC4fmDemodulator::Reset() {
 }
 
 void CC4fmDemodulator::ConfigureFilters() {
-    for (CFirFilter* f : {m_filterA, m_filterB}) {
+    for (CFirFilter* f : {m_filterA.get(), m_filterB.get()}) {
         f->SetTaps(kBranchTaps);
         f->SetSampleRate(static_cast<float>(m_sampleRate));
         f->SetType(kFilterLowPass);
@@ -158,7 +90,7 @@ void CC4fmDemodulator::ConfigureFilters() {
     m_filtersConfigured = true;
 }
 
-void CC4fmDemodulator::PrepareFilters() {
+void CC4fmDemodulator::EnsureFilters() {
     if (m_filtersConfigured || !m_filterA || !m_filterB) return;
     ConfigureFilters();
     float zero = 0.0f;
@@ -167,8 +99,9 @@ void CC4fmDemodulator::PrepareFilters() {
     m_filterB->ProcessPrecise(&zero, 1);
 }
 
-bool CC4fmDemodulator::BuildSyncFilter() {
-    const int w = static_cast<int>(kSyncSymbols * m_samplesPerSymbol);
+bool CC4fmDemodulator::EnsureSyncFilter() {
+    if (m_syncFilterReady) return true;
+    const int w = static_cast<int>(kFrameSyncSymbols * m_samplesPerSymbol);
     if (w <= 0) return false;
     ScratchBuffer<float> taps;
     float* t = taps.Reserve(w);
@@ -181,19 +114,19 @@ bool CC4fmDemodulator::BuildSyncFilter() {
         if (c >= m_samplesPerSymbol) {
             c -= m_samplesPerSymbol;
             // Float rounding can carry the count one step past the last symbol.
-            if (j < kSyncSymbols - 1) ++j;
+            if (j < kFrameSyncSymbols - 1) ++j;
         }
     }
     if (m_syncFilter.SetTaps(t, w) != 0) return false;
     m_syncLength = w;
-    for (int k = 0; k < kSyncSymbols; ++k) {
+    for (int k = 0; k < kFrameSyncSymbols; ++k) {
         // The middle of the symbol's samples (4 of 0..9 at 10 samples per symbol).
         const int centre = static_cast<int>(k * m_samplesPerSymbol + 0.5f * (m_samplesPerSymbol - 1.0f));
         m_syncCentres[k] = centre < 0 ? 0 : centre < w ? centre : w - 1;
     }
     // A locked clock emits at a symbol's centre sample, its phase wrapping to about 0 there, so
     // after the window's last sample it stands that many samples past the last centre.
-    m_syncClockPhase = static_cast<float>(w - 1 - m_syncCentres[kSyncSymbols - 1]);
+    m_syncClockPhase = static_cast<float>(w - 1 - m_syncCentres[kFrameSyncSymbols - 1]);
     if (m_syncClockPhase >= m_samplesPerSymbol) m_syncClockPhase = 0.5f * m_samplesPerSymbol;
     if (!m_syncHistory.Reserve(w)) return false;
     std::memset(m_syncHistory.GetData(), 0, sizeof(float) * w);
@@ -201,7 +134,12 @@ bool CC4fmDemodulator::BuildSyncFilter() {
     return true;
 }
 
-bool CC4fmDemodulator::PrepareTiming() {
+bool CC4fmDemodulator::EnsureOscillatorTable() {
+    if (!m_tableReady) m_tableReady = m_oscillator.Build(m_sampleRate);
+    return m_tableReady;
+}
+
+bool CC4fmDemodulator::EnsureTiming() {
     if (m_historyReady) return true;
     const int length = static_cast<int>(m_samplesPerSymbol + 1.0f);
     float* ring = m_ring.Reserve(length);
@@ -222,7 +160,7 @@ int CC4fmDemodulator::Slice(float s) {
 
 bool CC4fmDemodulator::IsFrameSync(const float* window, double offset) const {
     int sum = 0;
-    for (int k = 0; k < kSyncSymbols; ++k) {
+    for (int k = 0; k < kFrameSyncSymbols; ++k) {
         const int symbolClass = Slice(static_cast<float>(window[m_syncCentres[k]] - offset));
         int difference = '0' + symbolClass - kFrameSyncPattern[k];
         if (difference < 0) difference = -difference;
@@ -247,12 +185,8 @@ bool CC4fmDemodulator::Emit(int index, int symbolClass, int* written) {
 int CC4fmDemodulator::Process(const float* samples, int count) {
     if (!samples || count < 1 || !m_filterA || !m_filterB) return -1;
     if (!m_filtersConfigured) ConfigureFilters();
-    if (!m_syncFilterReady && !BuildSyncFilter()) return -1;
-    if (!m_tableReady) {
-        if (!m_oscillator.Build(m_sampleRate)) return -1;
-        m_tableReady = true;
-    }
-    if (!PrepareTiming()) return -1;
+    if (!EnsureSyncFilter()) return -1;
+    if (!EnsureOscillatorTable() || !EnsureTiming()) return -1;
     if (!m_symbols.GetData() && !m_symbols.Reserve(kSymbolGrowth)) return -1;
     const int n = count, w = m_syncLength;
     float* a = m_branchA.Reserve(n);
@@ -287,12 +221,26 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
     // 5. Sync matched filter.
     if (m_syncFilter.Process(y + 2, n) != 0) return -1;
 
-    // 6. AFC. Every peak in this block is measured against the block-start oscillator, so the
-    // latest peak's correction replaces an earlier one instead of adding to it. A peak counts
-    // only when its window slices to the frame sync once the offset it measures is taken out:
-    // peaks of noise and of data would walk the oscillator off.
+    // 6. AFC.
+    const int syncCount = TrackFrequency(e, y, n, syncs);
+
+    // 7. Carry the last two matched outputs and the last W discriminator outputs.
+    m_carriedMatched[0] = y[n];
+    m_carriedMatched[1] = y[n + 1];
+    std::memcpy(m_syncHistory.GetData(), e + n, sizeof(float) * w);
+
+    // 8. Symbol timing and slicing.
+    return RecoverSymbols(d, n, syncs, syncCount);
+}
+
+// Every peak in this block is measured against the block-start oscillator, so the latest peak's
+// correction replaces an earlier one instead of adding to it. A peak counts only when its window
+// slices to the frame sync once the offset it measures is taken out: peaks of noise and of data
+// would walk the oscillator off.
+int CC4fmDemodulator::TrackFrequency(const float* e, const float* y, int n, int* syncs) {
+    const int w = m_syncLength;
     const double blockStartHz = m_oscillatorHz;
-    const double radiansPerHz = 2.0 * 3.14159265358979323846 / m_sampleRate;
+    const double radiansPerHz = 2.0 * kPi / m_sampleRate;
     float v = m_negativeLevel;
     int syncCount = 0;
     for (int i = 1; i <= n; ++i) {
@@ -312,13 +260,20 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
         }
     }
     m_negativeLevel = v;
+    return syncCount;
+}
 
-    // 7. Carry the last two matched outputs and the last W discriminator outputs.
-    m_carriedMatched[0] = y[n];
-    m_carriedMatched[1] = y[n + 1];
-    std::memcpy(m_syncHistory.GetData(), e + n, sizeof(float) * w);
+// A clock far from where a checked sync puts it (say locked half a symbol off, where its
+// corrections cancel) is placed there; a nearby one is left to the loop.
+void CC4fmDemodulator::PlaceClockAtSync() {
+    const float sps = m_samplesPerSymbol;
+    float off = m_clockPhase - m_syncClockPhase;
+    if (off >= 0.5f * sps) off -= sps;
+    if (off < -0.5f * sps) off += sps;
+    if (off >= kClockPlaceDistance || off <= -kClockPlaceDistance) m_clockPhase = m_syncClockPhase;
+}
 
-    // 8. Symbol timing and slicing.
+int CC4fmDemodulator::RecoverSymbols(const float* d, int n, const int* syncs, int syncCount) {
     float* ring = m_ring.GetData();
     const int length = m_ringLength;
     const float sps = m_samplesPerSymbol;
@@ -326,15 +281,7 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
     bool emitting = true;
     int nextSync = 0;
     for (int i = 0; i < n; ++i) {
-        while (nextSync < syncCount && syncs[nextSync] == i) {
-            // A clock far from where a checked sync puts it (say locked half a symbol off, where
-            // its corrections cancel) is placed there; a nearby one is left to the loop.
-            float off = m_clockPhase - m_syncClockPhase;
-            if (off >= 0.5f * sps) off -= sps;
-            if (off < -0.5f * sps) off += sps;
-            if (off >= kClockPlaceDistance || off <= -kClockPlaceDistance) m_clockPhase = m_syncClockPhase;
-            ++nextSync;
-        }
+        for (; nextSync < syncCount && syncs[nextSync] == i; ++nextSync) PlaceClockAtSync();
         const float s = d[i];
         ring[m_ringIndex] = s;
         m_ringIndex = (m_ringIndex + 1) % length;

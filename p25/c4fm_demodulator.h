@@ -5,81 +5,70 @@
 // Mixing with a table oscillator, two low-pass branch filters, a phase-difference
 // discriminator, frequency tracking from the frame-sync pattern (AFC), symbol timing from
 // zero crossings and a fixed-threshold slicer. Only a matched-filter peak whose window slices
-// to the frame sync moves the oscillator, and such a sync places a clock that stands far off. The slicer threshold is in radians per sample,
-// so the demodulator is made for 48000 samples/s. Blocks of any size form one continuous
+// to the frame sync moves the oscillator, and such a sync places a clock that stands far off.
+// The slicer threshold is in radians per sample, so the demodulator is made for 48000 samples/s. Blocks of any size form one continuous
 // stream. One thread at a time.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "dsp/fir_filter.h"
 #include "dsp/table_oscillator.h"
 #include "foundation/scratch_buffer.h"
-
-// The frame sync as sent, in DibitString text.
-extern const char kFrameSyncPattern[25];
-
-// A FIR filter with given taps over a circular delay line; out[n] = sum_k t[k] in[n-(W-1-k)]
-// (tap 0 meets the oldest sample).
-class FirTapFilter {
-public:
-    FirTapFilter() = default;
-    FirTapFilter(const FirTapFilter&) = delete;
-    FirTapFilter& operator=(const FirTapFilter&) = delete;
-
-    // n >= 0; a new length drops the delay line.
-    void SetLength(int n);
-    int GetLength() const { return m_length; }
-    // 0 done, 1 null taps or n <= 0, 2 no memory. Sets the length to n.
-    int SetTaps(const float* taps, int n);
-    // In place. 0 done, 1 null data or n <= 0, 2 no taps, 3 no memory for the delay line.
-    int Process(float* data, int n);
-
-private:
-    ScratchBuffer<float> m_taps;
-    // Every sample stored twice (positions p and p + W) so the W newest are contiguous.
-    ScratchBuffer<float> m_delay;
-    bool m_delayReady = false;
-    int m_length = 0;
-    int m_position = 0;
-};
+#include "p25/fir_tap_filter.h"
+#include "p25/frame_sync.h"
 
 class CC4fmDemodulator {
 public:
     CC4fmDemodulator();
-    ~CC4fmDemodulator();
     CC4fmDemodulator(const CC4fmDemodulator&) = delete;
     CC4fmDemodulator& operator=(const CC4fmDemodulator&) = delete;
 
-    // Input rate in Hz; 0 is ignored (the old one stays). A rate too low to hold a sync window
-    // (below 200 Hz) or an oscillator table makes Process fail with -1.
+    // Rates that would build tables beyond reason are refused: at most kMaxSampleRate samples
+    // per second (the oscillator table holds one entry per Hz) and kMaxSamplesPerSymbol samples
+    // per symbol (the sync window holds 24 symbols of samples).
+    static constexpr uint32_t kMaxSampleRate = 1000000;
+    static constexpr float kMaxSamplesPerSymbol = 1000.0f;
+
+    // Input rate in Hz; 0 and refused rates are ignored (the old one stays). A rate too low to
+    // hold a sync window (below 200 Hz) or an oscillator table makes Process fail with -1.
     void SetSampleRate(uint32_t hz);
     uint32_t GetSampleRate() const { return m_sampleRate; }
     // IF centre in Hz; also recentres the oscillator.
     void SetCenterFrequency(uint32_t hz);
     uint32_t GetCenterFrequency() const { return static_cast<uint32_t>(m_centerHz); }
-    // Symbols per second; values <= 0 are ignored.
+    // Symbols per second; values <= 0, NaN and refused rates are ignored.
     void SetSymbolRate(float symbolsPerSecond);
     float GetSymbolRate() const { return m_symbolRate; }
     // Restarts the oscillator and the symbol clock, recentres the AFC, clears the filters.
     void Reset();
-    // Designs the branch filters before streaming starts.
-    void PrepareFilters();
+    // Designs the branch filters before streaming starts (Process does it otherwise).
+    void EnsureFilters();
 
     // Number of symbols produced (>= 0; then in GetSymbols), or -1 for null input, count < 1
     // or no memory. A call that produces nothing leaves the previous text in place.
     int Process(const float* samples, int count);
     const char* GetSymbols() const { return m_symbols.GetData(); }
-    const float* GetSyncHistory() const { return m_syncHistory.GetData(); }
     // The oscillator frequency the AFC has settled on, Hz.
     double GetOscillatorFrequency() const { return m_oscillatorHz; }
 
     static int Slice(float s);  // symbol class 0..3 of a discriminator output
 
 private:
+    bool AcceptsRates(uint32_t sampleRate, float symbolRate) const;
     void ConfigureFilters();
-    bool BuildSyncFilter();
-    bool PrepareTiming();
+    bool EnsureSyncFilter();
+    bool EnsureOscillatorTable();
+    bool EnsureTiming();
+    // The AFC over the block's matched-filter outputs y[0 .. n+1] and the discriminator outputs
+    // e[0 .. W+n-1] (history first): moves the oscillator and marks in `syncs` the samples before
+    // which a checked sync ended. Returns the number of marks.
+    int TrackFrequency(const float* e, const float* y, int n, int* syncs);
+    // Symbol clock and slicer over the block's discriminator outputs d[0 .. n-1]; returns the
+    // number of symbols written.
+    int RecoverSymbols(const float* d, int n, const int* syncs, int syncCount);
+    void PlaceClockAtSync();
     bool Emit(int index, int symbolClass, int* written);
     // The sync window's symbols, each at its centre with `offset` (radians per sample) taken
     // out, match the frame sync within the frame decoder's search tolerance.
@@ -94,7 +83,7 @@ private:
     float m_symbolRate = 4800.0f;
     float m_samplesPerSymbol = 10.0f;
     int m_syncLength = 240;  // W: 24 symbols of samples
-    int m_syncCentres[24] = {};       // each sync symbol's centre sample in the window
+    int m_syncCentres[kFrameSyncSymbols] = {};  // each sync symbol's centre sample in the window
     float m_syncClockPhase = 5.0f;    // the clock phase a sync implies after its window's end
 
     // running state carried between calls
@@ -121,6 +110,6 @@ private:
     ScratchBuffer<float> m_syncHistory;
     ScratchBuffer<float> m_ring;
     ScratchBuffer<int> m_syncMarks;  // samples of this block before which a checked sync ended
-    CFirFilter* m_filterA = nullptr;
-    CFirFilter* m_filterB = nullptr;
+    std::unique_ptr<CFirFilter> m_filterA;
+    std::unique_ptr<CFirFilter> m_filterB;
 };

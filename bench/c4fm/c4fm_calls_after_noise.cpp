@@ -14,26 +14,9 @@
 
 namespace {
 
-std::string Demodulate(const std::vector<float>& x, int block) {
-    CC4fmDemodulator d;
-    std::string text;
-    for (size_t done = 0; done < x.size(); done += block) {
-        int got = d.Process(x.data() + done, static_cast<int>(std::min<size_t>(block, x.size() - done)));
-        if (got > 0) text.append(d.GetSymbols(), got);
-    }
-    return text;
-}
+using c4fmtest::Demodulate;
 
-std::string ShortCall(int nac) {
-    p25test::FrameBuilder builder;
-    const uint8_t header[15] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x00, 0x80, 0x00, 0x00, 0x00, 0x01};
-    const uint8_t lc[9] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x01};
-    const uint8_t es[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x00};
-    std::string text = builder.Hdu(nac, header);
-    for (int i = 0; i < 3; ++i)
-        text += builder.Ldu1(nac, p25test::PatternVoice(2 * i), lc) + builder.Ldu2(nac, p25test::PatternVoice(2 * i + 1), es);
-    return text + builder.Tdu(nac) + c4fmtest::RandomDibits(100, 7);
-}
+std::string ShortCall(int nac) { return p25test::PlainCall(nac, 3) + c4fmtest::RandomDibits(100, 7); }
 
 struct Tally {
     int calls = 0, headers = 0, lostWhole = 0, worstLost = 0, falseFrames = 0;
@@ -121,7 +104,7 @@ void PrintRecordingFrames() {
     std::vector<std::vector<float>> signals;
     int carried = 0;
     for (const Recording& r : recordings) {
-        signals.push_back(c4fmtest::ReadRecording(APCO_TESTDATA_DIR, r.name));
+        signals.push_back(c4fmtest::ReadRecording(r.name));
         if (signals.back().empty()) {
             std::printf("recording %s not found\n", r.name);
             return;

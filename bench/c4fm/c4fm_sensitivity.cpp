@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "dsp/dsp_math.h"
 #include "dsp/fft_window.h"
 #include "dsp/fir_filter.h"
 #include "p25/apco_frame_decoder.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
 constexpr int kKeyUp = 2400;       // samples of unmodulated carrier before the call
 constexpr int kSettled = 3000;     // symbols compared from here on (the clock has locked)
 
@@ -26,16 +26,7 @@ int SettledFrameCount(const std::string& sent) {
     return count;
 }
 
-std::string Demodulate(const std::vector<float>& x) {
-    CC4fmDemodulator d;
-    std::string text;
-    for (size_t done = 0; done < x.size(); done += 2048) {
-        int n = static_cast<int>(std::min<size_t>(2048, x.size() - done));
-        int got = d.Process(x.data() + done, n);
-        if (got > 0) text.append(d.GetSymbols(), got);
-    }
-    return text;
-}
+std::string Demodulate(const std::vector<float>& x) { return c4fmtest::Demodulate(x, 2048); }
 
 // The plain receiver the demodulator is measured against: mixing with the exact carrier, a
 // 64-tap Hann low-pass at 5 kHz, a limiter-discriminator (the angle of z[n] conj(z[n-1])) and
@@ -142,26 +133,15 @@ double NacRange(const std::string& sent, double step, double limit, Set set) {
 
 }  // namespace
 
-std::string BenchVoiceCall(int pairs) {
-    p25test::FrameBuilder builder;
-    const uint8_t header[15] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x00, 0x80, 0x00, 0x00, 0x00, 0x01};
-    const uint8_t lc[9] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x01};
-    const uint8_t es[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x00};
-    std::string text = builder.Hdu(0x293, header);
-    for (int i = 0; i < pairs; ++i) {
-        text += builder.Ldu1(0x293, p25test::PatternVoice(2 * i), lc);
-        text += builder.Ldu2(0x293, p25test::PatternVoice(2 * i + 1), es);
-    }
-    return text + builder.Tdu(0x293);
-}
+std::string BenchVoiceCall(int pairs) { return p25test::PlainCall(0x293, pairs); }
 
 std::vector<float> BenchRecordingSecond() {
-    return c4fmtest::ReadRecording(APCO_TESTDATA_DIR, "voice-nac293-tg1.if.wav");
+    return c4fmtest::ReadRecording("voice-nac293-tg1.if.wav");
 }
 
 int RunChain(const std::vector<float>& x) {
     CC4fmDemodulator demodulator;
-    demodulator.PrepareFilters();
+    demodulator.EnsureFilters();
     CApcoFrameDecoder decoder;
     decoder.SetBlockSize(512);
     int blocks = 0;

@@ -8,14 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "dsp/dsp_math.h"
 #include "imbe/imbe_decoder.h"
 #include "p25/c4fm_demodulator.h"
 #include "tests/support/c4fm_frame_scan.h"
 #include "tests/support/p25_frame_builder.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 double Dbfs(double rms) { return 20 * std::log10(std::max(rms, 1e-3) / 32768); }
 
@@ -48,14 +47,10 @@ struct RecordingLevels {
 // The recording through the C4FM demodulator; the nine voice frames of every LDU the frame
 // scan finds decoded in order (a header starts a new call), then ten muted frames.
 RecordingLevels Measure(const char* name) {
-    const std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
+    const std::vector<float> x = c4fmtest::ReadRecording(name);
     CC4fmDemodulator demodulator;
-    demodulator.PrepareFilters();
-    std::string text;
-    for (size_t at = 0; at < x.size(); at += 2048) {
-        const int n = demodulator.Process(x.data() + at, static_cast<int>(std::min<size_t>(2048, x.size() - at)));
-        if (n > 0) text.append(demodulator.GetSymbols(), static_cast<size_t>(n));
-    }
+    demodulator.EnsureFilters();
+    const std::string text = c4fmtest::Demodulate(x, 2048, &demodulator);
     ImbeDecoderState state;
     ImbeInit(&state);
     std::vector<double> voiced, muted;

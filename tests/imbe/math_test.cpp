@@ -8,10 +8,9 @@
 #include <random>
 #include <vector>
 
+#include "dsp/dsp_math.h"
+
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-
 
 double FloatValue(ImbeFloat f) { return f.m * std::ldexp(1.0, f.e) / 32768.0; }
 

@@ -1,5 +1,6 @@
 // Speech synthesis, tested by the behaviour of the audio: pitch, spectrum, level, continuity,
 // bad-frame handling, determinism and range.
+#include "dsp/dsp_math.h"
 #include "imbe/imbe_decoder.h"
 #include "imbe/imbe_params.h"
 #include "tests/support/imbe_test_encoder.h"
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Decodes frames one after another on one state; collects the PCM.
 class Decoder {
@@ -194,21 +193,6 @@ TEST(ImbeSynthesis, LevelFollowsTheGainIndex) {
     }
 }
 
-TEST(ImbeSynthesis, FramesJoinWithoutSteps) {
-    // Voiced and unvoiced frames: a joint that lost phase or level would show as a step
-    // larger than any inside the frames.
-    for (double hz : {110.0, 240.0}) {
-        Decoder d;
-        ImbeTestQuantizer q;
-        // A slow pitch glide and level change keep every boundary a real transition.
-        for (int i = 0; i < 40; ++i) d.Frame(q.Flat(hz * (1 + 0.004 * i), true, 4 + 0.05 * i));
-        const int slope = MaxStep(d.pcm, 320, d.pcm.size());
-        ASSERT_GT(slope, 0);
-        for (size_t b = 320; b < d.pcm.size(); b += 160)
-            EXPECT_LE(std::abs(d.pcm[b] - d.pcm[b - 1]), slope) << "boundary " << b / 160;
-    }
-}
-
 TEST(ImbeSynthesis, BadFramesRepeatThenMuteThenRecover) {
     const int fourInC0[7] = {4, 0, 0, 0, 0, 0, 0};
     Decoder d;
@@ -335,7 +319,7 @@ TEST(ImbeSynthesis, PitchChangesOfOneFifthOrMoreFadeInsteadOfSweeping) {
 }
 
 TEST(ImbeSynthesis, OneAndTwoPieceFramesRenderWithoutGaps) {
-    for (int count : {204, 205, 206, 207, 240}) {
+    for (int count : {160, 204, 205, 206, 207, 240}) {
         Decoder d;
         ImbeTestQuantizer q;
         for (int i = 0; i < 12; ++i) d.Frame(q.Flat(180, true, 6), nullptr, count);

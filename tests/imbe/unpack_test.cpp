@@ -11,13 +11,6 @@
 #include <random>
 #include <vector>
 
-namespace {
-
-
-void PackBits(const ImbeTestParams& p, uint8_t info[88]) { ImbeTestPackParameters(p, info); }
-
-}  // namespace
-
 TEST(ImbeUnpack, HarmonicAndBandCounts) {
     EXPECT_EQ(56, ImbeHarmonicCount(51));
     EXPECT_EQ(9, ImbeHarmonicCount(0));
@@ -28,13 +21,42 @@ TEST(ImbeUnpack, HarmonicAndBandCounts) {
         EXPECT_EQ(std::min(12, (l + 2) / 3), ImbeBandCount(l));
         EXPECT_EQ(static_cast<int>(4194304 / (4 * b0 + 158)), ImbeFundamental(b0));
     }
-    // Every allocation row fills the 88 bits exactly.
+}
+
+// The test encoder quantises with the decoder's own tables, so a typo in one would pass every
+// round trip: each is pinned here on its own terms.
+TEST(ImbeUnpack, TablesAgainstTheFrameFormat) {
+    // Every allocation row fills the 88 bits exactly: b0 (8), b2 (6), the K voicing bits, the
+    // coefficients and the one spare bit; three rows as the frame format lists them.
     for (int l = 9; l <= 56; ++l) {
         const uint8_t* row = ImbeBitAllocation(l);
         int sum = 0;
         for (int m = 0; m < l - 1; ++m) sum += row[m];
-        EXPECT_EQ(88, 8 + 6 + ImbeBandCount(l) + sum + 1) << "L " << l;
+        EXPECT_EQ(88, 8 + 6 + std::min(12, (l + 2) / 3) + sum + 1) << "L " << l;
     }
+    const std::vector<std::vector<int>> rows = {
+        {10, 9, 9, 9, 9, 9, 8, 7},
+        {6, 5, 5, 4, 4, 5, 4, 5, 4, 4, 3, 3, 2, 3, 2, 1, 3, 2, 1},
+        {3, 3, 2, 2, 2, 3, 2, 2, 1, 1, 1, 1, 0, 3, 2, 2, 1, 1, 1, 1, 0, 2, 2, 1, 1, 1, 1, 1,
+         0, 2, 2, 1, 1, 1, 0, 0, 0, 2, 1, 1, 1, 1, 0, 0, 0, 0, 2, 1, 1, 1, 0, 0, 0, 0, 0}};
+    for (const auto& row : rows) {
+        const int l = static_cast<int>(row.size()) + 1;
+        EXPECT_TRUE(std::equal(row.begin(), row.end(), ImbeBitAllocation(l))) << "L " << l;
+    }
+    // Gain levels rise with the code, from -2.84 to 8.70 octaves.
+    EXPECT_EQ(-5821, kImbeGainLevels[0]);
+    EXPECT_EQ(17809, kImbeGainLevels[63]);
+    for (int c = 1; c < 64; ++c) EXPECT_LT(kImbeGainLevels[c - 1], kImbeGainLevels[c]) << c;
+    // The uniform quantiser's step for B bits, in deviations: 1.2, 0.85, 0.65, 0.40, 0.28, 0.15,
+    // then 0.08 halving with each further bit; the table holds step * 2^B in Q11.
+    const double steps[7] = {1.2, 0.85, 0.65, 0.40, 0.28, 0.15, 0.08};
+    EXPECT_EQ(0, kImbeStepSizes[0]);
+    for (int b = 1; b <= 12; ++b) {
+        const double step = b <= 7 ? steps[b - 1] : 0.08 / (1 << (b - 7));
+        EXPECT_EQ(std::lround(step * (1 << b) * 2048), kImbeStepSizes[b]) << "B " << b;
+    }
+    // Deviations fall with the order of the gain coefficient.
+    for (int k = 1; k < 5; ++k) EXPECT_LT(kImbeGainDeviations[k], kImbeGainDeviations[k - 1]);
 }
 
 TEST(ImbeUnpack, MatchesTheDoubleModel) {
@@ -58,7 +80,7 @@ TEST(ImbeUnpack, MatchesTheDoubleModel) {
             int code = frame % 2 ? b0 : (b0 + 37) % 208;
             ImbeTestParams p = ImbeTestRandomParams(code, rng);
             uint8_t info[88];
-            PackBits(p, info);
+            ImbeTestPackParameters(p, info);
             // The model predicts from the decoder's own previous values, so that each frame's
             // error is measured alone instead of accumulating through the prediction.
             for (int i = 0; i < 56; ++i) model.prevLog[i] = prevLog[i] / 2048.0;
@@ -90,7 +112,7 @@ TEST(ImbeUnpack, ReservedFundamentalCodesAreInvalid) {
         ImbeTestParams p = ImbeTestRandomParams(100, rng);
         p.fundamentalCode = b0;
         uint8_t info[88];
-        PackBits(p, info);
+        ImbeTestPackParameters(p, info);
         ImbeParams params{};
         params.valid = 1;
         int16_t prevLog[56];
@@ -112,7 +134,7 @@ TEST(ImbeUnpack, PredictionFactorByHarmonicCount) {
         const double rho = l <= 15 ? 0.4 : (l <= 24 ? 0.03 * l - 0.05 : 0.7);
         ImbeTestParams p = ImbeTestRandomParams(b0, rng);
         uint8_t info[88];
-        PackBits(p, info);
+        ImbeTestPackParameters(p, info);
         ImbeParams first{}, second{};
         int16_t prevLog[56] = {};
         int16_t prevCount = 30;

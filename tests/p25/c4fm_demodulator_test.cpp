@@ -18,42 +18,14 @@ namespace {
 
 using c4fmtest::C4fmOptions;
 
-// The whole stream through the demodulator in blocks of `block` samples.
-std::string Demodulate(const std::vector<float>& x, int block, CC4fmDemodulator* demodulator = nullptr) {
-    CC4fmDemodulator own;
-    CC4fmDemodulator* d = demodulator ? demodulator : &own;
-    std::string text;
-    for (size_t done = 0; done < x.size(); done += block) {
-        int n = static_cast<int>(std::min<size_t>(block, x.size() - done));
-        int got = d->Process(x.data() + done, n);
-        EXPECT_GE(got, 0);
-        if (got > 0) text.append(d->GetSymbols(), got);
-    }
-    return text;
-}
-
+using c4fmtest::Demodulate;
 using c4fmtest::FindFrames;
 using c4fmtest::FoundFrame;
 
-std::vector<float> ReadRecording(const char* name) {
-    std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, name);
-    EXPECT_FALSE(x.empty()) << name;
-    return x;
-}
+using c4fmtest::ReadRecording;
 
-// A voice call as text: HDU, LDU1/LDU2 pairs, TDU, then idle symbols.
-std::string VoiceCall(int nac, int pairs) {
-    p25test::FrameBuilder builder;
-    const uint8_t header[15] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x00, 0x80, 0x00, 0x00, 0x00, 0x01};
-    const uint8_t lc[9] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x01};
-    const uint8_t es[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x00};
-    std::string text = builder.Hdu(nac, header);
-    for (int i = 0; i < pairs; ++i) {
-        text += builder.Ldu1(nac, p25test::PatternVoice(2 * i), lc);
-        text += builder.Ldu2(nac, p25test::PatternVoice(2 * i + 1), es);
-    }
-    return text + builder.Tdu(nac) + c4fmtest::RandomDibits(200, 99);
-}
+// A voice call as text, then idle symbols.
+std::string VoiceCall(int nac, int pairs) { return p25test::PlainCall(nac, pairs) + c4fmtest::RandomDibits(200, 99); }
 
 // The frames found in `received` against those of `sent`: each found frame lies where a sent
 // frame with the same NAC and DUID lies (shifted by the lead-in, within 4 symbols), so nothing
@@ -107,63 +79,37 @@ int SymbolErrorsFrom(const std::string& sent, const std::string& received, size_
 // symbol errors.
 constexpr size_t kSettledFrame = 2;
 
-TEST(C4fmDemodulator, SyntheticSymbolsDecodeExactlyOverOffsetsAndDelays) {
-    const std::string sent = VoiceCall(0x293, 6);
-    for (double offset : {-2000.0, -700.0, 0.0, 300.0, 2000.0}) {
-        for (double delay : {0.0, 3.3, 6.7, 9.5}) {
-            C4fmOptions o;
-            o.carrierOffsetHz = offset;
-            o.delaySamples = kKeyUpSamples + delay;
-            std::string received = Demodulate(c4fmtest::ModulateC4fm(sent, o), 2048);
-            std::string what = "offset " + std::to_string(offset) + " delay " + std::to_string(delay);
-            int compared = 0;
-            EXPECT_EQ(0, SymbolErrorsFrom(sent, received, kSettledFrame, kKeyUpSamples / 10, &compared)) << what;
-            EXPECT_GE(compared, 9 * 864) << what;
-            ExpectFrames(sent, received, kKeyUpSamples / 10, kSettledFrame, what);
-        }
-    }
-}
-
+// Carrier offsets and delays decode without a symbol error once the clock has settled.
 // With the symbol clock 200 ppm off, the clock drifts 10 * 2e-4 = 0.002 samples a symbol, and
 // the loop corrects 1 % of its error on about one symbol in five (the symmetric transitions that
 // pass the check), so it lags about 1 sample behind the symbol centre (measured: 0.75 at -200 ppm,
 // 1.4 at +200 ppm). This call slices without error only within 0.5 samples of the centre (35 and
 // 67 errors in 9400 symbols 1 sample early and late), so 0.3 to 1.3 % of the symbols go
 // (measured); below 2 %, and no frame is lost.
-TEST(C4fmDemodulator, ClockErrorsOf200PpmCostFewSymbols) {
+TEST(C4fmDemodulator, SyntheticCallsOverOffsetsDelaysAndClockErrors) {
     const std::string sent = VoiceCall(0x293, 6);
-    for (double ppm : {-200.0, 200.0}) {
-        for (double delay : {0.0, 4.5, 9.5}) {
-            C4fmOptions o;
-            o.clockErrorPpm = ppm;
-            o.carrierOffsetHz = 500;
-            o.delaySamples = kKeyUpSamples + delay;
-            std::string received = Demodulate(c4fmtest::ModulateC4fm(sent, o), 2048);
-            std::string what = "ppm " + std::to_string(ppm) + " delay " + std::to_string(delay);
-            int compared = 0;
-            int errors = SymbolErrorsFrom(sent, received, kSettledFrame, kKeyUpSamples / 10, &compared);
-            ASSERT_GE(compared, 9 * 864) << what;
-            EXPECT_LT(errors, compared / 50) << what;
-            ExpectFrames(sent, received, kKeyUpSamples / 10, kSettledFrame, what);
+    const struct {
+        std::vector<double> offsets, delays;
+        double ppm;
+        int errorsPer1000;
+    } kCases[] = {{{-2000, -700, 0, 300, 2000}, {0, 3.3, 6.7, 9.5}, 0, 0}, {{500}, {0, 4.5, 9.5}, -200, 20}, {{500}, {0, 4.5, 9.5}, 200, 20}};
+    for (const auto& c : kCases) {
+        for (double offset : c.offsets) {
+            for (double delay : c.delays) {
+                C4fmOptions o;
+                o.carrierOffsetHz = offset;
+                o.clockErrorPpm = c.ppm;
+                o.delaySamples = kKeyUpSamples + delay;
+                const std::string received = Demodulate(c4fmtest::ModulateC4fm(sent, o), 2048);
+                const std::string what = "offset " + std::to_string(offset) + " delay " + std::to_string(delay) + " ppm " +
+                                         std::to_string(c.ppm);
+                int compared = 0;
+                const int errors = SymbolErrorsFrom(sent, received, kSettledFrame, kKeyUpSamples / 10, &compared);
+                ASSERT_GE(compared, 9 * 864) << what;
+                EXPECT_LE(errors, compared * c.errorsPer1000 / 1000) << what;
+                ExpectFrames(sent, received, kKeyUpSamples / 10, kSettledFrame, what);
+            }
         }
-    }
-}
-
-TEST(C4fmDemodulator, BlockSizesFrom512To32768DecodeTheSameSymbols) {
-    const std::string sent = VoiceCall(0x1F5, 6);
-    C4fmOptions o;
-    // The AFC acts from the block after a sync: the first block of 32768 samples (3277 symbols,
-    // to the fifth frame) runs on the centre frequency, so the offset here is small and the
-    // symbols are compared from the sixth frame on.
-    o.carrierOffsetHz = 150;
-    o.delaySamples = kKeyUpSamples + 4.5;
-    std::vector<float> x = c4fmtest::ModulateC4fm(sent, o);
-    for (int block : {512, 1000, 2048, 8192, 32768}) {
-        std::string received = Demodulate(x, block);
-        int compared = 0;
-        EXPECT_EQ(0, SymbolErrorsFrom(sent, received, 5, kKeyUpSamples / 10, &compared)) << block;
-        EXPECT_GE(compared, 7 * 864) << block;
-        ExpectFrames(sent, received, kKeyUpSamples / 10, kSettledFrame, "block " + std::to_string(block));
     }
 }
 
@@ -273,11 +219,25 @@ TEST(C4fmDemodulator, BadInputAndSettings) {
     }
     EXPECT_EQ(0, produced);
     EXPECT_EQ(before, d.GetSymbols());
-    d.SetSampleRate(0);
-    d.SetSymbolRate(-1.0f);
-    d.SetSymbolRate(0.0f);
-    EXPECT_EQ(48000u, d.GetSampleRate());
-    EXPECT_EQ(4800.0f, d.GetSymbolRate());
+    // Refused rates leave both as they were: none at all, a table of more than 10^6 entries,
+    // more than 1000 samples per symbol (a sync window beyond reason, or a float-to-int
+    // overflow) alone or after the other rate changed.
+    const struct {
+        uint32_t first;
+        float symbols;
+        uint32_t then;
+    } settings[] = {{0, 4800, 0},       {1000001, 4800, 0},  {0xFFFFFFFF, 4800, 0}, {48000, -1, 0},
+                   {48000, 0, 0},      {48000, NAN, 0},     {48000, 1e-30f, 0},    {48000, 0.0048f, 0},
+                   {48000, 47.9f, 0},  {48000, 48, 48001},  {1000000, 4800, 0}};
+    for (const auto& r : settings) {
+        CC4fmDemodulator t;
+        t.SetSampleRate(r.first);
+        t.SetSymbolRate(r.symbols);
+        t.SetSampleRate(r.then);
+        const bool sampleRateTaken = r.first == 1000000;  // the last row: the bound itself is taken
+        EXPECT_EQ(sampleRateTaken ? 1000000u : 48000u, t.GetSampleRate()) << r.first << " " << r.symbols;
+        EXPECT_EQ(r.symbols == 48 ? 48.0f : 4800.0f, t.GetSymbolRate()) << r.first << " " << r.symbols;
+    }
     // Low rates are taken: one that leaves no sync window (24 symbols of 100/4800 samples) or no
     // oscillator table fails clearly; 2000 Hz (a window of 10 samples, a ring of 1) runs.
     CC4fmDemodulator slow;
@@ -329,8 +289,8 @@ TEST(C4fmDemodulator, AfcStaysWithinFourKilohertzOfTheCentre) {
     EXPECT_EQ(12000.0, d.GetOscillatorFrequency());
 }
 
-// Real recordings in blocks of 2048 samples: every frame the README counts (within 2; the
-// first may be lost while the clock locks), each with the right NAC, and nothing else.
+// Real recordings: every frame the README counts (within 2; the first may be lost while the
+// clock locks), each with the right NAC, and nothing else.
 struct Recording {
     const char* name;
     int nac;
@@ -366,11 +326,10 @@ const Recording kRecordings[] = {
     {"control-nac140.if.wav", 0x140, {{0x7, 27}}},
 };
 
-TEST(C4fmRecordings, EveryFrameWithItsNac) {
+TEST(C4fmRecordings, NoisyCopiesKeepNineInTenFrames) {
     for (const Recording& r : kRecordings) {
         std::vector<float> x = ReadRecording(r.name);
         ASSERT_GT(x.size(), 48000u) << r.name;
-        ExpectCounts(r, CountFrames(FindFrames(Demodulate(x, 2048)), r.nac), "clean");
         // White noise at a moderate level (about 20 dB below the recording's power).
         double power = 0;
         for (float v : x) power += double(v) * v;
@@ -390,35 +349,13 @@ TEST(C4fmRecordings, EveryFrameWithItsNac) {
 TEST(C4fmRecordings, AnyBlockSizeFindsTheFrames) {
     std::vector<std::vector<float>> signals;
     for (const Recording& r : kRecordings) signals.push_back(ReadRecording(r.name));
-    for (int block : {512, 1024, 8192, 32768}) {
+    for (int block : {512, 1000, 2048, 8192, 32768}) {
         std::string what = "block " + std::to_string(block);
         int found = 0;
         for (size_t k = 0; k < signals.size(); ++k)
             found += ExpectCounts(kRecordings[k], CountFrames(FindFrames(Demodulate(signals[k], block)), kRecordings[k].nac), what.c_str());
         EXPECT_GE(found, 325) << what;
     }
-}
-
-TEST(C4fmRecordings, DamagedCopiesNeverCrash) {
-    std::vector<float> x = ReadRecording("voice-nac293-tg1.if.wav");
-    std::vector<float> truncated(x.begin(), x.begin() + x.size() / 3 + 777);
-    std::vector<float> clipped = x;
-    for (float& v : clipped) v = std::max(-0.05f, std::min(0.05f, v * 8));
-    std::vector<float> spliced(x.begin() + 100000, x.begin() + 160003);
-    spliced.insert(spliced.end(), x.begin() + 20011, x.begin() + 90000);
-    spliced.insert(spliced.end(), 5000, 0.0f);
-    spliced.insert(spliced.end(), x.begin() + 200000, x.end());
-    std::vector<float> overdriven = x;
-    for (float& v : overdriven) v = std::max(-1.0f, std::min(1.0f, v * 1000));
-    for (const auto* copy : {&truncated, &clipped, &spliced, &overdriven}) {
-        for (int block : {1, 333, 2048}) {
-            if (block == 1 && copy->size() > 100000) continue;
-            std::vector<FoundFrame> frames = FindFrames(Demodulate(*copy, block));
-            for (const FoundFrame& f : frames) EXPECT_EQ(0x293, f.nac);
-        }
-    }
-    // The first third still gives its frames.
-    EXPECT_GE(FindFrames(Demodulate(truncated, 2048)).size(), 10u);
 }
 
 }  // namespace

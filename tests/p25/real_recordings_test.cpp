@@ -13,19 +13,9 @@
 #include "p25/c4fm_demodulator.h"
 #include "p25/trellis_decoder.h"
 #include "tests/support/c4fm_frame_scan.h"
+#include "tests/support/p25_tsbk_builder.h"
 
 namespace {
-
-std::string Demodulate(const std::vector<float>& x) {
-    CC4fmDemodulator demod;
-    demod.PrepareFilters();
-    std::string text;
-    for (size_t pos = 0; pos < x.size(); pos += 4800) {  // 100 ms IF blocks
-        const int symbols = demod.Process(x.data() + pos, static_cast<int>(std::min<size_t>(4800, x.size() - pos)));
-        if (symbols > 0) text.append(demod.GetSymbols(), static_cast<size_t>(symbols));
-    }
-    return text;
-}
 
 // The blocks of every TSDU found by the frame scan, up to the last-block flag: status symbols
 // skipped (place 35 of each 36 from the sync), de-interleaved, trellis decoded. Only blocks
@@ -38,20 +28,12 @@ std::vector<std::array<uint8_t, 12>> ValidTrunkingBlocks(const std::string& text
         size_t pos = frame.position + 57;
         int place = 57;
         for (int b = 0; b < 8 && pos + 98 < text.size(); ++b) {
-            unsigned char sent[49] = {}, ordered[49];
-            for (int s = 0; s < 98; ++pos, ++place) {
-                if (place % 36 == 35) continue;
-                const int v = text[pos] - '0';
-                sent[s / 2] = static_cast<unsigned char>(s % 2 ? sent[s / 2] | v : v * 4);
-                ++s;
-            }
-            int i = 0;
-            for (int column = 0; column < 4; ++column)
-                for (int row = 0; 4 * row + column < 49; ++row) ordered[4 * row + column] = sent[i++];
-            trellis.Decode(ordered, 49);
-            const unsigned char* d = trellis.GetOutput(nullptr);
-            std::array<uint8_t, 12> bytes;
-            for (int j = 0; j < 12; ++j) bytes[j] = static_cast<uint8_t>(d[4 * j] * 64 + d[4 * j + 1] * 16 + d[4 * j + 2] * 4 + d[4 * j + 3]);
+            std::string symbols;  // the block's 98, status symbols skipped
+            for (; symbols.size() < 98; ++pos, ++place)
+                if (place % 36 != 35) symbols += text[pos];
+            std::vector<uint8_t> ordered = p25test::ReceivedNibbles(symbols.c_str());
+            trellis.Decode(ordered.data(), 49);
+            const p25test::Tsbk bytes = p25test::DibitsToTsbk(trellis.GetOutput(nullptr));
             if (CApcoFrameDecoder::Crc16Ccitt(bytes.data()) == ((bytes[10] << 8) | bytes[11])) blocks.push_back(bytes);
             if (bytes[0] & 0x80) break;
         }
@@ -62,9 +44,11 @@ std::vector<std::array<uint8_t, 12>> ValidTrunkingBlocks(const std::string& text
 }  // namespace
 
 TEST(RealControlChannel, BlocksAndEvents) {
-    const std::vector<float> x = c4fmtest::ReadRecording(APCO_TESTDATA_DIR, "control-nac140.if.wav");
+    const std::vector<float> x = c4fmtest::ReadRecording("control-nac140.if.wav");
     ASSERT_FALSE(x.empty());
-    const std::string text = Demodulate(x);
+    CC4fmDemodulator demod;
+    demod.EnsureFilters();
+    const std::string text = c4fmtest::Demodulate(x, 4800, &demod);  // 100 ms IF blocks
     ASSERT_GT(text.size(), 9000u);  // 2 s at 4800 symbols/s
 
     const auto blocks = ValidTrunkingBlocks(text);
@@ -95,29 +79,18 @@ TEST(RealControlChannel, BlocksAndEvents) {
     // identifier-update event per valid IDEN_UP_VU block, nothing else (no grants on air).
     CApcoFrameDecoder d;
     bool trunking = false;
-    std::vector<std::array<uint8_t, 21>> events;
+    std::vector<p25test::EventRecord> events;
     for (size_t pos = 0; pos < text.size(); pos += 480) {
         ASSERT_GE(d.Process(text.data() + pos, static_cast<int>(std::min<size_t>(480, text.size() - pos))), 0);
         trunking |= d.GetTransmissionType() == kTransmissionTrunking && d.GetNac() == 0x140;
-        unsigned size = 0;
-        if (uint8_t* p = d.GetEventPacket(&size)) {
-            for (unsigned i = 0; i < (size - 140) / 21; ++i) {
-                std::array<uint8_t, 21> r;
-                std::memcpy(r.data(), p + 140 + 21 * i, 21);
-                events.push_back(r);
-            }
-            std::free(p);
-        }
+        for (const auto& e : p25test::TakeEvents(d)) events.push_back(e);
     }
     EXPECT_TRUE(trunking);
     EXPECT_EQ(identifierUpdates, events.size());
     for (const auto& e : events) {
         EXPECT_EQ(0x80, e[0]);
-        uint32_t nac, spacing;
-        std::memcpy(&nac, e.data() + 4, 4);
-        std::memcpy(&spacing, e.data() + 8, 4);
-        EXPECT_EQ(0x140u, nac);
-        EXPECT_EQ(0u, spacing % 125);  // 125 Hz units
-        EXPECT_GT(spacing, 0u);
+        EXPECT_EQ(0x140u, p25test::EventField(e, 4));
+        EXPECT_EQ(0u, p25test::EventField(e, 8) % 125);  // spacing, 125 Hz units
+        EXPECT_GT(p25test::EventField(e, 8), 0u);
     }
 }

@@ -1,13 +1,20 @@
 #include "tests/support/c4fm_frame_scan.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdlib>
 
 #include "p25/block_codes.h"
+#include "p25/c4fm_demodulator.h"
 #include "tests/support/p25_frame_builder.h"
 #include "tests/support/wav_io.h"
 
 namespace c4fmtest {
+namespace {
 
+// The 24 characters at window match the frame sync within the frame decoder's search
+// tolerance: character codes differ by at most 1 each and by less than 11 in all.
 bool SyncMatches(const char* window) {
     int sum = 0;
     for (int k = 0; k < 24; ++k) {
@@ -17,6 +24,8 @@ bool SyncMatches(const char* window) {
     }
     return sum < 11;
 }
+
+}  // namespace
 
 std::vector<FoundFrame> FindFrames(const std::string& text) {
     std::vector<FoundFrame> frames;
@@ -36,11 +45,24 @@ std::vector<FoundFrame> FindFrames(const std::string& text) {
     return frames;
 }
 
-std::vector<float> ReadRecording(const std::string& directory, const char* name) {
+std::vector<float> ReadRecordingFrom(const std::string& directory, const char* name) {
     std::vector<int16_t> samples;
     int rate = 0;
-    if (!wavtest::ReadWav16(directory + "/" + name, &samples, &rate) || rate != 48000) return {};
-    return wavtest::ToFloat(samples);
+    const bool read = wavtest::ReadWav16(directory + "/" + name, &samples, &rate) && rate == 48000;
+    EXPECT_TRUE(read) << name;
+    return read ? wavtest::ToFloat(samples) : std::vector<float>();
+}
+
+std::string Demodulate(const std::vector<float>& x, int block, CC4fmDemodulator* demodulator) {
+    CC4fmDemodulator own;
+    CC4fmDemodulator* d = demodulator ? demodulator : &own;
+    std::string text;
+    for (size_t done = 0; done < x.size(); done += static_cast<size_t>(block)) {
+        const int got = d->Process(x.data() + done, static_cast<int>(std::min<size_t>(block, x.size() - done)));
+        EXPECT_GE(got, 0);
+        if (got > 0) text.append(d->GetSymbols(), static_cast<size_t>(got));
+    }
+    return text;
 }
 
 }  // namespace c4fmtest

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class CC4fmDemodulator;
+
 namespace c4fmtest {
 
 struct FoundFrame {
@@ -14,14 +16,18 @@ struct FoundFrame {
     int nac, duid;
 };
 
-// The 24 characters at window match the frame sync within the frame decoder's search
-// tolerance: character codes differ by at most 1 each and by less than 11 in all.
-bool SyncMatches(const char* window);
-
 // Every frame in the text, in order.
 std::vector<FoundFrame> FindFrames(const std::string& text);
 
-// A real recording as floats (full scale 1) at 48000 samples/s; empty when it cannot be read.
-std::vector<float> ReadRecording(const std::string& directory, const char* name);
+// A real recording as floats (full scale 1) at 48000 samples/s; empty, and a test failure,
+// when it cannot be read.
+std::vector<float> ReadRecordingFrom(const std::string& directory, const char* name);
+#ifdef APCO_TESTDATA_DIR
+inline std::vector<float> ReadRecording(const char* name) { return ReadRecordingFrom(APCO_TESTDATA_DIR, name); }
+#endif
+
+// The whole signal through `demodulator` (a fresh one when null) in blocks of `block` samples;
+// a block the demodulator refuses is a test failure.
+std::string Demodulate(const std::vector<float>& x, int block, CC4fmDemodulator* demodulator = nullptr);
 
 }  // namespace c4fmtest

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "dsp/dsp_math.h"
 #include "dsp/fft_window.h"
 #include "dsp/fir_filter.h"
 
@@ -14,9 +15,8 @@ const char kSyncText[] = "111113113311333313133333";
 }
 
 C4fmModel::C4fmModel() : m_filterA(CreateFirFilter()), m_filterB(CreateFirFilter()) {
-    const double pi = 3.14159265358979323846;
     m_table.resize(kRate);
-    for (int k = 0; k < kRate; ++k) m_table[k] = std::sin(2 * pi * k / kRate);
+    for (int k = 0; k < kRate; ++k) m_table[k] = std::sin(2 * kPi * k / kRate);
     for (CFirFilter* f : {m_filterA, m_filterB}) {
         f->SetTaps(16);
         f->SetSampleRate(kRate);
@@ -86,7 +86,7 @@ std::string C4fmModel::Process(const float* x, int n) {
             // Sync symbol j at its centre, sample 10 j + 4 of the window, the offset taken out.
             int total = 0, largest = 0;
             for (int j = 0; j < 24; ++j) {
-                const double s = all[i - 1 + 10 * j + 4] - offset * 2 * 3.14159265358979323846 / kRate;
+                const double s = all[i - 1 + 10 * j + 4] - offset * 2 * kPi / kRate;
                 const int difference = std::abs('0' + Slice(s) - kSyncText[j]);
                 total += difference;
                 largest = std::max(largest, difference);

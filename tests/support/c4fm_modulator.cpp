@@ -2,11 +2,13 @@
 
 #include <random>
 
+#include "dsp/dsp_math.h"
+#include "tests/support/gaussian_noise.h"
+
 namespace c4fmtest {
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
 constexpr double kSymbolRate = 4800.0;
 constexpr int kTableSteps = 100;   // pulse table points per symbol
 constexpr int kPulseSpan = 8;      // symbols either side of the centre
@@ -97,9 +99,8 @@ double NoiseRmsForEbN0(double amplitude, double ebN0Db, double sampleRate) {
 }
 
 void AddWhiteNoise(std::vector<float>& samples, double rms, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<double> gauss(0.0, rms);
-    for (float& x : samples) x += static_cast<float>(gauss(random));
+    GaussianNoise noise(seed);
+    for (float& x : samples) x += static_cast<float>(noise.Next(rms));
 }
 
 std::vector<float> WhiteNoise(int count, double rms, unsigned seed) {

@@ -1,5 +1,6 @@
 #include "tests/support/imbe_test_encoder.h"
 
+#include "dsp/dsp_math.h"
 #include "imbe/imbe_params.h"
 
 #include <algorithm>
@@ -172,8 +173,6 @@ int ImbeTestChannelIndex(int vector, int bit) {
 }
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Quantiser step in octaves for B bits and a deviation: value = (2c + 1 - 2^B) * step.
 double QuantStep(int bits, int deviation) {

@@ -297,4 +297,52 @@ std::vector<VoiceFrameBits> PatternVoice(int seed) {
     return frames;
 }
 
+std::string PlainCall(int nac, int pairs) {
+    HeaderWord header = MakeHeader(0, 0x80, 0, 1);
+    EncryptionSync es = MakeEs(0x80, 0);
+    for (int i = 0; i < 9; ++i) header[i] = static_cast<uint8_t>(i + 1), es[i] = 0;
+    return VoiceCall(FrameBuilder(), nac, pairs, header, GroupLc(0, false, 1, 1), es);
+}
+
+LinkControl GroupLc(int mfid, bool emergency, int tgid, int sourceId) {
+    return {0, static_cast<uint8_t>(mfid), static_cast<uint8_t>(emergency ? 0x80 : 0), 0, static_cast<uint8_t>(tgid >> 8),
+            static_cast<uint8_t>(tgid), static_cast<uint8_t>(sourceId >> 16), static_cast<uint8_t>(sourceId >> 8),
+            static_cast<uint8_t>(sourceId)};
+}
+
+LinkControl UnitLc(int mfid, int destinationId, int sourceId) {
+    return {3, static_cast<uint8_t>(mfid), 0x80, static_cast<uint8_t>(destinationId >> 16),
+            static_cast<uint8_t>(destinationId >> 8), static_cast<uint8_t>(destinationId),
+            static_cast<uint8_t>(sourceId >> 16), static_cast<uint8_t>(sourceId >> 8), static_cast<uint8_t>(sourceId)};
+}
+
+HeaderWord MakeHeader(int mfid, int algid, int kid, int tgid) {
+    HeaderWord h{};
+    for (int i = 0; i < 9; ++i) h[i] = static_cast<uint8_t>(0x11 * (i + 1));  // message indicator
+    h[9] = static_cast<uint8_t>(mfid);
+    h[10] = static_cast<uint8_t>(algid);
+    h[11] = static_cast<uint8_t>(kid >> 8);
+    h[12] = static_cast<uint8_t>(kid);
+    h[13] = static_cast<uint8_t>(tgid >> 8);
+    h[14] = static_cast<uint8_t>(tgid);
+    return h;
+}
+
+EncryptionSync MakeEs(int algid, int kid) {
+    EncryptionSync e{};
+    for (int i = 0; i < 9; ++i) e[i] = static_cast<uint8_t>(0xA0 + i);
+    e[9] = static_cast<uint8_t>(algid);
+    e[10] = static_cast<uint8_t>(kid >> 8);
+    e[11] = static_cast<uint8_t>(kid);
+    return e;
+}
+
+std::string VoiceCall(const FrameBuilder& fb, int nac, int pairs, const HeaderWord& header, const LinkControl& lc,
+                      const EncryptionSync& es) {
+    std::string text = fb.Hdu(nac, header.data());
+    for (int i = 0; i < pairs; ++i)
+        text += fb.Ldu1(nac, PatternVoice(2 * i), lc.data()) + fb.Ldu2(nac, PatternVoice(2 * i + 1), es.data());
+    return text + fb.Tdu(nac);
+}
+
 }  // namespace p25test

@@ -66,6 +66,22 @@ struct FrameBuilder {
     std::string WithStatus(const std::string& data, int place) const;
 };
 
+// --- Words ----------------------------------------------------------------------------------
+using LinkControl = std::array<uint8_t, 9>;
+using HeaderWord = std::array<uint8_t, 15>;      // MI(9) MFID ALGID KID(2) TGID(2)
+using EncryptionSync = std::array<uint8_t, 12>;  // MI(9) ALGID KID(2)
+LinkControl GroupLc(int mfid, bool emergency, int tgid, int sourceId);  // LCF 0, group voice
+LinkControl UnitLc(int mfid, int destinationId, int sourceId);         // LCF 3 (emergency bit set)
+HeaderWord MakeHeader(int mfid, int algid, int kid, int tgid);
+EncryptionSync MakeEs(int algid, int kid);
+// A call: HDU, `pairs` LDU1/LDU2 pairs of pattern voice, TDU.
+std::string VoiceCall(const FrameBuilder& fb, int nac, int pairs, const HeaderWord& header, const LinkControl& lc,
+                      const EncryptionSync& es);
+
+// The clear group call the demodulator's figures were measured on: header MI 1 .. 9, ALGID 0x80,
+// TGID 1; link control TGID 1, source 1; encryption sync ALGID 0x80, MI 0.
+std::string PlainCall(int nac, int pairs);
+
 // The nine voice frames of the LDU whose sync starts at `position` in `text` (the inverse of
 // Ldu1/Ldu2's layout); empty when the text ends before the LDU does.
 std::vector<VoiceFrameBits> LduVoiceFrames(const std::string& text, size_t position);

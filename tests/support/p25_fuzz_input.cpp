@@ -15,9 +15,11 @@ const std::vector<std::string>& Templates() {
         using namespace p25test;
         FrameBuilder fb;
         const auto voice = PatternVoice(1);
-        const uint8_t header[15] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x90, 0x84, 0x12, 0x34, 0x56, 0x78};
-        const uint8_t lc[9] = {0, 0x90, 0x80, 0, 0x12, 0x34, 0x56, 0x78, 0x9A};
-        const uint8_t es[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x84, 0x11, 0x22};
+        const HeaderWord headerWord = MakeHeader(0x90, 0x84, 0x1234, 0x5678);
+        const uint8_t* header = headerWord.data();
+        const LinkControl lcWord = GroupLc(0x90, true, 0x1234, 0x56789A);
+        const EncryptionSync esWord = MakeEs(0x84, 0x1122);
+        const uint8_t *lc = lcWord.data(), *es = esWord.data();
         std::vector<std::string> t;
         t.push_back(fb.Hdu(0x293, header) + fb.Ldu1(0x293, voice, lc) + fb.Ldu2(0x293, voice, es) + fb.Tdu(0x293));
         t.push_back(fb.Tdulc(0x111, lc) + fb.SyncAndNid(0x222, kDuidPdu) + fb.SyncAndNid(0x333, kDuidTsdu));
@@ -29,8 +31,8 @@ const std::vector<std::string>& Templates() {
 
 }  // namespace
 
-void P25FuzzOneInput(const uint8_t* data, size_t size) {
-    if (size < 3) return;
+bool P25FuzzOneInput(const uint8_t* data, size_t size) {
+    if (size < 3) return true;
     const uint8_t mode = data[0];
     const int chunk = 1 + data[1] % 97;
     const uint8_t flags = data[2];
@@ -62,7 +64,10 @@ void P25FuzzOneInput(const uint8_t* data, size_t size) {
     std::vector<int16_t*> held;
     for (size_t pos = 0; pos < text.size(); pos += static_cast<size_t>(chunk)) {
         const int n = static_cast<int>(std::min(static_cast<size_t>(chunk), text.size() - pos));
-        decoder.Process(text.data() + pos, n);
+        const int ready = decoder.Process(text.data() + pos, n);
+        if (ready != -1 && ready != decoder.GetReadyBlockCount()) return false;
+        const int type = decoder.GetTransmissionType();
+        if (type < kTransmissionNone || type > kTransmissionTerminator || decoder.GetNac() > 0xFFF) return false;
         if (flags & 2) {
             // Take blocks out and give them back one call later, as the plug-in may.
             for (int16_t* b : held) decoder.ReleaseAudioBlock(b);
@@ -77,5 +82,5 @@ void P25FuzzOneInput(const uint8_t* data, size_t size) {
         }
     }
     for (int16_t* b : held) decoder.ReleaseAudioBlock(b);
-    (void)decoder.GetBitErrorRate();
+    return decoder.GetBitErrorRate() >= 0.0f && decoder.GetBitErrorRate() <= 100.0f;
 }

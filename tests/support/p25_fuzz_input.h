@@ -6,4 +6,5 @@
 #include <cstddef>
 #include <cstdint>
 
-void P25FuzzOneInput(const uint8_t* data, size_t size);
+// False when the decoder broke one of its promises (ready count, field ranges).
+bool P25FuzzOneInput(const uint8_t* data, size_t size);

@@ -4,6 +4,17 @@ namespace {
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION;
 constexpr DWORD kPanelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP;
+constexpr DWORD kHelpStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
+                             WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kHelpMemoStyle = WS_CHILD | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
+
+// A button twice as wide as its caption and a quarter taller.
+void SizeToCaption(Button* b, const char* text) {
+    b->SetText(text);
+    b->AutoSize();
+    b->UpdateBounds();
+    b->SetSize(2 * b->Width(), b->Height() * 5 / 4);
+}
 }  // namespace
 
 MessageDialog::MessageDialog(HWND parent, int buttonCount, const char* title)
@@ -21,11 +32,7 @@ MessageDialog::MessageDialog(HWND parent, int buttonCount, const char* title)
 
 void MessageDialog::SetButtonText(int index, const char* text) {
     if (index < 0 || index >= m_count) return;
-    Button* b = m_buttons[index];
-    b->SetText(text);
-    b->AutoSize();
-    b->UpdateBounds();
-    b->SetSize(2 * b->Width(), b->Height() * 5 / 4);
+    SizeToCaption(m_buttons[index], text);
     int w = 0, h = 0;
     for (int i = 0; i < m_count; ++i) {
         m_buttons[i]->UpdateBounds();
@@ -82,4 +89,38 @@ int MessageDialog::ShowDialog(bool centreOnScreen) {
     for (int i = 0; i < m_count; ++i)
         m_buttons[i]->Move(rest / 2 + gap + (bw + gap) * i, m_panel->Top() + 10 + m_panel->Height());
     return ShowModal(owner) - 1;
+}
+
+HelpWindow::HelpWindow() : Component("Help", kHelpStyle, 0, 0, 0, 200, 200, nullptr) {
+    m_panel = new Panel("", GetHandle(), 0, 0, 200, 40, kPanelStyle, 0);
+    m_close = new Button("Close", m_panel->GetHandle(), 0, 0, 30, 20, kButtonStyle);
+    m_close->SetBevelDepth(2);
+    m_close->OnClick.Bind(this, &HelpWindow::HandleClose);
+    m_panel->OnResize.Bind(this, &HelpWindow::HandlePanelResize);
+    m_panel->SetAlign(kAlignBottomLate);
+    m_memo = new Memo(GetHandle(), 0, 0, 200, 160, kHelpMemoStyle);
+    m_memo->SetAlign(kAlignFill);
+}
+
+LRESULT HelpWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+        Show(false);
+        return 0;
+    }
+    return Component::WndProc(msg, wParam, lParam);
+}
+
+void HelpWindow::HandlePanelResize(Object*) {
+    m_close->UpdateBounds();
+    m_close->Move((m_panel->ClientWidth() - m_close->Width()) / 2, (m_panel->ClientHeight() - m_close->Height()) / 2);
+}
+
+void HelpWindow::ShowText(const char* text) {
+    m_memo->SetText(text);
+    SizeToCaption(m_close, "Close");
+    m_close->UpdateBounds();
+    m_panel->SetSize(-1, m_close->Height() + 20);
+    HandlePanelResize(m_panel);   // centred even when the panel kept its height
+    Show(true);
+    SetForegroundWindow(GetHandle());
 }

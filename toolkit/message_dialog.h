@@ -1,11 +1,13 @@
 // MessageDialog: the toolkit's own message box. A captioned popup with one message panel and
 // one to four buttons, sized to its text, centred over its owner's top-level window (or the
-// screen) and run modally; Run returns the index of the pressed button.
+// screen) and run modally; Run returns the index of the pressed button. HelpWindow: a
+// resizable text window of the same family, hidden rather than destroyed when closed.
 #pragma once
 
 #include <windows.h>
 
 #include "toolkit/button.h"
+#include "toolkit/memo.h"
 #include "toolkit/panel.h"
 
 class MessageDialog : public Component {
@@ -36,4 +38,26 @@ private:
     int m_count;
     int m_escapeResult = -1;
     HWND m_owner;
+};
+
+// A popup "Help" window without owner: a multi-line read-only memo filling it above a bottom
+// panel with a centred "Close" button. Close, Escape and the caption's close only hide it, so
+// one window serves every ShowText.
+class HelpWindow : public Component {
+public:
+    HelpWindow();
+
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void DoOnEscape() override { Show(false); }
+
+    // Fills the memo (lines end in "\r\n"), shows the window and brings it to the foreground.
+    void ShowText(const char* text);
+
+private:
+    void HandleClose(Object*) { Show(false); }
+    void HandlePanelResize(Object*);
+
+    Panel* m_panel;
+    Button* m_close;
+    Memo* m_memo;
 };

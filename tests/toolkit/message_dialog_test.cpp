@@ -64,4 +64,32 @@ TEST(MessageDialog, WidthComesFromTheTextOrFromTheButtons) {
     }
 }
 
+// Hidden until ShowText; the memo fills what the bottom panel (20 pixels taller than the Close
+// button) leaves, at any size, with Close centred; each way of closing only hides the window.
+TEST(HelpWindow, MemoFillsAboveTheCentredCloseAndClosingHides) {
+    HelpWindow w;
+    EXPECT_TRUE(!w.IsVisible() && w.Width() == 200 && w.Height() == 200);
+    Memo* memo = static_cast<Memo*>(Component::FromHandle(FindWindowExA(w.GetHandle(), nullptr, "EDIT", nullptr)));
+    Component* panel = Component::FromHandle(FindWindowExA(w.GetHandle(), nullptr, "myComponent", nullptr));
+    ASSERT_TRUE(memo && panel);
+    Component* close = Component::FromHandle(GetWindow(panel->GetHandle(), GW_CHILD));
+    ASSERT_NE(close, nullptr);
+    const int sizes[][2] = {{0, 0}, {420, 300}, {150, 120}};   // per way: Close, Escape, caption's close
+    for (int way = 0; way < 3; ++way) {
+        w.ShowText("First line\r\nsecond line");
+        if (way) w.SetClientSize(sizes[way][0], sizes[way][1]);
+        ASSERT_TRUE(w.IsVisible()) << way;
+        EXPECT_STREQ(memo->GetText().CStr(), "First line\r\nsecond line");
+        const int cw = w.ClientWidth(), ch = w.ClientHeight(), ph = panel->Height();
+        EXPECT_TRUE(ph == close->Height() + 20 && panel->Top() == ch - ph && panel->Width() == cw) << way;
+        EXPECT_TRUE(memo->Top() == 0 && memo->Width() == cw && memo->Height() == ch - ph) << way;
+        EXPECT_LE(std::abs(2 * close->GetLeft() + close->Width() - cw) + std::abs(2 * close->Top() + close->Height() - ph), 2);
+        if (way == 0) Click(close->GetHandle());
+        if (way == 1) SendMessageA(memo->GetHandle(), WM_CHAR, VK_ESCAPE, 0);
+        if (way == 2) SendMessageA(w.GetHandle(), WM_CLOSE, 0, 0);
+        Pump();
+        EXPECT_TRUE(!w.IsVisible() && IsWindow(w.GetHandle())) << way;
+    }
+}
+
 }  // namespace

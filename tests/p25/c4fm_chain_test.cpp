@@ -282,6 +282,7 @@ TEST(C4fmChain, SyntheticCallsAfterNoiseGiveTheirFields) {
 // no TGID 0, source 0 or ALGID 0 may show, and the call's own fields still do.
 TEST(C4fmChain, ReceiverGapsInsideVoiceUnitsInventNoField) {
     std::vector<float> x = ReadRecording("voice-nac293-tg1.if.wav");
+    ASSERT_FALSE(x.empty());
     std::vector<size_t> gaps;  // samples; the symbol at p was about sample 10 p
     for (const c4fmtest::FoundFrame& f : c4fmtest::FindFrames(RunChain(x).symbols))
         if ((f.duid == 0x5 && gaps.empty()) || (f.duid == 0xA && gaps.size() == 1 && f.position > 20000))
@@ -296,6 +297,7 @@ TEST(C4fmChain, DamagedCopiesNeverCrash) {
     const std::pair<const char*, int> kFiles[] = {{"voice-nac293-tg1.if.wav", 0x293}, {"voice-encrypted-nac104-tg1543.if.wav", 0x104}};
     for (auto [name, nac] : kFiles) {
         const std::vector<float> x = ReadRecording(name);
+        ASSERT_GT(x.size(), 300000u) << name;
         std::vector<float> truncated(x.begin(), x.begin() + x.size() / 2 + 1234);
         std::vector<float> clipped = x;
         for (float& v : clipped) v = std::max(-0.02f, std::min(0.02f, v * 10));

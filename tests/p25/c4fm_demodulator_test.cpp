@@ -193,6 +193,7 @@ TEST(C4fmDemodulator, MatchesTheModelSymbolForSymbol) {
         }
     }
     std::vector<float> x = ReadRecording("voice-nac293-tg1.if.wav");
+    ASSERT_FALSE(x.empty());
     c4fmtest::C4fmModel model;
     const std::string expected = ModelText(x, 2048, &model), got = Demodulate(x, 2048);
     ASSERT_EQ(expected.size(), got.size());

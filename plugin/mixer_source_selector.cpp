@@ -5,8 +5,8 @@
 
 #include "plugin/mixer.h"
 
-MixerSourceSelector::MixerSourceSelector(Mixer* mixer)
-    : m_deviceCount(waveOutGetNumDevs()), m_mixer(mixer ? mixer : new (std::nothrow) Mixer) {
+MixerSourceSelector::MixerSourceSelector(Mixer* mixer, UINT deviceCount)
+    : m_deviceCount(deviceCount == kCountDevices ? waveOutGetNumDevs() : deviceCount), m_mixer(mixer ? mixer : new (std::nothrow) Mixer) {
     if (m_mixer) m_mixer->OnControlChange.Bind(this, &MixerSourceSelector::OnMixerChange);
 }
 

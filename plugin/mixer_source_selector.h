@@ -21,8 +21,11 @@ public:
     static constexpr DWORD kMuxControl = MIXERCONTROL_CONTROLTYPE_MUX;       // 0x70010001
     static constexpr DWORD kMixerControl = MIXERCONTROL_CONTROLTYPE_MIXER;   // 0x71010001
 
-    // mixer: the mixer to drive (owned from now on); null makes the system's.
-    explicit MixerSourceSelector(Mixer* mixer = nullptr);
+    static constexpr UINT kCountDevices = 0xFFFFFFFFu;
+
+    // mixer: the mixer to drive (owned from now on); null makes the system's. deviceCount: the
+    // wave-out devices SelectMixer accepts; by default counted from the system now.
+    explicit MixerSourceSelector(Mixer* mixer = nullptr, UINT deviceCount = kCountDevices);
     ~MixerSourceSelector() override;
     MixerSourceSelector(const MixerSourceSelector&) = delete;
     MixerSourceSelector& operator=(const MixerSourceSelector&) = delete;

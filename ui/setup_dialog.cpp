@@ -511,7 +511,10 @@ void CSetupDialog::ToggleUseSquelchFilter(Object*) {
 
 void CSetupDialog::HandleIntervalChange(Object*, int64_t value) {
     const int64_t seconds = value < 1 ? 1 : value > 3600 ? 3600 : value;
-    m_loggingParams = (m_loggingParams & ~kLogIntervalMask) | static_cast<uint32_t>(seconds);
+    const uint32_t word = (m_loggingParams & ~kLogIntervalMask) | static_cast<uint32_t>(seconds);
+    // The field reports a committed value more than once; the owner hears each change once.
+    if (word == m_loggingParams) return;
+    m_loggingParams = word;
     OnLoggingParamsChange.Invoke(this);
 }
 
@@ -581,11 +584,11 @@ void CSetupDialog::HandleLogFileClick(Object*) {
 
 // Help, About, OK and the icon --------------------------------------------------------------
 
-String CSetupDialog::GetHelpFilePath() {
+String CSetupDialog::GetHelpFilePath(HKEY root, const char* path) {
     String folder("C:\\Program Files\\Quorvane\\Plugins");
     // Read access only: an ordinary user may not open a machine-wide key for writing.
-    RegistryKey key(HKEY_LOCAL_MACHINE, KEY_READ);
-    if (key.OpenSubKey("SOFTWARE\\VKT", 0, KEY_READ)) folder = key.ReadString("SearchPath", folder);
+    RegistryKey key(root, KEY_READ);
+    if (key.OpenSubKey(path, 0, KEY_READ)) folder = key.ReadString("SearchPath", folder);
     return folder + "\\K927Apco.chm";
 }
 

@@ -120,9 +120,9 @@ public:
     // The documents folder + "\Quorvane\APCO\ApcoLog.csv"; empty when there is no such folder.
     static String GetDefaultLogFileName();
 
-    // Help: "\K927Apco.chm" in the host's plug-in folder (HKLM "SOFTWARE\VKT" "SearchPath", read
-    // only), else in "C:\Program Files\Quorvane\Plugins".
-    static String GetHelpFilePath();
+    // Help: "\K927Apco.chm" in the host's plug-in folder (the value "SearchPath" of HKLM
+    // "SOFTWARE\VKT", opened for reading), else in "C:\Program Files\Quorvane\Plugins".
+    static String GetHelpFilePath(HKEY root = HKEY_LOCAL_MACHINE, const char* key = "SOFTWARE\\VKT");
     // Once per window: the big icon of that window becomes this window's.
     void CopyParentIcon(HWND window);
     HWND GetIconSource() const { return m_iconSource; }

@@ -1,4 +1,4 @@
-// The squelch panel driven by real clicks and typed keys, and the code lists behind it.
+// The squelch panel driven by clicks and typed keys, and the code lists behind it.
 #include <gtest/gtest.h>
 
 #include "main_window_fixture.h"

@@ -240,7 +240,13 @@ void IntEdit::DoOnMouseWheel(WPARAM packed, Component*) {
             if (n > 0 && m_value < 0) v = SaturatingAdd(v, -s);
         }
     }
-    v = SaturatingAdd(v, SaturatingMul(n, s));
+    int64_t move;
+    if (!__builtin_mul_overflow(static_cast<int64_t>(n), s, &move)) {
+        v = SaturatingAdd(v, move);
+    } else {   // beyond 64 bits only the clamp below matters
+        long double exact = static_cast<long double>(v) + static_cast<long double>(n) * static_cast<long double>(s);
+        v = exact >= 9223372036854775807.0L ? INT64_MAX : (exact <= -9223372036854775808.0L ? INT64_MIN : static_cast<int64_t>(exact));
+    }
     if (LimitsInForce()) v = v < m_min ? m_min : (v > m_max ? m_max : v);
     SetValue(v);
 }

@@ -15,9 +15,3 @@ inline int64_t SaturatingSub(int64_t a, int64_t b) {
     if (__builtin_sub_overflow(a, b, &r)) return b < 0 ? INT64_MAX : INT64_MIN;
     return r;
 }
-
-inline int64_t SaturatingMul(int64_t a, int64_t b) {
-    int64_t r;
-    if (__builtin_mul_overflow(a, b, &r)) return (a < 0) != (b < 0) ? INT64_MIN : INT64_MAX;
-    return r;
-}

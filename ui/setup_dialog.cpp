@@ -110,7 +110,8 @@ void CSetupDialog::CreateControls() {
     m_groupOutput = MakeGroup("Output", leftX, kMargin, 46, true, &y);
     if (m_groupOutput) {
         const int x = kMargin + 1;
-        new Label("Wave Device", m_groupOutput->GetHandle(), x, y, 70, 20, kLabelStyle);
+        Label* label = new Label("Wave Device", m_groupOutput->GetHandle(), x, y, 70, 20, kLabelStyle);
+        if (label) label->SetCaptionAlign(kAlignLeft | kAlignVCenter);
         m_deviceCombo = new ComboBox(m_groupOutput->GetHandle(), x + 70 + kMargin, y, 220, 20);
         if (m_deviceCombo) {
             ApplyComboLook(m_deviceCombo);
@@ -138,6 +139,8 @@ void CSetupDialog::CreateControls() {
         Label* fileLabel = new Label("Log File", g, x, y, 100, 20, kLabelStyle);
         if (fileLabel) {
             fileLabel->AutoSize();
+            fileLabel->SetSize(-1, 20);
+            fileLabel->SetCaptionAlign(kAlignLeft | kAlignVCenter);
             x = fileLabel->Right() + kMargin;
         }
         m_logFileEdit = new Edit(g, x, y, 228, 20, kLogEditStyle);
@@ -260,8 +263,14 @@ void CSetupDialog::CreateControls() {
         }
         y += 20 + kMargin;
         int x = x0;
-        new Label("Deemphasis", g, x, y + 3, 60, 20, kLabelStyle);
-        x += 60 + kMargin;
+        // 60 pixels wide, or wider when the font needs it: the caption must not be cut.
+        Label* label = new Label("Deemphasis", g, x, y, 60, 20, kLabelStyle);
+        if (label) {
+            label->SetCaptionAlign(kAlignLeft | kAlignVCenter);
+            label->AutoSize();
+            label->SetSize(label->Width() < 60 ? 60 : label->Width(), 20);
+            x = label->Right() + kMargin;
+        }
         m_deemphasisField = new FixedPointEdit(g, x, y, 40, 20, 1, 0, -100, 0);
         if (m_deemphasisField) {
             m_deemphasisField->SetLimitText(5);
@@ -276,7 +285,11 @@ void CSetupDialog::CreateControls() {
             if (m_deemphasisField) m_deemphasisSpin->SetTarget(m_deemphasisField->GetHandle());
             x = m_deemphasisSpin->Right();
         }
-        new Label("dB/oct", g, x + 2, y + 3, 0, 0, kLabelStyle);
+        Label* unit = new Label("dB/oct", g, x + 2, y, 0, 0, kLabelStyle);
+        if (unit) {
+            unit->SetSize(-1, 20);
+            unit->SetCaptionAlign(kAlignLeft | kAlignVCenter);
+        }
     }
 
     // The button row under the left column.

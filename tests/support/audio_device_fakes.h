@@ -7,6 +7,7 @@
 #include <mmdeviceapi.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -16,35 +17,30 @@
 
 namespace audio_fakes {
 
-// A line with controls; the control ids are unique across the device.
+using Writes = std::vector<std::pair<DWORD, DWORD>>;   // (control id, value) in order
+
 struct FakeLine {
     std::string name;
-    DWORD targetType = 0;
+    DWORD targetType;
     std::vector<MIXERCONTROLA> controls;
     std::vector<FakeLine> sources;
 };
 
-inline MIXERCONTROLA MakeControl(DWORD id, DWORD type, DWORD minimum = 0, DWORD maximum = 1, DWORD items = 0) {
+inline MIXERCONTROLA MakeControl(DWORD id, DWORD type, DWORD maximum = 1, DWORD items = 0) {
     MIXERCONTROLA c = {};
-    c.cbStruct = sizeof c;
-    c.dwControlID = id;
-    c.dwControlType = type;
+    c.dwControlID = id, c.dwControlType = type, c.cMultipleItems = items, c.Bounds.dwMaximum = maximum;
     c.fdwControl = items ? MIXERCONTROL_CONTROLF_MULTIPLE : 0;
-    c.cMultipleItems = items;
-    c.Bounds.dwMinimum = minimum;
-    c.Bounds.dwMaximum = maximum;
     return c;
 }
 
-// A Mixer whose device is the tables below: values by control id, list texts by control id.
+// Line ids: destination d is d << 8, its source s is (d << 8) + s + 1.
 class FakeMixer : public Mixer {
 public:
     std::vector<FakeLine> destinations;
     std::map<DWORD, DWORD> values;
     std::map<DWORD, std::vector<std::string>> listTexts;
-    std::vector<std::pair<DWORD, DWORD>> writes;   // (control id, value) in order
-    std::vector<std::pair<DWORD, DWORD>>* mirror = nullptr;   // the same, outliving the mixer
-    bool failOpen = false;
+    Writes writes;
+    Writes* mirror = nullptr;   // the same writes, outliving the mixer
     int opens = 0;
 
 protected:
@@ -56,39 +52,35 @@ protected:
         return true;
     }
     bool QueryOpen(UINT, DWORD, HWND) override {
-        ++opens;
-        if (failOpen) return false;
-        m_handle = reinterpret_cast<HMIXER>(0x1234);
+        m_handle = reinterpret_cast<HMIXER>(static_cast<UINT_PTR>(0x1000 + ++opens));
         return true;
     }
     void QueryClose() override {}
+    const FakeLine& LineOf(DWORD id) const {
+        const FakeLine& d = destinations[id >> 8];
+        return (id & 0xFF) ? d.sources[(id & 0xFF) - 1] : d;
+    }
     bool QueryLine(MIXERLINEA* line, DWORD flags) override {
-        if (line->dwDestination >= destinations.size()) return false;
-        const FakeLine* f = &destinations[line->dwDestination];
-        DWORD id = line->dwDestination << 8;
-        if ((flags & 0xF) == MIXER_GETLINEINFOF_SOURCE) {
-            if (line->dwSource >= f->sources.size()) return false;
-            id |= line->dwSource + 1;
-            f = &f->sources[line->dwSource];
-        }
-        line->dwLineID = id;
-        line->cControls = static_cast<DWORD>(f->controls.size());
-        line->cConnections = static_cast<DWORD>(f->sources.size());
-        line->Target.dwType = f->targetType;
-        std::strncpy(line->szName, f->name.c_str(), sizeof line->szName - 1);
+        const bool source = (flags & 0xF) == MIXER_GETLINEINFOF_SOURCE;
+        if (line->dwDestination >= destinations.size() ||
+            (source && line->dwSource >= destinations[line->dwDestination].sources.size()))
+            return false;
+        line->dwLineID = (line->dwDestination << 8) + (source ? line->dwSource + 1 : 0);
+        const FakeLine& f = LineOf(line->dwLineID);
+        line->cControls = static_cast<DWORD>(f.controls.size());
+        line->cConnections = static_cast<DWORD>(f.sources.size());
+        line->Target.dwType = f.targetType;
+        std::strncpy(line->szName, f.name.c_str(), sizeof line->szName - 1);
         return true;
     }
     bool QueryControls(const MIXERLINEA& line, MIXERCONTROLA* controls) override {
-        const FakeLine& d = destinations[line.dwLineID >> 8];
-        const FakeLine& f = (line.dwLineID & 0xFF) ? d.sources[(line.dwLineID & 0xFF) - 1] : d;
-        for (size_t i = 0; i < f.controls.size(); ++i) controls[i] = f.controls[i];
+        const FakeLine& f = LineOf(line.dwLineID);
+        std::copy(f.controls.begin(), f.controls.end(), controls);
         return true;
     }
     bool QueryValue(const MIXERCONTROLA& control, DWORD* value) override {
         auto it = values.find(control.dwControlID);
-        if (it == values.end()) return false;
-        *value = it->second;
-        return true;
+        return it != values.end() && (*value = it->second, true);
     }
     bool WriteValues(const MIXERCONTROLA& control, const DWORD* v, DWORD count) override {
         for (DWORD i = 0; i < count; ++i) {
@@ -114,10 +106,7 @@ public:
     std::vector<std::string>* log;
     bool refuse = false;
     explicit FakeDeviceEnumerator(std::vector<std::string>* l) : log(l) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override { return *out = nullptr, E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow, DWORD, IMMDeviceCollection**) override { return E_NOTIMPL; }

@@ -81,50 +81,39 @@ protected:
     void ShowMessage(const char* text) override { messages.push_back(text); }
 };
 
-// Every event of the window as one line of text.
-struct SetupEvents {
+// One event of the window as a line of text: its name and its value.
+struct EventLine {
+    std::vector<std::string>* lines;
+    const char* name;
+    void Plain(Object*) { lines->push_back(name); }
+    void Int(Object*, int v) { lines->push_back(name + (" " + std::to_string(v))); }
+    void Wide(Object*, int64_t v) { Int(nullptr, static_cast<int>(v)); }
+};
+
+struct SetupWindow {
+    TestSetup* w = new TestSetup;
     std::vector<std::string> lines;
-    void Add(const std::string& s) { lines.push_back(s); }
-    void Close(Object*) { Add("close"); }
-    void Low(Object*, int64_t v) { Add("low " + std::to_string(v)); }
-    void High(Object*, int64_t v) { Add("high " + std::to_string(v)); }
-    void Type(Object*, int v) { Add("type " + std::to_string(v)); }
-    void Deemph(Object*, int v) { Add("deemph " + std::to_string(v)); }
-    void Len(Object*, int v) { Add("len " + std::to_string(v)); }
-    void Enable(Object*, int v) { Add("enable " + std::to_string(v)); }
-    void PauseSq(Object*, int v) { Add("pauseSq " + std::to_string(v)); }
-    void PauseNoApco(Object*, int v) { Add("pauseNoApco " + std::to_string(v)); }
-    void Device(Object*, int v) { Add("device " + std::to_string(v)); }
-    void Logging(Object*) { Add("logging"); }
-    void LogFile(Object*) { Add("logfile"); }
-    void Params(Object*) { Add("params"); }
+    EventLine on[13] = {{&lines, "close"},  {&lines, "low"},      {&lines, "high"},    {&lines, "type"},
+                        {&lines, "deemph"}, {&lines, "len"},      {&lines, "enable"},  {&lines, "pauseSq"},
+                        {&lines, "pauseNoApco"}, {&lines, "device"}, {&lines, "logging"}, {&lines, "logfile"},
+                        {&lines, "params"}};
+    SetupWindow() {
+        w->OnClose.Bind(&on[0], &EventLine::Plain);
+        w->OnAFFreqLowChange.Bind(&on[1], &EventLine::Wide);
+        w->OnAFFreqHighChange.Bind(&on[2], &EventLine::Wide);
+        Event<int>* ints[] = {&w->OnAFFilterTypeChange, &w->OnAFFilterDeempChange, &w->OnAFLenChange, &w->OnAFEnable,
+                              &w->OnPauseUnderSquelchChange, &w->OnPauseNoApcoChange, &w->OnWaveOutDeviceChange};
+        for (int i = 0; i < 7; ++i) ints[i]->Bind(&on[3 + i], &EventLine::Int);
+        Event<>* plain[] = {&w->OnLoggingEnable, &w->OnLogFileNameChange, &w->OnLoggingParamsChange};
+        for (int i = 0; i < 3; ++i) plain[i]->Bind(&on[10 + i], &EventLine::Plain);
+        Pump();
+    }
+    ~SetupWindow() { delete w; }
     std::vector<std::string> Take() {
         std::vector<std::string> out;
         out.swap(lines);
         return out;
     }
-};
-
-struct SetupWindow {
-    TestSetup* w = new TestSetup;
-    SetupEvents events;
-    SetupWindow() {
-        w->OnClose.Bind(&events, &SetupEvents::Close);
-        w->OnAFFreqLowChange.Bind(&events, &SetupEvents::Low);
-        w->OnAFFreqHighChange.Bind(&events, &SetupEvents::High);
-        w->OnAFFilterTypeChange.Bind(&events, &SetupEvents::Type);
-        w->OnAFFilterDeempChange.Bind(&events, &SetupEvents::Deemph);
-        w->OnAFLenChange.Bind(&events, &SetupEvents::Len);
-        w->OnAFEnable.Bind(&events, &SetupEvents::Enable);
-        w->OnPauseUnderSquelchChange.Bind(&events, &SetupEvents::PauseSq);
-        w->OnPauseNoApcoChange.Bind(&events, &SetupEvents::PauseNoApco);
-        w->OnWaveOutDeviceChange.Bind(&events, &SetupEvents::Device);
-        w->OnLoggingEnable.Bind(&events, &SetupEvents::Logging);
-        w->OnLogFileNameChange.Bind(&events, &SetupEvents::LogFile);
-        w->OnLoggingParamsChange.Bind(&events, &SetupEvents::Params);
-        Pump();
-    }
-    ~SetupWindow() { delete w; }
 
     Button* ButtonNamed(const char* text) { return FindByText<Button>(w, kTagButton, text); }
     Component* LabelNamed(const char* text) { return FindByText<Component>(w, kTagLabel, text); }
@@ -175,44 +164,23 @@ void MakeFilter(CFirFilter* f, int type, float centreHz, float widthHz, int taps
 
 TEST(CSetupDialog, Layout) {
     SetupWindow s;
-    EXPECT_EQ(TextOf(s.w), "K927 APCO P25 Decoder Setup");
     ASSERT_EQ(s.w->ClientWidth(), 630);
-    const struct {
-        const char* caption;
-        int left, top, width, height;
-    } places[] = {
-        {"Output", 5, 5, 307, 46},       {"Recording", 5, 56, 307, 63}, {"Logging", 5, 124, 307, 125},
-        {"Audio Filter", 317, 5, 307, 244},
+    // Groups by their captions, and the button row below the left column.
+    const struct { const char* caption; int left, top, width, height; } places[] = {
+        {"Output", 5, 5, 307, 46}, {"Recording", 5, 56, 307, 63}, {"Logging", 5, 124, 307, 125},
+        {"Audio Filter", 317, 5, 307, 244}, {"Help", 5, 254, 60, 20}, {"About", 70, 254, 60, 20}, {"OK", 565, 254, 60, 20},
     };
     for (const auto& p : places) {
-        Component* group = s.LabelNamed(p.caption) ? s.LabelNamed(p.caption)->GetParent() : nullptr;
-        ASSERT_NE(group, nullptr) << p.caption;
-        EXPECT_EQ(group->GetParent(), s.w) << p.caption;
-        EXPECT_EQ(group->GetLeft(), p.left) << p.caption;
-        EXPECT_EQ(group->Top(), p.top) << p.caption;
-        EXPECT_EQ(group->Width(), p.width) << p.caption;
-        EXPECT_EQ(group->Height(), p.height) << p.caption;
-        // Every control of the group lies inside it.
-        for (Component* c : window_probe::Find(group, [](Component* c) { return c->IsVisible(); })) {
-            POINT at = c->GetScreenPos(), g = group->GetScreenPos();
-            EXPECT_LE(at.y - g.y + c->Height(), group->Height()) << p.caption << " / " << TextOf(c);
-        }
+        Component* c = s.LabelNamed(p.caption) ? s.LabelNamed(p.caption)->GetParent() : s.ButtonNamed(p.caption);
+        ASSERT_NE(c, nullptr) << p.caption;
+        EXPECT_EQ(c->GetParent(), s.w) << p.caption;
+        EXPECT_EQ((std::vector<int>{c->GetLeft(), c->Top(), c->Width(), c->Height()}),
+                  (std::vector<int>{p.left, p.top, p.width, p.height})) << p.caption;
+        // Every control of a group lies inside it.
+        for (Component* inside : window_probe::Find(c, [](Component* x) { return x->IsVisible(); }))
+            EXPECT_LE(inside->GetScreenPos().y - c->GetScreenPos().y + inside->Height(), c->Height()) << p.caption;
     }
-    const struct {
-        const char* caption;
-        int left;
-    } buttons[] = {{"Help", 5}, {"About", 70}, {"OK", 565}};
-    for (const auto& b : buttons) {
-        Button* button = s.ButtonNamed(b.caption);
-        ASSERT_NE(button, nullptr) << b.caption;
-        EXPECT_EQ(button->GetLeft(), b.left) << b.caption;
-        EXPECT_EQ(button->Top(), 254) << b.caption;
-        EXPECT_EQ(button->Bottom(), 274) << b.caption;
-    }
-    CAudioFilterGraph* graph = s.w->GetGraph();
-    ASSERT_NE(graph, nullptr);
-    EXPECT_EQ(graph->Height(), 138);
-    EXPECT_EQ(TextOf(graph), "Audio Filter Settings");
+    EXPECT_EQ(s.w->GetGraph()->Height(), 138);
     EXPECT_TRUE(s.ButtonNamed("Bandpass")->IsDown());
     EXPECT_FALSE(s.w->GetAboutDialog()->IsVisible()) << "made hidden";
     EXPECT_EQ(TextOf(s.Field("Filter Length")->GetEdit()), "512");
@@ -235,11 +203,11 @@ TEST(CSetupDialog, IndicatorLabelsActOnlyOnAReleaseInside) {
         ASSERT_NE(label, nullptr) << r.label;
         s.MouseUp(label, label->Width() + 3, 2);
         s.MouseUp(label, 2, label->Height() + 3);
-        EXPECT_TRUE(s.events.Take().empty()) << r.label << ": released outside";
+        EXPECT_TRUE(s.Take().empty()) << r.label << ": released outside";
         s.MouseUp(label, 1, 1);
-        EXPECT_EQ(s.events.Take(), r.first) << r.label;
+        EXPECT_EQ(s.Take(), r.first) << r.label;
         s.MouseUp(label, label->Width(), label->Height());
-        EXPECT_EQ(s.events.Take(), r.second) << r.label;
+        EXPECT_EQ(s.Take(), r.second) << r.label;
     }
     EXPECT_EQ(s.w->GetPauseUnderSquelch(), 0);
     EXPECT_EQ(s.w->GetLoggingParams() & CSetupDialog::kLogUseSquelch, 0u) << "flipped twice";
@@ -249,7 +217,7 @@ TEST(CSetupDialog, EveryChangeIsReportedAtOnce) {
     SetupWindow s;
     s.w->extraDevices = {"Injected"};
     s.w->FillWaveOutDevices();
-    s.events.Take();
+    s.Take();
     const struct {
         const char* what;
         std::function<void()> act;
@@ -271,7 +239,7 @@ TEST(CSetupDialog, EveryChangeIsReportedAtOnce) {
     };
     for (const auto& step : steps) {
         step.act();
-        EXPECT_EQ(s.events.Take(), step.expected) << step.what;
+        EXPECT_EQ(s.Take(), step.expected) << step.what;
     }
     EXPECT_TRUE(IsWindow(s.w->GetHandle())) << "OK and closing keep the window";
     EXPECT_FALSE(s.ButtonNamed("On")->IsDown());
@@ -301,7 +269,7 @@ TEST(CSetupDialog, CutOffsAreClampedAndReportedOnceAsTheyStand) {
     };
     for (const auto& step : steps) {
         step.act();
-        EXPECT_EQ(s.events.Take(), step.expected) << step.what;
+        EXPECT_EQ(s.Take(), step.expected) << step.what;
         EXPECT_EQ(s.w->GetAFFreqLow(), step.low) << step.what;
         EXPECT_EQ(s.w->GetAFFreqHigh(), step.high) << step.what;
         EXPECT_EQ(s.Field("Cut-off Low")->GetValue(), step.low) << step.what;
@@ -331,7 +299,7 @@ TEST(CSetupDialog, FilterParametersAreReadSilently) {
         MakeFilter(&filter, c.type, c.centre, c.width, c.taps);
         filter.SetDeemphasis(-3.0f);
         s.w->ReadAudioFilterParams(&filter);
-        EXPECT_EQ(s.events.Take(), c.expected) << c.centre;
+        EXPECT_EQ(s.Take(), c.expected) << c.centre;
         EXPECT_EQ(s.w->GetAFLowpass(), c.lowpass ? 1 : 0) << c.centre;
         EXPECT_EQ(s.w->GetAFFreqLow(), c.low) << c.centre;
         EXPECT_EQ(s.w->GetAFFreqHigh(), c.high) << c.centre;
@@ -341,7 +309,7 @@ TEST(CSetupDialog, FilterParametersAreReadSilently) {
     }
     EXPECT_EQ(s.w->GetGraph()->IsLowpass(), true);
     s.w->ReadAudioFilterParams(nullptr);
-    EXPECT_TRUE(s.events.Take().empty());
+    EXPECT_TRUE(s.Take().empty());
     s.w->EnableControlsForDemodMode(0x100);
     EXPECT_FALSE(s.w->IsFilterGroupEnabled()) << "only the low byte counts";
     s.w->EnableControlsForDemodMode(1);
@@ -350,57 +318,50 @@ TEST(CSetupDialog, FilterParametersAreReadSilently) {
 
 TEST(CSetupDialog, LoggingWordAndLogFileName) {
     SetupWindow s;
-    std::vector<Button*> indicators = s.Indicators();
-    ASSERT_EQ(indicators.size(), 5u);
-    Button* useSquelch = indicators[2];
-    Button* every = indicators[3];
-    Button* interval = indicators[4];
+    std::vector<Button*> lit = s.Indicators();   // squelch filter, every change, interval: 2, 3, 4
+    ASSERT_EQ(lit.size(), 5u);
+    auto shown = [&] { return std::vector<bool>{lit[2]->OwnFaceColor() == CSetupDialog::kIndicatorOn,
+                                                lit[3]->OwnFaceColor() == CSetupDialog::kIndicatorOn,
+                                                lit[4]->OwnFaceColor() == CSetupDialog::kIndicatorOn}; };
     CParamEdit* field = s.IntervalField();
     s.w->SetLoggingParams(CSetupDialog::kLogUseSquelch | 30);
-    EXPECT_TRUE(s.events.Take().empty()) << "the owner's word is only shown";
-    EXPECT_EQ(useSquelch->OwnFaceColor(), CSetupDialog::kIndicatorOn);
-    EXPECT_EQ(interval->OwnFaceColor(), CSetupDialog::kIndicatorOn);
-    EXPECT_EQ(every->OwnFaceColor(), CSetupDialog::kIndicatorOff);
+    EXPECT_TRUE(s.Take().empty()) << "the owner's word is only shown";
+    EXPECT_EQ(shown(), (std::vector<bool>{true, false, true}));
     EXPECT_TRUE(field->IsEnabled());
     EXPECT_EQ(field->GetValue(), 30);
-    const struct {
-        const char* typed;
-        uint32_t word;
-    } intervals[] = {{"0", 1}, {"5000", 3600}, {"120", 120}};
+    const struct { const char* typed; uint32_t word; } intervals[] = {{"0", 1}, {"5000", 3600}, {"120", 120}};
     for (const auto& i : intervals) {
         s.TypeInto(field->GetEdit(), i.typed);
         EXPECT_EQ(s.w->GetLoggingParams(), CSetupDialog::kLogUseSquelch | i.word) << i.typed;
-        EXPECT_FALSE(s.events.Take().empty()) << i.typed;
+        EXPECT_EQ(s.Take(), std::vector<std::string>{"params"}) << i.typed;
     }
     s.MouseUp(s.LabelNamed("Log Every Change"), 1, 1);
     EXPECT_EQ(s.w->GetLoggingParams(), CSetupDialog::kLogEveryChange | CSetupDialog::kLogUseSquelch | 120);
-    EXPECT_EQ(every->OwnFaceColor(), CSetupDialog::kIndicatorOff) << "recoloured only by the owner's answer";
+    EXPECT_EQ(shown(), (std::vector<bool>{true, false, true})) << "recoloured only by the owner's answer";
     s.w->SetLoggingParams(s.w->GetLoggingParams());
-    EXPECT_EQ(every->OwnFaceColor(), CSetupDialog::kIndicatorOn);
+    EXPECT_EQ(shown(), (std::vector<bool>{true, true, false}));
     EXPECT_FALSE(field->IsEnabled());
 
     // The file name: empty means the default path, which the field shows.
     const String defaultPath = CSetupDialog::GetDefaultLogFileName();
-    ASSERT_GT(defaultPath.Length(), 0);
-    EXPECT_NE(std::string(defaultPath.CStr()).find("\\Quorvane\\APCO\\ApcoLog.csv"), std::string::npos);
-    EXPECT_EQ(std::string(defaultPath.CStr()).find("\\\\"), std::string::npos);
-    s.events.Take();
+    const std::string text = defaultPath.CStr();
+    EXPECT_EQ(text.find("\\Quorvane\\APCO\\ApcoLog.csv") + 26, text.size()) << text;
+    EXPECT_EQ(text.find("\\\\"), std::string::npos) << text;
+    s.Take();
     Component* edit = window_probe::Find(s.w, [](Component* c) { return c->Width() == 228; }).at(0);
     EXPECT_EQ(TextOf(edit), "ApcoLog.csv");
     s.w->SetLogFileName("");
     s.w->SetLogFileName("");
-    EXPECT_EQ(s.events.Take(), std::vector<std::string>{"logfile"});
-    EXPECT_EQ(TextOf(edit), defaultPath.CStr());
+    EXPECT_EQ(s.Take(), std::vector<std::string>{"logfile"});
+    EXPECT_EQ(TextOf(edit), text);
     EXPECT_EQ(s.w->GetLogFileName(0), "");
     EXPECT_EQ(s.w->GetLogFileName(1), defaultPath);
-    const struct {
-        std::string answer;
-        std::vector<std::string> expected;
-    } dialogs[] = {{"", {}}, {"D:\\logs\\calls.csv", {"logfile"}}, {"D:\\logs\\calls.csv", {}}};
+    const struct { std::string answer; std::vector<std::string> expected; } dialogs[] = {
+        {"", {}}, {"D:\\logs\\calls.csv", {"logfile"}}, {"D:\\logs\\calls.csv", {}}};
     for (const auto& d : dialogs) {
         s.w->fileAnswer = d.answer;
         window_probe::Click(s.ButtonNamed("..."));
-        EXPECT_EQ(s.events.Take(), d.expected) << d.answer;
+        EXPECT_EQ(s.Take(), d.expected) << d.answer;
     }
     EXPECT_EQ(s.w->fileStart, "D:\\logs\\calls.csv") << "the dialog starts at the stored name";
     EXPECT_EQ(TextOf(edit), "D:\\logs\\calls.csv");
@@ -486,7 +447,7 @@ TEST(CSetupDialog, OutputDevicesFollowTheirNames) {
     ASSERT_EQ(listed.size(), static_cast<size_t>(wine + 4));
     EXPECT_EQ(std::vector<std::string>(listed.begin() + wine, listed.end()),
               (std::vector<std::string>{"X", "Injected A", "", "Injected B"}));
-    EXPECT_EQ(s.events.Take(), device(3)) << "the preferred device";
+    EXPECT_EQ(s.Take(), device(3)) << "the preferred device";
 
     // Posted by the listener from the audio service: 2, 3 and 4 rebuild the list.
     DeviceNotificationClient* listener = w->GetDeviceNotifyHolder().GetListener();
@@ -523,7 +484,7 @@ TEST(CSetupDialog, OutputDevicesFollowTheirNames) {
     for (const auto& step : steps) {
         step.act();
         Pump();
-        EXPECT_EQ(s.events.Take(), step.expected) << step.what;
+        EXPECT_EQ(s.Take(), step.expected) << step.what;
         const std::string chosen = w->GetWaveOutDeviceName().CStr();
         EXPECT_EQ(chosen, step.chosen == TestSetup::kUnreadable ? "" : step.chosen) << step.what;
     }
@@ -531,6 +492,6 @@ TEST(CSetupDialog, OutputDevicesFollowTheirNames) {
     SetupWindow one;
     one.w->onlyDevices = 1;
     one.w->FillWaveOutDevices();
-    EXPECT_EQ(one.events.Take(), std::vector<std::string>{"device 0"});
+    EXPECT_EQ(one.Take(), std::vector<std::string>{"device 0"});
     EXPECT_EQ(one.w->preferredQueries, 0);
 }

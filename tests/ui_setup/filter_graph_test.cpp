@@ -131,10 +131,11 @@ TEST(CAudioFilterGraph, LowPassModeDrawsNoLowMarker) {
     }
 }
 
+// A filter at 8000 samples per second: its bins reach only the left half of the plot.
 TEST(CAudioFilterGraph, SeveralFiltersWithinTheDelayCostOneComputation) {
     Graph t;
     CountingFilter filter;
-    MakeBandPass(&filter, 16000, 1650, 2700);
+    MakeBandPass(&filter, 8000, 1650, 2700);
     for (int i = 0; i < 5; ++i) t.g->SetFilter(&filter);
     ASSERT_TRUE(t.WaitForResponse());
     EXPECT_EQ(filter.designs, 1);
@@ -142,22 +143,9 @@ TEST(CAudioFilterGraph, SeveralFiltersWithinTheDelayCostOneComputation) {
     const float* r = t.g->GetResponse(&columns);
     ASSERT_EQ(columns, 243);
     EXPECT_GT(r[t.g->FreqToX(1650) - 38], -3.0f) << "pass band";
-    EXPECT_LT(r[t.g->FreqToX(6000) - 38], -40.0f) << "stop band";
-}
-
-TEST(CAudioFilterGraph, ANyquistOf4000FillsHalfTheColumns) {
-    Graph t;
-    CFirFilter filter;
-    MakeBandPass(&filter, 8000, 1650, 2700);
-    t.g->SetFilter(&filter);
-    ASSERT_TRUE(t.WaitForResponse());
-    int columns = 0;
-    const float* r = t.g->GetResponse(&columns);
+    EXPECT_LT(r[t.g->FreqToX(3800) - 38], -40.0f) << "stop band";
     const int half = t.g->FreqToX(4000) - 38;
-    for (int i = 0; i < columns; ++i) {
-        if (i <= half) EXPECT_GT(r[i], CAudioFilterGraph::kNoBinDb) << i;
-        else EXPECT_EQ(r[i], CAudioFilterGraph::kNoBinDb) << i;
-    }
+    for (int i = 0; i < columns; ++i) EXPECT_EQ(r[i] == CAudioFilterGraph::kNoBinDb, i > half) << i;
 }
 
 TEST(CAudioFilterGraph, Screenshot) {

@@ -371,37 +371,37 @@ bool Mixer::QueryControls(const MIXERLINEA& line, MIXERCONTROLA* controls) {
                                  MIXER_GETLINECONTROLSF_ALL | MIXER_OBJECTF_HMIXER) == MMSYSERR_NOERROR;
 }
 
-bool Mixer::QueryValue(const MIXERCONTROLA& control, DWORD* value) {
+namespace {
+
+// One channel of the control's details: items 0 for a uniform value, else one entry per item.
+bool ControlDetails(HMIXER mixer, const MIXERCONTROLA& control, DWORD items, DWORD entrySize, void* entries,
+                    DWORD flags, bool set) {
     MIXERCONTROLDETAILS details = {};
     details.cbStruct = sizeof details;
     details.dwControlID = control.dwControlID;
     details.cChannels = 1;
-    details.cbDetails = sizeof(DWORD);
-    details.paDetails = value;
-    return mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(m_handle), &details,
-                                   MIXER_GETCONTROLDETAILSF_VALUE | MIXER_OBJECTF_HMIXER) == MMSYSERR_NOERROR;
+    details.cMultipleItems = items;
+    details.cbDetails = entrySize;
+    details.paDetails = entries;
+    HMIXEROBJ object = reinterpret_cast<HMIXEROBJ>(mixer);
+    flags |= MIXER_OBJECTF_HMIXER;
+    const MMRESULT result = set ? mixerSetControlDetails(object, &details, flags)
+                                : mixerGetControlDetailsA(object, &details, flags);
+    return result == MMSYSERR_NOERROR;
+}
+
+}  // namespace
+
+bool Mixer::QueryValue(const MIXERCONTROLA& control, DWORD* value) {
+    return ControlDetails(m_handle, control, 0, sizeof(DWORD), value, MIXER_GETCONTROLDETAILSF_VALUE, false);
 }
 
 bool Mixer::WriteValues(const MIXERCONTROLA& control, const DWORD* values, DWORD count) {
-    MIXERCONTROLDETAILS details = {};
-    details.cbStruct = sizeof details;
-    details.dwControlID = control.dwControlID;
-    details.cChannels = 1;
-    details.cMultipleItems = count > 1 ? count : 0;
-    details.cbDetails = sizeof(DWORD);
-    details.paDetails = const_cast<DWORD*>(values);
-    return mixerSetControlDetails(reinterpret_cast<HMIXEROBJ>(m_handle), &details,
-                                  MIXER_SETCONTROLDETAILSF_VALUE | MIXER_OBJECTF_HMIXER) == MMSYSERR_NOERROR;
+    return ControlDetails(m_handle, control, count > 1 ? count : 0, sizeof(DWORD), const_cast<DWORD*>(values),
+                          MIXER_SETCONTROLDETAILSF_VALUE, true);
 }
 
 bool Mixer::QueryListTexts(const MIXERCONTROLA& control, MIXERCONTROLDETAILS_LISTTEXTA* texts) {
-    MIXERCONTROLDETAILS details = {};
-    details.cbStruct = sizeof details;
-    details.dwControlID = control.dwControlID;
-    details.cChannels = 1;
-    details.cMultipleItems = control.cMultipleItems;
-    details.cbDetails = sizeof(MIXERCONTROLDETAILS_LISTTEXTA);
-    details.paDetails = texts;
-    return mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(m_handle), &details,
-                                   MIXER_GETCONTROLDETAILSF_LISTTEXT | MIXER_OBJECTF_HMIXER) == MMSYSERR_NOERROR;
+    return ControlDetails(m_handle, control, control.cMultipleItems, sizeof(MIXERCONTROLDETAILS_LISTTEXTA), texts,
+                          MIXER_GETCONTROLDETAILSF_LISTTEXT, false);
 }

@@ -1,0 +1,92 @@
+// The plug-in's WAV recordings, over the Windows multimedia file functions (mmio): 16-bit mono
+// PCM written with an 18-byte "fmt " chunk, read back for playback either in place of the
+// receiver's IF (a name ending in ".if.wav") or straight to the audio output.
+//
+// Written layout: "RIFF" size "WAVE", "fmt " 18 {1, 1, rate, rate x 2, 2, 16, 0}, "data" size,
+// samples; the header is 46 bytes and both sizes are written by Finish.
+//
+// Reading accepts 16-bit mono PCM only, with a "fmt " chunk of 16 bytes or more and a
+// non-zero rate. Samples come from the "data" chunk alone: a data size beyond the end of the
+// file is cut to the bytes present, and chunks after the data are never read as samples.
+//
+// Not thread-safe: the owner guards the object.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdint>
+
+#include "foundation/scratch_buffer.h"
+#include "foundation/string.h"
+
+class WaveFile {
+public:
+    static constexpr uint32_t kDefaultByteLimit = 2000000000u;
+    static constexpr uint32_t kHeaderBytes = 46;
+
+    // Closed, with the default byte limit; with a name the file is opened for reading.
+    explicit WaveFile(const char* name = nullptr);
+    ~WaveFile();
+    WaveFile(const WaveFile&) = delete;
+    WaveFile& operator=(const WaveFile&) = delete;
+
+    // 1 on success, 0 on any failure (the object is then closed). Null reopens the kept name.
+    int OpenRead(const char* name = nullptr);
+    // A new recording at rate Hz (1..0x3FFFFFFF; the average bytes per second must fit 32
+    // bits). 1 on success, 0 on failure (closed).
+    int Create(const char* path, uint32_t rateHz);
+    // Appends count samples. 0 without a recording, once the byte limit is reached (checked
+    // before the write, so the last accepted write may pass it), when the file would outgrow
+    // the 32-bit RIFF sizes, or on a short write (the file stays open).
+    int Write(const int16_t* samples, uint32_t count);
+    // Up to count samples from the position, never past the data chunk; 0 at its end, on
+    // error or while writing.
+    uint32_t Read(int16_t* buffer, uint32_t count);
+    // Fills the buffer's capacity (its count becomes the samples read) and returns the count.
+    uint32_t ReadBuffer(ScratchBuffer<int16_t>* buffer);
+    // Moves to min(bytes, data length) rounded down to even; 1 when the position changed.
+    int SeekBytes(uint32_t bytes);
+    void Rewind();
+    // Writes the chunk sizes of a recording and flushes; nothing when not writing.
+    void Finish();
+    void Close();
+
+    bool IsOpen() const { return m_handle != nullptr; }
+    int64_t GetSize() const { return m_size; }   // -1 when closed
+    uint32_t GetDataLength() const { return m_dataLength; }
+    const String& GetFileName() const { return m_fileName; }
+    const String& GetShortName() const { return m_shortName; }
+    bool IsIFFile() const { return m_isIFFile; }
+    bool IsWriting() const { return m_writing; }
+    uint32_t GetPosition() const { return m_position; }
+    uint32_t GetPositionSeconds() const;
+    uint32_t GetLengthSeconds() const;
+    uint32_t GetBytesPerSecond() const { return m_format.nAvgBytesPerSec; }
+    uint32_t GetSampleRate() const { return m_format.nSamplesPerSec; }
+    uint32_t GetChannels() const { return m_format.nChannels; }
+    uint32_t GetBitsPerSample() const { return m_format.wBitsPerSample; }
+    void SetByteLimit(uint32_t bytes) { m_byteLimit = bytes; }   // 0: none
+    uint32_t GetByteLimit() const { return m_byteLimit; }
+
+    // Whether the name, its last extension removed, ends in the extension "if" (any case).
+    static bool IsIFName(const char* name);
+
+private:
+    void KeepName(const char* name);
+    bool ReadHeader(int64_t fileSize);
+
+    String m_fileName;
+    String m_shortName;
+    int64_t m_size = -1;
+    HMMIO m_handle = nullptr;
+    WAVEFORMATEX m_format{};
+    uint32_t m_dataLength = 0;
+    int64_t m_dataOffset = -1;
+    bool m_isIFFile = false;
+    uint32_t m_position = 0;
+    bool m_writing = false;
+    MMCKINFO m_riffChunk{};
+    MMCKINFO m_dataChunk{};
+    uint32_t m_byteLimit = kDefaultByteLimit;
+};

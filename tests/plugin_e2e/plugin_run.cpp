@@ -1,0 +1,110 @@
+#include "tests/plugin_e2e/plugin_run.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "tests/support/p25_test_call.h"
+#include "tests/support/wav_io.h"
+
+namespace e2e {
+
+std::string PluginPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s = path;
+    return s.substr(0, s.find_last_of("\\/") + 1) + "Apco_K927_VKT_Plugin.vkt";
+}
+
+std::string TempWav(const std::string& name) {
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    return std::string(folder) + name;
+}
+
+std::string WriteTestCall(const std::string& name, int algid, int* voiceFrames) {
+    p25test::TestCall call;
+    call.algid = algid;
+    const std::string path = TempWav(name);
+    wavtest::WriteWav16(path, p25test::MakeTestCallIf(call, voiceFrames), 48000);
+    return path;
+}
+
+std::string Recording(const char* name) { return std::string(APCO_TESTDATA_DIR) + "/" + name; }
+
+RunResult Run(testbed::VktHost& host, const RunOptions& options) {
+    RunResult r;
+    bool closed = false;
+    int32_t algid = -1;
+    host.SetDataLimit(0);
+    host.SetRecordLimit(options.keepRecords ? 100000 : 100);
+    host.onCall = [&](testbed::HostCall& call, void* data) {
+        if (options.onCall) options.onCall(call, data);
+        if (closed) ++r.callsAfterClosed;
+        if (!call.onGuiThread) ++r.offGuiThread;
+        if (call.msg == PM_CLOSED) closed = true;
+        r.lastMessage = call.msg;
+        if (!options.keepRecords) return;
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        if (call.msg == PMR_Media && bytes && call.cbData >= kMediaHeaderBytes) {
+            MediaPacketHeader h;
+            std::memcpy(&h, bytes, sizeof h);
+            const bool named = std::strcmp(h.name, kPluginDisplayName) == 0;
+            if (named && h.type == kMediaTypeParams && h.payloadBytes == 36 && call.cbData == kMediaParamsPacketBytes) {
+                ApcoParams p;
+                std::memcpy(&p, bytes + kMediaHeaderBytes, sizeof p);
+                algid = p.algorithmId;
+                r.params.push_back(p);
+            } else if (named && h.type == kMediaTypeTrunkingEvents && call.cbData == kMediaHeaderBytes + h.payloadBytes) {
+                r.eventPackets.emplace_back(bytes, bytes + call.cbData);
+            } else {
+                ++r.badMediaPackets;
+            }
+        } else if (call.msg == PMR_Audio && bytes && call.cbData >= sizeof(AudioBlockHeader)) {
+            AudioBlockHeader h;
+            std::memcpy(&h, bytes, sizeof h);
+            double sum = 0;
+            const uint32_t n = 2ull * h.sampleCount + 19 == call.cbData ? h.sampleCount : 0;
+            for (uint32_t i = 0; i < n; ++i) {
+                int16_t s;
+                std::memcpy(&s, bytes + sizeof h + 2 * i, 2);
+                sum += (s / 32768.0) * (s / 32768.0);
+            }
+            r.audio.push_back({call.cbData, h.sampleRate, h.sampleCount, n ? sum / n : -1.0, algid});
+        } else if (call.msg == PMR_IFSpectrum) {
+            r.spectrumRates.push_back(call.dwParam);
+        }
+    };
+    ReceiverConfig config{};
+    config.structSize = sizeof config;
+    config.blockBytes = options.blockBytes;
+    config.loops = options.loops;
+    config.volume = 8;
+    std::memcpy(config.wavPath, options.wav.c_str(), options.wav.size() + 1);
+    if (!options.wav.empty() && !host.ConfigureReceiver(config)) return r;
+    std::string error, name;
+    if (!host.Load(PluginPath(), &error)) return r;
+    host.Init(&name);
+    host.Start(1, nullptr);
+    if (options.afterStart) options.afterStart(host);
+    r.finished = host.PumpUntil(
+        [&] {
+            ReceiverStatus status{};
+            return options.wav.empty() || (host.GetReceiverStatus(&status) && status.finished);
+        },
+        options.timeoutMs);
+    host.Pump(100);
+    host.Close(1);
+    host.Pump(100);
+    r.offGuiThread = host.CallsOffGuiThread();
+    host.onCall = nullptr;
+    return r;
+}
+
+bool SawValue(const RunResult& r, int32_t ApcoParams::*field, int32_t value) {
+    for (const ApcoParams& p : r.params)
+        if (p.transmissionType != 0 && p.*field == value) return true;
+    return false;
+}
+
+}  // namespace e2e

@@ -1,0 +1,45 @@
+#include "tests/support/p25_test_call.h"
+
+#include "tests/support/c4fm_modulator.h"
+#include "tests/support/imbe_test_encoder.h"
+#include "tests/support/p25_frame_builder.h"
+
+namespace p25test {
+
+std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
+    FrameBuilder builder;
+    const uint8_t algid = static_cast<uint8_t>(call.algid);
+    const uint8_t header[15] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x00, algid, 0x00, 0x00,
+                                static_cast<uint8_t>(call.tgid >> 8), static_cast<uint8_t>(call.tgid)};
+    const uint8_t lc[9] = {0x00, 0x00, 0x00, 0x00, static_cast<uint8_t>(call.tgid >> 8), static_cast<uint8_t>(call.tgid),
+                           static_cast<uint8_t>(call.sourceId >> 16), static_cast<uint8_t>(call.sourceId >> 8),
+                           static_cast<uint8_t>(call.sourceId)};
+    const uint8_t es[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, algid, 0x00, 0x00};
+    ImbeTestQuantizer quantizer;
+    auto voice = [&] {
+        std::vector<VoiceFrameBits> frames(9);
+        for (auto& f : frames) ImbeTestEncodeFrame(quantizer.Flat(call.toneHz, true, 9.0), f.data());
+        return frames;
+    };
+    std::string text = builder.Hdu(call.nac, header);
+    for (int i = 0; i < call.superframes; ++i) {
+        text += builder.Ldu1(call.nac, voice(), lc);
+        text += builder.Ldu2(call.nac, voice(), es);
+    }
+    text += builder.Tdu(call.nac);
+    if (voiceFrames) *voiceFrames = 18 * call.superframes;
+
+    c4fmtest::C4fmOptions o;
+    o.ebN0Db = call.ebN0Db;
+    o.seed = call.seed;
+    const double rms = c4fmtest::NoiseRmsForEbN0(o.amplitude, o.ebN0Db);
+    const int lead = static_cast<int>(call.leadSeconds * o.sampleRate);
+    std::vector<float> x = c4fmtest::WhiteNoise(lead, rms, call.seed + 1);
+    const std::vector<float> signal = c4fmtest::ModulateC4fm(text, o);
+    x.insert(x.end(), signal.begin(), signal.end());
+    const std::vector<float> tail = c4fmtest::WhiteNoise(lead, rms, call.seed + 2);
+    x.insert(x.end(), tail.begin(), tail.end());
+    return x;
+}
+
+}  // namespace p25test

@@ -1,0 +1,28 @@
+// A whole P25 call as the receiver's IF stream, made with the test-side transmitter: receiver
+// noise, HDU, LDU1/LDU2 superframes whose voice frames are valid IMBE frames of a voiced tone,
+// a TDU, and noise again. Used by the plug-in's end-to-end tests and by the run command on a
+// machine without the real recordings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace p25test {
+
+struct TestCall {
+    int nac = 0x2A7;
+    int tgid = 0x1234;
+    int sourceId = 0xABCDE;
+    int algid = 0x80;            // 0x80 clear; anything else announces encryption
+    int superframes = 5;         // LDU1 + LDU2 pairs, 18 voice frames each
+    double toneHz = 200.0;       // fundamental of the voiced frames
+    double leadSeconds = 1.0;    // noise before and after the call
+    double ebN0Db = 40.0;
+    unsigned seed = 7;
+};
+
+// The call's IF samples at 48000 samples/s (full scale 1) and its voice-frame count.
+std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames = nullptr);
+
+}  // namespace p25test

@@ -1,0 +1,39 @@
+// MessageDialog: the toolkit's own message box. A captioned popup with one message panel and
+// one to four buttons, sized to its text, centred over its owner's top-level window (or the
+// screen) and run modally; Run returns the index of the pressed button.
+#pragma once
+
+#include <windows.h>
+
+#include "toolkit/button.h"
+#include "toolkit/panel.h"
+
+class MessageDialog : public Component {
+public:
+    static constexpr int kMaxButtons = 4;
+    static constexpr int kClosed = -2;   // Run's answer when the caption's close ended it
+
+    // buttonCount is limited to 1..4; every button reads "OK" until told otherwise.
+    MessageDialog(HWND parent, int buttonCount, const char* title);
+
+    void DoOnEscape() override;
+
+    Panel* GetMessagePanel() const { return m_panel; }
+    Button* GetButton(int index) const { return index >= 0 && index < m_count ? m_buttons[index] : nullptr; }
+    int GetButtonCount() const { return m_count; }
+    // The caption, and the button's size from it; then all buttons take the largest size.
+    void SetButtonText(int index, const char* text);
+    // Escape answers as if button index had been pressed.
+    void SetEscapeResult(int index) { m_escapeResult = index + 1; }
+    // The 0-based index of the pressed button, Escape's index, or kClosed.
+    int Run(const char* text, bool centreOnScreen);
+
+private:
+    int ShowDialog(bool centreOnScreen);
+
+    Panel* m_panel;
+    Button* m_buttons[kMaxButtons] = {};
+    int m_count;
+    int m_escapeResult = -1;
+    HWND m_owner;
+};

@@ -112,6 +112,10 @@ LRESULT CFilePosBar::DoOnPaint(HDC hdc) {
 CPlayRecFileList::CPlayRecFileList(HWND parent, int x, int y, int width, int height, int kind, bool withItems)
     : Listbox(parent, x, y, width, height, kind, withItems) {
     SetStyle((GetStyle() & ~WS_CHILD) | WS_POPUP);
+    // The style alone leaves it a child in the window tree: make it a top-level window that
+    // the parent owns, placed in screen coordinates.
+    ::SetParent(GetHandle(), nullptr);
+    SetWindowLongPtrA(GetHandle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
 }
 
 CPlayRecFileList::~CPlayRecFileList() {

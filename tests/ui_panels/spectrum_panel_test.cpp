@@ -188,13 +188,22 @@ TEST(SpectrumPanel, ThreadTakesSpectraFromTheStreamThreadWhileTheWindowRunsAndCl
               static_cast<uint32_t>(atClose + 1));
 }
 
-TEST(SpectrumPanel, DestructionUnloadsTheLibraryOnlyAfterTheAnalyzerAndItsWindowsAreGone) {
+TEST(SpectrumPanel, DestructionClosesTheAnalyzerAndThenUnloadsTheLibrary) {
     PluginPath path(BinFolder().c_str());
     PanelHost host;
+    {
+        Library lib;   // keeps the record readable after the panel is gone
+        lib.Mark();
+        delete new CSpectrumAnalyzerPanel(host.Handle(), 0, 0, 480, 220, 0x56010000, 0);   // never closed
+        const std::vector<std::string> calls = lib.CallsSinceMark();
+        EXPECT_EQ(calls.back(), "slot 14");
+        EXPECT_EQ(lib.Stats().alive, 0u);
+    }
+    // The analyzer's windows run the library's code: the library goes only after them.
     auto* panel = new CSpectrumAnalyzerPanel(host.Handle(), 0, 0, 480, 220, 0x56010000, 0);
     ASSERT_TRUE(panel->HasAnalyzer());
     ASSERT_NE(GetModuleHandleA("k927apcospect.dll"), nullptr);
-    delete panel;   // not closed first: the destructor must close it
+    delete panel;
     window_probe::Pump();
     EXPECT_EQ(GetModuleHandleA("k927apcospect.dll"), nullptr);
 }

@@ -69,6 +69,8 @@ TEST(PlayRecPanel, ThreeButtonStatesAndTheirOrder) {
     p.panel->SetAudioDirPath(dir.Path().c_str());
     WaveFile file((dir / "call.if.wav").c_str());
     p.panel->SetWaveFile(&file, 1);
+    for (Button* b : {p.panel->GetPlayButton(), p.panel->GetRecordButton(), p.panel->GetIFButton()})
+        EXPECT_TRUE(b->HasBitmap());
     //                               play stop pause rew ff IF rec drop prev seek box
     EXPECT_EQ(p.States(), "e     ed e e e  e");
     p.panel->StartPlayback();
@@ -90,6 +92,33 @@ TEST(PlayRecPanel, ThreeButtonStatesAndTheirOrder) {
     p.panel->StopPlayRec();
     window_probe::Click(p.panel->GetDropButton());
     EXPECT_TRUE(p.panel->GetFileList()->IsVisible());
+}
+
+TEST(PlayRecPanel, NextFileAfterTheEndButNotDuringStopAndNothingPastEitherEnd) {
+    ScratchFolder dir("apco_next");
+    for (const char* n : {"1.wav", "2.wav"}) MakeWav(dir / n, 8000, 80);
+    Player p;
+    p.panel->SetAudioDirPath(dir.Path().c_str());
+    CPlayRecFileList* list = p.panel->GetFileList();
+    struct StopRunsNext {
+        CPlayRecPanel* panel;
+        void Stop(Object*) { panel->StartNextFilePlayback(); }
+    } during{p.panel};
+    p.panel->OnPlayRecStop.Bind(&during, &StopRunsNext::Stop);
+    p.panel->StartPlayback();
+    list->Select(0, true);
+    window_probe::Click(p.panel->GetStopButton());
+    EXPECT_EQ(list->GetCurrent(), 0);
+    EXPECT_EQ(p.play.count, 0u) << "an end reported during Stop starts nothing";
+    p.panel->StartNextFilePlayback();
+    EXPECT_EQ(list->GetCurrent(), 1);
+    p.panel->StartNextFilePlayback();
+    EXPECT_EQ(p.play.count, 1u) << "nothing after the last file";
+    p.panel->StopPlayRec();
+    window_probe::Click(p.panel->GetNextButton());
+    EXPECT_EQ(list->GetCurrent(), 1);
+    for (int clicks = 0; clicks < 3; ++clicks) window_probe::Click(p.panel->GetPrevButton());
+    EXPECT_EQ(list->GetCurrent(), 0);
 }
 
 TEST(PlayRecPanel, SizeAndTimeTexts) {

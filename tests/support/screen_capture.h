@@ -57,16 +57,11 @@ inline Picture Capture(HWND window) {
     return p;
 }
 
-// How many distinct colours the picture holds (a blank capture has one or two).
-inline size_t Colours(const Picture& p, size_t enough = 64) {
-    std::vector<uint32_t> seen;
-    for (size_t i = 0; i + 2 < p.rgb.size() && seen.size() < enough; i += 3) {
-        const uint32_t c = p.rgb[i] << 16 | p.rgb[i + 1] << 8 | p.rgb[i + 2];
-        bool known = false;
-        for (uint32_t s : seen) known = known || s == c;
-        if (!known) seen.push_back(c);
-    }
-    return seen.size();
+// Whether the picture holds more than one colour (a window that painted nothing does not).
+inline bool HasContent(const Picture& p) {
+    for (size_t i = 3; i + 2 < p.rgb.size(); i += 3)
+        if (p.rgb[i] != p.rgb[0] || p.rgb[i + 1] != p.rgb[1] || p.rgb[i + 2] != p.rgb[2]) return true;
+    return false;
 }
 
 inline bool WritePng(const std::string& path, const Picture& p) {

@@ -84,6 +84,11 @@ TEST(PlayRecPanel, ThreeButtonStatesTheirOrderAndTheNextFile) {
     EXPECT_EQ(p.States(), recording);
     p.panel->StopPlayRec();
     EXPECT_EQ(p.States(), idle);
+    p.panel->SetPaused(1, 0);
+    Click(p.panel->GetDropButton());
+    EXPECT_TRUE(p.panel->GetPauseButton()->IsDown()) << "the drop button and Pause do not release each other";
+    Click(p.panel->GetDropButton());
+    p.panel->SetPaused(0, 0);
     // An end of playback reported while Stop runs starts nothing; later it plays the next file.
     struct StopRunsNext {
         CPlayRecPanel* panel;

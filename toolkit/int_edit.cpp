@@ -161,46 +161,48 @@ int64_t IntEdit::GetStepFor(int64_t value) const {
 
 void IntEdit::DoOnChar(int* key, LPARAM flags) {
     const int k = *key;
-    auto isLetter = [k](char upper) { return k == upper || k == upper + ('a' - 'A'); };
-    if (k >= '0' && k <= '9') {
-    } else if (m_mode != kDecimal && ((k >= 'A' && k <= 'F') || (k >= 'a' && k <= 'f'))) {
-    } else if (k == VK_RETURN) {
+    if (k == VK_RETURN) {
         Parse();
         PostMessageA(GetHandle(), WM_TK_ENTER, 0, 0);
         Component::DoOnChar(key, flags);
         if (*key == VK_RETURN) *key = 0;
         DoOnValueChanged();
         return;
-    } else if (k == VK_ESCAPE) {
+    }
+    if (k == VK_ESCAPE) {
         ForceNotify();
         SetValue(m_value);
         *key = 0;
         PostMessageA(GetHandle(), WM_TK_ESCAPE, 0, 0);
         Component::DoOnChar(key, flags);
         return;
-    } else if (k == '-' && m_mode == kDecimal) {
+    }
+    const bool digit = k >= '0' && k <= '9';
+    const bool hexDigit = m_mode != kDecimal && ((k >= 'A' && k <= 'F') || (k >= 'a' && k <= 'f'));
+    if (k == '-' && m_mode == kDecimal) {
+        // Only as the first character, and only once, unless the selection replaces the sign.
         DWORD start = 0, end = 0;
         SendMessageA(GetHandle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
         char first[2] = {};
         GetText(first, sizeof first);
-        // Only as the first character, and only once, unless the selection replaces the sign.
-        if (start != 0 || !(first[0] == 0 || first[0] != '-' || end > 0)) *key = 0;
-    } else {
-        if (m_unitKind == kUnitFrequency) {
-            if (isLetter('H')) SetSuffix("Hz");
-            else if (isLetter('K')) SetSuffix("kHz");
-            else if (isLetter('M')) SetSuffix("MHz");
-            else if (isLetter('G')) SetSuffix("GHz");
-        } else if (m_unitKind == kUnitTime) {
-            if (isLetter('S')) SetSuffix("s");
-            else if (isLetter('M')) SetSuffix("min");
-            else if (isLetter('H')) SetSuffix("h");
-        }
+        if (start != 0 || (first[0] == '-' && end == 0)) *key = 0;
+    } else if (!digit && !hexDigit) {
+        SetUnitFromLetter(k);
         // Control characters (Backspace, the clipboard shortcuts, Tab) pass; the rest is
-        // swallowed, the space included.
+        // swallowed, the space and the unit letters included.
         if (k >= 32) *key = 0;
     }
     Component::DoOnChar(key, flags);
+}
+
+void IntEdit::SetUnitFromLetter(int letter) {
+    static const struct { int kind; char letter; const char* suffix; } kUnits[] = {
+        {kUnitFrequency, 'H', "Hz"}, {kUnitFrequency, 'K', "kHz"}, {kUnitFrequency, 'M', "MHz"},
+        {kUnitFrequency, 'G', "GHz"}, {kUnitTime, 'S', "s"}, {kUnitTime, 'M', "min"}, {kUnitTime, 'H', "h"},
+    };
+    const int upper = letter >= 'a' && letter <= 'z' ? letter - ('a' - 'A') : letter;
+    for (const auto& u : kUnits)
+        if (u.kind == m_unitKind && u.letter == upper) SetSuffix(u.suffix);
 }
 
 // The field and its spin control together fill the bounds given.

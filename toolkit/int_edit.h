@@ -82,6 +82,7 @@ protected:
     void ForceNotify() { m_forceNotify = true; }
     bool LimitsInForce() const { return m_min != 0 || m_max != 0; }
     int SpinWidthFor(int height) const;
+    void SetUnitFromLetter(int letter);   // H, K, M, G (frequency) or S, M, H (time), any case
 
 private:
     SpinControl* m_spin = nullptr;

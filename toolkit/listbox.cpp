@@ -216,10 +216,9 @@ void Listbox::DoOnLButtonDown(int keys, int x, int y) {
     ::SetFocus(GetHandle());
     if (!InsideBevel(x, y)) return;
     int row = RowAt(y - GetBevelDepth());
-    if (!m_items) {
-    } else if (m_mode == kSingle && (keys & MK_LBUTTON)) {
+    if (m_items && m_mode == kSingle && (keys & MK_LBUTTON)) {
         if (row != -1) Select(row, true);
-    } else if (m_mode == kMultiple && row != -1) {
+    } else if (m_items && m_mode == kMultiple && row != -1) {
         if (keys & MK_CONTROL) {
             Select(row, !IsSelected(row));
         } else if (keys & MK_SHIFT) {

@@ -29,7 +29,9 @@ TEST(Mixer, WineMixersAreReadWithoutACrash) {
     const UINT devices = selector.GetNumDevices();
     EXPECT_FALSE(selector.SelectMixer(devices));
     EXPECT_EQ(selector.GetDeviceName(devices), nullptr);
-    if (devices > 0) EXPECT_TRUE(selector.SelectMixer(0)) << "a device without a mixer is no failure";
+    if (devices > 0) {
+        EXPECT_TRUE(selector.SelectMixer(0)) << "a device without a mixer is no failure";
+    }
 }
 
 TEST(Mixer, PermilleConversion) {

@@ -1,7 +1,9 @@
-// The player/recorder strip of the main window, as far as the main window reaches it: the
-// transport and file operations and the events the main window binds. This thin panel keeps
-// the values it is given and has no controls; the full panel with its file list, seek bar
-// and transport buttons replaces it.
+// The player/recorder strip at the bottom of the main window: the file box with its popup
+// list of the audio folder's WAV files, the seek bar, the transport buttons, the IF toggle,
+// Record, and the time and size labels. It owns no audio: every user action leaves as one of
+// its Events, and the plug-in object drives it back through the main window. It also owns
+// the audio folder: it lists it, watches it for changes (a 2 s timer), lets the user browse
+// for another one and tests whether recordings can be written there. GUI thread only.
 #pragma once
 
 #include <windows.h>
@@ -12,40 +14,79 @@
 #include "toolkit/event.h"
 #include "toolkit/panel.h"
 
+class Button;
+class CFilePosBar;
+class CPlayRecFileList;
+class Edit;
+class Label;
+class MessageDialog;
 class WaveFile;
 
 class CPlayRecPanel : public Panel {
 public:
     static constexpr int kWidth = 320;
     static constexpr int kHeight = 51;
+    static constexpr UINT_PTR kListCloseTimer = 1;
+    static constexpr UINT_PTR kFolderWatchTimer = 2;
+    static constexpr UINT kListCloseMs = 100;
+    static constexpr UINT kFolderWatchMs = 2000;
 
     CPlayRecPanel(HWND parent, int x, int y);
-    ~CPlayRecPanel() override = default;
+    ~CPlayRecPanel() override;
 
-    String GetAudioDirPath() const { return m_folder; }
-    void SetAudioDirPath(const char* folder) { m_folder = folder; }
-    void SetDefaultAudioDir() { m_folder = ""; }
-    String GetSelectedFile() const { return m_selected; }
-    bool SelectFile(const char* name) { m_selected = name; return true; }
-    int IsIFSelected() const { return m_ifSelected; }
-    void SetIFSelected(int on) { m_ifSelected = on; }
-    void SetWaveFile(WaveFile* file, int supported) { m_file = file; }
-    void SetFilePos(uint32_t bytes) { m_position = bytes; }
-    void SetFilePosTime(uint32_t seconds) { m_positionSeconds = seconds; }
-    void SetTotalFileSize(uint32_t bytes) { m_size = bytes; }
-    void SetTotalWaveTime(uint32_t seconds) { m_totalSeconds = seconds; }
+    void DoOnTimer(UINT_PTR id) override;
+
+    void SetWaveFile(WaveFile* file, int supported);
+    void StartPlayback();
+    void StartRecording();
+    void StopPlayRec();
+    void StartNextFilePlayback();
     void SetPaused(int pressed, int fire);
-    void StartPlayback() { m_state = 1; }
-    void StartRecording() { m_state = 2; }
-    void StopPlayRec() { m_state = 0; }
-    void StartNextFilePlayback() { OnStartPlay.Invoke(this); }
+    void SetFilePos(uint32_t bytes);
+    void SetFilePosTime(uint32_t seconds);
+    void SetTotalFileSize(uint32_t bytes);
+    void SetTotalWaveTime(uint32_t seconds);
+    String GetAudioDirPath() const { return m_folder; }
+    void SetAudioDirPath(const char* path);
+    void SetDefaultAudioDir() { SetAudioDirPath(""); }
+    String GetSelectedFile() const;
+    bool SelectFile(const char* name);
+    int IsIFSelected() const;
+    static String GetDefaultAudioDir();
 
-    uint32_t GetFilePos() const { return m_position; }
+    void SetFileRange(uint32_t end);
+    void ClearFileList();
+    int AddFile(const char* name);
+    void SelectFileIndex(int index) { SelectListIndex(index); }
+    void ShowPosBar(bool show);
+    void FireSpareEvent() { OnSpareEvent.Invoke(this); }
+    void SetStandbyState();
+
+    // What the shown file and the position are (read by the main window's tests).
+    uint32_t GetFilePos() const;
     uint32_t GetFilePosTime() const { return m_positionSeconds; }
     uint32_t GetTotalFileSize() const { return m_size; }
     uint32_t GetTotalWaveTime() const { return m_totalSeconds; }
-    int GetTransportState() const { return m_state; }
-    int IsPaused() const { return m_paused; }
+    bool IsWritable() const { return m_writable; }
+
+    // The controls, for the main window's layout and for tests.
+    Edit* GetFileBox() const { return m_fileBox; }
+    Button* GetDropButton() const { return m_dropButton; }
+    CPlayRecFileList* GetFileList() const { return m_fileList; }
+    Button* GetBrowseButton() const { return m_browseButton; }
+    CFilePosBar* GetSeekBar() const { return m_seekBar; }
+    Button* GetPrevButton() const { return m_prevButton; }
+    Button* GetRewindButton() const { return m_rewindButton; }
+    Button* GetStopButton() const { return m_stopButton; }
+    Button* GetPauseButton() const { return m_pauseButton; }
+    Button* GetPlayButton() const { return m_playButton; }
+    Button* GetForwardButton() const { return m_forwardButton; }
+    Button* GetNextButton() const { return m_nextButton; }
+    Button* GetIFButton() const { return m_ifButton; }
+    Button* GetRecordButton() const { return m_recordButton; }
+    Label* GetTimeLabel() const { return m_timeLabel; }
+    Label* GetSizeLabel() const { return m_sizeLabel; }
+    MessageDialog* GetErrorDialog() const { return m_errorDialog; }
 
     Event<uint32_t> OnFilePosChange;
     Event<> OnStartPlay;
@@ -57,14 +98,80 @@ public:
     Event<> OnRecordStart;
 
 private:
-    String m_folder;
-    String m_selected;
-    WaveFile* m_file = nullptr;
-    int m_ifSelected = 0;
-    uint32_t m_position = 0;
+    void CreateControls();
+    Button* MakeTransport(int x, int bitmap);
+    void ShowFileList(bool show);
+    void ScanDirectory();
+    void CheckDirWritable();
+    void ShowError(const char* text);
+    void UpdateBrowseTooltip();
+    void UpdateFileTooltip();
+    void ResetFileInfo();
+    void ShowFileSize();
+    void ShowTime();
+    void SelectListIndex(int index);
+    void FireFileName(const String& name);
+    void SetBoxText(const char* text);
+    void CloseWatch();
+
+    void HandleFileBoxFocus(Object* sender, int gained);
+    void HandleFileBoxChar(Object* sender, int* key, LPARAM flags);
+    void HandleFileBoxChange(Object* sender);
+    void HandleDropButtonDownChange(Object* sender);
+    void HandleFileListSelChange(Object* sender);
+    void HandleFileListItemClick(Object* sender);
+    void HandleFileListFocusLost(Object* sender);
+    void HandleBrowseClick(Object* sender);
+    void HandleSeek(Object* sender, uint32_t position);
+    void HandlePrevFileClick(Object* sender);
+    void HandleRewindClick(Object* sender);
+    void HandleStopClick(Object* sender);
+    void HandlePauseDownChange(Object* sender);
+    void HandlePlayClick(Object* sender);
+    void HandleForwardClick(Object* sender);
+    void HandleNextFileClick(Object* sender);
+    void HandleRecordClick(Object* sender);
+
+    Edit* m_fileBox = nullptr;
+    Button* m_dropButton = nullptr;
+    CPlayRecFileList* m_fileList = nullptr;
+    Button* m_browseButton = nullptr;
+    CFilePosBar* m_seekBar = nullptr;
+    Button* m_prevButton = nullptr;
+    Button* m_rewindButton = nullptr;
+    Button* m_stopButton = nullptr;
+    Button* m_pauseButton = nullptr;
+    Button* m_playButton = nullptr;
+    Button* m_forwardButton = nullptr;
+    Button* m_nextButton = nullptr;
+    Button* m_ifButton = nullptr;
+    Button* m_recordButton = nullptr;
+    Label* m_timeLabel = nullptr;
+    Label* m_sizeLabel = nullptr;
+    MessageDialog* m_errorDialog = nullptr;
+
+    bool m_nextFileOn = true;
+    bool m_typed = false;
+    bool m_typedSelection = false;
+    bool m_programmaticText = false;
+    bool m_listJustClosed = false;
+    bool m_suppressList = false;
+    bool m_tooltipFromList = false;
+    bool m_writable = true;
+    int m_isIFFile = 0;
+    int m_supported = 0;
+    int m_pauseEventsOn = 1;
+    UINT_PTR m_listCloseTimer = 0;
+    uint32_t m_totalH = 0, m_totalM = 0, m_totalS = 0;
     uint32_t m_positionSeconds = 0;
     uint32_t m_size = 0xFFFFFFFFu;
     uint32_t m_totalSeconds = 0;
-    int m_state = 0;
-    int m_paused = 0;
+    UINT_PTR m_folderWatchTimer = 0;
+    DWORD m_sizeShownAt = 0, m_timeShownAt = 0;
+    bool m_sizeShown = false, m_timeShown = false;
+    uint32_t m_sampleRate = 0, m_channels = 0, m_bits = 0;
+    HANDLE m_changeHandle = nullptr;
+    HWND m_parentWindow = nullptr;
+    String m_committedName;
+    String m_folder;
 };

@@ -1,47 +1,59 @@
-// The spectrum-analyzer panel of the main window, as far as the main window reaches it: the
-// Setup button, volume, mute, notch settings and the pass-through of spectra and stream state.
-// This thin panel keeps the values it is given and draws nothing; the full panel with its
-// analyzer library replaces it.
+// The spectrum-analyzer panel of the main window: a tool bar (Notch with its frequency and
+// width, Setup, Volume, Mute) over a host panel in which the analyzer library
+// k927apcospect.dll draws the spectrum. The library is loaded from the host's plug-in folder;
+// without it the panel keeps its tool bar and an empty host panel, and every forward to the
+// analyzer is skipped.
+//
+// DisplaySpectrum may run on the stream thread; everything else runs on the GUI thread.
+// CloseAnalyzer waits (letting sent messages through) until no spectrum call is under way.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "foundation/critical_section.h"
+#include "testbed/vkt_interfaces.h"
 #include "toolkit/event.h"
 #include "toolkit/panel.h"
 
 class Button;
+class CParamEdit;
 
 class CSpectrumAnalyzerPanel : public Panel {
 public:
+    static constexpr int kNotchLimit = 10000;   // the notch stays inside +-10 kHz of the IF centre
+
     CSpectrumAnalyzerPanel(HWND parent, int x, int y, int width, int height, DWORD style, DWORD extra);
     ~CSpectrumAnalyzerPanel() override;
 
+    void DoOnEnable() override;
+
     void Initialize() {}
-    void CloseAnalyzer() { m_closed = true; }
+    void CloseAnalyzer();
     void DisplaySpectrum(const float* samples, int count, int flag);
-    void SetSampleRate(uint32_t hz) { m_sampleRate = hz; }
-    void SetPlayback(uint32_t mode) { m_playback = mode; }
-    void SetSquelched(bool on) { m_squelched = on; }
-    void SetAudioPlayback(bool on) { m_audioPlayback = on; }
-    void SetSpectrumLinearizationCoeffs(float a, float b) { m_coeffA = a; m_coeffB = b; }
-    void ResetSpectrum() { ++m_resets; }
-    void ResetIFSpectrumCalc() { ++m_calcResets; }
-    void SetIFSpectrumFFTSize(int size) { m_fftSize = size; }
+    void SetSampleRate(uint32_t hz);
+    void SetPlayback(uint32_t mode);
+    void SetSquelched(bool on);
+    void SetAudioPlayback(bool on);
+    void SetSpectrumLinearizationCoeffs(float a, float b);
+    void ResetSpectrum();
+    void ResetIFSpectrumCalc();
+    void SetIFSpectrumFFTSize(int size);
+    int GetAnalyzerValue(void* pointer);
+    void SetAnalyzerCentre(int value);
 
     int GetNotchEnabled() const { return m_notchEnabled; }
-    void SetNotchEnabled(int on) { m_notchEnabled = on ? 1 : 0; }
+    void SetNotchEnabled(int on);
     int GetNotchFrequency() const { return m_notchFrequency; }
-    void SetNotchFrequency(int hz) { m_notchFrequency = hz; }
+    void SetNotchFrequency(int hz);
     int GetNotchWidth() const { return m_notchWidth; }
-    void SetNotchWidth(int hz) { m_notchWidth = hz; }
+    void SetNotchWidth(int hz);
 
-    // 0..31; values outside are brought inside.
     int GetVolume() const { return m_volume; }
     void SetVolume(int volume);
     int IsMuted() const { return m_mute; }
-    void SetMute(int on) { m_mute = on ? 1 : 0; }
+    void SetMute(int on);
 
     // The Setup button: the main window shows the setup window while it is down. Setting it
     // from code reports the change like a click does.
@@ -49,39 +61,68 @@ public:
     void SetSetupDown(bool down);
     Button* GetSetupButton() const { return m_setupButton; }
 
-    // What the panel was given last (read by tests of the main window).
+    bool HasAnalyzer() const { return m_analyzer != nullptr; }
+    bool IsSquelched() const { return m_squelched; }
     uint32_t GetSampleRate() const { return m_sampleRate; }
     uint32_t GetPlayback() const { return m_playback; }
-    bool IsSquelched() const { return m_squelched; }
-    bool IsAudioPlayback() const { return m_audioPlayback; }
-    bool IsClosed() const { return m_closed; }
-    int GetSpectrumCount() const { return m_spectrumCount; }
     int GetLastSpectrumLength() const { return m_lastLength; }
-    int GetCalcResets() const { return m_calcResets; }
+    Button* GetNotchButton() const { return m_notchButton; }
+    Button* GetMuteButton() const { return m_muteButton; }
+    CParamEdit* GetFreqField() const { return m_freqField; }
+    CParamEdit* GetWidthField() const { return m_widthField; }
+    CParamEdit* GetVolumeField() const { return m_volumeField; }
+    Panel* GetHostPanel() const { return m_hostPanel; }
 
     Event<> OnSetup;
     Event<int> OnVolumeChange;
     Event<int> OnMuteChange;
 
 private:
-    void HandleSetupClick(Object* sender) { OnSetup.Invoke(this); }
+    static void VKT_STDCALL AnalyzerCallback(uint32_t code, int32_t value, void* context);
 
-    Button* m_setupButton = nullptr;
+    void LoadAnalyzerLibrary();
+    void CreateToolBar();
+    void CreateAnalyzerObject(DWORD style, DWORD extra);
+    void SetNotchFields(uint32_t code, int32_t value);
+    void Call(int slot);
+    void Call(int slot, uintptr_t a);
+    void Call(int slot, uintptr_t a, uintptr_t b);
+
+    void HandleNotchClick(Object* sender);
+    void HandleNotchFreqChange(Object* sender, int64_t value);
+    void HandleNotchWidthChange(Object* sender, int64_t value);
+    void HandleSetupDownChange(Object* sender);
+    void HandleVolumeChange(Object* sender, int64_t value);
+    void HandleMuteClick(Object* sender);
+    void EnableNotchFields();
+
+    Panel* m_hostPanel = nullptr;
+    Panel* m_toolBar = nullptr;
+    Button* m_notchButton = nullptr;
+    CParamEdit* m_freqField = nullptr;
+    CParamEdit* m_widthField = nullptr;
     int m_notchEnabled = 0;
-    int m_notchFrequency = 5000;
-    int m_notchWidth = 1000;
-    int m_volume = 8;
+    int m_allowNotch = 1;
+    bool m_notchSaved = false;
     int m_mute = 0;
-    uint32_t m_sampleRate = 48000;
+    ISpectrumAnalyzer* m_created = nullptr;
     uint32_t m_playback = 0;
+    CParamEdit* m_volumeField = nullptr;
+    Button* m_muteButton = nullptr;
+    int m_last35 = -20000;
+    int m_last36 = 0;
+    int m_notchFrequency = -20000;
+    int m_notchWidth = 0;
+    int m_volume = 8;
+    HMODULE m_library = nullptr;
+    CreateAnalyzerFn m_createAnalyzer = nullptr;
+    ISpectrumAnalyzer* m_analyzer = nullptr;
+    Button* m_setupButton = nullptr;
+
+    // Guards m_analyzer and m_displaysRunning between DisplaySpectrum and CloseAnalyzer.
+    CriticalSection m_analyzerLock;
+    int m_displaysRunning = 0;
     bool m_squelched = false;
-    bool m_audioPlayback = false;
-    bool m_closed = false;
-    float m_coeffA = 0.0f;
-    float m_coeffB = 0.0f;
-    int m_resets = 0;
-    int m_calcResets = 0;
-    int m_fftSize = 0;
-    int m_spectrumCount = 0;
+    uint32_t m_sampleRate = 48000;
     int m_lastLength = 0;
 };

@@ -87,9 +87,12 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (a) {
             HBRUSH green = CreateSolidBrush(RGB(0, 200, 0));
             const int width = rc.right / kBars > 0 ? rc.right / kBars : 1;
+            // The loudest band at the top, 60 dB below it at the bottom, whatever the scale of
+            // the samples.
+            float loudest = a->bars[0];
+            for (int bar = 1; bar < kBars; ++bar) loudest = a->bars[bar] > loudest ? a->bars[bar] : loudest;
             for (int bar = 0; bar < kBars; ++bar) {
-                // 0 dB at the top down to -40 dB below the loudest full-scale value.
-                double level = (a->bars[bar] - 100.0) / 40.0 + 1.0;
+                double level = (a->bars[bar] - loudest) / 60.0 + 1.0;
                 level = level < 0 ? 0 : (level > 1 ? 1 : level);
                 RECT b{bar * width, rc.bottom - static_cast<LONG>(level * rc.bottom), bar * width + width - 1, rc.bottom};
                 FillRect(dc, &b, green);

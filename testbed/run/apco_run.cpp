@@ -4,7 +4,7 @@
 // stream the recording (as fast as it can, or paced with --realtime), and prints each call's
 // start and end with its fields, the trunking events and a summary. The audio the host
 // received goes to FOLDER\decoded-audio.wav, a picture of the plug-in's window to
-// FOLDER\plugin-window.bmp.
+// FOLDER\plugin-window.png.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "plugin/host_protocol.h"
+#include "testbed/common/screen_capture.h"
 #include "testbed/host/vkt_host.h"
 
 namespace {
@@ -137,35 +138,6 @@ bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint
     return std::fclose(f) == 0;
 }
 
-// The window as it is on the screen, as a 24-bit BMP.
-bool SaveWindow(HWND window, const std::string& path) {
-    RECT r;
-    if (!GetWindowRect(window, &r)) return false;
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    const uint32_t stride = (w * 3 + 3) & ~3u, image = stride * h;
-    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader + image), 0, 0,
-                        static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader)};
-    bool ok = false;
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        ok = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
-             std::fwrite(bits, 1, image, f) == image;
-        ok = std::fclose(f) == 0 && ok;
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,8 +218,8 @@ int main(int argc, char** argv) {
     const double wall = (GetTickCount() - started) / 1000.0;
     host.Pump(300);
     const char* slash = out.find('/') != std::string::npos ? "/" : "\\";
-    const std::string picture = out + slash + "plugin-window.bmp", sound = out + slash + "decoded-audio.wav";
-    const bool pictured = SaveWindow(hwnd, picture);
+    const std::string picture = out + slash + "plugin-window.png", sound = out + slash + "decoded-audio.wav";
+    const bool pictured = testbed::WritePng(picture, testbed::CaptureWindow(hwnd));
     host.Close(1);
     host.Done();
     const double seconds = status.bytesDelivered / 2.0 / rate;

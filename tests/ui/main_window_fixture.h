@@ -12,6 +12,9 @@
 #include "toolkit/int_edit.h"
 #include "toolkit/listbox.h"
 #include "ui/k927_apco_plugin_window.h"
+#include "ui/play_rec_controls.h"
+#include "ui/play_rec_panel.h"
+#include "ui/spectrum_analyzer_panel.h"
 
 struct WindowEvents {
     std::vector<std::string> lines;
@@ -60,7 +63,7 @@ struct MainWindow {
 
     // Value fields in reading order: BER, NAC, TGID, SID, DID, ALGID, MFID.
     std::string Field(int i) {
-        auto fields = window_probe::Find(w, [](Component* c) { return c->GetType() == kTagLabel && c->Height() == 20; });
+        auto fields = window_probe::Find(w, [&](Component* c) { return Own(c) && c->GetType() == kTagLabel && c->Height() == 20; });
         return i < static_cast<int>(fields.size()) ? window_probe::TextOf(fields[i]) : "<none>";
     }
     // Names beside the ALGID (0) and the MFID (1) fields.
@@ -68,14 +71,20 @@ struct MainWindow {
     // LEDs in reading order: APCO, FM, Voice, Data, Trunking, Unknown, Emergency.
     COLORREF Led(int i) { return window_probe::CentreColour(window_probe::FindBySize(w, kTagPanel, 8, 8).at(i)); }
 
+    // A control of the main window itself, not of the player or the spectrum panel.
+    bool Own(Component* c) {
+        for (Component* p = c; p; p = p->GetParent())
+            if (p == static_cast<Component*>(w->GetSpectrumAnalyzer()) || p == static_cast<Component*>(w->GetPlayRecPanel())) return false;
+        return c != static_cast<Component*>(w->GetPlayRecPanel()->GetFileList());
+    }
     Button* ButtonNamed(const char* text) { return window_probe::FindByText<Button>(w, kTagButton, text); }
     Component* LabelNamed(const char* text) { return window_probe::FindByText<Component>(w, kTagLabel, text); }
     // 0: the error-rate threshold, 1: the code field.
     IntEdit* Edit(int i) {
-        return static_cast<IntEdit*>(window_probe::Find(w, [](Component* c) { return c->GetType() == kTagIntEdit; }).at(i));
+        return static_cast<IntEdit*>(window_probe::Find(w, [&](Component* c) { return Own(c) && c->GetType() == kTagIntEdit; }).at(i));
     }
     Listbox* Codes() {
-        return static_cast<Listbox*>(window_probe::Find(w, [](Component* c) { return c->GetType() == kTagListbox; }).at(0));
+        return static_cast<Listbox*>(window_probe::Find(w, [&](Component* c) { return Own(c) && c->GetType() == kTagListbox; }).at(0));
     }
     std::string Title() {
         auto t = window_probe::Find(w, [](Component* c) {

@@ -1,0 +1,144 @@
+// apco_screenshots.exe: pictures of the plug-in's windows during a real call.
+//   apco_screenshots.exe --out FOLDER FILE.if.wav
+// Runs the plug-in as apco_run does, with the analyzer library beside it, and once the call
+// is decoded captures the main window, its spectrum and player panels, then opens the setup
+// window and the about window by their buttons (as a user does) and captures them and the
+// audio-filter graph. Writes FOLDER\<name>.png for each and exits 0 only when all six exist.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "plugin/host_protocol.h"
+#include "testbed/common/screen_capture.h"
+#include "testbed/host/vkt_host.h"
+
+namespace {
+
+std::string g_out;
+HWND g_main = nullptr;
+std::vector<std::string> g_saved;
+
+struct Search {
+    std::function<bool(HWND)> match;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK Visit(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    if (!IsWindowVisible(h) || !s->match(h)) return TRUE;
+    s->found = h;
+    return FALSE;
+}
+
+std::string TextOf(HWND h) {
+    char text[256] = {};
+    GetWindowTextA(h, text, sizeof text);
+    return text;
+}
+
+// A visible child with this text, or (no parent) a visible top-level window of this thread
+// with this text, or with any text when text is null, other than `besides`.
+HWND Find(HWND parent, const char* text, HWND besides = nullptr) {
+    Search s{[&](HWND h) { return text ? TextOf(h) == text : h != besides && !TextOf(h).empty(); }};
+    if (parent) EnumChildWindows(parent, Visit, reinterpret_cast<LPARAM>(&s));
+    else EnumThreadWindows(GetCurrentThreadId(), Visit, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// Lets the windows finish painting (fields update through posted messages).
+void Settle() {
+    const DWORD start = GetTickCount();
+    for (MSG m; GetTickCount() - start < 150; Sleep(5))
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+}
+
+void Press(HWND button) {
+    SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    Settle();
+}
+
+void Save(const char* name, const testbed::Picture& p) {
+    if (p.HasContent() && testbed::WritePng(g_out + "\\" + name + ".png", p)) g_saved.push_back(name);
+}
+
+// Runs from the host's message loop while the call is on the screen.
+void CALLBACK TakePictures(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    Settle();
+    const testbed::Picture whole = testbed::CaptureWindow(g_main);
+    Save("main_window", whole);
+    if (HWND spectrum = Find(g_main, "Spectrum analyzer")) Save("spectrum_panel", whole.Crop(g_main, spectrum));
+    if (HWND box = Find(g_main, "filename.wav")) Save("player_panel", whole.Crop(g_main, GetParent(box)));
+    HWND setupButton = Find(g_main, "Setup");
+    if (!setupButton) return;
+    Press(setupButton);
+    if (HWND setup = Find(nullptr, nullptr, g_main)) {
+        const testbed::Picture shot = testbed::CaptureWindow(setup);
+        Save("setup_window", shot);
+        if (HWND graph = Find(setup, "Audio Filter Settings")) Save("audio_filter_graph", shot.Crop(setup, graph));
+        if (HWND about = Find(setup, "About")) {
+            Press(about);
+            if (HWND dialog = Find(nullptr, "About")) {
+                Save("about_window", testbed::CaptureWindow(dialog));
+                if (HWND ok = Find(dialog, "OK")) Press(ok);
+            }
+        }
+    }
+    Press(setupButton);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string file;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) g_out = argv[++i];
+        else file = argv[i];
+    }
+    if (file.empty() || g_out.empty() || file.size() >= sizeof ReceiverConfig{}.wavPath) {
+        std::fprintf(stderr, "usage: apco_screenshots --out FOLDER FILE.if.wav\n");
+        return 2;
+    }
+    CreateDirectoryA(g_out.c_str(), nullptr);
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    *std::strrchr(exe, '\\') = 0;
+    // The analyzer library lies beside the DLL, where the host's installation puts it.
+    SetEnvironmentVariableA("VKT_PLUGIN_PATH", exe);
+    ReceiverConfig config{};
+    config.structSize = sizeof config;
+    config.volume = 8;
+    config.loops = 3;   // the call stays on the screen while the pictures are taken
+    std::memcpy(config.wavPath, file.c_str(), file.size() + 1);
+    testbed::VktHost host;
+    std::string error, name;
+    if (!host.Load(std::string(exe) + "\\Apco_K927_VKT_Plugin.vkt", &error) || !host.ConfigureReceiver(config)) {
+        std::fprintf(stderr, "apco_screenshots: cannot run %s: %s\n", file.c_str(), error.c_str());
+        return 1;
+    }
+    int decoded = 0;
+    host.SetDataLimit(0);
+    host.onCall = [&](testbed::HostCall& call, void* data) {
+        if (call.msg != PMR_Media || !data || call.cbData != kMediaParamsPacketBytes) return;
+        ApcoParams p;
+        std::memcpy(&p, static_cast<const uint8_t*>(data) + kMediaHeaderBytes, sizeof p);
+        if (p.transmissionType != 4 || ++decoded != 20) return;   // well into the call
+        g_main = call.window;
+        ShowWindow(g_main, SW_SHOWNA);
+        SetTimer(nullptr, 0, 10, TakePictures);
+    };
+    host.Init(&name);
+    host.Start(1, nullptr);
+    ReceiverStatus status{};
+    host.PumpUntil([&] { return host.GetReceiverStatus(&status) && status.finished; }, 120000);
+    host.Close(1);
+    host.onCall = nullptr;
+    host.Done();
+    for (const std::string& s : g_saved) std::printf("%s\\%s.png\n", g_out.c_str(), s.c_str());
+    return g_saved.size() == 6 ? 0 : 1;
+}

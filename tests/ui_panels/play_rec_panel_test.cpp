@@ -1,0 +1,266 @@
+// The player/recorder panel with real files in a scratch folder: button states, the shown
+// file's size, time and tooltip, the file box, the popup list, the folder watch and the write
+// probe.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "panel_host.h"
+#include "plugin/wave_file.h"
+#include "tests/foundation_win32/scratch.h"
+#include "tests/support/widget_input.h"
+#include "toolkit/button.h"
+#include "toolkit/edit.h"
+#include "toolkit/message_dialog.h"
+#include "ui/play_rec_controls.h"
+#include "ui/play_rec_panel.h"
+
+using window_probe::Click;
+
+namespace {
+
+void MakeWav(const std::string& path, uint32_t rate = 8000, uint32_t samples = 80) {
+    WaveFile f;
+    ASSERT_EQ(f.Create(path.c_str(), rate), 1) << path;
+    std::vector<int16_t> s(samples, 100);
+    f.Write(s.data(), samples);
+    f.Close();
+}
+
+struct Player {
+    PanelHost host;
+    CPlayRecPanel* panel = new CPlayRecPanel(host.Handle(), 0, 225);
+    CPlayRecFileList* list = panel->GetFileList();
+    std::vector<std::string> names;
+    EventLog play, pause;
+    Player() {
+        panel->OnFileNameChange.Bind(this, &Player::Name);
+        panel->OnStartPlay.Bind(&play, &EventLog::Raised);
+        panel->OnPlayRecPause.Bind(&pause, &EventLog::Value);
+    }
+    void Name(Object*, const char* path) { names.push_back(path); }
+    static std::string Text(Component* c) { return c->GetText().CStr(); }
+    std::string Row(int i) { return list->GetItemText(i).CStr(); }
+    int RowOf(const std::string& name) {
+        for (int i = 0; i < list->Count(); ++i)
+            if (Row(i) == name) return i;
+        return -1;
+    }
+    // "e" enabled and "d" down for play, stop, pause, rewind, forward, IF, record, drop,
+    // previous; then the seek bar and the file box enabled.
+    std::string States() {
+        std::string s;
+        for (Button* b : {panel->GetPlayButton(), panel->GetStopButton(), panel->GetPauseButton(),
+                          panel->GetRewindButton(), panel->GetForwardButton(), panel->GetIFButton(),
+                          panel->GetRecordButton(), panel->GetDropButton(), panel->GetPrevButton()})
+            s += std::string(b->IsEnabled() ? "e" : "") + (b->IsDown() ? "d" : "") + " ";
+        return s + (panel->GetSeekBar()->IsEnabled() ? "e" : "") + " " + (panel->GetFileBox()->IsEnabled() ? "e" : "");
+    }
+};
+
+}  // namespace
+
+TEST(PlayRecPanel, ThreeButtonStatesTheirOrderAndTheNextFile) {
+    ScratchFolder dir("apco_states");
+    for (const char* n : {"1.wav", "call.if.wav"}) MakeWav(dir / n);
+    Player p;
+    p.panel->SetAudioDirPath(dir.Path().c_str());
+    WaveFile file((dir / "call.if.wav").c_str());
+    p.panel->SetWaveFile(&file, 1);
+    for (Button* b : {p.panel->GetPlayButton(), p.panel->GetRecordButton(), p.panel->GetIFButton()})
+        EXPECT_TRUE(b->HasBitmap());
+    const std::string idle = "e     ed e e e  e", playing = "d e e e e d    e ", recording = " e e   d d    ";
+    EXPECT_EQ(p.States(), idle);
+    p.panel->StartPlayback();
+    EXPECT_EQ(p.States(), playing);
+    p.panel->SetPaused(1, 0);
+    Click(p.panel->GetPauseButton());
+    EXPECT_EQ(p.pause.values, std::vector<int>{0}) << "only the user's pause is reported";
+    p.panel->SetPaused(1, 0);
+    p.panel->StopPlayRec();
+    EXPECT_EQ(p.States(), idle) << "pause released, IF shows the last file, record writable";
+    p.panel->StartRecording();
+    EXPECT_EQ(p.States(), recording);
+    p.panel->StopPlayRec();
+    EXPECT_EQ(p.States(), idle);
+    p.panel->SetPaused(1, 0);
+    Click(p.panel->GetDropButton());
+    EXPECT_TRUE(p.panel->GetPauseButton()->IsDown()) << "the drop button and Pause do not release each other";
+    Click(p.panel->GetDropButton());
+    p.panel->SetPaused(0, 0);
+    // An end of playback reported while Stop runs starts nothing; later it plays the next file.
+    struct StopRunsNext {
+        CPlayRecPanel* panel;
+        void Stop(Object*) { panel->StartNextFilePlayback(); }
+    } during{p.panel};
+    p.panel->OnPlayRecStop.Bind(&during, &StopRunsNext::Stop);
+    p.panel->StartPlayback();
+    p.list->Select(0, true);
+    Click(p.panel->GetStopButton());
+    EXPECT_EQ(p.list->GetCurrent(), 0);
+    for (int i = 0; i < 2; ++i) p.panel->StartNextFilePlayback();
+    EXPECT_EQ(p.list->GetCurrent(), 1);
+    EXPECT_EQ(p.play.count, 1u) << "nothing after the last file";
+    p.panel->StopPlayRec();
+    Click(p.panel->GetNextButton());
+    EXPECT_EQ(p.list->GetCurrent(), 1);
+    for (int i = 0; i < 3; ++i) Click(p.panel->GetPrevButton());
+    EXPECT_EQ(p.list->GetCurrent(), 0);
+}
+
+TEST(PlayRecPanel, SizeTimeAndTooltipTexts) {
+    ScratchFolder dir("apco_texts");
+    MakeWav(dir / "call.if.wav", 48000, 4800);
+    MakeWav(dir / "voice.wav", 8000, 800);
+    Player p;
+    const struct {
+        uint32_t bytes;
+        const char* text;
+    } sizes[] = {
+        {0xFFFFFFFFu, "--- KB"}, {1023, "1023 B"},     {1024, "1.00 KB"},    {10240, "10.0 KB"},   {102400, "100 KB"},
+        {1048600, "1024 KB"},    {1048756, "1.00 MB"}, {10485760, "10.0 MB"}, {209715200, "200 MB"}, {0x40000000, "1.00 GB"},
+    };
+    for (const auto& r : sizes) {
+        p.panel->SetTotalFileSize(r.bytes);
+        p.panel->StopPlayRec();   // redraws at once
+        EXPECT_EQ(p.Text(p.panel->GetSizeLabel()), r.text) << r.bytes;
+    }
+    p.panel->SetTotalWaveTime(3723);
+    p.panel->SetFilePosTime(36061);
+    EXPECT_EQ(p.Text(p.panel->GetTimeLabel()), "10:01:01 / 1:02:03");
+    const struct {
+        const char* name;
+        int supported;
+        const char* tip;
+    } files[] = {
+        {"call.if.wav", 1, "call.if.wav\n48000Hz, 16 bits, mono\nIF recording"},
+        {"voice.wav", 0, "voice.wav\n8000Hz, 16 bits, mono\nAudio recording\nUNSUPPORTED"},
+    };
+    for (const auto& r : files) {
+        WaveFile file((dir / r.name).c_str());
+        p.panel->SetWaveFile(&file, r.supported);
+        char tip[512] = {};
+        p.panel->GetFileBox()->GetToolTip(tip);
+        EXPECT_STREQ(tip, r.tip);
+        EXPECT_EQ(p.Text(p.panel->GetFileBox()), r.name);
+        EXPECT_EQ(p.panel->GetPlayButton()->IsEnabled(), r.supported == 1) << r.name;
+    }
+    WaveFile closed;
+    p.panel->SetWaveFile(&closed, 1);
+    EXPECT_EQ(p.Text(p.panel->GetSizeLabel()) + p.Text(p.panel->GetTimeLabel()), "--- KB--:--:-- / --:--:--");
+}
+
+TEST(PlayRecPanel, NamesMatchWithOneOrTwoExtensionsAndTypingAndEscape) {
+    ScratchFolder dir("apco_names");
+    for (const char* n : {"b.wav", "x.if.wav", "a.WAV"}) MakeWav(dir / n);
+    Player p;
+    p.panel->SetAudioDirPath(dir.Path().c_str());
+    ASSERT_EQ(p.list->Count(), 3);
+    const struct {
+        const char* typed;
+        const char* row;
+    } rows[] = {{"x.if.wav", "x.if.wav"}, {"X.IF", "x.if.wav"}, {"x", "x.if.wav"}, {"a", "a.WAV"},
+                {"b.wav", "b.wav"},       {"x.if.wav.wav", nullptr}, {"b.if", nullptr}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(p.panel->SelectFile(r.typed), r.row != nullptr) << r.typed;
+        if (r.row) EXPECT_EQ(p.list->GetCurrent(), p.RowOf(r.row)) << r.typed;
+    }
+    // Choosing from the list names the file; the plug-in answers with SetWaveFile.
+    p.names.clear();
+    p.list->Select(p.RowOf("a.WAV"), true);
+    p.list->Select(p.RowOf("b.wav"), true);
+    WaveFile b((dir / "b.wav").c_str());
+    p.panel->SetWaveFile(&b, 1);
+    const HWND box = p.panel->GetFileBox()->GetHandle();
+    SetWindowTextA(box, "");   // nothing matches
+    window_probe::Type(box, "x");
+    EXPECT_EQ(p.Text(p.panel->GetFileBox()), "x") << "a typed selection keeps the typed text";
+    window_probe::Type(box, "q");
+    EXPECT_FALSE(p.panel->GetPlayButton()->IsEnabled());
+    EXPECT_EQ(p.Text(p.panel->GetSizeLabel()), "--- KB");
+    window_probe::Type(box, "\x1b");
+    EXPECT_EQ(p.names, (std::vector<std::string>{dir / "a.WAV", dir / "b.wav", dir / "x.if.wav", dir / "b.wav"}));
+}
+
+TEST(PlayRecPanel, PopupListSitsOnTheFileBoxAndClosesOnFocusLossWithoutReopening) {
+    Player p;
+    Button* drop = p.panel->GetDropButton();
+    Click(drop);
+    ASSERT_TRUE(p.list->IsVisible());
+    RECT l, box;
+    GetWindowRect(p.list->GetHandle(), &l);
+    GetWindowRect(p.panel->GetFileBox()->GetHandle(), &box);
+    EXPECT_EQ(l.bottom, box.top);
+    EXPECT_EQ(l.left, box.left);
+    SetFocus(p.panel->GetFileBox()->GetHandle());   // as the press on the drop button does
+    window_probe::Pump();
+    Click(drop);
+    EXPECT_FALSE(p.list->IsVisible() || drop->IsDown()) << "the press that took the focus closes the list";
+    SendMessageA(p.panel->GetHandle(), WM_TIMER, CPlayRecPanel::kListCloseTimer, 0);
+    Click(drop);
+    EXPECT_TRUE(p.list->IsVisible());
+    Click(drop);
+    EXPECT_FALSE(p.list->IsVisible());
+}
+
+TEST(PlayRecPanel, FolderWatchFollowsFilesAppearingAndDisappearing) {
+    ScratchFolder dir("apco_watch");
+    for (const char* n : {"one.wav", "two.wav", "three.wav"}) MakeWav(dir / n);
+    Player p;
+    p.panel->SetAudioDirPath(dir.Path().c_str());
+    WaveFile shown((dir / "two.wav").c_str());
+    p.panel->SetWaveFile(&shown, 1);
+    shown.Close();
+    ASSERT_TRUE(p.panel->SelectFile("two"));
+    MakeWav(dir / "four.if.wav");
+    MakeWav(dir / "notes.txt");
+    ASSERT_TRUE(PumpUntil([&] { return p.list->Count() == 4; }));
+    EXPECT_EQ(p.list->GetCurrent(), p.RowOf("two.wav")) << "the box still names it";
+    // The shown file disappears: the row after it (or the last) is chosen and named.
+    const int row = p.list->GetCurrent();
+    const std::string next = p.Row(row + 1 < 4 ? row + 1 : 3);
+    ASSERT_TRUE(DeleteFileA((dir / "two.wav").c_str()));
+    ASSERT_TRUE(PumpUntil([&] { return p.list->Count() == 3; }));
+    EXPECT_EQ(p.Row(p.list->GetCurrent()), next == "two.wav" ? p.Row(2) : next);
+    EXPECT_EQ(p.names.back(), dir / p.Row(p.list->GetCurrent()));
+}
+
+namespace {
+
+CPlayRecPanel* g_probePanel = nullptr;
+int g_dialogsClosed = 0;
+
+void CALLBACK CloseErrorDialog(HWND, UINT, UINT_PTR, DWORD) {
+    MessageDialog* d = g_probePanel ? g_probePanel->GetErrorDialog() : nullptr;
+    if (!d || !d->IsVisible()) return;
+    ++g_dialogsClosed;
+    Click(d->GetButton(0));
+}
+
+}  // namespace
+
+TEST(PlayRecPanel, WriteProbeDisablesRecordingWithAMessageAndWritesNothingItCannot) {
+    ScratchFolder full("apco_full");
+    for (int n = 0; n < 1000; ++n)
+        CloseHandle(CreateFileA((full / std::to_string(n)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ScratchFolder good("apco_good");
+    const struct {
+        std::string folder;
+        bool writable;
+    } rows[] = {{good.Path(), true}, {good / "missing\\deeper", false}, {full.Path(), false}, {good.Path(), true}};
+    Player p;
+    g_probePanel = p.panel;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseErrorDialog);
+    for (const auto& r : rows) {
+        g_dialogsClosed = 0;
+        p.panel->SetAudioDirPath(r.folder.c_str());
+        EXPECT_EQ(p.panel->IsWritable(), r.writable) << r.folder;
+        EXPECT_EQ(p.panel->GetRecordButton()->IsEnabled(), r.writable) << r.folder;
+        EXPECT_EQ(g_dialogsClosed, r.writable ? 0 : 1) << r.folder;
+    }
+    KillTimer(nullptr, timer);
+    g_probePanel = nullptr;
+    for (const std::string& never : {good / "missing", full / "1000", good / "0"})
+        EXPECT_EQ(GetFileAttributesA(never.c_str()), INVALID_FILE_ATTRIBUTES) << never;
+}

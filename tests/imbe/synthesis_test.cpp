@@ -3,11 +3,13 @@
 #include "dsp/dsp_math.h"
 #include "imbe/imbe_decoder.h"
 #include "imbe/imbe_params.h"
+#include "tests/support/failure_injection.h"
 #include "tests/support/imbe_test_encoder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -401,4 +403,35 @@ TEST(ImbeSynthesis, ReinitialisedDecoderRepeatsItsOutputExactly) {
     c.frames = 0;
     run(c, &other);
     EXPECT_EQ(first, other);
+}
+
+TEST(ImbeSynthesis, NeedsNoHeap) {
+    // The vocoder keeps everything in its state record and the frame: with every allocation
+    // failing it gives the same samples, bit for bit.
+    std::mt19937 rng(7);
+    std::vector<std::array<uint8_t, 144>> channels(60);
+    for (auto& channel : channels)
+        ImbeTestEncodeFrame(ImbeTestRandomParams(static_cast<int>(rng() % 208), rng), channel.data());
+    auto run = [&](std::vector<int16_t>& pcm) {
+        ImbeDecoderState state;
+        ImbeInit(&state);
+        for (size_t i = 0; i < channels.size(); ++i) {
+            ImbeFrame f{};
+            std::memcpy(f.bits, channels[i].data(), 144);
+            f.sampleCount = 160;
+            f.softBits = 1;
+            ImbeFecDecode(&f, &state);
+            ImbeDecode(&f, &state);
+            std::copy(f.pcm, f.pcm + 160, pcm.begin() + 160 * i);
+        }
+    };
+    std::vector<int16_t> want(160 * channels.size()), got(want.size());
+    run(want);
+    ForEachFailingAllocation(0, [&](int) {
+        run(got);
+        return true;
+    });
+    if (!IsSkipped()) {
+        EXPECT_EQ(want, got);
+    }
 }

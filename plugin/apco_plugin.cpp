@@ -33,7 +33,7 @@ CApcoPlugin::CApcoPlugin(uint32_t hostHandle, const void* hostRecord) : m_receiv
     m_hostRecord = DuplicateHostRecord(hostRecord);
     CreatePluginWindow();
     DemodStart();
-    m_c4fm.PrepareFilters();
+    m_c4fm.EnsureFilters();
     m_busy = false;
 }
 

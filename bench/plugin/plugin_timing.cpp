@@ -110,7 +110,7 @@ Stages RunStages(int loops) {
         std::vector<float> bins(4097);
         CFFT fft(4096, 1);
         CC4fmDemodulator c4fm;
-        c4fm.PrepareFilters();
+        c4fm.EnsureFilters();
         CApcoFrameDecoder decoder;
         decoder.SetBlockSize(512);
         CResampler voice, analogue;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 struct BitClock;
 
@@ -26,6 +27,13 @@ struct BitClock {
 // Build with the defaults in storage (sizeof(BitClock) bytes) or, when null, on the heap.
 BitClock* BitClockCreate(void* storage);
 void BitClockDestroy(BitClock* clock, int flags);  // bit 0: the clock came from the heap
+
+// Owns an object from BitClockCreate(nullptr).
+struct BitClockDeleter {
+    void operator()(BitClock* p) const { BitClockDestroy(p, 1); }
+};
+using BitClockPtr = std::unique_ptr<BitClock, BitClockDeleter>;
+
 void BitClockReset(BitClock* clock);
 
 // Clock the samples x[0], x[stride], ... below x[count]. Nothing happens for stride 0, a

@@ -25,34 +25,28 @@ const double kBandHigh = 260198.4;
 
 CCtcssDetector::CCtcssDetector() {
     m_window.Reserve(kWindowLength);
-    m_spectrum = SpectrumEstimatorCreate(nullptr);
+    m_spectrum.reset(SpectrumEstimatorCreate(nullptr));
     if (m_spectrum &&
-        (!SpectrumEstimatorSetSize(m_spectrum, kWindowLength) ||
-         !SpectrumEstimatorSetWindow(m_spectrum, SpectrumEstimator::kBlackman))) {
-        SpectrumEstimatorDestroy(m_spectrum, 1);
-        m_spectrum = nullptr;
+        (!SpectrumEstimatorSetSize(m_spectrum.get(), kWindowLength) ||
+         !SpectrumEstimatorSetWindow(m_spectrum.get(), SpectrumEstimator::kBlackman))) {
+        m_spectrum.reset();
     }
-    m_resampler = RationalResamplerCreate(nullptr);
+    m_resampler.reset(RationalResamplerCreate(nullptr));
     Reset();
     SetSampleRate(48000.0f);
-}
-
-CCtcssDetector::~CCtcssDetector() {
-    RationalResamplerDestroy(m_resampler, 1);
-    SpectrumEstimatorDestroy(m_spectrum, 1);
 }
 
 void CCtcssDetector::Reset() {
     if (m_window.GetData()) std::memset(m_window.GetData(), 0, kWindowLength * sizeof(int32_t));
     m_toneIndex = -1;
-    RationalResamplerReset(m_resampler);
+    RationalResamplerReset(m_resampler.get());
 }
 
 int CCtcssDetector::SetSampleRate(float rateHz) {
     if (!(rateHz >= 1400.0f) || !(rateHz <= 1e6f)) return 0;
     if (rateHz == m_inputRate) return 1;
     if (!m_resampler ||
-        !RationalResamplerConfigure(m_resampler, kResamplerTaps, rateHz, kAnalysisRateHz, kRateTolerance))
+        !RationalResamplerConfigure(m_resampler.get(), kResamplerTaps, rateHz, kAnalysisRateHz, kRateTolerance))
         return 0;
     m_inputRate = rateHz;
     m_effectiveRate = static_cast<float>(static_cast<double>(rateHz) * m_resampler->L / m_resampler->M);
@@ -66,7 +60,7 @@ void CCtcssDetector::Process(const int16_t* samples, uint32_t count, uint32_t st
     const uint64_t piece = static_cast<uint64_t>(m_resampler->blockSize) * stride;
     for (uint64_t start = 0; start < count; start += piece) {
         const uint32_t n = static_cast<uint32_t>(count - start < piece ? count - start : piece);
-        const uint32_t produced = RationalResamplerRun(m_resampler, nullptr, samples + start, n, stride);
+        const uint32_t produced = RationalResamplerRun(m_resampler.get(), nullptr, samples + start, n, stride);
         const int32_t* fresh = m_resampler->output.GetData();
         if (produced >= kWindowLength) {
             std::memcpy(window, fresh + produced - kWindowLength, kWindowLength * sizeof(int32_t));
@@ -79,7 +73,7 @@ void CCtcssDetector::Process(const int16_t* samples, uint32_t count, uint32_t st
 }
 
 void CCtcssDetector::DetectTone() {
-    const float* power = SpectrumEstimatorTransform32(m_spectrum, m_window.GetData(), kWindowLength);
+    const float* power = SpectrumEstimatorTransform32(m_spectrum.get(), m_window.GetData(), kWindowLength);
     if (!power) return;
     const double r = 1.0 / m_effectiveRate;
     const int bins = static_cast<int>(kWindowLength / 2);

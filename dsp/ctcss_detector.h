@@ -6,11 +6,10 @@
 
 #include <cstdint>
 
+#include "dsp/psd_estimator.h"
+#include "dsp/rational_resampler.h"
 #include "dsp/squelch_detector.h"
 #include "foundation/scratch_buffer.h"
-
-struct RationalResampler;
-struct SpectrumEstimator;
 
 extern const float CtcssToneTable[52];  // Hz
 
@@ -20,7 +19,6 @@ public:
     static constexpr uint32_t kWindowLength = 1024;
 
     CCtcssDetector();  // 48000 Hz input
-    ~CCtcssDetector() override;
 
     // Input rate in Hz, 1400 .. 1e6 (the analysis rate must fit below it). Returns 1 when
     // accepted (also when unchanged), 0 when refused or out of memory (nothing changed).
@@ -43,8 +41,8 @@ private:
 
     ScratchBuffer<int32_t> m_window;  // kWindowLength analysis samples, newest last
     int m_toneIndex = -1;
-    SpectrumEstimator* m_spectrum = nullptr;
+    SpectrumEstimatorPtr m_spectrum;
     float m_effectiveRate = 0.0f;
-    RationalResampler* m_resampler = nullptr;
+    RationalResamplerPtr m_resampler;
     float m_inputRate = 0.0f;
 };

@@ -47,35 +47,28 @@ const uint32_t* DcsCodewordTable() {
 
 CDcsDetector::CDcsDetector() {
     DcsCodewordTable();
-    m_filter = SincFirCreate(nullptr);
-    if (m_filter && (!SincFirSetUpperFrequency(m_filter, 300.0f) || !SincFirSetMode(m_filter, SincFirFilter::kLowPass) ||
-                     !SincFirSetLength(m_filter, 255))) {
-        SincFirDestroy(m_filter, 1);
-        m_filter = nullptr;
+    m_filter.reset(SincFirCreate(nullptr));
+    if (m_filter && (!SincFirSetUpperFrequency(m_filter.get(), 300.0f) ||
+                     !SincFirSetMode(m_filter.get(), SincFirFilter::kLowPass) || !SincFirSetLength(m_filter.get(), 255))) {
+        m_filter.reset();
     }
-    m_clock = BitClockCreate(nullptr);
-    if (m_clock) {
+    m_clock.reset(BitClockCreate(nullptr));
+    if (m_clock.get()) {
         m_clock->callback = &CDcsDetector::BitThunk;
         m_clock->context = this;
         m_clock->baudRate = kBaud;
         m_clock->gain = 0.1;
         m_clock->secondGain = 0.0002;
     }
-    m_resampler = RationalResamplerCreate(nullptr);
+    m_resampler.reset(RationalResamplerCreate(nullptr));
     Reset();
     SetSampleRate(1000.0f);
 }
 
-CDcsDetector::~CDcsDetector() {
-    RationalResamplerDestroy(m_resampler, 1);
-    BitClockDestroy(m_clock, 1);
-    SincFirDestroy(m_filter, 1);
-}
-
 void CDcsDetector::Reset() {
-    RationalResamplerReset(m_resampler);
-    SincFirReset(m_filter);
-    BitClockReset(m_clock);
+    RationalResamplerReset(m_resampler.get());
+    SincFirReset(m_filter.get());
+    BitClockReset(m_clock.get());
     m_foundCount = 0;
     m_register = 0;
 }
@@ -84,12 +77,12 @@ int CDcsDetector::SetSampleRate(float rateHz) {
     if (!(rateHz >= 1000.0f) || !(rateHz <= 1e6f)) return 0;
     if (rateHz == m_inputRate) return 1;
     if (!m_resampler || !m_filter || !m_clock ||
-        !RationalResamplerConfigure(m_resampler, kResamplerTaps, rateHz, kAnalysisRateHz, kRateTolerance))
+        !RationalResamplerConfigure(m_resampler.get(), kResamplerTaps, rateHz, kAnalysisRateHz, kRateTolerance))
         return 0;
-    if (!m_filtered.Reserve(RationalResamplerMaxOutput(m_resampler, m_resampler->blockSize))) return 0;
+    if (!m_filtered.Reserve(RationalResamplerMaxOutput(m_resampler.get(), m_resampler->blockSize))) return 0;
     m_inputRate = rateHz;
     m_effectiveRate = static_cast<float>(static_cast<double>(rateHz) * m_resampler->L / m_resampler->M);
-    SincFirSetSampleRate(m_filter, m_effectiveRate);
+    SincFirSetSampleRate(m_filter.get(), m_effectiveRate);
     m_clock->sampleRate = m_effectiveRate;
     return 1;
 }
@@ -101,10 +94,10 @@ void CDcsDetector::Process(const int16_t* samples, uint32_t count, uint32_t stri
     const uint64_t piece = static_cast<uint64_t>(m_resampler->blockSize) * stride;
     for (uint64_t start = 0; start < count; start += piece) {
         const uint32_t n = static_cast<uint32_t>(count - start < piece ? count - start : piece);
-        const uint32_t produced = RationalResamplerRun(m_resampler, nullptr, samples + start, n, stride);
+        const uint32_t produced = RationalResamplerRun(m_resampler.get(), nullptr, samples + start, n, stride);
         const uint32_t filtered =
-            SincFirRun(m_filter, m_filtered.GetData(), m_resampler->output.GetData(), produced, 1, 1);
-        BitClockRun(m_clock, m_filtered.GetData(), filtered, 1);
+            SincFirRun(m_filter.get(), m_filtered.GetData(), m_resampler->output.GetData(), produced, 1, 1);
+        BitClockRun(m_clock.get(), m_filtered.GetData(), filtered, 1);
     }
 }
 

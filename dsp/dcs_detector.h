@@ -6,12 +6,11 @@
 
 #include <cstdint>
 
+#include "dsp/bit_clock.h"
+#include "dsp/rational_resampler.h"
+#include "dsp/sinc_fir_filter.h"
 #include "dsp/squelch_detector.h"
 #include "foundation/scratch_buffer.h"
-
-struct BitClock;
-struct RationalResampler;
-struct SincFirFilter;
 
 extern const uint16_t DcsCodeTable[112];  // 9-bit codes (written in octal as 023 etc.)
 
@@ -26,7 +25,6 @@ public:
     static constexpr int kInverted = 512;  // added to the code of an inverted match
 
     CDcsDetector();  // 1000 Hz input until SetSampleRate
-    ~CDcsDetector() override;
 
     // Input rate in Hz, 1000 .. 1e6. Returns 1 when accepted (also when unchanged), 0 when
     // refused or out of memory (nothing changed).
@@ -51,12 +49,12 @@ private:
     static void BitThunk(void* context, BitClock* clock, int bitCount, int bit);
     void OnBit(int bitCount, int bit);
 
-    SincFirFilter* m_filter = nullptr;
-    BitClock* m_clock = nullptr;
+    SincFirFilterPtr m_filter;
+    BitClockPtr m_clock;
     int32_t m_found[kMaxFound] = {};
     int m_foundCount = 0;
     float m_effectiveRate = 0.0f;
-    RationalResampler* m_resampler = nullptr;
+    RationalResamplerPtr m_resampler;
     uint32_t m_register = 0;  // the last 23 bits, newest at bit 22
     float m_inputRate = 0.0f;
     ScratchBuffer<int16_t> m_filtered;  // one resampler block of filtered samples

@@ -171,7 +171,7 @@ int CFirFilter::DesignSize() const {
     return n;
 }
 
-bool CFirFilter::PrepareTransform(int n) {
+bool CFirFilter::EnsureTransform(int n) {
     if (m_fft.IsReady() && m_fft.GetSize() == n) return true;
     return m_fft.Create(n, RealFftPlan::kForward | RealFftPlan::kInverse);
 }
@@ -190,7 +190,7 @@ int CFirFilter::DesignLocked(bool withResponse) {
     }
     if (m_taps <= 0) return 0;
     const int n = DesignSize();
-    if (!PrepareTransform(n)) return 0;
+    if (!EnsureTransform(n)) return 0;
     if (!m_coefficients.Reserve(m_taps)) return 0;
     m_responseValid = false;
     float* coefficients = m_coefficients.GetData();
@@ -278,7 +278,7 @@ bool CFirFilter::CommitDesign(bool withResponse) {
 
 void CFirFilter::ComputeResponse() {
     const int n = DesignSize();
-    if (!m_designed || !PrepareTransform(n)) return;
+    if (!m_designed || !EnsureTransform(n)) return;
     const int bins = n / 2 + 1;
     if (!m_response.Reserve(bins)) return;
     float* data = m_fft.GetData();
@@ -303,7 +303,7 @@ int CFirFilter::DesignFromGains(float lastEdge, Gain gain) {
     if (m_designed) return 1;
     if (m_taps <= 0) return 0;
     const int n = DesignSize();
-    if (!PrepareTransform(n) || !m_coefficients.Reserve(m_taps)) return 0;
+    if (!EnsureTransform(n) || !m_coefficients.Reserve(m_taps)) return 0;
     m_fft.Clear();
     float* bins = m_fft.GetData();
     float s = 1.0f;

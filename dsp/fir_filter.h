@@ -129,7 +129,7 @@ private:
     T Read(const T& field);
     template <typename Gain>
     int DesignFromGains(float lastEdge, Gain gain);
-    bool PrepareTransform(int n);
+    bool EnsureTransform(int n);
     bool FinishDesign(int n, bool withResponse);
     void ComputeResponse();
     void FilterFloat(float* samples, int count);

@@ -41,7 +41,8 @@ void CFmDemodulator::Reset() {
     if (m_filterB) m_filterB->Reset();
 }
 
-void CFmDemodulator::ConfigureFilters() {
+void CFmDemodulator::EnsureFilters() {
+    if (m_filtersConfigured) return;
     for (CFirFilter* f : {m_filterA.get(), m_filterB.get()}) {
         if (!f) continue;
         f->SetTaps(kBranchTaps);
@@ -56,13 +57,15 @@ void CFmDemodulator::ConfigureFilters() {
     m_filtersConfigured = true;
 }
 
+bool CFmDemodulator::EnsureOscillatorTable() {
+    if (!m_tableReady) m_tableReady = m_oscillator.Build(m_sampleRate);
+    return m_tableReady;
+}
+
 const float* CFmDemodulator::Process(const float* samples, int count) {
     if (!samples || count < 1 || !m_filterA || !m_filterB) return nullptr;
-    if (!m_filtersConfigured) ConfigureFilters();
-    if (!m_tableReady) {
-        if (!m_oscillator.Build(m_sampleRate)) return nullptr;
-        m_tableReady = true;
-    }
+    EnsureFilters();
+    if (!EnsureOscillatorTable()) return nullptr;
     float* a = m_branchA.Reserve(count);
     float* b = m_branchB.Reserve(count);
     float* out = m_output.Reserve(count);

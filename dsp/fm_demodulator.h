@@ -34,7 +34,8 @@ public:
     const float* Process(const float* samples, int count);
 
 private:
-    void ConfigureFilters();
+    void EnsureFilters();  // the branch filters' settings and the DC block, once
+    bool EnsureOscillatorTable();
 
     // configuration
     bool m_filtersConfigured = false;

@@ -117,7 +117,7 @@ void CMmxFirFilter::Reset() {
         std::memset(m_history16.GetData(), 0, sizeof(int16_t) * (m_history16Taps - 1));
 }
 
-bool CMmxFirFilter::PrepareHistory(int count) {
+bool CMmxFirFilter::EnsureHistory16(int count) {
     const size_t needed = static_cast<size_t>(m_taps) - 1 + count;
     if (m_history16Taps != m_taps || !m_history16.GetData()) {
         if (!m_history16.Reserve(needed)) {
@@ -147,7 +147,7 @@ template <CMmxFirFilter::Output kind, typename Sample>
 void CMmxFirFilter::Filter(Sample* samples, int count) {
     if (!samples || count <= 0) return;
     CriticalSectionLock lock(&m_lock);
-    if (!EnsureDesigned() || m_type == kFilterNone || !PrepareHistory(count)) return;
+    if (!EnsureDesigned() || m_type == kFilterNone || !EnsureHistory16(count)) return;
     const int taps = m_taps;
     int16_t* history = m_history16.GetData();
     int16_t* in = history + taps - 1;
@@ -166,7 +166,7 @@ void CMmxFirFilter::Filter(Sample* samples, int count) {
 
 bool CMmxFirFilter::EnsureReady(int count) {
     CriticalSectionLock lock(&m_lock);
-    return count > 0 && EnsureDesigned() && PrepareHistory(count);
+    return count > 0 && EnsureDesigned() && EnsureHistory16(count);
 }
 
 void CMmxFirFilter::Process(float* samples, int count) { Filter<Output::kFloat>(samples, count); }

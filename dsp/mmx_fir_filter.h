@@ -33,7 +33,7 @@ protected:
 private:
     template <Output kind, typename Sample>
     void Filter(Sample* samples, int count);
-    bool PrepareHistory(int count);
+    bool EnsureHistory16(int count);
 
     ScratchBuffer<int16_t> m_coefficients16;
     // The last taps - 1 inputs, then the current block.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/scratch_buffer.h"
 
@@ -36,6 +37,12 @@ struct SpectrumEstimator {
 SpectrumEstimator* SpectrumEstimatorCreate(void* storage);
 // Frees the buffers, and the object itself when bit 0 of flags is set.
 void SpectrumEstimatorDestroy(SpectrumEstimator* e, int flags);
+
+// Owns an object from SpectrumEstimatorCreate(nullptr).
+struct SpectrumEstimatorDeleter {
+    void operator()(SpectrumEstimator* p) const { SpectrumEstimatorDestroy(p, 1); }
+};
+using SpectrumEstimatorPtr = std::unique_ptr<SpectrumEstimator, SpectrumEstimatorDeleter>;
 
 // N = n rounded up to a power of two, 4 .. 1048576. Returns 1 when set; 0 when n is out of
 // range (nothing changes) or memory is short (the estimator is left empty and the transforms

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/scratch_buffer.h"
 
@@ -36,6 +37,12 @@ RationalResampler* RationalResamplerCreate(void* storage);
 
 // Destroy; frees the object itself when bit 0 of flags is set (it came from the heap).
 void RationalResamplerDestroy(RationalResampler* r, int flags);
+
+// Owns an object from RationalResamplerCreate(nullptr).
+struct RationalResamplerDeleter {
+    void operator()(RationalResampler* p) const { RationalResamplerDestroy(p, 1); }
+};
+using RationalResamplerPtr = std::unique_ptr<RationalResampler, RationalResamplerDeleter>;
 
 // Choose the smallest L (1 .. 1024) whose M = round(L * inRate / outRate) keeps the rate
 // within tolerance: |M * outRate / (L * inRate) - 1| < tolerance. Total taps become

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "dsp/dsp_math.h"
 #include "foundation/scratch_buffer.h"
@@ -51,6 +52,12 @@ struct SincFirFilter {
 SincFirFilter* SincFirCreate(void* storage);
 // Frees the buffers, and the object itself when bit 0 of flags is set.
 void SincFirDestroy(SincFirFilter* f, int flags);
+
+// Owns an object from SincFirCreate(nullptr).
+struct SincFirFilterDeleter {
+    void operator()(SincFirFilter* p) const { SincFirDestroy(p, 1); }
+};
+using SincFirFilterPtr = std::unique_ptr<SincFirFilter, SincFirFilterDeleter>;
 
 // Setters clamp rather than refuse; each returns 1 when the filter is usable afterwards and
 // 0 when its buffers could not be allocated.

@@ -6,7 +6,7 @@
 #include <new>
 
 CompressingQueue::CompressingQueue(uint32_t initialCapacity, uint32_t maxSize)
-    : LockedQueue(initialCapacity, maxSize), m_deflate(nullptr), m_inflate(nullptr) {
+    : LockedQueue(initialCapacity, maxSize) {
     StartStreams();
 }
 
@@ -15,24 +15,33 @@ CompressingQueue::~CompressingQueue() { EndStreams(); }
 // deflateInit/inflateInit (the macros) pass zlib's own version and record size, which differ
 // between the 32- and 64-bit builds.
 void CompressingQueue::StartStreams() {
-    m_deflate = new (std::nothrow) z_stream();
-    m_inflate = new (std::nothrow) z_stream();
-    if (m_deflate && deflateInit(m_deflate, 6) != Z_OK) {
-        delete m_deflate;
-        m_deflate = nullptr;
+    z_stream* deflater = new (std::nothrow) z_stream();
+    if (deflater && deflateInit(deflater, 6) != Z_OK) {
+        delete deflater;
+        deflater = nullptr;
     }
-    if (m_inflate && inflateInit(m_inflate) != Z_OK) {
-        delete m_inflate;
-        m_inflate = nullptr;
+    m_deflate.reset(deflater);
+    z_stream* inflater = new (std::nothrow) z_stream();
+    if (inflater && inflateInit(inflater) != Z_OK) {
+        delete inflater;
+        inflater = nullptr;
     }
+    m_inflate.reset(inflater);
+}
+
+void CompressingQueue::EndDeflate::operator()(z_stream_s* z) const {
+    deflateEnd(z);
+    delete z;
+}
+
+void CompressingQueue::EndInflate::operator()(z_stream_s* z) const {
+    inflateEnd(z);
+    delete z;
 }
 
 void CompressingQueue::EndStreams() {
-    if (m_inflate) inflateEnd(m_inflate);
-    delete m_inflate;
-    if (m_deflate) deflateEnd(m_deflate);
-    delete m_deflate;
-    m_inflate = m_deflate = nullptr;
+    m_inflate.reset();
+    m_deflate.reset();
 }
 
 // Runs deflate from data into the queue's free space, doubling the capacity whenever the
@@ -41,7 +50,7 @@ void CompressingQueue::EndStreams() {
 int CompressingQueue::Deflate(int flush, const void* data, uint32_t count, bool* ended) {
     *ended = false;
     if (!m_deflate) return -1;
-    z_stream* z = m_deflate;
+    z_stream* z = m_deflate.get();
     z->next_in = static_cast<Bytef*>(const_cast<void*>(data));
     z->avail_in = count;
     int result = 0;
@@ -98,7 +107,7 @@ int CompressingQueue::Inflate(bool finish, void* destination, uint32_t size, int
         UnlockRead(0);
         return Z_STREAM_ERROR;
     }
-    z_stream* z = m_inflate;
+    z_stream* z = m_inflate.get();
     z->next_in = in;
     z->avail_in = GetSize();
     z->next_out = static_cast<Bytef*>(destination);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/locked_queue.h"
 
@@ -37,6 +38,13 @@ private:
     int Deflate(int flush, const void* data, uint32_t count, bool* ended);
     int Inflate(bool finish, void* destination, uint32_t size, int* written);
 
-    z_stream_s* m_deflate;
-    z_stream_s* m_inflate;
+    // Each deleter ends its stream (deflateEnd/inflateEnd) and frees it.
+    struct EndDeflate {
+        void operator()(z_stream_s* z) const;
+    };
+    struct EndInflate {
+        void operator()(z_stream_s* z) const;
+    };
+    std::unique_ptr<z_stream_s, EndDeflate> m_deflate;
+    std::unique_ptr<z_stream_s, EndInflate> m_inflate;
 };

@@ -33,7 +33,6 @@ constexpr double kHzPerRadian = 32.9;
 constexpr double kAfcRangeHz = 4000.0;
 // Clock loop gain per verified symmetric crossing.
 constexpr float kClockGain = 0.01f;
-constexpr int kSymbolGrowth = 100;
 
 }  // namespace
 
@@ -79,7 +78,8 @@ void CC4fmDemodulator::Reset() {
     m_oscillatorHz = m_centerHz;
 }
 
-void CC4fmDemodulator::ConfigureFilters() {
+void CC4fmDemodulator::EnsureFilterSettings() {
+    if (m_filtersConfigured) return;
     for (CFirFilter* f : {m_filterA.get(), m_filterB.get()}) {
         f->SetTaps(kBranchTaps);
         f->SetSampleRate(static_cast<float>(m_sampleRate));
@@ -92,7 +92,7 @@ void CC4fmDemodulator::ConfigureFilters() {
 
 void CC4fmDemodulator::EnsureFilters() {
     if (m_filtersConfigured || !m_filterA || !m_filterB) return;
-    ConfigureFilters();
+    EnsureFilterSettings();
     float zero = 0.0f;
     m_filterA->ProcessPrecise(&zero, 1);
     zero = 0.0f;
@@ -170,24 +170,16 @@ bool CC4fmDemodulator::IsFrameSync(const float* window, double offset) const {
     return sum < kSyncMaxSum;
 }
 
-// Writes character `index` of this call. Growth keeps what was written; when it fails the
-// character is not written and the call emits nothing more.
-bool CC4fmDemodulator::Emit(int index, int symbolClass, int* written) {
-    if (m_symbols.Capacity() <= static_cast<size_t>(index) + 1 && !m_symbols.Grow(index + kSymbolGrowth))
-        return false;
-    char* text = m_symbols.GetData();
-    text[index] = static_cast<char>('0' + symbolClass);
-    text[index + 1] = '\0';
-    *written = index + 1;
-    return true;
-}
-
 int CC4fmDemodulator::Process(const float* samples, int count) {
     if (!samples || count < 1 || !m_filterA || !m_filterB) return -1;
-    if (!m_filtersConfigured) ConfigureFilters();
+    EnsureFilterSettings();
     if (!EnsureSyncFilter()) return -1;
     if (!EnsureOscillatorTable() || !EnsureTiming()) return -1;
-    if (!m_symbols.GetData() && !m_symbols.Reserve(kSymbolGrowth)) return -1;
+    // Room for the block's whole text before any input is consumed (the clock emits at most one
+    // symbol per sample, then the NUL): a symbol that found no room would be lost unreported.
+    const bool firstText = !m_symbols.GetData();
+    if (!m_symbols.Grow(static_cast<size_t>(count) + 1)) return -1;
+    if (firstText) m_symbols.GetData()[0] = '\0';
     const int n = count, w = m_syncLength;
     float* a = m_branchA.Reserve(n);
     float* b = m_branchB.Reserve(n);
@@ -195,6 +187,8 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
     float* y = m_matched.Reserve(static_cast<size_t>(n) + 2);
     int* syncs = m_syncMarks.Reserve(n);
     if (!a || !b || !e || !y || !syncs) return -1;
+    // A branch filter without its design or delay line would pass its branch unfiltered.
+    if (!m_filterA->EnsureReady(n) || !m_filterB->EnsureReady(n)) return -1;
     float* d = e + w;
 
     // 1. Mixing; the step is the oscillator frequency truncated to whole Hz.
@@ -277,8 +271,8 @@ int CC4fmDemodulator::RecoverSymbols(const float* d, int n, const int* syncs, in
     float* ring = m_ring.GetData();
     const int length = m_ringLength;
     const float sps = m_samplesPerSymbol;
+    char* text = m_symbols.GetData();
     int written = 0;
-    bool emitting = true;
     int nextSync = 0;
     for (int i = 0; i < n; ++i) {
         for (; nextSync < syncCount && syncs[nextSync] == i; ++nextSync) PlaceClockAtSync();
@@ -301,7 +295,8 @@ int CC4fmDemodulator::RecoverSymbols(const float* d, int n, const int* syncs, in
         m_clockPhase += 1.0f;
         if (m_clockPhase >= sps) {
             m_clockPhase -= sps;
-            if (emitting) emitting = Emit(written, Slice(s), &written);
+            text[written++] = static_cast<char>('0' + Slice(s));
+            text[written] = '\0';
         }
     }
     if (m_pendingCheck > 0) m_pendingCheck -= n;

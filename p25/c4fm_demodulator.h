@@ -57,7 +57,7 @@ public:
 
 private:
     bool AcceptsRates(uint32_t sampleRate, float symbolRate) const;
-    void ConfigureFilters();
+    void EnsureFilterSettings();
     bool EnsureSyncFilter();
     bool EnsureOscillatorTable();
     bool EnsureTiming();
@@ -69,7 +69,6 @@ private:
     // number of symbols written.
     int RecoverSymbols(const float* d, int n, const int* syncs, int syncCount);
     void PlaceClockAtSync();
-    bool Emit(int index, int symbolClass, int* written);
     // The sync window's symbols, each at its centre with `offset` (radians per sample) taken
     // out, match the frame sync within the frame decoder's search tolerance.
     bool IsFrameSync(const float* window, double offset) const;

@@ -43,16 +43,20 @@ int FirTapFilter::SetTaps(const float* taps, int n) {
     return 0;
 }
 
+bool FirTapFilter::EnsureDelay() {
+    if (m_delayReady) return true;
+    if (!m_delay.Reserve(2 * static_cast<size_t>(m_length))) return false;
+    std::memset(m_delay.GetData(), 0, sizeof(float) * 2 * m_length);
+    m_position = 0;
+    m_delayReady = true;
+    return true;
+}
+
 int FirTapFilter::Process(float* data, int n) {
     if (!data || n <= 0) return 1;
     const int w = m_length;
     if (w <= 0 || !m_taps.GetData() || m_taps.Capacity() < static_cast<size_t>(w)) return 2;
-    if (!m_delayReady) {
-        if (!m_delay.Reserve(2 * static_cast<size_t>(w))) return 3;
-        std::memset(m_delay.GetData(), 0, sizeof(float) * 2 * w);
-        m_position = 0;
-        m_delayReady = true;
-    }
+    if (!EnsureDelay()) return 3;
     float* delay = m_delay.GetData();
     const float* taps = m_taps.GetData();
     int p = m_position;

@@ -20,6 +20,8 @@ public:
     int Process(float* data, int n);
 
 private:
+    bool EnsureDelay();  // a silent delay line for the current length
+
     ScratchBuffer<float> m_taps;
     // Every sample stored twice (positions p and p + W) so the W newest are contiguous.
     ScratchBuffer<float> m_delay;

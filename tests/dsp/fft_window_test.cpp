@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+#include "dsp/dsp_math.h"
 
-const double kPi = 3.14159265358979323846;
+namespace {
 
 // Textbook forms, written in the usual way: the cosine windows as sums of cos(2*pi*i/M) with
 // M = 2*(n/2) (periodic for even n, symmetric for odd n), the others over n - 1 or from the

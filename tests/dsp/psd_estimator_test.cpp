@@ -7,17 +7,12 @@
 #include <random>
 #include <vector>
 
+#include "dsp/dsp_math.h"
+
 namespace {
 
-const double kPi = 3.14159265358979323846;
-
-struct EstimatorDeleter {
-    void operator()(SpectrumEstimator* e) const { SpectrumEstimatorDestroy(e, 1); }
-};
-using EstimatorPtr = std::unique_ptr<SpectrumEstimator, EstimatorDeleter>;
-
-EstimatorPtr Make(uint32_t n, int window) {
-    EstimatorPtr e(SpectrumEstimatorCreate(nullptr));
+SpectrumEstimatorPtr Make(uint32_t n, int window) {
+    SpectrumEstimatorPtr e(SpectrumEstimatorCreate(nullptr));
     EXPECT_TRUE(e);
     EXPECT_EQ(SpectrumEstimatorSetSize(e.get(), n), 1);
     EXPECT_EQ(SpectrumEstimatorSetWindow(e.get(), window), 1);
@@ -72,7 +67,7 @@ double RelativeError(const float* p, const std::vector<double>& model) {
 }  // namespace
 
 TEST(SpectrumEstimator, SizeIsThePowerOfTwoAtOrAbove) {
-    EstimatorPtr e(SpectrumEstimatorCreate(nullptr));
+    SpectrumEstimatorPtr e(SpectrumEstimatorCreate(nullptr));
     ASSERT_TRUE(e);
     EXPECT_EQ(e->size, 512u);
     EXPECT_EQ(SpectrumEstimatorSetSize(e.get(), 1000), 1);
@@ -100,7 +95,7 @@ TEST(SpectrumEstimator, MatchesTheNaiveDftForEveryWindow) {
             x32[i] = static_cast<int32_t>(1e9 * std::sin(2 * kPi * 37.3 * i / n)) + static_cast<int32_t>(engine() % 2000001) - 1000000;
         }
         for (int kind = 0; kind <= 4; ++kind) {
-            EstimatorPtr e = Make(n, kind);
+            SpectrumEstimatorPtr e = Make(n, kind);
             const float* p16 = SpectrumEstimatorTransform16(e.get(), x16.data(), n);
             ASSERT_NE(p16, nullptr);
             EXPECT_LT(RelativeError(p16, ModelPower(x16, n, kind)), 1e-4) << "16-bit N " << n << " window " << kind;
@@ -126,7 +121,7 @@ TEST(SpectrumEstimator, ShortInputIsZeroPaddedAndReadNoFurther) {
     std::vector<int16_t> full(n);
     for (auto& v : full) v = static_cast<int16_t>(static_cast<int>(engine() % 20001) - 10000);
     for (uint32_t count : {0u, 1u, 7u, 100u, 255u}) {
-        EstimatorPtr e = Make(n, 4);
+        SpectrumEstimatorPtr e = Make(n, 4);
         SpectrumEstimatorTransform16(e.get(), full.data(), n);
         std::unique_ptr<int16_t[]> shortInput(new int16_t[count]);
         for (uint32_t i = 0; i < count; ++i) shortInput[i] = full[i];
@@ -141,6 +136,6 @@ TEST(SpectrumEstimator, ShortInputIsZeroPaddedAndReadNoFurther) {
             EXPECT_LT(RelativeError(p, model), 1e-4) << count;
         }
     }
-    EstimatorPtr e = Make(n, 0);
+    SpectrumEstimatorPtr e = Make(n, 0);
     EXPECT_EQ(SpectrumEstimatorTransform16(e.get(), nullptr, 5), nullptr);
 }

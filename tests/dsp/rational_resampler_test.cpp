@@ -9,13 +9,8 @@
 
 namespace {
 
-struct ResamplerDeleter {
-    void operator()(RationalResampler* r) const { RationalResamplerDestroy(r, 1); }
-};
-using ResamplerPtr = std::unique_ptr<RationalResampler, ResamplerDeleter>;
-
-ResamplerPtr Make(int taps, float in, float out) {
-    ResamplerPtr r(RationalResamplerCreate(nullptr));
+RationalResamplerPtr Make(int taps, float in, float out) {
+    RationalResamplerPtr r(RationalResamplerCreate(nullptr));
     EXPECT_TRUE(r);
     if (r) {
         EXPECT_EQ(RationalResamplerConfigure(r.get(), taps, in, out, 0.01f), 1);
@@ -57,7 +52,7 @@ TEST(RationalResampler, ChoosesTheSmallestFittingRatio) {
         {8000.0f, 8000.0f, 1, 1, 127},
     };
     for (const Case& c : cases) {
-        ResamplerPtr r = Make(127, c.in, c.out);
+        RationalResamplerPtr r = Make(127, c.in, c.out);
         ASSERT_TRUE(r);
         EXPECT_EQ(r->L, c.L) << c.in << " -> " << c.out;
         EXPECT_EQ(r->M, c.M) << c.in << " -> " << c.out;
@@ -66,7 +61,7 @@ TEST(RationalResampler, ChoosesTheSmallestFittingRatio) {
 }
 
 TEST(RationalResampler, RefusesUnsafeArgumentsAndKeepsItsConfiguration) {
-    ResamplerPtr r = Make(127, 48000.0f, 1378.0f);
+    RationalResamplerPtr r = Make(127, 48000.0f, 1378.0f);
     ASSERT_TRUE(r);
     EXPECT_EQ(RationalResamplerConfigure(r.get(), 127, 48000.0f, 1378.0f, 0.0f), 0);
     EXPECT_EQ(RationalResamplerConfigure(r.get(), 127, 48000.0f, 1378.0f, -1.0f), 0);
@@ -99,7 +94,7 @@ TEST(RationalResampler, InBandSineKeepsItsLevelAndShape) {
         {16000.0f, 1378.0f, 100.0},    // the CTCSS path at 16 kHz, L 2, M 23
     };
     for (const Case& c : cases) {
-        ResamplerPtr r = Make(127, c.in, c.out);
+        RationalResamplerPtr r = Make(127, c.in, c.out);
         ASSERT_TRUE(r);
         const double outRate = static_cast<double>(c.in) * r->L / r->M;
         const std::vector<int16_t> y = Resample(r.get(), Sine16(c.in, c.tone, 16000.0, static_cast<size_t>(2 * c.in)), 1024);
@@ -116,20 +111,20 @@ TEST(RationalResampler, ExactCountsAndSameStreamForAnySplit) {
     // and each block fits its ceil(n L / M) + 1 buffer (checked by the guard zones).
     const std::vector<int16_t> x = Sine16(16000.0, 211.0, 20000.0, 16000 + 17);
     for (float out : {1378.0f, 2688.0f, 11025.0f, 44100.0f}) {
-        ResamplerPtr whole = Make(127, 16000.0f, out);
+        RationalResamplerPtr whole = Make(127, 16000.0f, out);
         ASSERT_TRUE(whole);
         const std::vector<int16_t> reference = Resample(whole.get(), x, x.size());
         const uint64_t expected = (static_cast<uint64_t>(x.size()) * whole->L + whole->M - 1) / whole->M;
         EXPECT_EQ(reference.size(), expected) << out;
         for (size_t chunk : {1, 7, 29, 64, 333, 1024, 1025}) {
-            ResamplerPtr r = Make(127, 16000.0f, out);
+            RationalResamplerPtr r = Make(127, 16000.0f, out);
             EXPECT_EQ(Resample(r.get(), x, chunk), reference) << out << " chunk " << chunk;
         }
-        ResamplerPtr small = Make(127, 16000.0f, out);
+        RationalResamplerPtr small = Make(127, 16000.0f, out);
         ASSERT_EQ(RationalResamplerSetBlockSize(small.get(), 30), 1);
         EXPECT_EQ(Resample(small.get(), x, 1000), reference) << out << " block 30";
         // A block size changed mid-stream keeps the history and the phase.
-        ResamplerPtr changed = Make(127, 16000.0f, out);
+        RationalResamplerPtr changed = Make(127, 16000.0f, out);
         const std::vector<int16_t> head(x.begin(), x.begin() + 5003), tail(x.begin() + 5003, x.end());
         std::vector<int16_t> joined = Resample(changed.get(), head, 700);
         ASSERT_EQ(RationalResamplerSetBlockSize(changed.get(), 4000), 1);
@@ -147,7 +142,7 @@ TEST(RationalResampler, StrideTakesEveryNthValue) {
         stereo[2 * i] = left[i];
         stereo[2 * i + 1] = static_cast<int16_t>(-left[i] / 3 + 77);
     }
-    ResamplerPtr a = Make(127, 48000.0f, 1378.0f), b = Make(127, 48000.0f, 1378.0f);
+    RationalResamplerPtr a = Make(127, 48000.0f, 1378.0f), b = Make(127, 48000.0f, 1378.0f);
     std::vector<int16_t> outA(2000), outB(2000);
     const uint32_t na = RationalResamplerRun(a.get(), outA.data(), left.data(), static_cast<uint32_t>(left.size()), 1);
     const uint32_t nb = RationalResamplerRun(b.get(), outB.data(), stereo.data(), static_cast<uint32_t>(stereo.size()), 2);
@@ -161,7 +156,7 @@ TEST(RationalResampler, BranchesCannotOverflowTheAccumulator) {
     // Each output sums one branch of Q31 taps times 24-bit samples in 64 bits: safe while a
     // branch's absolute tap sum stays below 2^9. Interpolating branches exceed 2.
     for (float out : {1378.0f, 2688.0f, 11025.0f, 44100.0f}) {
-        ResamplerPtr r = Make(127, 8000.0f, out);
+        RationalResamplerPtr r = Make(127, 8000.0f, out);
         for (uint32_t p = 0; p < r->L; ++p) {
             double sum = 0.0;
             for (uint32_t k = 0; k < r->phaseTaps; ++k)
@@ -172,7 +167,7 @@ TEST(RationalResampler, BranchesCannotOverflowTheAccumulator) {
     // Full-scale square wave: saturated, never wrapped.
     std::vector<int16_t> x(8000);
     for (size_t i = 0; i < x.size(); ++i) x[i] = (i / 200) % 2 ? -32768 : 32767;
-    ResamplerPtr r = Make(127, 8000.0f, 11025.0f);
+    RationalResamplerPtr r = Make(127, 8000.0f, 11025.0f);
     const std::vector<int16_t> y = Resample(r.get(), x, 1024);
     const double delay = (r->totalTaps - 1) / 2.0 / r->L;  // input samples
     for (size_t j = 0; j < y.size(); ++j) {
@@ -187,7 +182,7 @@ TEST(RationalResampler, BranchesCannotOverflowTheAccumulator) {
 TEST(RationalResampler, ResetGivesAFreshStream) {
     const std::vector<int16_t> first = Sine16(16000.0, 440.0, 20000.0, 3001);
     const std::vector<int16_t> second = Sine16(16000.0, 97.0, 15000.0, 2500);
-    ResamplerPtr used = Make(127, 16000.0f, 2688.0f), fresh = Make(127, 16000.0f, 2688.0f);
+    RationalResamplerPtr used = Make(127, 16000.0f, 2688.0f), fresh = Make(127, 16000.0f, 2688.0f);
     Resample(used.get(), first, 1000);
     RationalResamplerReset(used.get());
     EXPECT_EQ(used->phase, 0u);

@@ -12,13 +12,8 @@
 
 namespace {
 
-struct FilterDeleter {
-    void operator()(SincFirFilter* f) const { SincFirDestroy(f, 1); }
-};
-using FilterPtr = std::unique_ptr<SincFirFilter, FilterDeleter>;
-
-FilterPtr MakeLowPass(float rate, float cutoff, uint32_t length) {
-    FilterPtr f(SincFirCreate(nullptr));
+SincFirFilterPtr MakeLowPass(float rate, float cutoff, uint32_t length) {
+    SincFirFilterPtr f(SincFirCreate(nullptr));
     EXPECT_TRUE(f);
     SincFirSetSampleRate(f.get(), rate);
     SincFirSetUpperFrequency(f.get(), cutoff);
@@ -63,7 +58,7 @@ double ResponseDb(SincFirFilter* f, double rate, double tone) {
 }  // namespace
 
 TEST(SincFirFilter, SettersClampAsDocumented) {
-    FilterPtr f(SincFirCreate(nullptr));
+    SincFirFilterPtr f(SincFirCreate(nullptr));
     ASSERT_TRUE(f);
     EXPECT_EQ(f->length, 31u);
     SincFirSetLength(f.get(), 4);
@@ -85,7 +80,7 @@ TEST(SincFirFilter, SettersClampAsDocumented) {
 }
 
 TEST(SincFirFilter, QuantisationToQ15) {
-    FilterPtr f(SincFirCreate(nullptr));
+    SincFirFilterPtr f(SincFirCreate(nullptr));
     ASSERT_TRUE(f);
     const double taps[5] = {1.0, -1.0, -1.5, 0.5, 2.0};
     ASSERT_EQ(SincFirLoadDouble(f.get(), taps, 5), 1);
@@ -103,7 +98,7 @@ TEST(SincFirFilter, QuantisationToQ15) {
 }
 
 TEST(SincFirFilter, PassThroughDelaysByHalfTheLength) {
-    FilterPtr f(SincFirCreate(nullptr));
+    SincFirFilterPtr f(SincFirCreate(nullptr));
     ASSERT_TRUE(f);
     SincFirSetLength(f.get(), 21);
     const std::vector<int16_t> x = Noise(500, 3);
@@ -118,7 +113,7 @@ TEST(SincFirFilter, LowPassMeetsItsMaskAndUnitDcGain) {
     // The DCS filter: 300 Hz at 2688 Hz, 255 taps. A Blackman window's transition is about
     // 5.5 / 255 of the rate (58 Hz) wide and its side lobes are 74 dB down; Q15 taps add
     // noise near -80 dB. Mask: within 0.1 dB to 200 Hz, below -60 dB from 420 Hz.
-    FilterPtr f = MakeLowPass(2688.0f, 300.0f, 255);
+    SincFirFilterPtr f = MakeLowPass(2688.0f, 300.0f, 255);
     for (double tone : {50.0, 120.0, 200.0}) EXPECT_NEAR(ResponseDb(f.get(), 2688.0, tone), 0.0, 0.1) << tone;
     for (double tone : {420.0, 600.0, 1000.0, 1300.0}) EXPECT_LT(ResponseDb(f.get(), 2688.0, tone), -60.0) << tone;
 
@@ -126,7 +121,7 @@ TEST(SincFirFilter, LowPassMeetsItsMaskAndUnitDcGain) {
     double sum = 0.0;
     for (uint32_t i = 0; i < f->length; ++i) sum += f->taps.GetData()[i] / 32768.0;
     EXPECT_NEAR(sum, 1.0, 1e-3);
-    FilterPtr g = MakeLowPass(2688.0f, 300.0f, 255);
+    SincFirFilterPtr g = MakeLowPass(2688.0f, 300.0f, 255);
     const std::vector<int16_t> dc(1024, 20000);
     const std::vector<int16_t> y = Filter(g.get(), Widen(dc), 1024);
     EXPECT_NEAR(y.back() / 20000.0, 1.0, 1e-3);
@@ -135,18 +130,18 @@ TEST(SincFirFilter, LowPassMeetsItsMaskAndUnitDcGain) {
 TEST(SincFirFilter, AnySplitGivesTheSameOutput) {
     const std::vector<int32_t> x = Widen(Noise(5000, 11));
     for (uint32_t decimation : {1u, 3u}) {
-        FilterPtr whole = MakeLowPass(8000.0f, 1000.0f, 63);
+        SincFirFilterPtr whole = MakeLowPass(8000.0f, 1000.0f, 63);
         const std::vector<int16_t> reference = Filter(whole.get(), x, x.size(), decimation);
         EXPECT_EQ(reference.size(), x.size() / decimation);
         for (size_t chunk : {1, 7, 64, 333, 1024, 1500}) {
-            FilterPtr f = MakeLowPass(8000.0f, 1000.0f, 63);
+            SincFirFilterPtr f = MakeLowPass(8000.0f, 1000.0f, 63);
             EXPECT_EQ(Filter(f.get(), x, chunk, decimation), reference) << "chunk " << chunk << " decimation " << decimation;
         }
-        FilterPtr small = MakeLowPass(8000.0f, 1000.0f, 63);
+        SincFirFilterPtr small = MakeLowPass(8000.0f, 1000.0f, 63);
         SincFirSetBlockSize(small.get(), 50);
         EXPECT_EQ(Filter(small.get(), x, 777, decimation), reference) << "block 50";
         // A block size changed mid-stream keeps the old samples and an unfinished group.
-        FilterPtr changed = MakeLowPass(8000.0f, 1000.0f, 63);
+        SincFirFilterPtr changed = MakeLowPass(8000.0f, 1000.0f, 63);
         const std::vector<int32_t> head(x.begin(), x.begin() + 2002), tail(x.begin() + 2002, x.end());
         std::vector<int16_t> joined = Filter(changed.get(), head, 2002, decimation);
         SincFirSetBlockSize(changed.get(), 4096);
@@ -160,7 +155,7 @@ TEST(SincFirFilter, StrideTakesEveryNthWord) {
     const std::vector<int32_t> x = Widen(Noise(3000, 5));
     std::vector<int32_t> stereo(2 * x.size(), 0x7FFF0000);
     for (size_t i = 0; i < x.size(); ++i) stereo[2 * i + 1] = x[i];
-    FilterPtr a = MakeLowPass(8000.0f, 1000.0f, 31), b = MakeLowPass(8000.0f, 1000.0f, 31);
+    SincFirFilterPtr a = MakeLowPass(8000.0f, 1000.0f, 31), b = MakeLowPass(8000.0f, 1000.0f, 31);
     std::vector<int16_t> ya(x.size()), yb(x.size());
     ASSERT_EQ(SincFirRun(a.get(), ya.data(), x.data(), static_cast<uint32_t>(x.size()), 1, 1), x.size());
     ASSERT_EQ(SincFirRun(b.get(), yb.data(), stereo.data() + 1, static_cast<uint32_t>(stereo.size() - 1), 2, 1), x.size());
@@ -178,7 +173,7 @@ TEST(SincFirFilter, OutputSaturates) {
     } cases[] = {{3, 0.5}, {3, 0.999}, {255, 0.999}};
     for (const auto& c : cases) {
         const uint32_t n = c.n;
-        FilterPtr f(SincFirCreate(nullptr));
+        SincFirFilterPtr f(SincFirCreate(nullptr));
         std::vector<double> taps(n, c.tap);
         ASSERT_EQ(SincFirLoadDouble(f.get(), taps.data(), n), 1);
         const std::vector<int32_t> high = Widen(std::vector<int16_t>(600, 32767));
@@ -203,8 +198,8 @@ std::complex<double> TapResponse(const SincFirFilter* f, double rate, double hz)
     return sum;
 }
 
-FilterPtr MakeDesign(int mode, float rate, float lower, float upper, uint32_t length, float gain = 1.0f) {
-    FilterPtr f(SincFirCreate(nullptr));
+SincFirFilterPtr MakeDesign(int mode, float rate, float lower, float upper, uint32_t length, float gain = 1.0f) {
+    SincFirFilterPtr f(SincFirCreate(nullptr));
     EXPECT_TRUE(f);
     f->gain = gain;  // no setter either
     SincFirSetSampleRate(f.get(), rate);
@@ -243,7 +238,7 @@ TEST(SincFirFilter, EveryDesignHasItsIdealResponse) {
     };
     for (const auto& c : cases) {
         for (float gain : {1.0f, 0.5f}) {
-            FilterPtr f = MakeDesign(c.mode, rate, 1000.0f, 2000.0f, 255, gain);
+            SincFirFilterPtr f = MakeDesign(c.mode, rate, 1000.0f, 2000.0f, 255, gain);
             for (const Point& p : c.points) {
                 const std::complex<double> h = TapResponse(f.get(), rate, p.hz);
                 EXPECT_NEAR(h.real(), gain * p.ideal.real(), 0.01) << "mode " << c.mode << " gain " << gain << " at " << p.hz;
@@ -252,11 +247,11 @@ TEST(SincFirFilter, EveryDesignHasItsIdealResponse) {
         }
     }
     // Moving average: every tap gain/length, truncated to Q15.
-    FilterPtr avg = MakeDesign(SincFirFilter::kMovingAverage, rate, 1000.0f, 2000.0f, 9);
+    SincFirFilterPtr avg = MakeDesign(SincFirFilter::kMovingAverage, rate, 1000.0f, 2000.0f, 9);
     for (uint32_t i = 0; i < 9; ++i) EXPECT_EQ(avg->taps.GetData()[i], static_cast<q15>(32767.0 / 9)) << i;
     // Differentiator: d/dn, so a slow sine's response is j * omega; taps scaled to an
     // absolute sum of 1. Compare the slope with the ideal one at 100 Hz within 1 %.
-    FilterPtr diff = MakeDesign(SincFirFilter::kDifferentiator, rate, 1000.0f, 2000.0f, 31);
+    SincFirFilterPtr diff = MakeDesign(SincFirFilter::kDifferentiator, rate, 1000.0f, 2000.0f, 31);
     double absSum = 0.0, weighted = 0.0;
     for (uint32_t i = 0; i < diff->length; ++i) absSum += std::fabs(diff->taps.GetData()[i] / 32768.0);
     EXPECT_NEAR(absSum, 1.0, 1e-3);
@@ -274,7 +269,7 @@ TEST(SincFirFilter, EveryDesignHasItsIdealResponse) {
 TEST(SincFirFilter, ResetGivesAFreshStream) {
     const std::vector<int32_t> first = Widen(Noise(1001, 21));
     const std::vector<int32_t> second = Widen(Noise(700, 22));
-    FilterPtr used = MakeLowPass(8000.0f, 1000.0f, 63), fresh = MakeLowPass(8000.0f, 1000.0f, 63);
+    SincFirFilterPtr used = MakeLowPass(8000.0f, 1000.0f, 63), fresh = MakeLowPass(8000.0f, 1000.0f, 63);
     Filter(used.get(), first, first.size(), 3);  // leaves an unfinished group of 2
     SincFirReset(used.get());
     EXPECT_EQ(Filter(used.get(), second, 64, 3), Filter(fresh.get(), second, 64, 3));

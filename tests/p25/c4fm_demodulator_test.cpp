@@ -262,7 +262,7 @@ TEST(C4fmDemodulator, BadInputAndSettings) {
     CC4fmDemodulator odd;
     odd.SetSymbolRate(4799.9f);
     EXPECT_GT(odd.Process(call.data(), static_cast<int>(call.size())), 90);
-    // Long blocks grow the text keeping what was written: every symbol of a 20000-symbol block.
+    // A long block: every symbol of a 20000-symbol block is in the text.
     CC4fmDemodulator big;
     std::vector<float> longCall = c4fmtest::ModulateC4fm(VoiceCall(0x293, 12), C4fmOptions());
     int count = big.Process(longCall.data(), static_cast<int>(longCall.size()));

@@ -114,18 +114,6 @@ TEST(Tooltip, TextRoundTrips) {
     delete root;
 }
 
-TEST(Text, SetAndGetTheWindowText) {
-    Component* root = MakeTopLevel();
-    root->SetText(String("Caption text"));
-    EXPECT_EQ(root->GetTextLength(), 12);
-    EXPECT_STREQ(root->GetText().CStr(), "Caption text");
-    SIZE extent = {};
-    root->GetTextExtent(String("WWW"), &extent);
-    EXPECT_GT(extent.cx, 0);
-    EXPECT_GT(root->GetLineHeight(), 0);
-    delete root;
-}
-
 struct Keys {
     std::vector<int> down;
     std::vector<Object*> previewSenders;

@@ -141,35 +141,6 @@ TEST(DibBitmap, SavesABmpThatReadsBack) {
         }
 }
 
-TEST(Screenshot, ASmallComposedWindowIsWrittenForPeopleToLookAt) {
-    Component* root = MakeTopLevel(240, 160);
-    root->SetFaceColor(0x505050);
-    Framed* header = new Framed(root, 0, 0, 10, 30);
-    header->SetFaceColor(0x806030);
-    header->SetAlign(kAlignTopDock);
-    Framed* side = new Framed(root, 0, 0, 60, 10);
-    side->SetBevelDepth(4);
-    side->SetAlign(kAlignLeftDock);
-    Framed* body = new Framed(root, 0, 0, 10, 10);
-    body->SetBackColor(0x203040);
-    body->SetAlign(kAlignFill);
-    root->SetText("Toolkit");
-    root->Update();
-    Pump();
-    // What the screen shows of the window, read back from the X server.
-    DibBitmap shot(240, 160);
-    HDC dc = GetDC(root->GetHandle());
-    BitBlt(shot.GetDC(), 0, 0, 240, 160, dc, 0, 0, SRCCOPY);
-    ReleaseDC(root->GetHandle(), dc);
-    GdiFlush();
-    EXPECT_EQ(PixelAt(shot, 100, 0), ModelShade(0x806030, 70 / 255.0));   // the header's outer ring
-    delete root;
-}
-
-}  // namespace
-
-namespace {
-
 // Model of one bevel ring drawn from (left, bottom) up, across the top, down the right and
 // back along the bottom, each line leaving out its end pixel: the top-left pen owns the left
 // column below the top and the top row left of the right edge; the bottom-right pen the rest.

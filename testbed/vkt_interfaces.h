@@ -74,6 +74,8 @@ struct ReceiverStatus {
     uint32_t streamThreadId;
     uint32_t volume;
     uint32_t sampleRateHz;          // of the configured file
+    int64_t firstBlockTicks;        // performance counter as the first block was handed over
+    int64_t lastBlockTicks;         // and as the latest one came back
 };
 
 using TestReceiverConfigureFn = uint32_t(VKT_STDCALL*)(const ReceiverConfig* config);   // 1: accepted

@@ -1,7 +1,9 @@
 // Stand-in for the spectrum-analyzer library k927apcospect.dll: CreateAnalyzer and the
 // analyzer object's table of operations. It records every call, draws a bar spectrum of the
 // blocks it is shown, and hands back no component of its own (a toolkit object cannot cross
-// from one module to another).
+// from one module to another). Like a real analyzer it draws at a display rate, not per block:
+// a block only leaves its newest samples behind, and a timer of the window's own thread
+// repaints when new ones have come.
 #include <windows.h>
 
 #include <cmath>
@@ -22,6 +24,8 @@ constexpr int kBars = 48;
 constexpr int kWindowSamples = 256;
 constexpr int kLoggedDisplays = 10;
 constexpr char kClassName[] = "ApcoStandInAnalyzer";
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 40;
 
 struct Analyzer {
     ISpectrumAnalyzer face;
@@ -30,6 +34,12 @@ struct Analyzer {
     AnalyzerCallback callback = nullptr;
     void* context = nullptr;
     float bars[kBars] = {};   // dB
+    CRITICAL_SECTION samplesLock;
+    float latest[kWindowSamples] = {};   // the newest samples shown, guarded by samplesLock
+    uint32_t latestCount = 0;
+    bool fresh = false;
+    Analyzer() { InitializeCriticalSection(&samplesLock); }
+    ~Analyzer() { DeleteCriticalSection(&samplesLock); }
     Analyzer* next = nullptr;
 };
 
@@ -60,23 +70,77 @@ void Count(Analyzer* a, int slot) {
     if (a->thread != GetCurrentThreadId()) ++S().stats.offThreadCalls;
 }
 
-// Power in kBars bands of the latest kWindowSamples samples, by a plain DFT with a Hann window.
-void Measure(Analyzer* a, const float* samples, uint32_t count) {
-    const uint32_t n = count < kWindowSamples ? count : kWindowSamples;
-    const float* x = samples + (count - n);
+// The Hann window and the band rotations for a window of n samples, computed once per n.
+struct DftTables {
+    uint32_t n = 0;
+    float hann[kWindowSamples];
+    float cosine[kBars][kWindowSamples];
+    float sine[kBars][kWindowSamples];
+};
+
+const DftTables& TablesFor(uint32_t n) {
+    static DftTables tables;   // used on the windows' thread only
+    if (tables.n != n) {
+        tables.n = n;
+        for (uint32_t i = 0; i < n; ++i)
+            tables.hann[i] = static_cast<float>(0.5 - 0.5 * std::cos(2 * 3.14159265358979 * i / (n > 1 ? n - 1 : 1)));
+        for (int bar = 0; bar < kBars; ++bar) {
+            const double w = 3.14159265358979 * (bar + 0.5) / kBars;
+            for (uint32_t i = 0; i < n; ++i) {
+                tables.cosine[bar][i] = static_cast<float>(std::cos(w * i));
+                tables.sine[bar][i] = static_cast<float>(std::sin(w * i));
+            }
+        }
+    }
+    return tables;
+}
+
+// Power in kBars bands of the newest samples, by a plain DFT with a Hann window.
+void Measure(Analyzer* a) {
+    float x[kWindowSamples];
+    uint32_t n;
+    EnterCriticalSection(&a->samplesLock);
+    n = a->latestCount;
+    std::memcpy(x, a->latest, n * sizeof(float));
+    a->fresh = false;
+    LeaveCriticalSection(&a->samplesLock);
+    if (n == 0) return;
+    const DftTables& t = TablesFor(n);
+    for (uint32_t i = 0; i < n; ++i) x[i] *= t.hann[i];
     for (int bar = 0; bar < kBars; ++bar) {
-        const double w = 3.14159265358979 * (bar + 0.5) / kBars;
         double re = 0, im = 0;
         for (uint32_t i = 0; i < n; ++i) {
-            const double hann = 0.5 - 0.5 * std::cos(2 * 3.14159265358979 * i / (n > 1 ? n - 1 : 1));
-            re += hann * x[i] * std::cos(w * i);
-            im -= hann * x[i] * std::sin(w * i);
+            re += x[i] * t.cosine[bar][i];
+            im -= x[i] * t.sine[bar][i];
         }
         a->bars[bar] = static_cast<float>(10 * std::log10(re * re + im * im + 1e-12));
     }
 }
 
+// Fills the parent: the plug-in cannot lay out a window it has no component for.
+void FitToParent(HWND window) {
+    HWND parent = GetParent(window);
+    RECT pr, wr;
+    if (!parent || !GetClientRect(parent, &pr) || !GetClientRect(window, &wr)) return;
+    if (pr.right != wr.right || pr.bottom != wr.bottom) MoveWindow(window, 0, 0, pr.right, pr.bottom, FALSE);
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_TIMER && wParam == kRefreshTimer) {
+        auto* a = reinterpret_cast<Analyzer*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        bool fresh = false;
+        if (a) {
+            EnterCriticalSection(&a->samplesLock);
+            fresh = a->fresh;
+            LeaveCriticalSection(&a->samplesLock);
+        }
+        if (fresh) {
+            FitToParent(hwnd);
+            Measure(a);
+            InvalidateRect(hwnd, nullptr, FALSE);
+        }
+        return 0;
+    }
     if (msg == WM_PAINT) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
@@ -103,14 +167,6 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-// Fills the parent: the plug-in cannot lay out a window it has no component for.
-void FitToParent(Analyzer* a) {
-    HWND parent = GetParent(a->window);
-    RECT pr, wr;
-    if (!parent || !GetClientRect(parent, &pr) || !GetClientRect(a->window, &wr)) return;
-    if (pr.right != wr.right || pr.bottom != wr.bottom) MoveWindow(a->window, 0, 0, pr.right, pr.bottom, FALSE);
 }
 
 template <int Slot>
@@ -170,11 +226,12 @@ uintptr_t VKT_STDCALL Display(ISpectrumAnalyzer* face, const float* samples, uin
     if (logIt) S().log.Add("slot 31 %lu %lu %lu %lu", static_cast<unsigned long>(count), static_cast<unsigned long>(zero1),
                    static_cast<unsigned long>(zero2), static_cast<unsigned long>(flag));
     if (samples && count && count < 0x10000000) {
-        Measure(a, samples, static_cast<uint32_t>(count));
-        if (a->window) {
-            FitToParent(a);
-            InvalidateRect(a->window, nullptr, FALSE);
-        }
+        const uint32_t n = count < kWindowSamples ? static_cast<uint32_t>(count) : kWindowSamples;
+        EnterCriticalSection(&a->samplesLock);
+        std::memcpy(a->latest, samples + (count - n), n * sizeof(float));
+        a->latestCount = n;
+        a->fresh = true;
+        LeaveCriticalSection(&a->samplesLock);
     }
     return 0;
 }
@@ -231,7 +288,10 @@ ANALYZER_EXPORT ISpectrumAnalyzer* __stdcall CreateAnalyzer(HWND parent, int x, 
         RegisterClassOnce();
         a->window = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_VISIBLE, x, y, width, height, parent, nullptr,
                                     S().instance, nullptr);
-        if (a->window) SetWindowLongPtrA(a->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(a));
+        if (a->window) {
+            SetWindowLongPtrA(a->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(a));
+            SetTimer(a->window, kRefreshTimer, kRefreshMs, nullptr);
+        }
     }
     Locked locked;
     a->next = S().live;

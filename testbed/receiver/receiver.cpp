@@ -32,6 +32,7 @@ struct Receiver {
     uint32_t volume = 0;
     uint32_t blocksDelivered = 0;
     uint64_t bytesDelivered = 0;
+    int64_t firstBlockTicks = 0, lastBlockTicks = 0;
     bool finished = false;
     // The stream thread; only the thread that starts or stops it touches these.
     HANDLE thread = nullptr;
@@ -84,9 +85,14 @@ DWORD WINAPI StreamThread(void*) {
                 context = r.context;
             }
             if (!callback || InterlockedCompareExchange(&r.stop, 0, 0)) return 0;
+            LARGE_INTEGER handed, back;
+            QueryPerformanceCounter(&handed);
             callback(context, &r.samples[at], static_cast<uint32_t>(n * 2), r.sampleRateHz);
+            QueryPerformanceCounter(&back);
             sentSamples += n;
             Locked locked;
+            if (r.blocksDelivered == 0) r.firstBlockTicks = handed.QuadPart;
+            r.lastBlockTicks = back.QuadPart;
             ++r.blocksDelivered;
             r.bytesDelivered += n * 2;
         }
@@ -207,6 +213,7 @@ RECEIVER_EXPORT uint32_t __stdcall TestReceiverConfigure(const ReceiverConfig* c
         r.volume = config->volume;
         r.blocksDelivered = 0;
         r.bytesDelivered = 0;
+        r.firstBlockTicks = r.lastBlockTicks = 0;
         r.finished = false;
     }
     r.log.Clear();
@@ -223,6 +230,8 @@ RECEIVER_EXPORT uint32_t __stdcall TestReceiverGetStatus(ReceiverStatus* status)
     status->streaming = r.thread && !r.finished && !r.stop;
     status->blocksDelivered = r.blocksDelivered;
     status->bytesDelivered = r.bytesDelivered;
+    status->firstBlockTicks = r.firstBlockTicks;
+    status->lastBlockTicks = r.lastBlockTicks;
     status->streamThreadId = r.threadId;
     status->volume = r.volume;
     status->sampleRateHz = r.sampleRateHz;

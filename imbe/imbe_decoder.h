@@ -6,14 +6,26 @@
 // read pcm and errorRate. ImbeFecDecode must precede ImbeDecode for the same frame.
 //
 // Scales used throughout (every routine converts to them):
-// - log amplitudes: log2 in Q11 (2048 = one octave);
-// - linear amplitudes: M_l = amplitude[l] * 2^amplitudeExponent in PCM units, the peak of a
-//   voiced harmonic; unvoiced ones are stored multiplied by sqrt(fundamental) / 2048 and set
-//   the RMS per 256-point FFT bin of their noise band to M_l * G / 8, G = sqrt(L n 34486), so
-//   that at 125 Hz a noise band carries about the power of a voiced harmonic of the same M and
-//   the muted defaults (M = 0.1) give noise of a few PCM units RMS;
+// - log amplitudes: log2 M in Q11 (2048 = one octave = 6.02 dB). The gain levels put a frame's
+//   mean log2 M between -2.84 and 8.70 octaves; clear speech from real radios has its median
+//   at 1.5 to 4.2 octaves, its loudest frames near 6.
+// - linear amplitudes: M_l = amplitude[l] * 2^amplitudeExponent; a voiced harmonic sounds as
+//   16 M_l cos(phase) in PCM units. The accumulator holds PCM * 2^14 (it is written shifted
+//   left 2, rounded, upper 16 bits), so an amplitude enters it shifted by its exponent + 18.
+//   Why 16: at 1 the median of real speech lands at -54 to -39 dBFS, near silence; at 16 it
+//   lands at -30 to -15 dBFS with its loudest peaks at -1.4 dBFS, and the top gain level
+//   over a flat 20-harmonic spectrum has an RMS of -4 dBFS. One octave more would clip loud
+//   systems, one less would leave quiet ones at -35 dBFS.
+// - unvoiced: renormalisation stores M_l * sqrt(fundamental) / 128 (= M sqrt(w / 8)); the band
+//   of w = fundamental / 2048 bins gets the per-bin RMS stored * G / 128, G = sqrt(L n 34486),
+//   and the 256-point pair (forward unscaled, inverse / 256) spreads it over the n samples of
+//   the piece: M^2 w^2 L 34486 / 2^16 per sample in PCM. The bands fill the spectrum (w L is
+//   near 118), so that is about 62 w M^2: a band of noise is about as loud as a voiced
+//   harmonic of the same M (128 M^2), 3 dB louder at 125 Hz, 3 dB more per octave of f0.
+//   Bins below floor(7365 / 2048) = 3 (94 Hz) carry none.
+// - muted frames skip the renormalisation: their stored 0.1 gives noise of 8 PCM RMS
+//   (-72 dBFS), over 40 dB below speech;
 // - fundamental: f0 / 8000 in Q19; phases: 16 bits per cycle (32 in the oscillators);
-// - synthesis accumulator: PCM * 2^14, written out shifted left 2, rounded, upper 16 bits;
 // - the cross term of the spectral weights is 2 R_M0 R_M1 cos(l w0), its 2 in the exponent.
 #pragma once
 

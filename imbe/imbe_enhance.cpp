@@ -143,7 +143,7 @@ void ImbeSmoothParameters(ImbeParams* p, ImbeFloat* amp, const ImbeDecoderState*
 void ImbeNormalizeAmplitudes(ImbeParams* p, ImbeFloat* amp) {
     const int L = p->harmonicCount;
     ImbeFloat scale = ImbeFloatSqrt(ImbeFloatFrom32(p->fundamental, 31));
-    scale.e = static_cast<int16_t>(scale.e - 11);
+    scale.e = static_cast<int16_t>(scale.e - 7);   // sqrt(fundamental) / 128
     int emax = -32768;
     for (int l = 0; l < L; ++l) {
         if (!p->voiced[l]) amp[l] = ImbeFloatMul(amp[l], scale);

@@ -9,14 +9,16 @@
 namespace {
 
 constexpr int kFade = 50;
-constexpr int kAccShift = 14;
+constexpr int kAccShift = 14;     // the accumulator holds PCM * 2^14
+constexpr int kLevelShift = 4;    // a linear amplitude of 1 is 16 PCM units
 constexpr int kMaxPiece = 205;
 constexpr int kLowHarmonics = 7;
+constexpr int kNoiseGainShift = 7;   // G enters as G / 128 (balance: imbe_decoder.h)
 
 int16_t FallingRamp(int k) { return k == 0 ? 32767 : kImbeSqrtRamp[kFade - k]; }
 
-// raw * 2^(exponent + 14): a value with its exponent in accumulator units.
-int32_t ToAcc(int32_t raw, int exponent) { return ImbeShl32(raw, exponent + kAccShift); }
+// raw * 2^exponent, a value on the amplitude scale (1 = 16 PCM units), in accumulator units.
+int32_t ToAcc(int32_t raw, int exponent) { return ImbeShl32(raw, exponent + kLevelShift + kAccShift); }
 
 // ---- unvoiced ----
 
@@ -70,7 +72,7 @@ int ImbeShapeNoise(const ImbeParams* p, int16_t* x, int n, const ImbeDecoderStat
         ImbeFloat amp = ImbeFloatFrom16(p->amplitude[l - 1], p->amplitudeExponent + 15);
         ImbeFloat norm = ImbeFloatSqrt(ImbeFloatDiv(ImbeFloatFrom32(hi - from, 31), ImbeFloatFrom64(energy, 0)));
         ImbeFloat gain = ImbeFloatMul(ImbeFloatMul(amp, g), norm);
-        gain.e = static_cast<int16_t>(gain.e - 3);
+        gain.e = static_cast<int16_t>(gain.e - kNoiseGainShift);
         gains[l - 1] = gain;
         if (gain.m != 0) {
             ImbeFloat top = ImbeFloatMul(gain, ImbeFloatFrom32(peak, 31));

@@ -51,6 +51,7 @@ void CApcoFrameDecoder::Reset() {
     m_transmissionType = kTransmissionNone;
     m_algid = m_nac = m_tgid = m_sourceId = m_destinationId = m_mfid = -1;
     m_emergency = 0;
+    m_callEnded = false;
     FreeList(m_readyHead);
     m_readyTail = nullptr;
     m_readyCount = 0;
@@ -135,6 +136,7 @@ void CApcoFrameDecoder::DropCall() {
     m_transmissionType = kTransmissionNone;
     ClearIdentifiers();
     m_emergency = 0;
+    m_callEnded = true;
 }
 
 void CApcoFrameDecoder::SearchSync() {
@@ -193,12 +195,14 @@ void CApcoFrameDecoder::DecodeNid() {
             if (m_nidVerified) {
                 m_algid = -1;
                 m_sourceId = m_destinationId = -1;
+                m_callEnded = false;
             }
             m_headerAccumulator = 0;
             std::memset(m_rsWord, 0, sizeof m_rsWord);
             m_headerIndex = 27;
             break;
         case 11:  // LDU1
+            StartVoiceUnit();
             m_state = kStateLdu1;
             m_transmissionType = kTransmissionVoice;
             m_voicePosition = 0;
@@ -206,6 +210,7 @@ void CApcoFrameDecoder::DecodeNid() {
             m_linkControl.accumulator = 0;
             break;
         case 22:  // LDU2
+            StartVoiceUnit();
             m_state = kStateLdu2;
             m_transmissionType = kTransmissionVoice;
             m_voicePosition = 0;
@@ -237,6 +242,14 @@ void CApcoFrameDecoder::DecodeNid() {
         }
         return;
     }
+}
+
+void CApcoFrameDecoder::StartVoiceUnit() {
+    // A call whose header was lost: the last call's ALGID (say "clear") must not stand for
+    // this one's voice.
+    if (!m_nidVerified || !m_callEnded) return;
+    m_algid = -1;
+    m_callEnded = false;
 }
 
 void CApcoFrameDecoder::StartNid() {

@@ -73,7 +73,9 @@ public:
 
     // Decoded fields; -1 when not decoded. Values come only from NID, header, link control and
     // encryption sync words that their codes accept (clean or corrected); a word beyond its code
-    // sets none.
+    // sets none, nor does an all-zero word. ALGID, MFID and emergency stay shown after a call;
+    // a voice unit that starts a call without its header shows ALGID -1 until the call's own
+    // encryption sync decodes.
     float GetBitErrorRate() const { return m_bitErrorRate; }  // percent, of the last voice frame
     int GetTransmissionType() const { return m_transmissionType; }
     int GetAlgid() const { return m_algid; }
@@ -154,12 +156,14 @@ private:
     void ResyncAfterTsdu();
 
     void StartNid();
+    void StartVoiceUnit();  // an LDU's NID was read
     bool ReadExpectedSync(int* sum);  // true when the 24 symbols are in
     void DropCall();
     void ClearIdentifiers();
     bool AccumulateHexbit(HexbitWord& word, char c);  // true when a word of 24 is complete
     // The collected link control or encryption sync word: true when it may be read (its NID
-    // and its code check passed, corrected in place).
+    // and its code check passed, corrected in place, and it is not all zero: a receiver that
+    // drops out gives '0' symbols, which read as the all-zero code word, and no real word is 0).
     bool DecodeWord(CReedSolomon& code);
     void DecodeLinkControl(char c);
     void DecodeEncryptionSync(char c);
@@ -186,6 +190,9 @@ private:
     int m_voicePosition = 0;
     int m_statusPosition = 0;
     bool m_nidVerified = false;  // the current unit's NID passed its check
+    // A call ended (a terminator, or a voice unit followed by no sync): the ALGID still shown is
+    // the old call's until this call's header or encryption sync decodes.
+    bool m_callEnded = false;
     ImbeDecoderState m_imbeState;
     ImbeFrame m_imbeFrame;
 

@@ -20,6 +20,12 @@ constexpr int kHeaderHexbits = 36;      // (36,20,17)
 constexpr int kHexbitWordSymbols = 24;  // link control (24,12,13), encryption sync (24,16,9)
 
 // Link control (LDU1) or encryption sync (LDU2) positions; the last range is low-speed data.
+bool AllZero(const int* symbols, int count) {
+    for (int i = 0; i < count; ++i)
+        if (symbols[i] != 0) return false;
+    return true;
+}
+
 bool IsLinkControlPosition(int u) {
     return (u >= 149 && u <= 169) || (u >= 244 && u <= 263) || (u >= 338 && u <= 358) || (u >= 433 && u <= 453) ||
            (u >= 528 && u <= 547) || (u >= 622 && u <= 642) || (u >= 717 && u <= 732);
@@ -51,9 +57,12 @@ void CApcoFrameDecoder::DecodeHdu() {
         if (m_headerIndex < 63) continue;
 
         m_headerIndex = 0;
-        // A word the code cannot correct leaves the fields as they were.
-        if (!m_nidVerified || !m_rsHeader.Decode(kHeaderHexbits, m_rsWord + 63 - kHeaderHexbits)) continue;
-        const int* h = m_rsWord + 27;
+        // A word the code cannot correct leaves the fields as they were, and so does the
+        // all-zero word (a receiver gap, no real header).
+        const int* h = m_rsWord + 63 - kHeaderHexbits;
+        if (!m_nidVerified || !m_rsHeader.Decode(kHeaderHexbits, m_rsWord + 63 - kHeaderHexbits) ||
+            AllZero(h, kHeaderHexbits))
+            continue;
         m_mfid = h[12] * 4 + ((h[13] >> 4) & 3);
         m_algid = ((h[13] & 15) << 4) + ((h[14] >> 2) & 15);
         m_tgid = ((h[17] & 15) << 12) + (h[18] << 6) + h[19];
@@ -101,7 +110,8 @@ bool CApcoFrameDecoder::AccumulateHexbit(HexbitWord& w, char c) {
 }
 
 bool CApcoFrameDecoder::DecodeWord(CReedSolomon& code) {
-    return m_nidVerified && code.Decode(kHexbitWordSymbols, m_rsWord + 63 - kHexbitWordSymbols);
+    int* word = m_rsWord + 63 - kHexbitWordSymbols;
+    return m_nidVerified && code.Decode(kHexbitWordSymbols, word) && !AllZero(word, kHexbitWordSymbols);
 }
 
 void CApcoFrameDecoder::DecodeLinkControl(char c) {
@@ -168,7 +178,10 @@ bool CApcoFrameDecoder::FrameToVoice() {
 void CApcoFrameDecoder::EndTerminator(int symbols) {
     while (NextDibit() >= 0) {
         if (++m_unitPosition < symbols) continue;
-        if (m_nidVerified) PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
+        if (m_nidVerified) {
+            PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
+            m_callEnded = true;
+        }
         m_state = kStateAfterTerminator;
         m_unitPosition = 0;
         return;

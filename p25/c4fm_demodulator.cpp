@@ -23,8 +23,15 @@ constexpr float kSlicerThreshold = 0.165f;
 // DC trackers of the discriminator output, and the negative-level tracker of the sync match.
 constexpr float kDcRate = 0.001f;
 constexpr float kNegativeRate = 0.0002f;
-// A sync peak stands above six times the mean negative level of the match.
-constexpr float kPeakFactor = -6.0f;
+// A sync peak stands above three times the mean negative level of the match; the symbol
+// pattern check behind it is what keeps noise and data out.
+constexpr float kPeakFactor = -3.0f;
+// The frame decoder's own sync search tolerance: summed code differences below 11, none of 2.
+constexpr int kSyncMaxSum = 11;
+constexpr int kSyncMaxSingle = 2;
+// At a checked sync a clock this many samples or more from where the sync puts it is moved
+// there; nearer, the loop alone steers it.
+constexpr float kClockPlaceDistance = 3.0f;
 // The sync pattern sums to about -4.3 rad with the carrier centred; each Hz of offset adds
 // W * 2 pi / rate rad (0.0314 at 48 kHz), and 32.9 Hz per rad turns that back into Hz.
 constexpr double kSyncSumAtCentre = 4.3;
@@ -179,6 +186,15 @@ bool CC4fmDemodulator::BuildSyncFilter() {
     }
     if (m_syncFilter.SetTaps(t, w) != 0) return false;
     m_syncLength = w;
+    for (int k = 0; k < kSyncSymbols; ++k) {
+        // The middle of the symbol's samples (4 of 0..9 at 10 samples per symbol).
+        const int centre = static_cast<int>(k * m_samplesPerSymbol + 0.5f * (m_samplesPerSymbol - 1.0f));
+        m_syncCentres[k] = centre < 0 ? 0 : centre < w ? centre : w - 1;
+    }
+    // A locked clock emits at a symbol's centre sample, its phase wrapping to about 0 there, so
+    // after the window's last sample it stands that many samples past the last centre.
+    m_syncClockPhase = static_cast<float>(w - 1 - m_syncCentres[kSyncSymbols - 1]);
+    if (m_syncClockPhase >= m_samplesPerSymbol) m_syncClockPhase = 0.5f * m_samplesPerSymbol;
     if (!m_syncHistory.Reserve(w)) return false;
     std::memset(m_syncHistory.GetData(), 0, sizeof(float) * w);
     m_syncFilterReady = true;
@@ -202,6 +218,18 @@ int CC4fmDemodulator::Slice(float s) {
     if (s >= 0.0f) return 0;
     if (s > -kSlicerThreshold) return 2;
     return 3;
+}
+
+bool CC4fmDemodulator::IsFrameSync(const float* window, double offset) const {
+    int sum = 0;
+    for (int k = 0; k < kSyncSymbols; ++k) {
+        const int symbolClass = Slice(static_cast<float>(window[m_syncCentres[k]] - offset));
+        int difference = '0' + symbolClass - kFrameSyncPattern[k];
+        if (difference < 0) difference = -difference;
+        if (difference >= kSyncMaxSingle) return false;
+        sum += difference;
+    }
+    return sum < kSyncMaxSum;
 }
 
 // Writes character `index` of this call. Growth keeps what was written; when it fails the
@@ -231,7 +259,8 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
     float* b = m_branchB.Reserve(n);
     float* e = m_steps.Reserve(static_cast<size_t>(w) + n);
     float* y = m_matched.Reserve(static_cast<size_t>(n) + 2);
-    if (!a || !b || !e || !y) return -1;
+    int* syncs = m_syncMarks.Reserve(n);
+    if (!a || !b || !e || !y || !syncs) return -1;
     float* d = e + w;
 
     // 1. Mixing; the step is the oscillator frequency truncated to whole Hz.
@@ -259,16 +288,24 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
     if (m_syncFilter.Process(y + 2, n) != 0) return -1;
 
     // 6. AFC. Every peak in this block is measured against the block-start oscillator, so the
-    // latest peak's correction replaces an earlier one instead of adding to it.
+    // latest peak's correction replaces an earlier one instead of adding to it. A peak counts
+    // only when its window slices to the frame sync once the offset it measures is taken out:
+    // peaks of noise and of data would walk the oscillator off.
     const double blockStartHz = m_oscillatorHz;
+    const double radiansPerHz = 2.0 * 3.14159265358979323846 / m_sampleRate;
     float v = m_negativeLevel;
+    int syncCount = 0;
     for (int i = 1; i <= n; ++i) {
         if (y[i] < 0.0f) v = v == 0.0f ? y[i] : kNegativeRate * y[i] + (1.0f - kNegativeRate) * v;
         if (y[i] > y[i - 1] && y[i] > y[i + 1] && y[i] > kPeakFactor * v) {
             // The W discriminator outputs ending with d[i - 2] are e[i - 1 .. i + w - 2].
             double sum = 0.0;
             for (int k = i - 1; k < i - 1 + w; ++k) sum += e[k];
-            double hz = blockStartHz + (sum + kSyncSumAtCentre) * kHzPerRadian;
+            const double offsetHz = (sum + kSyncSumAtCentre) * kHzPerRadian;
+            if (!IsFrameSync(e + i - 1, offsetHz * radiansPerHz)) continue;
+            // The clock is checked before sample i - 1, right after the window's last one.
+            syncs[syncCount++] = i - 1;
+            double hz = blockStartHz + offsetHz;
             if (hz < m_centerHz - kAfcRangeHz) hz = m_centerHz - kAfcRangeHz;
             if (hz > m_centerHz + kAfcRangeHz) hz = m_centerHz + kAfcRangeHz;
             m_oscillatorHz = hz;
@@ -287,7 +324,17 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
     const float sps = m_samplesPerSymbol;
     int written = 0;
     bool emitting = true;
+    int nextSync = 0;
     for (int i = 0; i < n; ++i) {
+        while (nextSync < syncCount && syncs[nextSync] == i) {
+            // A clock far from where a checked sync puts it (say locked half a symbol off, where
+            // its corrections cancel) is placed there; a nearby one is left to the loop.
+            float off = m_clockPhase - m_syncClockPhase;
+            if (off >= 0.5f * sps) off -= sps;
+            if (off < -0.5f * sps) off += sps;
+            if (off >= kClockPlaceDistance || off <= -kClockPlaceDistance) m_clockPhase = m_syncClockPhase;
+            ++nextSync;
+        }
         const float s = d[i];
         ring[m_ringIndex] = s;
         m_ringIndex = (m_ringIndex + 1) % length;

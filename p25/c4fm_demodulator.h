@@ -4,7 +4,8 @@
 //
 // Mixing with a table oscillator, two low-pass branch filters, a phase-difference
 // discriminator, frequency tracking from the frame-sync pattern (AFC), symbol timing from
-// zero crossings and a fixed-threshold slicer. The slicer threshold is in radians per sample,
+// zero crossings and a fixed-threshold slicer. Only a matched-filter peak whose window slices
+// to the frame sync moves the oscillator, and such a sync places a clock that stands far off. The slicer threshold is in radians per sample,
 // so the demodulator is made for 48000 samples/s. Blocks of any size form one continuous
 // stream. One thread at a time.
 #pragma once
@@ -80,6 +81,9 @@ private:
     bool BuildSyncFilter();
     bool PrepareTiming();
     bool Emit(int index, int symbolClass, int* written);
+    // The sync window's symbols, each at its centre with `offset` (radians per sample) taken
+    // out, match the frame sync within the frame decoder's search tolerance.
+    bool IsFrameSync(const float* window, double offset) const;
 
     // configuration
     bool m_syncFilterReady = false;
@@ -90,6 +94,8 @@ private:
     float m_symbolRate = 4800.0f;
     float m_samplesPerSymbol = 10.0f;
     int m_syncLength = 240;  // W: 24 symbols of samples
+    int m_syncCentres[24] = {};       // each sync symbol's centre sample in the window
+    float m_syncClockPhase = 5.0f;    // the clock phase a sync implies after its window's end
 
     // running state carried between calls
     double m_oscillatorHz = 12000.0;
@@ -114,6 +120,7 @@ private:
     ScratchBuffer<float> m_matched;        // two carried values, then the block
     ScratchBuffer<float> m_syncHistory;
     ScratchBuffer<float> m_ring;
+    ScratchBuffer<int> m_syncMarks;  // samples of this block before which a checked sync ended
     CFirFilter* m_filterA = nullptr;
     CFirFilter* m_filterB = nullptr;
 };

@@ -2,6 +2,7 @@
 // of 48 kHz signal per second), after the sensitivity table.
 #include <benchmark/benchmark.h>
 
+#include "bench/c4fm/c4fm_calls_after_noise.h"
 #include "bench/c4fm/c4fm_sensitivity.h"
 #include "p25/c4fm_demodulator.h"
 #include "tests/support/c4fm_modulator.h"
@@ -55,6 +56,8 @@ BENCHMARK(Recording)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     PrintSensitivity();
+    PrintCallsAfterNoise();
+    PrintRecordingFrames();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

@@ -2,6 +2,7 @@
 // performance counter (best of 5 runs).
 #include <cstdio>
 
+#include "bench/c4fm/c4fm_calls_after_noise.h"
 #include "bench/c4fm/c4fm_sensitivity.h"
 #include "foundation/high_res_timer.h"
 #include "p25/c4fm_demodulator.h"
@@ -23,6 +24,8 @@ static double RealTimeFactor(const std::vector<float>& x) {
 
 int main() {
     PrintSensitivity();
+    PrintCallsAfterNoise();
+    PrintRecordingFrames();
     c4fmtest::C4fmOptions o;
     o.ebN0Db = 20;
     std::printf("demodulator, synthetic call  %8.1f x real time\n", RealTimeFactor(c4fmtest::ModulateC4fm(BenchVoiceCall(10), o)));

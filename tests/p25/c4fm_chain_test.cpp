@@ -161,6 +161,11 @@ void ExpectKnownFields(const ChainResult& r, const Known& k, const std::string& 
     ExpectOnly(r.anyDestinations, {}, "DID", what);  // no unit-to-unit call in the recordings
 }
 
+// The recording as it is, in blocks of 512 to 32768 samples.
+void ExpectKnownFieldsAtEveryBlockSize(const std::vector<float>& x, const Known& known) {
+    for (int block : {512, 8192, 32768}) ExpectKnownFields(RunChain(x, block), known, "block " + std::to_string(block));
+}
+
 TEST(C4fmChain, ClearVoiceNac293) {
     const std::vector<float> x = ReadRecording("voice-nac293-tg1.if.wav");
     const Known known{{0x293}, {1}, {1}, {0x80}, {0x00}};
@@ -181,7 +186,7 @@ TEST(C4fmChain, ClearVoiceNac293) {
             EXPECT_LT(Percentile(r.voiceErrorRates, 0.5), 1.0);
             EXPECT_LT(Percentile(r.voiceErrorRates, 0.9), 3.0);
         }
-    }
+    }    ExpectKnownFieldsAtEveryBlockSize(x, known);
 }
 
 TEST(C4fmChain, TrunkedVoiceNac1f5) {
@@ -196,7 +201,7 @@ TEST(C4fmChain, TrunkedVoiceNac1f5) {
         EXPECT_TRUE(r.sources.count(4270002)) << what;
         EXPECT_TRUE(r.types.count(kTransmissionTerminator)) << what;  // the TDULCs
         EXPECT_LT(Percentile(r.voiceErrorRates, 0.5), 3.0) << what;
-    }
+    }    ExpectKnownFieldsAtEveryBlockSize(x, known);
 }
 
 TEST(C4fmChain, EncryptedVoiceNac104) {
@@ -209,7 +214,7 @@ TEST(C4fmChain, EncryptedVoiceNac104) {
         // audio.
         ExpectKnownFields(r, known, what);
         EXPECT_TRUE(r.types.count(kTransmissionVoice)) << what;
-    }
+    }    ExpectKnownFieldsAtEveryBlockSize(x, known);
 }
 
 TEST(C4fmChain, ControlChannelNac140) {
@@ -222,12 +227,13 @@ TEST(C4fmChain, ControlChannelNac140) {
         EXPECT_TRUE(r.types.count(kTransmissionTrunking)) << copy.what;
         EXPECT_FALSE(r.types.count(kTransmissionVoice)) << copy.what;
         EXPECT_EQ(0, r.audioBlocks) << copy.what;
-    }
+    }    ExpectKnownFieldsAtEveryBlockSize(x, known);
 }
 
 // A synthetic call after one second of receiver noise, written to a WAV file and read back as
-// a recording would be: a group call, then a unit-to-unit call. The fields come from the link
-// control, header and encryption sync as sent.
+// a recording would be: a clear group call, then an encrypted unit-to-unit call whose header is
+// lost. The fields come from the link control, header and encryption sync as sent, and the
+// second call never shows the first one's "clear".
 TEST(C4fmChain, SyntheticCallsAfterNoiseGiveTheirFields) {
     p25test::FrameBuilder builder;
     const int nac = 0x2A7;
@@ -235,10 +241,11 @@ TEST(C4fmChain, SyntheticCallsAfterNoiseGiveTheirFields) {
     const uint8_t group[9] = {0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0x00, 0xAB, 0xCD};    // TGID, SID
     const uint8_t unit[9] = {0x03, 0x00, 0x00, 0x00, 0xBE, 0xEF, 0x00, 0x43, 0x21};     // DID, SID
     const uint8_t es[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x00};
-    std::string groupCall = builder.Hdu(nac, header), unitCall = builder.Hdu(nac, header);
+    const uint8_t des[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x81, 0x12, 0x34};
+    std::string groupCall = builder.Hdu(nac, header), unitCall;
     for (int i = 0; i < 4; ++i) {
         groupCall += builder.Ldu1(nac, p25test::PatternVoice(i), group) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), es);
-        unitCall += builder.Ldu1(nac, p25test::PatternVoice(i), unit) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), es);
+        unitCall += builder.Ldu1(nac, p25test::PatternVoice(i), unit) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), des);
     }
     groupCall += builder.Tdu(nac);
     unitCall += builder.Tdu(nac);
@@ -279,7 +286,7 @@ TEST(C4fmChain, SyntheticCallsAfterNoiseGiveTheirFields) {
 
     CC4fmDemodulator demodulator;
     CApcoFrameDecoder decoder;
-    std::set<int> destinations, sources;
+    std::set<int> destinations, sources, algids;
     for (size_t done = 0; done < played.size(); done += 2048) {
         int n = static_cast<int>(std::min<size_t>(2048, played.size() - done));
         int symbols = demodulator.Process(played.data() + done, n);
@@ -288,10 +295,27 @@ TEST(C4fmChain, SyntheticCallsAfterNoiseGiveTheirFields) {
         if (done >= secondStart && decoder.GetTransmissionType() == kTransmissionVoice) {
             Collect(destinations, decoder.GetDestinationId());
             Collect(sources, decoder.GetSourceId());
+            Collect(algids, decoder.GetAlgid());
         }
     }
     EXPECT_TRUE(destinations.count(0xBEEF));
     EXPECT_TRUE(sources.count(0x4321));
+    EXPECT_EQ(std::set<int>{0x81}, algids);
+}
+
+// A receiver that drops out for 2 s inside an LDU1 and inside an LDU2: the zero samples
+// demodulate to '0' symbols, which read as all-zero link control and encryption sync words;
+// no TGID 0, source 0 or ALGID 0 may show, and the call's own fields still do.
+TEST(C4fmChain, ReceiverGapsInsideVoiceUnitsInventNoField) {
+    std::vector<float> x = ReadRecording("voice-nac293-tg1.if.wav");
+    std::vector<size_t> gaps;  // samples; the symbol at p was about sample 10 p
+    for (const c4fmtest::FoundFrame& f : c4fmtest::FindFrames(RunChain(x).symbols))
+        if ((f.duid == 0x5 && gaps.empty()) || (f.duid == 0xA && gaps.size() == 1 && f.position > 20000))
+            gaps.push_back(10 * f.position + 4000);
+    ASSERT_EQ(2u, gaps.size());
+    for (auto gap = gaps.rbegin(); gap != gaps.rend(); ++gap) x.insert(x.begin() + static_cast<long>(*gap), 96000, 0.0f);
+    ChainResult r = RunChain(x);
+    ExpectKnownFields(r, {{0x293}, {1}, {1}, {0x80}, {0x00}}, "with receiver gaps");
 }
 
 TEST(C4fmChain, DamagedCopiesNeverCrash) {

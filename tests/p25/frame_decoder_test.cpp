@@ -423,6 +423,12 @@ TEST(FrameDecoderTest, WordsBeyondTheirCodeKeepTheFields) {
                 fb.Ldu2(kNac, voice, MakeEs(0x80, 0).bytes, SpoiledHexbits(24, four, kHammingSpoil)));
     EXPECT_EQ(0x80, d.GetAlgid());
     EXPECT_EQ(kTransmissionVoice, d.GetTransmissionType());
+
+    // All-zero words (what a receiver gap demodulates to) are code words, but no real header,
+    // link control or encryption sync is all zero: they set nothing.
+    Feed(d, fb.Ldu1(kNac, voice, Lc().bytes) + fb.Ldu2(kNac, voice, EncSync().bytes) + fb.Hdu(kNac, Header().bytes));
+    EXPECT_EQ(0x1111, d.GetTgid());
+    EXPECT_EQ(-1, d.GetAlgid());  // the header cleared it for a new call, and set none
 }
 
 TEST(FrameDecoderTest, BitErrorRateFollowsInjectedErrors) {
@@ -487,6 +493,15 @@ TEST(FrameDecoderTest, CallTypesAndDrop) {
     EXPECT_EQ(-1, d.GetSourceId());
     EXPECT_EQ(0x80, d.GetAlgid());  // kept after a terminator
 
+    // The next call's header is lost: its voice units do not show the old call's ALGID, from
+    // the first LDU's NID until its own encryption sync decodes.
+    const std::string ldu1 = fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).bytes);
+    Feed(d, ldu1.substr(0, 60));
+    EXPECT_EQ(kTransmissionVoice, d.GetTransmissionType());
+    EXPECT_EQ(-1, d.GetAlgid());
+    Feed(d, ldu1.substr(60) + fb.Ldu2(kNac, voice, MakeEs(0x81, 0).bytes));
+    EXPECT_EQ(0x81, d.GetAlgid());
+
     // A voice unit followed by no sync drops the call at once.
     CApcoFrameDecoder d2;
     Feed(d2, fb.Ldu1(kNac, voice, GroupLc(0, true, 77, 88).bytes));
@@ -498,6 +513,9 @@ TEST(FrameDecoderTest, CallTypesAndDrop) {
     EXPECT_EQ(kTransmissionNone, d2.GetTransmissionType());
     EXPECT_EQ(-1, d2.GetNac());
     EXPECT_FALSE(d2.IsEmergency());
+    // Nor does a call that ended without its terminator lend its ALGID to the next.
+    Feed(d2, fb.Ldu2(kNac, voice, MakeEs(0x80, 0).bytes) + Noise(24) + fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).bytes));
+    EXPECT_EQ(-1, d2.GetAlgid());
 
     // TDU with link control: end-of-call event too.
     CApcoFrameDecoder d3;

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "plugin/host_call_record.h"
 #include "plugin/host_protocol.h"
 
 TEST(HostRecords, AudioBlockRecordSizesAndZeroedTrailer) {
@@ -39,19 +38,4 @@ TEST(HostRecords, MediaPacketHeaderAndEmptyParameters) {
     EXPECT_EQ(0.0f, p.bitErrorRatePercent);
     for (int32_t id : {p.nac, p.tgid, p.sourceId, p.destinationId}) EXPECT_EQ(-1, id);
     EXPECT_EQ(0, p.transmissionType | p.emergency);
-}
-
-TEST(HostRecords, CallRecordOwnsOnlyWhatItCopied) {
-    HostCallRecord record(PM_SQUELCH, 2);
-    EXPECT_EQ(0u, record.cbData);
-    EXPECT_EQ(nullptr, record.lpData);
-    SquelchParams params{};
-    params.voicePercent = 80;
-    ASSERT_TRUE(record.CopyData(&params, sizeof params));
-    ASSERT_NE(static_cast<void*>(&params), record.lpData);
-    EXPECT_EQ(28u, record.cbData);
-    EXPECT_EQ(80u, static_cast<SquelchParams*>(record.lpData)->voicePercent);
-    EXPECT_FALSE(record.CopyData(nullptr, 8));
-    EXPECT_EQ(nullptr, record.lpData);
-    EXPECT_EQ(0u, record.cbData);
 }

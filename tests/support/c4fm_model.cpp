@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "dsp/fft_window.h"
 #include "dsp/fir_filter.h"
 
 namespace c4fmtest {
+
+namespace {
+const char kSyncText[] = "111113113311333313133333";
+}
 
 C4fmModel::C4fmModel() : m_filterA(CreateFirFilter()), m_filterB(CreateFirFilter()) {
     const double pi = 3.14159265358979323846;
@@ -20,8 +25,7 @@ C4fmModel::C4fmModel() : m_filterA(CreateFirFilter()), m_filterB(CreateFirFilter
         f->SetFrequency(6250);
     }
     // +1 for a +3 sync symbol, -1 for a -3, ten samples each, in the order sent.
-    const char* sync = "111113113311333313133333";
-    for (int k = 0; k < kWindow; ++k) m_taps.push_back(sync[k / 10] == '1' ? 1.0 : -1.0);
+    for (int k = 0; k < kWindow; ++k) m_taps.push_back(kSyncText[k / 10] == '1' ? 1.0 : -1.0);
     m_delay.assign(kWindow, 0.0);
     m_history.assign(kWindow, 0.0);
     m_ring.assign(kRing, 0.0);
@@ -71,13 +75,25 @@ std::string C4fmModel::Process(const float* x, int n) {
     }
 
     const double start = m_osc;
+    std::vector<int> syncs;  // samples of this block before which a checked sync's window ended
     for (int i = 1; i <= n; ++i) {
         if (y[i] < 0) m_negative = m_negative == 0 ? y[i] : 0.0002 * y[i] + 0.9998 * m_negative;
-        if (y[i] > y[i - 1] && y[i] > y[i + 1] && y[i] > -6 * m_negative) {
+        if (y[i] > y[i - 1] && y[i] > y[i + 1] && y[i] > -3 * m_negative) {
             // y[i] is the match ending with step i - 2 of this block: all[kWindow + i - 2].
             double sum = 0;
             for (int k = i - 1; k <= i + kWindow - 2; ++k) sum += all[k];
-            m_osc = std::clamp(start + (sum + 4.3) * 32.9, kCentre - 4000.0, kCentre + 4000.0);
+            const double offset = (sum + 4.3) * 32.9;
+            // Sync symbol j at its centre, sample 10 j + 4 of the window, the offset taken out.
+            int total = 0, largest = 0;
+            for (int j = 0; j < 24; ++j) {
+                const double s = all[i - 1 + 10 * j + 4] - offset * 2 * 3.14159265358979323846 / kRate;
+                const int difference = std::abs('0' + Slice(s) - kSyncText[j]);
+                total += difference;
+                largest = std::max(largest, difference);
+            }
+            if (total >= 11 || largest >= 2) continue;
+            syncs.push_back(i - 1);
+            m_osc = std::clamp(start + offset, kCentre - 4000.0, kCentre + 4000.0);
         }
     }
     m_carried[0] = y[n];
@@ -86,6 +102,10 @@ std::string C4fmModel::Process(const float* x, int n) {
 
     std::string text;
     for (int i = 0; i < n; ++i) {
+        // At a sync the clock should stand 5 samples past the last symbol's centre; 3 or more
+        // away (on the circle of 10) it is put there.
+        if (std::count(syncs.begin(), syncs.end(), i) && std::fabs(std::remainder(m_clock - 5.0, kSps)) >= 3)
+            m_clock = 5.0;
         const double s = d[i];
         m_ring[m_ringPos] = s;
         m_ringPos = (m_ringPos + 1) % kRing;

@@ -1,8 +1,9 @@
 // Test-side model of the C4FM symbol demodulator, written from its description in double
 // precision and plain per-sample loops: table oscillator, the two branch low-pass filters
 // (the system's FIR filter objects), phase-step discriminator, DC trackers, sync matched filter
-// with the AFC (every peak in a block corrects the block-start frequency; the latest wins, the
-// result applies from the next block), zero-crossing symbol clock and the 0.165 rad slicer.
+// with the AFC (every peak in a block whose window slices to the frame sync corrects the
+// block-start frequency; the latest wins, the result applies from the next block), zero-crossing
+// symbol clock placed by such a sync when 3 samples or more off, and the 0.165 rad slicer.
 // Tests compare the demodulator's text with this model's.
 #pragma once
 

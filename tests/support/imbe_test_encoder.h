@@ -48,7 +48,7 @@ public:
 };
 
 // A quantiser with the decoder's prediction state: chosen log2 spectral amplitudes (octaves;
-// the decoder's linear amplitude is 2^value PCM units, the peak of a voiced harmonic) become
+// a voiced harmonic of value v peaks at 16 * 2^v PCM units) become
 // the b-vector whose decoding comes closest to them. Keep one per decoder and feed it every
 // frame the decoder decodes normally.
 class ImbeTestQuantizer {

@@ -271,6 +271,21 @@ std::string FrameBuilder::Tdulc(int nac, const uint8_t lc[9], const Corruption& 
     return SyncAndNid(nac, kDuidTdulc, c) + WithStatus(BitsToDibits(bits), 57);
 }
 
+std::vector<VoiceFrameBits> LduVoiceFrames(const std::string& text, size_t position) {
+    if (position + 57 + 807 > text.size()) return {};
+    std::vector<VoiceFrameBits> frames(9);
+    int bit = 0;
+    for (int u = 1; u <= 807; ++u) {
+        if ((56 + u) % 36 == 35 || IsLinkControlPosition(u)) continue;
+        const int v = text[position + 56 + static_cast<size_t>(u)] - '0';
+        for (int b : {v >> 1, v & 1}) {
+            frames[static_cast<size_t>(bit / 144)][static_cast<size_t>(bit % 144)] = static_cast<uint8_t>(b);
+            ++bit;
+        }
+    }
+    return frames;
+}
+
 std::vector<VoiceFrameBits> PatternVoice(int seed) {
     std::vector<VoiceFrameBits> frames(9);
     uint32_t x = 0x9E3779B9u ^ static_cast<uint32_t>(seed);

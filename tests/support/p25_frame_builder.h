@@ -66,6 +66,10 @@ struct FrameBuilder {
     std::string WithStatus(const std::string& data, int place) const;
 };
 
+// The nine voice frames of the LDU whose sync starts at `position` in `text` (the inverse of
+// Ldu1/Ldu2's layout); empty when the text ends before the LDU does.
+std::vector<VoiceFrameBits> LduVoiceFrames(const std::string& text, size_t position);
+
 // Voice frames of a recognisable test pattern (not IMBE-coded): frame f, bit b.
 std::vector<VoiceFrameBits> PatternVoice(int seed);
 

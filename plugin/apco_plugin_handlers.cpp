@@ -214,10 +214,11 @@ void CApcoPlugin::StartPlayback() {
 }
 
 void CApcoPlugin::StopPlayRec() {
-    bool recording, audio;
+    bool recording, playing, audio;
     {
         CriticalSectionLock lock(&m_fileLock);
         recording = m_playerState == kPlayerRecording;
+        playing = m_playerState == kPlayerPlaying;
         audio = m_audioFile;
         if (recording && m_window) m_window->SetWaveFile(&m_waveFile, 1);
         m_waveFile.Close();  // completes a recording's header
@@ -240,7 +241,8 @@ void CApcoPlugin::StopPlayRec() {
         PostToWindow(WM_APCO_AUDIOPLAYBACK, 0, 0);
     }
     if (audio && m_player && m_player->GetSampleRate() != m_outputRate) ReopenOutput(m_outputRate, -1);
-    CallPluginProc(PM_SETFLAGS, m_hostFlags, 0, nullptr);
+    // Only playback changed the host's flags: after a recording (or nothing) they stay.
+    if (playing) CallPluginProc(PM_SETFLAGS, m_hostFlags, 0, nullptr);
     const uint32_t hz = CallPluginProc(PM_GETVALUE, PN_FREQUENCY, 0, nullptr);
     m_decoder.SetReceiverFrequency(hz);
 }

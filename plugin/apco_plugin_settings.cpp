@@ -27,10 +27,11 @@ struct CodeListName {
 constexpr CodeListName kCodeLists[] = {
     {"SquelchNAC", kSquelchNAC}, {"SquelchTGID", kSquelchTGID}, {"SquelchSID", kSquelchSID}, {"SquelchDID", kSquelchDID}};
 
-// The receiver's 8-character identifier from the host record, or "unknown" without a record.
+// The receiver's 8-character identifier from the host record, or "unknown" without a record
+// (an empty identifier would put the settings into the parent key itself).
 String SettingsPath(const uint8_t* hostRecord) {
     String path(kSettingsRoot);
-    if (!hostRecord) return path + "unknown";
+    if (!hostRecord || !hostRecord[76]) return path + "unknown";
     char id[9] = {};
     for (int i = 0; i < 8 && hostRecord[76 + i]; ++i) {
         const char c = static_cast<char>(hostRecord[76 + i]);
@@ -163,6 +164,7 @@ void CApcoPlugin::LoadSettings() {
     CK927ApcoPluginWindow* w = m_window;
     const HKEY handle = key.GetHandle();
     const uint32_t mode = ReadInRange(key, "DemodulationMode", kModeBoth, kModeBoth, kModeFm);
+    m_demodMode = mode;
     {
         CriticalSectionLock lock(&m_fileLock);
         m_pauseUnderSquelch = key.ReadDword("PauseUnderSquelch", 0) != 0;
@@ -209,6 +211,9 @@ void CApcoPlugin::LoadSettings() {
     const bool logging = key.ReadDword("LoggingEnabled", 0) != 0;
     delete opened;
     if (logging) OpenLogFile();
-    // Applied last and in full (window, host flags, output), as a switch by the user would be.
-    SetDemodulationMode(mode);
+    // The window shows the mode last (it reports it back, unchanged by then); the start state
+    // of the mode follows as a switch to it would leave it.
+    if (mode == kModeFm) m_statusCountdown = kStatusCountdownDone;
+    else m_p25Seen = 100;
+    m_window->SetDemodMode(mode);
 }

@@ -359,6 +359,7 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
     std::vector<int16_t> source, recorded;
     int rate = 0;
     ASSERT_TRUE(wavtest::ReadWav16(GeneratedCall(), &source, &rate));
+    SetErrorMode(SEM_NOGPFAULTERRORBOX);
     for (int ifRecording : {1, 0}) {
         SCOPED_TRACE(ifRecording ? "IF" : "audio");
         Seed("T18rec", {{"AudioDir", Text(dir)}, {"SelectedFile", Text("take.if.wav")}});
@@ -377,6 +378,8 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
         ASSERT_LT(recorded.size(), expected.size());
         EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), expected.begin()));
     }
+
+    EXPECT_EQ(SetErrorMode(0), UINT(SEM_NOGPFAULTERRORBOX)) << "the audio folder's check restores the error mode";
 
     // Played back in place of the receiver (which streams silence meanwhile); then a second
     // IF recording to the same name asks first, and the dismissed question keeps the file.

@@ -72,6 +72,20 @@ LRESULT CALLBACK Posted(int code, WPARAM remove, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, remove, lParam);
 }
 
+// The periods of the plug-in's timers: its import of user32!SetTimer is pointed here.
+std::vector<UINT> g_timerPeriods;
+UINT_PTR WINAPI RecordTimer(HWND h, UINT_PTR id, UINT ms, TIMERPROC f) { return g_timerPeriods.push_back(ms), SetTimer(h, id, ms, f); }
+void HookSetTimer() {
+    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"));
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    const auto target = reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA("user32"), "SetTimer"));
+    for (DWORD old; import->Name; ++import)
+        for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk); t->u1.Function; ++t)
+            if (t->u1.Function == target && VirtualProtect(&t->u1.Function, 4, PAGE_READWRITE, &old))
+                t->u1.Function = reinterpret_cast<uintptr_t>(&RecordTimer);
+}
+
 // One run of the plug-in as receiver id, keeping the voice blocks with the error rate of the
 // parameters before them, all audio and the squelch reports.
 struct Session {
@@ -82,6 +96,7 @@ struct Session {
         options.record = record.data();
         options.wav = wav;
         options.onCall = [this](testbed::HostCall& c, void* data) {
+            if (c.sequence == 0) HookSetTimer();  // the first call, before the set-up
             const auto* bytes = static_cast<const uint8_t*>(data);
             if (c.msg == PMR_Media && c.cbData == kMediaParamsPacketBytes) std::memcpy(&params, bytes + kMediaHeaderBytes, 36);
             if (c.msg == PM_SQUELCH && c.cbData == 28) squelch.push_back({c.dwParam, *reinterpret_cast<const SquelchParams*>(data)});
@@ -100,7 +115,7 @@ struct Session {
         return static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(h, GWLP_USERDATA)));
     }
     e2e::RunResult Run() {
-        g_squelchPosts.clear();
+        g_squelchPosts.clear(), g_timerPeriods.clear();
         HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, &Posted, nullptr, GetCurrentThreadId());
         e2e::RunResult r = e2e::Run(host, options);
         UnhookWindowsHookEx(hook);
@@ -317,7 +332,8 @@ TEST(PluginCallLog, EventAndPeriodicLogsFilterAndErrors) {
         {"event logging", log, 0x80000001u, {}, ", 679, 4660, 703710, ------\r\n", 3},
         {"reopened: appends, filtered out by the list", log, 0xC0000001u, {0x100}, "DID\r\n", 0},
         {"filter passes the listed NAC", log, 0xC0000001u, {0x2A7}, ", 679, ", 1},
-        {"periodic: nothing before the first tick", log, 0x0000FFFFu, {}, "", 0},
+        {"periodic, 3600 s at most: nothing before the first tick", log, 0x0000FFFFu, {}, "", 0},
+        {"periodic, 10 s", log, 0x0000000Au, {}, "", 0},
         {"interval 0", log, 0x00000000u, {}, "Invalid time interval for logging.", 0},
         {"unopenable path", e2e::TempWav("no\\such\\folder\\x.csv"), 0x80000001u, {}, "Failed to open the log file.", 0},
     };
@@ -339,6 +355,8 @@ TEST(PluginCallLog, EventAndPeriodicLogsFilterAndErrors) {
         const bool error = std::strncmp(r.expected, "Failed", 6) == 0 || std::strncmp(r.expected, "Invalid", 7) == 0;
         EXPECT_TRUE(error ? boxes.find(r.expected) != std::string::npos : boxes.empty()) << boxes;
         EXPECT_EQ(alone, error);
+        const UINT period = r.params & 0x80000000u ? 0 : std::min(r.params & 0xFFFF, 3600u) * 1000;
+        EXPECT_EQ(std::count(g_timerPeriods.begin(), g_timerPeriods.end(), period), period ? 1 : 0);
         if (error || !*r.expected) {
             EXPECT_EQ(added, "");
             continue;

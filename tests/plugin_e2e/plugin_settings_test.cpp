@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <algorithm>
 #include <cmath>
@@ -72,18 +73,23 @@ LRESULT CALLBACK Posted(int code, WPARAM remove, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, remove, lParam);
 }
 
-// The periods of the plug-in's timers: its import of user32!SetTimer is pointed here.
-std::vector<UINT> g_timerPeriods;
+// The plug-in's imports of user32!SetTimer and winmm!waveOutOpen point here: the periods of
+// its timers and the devices it opens.
+std::vector<UINT> g_timerPeriods, g_openedDevices;
 UINT_PTR WINAPI RecordTimer(HWND h, UINT_PTR id, UINT ms, TIMERPROC f) { return g_timerPeriods.push_back(ms), SetTimer(h, id, ms, f); }
-void HookSetTimer() {
+MMRESULT WINAPI RecordOpen(HWAVEOUT* out, UINT device, const WAVEFORMATEX* format, DWORD_PTR cb, DWORD_PTR user, DWORD flags) {
+    static const auto real = reinterpret_cast<decltype(&waveOutOpen)>(GetProcAddress(GetModuleHandleA("winmm"), "waveOutOpen"));
+    return g_openedDevices.push_back(device), real(out, device, format, cb, user, flags);
+}
+void HookImport(const char* dll, const char* name, void* replacement) {
     auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"));
     const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-    const auto target = reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA("user32"), "SetTimer"));
+    const auto target = reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA(dll), name));
     for (DWORD old; import->Name; ++import)
         for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk); t->u1.Function; ++t)
             if (t->u1.Function == target && VirtualProtect(&t->u1.Function, 4, PAGE_READWRITE, &old))
-                t->u1.Function = reinterpret_cast<uintptr_t>(&RecordTimer);
+                t->u1.Function = reinterpret_cast<uintptr_t>(replacement);
 }
 
 // One run of the plug-in as receiver id, keeping the voice blocks with the error rate of the
@@ -96,7 +102,10 @@ struct Session {
         options.record = record.data();
         options.wav = wav;
         options.onCall = [this](testbed::HostCall& c, void* data) {
-            if (c.sequence == 0) HookSetTimer();  // the first call, before the set-up
+            if (c.sequence == 0) {  // the first call, before the set-up
+                HookImport("user32", "SetTimer", reinterpret_cast<void*>(&RecordTimer));
+                HookImport("winmm", "waveOutOpen", reinterpret_cast<void*>(&RecordOpen));
+            }
             const auto* bytes = static_cast<const uint8_t*>(data);
             if (c.msg == PMR_Media && c.cbData == kMediaParamsPacketBytes) std::memcpy(&params, bytes + kMediaHeaderBytes, 36);
             if (c.msg == PM_SQUELCH && c.cbData == 28) squelch.push_back({c.dwParam, *reinterpret_cast<const SquelchParams*>(data)});
@@ -115,7 +124,7 @@ struct Session {
         return static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(h, GWLP_USERDATA)));
     }
     e2e::RunResult Run() {
-        g_squelchPosts.clear(), g_timerPeriods.clear();
+        g_squelchPosts.clear(), g_timerPeriods.clear(), g_openedDevices.clear();
         HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, &Posted, nullptr, GetCurrentThreadId());
         e2e::RunResult r = e2e::Run(host, options);
         UnhookWindowsHookEx(hook);
@@ -440,17 +449,27 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
 
 TEST(PluginHandlers, VolumeAnswersOnlyOnChangeMuteAlways) {
     Seed("T18vol", {});
-    Session s("T18vol");
+    Session s("T18vol", GeneratedCall());
     std::vector<uint32_t> volumes, mutes;
     s.options.afterStart = [&](testbed::VktHost& h) {
         volumes.clear(), mutes.clear();
         for (uint32_t v : {8u, 8u, 20u, 20u, 99u}) h.Notify(1, PN_VOLUME, v);
         for (uint32_t m : {1u, 1u, 0u}) h.Notify(1, PN_MUTE, m);
     };
-    s.options.onCall = [&](testbed::HostCall& c, void*) {
+    s.options.onCall = [&, session = s.options.onCall](testbed::HostCall& c, void* data) {
+        session(c, data);
         if (c.msg == PM_VOLUME || c.msg == PM_MUTE) (c.msg == PM_VOLUME ? volumes : mutes).push_back(c.dwParam);
     };
+    size_t opened = 0;  // a device change reopens the running output on the new device, once
+    s.options.beforeClose = [&](testbed::VktHost&) {
+        opened = g_openedDevices.size();
+        s.Window()->OnWaveOutDeviceChange.Invoke(s.Window(), 0);
+        s.Window()->OnWaveOutDeviceChange.Invoke(s.Window(), 0);
+    };
     s.Run();
+    ASSERT_GT(opened, 0u);
+    EXPECT_EQ(g_openedDevices.size(), opened + 1);
+    EXPECT_EQ(g_openedDevices.back(), 0u);
     EXPECT_EQ(volumes, (std::vector<uint32_t>{20, 32}));
     EXPECT_EQ(mutes, (std::vector<uint32_t>{1, 1, 0}));
 }

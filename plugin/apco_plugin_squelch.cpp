@@ -103,14 +103,15 @@ bool CApcoPlugin::SquelchReportDue(uint32_t threshold) const {
     return (settling == 0 || settling > threshold) && (!m_scanning || m_scanSpectrumSent);
 }
 
+// A report that finds no memory is skipped and leaves the frequency unsettled (tried again).
 void CApcoPlugin::ReportSquelch(uint32_t status, const SquelchParams& measured) {
-    m_settled = true;
     auto* record = new (std::nothrow) HostCallRecord(PM_SQUELCH, status);
     if (!record) return;
     if (!record->CopyData(&measured, sizeof measured)) {
         delete record;
         return;
     }
+    m_settled = true;
     PushHostCall(record);
 }
 

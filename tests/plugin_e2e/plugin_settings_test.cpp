@@ -398,6 +398,9 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
         // Stopped while the stream still runs: the file stays a complete WAV.
         s.onAudio = [](CK927ApcoPluginWindow* w, int n) { n == 40 ? w->OnPlayRecStop.Invoke(w) : void(); };
         ASSERT_TRUE(s.Run().finished);
+        EXPECT_EQ(std::count_if(s.host.Calls().begin(), s.host.Calls().end(),
+                                [](const testbed::HostCall& c) { return c.msg == PM_SETFLAGS && c.dwParam == 0; }),
+                  1) << "the host's flags stay after a recording; only the close clears them";
         ASSERT_TRUE(wavtest::ReadWav16(ifRecording ? ifPath : audioPath, &recorded, &rate));
         const std::vector<int16_t>& expected = ifRecording ? source : s.audio;
         EXPECT_EQ(rate, ifRecording ? 48000 : 16000);

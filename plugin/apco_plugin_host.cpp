@@ -216,6 +216,7 @@ void CApcoPlugin::SetRBW(uint32_t hz) {
 
 void CApcoPlugin::SetReceiverFrequency(uint32_t hz) {
     m_decoder.SetReceiverFrequency(hz);
+    const bool changed = hz != m_receiverHz;
     m_receiverHz = hz;
     m_resetDemodulator = true;
     m_resetSpectrum = true;
@@ -229,7 +230,7 @@ void CApcoPlugin::SetReceiverFrequency(uint32_t hz) {
     } else {
         m_samplesToSkip = m_currentIfRate / 20;
     }
-    // A changed frequency is also a call-log event; the log arrives with its own code.
+    if (changed) LogEvent();
 }
 
 void CApcoPlugin::SendDecoderEvents() {

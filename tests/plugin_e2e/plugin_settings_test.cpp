@@ -18,6 +18,7 @@
 #include "tests/support/speech_bursts.h"
 #include "tests/support/squelch_tones.h"
 #include "tests/support/wav_io.h"
+#include "toolkit/button.h"
 #include "ui/k927_apco_plugin_window.h"
 #include "ui/play_rec_panel.h"
 
@@ -377,6 +378,16 @@ TEST(PluginCallLog, EventAndPeriodicLogsFilterAndErrors) {
     }
 }
 
+// The panel's IF toggle, clicked as a user would (the panel's code lives in the DLL; this
+// program reaches the window only through its handles and inline accessors).
+void SelectIF(CK927ApcoPluginWindow* w, bool on) {
+    Button* ifButton = w->GetPlayRecPanel()->GetIFButton();
+    if (ifButton->IsDown() == on) return;
+    const HWND button = ifButton->GetHandle();
+    SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+}
+
 // Recording and playback through the window's events, as the player panel raises them.
 TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
     const std::string dir = e2e::TempWav("apco_rec"), ifPath = dir + "\\take.if.wav", audioPath = dir + "\\take.wav";
@@ -392,7 +403,7 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
         Seed("T18rec", {{"AudioDir", Text(dir)}, {"SelectedFile", Text("take.if.wav")}});
         Session s("T18rec", GeneratedCall());
         s.options.afterStart = [&](testbed::VktHost&) {
-            s.Window()->GetPlayRecPanel()->SetIFSelected(ifRecording);
+            SelectIF(s.Window(), ifRecording != 0);
             s.Window()->OnRecordStart.Invoke(s.Window());
         };
         // Stopped while the stream still runs: the file stays a complete WAV.
@@ -431,13 +442,13 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
             if (!plays) return;
             w->OnPlayRecPause.Invoke(w, 1);  // skipping while paused shows the new place
             w->OnFileTimePosChange.Invoke(w, 1);
-            EXPECT_EQ(w->GetPlayRecPanel()->GetFilePos(), 96000u);
+            EXPECT_EQ(w->GetPlayRecPanel()->GetFilePosTime(), 1u);
             w->OnFileTimePosChange.Invoke(w, -10);
-            EXPECT_EQ(w->GetPlayRecPanel()->GetFilePos(), 0u);
+            EXPECT_EQ(w->GetPlayRecPanel()->GetFilePosTime(), 0u);
             w->OnPlayRecPause.Invoke(w, 0);
         };
         s.options.beforeClose = [&](testbed::VktHost&) {
-            s.Window()->GetPlayRecPanel()->SetIFSelected(1);
+            SelectIF(s.Window(), true);
             s.Window()->OnRecordStart.Invoke(s.Window());
         };
         const e2e::RunResult r = s.Run();

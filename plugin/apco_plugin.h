@@ -331,6 +331,7 @@ private:
     // Player and output device (GUI thread).
     int m_deviceIndex = -1;
     String m_deviceName;
+    bool m_showingVolume = false;  // the window's volume field echoes what it is shown
     MessageDialog* m_overwriteDialog = nullptr;
     friend class CApcoPluginEvents;
     CApcoPluginEvents* m_events = nullptr;  // the window's events land here

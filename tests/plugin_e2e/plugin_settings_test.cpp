@@ -19,6 +19,7 @@
 #include "tests/support/squelch_tones.h"
 #include "tests/support/wav_io.h"
 #include "toolkit/button.h"
+#include "toolkit/edit.h"
 #include "ui/k927_apco_plugin_window.h"
 #include "ui/play_rec_panel.h"
 
@@ -75,12 +76,20 @@ LRESULT CALLBACK Posted(int code, WPARAM remove, LPARAM lParam) {
 }
 
 // The plug-in's imports of user32!SetTimer and winmm!waveOutOpen point here: the periods of
-// its timers and the devices it opens.
+// its timers and the devices it opens. Its device names too: a second output device, 1, which
+// plays on device 0 (the test machine has one).
 std::vector<UINT> g_timerPeriods, g_openedDevices;
 UINT_PTR WINAPI RecordTimer(HWND h, UINT_PTR id, UINT ms, TIMERPROC f) { return g_timerPeriods.push_back(ms), SetTimer(h, id, ms, f); }
 MMRESULT WINAPI RecordOpen(HWAVEOUT* out, UINT device, const WAVEFORMATEX* format, DWORD_PTR cb, DWORD_PTR user, DWORD flags) {
     static const auto real = reinterpret_cast<decltype(&waveOutOpen)>(GetProcAddress(GetModuleHandleA("winmm"), "waveOutOpen"));
-    return g_openedDevices.push_back(device), real(out, device, format, cb, user, flags);
+    return g_openedDevices.push_back(device), real(out, device == 1 ? 0 : device, format, cb, user, flags);
+}
+MMRESULT WINAPI SecondDevice(UINT_PTR device, WAVEOUTCAPSA* caps, UINT size) {
+    static const auto real =
+        reinterpret_cast<decltype(&waveOutGetDevCapsA)>(GetProcAddress(GetModuleHandleA("winmm"), "waveOutGetDevCapsA"));
+    const MMRESULT r = real(device == 1 ? 0 : device, caps, size);
+    if (device == 1 && r == MMSYSERR_NOERROR) std::strcpy(caps->szPname, "Second output");
+    return r;
 }
 void HookImport(const char* dll, const char* name, void* replacement) {
     auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"));
@@ -106,6 +115,7 @@ struct Session {
             if (c.sequence == 0) {  // the first call, before the set-up
                 HookImport("user32", "SetTimer", reinterpret_cast<void*>(&RecordTimer));
                 HookImport("winmm", "waveOutOpen", reinterpret_cast<void*>(&RecordOpen));
+                HookImport("winmm", "waveOutGetDevCapsA", reinterpret_cast<void*>(&SecondDevice));
             }
             const auto* bytes = static_cast<const uint8_t*>(data);
             if (c.msg == PMR_Media && c.cbData == kMediaParamsPacketBytes) std::memcpy(&params, bytes + kMediaHeaderBytes, 36);
@@ -170,8 +180,11 @@ TEST(PluginSettings, FreshCloseWritesDefaultsAndStoredValuesComeBack) {
         EXPECT_TRUE(saved.count(text) && saved.at(text).type == REG_SZ) << text;
     EXPECT_EQ(saved.size(), defaults.size() + 3 + saved.count("AudioDir"));  // empty lists are not stored
 
+    const std::string folder = e2e::TempWav("apco_round");  // holds the selected file
+    CreateDirectoryA(folder.c_str(), nullptr);
+    wavtest::WriteWav16(folder + "\\x.wav", std::vector<float>(800, 0.0f), 8000);
     const Values stored = {
-        {"DemodulationMode", Dword(1)}, {"NotchEnabled", Dword(1)}, {"NotchFrequency", Dword(-500)}, {"NotchWidth", Dword(250)},
+        {"DemodulationMode", Dword(1)}, {"AudioDir", Text(folder)}, {"NotchEnabled", Dword(1)}, {"NotchFrequency", Dword(-500)}, {"NotchWidth", Dword(250)},
         {"SelectedFile", Text("x.wav")}, {"Volume", Dword(12)}, {"Mute", Dword(1)}, {"SquelchNAC", Codes({0x100, 0x2A7})},
         {"SquelchTGID", Codes({7})}, {"SquelchSID", Codes({1, 2, 3})}, {"SquelchDID", Codes({0xFFFFFF})},
         {"SquelchBER", Dword(7)}, {"SquelchFlag", Dword(0x204)}, {"LevelSqVal", Dword(3)}, {"NoiseSqVal", Dword(40)},
@@ -206,7 +219,7 @@ TEST(PluginSettings, MalformedStoredValuesLoadSafely) {
         {"SquelchNAC", nine, Codes({0x2A7, 0x345})},  // masked to 12 bits, ordered
         {"SquelchTGID", Codes(many), Codes(std::vector<uint32_t>(many.begin(), many.begin() + 4096))},
         {"SquelchSID", Text("abc"), {0, {}}}, {"LogFileName", {REG_BINARY, Bytes(300, 'A')}, Text("")},
-        {"SelectedFile", {REG_SZ, Bytes(5000, 'B')}, Text("")},
+        {"SelectedFile", {REG_SZ, Bytes(5000, 'B')}, Text("filename.wav")},  // the box's text: no file selected
     };
     for (const auto& r : rows) {
         Seed("T18bad", {{r.name, r.stored}});
@@ -388,6 +401,11 @@ void SelectIF(CK927ApcoPluginWindow* w, bool on) {
     SendMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
 }
 
+// A name typed into the panel's file box, which recordings take.
+void TypeName(CK927ApcoPluginWindow* w, const char* name) {
+    SetWindowTextA(w->GetPlayRecPanel()->GetFileBox()->GetHandle(), name);
+}
+
 // Recording and playback through the window's events, as the player panel raises them.
 TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
     const std::string dir = e2e::TempWav("apco_rec"), ifPath = dir + "\\take.if.wav", audioPath = dir + "\\take.wav";
@@ -403,6 +421,7 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
         Seed("T18rec", {{"AudioDir", Text(dir)}, {"SelectedFile", Text("take.if.wav")}});
         Session s("T18rec", GeneratedCall());
         s.options.afterStart = [&](testbed::VktHost&) {
+            TypeName(s.Window(), "take.if.wav");
             SelectIF(s.Window(), ifRecording != 0);
             s.Window()->OnRecordStart.Invoke(s.Window());
         };
@@ -448,6 +467,7 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
             w->OnPlayRecPause.Invoke(w, 0);
         };
         s.options.beforeClose = [&](testbed::VktHost&) {
+            TypeName(s.Window(), "take.if.wav");
             SelectIF(s.Window(), true);
             s.Window()->OnRecordStart.Invoke(s.Window());
         };
@@ -474,16 +494,17 @@ TEST(PluginHandlers, VolumeAnswersOnlyOnChangeMuteAlways) {
         session(c, data);
         if (c.msg == PM_VOLUME || c.msg == PM_MUTE) (c.msg == PM_VOLUME ? volumes : mutes).push_back(c.dwParam);
     };
-    size_t opened = 0;  // a device change reopens the running output on the new device, once
+    // Loading chose device 0 (no stored name); choosing it again changes nothing, another
+    // device reopens the running output on it, once.
+    size_t opened = 0;
     s.options.beforeClose = [&](testbed::VktHost&) {
         opened = g_openedDevices.size();
-        s.Window()->OnWaveOutDeviceChange.Invoke(s.Window(), 0);
-        s.Window()->OnWaveOutDeviceChange.Invoke(s.Window(), 0);
+        for (int device : {0, 1, 1}) s.Window()->OnWaveOutDeviceChange.Invoke(s.Window(), device);
     };
     s.Run();
     ASSERT_GT(opened, 0u);
     EXPECT_EQ(g_openedDevices.size(), opened + 1);
-    EXPECT_EQ(g_openedDevices.back(), 0u);
+    EXPECT_EQ(g_openedDevices.back(), 1u);
     EXPECT_EQ(volumes, (std::vector<uint32_t>{20, 32}));
     EXPECT_EQ(mutes, (std::vector<uint32_t>{1, 1, 0}));
 }

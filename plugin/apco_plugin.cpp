@@ -54,6 +54,7 @@ void CApcoPlugin::BindWindowEvents() {
     m_window->OnDemodModeChange.Bind(this, &CApcoPlugin::OnDemodModeEvent);
     m_window->OnScanningDelayTimer.Bind(this, &CApcoPlugin::OnScanningDelayEvent);
     m_window->OnRcvCheckTimer.Bind(this, &CApcoPlugin::OnRcvCheckEvent);
+    BindSettingsEvents();
 }
 
 void CApcoPlugin::OnInitializeEvent(Object*) {
@@ -197,12 +198,13 @@ void CApcoPlugin::LocalIFCallback(const int16_t* samples, uint32_t bytes, uint32
     } clear{m_busy};
     if (rateHz != 0) {
         m_streamRate = rateHz;
-        int state;
+        uint32_t chainRate = 0;  // an IF file being played sets its own rate
         {
             CriticalSectionLock lock(&m_fileLock);
-            state = m_playerState;
+            if (m_playerState == kPlayerIdle) chainRate = rateHz;
+            else if (m_playerState == kPlayerPlaying && !m_audioFile) chainRate = m_fileRate;
         }
-        if (state == kPlayerIdle) SetIFSampleRate(rateHz);
+        if (chainRate) SetIFSampleRate(chainRate);
     }
     const uint32_t count = bytes / 2;
     uint32_t skip = m_samplesToSkip.load();
@@ -279,6 +281,7 @@ CApcoPlugin::~CApcoPlugin() {
         delete m_window;
         m_window = nullptr;
     }
+    ReleaseHandlerObjects();
     m_receiver.Unload();
     {
         CriticalSectionLock lock(&m_dequeCS);

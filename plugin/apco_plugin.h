@@ -41,6 +41,8 @@
 #include "plugin/wave_out_player.h"
 
 class CK927ApcoPluginWindow;
+class CApcoPluginEvents;
+class MessageDialog;
 class Object;
 
 class CApcoPlugin : public IAudioBufferOwner {
@@ -118,6 +120,10 @@ public:
     // Decoded voice must not be played when its algorithm identifier says encrypted.
     static bool IsEncryptedAlgid(int algid) { return algid >= 0 && algid <= 255 && algid != 0x80; }
 
+    // Digital squelch: whether the identifiers fail the enabled code lists (1 squelched).
+    int MatchSquelchCodes(int32_t nac, int32_t tgid, int32_t sourceId, int32_t destinationId);
+    void SetSquelchType(uint32_t bits);
+
     // Inspection for tests and benchmarks.
     uint32_t GetDemodulationMode() const { return m_demodMode; }
     uint32_t GetRequestedFftSize() const { return m_requestedFftSize; }
@@ -153,14 +159,46 @@ private:
     LRESULT SendToWindow(UINT msg, WPARAM wParam, LPARAM lParam);
     void PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    // Squelch evaluation belongs to the squelch settings; these hooks keep the call sites.
-    void EvaluateSquelch() {}
-    void EvaluateDigitalSquelches(int16_t* /*audio*/, uint32_t /*count*/) {}
-    void EvaluateVoiceSquelch(int16_t* /*audio*/, uint32_t /*count*/) {}
-    // Stored settings and the call log arrive with their own code.
-    void LoadSettings() {}
-    void SaveSettings() {}
-    void CloseLogFile() {}
+    // Squelch evaluation (apco_plugin_squelch.cpp). The code lists are read through a copy
+    // refreshed under m_squelchCS on every change, never from the window's lists directly.
+    void EvaluateSquelch();
+    void EvaluateDigitalSquelches(int16_t* audio, uint32_t count);
+    void EvaluateVoiceSquelch(int16_t* audio, uint32_t count);
+    uint32_t MeasureNoiseLevel(const int16_t* audio, uint32_t count);
+    void HighPassFilter(int16_t* audio, uint32_t count);
+    bool SquelchReportDue(uint32_t threshold) const;
+    void ReportSquelch(uint32_t status, const SquelchParams& measured);
+    void RefreshSquelchCodes();
+    void UpdatePauseUnderSquelch(bool squelched);
+    // Settings (apco_plugin_settings.cpp).
+    void LoadSettings();
+    void SaveSettings();
+    void LoadSquelchCodes(HKEY key, const char* name, uint32_t bit);
+    void SaveSquelchCodes(HKEY key, const char* name, uint32_t bit);
+    void LoadAudioDir(const String& folder);
+    // Call log (apco_plugin_log.cpp).
+    void OpenLogFile();
+    void CloseLogFile();
+    void WriteLogEntry();
+    bool WriteLogHeader();
+    bool WriteLogField(const char* text, bool last);
+    void LogEvent();
+    // Window-event handlers (apco_plugin_handlers.cpp).
+    void BindSettingsEvents();
+    void ReleaseHandlerObjects();  // after the window is gone
+    void OpenFile(const char* name);
+    void StartPlayback();
+    void StopPlayRec();
+    void PausePlayback(int on);
+    void SeekFile(uint32_t bytes);
+    void SkipSeconds(int seconds);
+    void StartRecording();
+    bool ConfirmOverwrite(const String& path);
+    void SetWaveOutDevice(int index);
+    void ReopenOutput(uint32_t rateHz, int device);
+    void SetAudioFilterEnabled(bool on);
+    void SetPauseUnderSquelchOption(bool on);
+    void SetPauseNoApcoOption(bool on);
 
     // Window-event thunks (the window's Event members call member functions with the sender).
     void OnInitializeEvent(Object* sender);
@@ -267,4 +305,34 @@ private:
 
     ReceiverApi m_receiver;
     uint32_t m_receiverHandle;
+
+    // Squelch settings and the stream thread's copy of the code lists.
+    struct SquelchCodes {
+        ScratchBuffer<uint32_t> codes;
+        uint32_t count = 0;
+        bool present = false;
+    };
+    CriticalSection m_squelchCS;
+    SquelchCodes m_squelchCodes[4];  // NAC, TGID, SID, DID
+    std::atomic<uint32_t> m_squelchType{0};
+    std::atomic<bool> m_invertSquelch{false};
+    std::atomic<uint32_t> m_squelchBer{0};
+    float m_noiseLevel = 0.0f;
+    int32_t m_highPassIn = 0;
+    float m_highPassOut = 0.0f;
+    ScratchBuffer<int16_t> m_noiseWork;
+
+    // Call log (GUI thread).
+    HANDLE m_logFile = INVALID_HANDLE_VALUE;
+    bool m_logOpen = false;
+    bool m_logHeaderWritten = false;
+    uint32_t m_loggingParams = 0x80000001u;
+
+    // Player and output device (GUI thread).
+    int m_deviceIndex = -1;
+    String m_deviceName;
+    bool m_showingVolume = false;  // the window's volume field echoes what it is shown
+    MessageDialog* m_overwriteDialog = nullptr;
+    friend class CApcoPluginEvents;
+    CApcoPluginEvents* m_events = nullptr;  // the window's events land here
 };

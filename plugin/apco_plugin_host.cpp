@@ -103,10 +103,14 @@ void CApcoPlugin::SetHostSquelch(uint32_t state) {
 }
 
 void CApcoPlugin::SetVolume(uint32_t volume) {
-    if (!m_player || static_cast<int>(volume) == m_player->GetVolume()) return;
+    if (!m_player || m_showingVolume || static_cast<int>(volume) == m_player->GetVolume()) return;
     m_player->SetVolume(volume > 32 ? 32 : static_cast<int>(volume));
     const int now = m_player->GetVolume();
+    // The panel's field reports the value it is given (clamped to its own range) as if the
+    // user had changed it; that echo must not move the output or reach the host.
+    m_showingVolume = true;
     if (m_window) m_window->SetVolume(now);
+    m_showingVolume = false;
     CallPluginProc(PM_VOLUME, static_cast<uint32_t>(now), 0, nullptr);
 }
 
@@ -216,6 +220,7 @@ void CApcoPlugin::SetRBW(uint32_t hz) {
 
 void CApcoPlugin::SetReceiverFrequency(uint32_t hz) {
     m_decoder.SetReceiverFrequency(hz);
+    const bool changed = hz != m_receiverHz;
     m_receiverHz = hz;
     m_resetDemodulator = true;
     m_resetSpectrum = true;
@@ -229,7 +234,7 @@ void CApcoPlugin::SetReceiverFrequency(uint32_t hz) {
     } else {
         m_samplesToSkip = m_currentIfRate / 20;
     }
-    // A changed frequency is also a call-log event; the log arrives with its own code.
+    if (changed) LogEvent();
 }
 
 void CApcoPlugin::SendDecoderEvents() {

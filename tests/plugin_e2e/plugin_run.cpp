@@ -38,7 +38,13 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
     int32_t algid = -1;
     host.SetDataLimit(0);
     host.SetRecordLimit(options.keepRecords ? 100000 : 100);
+    bool setUp = false;
     host.onCall = [&](testbed::HostCall& call, void* data) {
+        // The set-up's last call: the stored settings are applied and the stream not yet hooked.
+        if (!setUp && call.msg == PM_SETFLAGS && call.dwParam == 0x10004) {
+            setUp = true;
+            if (options.afterStart) options.afterStart(host);
+        }
         if (options.onCall) options.onCall(call, data);
         if (closed) ++r.callsAfterClosed;
         if (!call.onGuiThread) ++r.offGuiThread;
@@ -85,8 +91,7 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
     std::string error, name;
     if (!host.Load(PluginPath(), &error)) return r;
     host.Init(&name);
-    host.Start(1, nullptr);
-    if (options.afterStart) options.afterStart(host);
+    host.Start(1, options.record);
     r.finished = host.PumpUntil(
         [&] {
             ReceiverStatus status{};
@@ -94,6 +99,7 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
         },
         options.timeoutMs);
     host.Pump(100);
+    if (options.beforeClose) options.beforeClose(host);
     host.Close(1);
     host.Pump(100);
     r.offGuiThread = host.CallsOffGuiThread();

@@ -43,8 +43,11 @@ struct RunOptions {
     uint32_t loops = 1;
     uint32_t timeoutMs = 120000;
     bool keepRecords = true;   // false: only counts (long runs, whose memory is measured)
-    // Host codes sent after the start (handle 1), before the stream.
+    void* record = nullptr;   // the host record given to the start
+    // Host codes sent once the plug-in is set up (handle 1), before the stream.
     std::function<void(testbed::VktHost&)> afterStart;
+    // Once the stream is delivered, before the close.
+    std::function<void(testbed::VktHost&)> beforeClose;
     // Sees each call first (may edit the data in place).
     std::function<void(testbed::HostCall&, void*)> onCall;
 };

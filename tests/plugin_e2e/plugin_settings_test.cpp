@@ -1,7 +1,7 @@
 // The DLL under the stand-ins with stored settings: the registry round trip and bad stored
 // values, the digital squelch seeded from the registry, the host squelches on generated FM,
-// the call log, recording and playback driven through the main window's events, and the
-// volume and mute answers.
+// the call log, recording and playback driven through the main window's events and the
+// player panel's own controls, and the volume and mute answers.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 
+#include "testbed/common/screen_capture.h"
 #include "tests/plugin_e2e/plugin_run.h"
 #include "tests/support/speech_bursts.h"
 #include "tests/support/squelch_tones.h"
@@ -393,12 +394,13 @@ TEST(PluginCallLog, EventAndPeriodicLogsFilterAndErrors) {
 
 // The panel's IF toggle, clicked as a user would (the panel's code lives in the DLL; this
 // program reaches the window only through its handles and inline accessors).
-void SelectIF(CK927ApcoPluginWindow* w, bool on) {
-    Button* ifButton = w->GetPlayRecPanel()->GetIFButton();
-    if (ifButton->IsDown() == on) return;
-    const HWND button = ifButton->GetHandle();
+void Click(HWND button) {
     SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     SendMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+}
+void SelectIF(CK927ApcoPluginWindow* w, bool on) {
+    Button* ifButton = w->GetPlayRecPanel()->GetIFButton();
+    if (ifButton->IsDown() != on) Click(ifButton->GetHandle());
 }
 
 // A name typed into the panel's file box, which recordings take.
@@ -479,6 +481,56 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
         EXPECT_NE(s.host.Dismissed().back().text.find(ifPath), std::string::npos);
     }
     EXPECT_EQ(ReadText(ifPath).size(), ifBytes);
+}
+
+// A real recording named in the panel's file box and started by its Play button, while the
+// receiver streams silence, decodes as the receiver's own stream of it does. The whole window
+// is pictured mid-call (into the build tree's artefacts folder).
+TEST(PluginRecorder, PanelPlaybackDecodesLikeTheReceiverStream) {
+    const char* name = "voice-nac293-tg1.if.wav";
+    const std::string dir = e2e::TempWav("apco_panel"), copy = dir + "\\" + name, silence = e2e::TempWav("e2e_silence12.if.wav");
+    CreateDirectoryA(dir.c_str(), nullptr);
+    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);  // the shared data is read-only
+    ASSERT_TRUE(CopyFileA(e2e::Recording(name).c_str(), copy.c_str(), FALSE));
+    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    wavtest::WriteWav16(silence, std::vector<float>(48000 * 12, 0.0f), 48000);
+
+    Seed("T20panel", {});
+    Session stream("T20panel", e2e::Recording(name));
+    const e2e::RunResult expected = stream.Run();
+    Seed("T20panel", {{"AudioDir", Text(dir)}});
+    Session panel("T20panel", silence);
+    bool playEnabled = false;
+    panel.options.afterStart = [&](testbed::VktHost&) {
+        TypeName(panel.Window(), name);
+        const HWND play = panel.Window()->GetPlayRecPanel()->GetPlayButton()->GetHandle();
+        playEnabled = IsWindowEnabled(play);
+        Click(play);
+    };
+    const std::string shot = e2e::PluginPath().substr(0, e2e::PluginPath().find_last_of("\\/")) + "\\..\\artefacts";
+    bool pictured = false;
+    panel.onAudio = [&](CK927ApcoPluginWindow* w, int) {
+        if (pictured || panel.voice.size() < 40) return;
+        pictured = true;
+        CreateDirectoryA(shot.c_str(), nullptr);
+        ShowWindow(w->GetHandle(), SW_SHOWNA);  // the stand-in host keeps it hidden
+        const testbed::Picture p = testbed::CaptureWindow(w->GetHandle());
+        EXPECT_TRUE(p.HasContent() && testbed::WritePng(shot + "\\panel_playback_window.png", p));
+    };
+    const e2e::RunResult played = panel.Run();
+    ASSERT_TRUE(expected.finished && played.finished);
+    EXPECT_TRUE(playEnabled);
+    EXPECT_TRUE(pictured);
+    for (const e2e::RunResult* r : {&expected, &played}) {
+        SCOPED_TRACE(r == &played ? "panel" : "stream");
+        EXPECT_TRUE(e2e::SawValue(*r, &ApcoParams::nac, 0x293));
+        EXPECT_TRUE(e2e::SawValue(*r, &ApcoParams::tgid, 1));
+        EXPECT_TRUE(e2e::SawValue(*r, &ApcoParams::sourceId, 1));
+        EXPECT_TRUE(e2e::SawValue(*r, &ApcoParams::algorithmId, 0x80));
+    }
+    ASSERT_GT(stream.voice.size(), 40u);
+    EXPECT_EQ(panel.voice.size(), stream.voice.size());
+    EXPECT_EQ(panel.Loud(), stream.Loud());
 }
 
 TEST(PluginHandlers, VolumeAnswersOnlyOnChangeMuteAlways) {

@@ -14,8 +14,8 @@ struct BitClock {
     BitClockCallback callback = nullptr;
     void* context = nullptr;
     double baudRate = 1000.0;
-    double gain = 0.01;         // 0 < g <= 1: share of the timing error corrected per crossing
-    double secondGain = 0.0008; // kept for a frequency loop; the clock does not use it
+    double gain = 0.01;          // 0 < g <= 1: share of the timing error corrected per crossing
+    double secondGain = 0.0008;  // kept for a frequency loop; the clock does not use it
     double sampleRate = 44100.0;
 
     // running state carried between calls

@@ -5,7 +5,7 @@
 
 struct CpuFeatures {
     uint32_t highestLeaf = 0;
-    char vendor[13] = {};  // EBX, EDX, ECX of leaf 0
+    char vendor[13] = {};                         // EBX, EDX, ECX of leaf 0
     uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;  // leaf 1
 };
 

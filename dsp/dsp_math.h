@@ -6,9 +6,9 @@
 
 constexpr double kPi = 3.14159265358979323846;
 
-using q15 = int16_t;                       // 1.15: value = raw / 32768
-constexpr float kQ15ToFloat = 1.0f / 32768;   // 16-bit full scale in: 32768
-constexpr float kFloatToQ15 = 32767.0f;       // out: 32767, so +1.0 still fits
+using q15 = int16_t;                         // 1.15: value = raw / 32768
+constexpr float kQ15ToFloat = 1.0f / 32768;  // 16-bit full scale in: 32768
+constexpr float kFloatToQ15 = 32767.0f;      // out: 32767, so +1.0 still fits
 
 // Saturates to the 16-bit range (an integer sum or an already rounded value).
 template <typename T>

@@ -24,8 +24,7 @@ int CFFT::SetFFTSize(unsigned n) {
     m_size = 0;
     m_fft.Destroy();
     bool ok = n >= 2 && n <= (1u << 24) && m_fft.Create(static_cast<int>(n), RealFftPlan::kForward) &&
-              m_frame.Reserve(n) && m_accumulator.Reserve(n / 2 + 1) && m_carry.Reserve(n) &&
-              m_weights.Reserve(n);
+              m_frame.Reserve(n) && m_accumulator.Reserve(n / 2 + 1) && m_carry.Reserve(n) && m_weights.Reserve(n);
     if (!ok) {
         m_fft.Destroy();
         m_frame.Release();

@@ -68,8 +68,8 @@ private:
     int m_carried = 0;
 
     RealFftPlan m_fft;
-    ScratchBuffer<double> m_weights;  // the window, built once per size and kind
-    ScratchBuffer<float> m_carry;     // up to one hop of input (sized N, the largest hop)
+    ScratchBuffer<double> m_weights;     // the window, built once per size and kind
+    ScratchBuffer<float> m_carry;        // up to one hop of input (sized N, the largest hop)
     ScratchBuffer<float> m_accumulator;  // N/2 + 1 bins
     ScratchBuffer<float> m_frame;        // the last N input samples
 };

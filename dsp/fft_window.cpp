@@ -8,14 +8,12 @@
 namespace {
 
 const char* const kWindowNames[] = {
-    "Rectangular", "Hanning", "Hamming", "Blackman", "Flat Top", "Bartlett - Hanning",
-    "Bartlett", "Blackman - Harris", "Bohman", "Gaussian", "Triangular",
+    "Rectangular", "Hanning",           "Hamming", "Blackman", "Flat Top",   "Bartlett - Hanning",
+    "Bartlett",    "Blackman - Harris", "Bohman",  "Gaussian", "Triangular",
 };
 constexpr int kWindowCount = 11;
 
-bool Valid(int kind, const void* data, int n) {
-    return data && n >= 1 && kind >= 0 && kind < kWindowCount;
-}
+bool Valid(int kind, const void* data, int n) { return data && n >= 1 && kind >= 0 && kind < kWindowCount; }
 
 double BohmanWeight(int i, int n) {
     // The outer n/2 weights on each side follow the Bohman curve; the middle one of an odd
@@ -34,15 +32,11 @@ double CFftWindow::Weight(int kind, int i, int n) {
     const int h = n / 2;
     const double x = (i - h) / static_cast<double>(h);
     switch (kind) {
-    case kWindowHanning:
-        return 0.5 + 0.5 * std::cos(kPi * x);
-    case kWindowHamming:
-        return 0.54 + 0.46 * std::cos(kPi * x);
-    case kWindowBlackman:
-        return 0.42 + 0.5 * std::cos(kPi * x) + 0.08 * std::cos(2.0 * kPi * x);
+    case kWindowHanning: return 0.5 + 0.5 * std::cos(kPi * x);
+    case kWindowHamming: return 0.54 + 0.46 * std::cos(kPi * x);
+    case kWindowBlackman: return 0.42 + 0.5 * std::cos(kPi * x) + 0.08 * std::cos(2.0 * kPi * x);
     case kWindowFlatTop:
-        return 0.2810639 - 0.5208972 * std::cos(2.0 * kPi * i / n) +
-               0.1980399 * std::cos(4.0 * kPi * i / n);
+        return 0.2810639 - 0.5208972 * std::cos(2.0 * kPi * i / n) + 0.1980399 * std::cos(4.0 * kPi * i / n);
     case kWindowBartlettHanning: {
         double u = i / static_cast<double>(n - 1) - 0.5;
         return 0.62 - 0.48 * std::fabs(u) + 0.38 * std::cos(2.0 * kPi * u);
@@ -55,13 +49,10 @@ double CFftWindow::Weight(int kind, int i, int n) {
     }
     case kWindowBlackmanHarris: {
         double a = 2.0 * kPi * i / (n - 1);
-        return 0.35875 - 0.48829 * std::cos(a) + 0.14128 * std::cos(2.0 * a) -
-               0.01168 * std::cos(3.0 * a);
+        return 0.35875 - 0.48829 * std::cos(a) + 0.14128 * std::cos(2.0 * a) - 0.01168 * std::cos(3.0 * a);
     }
-    case kWindowBohman:
-        return BohmanWeight(i, n);
-    case kWindowGaussian:
-        return std::exp(-0.5 * (2.5 * x) * (2.5 * x));
+    case kWindowBohman: return BohmanWeight(i, n);
+    case kWindowGaussian: return std::exp(-0.5 * (2.5 * x) * (2.5 * x));
     case kWindowTriangular: {
         // The symmetric triangle with non-zero ends, peak 1 in the middle.
         if (n % 2 == 0) {
@@ -71,8 +62,7 @@ double CFftWindow::Weight(int kind, int i, int n) {
         int k = i <= h ? i : n - 1 - i;
         return (2.0f * k + 2.0f) / static_cast<float>(n + 1);
     }
-    default:
-        return 1.0;
+    default: return 1.0;
     }
 }
 

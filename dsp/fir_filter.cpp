@@ -35,17 +35,14 @@ double DotDouble(const float* a, const float* b, int n) {
     int j = 0;
     double sum = 0.0;
 #if defined(__SSE2__)
-    __m128d s0 = _mm_setzero_pd(), s1 = _mm_setzero_pd(), s2 = _mm_setzero_pd(),
-            s3 = _mm_setzero_pd();
+    __m128d s0 = _mm_setzero_pd(), s1 = _mm_setzero_pd(), s2 = _mm_setzero_pd(), s3 = _mm_setzero_pd();
     for (; j + 8 <= n; j += 8) {
         __m128 x0 = _mm_loadu_ps(a + j), x1 = _mm_loadu_ps(a + j + 4);
         __m128 h0 = _mm_loadu_ps(b + j), h1 = _mm_loadu_ps(b + j + 4);
         s0 = _mm_add_pd(s0, _mm_mul_pd(_mm_cvtps_pd(x0), _mm_cvtps_pd(h0)));
-        s1 = _mm_add_pd(s1, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(x0, x0)),
-                                       _mm_cvtps_pd(_mm_movehl_ps(h0, h0))));
+        s1 = _mm_add_pd(s1, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(x0, x0)), _mm_cvtps_pd(_mm_movehl_ps(h0, h0))));
         s2 = _mm_add_pd(s2, _mm_mul_pd(_mm_cvtps_pd(x1), _mm_cvtps_pd(h1)));
-        s3 = _mm_add_pd(s3, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(x1, x1)),
-                                       _mm_cvtps_pd(_mm_movehl_ps(h1, h1))));
+        s3 = _mm_add_pd(s3, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(x1, x1)), _mm_cvtps_pd(_mm_movehl_ps(h1, h1))));
     }
     __m128d s = _mm_add_pd(_mm_add_pd(s0, s1), _mm_add_pd(s2, s3));
     double lanes[2];
@@ -205,9 +202,7 @@ int CFirFilter::DesignLocked(bool withResponse) {
     const double nyquist = m_nyquist, rate = m_sampleRate;
     double lo = 0.0, hi = 0.0;
     switch (m_type) {
-    case kFilterLowPass:
-        hi = m_frequency / nyquist;
-        break;
+    case kFilterLowPass: hi = m_frequency / nyquist; break;
     case kFilterHighPass:
         lo = m_frequency / nyquist;
         hi = 1.0;

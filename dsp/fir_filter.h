@@ -56,11 +56,11 @@ public:
     virtual int DesignWindowedSinc(bool withResponse);
 
     // Setters: 1 accepted (also when unchanged), 0 out of range (nothing changes).
-    int SetFFTSize(int n);         // 128..65536 points of the design transform
-    int SetType(int type);         // FilterType 0..4
-    int SetFrequency(float hz);    // 0 < hz < Nyquist: cut-off, or centre of a band
-    int SetBandwidth(float hz);    // 0 < hz < Nyquist: width of a band
-    int SetWindow(int kind);       // WindowType 0..10
+    int SetFFTSize(int n);                 // 128..65536 points of the design transform
+    int SetType(int type);                 // FilterType 0..4
+    int SetFrequency(float hz);            // 0 < hz < Nyquist: cut-off, or centre of a band
+    int SetBandwidth(float hz);            // 0 < hz < Nyquist: width of a band
+    int SetWindow(int kind);               // WindowType 0..10
     int SetDeemphasis(float dbPerOctave);  // -100..0, applied across a low-pass or band-pass
     // >= 1000 Hz; a frequency or bandwidth at or above the new Nyquist becomes Nyquist - 1.
     int SetSampleRate(float hz);

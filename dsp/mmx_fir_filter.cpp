@@ -171,13 +171,9 @@ bool CMmxFirFilter::EnsureReady(int count) {
 
 void CMmxFirFilter::Process(float* samples, int count) { Filter<Output::kFloat>(samples, count); }
 
-void CMmxFirFilter::ProcessPrecise(float* samples, int count) {
-    Filter<Output::kPrecise>(samples, count);
-}
+void CMmxFirFilter::ProcessPrecise(float* samples, int count) { Filter<Output::kPrecise>(samples, count); }
 
-void CMmxFirFilter::ProcessInt16(int16_t* samples, int count) {
-    Filter<Output::kInt16>(samples, count);
-}
+void CMmxFirFilter::ProcessInt16(int16_t* samples, int count) { Filter<Output::kInt16>(samples, count); }
 
 CFirFilter* CreateFirFilter() {
     if (CpuHasMmx()) return new (std::nothrow) CMmxFirFilter();

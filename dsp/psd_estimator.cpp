@@ -143,8 +143,7 @@ const float* Dft(SpectrumEstimator* e, const T* x, uint32_t count, uint32_t firs
 }  // namespace
 
 SpectrumEstimator* SpectrumEstimatorCreate(void* storage) {
-    SpectrumEstimator* e = storage ? new (storage) SpectrumEstimator
-                                   : new (std::nothrow) SpectrumEstimator;
+    SpectrumEstimator* e = storage ? new (storage) SpectrumEstimator : new (std::nothrow) SpectrumEstimator;
     if (!e) return nullptr;
     if (!SpectrumEstimatorSetSize(e, 512)) {
         SpectrumEstimatorDestroy(e, storage ? 0 : 1);
@@ -169,9 +168,8 @@ int SpectrumEstimatorSetSize(SpectrumEstimator* e, uint32_t n) {
     if (size == e->size) return 1;
     const uint32_t half = size / 2;
     // Reserve discards contents; everything is rebuilt below.
-    if (!e->work.Reserve(2 * half) || !e->re.Reserve(half) || !e->im.Reserve(half) ||
-        !e->power.Reserve(half) || !e->weights.Reserve(size) || !e->twiddles.Reserve(2 * half) ||
-        !e->bitrev.Reserve(half)) {
+    if (!e->work.Reserve(2 * half) || !e->re.Reserve(half) || !e->im.Reserve(half) || !e->power.Reserve(half) ||
+        !e->weights.Reserve(size) || !e->twiddles.Reserve(2 * half) || !e->bitrev.Reserve(half)) {
         // The arrays may be gone: keep a consistent, empty estimator.
         e->work.Release();
         e->size = 0;
@@ -212,12 +210,12 @@ const float* SpectrumEstimatorTransform32(SpectrumEstimator* e, const int32_t* x
     return Transform(e, x, count);
 }
 
-const float* SpectrumEstimatorDft16(SpectrumEstimator* e, const int16_t* x, uint32_t count,
-                                    uint32_t first, uint32_t last) {
+const float* SpectrumEstimatorDft16(SpectrumEstimator* e, const int16_t* x, uint32_t count, uint32_t first,
+                                    uint32_t last) {
     return Dft(e, x, count, first, last);
 }
 
-const float* SpectrumEstimatorDft32(SpectrumEstimator* e, const int32_t* x, uint32_t count,
-                                    uint32_t first, uint32_t last) {
+const float* SpectrumEstimatorDft32(SpectrumEstimator* e, const int32_t* x, uint32_t count, uint32_t first,
+                                    uint32_t last) {
     return Dft(e, x, count, first, last);
 }

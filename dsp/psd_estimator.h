@@ -58,7 +58,7 @@ const float* SpectrumEstimatorTransform32(SpectrumEstimator* e, const int32_t* x
 
 // Bins first..last (clamped to N/2 - 1) by direct summation, other bins zero, into re, im
 // and power. Returns e->power, or null for a null argument or first > last.
-const float* SpectrumEstimatorDft16(SpectrumEstimator* e, const int16_t* x, uint32_t count,
-                                    uint32_t first, uint32_t last);
-const float* SpectrumEstimatorDft32(SpectrumEstimator* e, const int32_t* x, uint32_t count,
-                                    uint32_t first, uint32_t last);
+const float* SpectrumEstimatorDft16(SpectrumEstimator* e, const int16_t* x, uint32_t count, uint32_t first,
+                                    uint32_t last);
+const float* SpectrumEstimatorDft32(SpectrumEstimator* e, const int32_t* x, uint32_t count, uint32_t first,
+                                    uint32_t last);

@@ -22,10 +22,8 @@ int32_t QuantiseQ31(double x) {
 bool Layout(RationalResampler* r) {
     const uint64_t bufferLength = static_cast<uint64_t>(r->historyLength) + r->blockSize;
     const uint64_t outLength = RationalResamplerMaxOutput(r, r->blockSize);
-    if (bufferLength * sizeof(int32_t) > 0x7FFFFFFFu || outLength * sizeof(int32_t) > 0x7FFFFFFFu)
-        return false;
-    return r->buffer.Grow(static_cast<size_t>(bufferLength)) &&
-           r->output.Reserve(static_cast<size_t>(outLength));
+    if (bufferLength * sizeof(int32_t) > 0x7FFFFFFFu || outLength * sizeof(int32_t) > 0x7FFFFFFFu) return false;
+    return r->buffer.Grow(static_cast<size_t>(bufferLength)) && r->output.Reserve(static_cast<size_t>(outLength));
 }
 
 bool Design(RationalResampler* r) {
@@ -56,8 +54,7 @@ bool Design(RationalResampler* r) {
 }  // namespace
 
 RationalResampler* RationalResamplerCreate(void* storage) {
-    RationalResampler* r = storage ? new (storage) RationalResampler
-                                   : new (std::nothrow) RationalResampler;
+    RationalResampler* r = storage ? new (storage) RationalResampler : new (std::nothrow) RationalResampler;
     if (!r) return nullptr;
     r->historyLength = (r->totalTaps - 1) / r->L;
     r->phaseTaps = r->historyLength + 1;
@@ -82,8 +79,7 @@ uint32_t RationalResamplerMaxOutput(const RationalResampler* r, uint32_t n) {
     return static_cast<uint32_t>((static_cast<uint64_t>(n) * r->L + r->M - 1) / r->M + 1);
 }
 
-int RationalResamplerConfigure(RationalResampler* r, int tapsPerPhase, float inRate,
-                               float outRate, float tolerance) {
+int RationalResamplerConfigure(RationalResampler* r, int tapsPerPhase, float inRate, float outRate, float tolerance) {
     if (!r || tapsPerPhase < 1 || !(inRate > 0.0f) || !(outRate > 0.0f) || !(tolerance > 0.0f) ||
         !std::isfinite(inRate) || !std::isfinite(outRate) || !std::isfinite(tolerance))
         return 0;
@@ -165,13 +161,12 @@ uint32_t RationalResamplerProcess(RationalResampler* r, int32_t* out32, uint32_t
         p += r->M;
     }
     r->phase = p - end;
-    std::memmove(r->buffer.GetData(), r->buffer.GetData() + count,
-                 r->historyLength * sizeof(int32_t));
+    std::memmove(r->buffer.GetData(), r->buffer.GetData() + count, r->historyLength * sizeof(int32_t));
     return produced;
 }
 
-uint32_t RationalResamplerRun(RationalResampler* r, int16_t* out16, const int16_t* in16,
-                              uint32_t count, uint32_t stride) {
+uint32_t RationalResamplerRun(RationalResampler* r, int16_t* out16, const int16_t* in16, uint32_t count,
+                              uint32_t stride) {
     if (!r || !in16 || stride == 0) return 0;
     int32_t* in = RationalResamplerInput(r);
     if (!in) return 0;

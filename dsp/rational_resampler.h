@@ -14,12 +14,12 @@
 
 struct RationalResampler {
     // configuration (read-only for users)
-    uint32_t blockSize = 1024;  // input samples per RationalResamplerProcess call
-    uint32_t L = 1;             // interpolation
-    uint32_t M = 1;             // decimation
-    uint32_t totalTaps = 127;   // odd
-    uint32_t historyLength = 0; // (totalTaps - 1) / L old inputs kept before the block
-    uint32_t phaseTaps = 0;     // taps per polyphase branch, historyLength + 1
+    uint32_t blockSize = 1024;   // input samples per RationalResamplerProcess call
+    uint32_t L = 1;              // interpolation
+    uint32_t M = 1;              // decimation
+    uint32_t totalTaps = 127;    // odd
+    uint32_t historyLength = 0;  // (totalTaps - 1) / L old inputs kept before the block
+    uint32_t phaseTaps = 0;      // taps per polyphase branch, historyLength + 1
     bool designed = false;
 
     // running state carried between calls
@@ -51,8 +51,7 @@ using RationalResamplerPtr = std::unique_ptr<RationalResampler, RationalResample
 //   tapsPerPhase  >= 1;  inRate, outRate > 0 Hz;  tolerance > 0
 // Returns 1 when configured, 0 when the arguments are refused or no L within the bounds fits
 // (nothing changed) or the buffers cannot be allocated.
-int RationalResamplerConfigure(RationalResampler* r, int tapsPerPhase, float inRate,
-                               float outRate, float tolerance);
+int RationalResamplerConfigure(RationalResampler* r, int tapsPerPhase, float inRate, float outRate, float tolerance);
 
 // Silent history and phase 0, as after RationalResamplerConfigure; the design is kept.
 void RationalResamplerReset(RationalResampler* r);
@@ -77,5 +76,5 @@ uint32_t RationalResamplerProcess(RationalResampler* r, int32_t* out32, uint32_t
 // RationalResamplerMaxOutput for each block; without it only the last block's 32-bit outputs
 // remain in r->output. Returns the total number of outputs (0 when stride is 0 or the
 // resampler has no buffers).
-uint32_t RationalResamplerRun(RationalResampler* r, int16_t* out16, const int16_t* in16,
-                              uint32_t count, uint32_t stride);
+uint32_t RationalResamplerRun(RationalResampler* r, int16_t* out16, const int16_t* in16, uint32_t count,
+                              uint32_t stride);

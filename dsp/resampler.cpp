@@ -55,23 +55,16 @@ double CResampler::Kernel(int k, double x, double cut, int n, int window) {
     case 2: w = BlackmanAt(a); break;
     case 3: w = 0.44959 - 0.49364 * std::cos(a) + 0.05677 * std::cos(2 * a); break;
     case 4: w = 0.42323 - 0.49755 * std::cos(a) + 0.07922 * std::cos(2 * a); break;
-    case 5:
-        w = 0.35875 - 0.48829 * std::cos(a) + 0.14128 * std::cos(2 * a) - 0.01168 * std::cos(3 * a);
-        break;
-    case 6:
-        w = 0.40217 - 0.49703 * std::cos(a) + 0.09392 * std::cos(2 * a) - 0.00183 * std::cos(3 * a);
-        break;
-    case 7:
-        w = 0.40243 - 0.49804 * std::cos(a) + 0.09831 * std::cos(2 * a) - 0.00122 * std::cos(3 * a);
-        break;
+    case 5: w = 0.35875 - 0.48829 * std::cos(a) + 0.14128 * std::cos(2 * a) - 0.01168 * std::cos(3 * a); break;
+    case 6: w = 0.40217 - 0.49703 * std::cos(a) + 0.09392 * std::cos(2 * a) - 0.00183 * std::cos(3 * a); break;
+    case 7: w = 0.40243 - 0.49804 * std::cos(a) + 0.09831 * std::cos(2 * a) - 0.00122 * std::cos(3 * a); break;
     default: w = 1.0; break;
     }
     return w * std::sin(cut * kPi * t) / (kPi * t);
 }
 
 int CResampler::SetRates(float inRate, float outRate, uint32_t block) {
-    if (!(inRate > 0.0f) || !(outRate > 0.0f) || !std::isfinite(inRate) || !std::isfinite(outRate))
-        return 0;
+    if (!(inRate > 0.0f) || !(outRate > 0.0f) || !std::isfinite(inRate) || !std::isfinite(outRate)) return 0;
     const double ratio = static_cast<double>(inRate) / outRate;
     // Below 1/256 the 16.16 step loses its precision; above 16384 the phase of one chunk
     // would overflow 32 bits.

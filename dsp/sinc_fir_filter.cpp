@@ -31,12 +31,11 @@ const uint32_t kGroupSpare = 64;
 
 bool Layout(SincFirFilter* f, uint32_t decimation) {
     const uint32_t padded = PaddedLength(f->length);
-    const uint64_t historyLength =
-        static_cast<uint64_t>(f->length) - 1 + decimation + f->blockSize + padded + kSpare;
+    const uint64_t historyLength = static_cast<uint64_t>(f->length) - 1 + decimation + f->blockSize + padded + kSpare;
     if (historyLength * sizeof(int16_t) > 0x7FFFFFFFu) return false;
     const size_t old = f->history.Capacity();
-    if (!f->designTaps.Reserve(f->length) || !f->taps.Reserve(padded) ||
-        !f->output.Reserve(f->blockSize) || !f->history.Grow(static_cast<size_t>(historyLength)))
+    if (!f->designTaps.Reserve(f->length) || !f->taps.Reserve(padded) || !f->output.Reserve(f->blockSize) ||
+        !f->history.Grow(static_cast<size_t>(historyLength)))
         return false;
     if (f->history.Capacity() > old)
         std::memset(f->history.GetData() + old, 0, (f->history.Capacity() - old) * sizeof(int16_t));
@@ -55,9 +54,7 @@ void Quantise(SincFirFilter* f, const double* h, uint32_t n) {
     f->wideAccumulator = absSum >= 65536;
 }
 
-double Blackman(uint32_t k, uint32_t length) {
-    return BlackmanAt(kPi * (1.0 - 2.0 * k / (length - 1.0)));
-}
+double Blackman(uint32_t k, uint32_t length) { return BlackmanAt(kPi * (1.0 - 2.0 * k / (length - 1.0))); }
 
 void Design(SincFirFilter* f) {
     double* h = f->designTaps.GetData();
@@ -124,9 +121,7 @@ void Design(SincFirFilter* f) {
             for (uint32_t i = 0; i < n; ++i) h[i] *= gain / absSum;
         break;
     }
-    default:
-        h[c] = gain;
-        break;
+    default: h[c] = gain; break;
     }
     Quantise(f, h, n);
 }
@@ -280,8 +275,8 @@ int64_t Dot64(const int16_t* x, const q15* h, uint32_t padded) {
 
 }  // namespace
 
-uint32_t SincFirRun(SincFirFilter* f, int16_t* out, const int32_t* in, uint32_t count,
-                    uint32_t stride, uint32_t decimation) {
+uint32_t SincFirRun(SincFirFilter* f, int16_t* out, const int32_t* in, uint32_t count, uint32_t stride,
+                    uint32_t decimation) {
     if (!f || !in || stride == 0 || decimation == 0 || !Ready(f)) return 0;
     if (decimation > kGroupSpare) {
         if (!Layout(f, decimation)) return 0;

@@ -34,7 +34,7 @@ struct SincFirFilter {
     float sampleRate = 11025.0f;     // Hz
     float gain = 1.0f;               // pass-band gain of the designs
     int32_t mode = kPassThrough;
-    bool wideAccumulator = false;    // the taps' absolute sum may overflow a 32-bit sum
+    bool wideAccumulator = false;  // the taps' absolute sum may overflow a 32-bit sum
 
     ScratchBuffer<double> designTaps;  // length
     ScratchBuffer<q15> taps;           // length, zero-padded to a multiple of 32
@@ -61,11 +61,11 @@ using SincFirFilterPtr = std::unique_ptr<SincFirFilter, SincFirFilterDeleter>;
 
 // Setters clamp rather than refuse; each returns 1 when the filter is usable afterwards and
 // 0 when its buffers could not be allocated.
-int SincFirSetLength(SincFirFilter* f, uint32_t n);         // max(3, n) made odd, at most 16383
-int SincFirSetUpperFrequency(SincFirFilter* f, float hz);   // 2 .. sampleRate/2
-int SincFirSetSampleRate(SincFirFilter* f, float hz);       // at least 4
-int SincFirSetMode(SincFirFilter* f, int mode);             // 0..7; others design pass-through
-int SincFirSetBlockSize(SincFirFilter* f, uint32_t n);      // 1 .. 1048576
+int SincFirSetLength(SincFirFilter* f, uint32_t n);        // max(3, n) made odd, at most 16383
+int SincFirSetUpperFrequency(SincFirFilter* f, float hz);  // 2 .. sampleRate/2
+int SincFirSetSampleRate(SincFirFilter* f, float hz);      // at least 4
+int SincFirSetMode(SincFirFilter* f, int mode);            // 0..7; others design pass-through
+int SincFirSetBlockSize(SincFirFilter* f, uint32_t n);     // 1 .. 1048576
 
 // Silent history, no unfinished decimation group; the taps and settings are kept.
 void SincFirReset(SincFirFilter* f);
@@ -80,5 +80,5 @@ int SincFirLoadFloat(SincFirFilter* f, const float* taps, uint32_t n);
 // floor((pending + inputs) / decimation) samples; without it only the last block's outputs
 // remain in f->output. Outputs are (sum >> 15) saturated to 16 bits. Returns the number of
 // outputs (0 when stride or decimation is 0).
-uint32_t SincFirRun(SincFirFilter* f, int16_t* out, const int32_t* in, uint32_t count,
-                    uint32_t stride, uint32_t decimation);
+uint32_t SincFirRun(SincFirFilter* f, int16_t* out, const int32_t* in, uint32_t count, uint32_t stride,
+                    uint32_t decimation);

@@ -15,7 +15,7 @@ public:
         kNotVoice = 0,  // a busy or quiet segment pattern, but too little of it
         kTooQuiet = 1,  // level below the level threshold
         kVoice = 2,
-        kSteady = 3,    // neither busy nor quiet segments
+        kSteady = 3,  // neither busy nor quiet segments
     };
 
     CVoiceActivityDetector();  // 11025 Hz, blocks of 5512 samples, thresholds 0.15 and 0.2

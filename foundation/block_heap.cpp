@@ -95,8 +95,10 @@ ChunkHeader* TreeMerge(ChunkHeader* a, ChunkHeader* b) {
 ChunkHeader* TreeRemove(ChunkHeader* root, ChunkHeader* c) {
     if (!root) return nullptr;
     if (root == c) return TreeMerge(c->left, c->right);
-    if (c < root) root->left = TreeRemove(root->left, c);
-    else root->right = TreeRemove(root->right, c);
+    if (c < root)
+        root->left = TreeRemove(root->left, c);
+    else
+        root->right = TreeRemove(root->right, c);
     return root;
 }
 
@@ -122,9 +124,7 @@ using heap_detail::ChunkHeader;
 using heap_detail::kInUse;
 using heap_detail::kPrevFree;
 
-const platform::ChunkSource& BlockHeap::Source() const {
-    return m_source ? *m_source : platform::SystemChunkSource();
-}
+const platform::ChunkSource& BlockHeap::Source() const { return m_source ? *m_source : platform::SystemChunkSource(); }
 
 size_t BlockHeap::Need(size_t n) {
     if (n > SIZE_MAX - 2 * kHeaderBytes) return 0;
@@ -152,8 +152,10 @@ void BlockHeap::IndexInsert(BlockHeader* b) {
 
 void BlockHeap::IndexRemove(BlockHeader* b) {
     unsigned c = ClassOf(b->size);
-    if (b->freePrev) b->freePrev->freeNext = b->freeNext;
-    else m_bins[c] = b->freeNext;
+    if (b->freePrev)
+        b->freePrev->freeNext = b->freeNext;
+    else
+        m_bins[c] = b->freeNext;
     if (b->freeNext) b->freeNext->freePrev = b->freePrev;
     if (!m_bins[c]) m_binMap[c >> 6] &= ~(uint64_t{1} << (c & 63));
     b->freeNext = b->freePrev = nullptr;
@@ -210,8 +212,8 @@ void* BlockHeap::AddChunk(size_t need) {
     // The blocks fill the chunk from the first aligned address on, in whole 64-byte units, so
     // every block, the last one included, is a multiple of 64 and at least a header long; the
     // few bytes of slack at the very end stay unused.
-    char* firstAddr = reinterpret_cast<char*>(
-        (reinterpret_cast<uintptr_t>(start) + overhead) & ~static_cast<uintptr_t>(63));
+    char* firstAddr =
+        reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(start) + overhead) & ~static_cast<uintptr_t>(63));
     size_t offset = static_cast<size_t>(firstAddr - start);
     size_t area = (real - offset) & ~static_cast<size_t>(63);
 
@@ -337,8 +339,10 @@ void BlockHeap::Free(void* p) {
     if (!b->prev && !b->next) {
         ChunkHeader* chunk = b->chunk;
         b->check = 0;
-        if (chunk->prev) chunk->prev->next = chunk->next;
-        else m_chunks = chunk->next;
+        if (chunk->prev)
+            chunk->prev->next = chunk->next;
+        else
+            m_chunks = chunk->next;
         if (chunk->next) chunk->next->prev = chunk->prev;
         chunk->check = 0;
         m_tree = heap_detail::TreeRemove(m_tree, chunk);
@@ -411,8 +415,7 @@ bool BlockHeap::Validate() const {
             if (b->prev != prev || b->chunk != chunk || b->check != heap_detail::CheckWord(b)) return false;
             bool prevFree = prev && !(prev->flags & kInUse);
             if (((b->flags & kPrevFree) != 0) != prevFree) return false;
-            if ((reinterpret_cast<uintptr_t>(b) & 63) || (b->size & 63) || b->size < kHeaderBytes)
-                return false;
+            if ((reinterpret_cast<uintptr_t>(b) & 63) || (b->size & 63) || b->size < kHeaderBytes) return false;
             if (b->next && Bytes(b->next) != Bytes(b) + b->size) return false;
             if (!(b->flags & kInUse)) {
                 if (prevFree) return false;  // unmerged neighbours

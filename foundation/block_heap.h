@@ -28,17 +28,17 @@ struct BlockHeapStats {
     size_t chunks = 0;
     size_t usedBlocks = 0;
     size_t freeBlocks = 0;
-    size_t usedBytes = 0;   // block sizes, headers included
+    size_t usedBytes = 0;  // block sizes, headers included
     size_t freeBytes = 0;
     bool systemHeapExists = false;
 };
 
 struct BlockInfo {
-    const void* block = nullptr;   // the block's header address
+    const void* block = nullptr;  // the block's header address
     const void* chunk = nullptr;
-    size_t size = 0;               // header included
+    size_t size = 0;  // header included
     bool inUse = false;
-    size_t chunkBytes = 0;         // what the chunk source reported for the chunk
+    size_t chunkBytes = 0;  // what the chunk source reported for the chunk
 };
 
 class BlockHeap {
@@ -55,8 +55,8 @@ public:
     // arithmetic would overflow.
     static size_t Need(size_t n);
 
-    void* Alloc(size_t n);                 // null for 0, on overflow and when no chunk can be had
-    void Free(void* p);                    // null, foreign addresses and free blocks are ignored
+    void* Alloc(size_t n);  // null for 0, on overflow and when no chunk can be had
+    void Free(void* p);     // null, foreign addresses and free blocks are ignored
     // Grows a block: the same pointer when the block is big enough already, else a new block
     // holding the old user area. Null when p is not a live block of this heap (p untouched) or
     // when no room can be had (the old block stays as it was). A null p allocates.
@@ -84,10 +84,10 @@ private:
 
     const platform::ChunkSource* m_source;
     void* m_systemHeap = nullptr;
-    heap_detail::ChunkHeader* m_chunks = nullptr;  // newest first
-    heap_detail::ChunkHeader* m_tree = nullptr;                      // the chunks by address
+    heap_detail::ChunkHeader* m_chunks = nullptr;                   // newest first
+    heap_detail::ChunkHeader* m_tree = nullptr;                     // the chunks by address
     mutable const heap_detail::ChunkHeader* m_lastChunk = nullptr;  // where Find last succeeded
-    uintptr_t m_lowest = 0;                        // address range covered by all chunks
+    uintptr_t m_lowest = 0;                                         // address range covered by all chunks
     uintptr_t m_highest = 0;
     heap_detail::BlockHeader* m_bins[kClasses] = {};
     uint64_t m_binMap[kMapWords] = {};

@@ -5,8 +5,7 @@
 #include <cstring>
 #include <new>
 
-CompressingQueue::CompressingQueue(uint32_t initialCapacity, uint32_t maxSize)
-    : LockedQueue(initialCapacity, maxSize) {
+CompressingQueue::CompressingQueue(uint32_t initialCapacity, uint32_t maxSize) : LockedQueue(initialCapacity, maxSize) {
     StartStreams();
 }
 
@@ -73,9 +72,9 @@ int CompressingQueue::Deflate(int flush, const void* data, uint32_t count, bool*
         if (z->avail_out == 0 || free == 0) {
             uint32_t before = GetCapacity();
             Resize(before > 0x7FFFFFFFu ? 0xFFFFFFFFu : before * 2);
-            if (GetCapacity() <= before) break;   // maxSize reached
+            if (GetCapacity() <= before) break;  // maxSize reached
         } else if (r == Z_BUF_ERROR) {
-            break;   // no progress possible with space left: nothing more to do
+            break;  // no progress possible with space left: nothing more to do
         }
     }
     uint32_t consumed = count - z->avail_in;
@@ -117,10 +116,10 @@ int CompressingQueue::Inflate(bool finish, void* destination, uint32_t size, int
         r = inflate(z, Z_FINISH);
     } else {
         while (z->avail_in > 0 && z->avail_out > 0 && r == Z_OK) r = inflate(z, Z_NO_FLUSH);
-        if (r == Z_STREAM_END && z->avail_in > 0) r = Z_DATA_ERROR;   // bytes after the stream's end
+        if (r == Z_STREAM_END && z->avail_in > 0) r = Z_DATA_ERROR;  // bytes after the stream's end
     }
     *written = static_cast<int>(size - z->avail_out);
-    if (r == Z_BUF_ERROR && z->avail_out > 0 && finish) r = Z_DATA_ERROR;   // input ran out first
+    if (r == Z_BUF_ERROR && z->avail_out > 0 && finish) r = Z_DATA_ERROR;  // input ran out first
     UnlockRead(GetSize() - z->avail_in);
     z->next_in = nullptr;
     z->avail_in = 0;
@@ -138,7 +137,7 @@ int CompressingQueue::ReadDecompressedFinish(void* destination, uint32_t size) {
     int r = Inflate(true, destination, size, &written);
     if (r == Z_STREAM_END) return written;
     if ((r == Z_BUF_ERROR || r == Z_OK) && written == static_cast<int>(size)) return static_cast<int>(size) + 1;
-    return -1;   // truncated or corrupt
+    return -1;  // truncated or corrupt
 }
 
 void CompressingQueue::Clear() {

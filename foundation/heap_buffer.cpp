@@ -7,7 +7,10 @@ HeapBuffer::HeapBuffer() : m_data(nullptr), m_capacity(0), m_size(0), m_maxSize(
 
 HeapBuffer::HeapBuffer(uint32_t initialCapacity, uint32_t maxSize)
     : m_data(static_cast<uint8_t*>(std::malloc(initialCapacity ? initialCapacity : 1))),
-      m_capacity(m_data ? initialCapacity : 0), m_size(0), m_maxSize(maxSize), m_minSize(m_capacity) {}
+      m_capacity(m_data ? initialCapacity : 0),
+      m_size(0),
+      m_maxSize(maxSize),
+      m_minSize(m_capacity) {}
 
 HeapBuffer::~HeapBuffer() { std::free(m_data); }
 

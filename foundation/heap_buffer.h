@@ -32,7 +32,7 @@ public:
     uint8_t* GetData(uint32_t offset = 0) const { return m_data + offset; }
 
 protected:
-    HeapBuffer();   // empty: no storage, all fields 0 (for buffers that bring their own)
+    HeapBuffer();  // empty: no storage, all fields 0 (for buffers that bring their own)
     // Doubles the capacity until `needed` bytes fit or it stops growing; true when they fit.
     bool GrowFor(uint64_t needed);
     // Drops count bytes (at most the size) from the front.

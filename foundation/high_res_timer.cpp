@@ -15,6 +15,4 @@ int64_t HighResTimer::ToUnits(int64_t ticks, int64_t unitsPerSecond) const {
     return ticks / m_frequency * unitsPerSecond + ticks % m_frequency * unitsPerSecond / m_frequency;
 }
 
-int64_t HighResTimer::Elapsed(int64_t unitsPerSecond) const {
-    return ToUnits(Now() - m_start, unitsPerSecond);
-}
+int64_t HighResTimer::Elapsed(int64_t unitsPerSecond) const { return ToUnits(Now() - m_start, unitsPerSecond); }

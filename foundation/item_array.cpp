@@ -22,7 +22,7 @@ void ItemArray::Insert(Item item, uint32_t index) {
 ItemArray::Item ItemArray::Remove(uint32_t index) {
     uint32_t count = GetCount();
     if (index >= count) return 0;
-    SetSize(GetSize() - sizeof(Item));   // the capacity stays above the old size meanwhile
+    SetSize(GetSize() - sizeof(Item));  // the capacity stays above the old size meanwhile
     Item* items = Items();
     Item item = items[index];
     std::memmove(items + index, items + index + 1, (count - index - 1) * sizeof(Item));

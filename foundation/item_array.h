@@ -18,10 +18,10 @@ public:
     // The item at index, removed; 0 and nothing removed when index >= count.
     virtual Item Remove(uint32_t index);
 
-    void Clear();   // every item through the virtual Remove, then the minimum capacity
+    void Clear();  // every item through the virtual Remove, then the minimum capacity
     uint32_t GetCount() const { return GetSize() / sizeof(Item); }
     Item GetItem(uint32_t index) const { return reinterpret_cast<const Item*>(GetData())[index]; }
-    int IndexOf(Item item) const;   // last index holding item, -1 when absent
+    int IndexOf(Item item) const;  // last index holding item, -1 when absent
     void Swap(uint32_t i, uint32_t j);
 
 protected:

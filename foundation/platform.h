@@ -26,7 +26,7 @@ void HeapLockLeave();
 // Where the private heap takes its chunks from: one growable system heap, created when the
 // first chunk is needed and destroyed when the last one is returned.
 struct ChunkSource {
-    void* (*createHeap)();                                   // null on failure
+    void* (*createHeap)();  // null on failure
     void (*destroyHeap)(void* heap);
     void* (*alloc)(void* heap, size_t bytes, size_t* realBytes);  // null on failure
     void (*free)(void* heap, void* chunk);

@@ -13,9 +13,7 @@ namespace platform {
 static_assert(sizeof(std::recursive_mutex) <= sizeof(LockStorage), "lock storage too small");
 
 void LockInit(LockStorage* lock) { new (lock->bytes) std::recursive_mutex(); }
-void LockDestroy(LockStorage* lock) {
-    reinterpret_cast<std::recursive_mutex*>(lock->bytes)->~recursive_mutex();
-}
+void LockDestroy(LockStorage* lock) { reinterpret_cast<std::recursive_mutex*>(lock->bytes)->~recursive_mutex(); }
 void LockEnter(LockStorage* lock) { reinterpret_cast<std::recursive_mutex*>(lock->bytes)->lock(); }
 void LockLeave(LockStorage* lock) { reinterpret_cast<std::recursive_mutex*>(lock->bytes)->unlock(); }
 
@@ -42,8 +40,7 @@ const ChunkSource& SystemChunkSource() { return g_system; }
 
 int64_t CounterFrequency() { return 1000000000; }
 int64_t CounterNow() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 

@@ -6,9 +6,7 @@ namespace platform {
 
 static_assert(sizeof(CRITICAL_SECTION) <= sizeof(LockStorage), "lock storage too small");
 
-static CRITICAL_SECTION* Section(LockStorage* lock) {
-    return reinterpret_cast<CRITICAL_SECTION*>(lock->bytes);
-}
+static CRITICAL_SECTION* Section(LockStorage* lock) { return reinterpret_cast<CRITICAL_SECTION*>(lock->bytes); }
 void LockInit(LockStorage* lock) { InitializeCriticalSection(Section(lock)); }
 void LockDestroy(LockStorage* lock) { DeleteCriticalSection(Section(lock)); }
 void LockEnter(LockStorage* lock) { EnterCriticalSection(Section(lock)); }

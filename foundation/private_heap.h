@@ -8,8 +8,8 @@
 
 #include "foundation/block_heap.h"
 
-void* PrivateHeapAlloc(size_t size);   // 64-byte aligned; null for 0 or when out of memory
-void PrivateHeapFree(void* p);         // null, foreign and already free addresses are ignored
+void* PrivateHeapAlloc(size_t size);  // 64-byte aligned; null for 0 or when out of memory
+void PrivateHeapFree(void* p);        // null, foreign and already free addresses are ignored
 void* PrivateHeapRealloc(void* p, size_t size);
 
 // Overlap-safe byte copy.

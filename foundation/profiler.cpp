@@ -43,8 +43,7 @@ void Profiler::Report() {
         if (!e.name) continue;
         double share = run > 0 ? static_cast<double>(e.ticks) * 100.0 / static_cast<double>(run) : 0.0;
         double seconds = m_timer.ToUnits(static_cast<int64_t>(e.ticks), 1000000) / 1e6;
-        TraceLog("%s, [%s] line %d: %d hits, %.3lf%% [%.6lfsec]", e.file, e.name, e.line, e.hits, share,
-                 seconds);
+        TraceLog("%s, [%s] line %d: %d hits, %.3lf%% [%.6lfsec]", e.file, e.name, e.line, e.hits, share, seconds);
     }
     TraceLog("----------------");
 }

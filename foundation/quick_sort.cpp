@@ -16,8 +16,10 @@ void QuickSort(void* context, QuickSortLess less, QuickSortSwap swap, int last, 
                 if (left != right) {
                     swap(context, left, right);
                     // The pivot is an index: follow its element through the swap.
-                    if (pivot == left) pivot = right;
-                    else if (pivot == right) pivot = left;
+                    if (pivot == left)
+                        pivot = right;
+                    else if (pivot == right)
+                        pivot = left;
                 }
                 ++left;
                 --right;

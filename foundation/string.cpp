@@ -171,15 +171,13 @@ String operator+(const char* text, const String& s) {
 
 String& String::operator+=(const String& other) {
     if (other.m_block == m_block) {
-        String keep(other);   // a shared (or our own) block stays alive while we append
+        String keep(other);  // a shared (or our own) block stays alive while we append
         return Append(keep.CStr(), keep.Length());
     }
     return Append(other.CStr(), other.Length());
 }
 
-String& String::operator+=(const char* text) {
-    return Append(text, text ? static_cast<int>(std::strlen(text)) : 0);
-}
+String& String::operator+=(const char* text) { return Append(text, text ? static_cast<int>(std::strlen(text)) : 0); }
 
 String& String::operator+=(char c) {
     int length = Length();
@@ -201,7 +199,7 @@ void String::PadRight(int n) {
 
 String String::Repeat(char c, int count) {
     String r(count);
-    r.PadRight(count);   // spaces first, then the character
+    r.PadRight(count);  // spaces first, then the character
     if (r.Length() == count && count > 0 && r.MakeWritable(0)) std::memset(r.Data(), c, static_cast<size_t>(count));
     return r;
 }
@@ -247,22 +245,32 @@ String String::FromDouble(double value, int minDecimals, int extraDecimals, bool
     int n = 0, point = 0;
     const char* p = fixed;
     while (*p == '0' && p[1] != '.' && p[1] != 0) ++p;
-    if (*p == '0') {   // integer part zero: the point lies before the first non-zero digit
+    if (*p == '0') {  // integer part zero: the point lies before the first non-zero digit
         p += (p[1] == '.') ? 2 : 1;
-        while (*p == '0') { --point; ++p; }
+        while (*p == '0') {
+            --point;
+            ++p;
+        }
         if (*p == 0) point = 0;
     } else {
-        while (*p && *p != '.') { digits[n++] = *p++; ++point; }
+        while (*p && *p != '.') {
+            digits[n++] = *p++;
+            ++point;
+        }
         if (*p == '.') ++p;
     }
     while (*p) digits[n++] = *p++;
     digits[n] = 0;
 
     String r(0);
-    if (value < 0) r += '-';
-    else if (plusSign) r += '+';
-    if (point < 1) r += '0';
-    else r.Append(digits, point);
+    if (value < 0)
+        r += '-';
+    else if (plusSign)
+        r += '+';
+    if (point < 1)
+        r += '0';
+    else
+        r.Append(digits, point);
     r += '.';
     for (int i = point; i < 0; ++i) r += '0';
     const char* fraction = digits + (point > 0 ? point : 0);

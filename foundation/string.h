@@ -20,9 +20,9 @@ class String {
 public:
     // Empty, with capacity max(reserve, 16) + 1.
     explicit String(int reserve = 16);
-    String(const char* text);            // null gives an empty string of capacity 1
-    String(const char* text, int count); // the first count bytes (embedded NULs kept)
-    String(const String& other);         // shares the block
+    String(const char* text);             // null gives an empty string of capacity 1
+    String(const char* text, int count);  // the first count bytes (embedded NULs kept)
+    String(const String& other);          // shares the block
     ~String();
 
     // Win32 only (foundation_win32): a wide text converted in the given code page, characters
@@ -130,7 +130,7 @@ private:
     static Block* AllocBlock(const char* text, int length, int capacity);
     static Block* EmptyBlock();
     void ReleaseBlock();
-    void Adopt(Block* block);   // release own block, take the new one (null: empty)
+    void Adopt(Block* block);  // release own block, take the new one (null: empty)
     bool MakeWritable(int capacity);
     char* Data() { return m_block->Chars(); }
     const char* Data() const { return m_block->Chars(); }

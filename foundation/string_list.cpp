@@ -18,7 +18,7 @@ bool StringList::Add(const String& text, uint32_t index) {
     String* s = new (std::nothrow) String(text);
     if (!s) return false;
     Insert(reinterpret_cast<Item>(s), index);
-    if (GetCount() == before) {   // full: the String is not ours to keep
+    if (GetCount() == before) {  // full: the String is not ours to keep
         delete s;
         return false;
     }
@@ -59,8 +59,10 @@ int StringList::FindSorted(const char* text, int length, uint32_t first, uint32_
         int n = item.Length() < length ? item.Length() : length;
         int c = std::memcmp(text, item.CStr(), static_cast<size_t>(n));
         if (c == 0) return mid;
-        if (c < 0) hi = mid - 1;
-        else lo = mid + 1;
+        if (c < 0)
+            hi = mid - 1;
+        else
+            lo = mid + 1;
     }
     return -1;
 }
@@ -74,8 +76,10 @@ int StringList::InsertSorted(const String& text) {
             lo = mid;
             break;
         }
-        if (c < 0) hi = mid - 1;
-        else lo = mid + 1;
+        if (c < 0)
+            hi = mid - 1;
+        else
+            lo = mid + 1;
     }
     return Add(text, static_cast<uint32_t>(lo)) ? lo : -1;
 }
@@ -124,7 +128,7 @@ void StringList::ParseQuoted(const String& text) {
         }
         Add(item);
         if (rest.Length() == 0) break;
-        rest.DeleteLeft(1);   // the comma; a trailing one leaves one empty item to add
+        rest.DeleteLeft(1);  // the comma; a trailing one leaves one empty item to add
     }
 }
 

@@ -18,7 +18,9 @@ public:
     virtual bool Add(const String& text, uint32_t index = static_cast<uint32_t>(-1));
 
     String* GetItem(uint32_t index) const { return reinterpret_cast<String*>(ItemArray::GetItem(index)); }
-    void RemoveAll() { while (GetCount()) Remove(0); }
+    void RemoveAll() {
+        while (GetCount()) Remove(0);
+    }
 
     void Sort();
     // Bisection on a sorted list; an item equal over the shorter of the two lengths matches

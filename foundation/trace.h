@@ -14,5 +14,5 @@ constexpr uint32_t kTraceLevel = 0x80000000u;
 void Trace(uint32_t level, const char* format, ...);
 
 using TraceSink = void (*)(const char* line);
-void SetTraceSink(TraceSink sink);      // null removes the sink
+void SetTraceSink(TraceSink sink);  // null removes the sink
 void TraceLog(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -43,8 +43,7 @@ int ImbeDecodeParameters(const ImbeFrame* frame, ImbeDecoderState* state, ImbePa
     params->valid = 0;
     if (!(flags & kImbeRepeat)) {
         params->synthesize = ImbeSynthesizeFrame;
-        ImbeUnpackParameters(params, state->prevLogAmplitude, &state->prevHarmonicCount,
-                             frame->bits);
+        ImbeUnpackParameters(params, state->prevLogAmplitude, &state->prevHarmonicCount, frame->bits);
     }
 
     if (flags & kImbeMute) {
@@ -55,7 +54,7 @@ int ImbeDecodeParameters(const ImbeFrame* frame, ImbeDecoderState* state, ImbePa
     } else if ((state->history & 14) != 14) {
         ImbeCopyParams(params, &state->lastParams);
     } else {
-        ImbeCopyParams(params, &state->mutedParams);   // the fourth bad frame in a row
+        ImbeCopyParams(params, &state->mutedParams);  // the fourth bad frame in a row
     }
     state->history |= 1;
     return flags | kImbeBadFrame;

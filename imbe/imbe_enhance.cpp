@@ -17,7 +17,7 @@ void ImbeRegeneratePhases(const ImbeParams* p, ImbeDecoderState* st) {
     // log2 of f0 / 8000 in Q11: unvoiced harmonics enter lowered by it (it is negative).
     int32_t logF = ImbeLog2(p->fundamental, -4) / 32;
     int32_t xs[19 + 76];
-    int32_t* x = xs + 19;   // x[-19 .. L + 19]
+    int32_t* x = xs + 19;  // x[-19 .. L + 19]
     x[0] = 0;
     for (int l = 1; l <= L; ++l) {
         int32_t v = p->amplitude[l - 1];
@@ -69,10 +69,10 @@ void ImbeEnhanceAmplitudes(const ImbeParams* p, ImbeFloat* amp, ImbeDecoderState
     for (int l = 1; l <= L; ++l) {
         ImbeFloat sq = ImbeFloatMul(amp[l - 1], amp[l - 1]);
         r0 = ImbeFloatAdd(r0, sq);
-        int16_t c = kImbeCosine[(l * p->fundamental) >> 10];   // l w0 < pi: no wrap
+        int16_t c = kImbeCosine[(l * p->fundamental) >> 10];  // l w0 < pi: no wrap
         r1 = ImbeFloatAdd(r1, ImbeFloatMul(sq, ImbeFloat{c, 0}));
     }
-    r1.m = static_cast<int16_t>((int32_t(r1.m) * 45874) >> 16);   // 0.7
+    r1.m = static_cast<int16_t>((int32_t(r1.m) * 45874) >> 16);  // 0.7
     if (r1.m == -32768) r1.m = -32767;
     r1 = ImbeFloatFrom16(r1.m, r1.e);
 
@@ -95,7 +95,7 @@ void ImbeEnhanceAmplitudes(const ImbeParams* p, ImbeFloat* amp, ImbeDecoderState
     // fundamental gives 0.96 pi / w0 within 1 %.
     ImbeFloat denom = ImbeFloatMul(ImbeFloatMul(r0, diff), ImbeFloatFrom32(p->fundamental, 31));
     ImbeFloat q = ImbeFloatDiv(ImbeFloatFrom32(1020269481, 19), denom);
-    const ImbeFloat wMin{16384, 0}, wMax{19661, 1};   // 0.5 and 1.2
+    const ImbeFloat wMin{16384, 0}, wMax{19661, 1};  // 0.5 and 1.2
     ImbeFloat r0r1 = ImbeFloatMul(r0, r1);
     for (int l = 1; l <= L; ++l) {
         if (8 * l <= L || amp[l - 1].m == 0) continue;
@@ -109,7 +109,7 @@ void ImbeEnhanceAmplitudes(const ImbeParams* p, ImbeFloat* amp, ImbeDecoderState
         amp[l - 1] = ImbeFloatMul(amp[l - 1], w);
     }
     ImbeFloat now = SumOfSquares(amp, L);
-    if (now.m == 0) return;   // nothing left to rescale
+    if (now.m == 0) return;  // nothing left to rescale
     ImbeFloat g = ImbeFloatSqrt(ImbeFloatDiv(r0, now));
     for (int l = 0; l < L; ++l) amp[l] = ImbeFloatMul(amp[l], g);
 }
@@ -143,7 +143,7 @@ void ImbeSmoothParameters(ImbeParams* p, ImbeFloat* amp, const ImbeDecoderState*
 void ImbeNormalizeAmplitudes(ImbeParams* p, ImbeFloat* amp) {
     const int L = p->harmonicCount;
     ImbeFloat scale = ImbeFloatSqrt(ImbeFloatFrom32(p->fundamental, 31));
-    scale.e = static_cast<int16_t>(scale.e - 7);   // sqrt(fundamental) / 128
+    scale.e = static_cast<int16_t>(scale.e - 7);  // sqrt(fundamental) / 128
     int emax = -32768;
     for (int l = 0; l < L; ++l) {
         if (!p->voiced[l]) amp[l] = ImbeFloatMul(amp[l], scale);

@@ -15,8 +15,7 @@ constexpr uint32_t kGolaySyndromeX17 = 1740;  // x^17 mod g(x)
 constexpr uint32_t kGolayMask = kGolay23Mask;
 
 const uint16_t kHammingMasks[4] = {0x55B, 0x66D, 0x78E, 0x7F0};
-const uint16_t kHammingErrors[16] = {0, 8, 4, 2048, 2, 512, 64, 8192,
-                                     1, 256, 32, 4096, 16, 1024, 128, 16384};
+const uint16_t kHammingErrors[16] = {0, 8, 4, 2048, 2, 512, 64, 8192, 1, 256, 32, 4096, 16, 1024, 128, 16384};
 
 uint32_t RotateRight23(uint32_t x, int k) {
     if (k == 0) return x;
@@ -65,14 +64,12 @@ int32_t ImbeSoftMetric(const uint8_t* v, int n, uint32_t word, int softBits) {
     for (int i = 0; i < n; ++i) {
         int b = (word >> (n - 1 - i)) & 1;
         int d = v[i] - b * top;
-        sum += d * d;   // at most 23 * 255^2, fits 32 bits
+        sum += d * d;  // at most 23 * 255^2, fits 32 bits
     }
     return sum;
 }
 
-int16_t Saturate16(int32_t x) {
-    return x > 32767 ? 32767 : (x < -32768 ? -32768 : static_cast<int16_t>(x));
-}
+int16_t Saturate16(int32_t x) { return x > 32767 ? 32767 : (x < -32768 ? -32768 : static_cast<int16_t>(x)); }
 
 }  // namespace
 
@@ -112,8 +109,7 @@ uint16_t ImbeHammingCorrect(uint16_t word) {
     return word ^ kHammingErrors[s];
 }
 
-uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int* errors,
-                          int32_t* metric) {
+uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int* errors, int32_t* metric) {
     uint32_t hard = 0;
     for (int i = 0; i < n; ++i) hard = (hard << 1) | (v[i] >> (softBits - 1));
     auto correct = [golay](uint32_t w) -> uint32_t {

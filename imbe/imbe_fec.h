@@ -26,8 +26,7 @@ uint16_t ImbeHammingCorrect(uint16_t word);
 // Decodes one code vector of n entries (soft values 0 .. 2^softBits - 1, first entry most
 // significant). Returns the corrected word; *errors gets the number of hard bits it changed,
 // *metric the soft metric of the chosen word (0 with hard bits).
-uint32_t ImbeDecodeVector(const uint8_t* entries, int n, bool golay, int softBits,
-                          int* errors, int32_t* metric);
+uint32_t ImbeDecodeVector(const uint8_t* entries, int n, bool golay, int softBits, int* errors, int32_t* metric);
 
 // u0 .. u3 (12 bits), u4 .. u6 (11 bits) and u7 (7 bits), most significant first, one bit per
 // byte: the 88 information bits.

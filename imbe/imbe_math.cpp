@@ -9,13 +9,9 @@ const int16_t kSqrtPoly[4] = {-6538, 29003, 10303, 23170};
 constexpr int64_t kAcc40Max = (int64_t(1) << 39) - 1;
 constexpr int64_t kAcc40Min = -(int64_t(1) << 39);
 
-int64_t Clamp40(int64_t v) {
-    return v > kAcc40Max ? kAcc40Max : (v < kAcc40Min ? kAcc40Min : v);
-}
+int64_t Clamp40(int64_t v) { return v > kAcc40Max ? kAcc40Max : (v < kAcc40Min ? kAcc40Min : v); }
 
-int32_t ShiftRound(int32_t x, int shift) {
-    return shift > 0 ? (x + (1 << (shift - 1))) >> shift : x;
-}
+int32_t ShiftRound(int32_t x, int shift) { return shift > 0 ? (x + (1 << (shift - 1))) >> shift : x; }
 
 }  // namespace
 
@@ -60,9 +56,7 @@ int32_t ImbeMult(int16_t a, int16_t b) {
 int32_t ImbeMac(int32_t acc, int16_t a, int16_t b) { return ImbeAdd32(acc, ImbeMult(a, b)); }
 int32_t ImbeMsu(int32_t acc, int16_t a, int16_t b) { return ImbeSub32(acc, ImbeMult(a, b)); }
 
-int16_t ImbeMultRound(int16_t a, int16_t b) {
-    return static_cast<int16_t>(ImbeRound32(ImbeMult(a, b)) >> 16);
-}
+int16_t ImbeMultRound(int16_t a, int16_t b) { return static_cast<int16_t>(ImbeRound32(ImbeMult(a, b)) >> 16); }
 
 int32_t ImbeMult32x16(int32_t a, int16_t b) {
     int16_t hi = static_cast<int16_t>(a >> 16);
@@ -122,9 +116,7 @@ ImbeFloat ImbeFloatFrom64(int64_t x, int exponent) {
     return ImbeFloatFrom32(static_cast<int32_t>(x), exponent + r + 31);
 }
 
-ImbeFloat ImbeFloatFrom16(int16_t x, int exponent) {
-    return ImbeFloatFrom32(int32_t(x) * 65536, exponent);
-}
+ImbeFloat ImbeFloatFrom16(int16_t x, int exponent) { return ImbeFloatFrom32(int32_t(x) * 65536, exponent); }
 
 namespace {
 // Aligns both operands to the larger exponent + 1 and returns the Q31-ish sum or difference.
@@ -168,9 +160,7 @@ ImbeFloat ImbeFloatDiv32(int32_t a, int ea, ImbeFloat b) {
     return ImbeFloatFrom16(q, ea - b.e);
 }
 
-ImbeFloat ImbeFloatDiv(ImbeFloat a, ImbeFloat b) {
-    return ImbeFloatDiv32(int32_t(a.m) * 65536, a.e, b);
-}
+ImbeFloat ImbeFloatDiv(ImbeFloat a, ImbeFloat b) { return ImbeFloatDiv32(int32_t(a.m) * 65536, a.e, b); }
 
 bool ImbeFloatGreater(ImbeFloat a, ImbeFloat b) { return ImbeFloatSub(a, b).m > 0; }
 bool ImbeFloatLess(ImbeFloat a, ImbeFloat b) { return ImbeFloatSub(a, b).m < 0; }
@@ -207,8 +197,8 @@ int32_t ImbeLog2Round(int16_t m, int e, int fractionBits) {
 // (Q24, Q21, Q19, Q17, Q15, Q14) so every partial sum keeps 15 significant bits.
 ImbeFloat ImbePow2(int32_t xQ16) {
     int32_t i = xQ16 >> 16;
-    int32_t f = (xQ16 & 0xFFFF) >> 1;   // Q15
-    int32_t p = kPow2Poly[0];           // Q24
+    int32_t f = (xQ16 & 0xFFFF) >> 1;    // Q15
+    int32_t p = kPow2Poly[0];            // Q24
     p = ((p * f) >> 18) + kPow2Poly[1];  // Q21
     p = ((p * f) >> 17) + kPow2Poly[2];  // Q19
     p = ((p * f) >> 17) + kPow2Poly[3];  // Q17
@@ -355,7 +345,7 @@ int ImbeFft(int16_t* d, int k, bool inverse) {
         const int32_t round = 1 << (shift - 1);
         for (int j = 0; j < half; ++j) {
             const int32_t wr = kImbeCosine[(j * step) & 511];
-            const int32_t ws0 = kImbeCosine[(j * step - 128) & 511];   // sin
+            const int32_t ws0 = kImbeCosine[(j * step - 128) & 511];  // sin
             const int32_t wi = inverse ? ws0 : -ws0;
             for (int i = j; i < n; i += size) {
                 int16_t* a = d + 2 * i;
@@ -374,7 +364,7 @@ int ImbeFft(int16_t* d, int k, bool inverse) {
 }
 
 int ImbeRealFft(int16_t* x, int e, int k) {
-    const int m = 1 << (k - 1);   // complex points
+    const int m = 1 << (k - 1);  // complex points
     BlockNormalize(x, 2 * m, &e);
     e += ImbeFft(x, k - 1, false);
     // Split step, computed as X/2 to keep the range: X[k] = Fe + W^k Fo, X[M-k] = conj(Fe - W^k Fo).
@@ -386,11 +376,11 @@ int ImbeRealFft(int16_t* x, int e, int k) {
         int16_t* p = x + 2 * i;
         int16_t* q = x + 2 * (m - i);
         int32_t ar = p[0], ai = p[1], br = q[0], bi = -q[1];
-        int32_t fer = ar + br, fei = ai + bi;                 // 2 Fe
-        int32_t fo_r = ai - bi, fo_i = -(ar - br);            // 2 Fo = -j (A - B)
+        int32_t fer = ar + br, fei = ai + bi;       // 2 Fe
+        int32_t fo_r = ai - bi, fo_i = -(ar - br);  // 2 Fo = -j (A - B)
         int32_t wr = kImbeCosine[(i * step) & 511];
         int32_t wi = -kImbeCosine[(i * step - 128) & 511];
-        int32_t tr = (fo_r * wr - fo_i * wi) >> 15;           // 2 W Fo
+        int32_t tr = (fo_r * wr - fo_i * wi) >> 15;  // 2 W Fo
         int32_t ti = (fo_r * wi + fo_i * wr) >> 15;
         int16_t xr = ImbeSat16((fer + tr + 2) >> 2), xi = ImbeSat16((fei + ti + 2) >> 2);
         int16_t yr = ImbeSat16((fer - tr + 2) >> 2), yi = ImbeSat16((-(fei - ti) + 2) >> 2);
@@ -417,11 +407,11 @@ int ImbeRealIfft(int16_t* x, int e, int k) {
         int16_t* p = x + 2 * i;
         int16_t* q = x + 2 * (m - i);
         int32_t ar = p[0], ai = p[1], br = q[0], bi = -q[1];
-        int32_t fer = ar + br, fei = ai + bi;                 // 2 Fe
-        int32_t dr = ar - br, di = ai - bi;                   // X[k] - conj X[M-k]
+        int32_t fer = ar + br, fei = ai + bi;  // 2 Fe
+        int32_t dr = ar - br, di = ai - bi;    // X[k] - conj X[M-k]
         int32_t wr = kImbeCosine[(i * step) & 511];
-        int32_t wi = kImbeCosine[(i * step - 128) & 511];     // W^-k = cos + j sin
-        int32_t for_ = (dr * wr - di * wi) >> 15;             // 2 Fo
+        int32_t wi = kImbeCosine[(i * step - 128) & 511];  // W^-k = cos + j sin
+        int32_t for_ = (dr * wr - di * wi) >> 15;          // 2 Fo
         int32_t foi = (dr * wi + di * wr) >> 15;
         // Z[k] = Fe + j Fo; Z[M-k] = conj(Fe) + j conj(Fo) (Fe(M-k) = conj Fe(k), Fo likewise)
         int16_t zr = ImbeSat16((fer - foi + 2) >> 2), zi = ImbeSat16((fei + for_ + 2) >> 2);

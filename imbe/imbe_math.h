@@ -12,33 +12,31 @@
 using q15 = int16_t;
 using q31 = int32_t;
 
-extern const int16_t kImbeCosine[512];   // round(32767 * cos(2*pi*k/512))
-extern const int16_t kImbeSqrtRamp[50];  // round(32768 * sqrt(k/50))
-extern const int16_t kImbeReciprocal[58]; // floor(32768 / k), 32767 for k = 1, 0 for k = 0, 57
+extern const int16_t kImbeCosine[512];     // round(32767 * cos(2*pi*k/512))
+extern const int16_t kImbeSqrtRamp[50];    // round(32768 * sqrt(k/50))
+extern const int16_t kImbeReciprocal[58];  // floor(32768 / k), 32767 for k = 1, 0 for k = 0, 57
 
 // ---- saturating scalar operations ----
-inline int16_t ImbeSat16(int32_t x) {
-    return x > 32767 ? 32767 : (x < -32768 ? -32768 : static_cast<int16_t>(x));
-}
+inline int16_t ImbeSat16(int32_t x) { return x > 32767 ? 32767 : (x < -32768 ? -32768 : static_cast<int16_t>(x)); }
 inline int32_t ImbeSat32(int64_t x) {
     return x > INT32_MAX ? INT32_MAX : (x < INT32_MIN ? INT32_MIN : static_cast<int32_t>(x));
 }
-int32_t ImbeAdd32(int32_t a, int32_t b);              // on overflow: the limit of a's sign
+int32_t ImbeAdd32(int32_t a, int32_t b);  // on overflow: the limit of a's sign
 int32_t ImbeSub32(int32_t a, int32_t b);
-int32_t ImbeAddHigh(int32_t a, int16_t b);            // a + b * 65536, saturating
-int32_t ImbeRound32(int32_t a);                       // + 0x8000 saturating, low half cleared
-int32_t ImbeShl32(int32_t a, int shift);              // saturating left, arithmetic right if < 0
+int32_t ImbeAddHigh(int32_t a, int16_t b);  // a + b * 65536, saturating
+int32_t ImbeRound32(int32_t a);             // + 0x8000 saturating, low half cleared
+int32_t ImbeShl32(int32_t a, int shift);    // saturating left, arithmetic right if < 0
 int16_t ImbeShl16(int16_t a, int shift);
-int32_t ImbeMult(int16_t a, int16_t b);               // a*b*2 (Q15*Q15 -> Q31), saturating
+int32_t ImbeMult(int16_t a, int16_t b);  // a*b*2 (Q15*Q15 -> Q31), saturating
 int32_t ImbeMac(int32_t acc, int16_t a, int16_t b);
 int32_t ImbeMsu(int32_t acc, int16_t a, int16_t b);
-int16_t ImbeMultRound(int16_t a, int16_t b);          // Q15 * Q15 -> Q15, rounded
-int32_t ImbeMult32x16(int32_t a, int16_t b);          // Q31 * Q15 -> Q31
+int16_t ImbeMultRound(int16_t a, int16_t b);  // Q15 * Q15 -> Q15, rounded
+int32_t ImbeMult32x16(int32_t a, int16_t b);  // Q31 * Q15 -> Q31
 
 // Shifts that put the first significant bit next to the sign bit (0 for 0, 31 for -1).
 int ImbeNorm(int32_t x);
 int ImbeNorm16(int16_t x);
-int32_t ImbeNormalize(int32_t* x);                    // shifts *x by ImbeNorm, returns the count
+int32_t ImbeNormalize(int32_t* x);  // shifts *x by ImbeNorm, returns the count
 
 // |a| / |b| with the sign of a*b. Q15 form: the raw quotient of a / b shifted right 1 (so a Q31
 // a over a Q15 b gives Q15), 32767 when it would not fit 16 bits.
@@ -49,13 +47,13 @@ struct ImbeFloat {
     int16_t m;
     int16_t e;
 };
-ImbeFloat ImbeFloatFrom32(int32_t x, int exponent);   // value x * 2^exponent / 2^31
-ImbeFloat ImbeFloatFrom16(int16_t x, int exponent);   // value x * 2^exponent / 32768
-ImbeFloat ImbeFloatFrom64(int64_t x, int exponent);   // value x * 2^exponent
+ImbeFloat ImbeFloatFrom32(int32_t x, int exponent);  // value x * 2^exponent / 2^31
+ImbeFloat ImbeFloatFrom16(int16_t x, int exponent);  // value x * 2^exponent / 32768
+ImbeFloat ImbeFloatFrom64(int64_t x, int exponent);  // value x * 2^exponent
 ImbeFloat ImbeFloatAdd(ImbeFloat a, ImbeFloat b);
 ImbeFloat ImbeFloatSub(ImbeFloat a, ImbeFloat b);
 ImbeFloat ImbeFloatMul(ImbeFloat a, ImbeFloat b);
-ImbeFloat ImbeFloatDiv(ImbeFloat a, ImbeFloat b);     // b != 0
+ImbeFloat ImbeFloatDiv(ImbeFloat a, ImbeFloat b);          // b != 0
 ImbeFloat ImbeFloatDiv32(int32_t a, int ea, ImbeFloat b);  // (a * 2^ea / 2^31) / b
 bool ImbeFloatGreater(ImbeFloat a, ImbeFloat b);
 bool ImbeFloatLess(ImbeFloat a, ImbeFloat b);
@@ -71,7 +69,7 @@ ImbeFloat ImbePow2(int32_t xQ16);
 // Square root of x * 2^e / 2^31 for x in [2^30, 2^31): returns the Q31 mantissa, *e becomes
 // the root's exponent ((e + 1) >> 1, with 1/sqrt2 applied for an odd e).
 int32_t ImbeSqrt(int32_t x, int* e);
-ImbeFloat ImbeFloatSqrt(ImbeFloat a);                 // a >= 0
+ImbeFloat ImbeFloatSqrt(ImbeFloat a);  // a >= 0
 
 // ---- phase ----
 // Remainder of x modulo 2^(31 - s), keeping the sign, shifted left by s.
@@ -93,13 +91,13 @@ struct ImbeAcc40 {
 ImbeAcc40 ImbeAccFrom32(int32_t x);
 ImbeAcc40 ImbeAccAdd(ImbeAcc40 a, int64_t x);
 ImbeAcc40 ImbeAccMac(ImbeAcc40 a, int16_t x, int16_t y);  // + x*y*2
-int ImbeAccNorm(ImbeAcc40 a);                              // shifts to put bit 39's neighbour at 31
-int32_t ImbeAccTo32(ImbeAcc40 a);                          // saturated
+int ImbeAccNorm(ImbeAcc40 a);                             // shifts to put bit 39's neighbour at 31
+int32_t ImbeAccTo32(ImbeAcc40 a);                         // saturated
 
 // ---- vectors ----
 int16_t* ImbeCopyWords(int16_t* dst, const int16_t* src, int n);
 int16_t* ImbeFillWords(int16_t* dst, int16_t value, int n);
-int ImbeMaxMagnitude(const int16_t* x, int n);            // largest |x|, 0 .. 32768
+int ImbeMaxMagnitude(const int16_t* x, int n);  // largest |x|, 0 .. 32768
 // Energy sum x^2 as a mantissa and exponent (value of each x taken as x/32768).
 ImbeFloat ImbeEnergy(const int16_t* x, int n);
 

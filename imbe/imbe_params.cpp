@@ -90,27 +90,24 @@ void ImbeInverseDct(const int16_t* c, int count, int16_t* out) {
 }
 
 int16_t PredictionFactorQ15(int harmonicCount) {
-    if (harmonicCount <= 15) return 13107;                  // 0.4
+    if (harmonicCount <= 15) return 13107;                                             // 0.4
     if (harmonicCount <= 24) return static_cast<int16_t>(983 * harmonicCount - 1638);  // 0.03 L - 0.05
-    return 22938;                                           // 0.7
+    return 22938;                                                                      // 0.7
 }
 
 }  // namespace
 
 // Gain levels of the 6-bit code b2, log2 in Q11.
 const int16_t kImbeGainLevels[64] = {
-    -5821, -5518, -5239, -4880, -4549, -4292, -4057, -3760, -3370, -2903, -2583, -2305,
-    -1962, -1601, -1138, -711,  -302,  57,    433,   795,   1132,  1510,  1909,  2333,
-    2705,  3038,  3376,  3689,  3979,  4339,  4754,  5129,  5435,  5695,  5991,  6300,
-    6596,  6969,  7342,  7751,  8101,  8511,  8835,  9102,  9375,  9698,  10055, 10415,
-    10762, 11084, 11403, 11752, 12123, 12468, 12863, 13239, 13615, 13997, 14382, 14770,
-    15301, 15849, 16640, 17809};
+    -5821, -5518, -5239, -4880, -4549, -4292, -4057, -3760, -3370, -2903, -2583, -2305, -1962, -1601, -1138, -711,
+    -302,  57,    433,   795,   1132,  1510,  1909,  2333,  2705,  3038,  3376,  3689,  3979,  4339,  4754,  5129,
+    5435,  5695,  5991,  6300,  6596,  6969,  7342,  7751,  8101,  8511,  8835,  9102,  9375,  9698,  10055, 10415,
+    10762, 11084, 11403, 11752, 12123, 12468, 12863, 13239, 13615, 13997, 14382, 14770, 15301, 15849, 16640, 17809};
 const int16_t kImbeGainDeviations[5] = {20316, 13173, 11010, 9503, 8651};
-const int16_t kImbeCoefficientDeviations[9] = {20120, 15794, 13566, 12452, 11731,
-                                           11338, 10813, 11141, 11141};
+const int16_t kImbeCoefficientDeviations[9] = {20120, 15794, 13566, 12452, 11731, 11338, 10813, 11141, 11141};
 // Quantiser step times 2^B in Q11, by number of bits B.
 const uint16_t kImbeStepSizes[13] = {0,     4915,  6963,  10650, 13107, 18350, 19661,
-                                 20972, 20972, 20972, 20972, 20972, 20972};
+                                     20972, 20972, 20972, 20972, 20972, 20972};
 
 const uint8_t* ImbeBitAllocation(int harmonicCount) {
     return kBitAllocation + (harmonicCount + 6) * (harmonicCount - 9) / 2;
@@ -133,7 +130,7 @@ namespace {
 // The quantised fields of one frame, gathered from the prioritised information bits.
 struct ImbeCodes {
     int b0, b1, b2;
-    int coefficients[55];   // b3 .. b(L+1)
+    int coefficients[55];  // b3 .. b(L+1)
 };
 
 void ImbeReorderBits(const uint8_t* bits, int L, int K, ImbeCodes* c) {
@@ -151,7 +148,7 @@ void ImbeReorderBits(const uint8_t* bits, int L, int K, ImbeCodes* c) {
     for (int level = maxBits; level >= 1; --level) {
         for (int m = 0; m < L - 1; ++m) {
             if (alloc[m] < level) continue;
-            if (at == 48) at = 50 + K;   // b1 and two bits of b2 sit in between
+            if (at == 48) at = 50 + K;  // b1 and two bits of b2 sit in between
             c->coefficients[m] |= (bits[at++] & 1) << (level - 1);
         }
     }
@@ -170,7 +167,7 @@ void ImbeDecodeSpectralAmplitudes(const ImbeCodes& c, int L, int16_t* residual) 
 
     const int shortBlocks = 6 - L % 6;
     int harmonic = 0;
-    int coefficient = 5;   // b8
+    int coefficient = 5;  // b8
     for (int block = 0; block < 6; ++block) {
         const int J = L / 6 + (block >= shortBlocks ? 1 : 0);
         int16_t coef[10];
@@ -184,15 +181,14 @@ void ImbeDecodeSpectralAmplitudes(const ImbeCodes& c, int L, int16_t* residual) 
 
 // Log amplitudes = residuals + rho * (previous frame resampled to L harmonics - its mean);
 // they become the previous frame of the next prediction.
-void ImbePredictAmplitudes(const int16_t* residual, int L, ImbeParams* params, int16_t* prevLog,
-                           int16_t* prevCount) {
+void ImbePredictAmplitudes(const int16_t* residual, int L, ImbeParams* params, int16_t* prevLog, int16_t* prevCount) {
     const int Lp = *prevCount;
     int16_t resampled[kImbeMaxHarmonics];
     int32_t sum = 0;
     for (int k = 1; k <= L; ++k) {
         const int pos = k * Lp;
         int n = pos / L;
-        const int32_t frac = int32_t(pos - n * L) * kImbeReciprocal[L];   // Q15
+        const int32_t frac = int32_t(pos - n * L) * kImbeReciprocal[L];  // Q15
         auto prev = [prevLog](int i) -> int32_t {
             if (i > kImbeMaxHarmonics) i = kImbeMaxHarmonics;
             return prevLog[i < 1 ? 0 : i - 1];
@@ -226,11 +222,10 @@ void ImbeDecodeVoicing(int b1, int L, int K, int16_t* voiced) {
 
 }  // namespace
 
-void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount,
-                          const uint8_t* bits) {
+void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount, const uint8_t* bits) {
     params->updateMask = 0;
     const int upper = ImbeReadBits(bits, 0, 6);
-    if (upper >= 52) {   // b0 208 .. 255 are reserved
+    if (upper >= 52) {  // b0 208 .. 255 are reserved
         params->valid = 0;
         return;
     }

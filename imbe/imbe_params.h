@@ -21,5 +21,4 @@ int16_t ImbeFundamental(int b0);       // f0 / 8000 in Q19
 // Decodes the 88 information bits (one per byte). Sets params->valid; on a valid frame fills
 // harmonicCount, fundamental, amplitude (log2, Q11), amplitudeExponent and voiced, and updates
 // prevLog (56 entries) and *prevCount.
-void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount,
-                          const uint8_t* bits);
+void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount, const uint8_t* bits);

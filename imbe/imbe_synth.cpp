@@ -9,11 +9,11 @@
 namespace {
 
 constexpr int kFade = 50;
-constexpr int kAccShift = 14;     // the accumulator holds PCM * 2^14
-constexpr int kLevelShift = 4;    // a linear amplitude of 1 is 16 PCM units
+constexpr int kAccShift = 14;   // the accumulator holds PCM * 2^14
+constexpr int kLevelShift = 4;  // a linear amplitude of 1 is 16 PCM units
 constexpr int kMaxPiece = 205;
 constexpr int kLowHarmonics = 7;
-constexpr int kNoiseGainShift = 7;   // G enters as G / 128 (balance: imbe_decoder.h)
+constexpr int kNoiseGainShift = 7;  // G enters as G / 128 (balance: imbe_decoder.h)
 
 int16_t FallingRamp(int k) { return k == 0 ? 32767 : kImbeSqrtRamp[kFade - k]; }
 
@@ -37,7 +37,7 @@ void ImbeMakeNoise(int16_t* x, int n, ImbeDecoderState* st) {
         noise[at++] = static_cast<int16_t>((v * FallingRamp(k)) >> 15);
     }
     for (int i = 0; i < 256; ++i) x[i] = 0;
-    for (int i = 0; i < at; ++i) x[i & 255] = noise[i];   // fold: indexes 256.. overwrite the leading zeros
+    for (int i = 0; i < at; ++i) x[i & 255] = noise[i];  // fold: indexes 256.. overwrite the leading zeros
 }
 
 // Shapes the noise spectrum (bins 0 .. 127 as (re, im) pairs) band by band; returns the
@@ -68,7 +68,7 @@ int ImbeShapeNoise(const ImbeParams* p, int16_t* x, int n, const ImbeDecoderStat
             const int m = ImbeMaxMagnitude(x + 2 * b, 2);
             if (m > peak) peak = m;
         }
-        if (energy == 0) continue;   // silent band: gain 0 instead of a division by zero
+        if (energy == 0) continue;  // silent band: gain 0 instead of a division by zero
         ImbeFloat amp = ImbeFloatFrom16(p->amplitude[l - 1], p->amplitudeExponent + 15);
         ImbeFloat norm = ImbeFloatSqrt(ImbeFloatDiv(ImbeFloatFrom32(hi - from, 31), ImbeFloatFrom64(energy, 0)));
         ImbeFloat gain = ImbeFloatMul(ImbeFloatMul(amp, g), norm);
@@ -88,7 +88,8 @@ int ImbeShapeNoise(const ImbeParams* p, int16_t* x, int n, const ImbeDecoderStat
         for (int b = bandEnd[l - 1]; b < bandEnd[l]; ++b) {
             for (int c = 0; c < 2; ++c) {
                 int32_t v = gain.m == 0 ? 0 : int32_t(x[2 * b + c]) * gain.m;
-                x[2 * b + c] = ImbeSat16(shift > 31 ? 0 : (shift > 0 ? (v + (1 << (shift - 1))) >> shift : ImbeShl32(v, -shift)));
+                x[2 * b + c] =
+                    ImbeSat16(shift > 31 ? 0 : (shift > 0 ? (v + (1 << (shift - 1))) >> shift : ImbeShl32(v, -shift)));
             }
         }
     }
@@ -129,7 +130,7 @@ void ImbeOverlapUnvoiced(const int16_t* x, int te, int32_t* acc, int n, ImbeDeco
 void ImbeSynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecoderState* st) {
     int16_t x[256];
     ImbeMakeNoise(x, n, st);
-    ImbeRealFft(x, 0, 8);   // its exponent cancels in the band normalisation
+    ImbeRealFft(x, 0, 8);  // its exponent cancels in the band normalisation
     const int outExp = ImbeShapeNoise(p, x, n, st);
     const int te = ImbeRealIfft(x, outExp, 8);
     ImbeOverlapUnvoiced(x, te, acc, n, st);
@@ -139,8 +140,8 @@ void ImbeSynthesizeUnvoiced(const ImbeParams* p, int32_t* acc, int n, ImbeDecode
 
 // Adds A(k) cos(phase(k)) for k in [from, to): amplitude and frequency (32-bit phase per
 // sample) move linearly; returns the phase after the last sample.
-uint32_t ImbeOscillator(int32_t* acc, int from, int to, int64_t amp0, int64_t ampStep, uint32_t phase,
-                    int64_t freq0, int64_t freqStep) {
+uint32_t ImbeOscillator(int32_t* acc, int from, int to, int64_t amp0, int64_t ampStep, uint32_t phase, int64_t freq0,
+                        int64_t freqStep) {
     int64_t a = amp0 * 65536, f = freq0 * 65536;
     for (int k = from; k < to; ++k) {
         int32_t c = kImbeCosine[phase >> 23];
@@ -164,8 +165,8 @@ int16_t ImbeWaveRead(const int16_t* table, uint32_t pos) {
 // One harmonic's oscillator over the piece: amplitude and frequency move linearly from the
 // previous frame's to the current one's, with a constant offset that lands on the current
 // phase at the piece end.
-void ImbeHarmonicInterpolated(int32_t* acc, int n, int64_t ap, int64_t ac, uint32_t start,
-                              uint32_t end, int64_t wp, int64_t wc) {
+void ImbeHarmonicInterpolated(int32_t* acc, int n, int64_t ap, int64_t ac, uint32_t start, uint32_t end, int64_t wp,
+                              int64_t wc) {
     int64_t swept = wp * n + (wc - wp) * (n - 1) / 2;
     int32_t miss = static_cast<int32_t>(end - static_cast<uint32_t>(start + swept));
     int64_t f0 = wp + miss / n;
@@ -173,8 +174,7 @@ void ImbeHarmonicInterpolated(int32_t* acc, int n, int64_t ap, int64_t ac, uint3
 }
 
 // The previous harmonic at full amplitude up to the fade, then falling by A/50 per sample.
-void ImbeHarmonicFadeOut(int32_t* acc, int n, int fadeStart, int64_t ap, uint32_t start,
-                         int64_t wp) {
+void ImbeHarmonicFadeOut(int32_t* acc, int n, int fadeStart, int64_t ap, uint32_t start, int64_t wp) {
     const int fadeEnd = fadeStart + kFade;
     uint32_t ph = ImbeOscillator(acc, 0, fadeStart < n ? fadeStart : n, ap, 0, start, wp, 0);
     if (fadeStart < n) ImbeOscillator(acc, fadeStart, fadeEnd < n ? fadeEnd : n, ap, -ap * 65536 / kFade, ph, wp, 0);
@@ -192,8 +192,7 @@ void ImbeHarmonicFadeIn(int32_t* acc, int n, int fadeStart, int64_t ac, uint32_t
 }
 
 // Harmonics 1 .. 7, each by its own oscillator.
-void ImbeSynthesizeLowHarmonics(const ImbeParams* p, int32_t* acc, int n, uint16_t endPhase,
-                                ImbeDecoderState* st) {
+void ImbeSynthesizeLowHarmonics(const ImbeParams* p, int32_t* acc, int n, uint16_t endPhase, ImbeDecoderState* st) {
     const ImbeParams* prev = &st->lastParams;
     const int fadeStart = st->samplesPerFrame / 2 - 25;
     const int fp = prev->fundamental, fc = p->fundamental;
@@ -225,8 +224,7 @@ void ImbeSynthesizeLowHarmonics(const ImbeParams* p, int32_t* acc, int n, uint16
 
 // Single-period table (128 entries + guard) of the voiced harmonics 8 .. L at their phases at
 // the piece end; returns its exponent (0 for an empty table).
-int ImbeBuildWaveTable(const ImbeParams* p, uint16_t endPhase, const ImbeDecoderState* st,
-                       int16_t* table) {
+int ImbeBuildWaveTable(const ImbeParams* p, uint16_t endPhase, const ImbeDecoderState* st, int16_t* table) {
     const int Lc = p->harmonicCount;
     int16_t spectrum[128] = {};
     int count = 0;
@@ -235,7 +233,7 @@ int ImbeBuildWaveTable(const ImbeParams* p, uint16_t endPhase, const ImbeDecoder
         if (p->voiced[l - 1] && p->amplitude[l - 1] > maxAmp) maxAmp = p->amplitude[l - 1];
     int tableExp = 0;
     if (maxAmp > 0) {
-        const int norm = ImbeNorm16(static_cast<int16_t>(maxAmp)) - 1;   // largest near 2^14
+        const int norm = ImbeNorm16(static_cast<int16_t>(maxAmp)) - 1;  // largest near 2^14
         for (int l = kLowHarmonics + 1; l <= Lc && l < 64; ++l) {
             if (!p->voiced[l - 1]) continue;
             const uint16_t theta = static_cast<uint16_t>(l * endPhase + st->regeneratedPhase[l - 1]);
@@ -253,8 +251,7 @@ int ImbeBuildWaveTable(const ImbeParams* p, uint16_t endPhase, const ImbeDecoder
 }
 
 // Harmonics 8 .. L: the previous period table fades out while the new one fades in.
-void ImbeSynthesizeHighHarmonics(const ImbeParams* p, int32_t* acc, int n, uint16_t endPhase,
-                                 ImbeDecoderState* st) {
+void ImbeSynthesizeHighHarmonics(const ImbeParams* p, int32_t* acc, int n, uint16_t endPhase, ImbeDecoderState* st) {
     const int fadeStart = st->samplesPerFrame / 2 - 25;
     const int fadeEnd = fadeStart + kFade;
     const int16_t* old = st->voicedTail;

@@ -118,9 +118,7 @@ void CApcoFrameDecoder::ShiftIntoWindow(char c) {
     m_work[kFrameSyncSymbols - 1] = c;
 }
 
-void CApcoFrameDecoder::ClearIdentifiers() {
-    m_nac = m_tgid = m_sourceId = m_destinationId = -1;
-}
+void CApcoFrameDecoder::ClearIdentifiers() { m_nac = m_tgid = m_sourceId = m_destinationId = -1; }
 
 void CApcoFrameDecoder::DropCall() {
     m_state = kStateSearchSync;
@@ -289,7 +287,8 @@ void CApcoFrameDecoder::AfterTerminator() {
 
 CApcoFrameDecoder::AudioBlock* CApcoFrameDecoder::AllocateBlock(int samples) {
     if (samples <= 0 || samples > kMaxBlockSize) return nullptr;
-    unsigned char* p = new (std::nothrow) unsigned char[sizeof(AudioBlock) + sizeof(int16_t) * static_cast<size_t>(samples)];
+    unsigned char* p =
+        new (std::nothrow) unsigned char[sizeof(AudioBlock) + sizeof(int16_t) * static_cast<size_t>(samples)];
     if (!p) return nullptr;
     AudioBlock* b = reinterpret_cast<AudioBlock*>(p);
     b->next = nullptr;

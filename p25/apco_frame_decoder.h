@@ -36,10 +36,10 @@ enum TransmissionType {
 class CApcoFrameDecoder {
 public:
     static constexpr int kDefaultBlockSize = 1024;
-    static constexpr int kMinBlockSize = 200;   // above one voice frame (160), so a frame's
-                                                // samples span at most two blocks
+    static constexpr int kMinBlockSize = 200;      // above one voice frame (160), so a frame's
+                                                   // samples span at most two blocks
     static constexpr int kMaxBlockSize = 1 << 20;  // 2 MB a block: its byte size cannot wrap
-    static constexpr int kMaxReadyBlocks = 10;  // beyond this the oldest audio is reused
+    static constexpr int kMaxReadyBlocks = 10;     // beyond this the oldest audio is reused
     static constexpr unsigned kHoldSymbols = 10000;
     static constexpr int kMaxQueuedEvents = 4096;  // beyond this the oldest event gives way
 
@@ -125,11 +125,11 @@ private:
     };
 
     // Working sizes.
-    static constexpr int kWorkSymbols = 100;       // symbols held: sync (24), NID (32) or voice frame (72)
-    static constexpr int kRsWordLength = 63;       // a full GF(64) word; the shortened codes use its tail
-    static constexpr int kHexbitWordLength = 24;   // link control and encryption sync hexbits
-    static constexpr int kTsbkNibbles = 49;        // a trellis-coded trunking block as sent
-    static constexpr int kTsbkBytes = 12;          // a decoded trunking block, CRC included
+    static constexpr int kWorkSymbols = 100;      // symbols held: sync (24), NID (32) or voice frame (72)
+    static constexpr int kRsWordLength = 63;      // a full GF(64) word; the shortened codes use its tail
+    static constexpr int kHexbitWordLength = 24;  // link control and encryption sync hexbits
+    static constexpr int kTsbkNibbles = 49;       // a trellis-coded trunking block as sent
+    static constexpr int kTsbkBytes = 12;         // a decoded trunking block, CRC included
     static constexpr int kChannelIdentifiers = 16;
 
     enum State {
@@ -181,7 +181,7 @@ private:
     void ResyncAfterTsdu();
 
     void StartNid();
-    void StartVoiceUnit();  // an LDU's NID was read
+    void StartVoiceUnit();            // an LDU's NID was read
     bool ReadExpectedSync(int* sum);  // true when the 24 symbols are in
     void DropCall();
     void ClearIdentifiers();

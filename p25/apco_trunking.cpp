@@ -64,7 +64,8 @@ void CApcoFrameDecoder::DecodeTsdu() {
         m_trellis.Decode(ordered, kTsbkNibbles);
         const unsigned char* d = m_trellis.GetOutput(nullptr);
         for (int k = 0; k < 12; ++k)
-            m_block[k] = static_cast<unsigned char>(d[4 * k] * 64 + d[4 * k + 1] * 16 + d[4 * k + 2] * 4 + d[4 * k + 3]);
+            m_block[k] =
+                static_cast<unsigned char>(d[4 * k] * 64 + d[4 * k + 1] * 16 + d[4 * k + 2] * 4 + d[4 * k + 3]);
         HandleTrunkingBlock();
 
         m_unitPosition = 0;
@@ -123,7 +124,12 @@ void CApcoFrameDecoder::HandleTrunkingBlock() {
     if (b[0] & 0x40) return;  // protected: the content is encrypted
     const int opcode = b[0] & 63;
     switch (opcode) {
-    case 0x00: case 0x02: case 0x03: case 0x04: case 0x06: case 0x34: break;
+    case 0x00:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+    case 0x06:
+    case 0x34: break;
     default: return;
     }
     const int mfid = b[1];
@@ -151,8 +157,9 @@ void CApcoFrameDecoder::HandleTrunkingBlock() {
     switch (opcode) {
     case 0x00: {  // group voice channel grant
         const int id = b[3] >> 4, channel = ((b[3] & 15) << 8) | b[4];
-        PushEvent(TrunkingEventRecord::Make(kEventGroupGrant, static_cast<uint8_t>(id), static_cast<uint16_t>(channel), nac,
-                                            ChannelFrequency(id, channel), Big24(b + 7), Big16(b + 5) | group, b[2]));
+        PushEvent(TrunkingEventRecord::Make(kEventGroupGrant, static_cast<uint8_t>(id), static_cast<uint16_t>(channel),
+                                            nac, ChannelFrequency(id, channel), Big24(b + 7), Big16(b + 5) | group,
+                                            b[2]));
         break;
     }
     case 0x02: {  // group voice channel grant update, two channels
@@ -169,8 +176,9 @@ void CApcoFrameDecoder::HandleTrunkingBlock() {
     case 0x03: {  // group voice channel grant update, explicit
         const int id = b[6] >> 4, channel = ((b[6] & 15) << 8) | b[7];
         const uint32_t address = Big16(b + 8) | group;
-        PushEvent(TrunkingEventRecord::Make(kEventGroupGrantUpdate, static_cast<uint8_t>(id), static_cast<uint16_t>(channel),
-                                            nac, ChannelFrequency(id, channel), address, address, b[2]));
+        PushEvent(TrunkingEventRecord::Make(kEventGroupGrantUpdate, static_cast<uint8_t>(id),
+                                            static_cast<uint16_t>(channel), nac, ChannelFrequency(id, channel), address,
+                                            address, b[2]));
         break;
     }
     case 0x04:    // unit-to-unit voice channel grant

@@ -7,16 +7,16 @@
 namespace {
 
 // Unit layout after the NID, in symbols counted from 1 with status symbols included.
-constexpr int kHduDataSymbols = 329;   // 36 Golay groups of 9 symbols, then 5 null symbols
+constexpr int kHduDataSymbols = 329;  // 36 Golay groups of 9 symbols, then 5 null symbols
 constexpr int kHduHeaderSymbols = 324;
-constexpr int kLduSymbols = 807;       // the last one is the final status symbol
+constexpr int kLduSymbols = 807;  // the last one is the final status symbol
 constexpr int kTduSymbols = 15;
 constexpr int kTdulcSymbols = 159;
 constexpr int kVoiceFrameSymbols = 72;
 // Reed-Solomon words, decoded as the shortened codes they are (the leading symbols of the 63
 // are zero by construction): a correction that would land in those symbols marks a word beyond
 // the code's reach, which the full-length decoding would have taken for a code word.
-constexpr int kHeaderHexbits = 36;      // (36,20,17)
+constexpr int kHeaderHexbits = 36;  // (36,20,17)
 
 // Link control (LDU1) or encryption sync (LDU2) positions; the last range is low-speed data.
 bool AllZero(const int* symbols, int count) {

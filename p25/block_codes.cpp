@@ -10,7 +10,7 @@ namespace {
 constexpr GaloisField kGf(6, 0x43);
 constexpr int kGfSize = 63;
 
-constexpr int kBchT = 11;               // correctable errors of BCH (63,16,23)
+constexpr int kBchT = 11;  // correctable errors of BCH (63,16,23)
 constexpr int kBchSyndromes = 2 * kBchT;
 
 }  // namespace
@@ -137,8 +137,8 @@ int DecodeHamming10(int word, unsigned* syndrome) {
     // Bit to flip per syndrome; 255: the syndrome names no single bit.
     static const uint8_t kFlip[16] = {255, 0, 1, 5, 2, 255, 255, 6, 3, 255, 255, 7, 4, 8, 9, 0};
     const unsigned w = static_cast<unsigned>(word) & 0x3FF;
-    const unsigned s = (Parity32(w & 0x398) << 3) | (Parity32(w & 0x354) << 2) | (Parity32(w & 0x2E2) << 1) |
-                       Parity32(w & 0x1E1);
+    const unsigned s =
+        (Parity32(w & 0x398) << 3) | (Parity32(w & 0x354) << 2) | (Parity32(w & 0x2E2) << 1) | Parity32(w & 0x1E1);
     if (s == 0) {
         if (syndrome) *syndrome = 0;
         return static_cast<int>(w >> 4);

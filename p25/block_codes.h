@@ -17,11 +17,10 @@ bool DecodeNidBch(char* nid, unsigned* errors);
 
 // Golay (23,12) decoding (the code, its encoder and syndrome are in foundation/bit_codes.h).
 // The error table is process-wide, built once on first use by whichever thread comes first.
-void EnsureGolay23Table();               // builds the table when not yet built
-unsigned Golay23Decode(unsigned w);      // corrected code word of the low 23 bits; up to 3 errors
+void EnsureGolay23Table();           // builds the table when not yet built
+unsigned Golay23Decode(unsigned w);  // corrected code word of the low 23 bits; up to 3 errors
 
 // Hamming (10,6,3): bit 9 of word is the first received bit, bits 9..4 the hexbit, 3..0 the
 // check bits. Returns the (corrected) hexbit. *syndrome (optional) gets the 4-bit syndrome, or
 // 255 when it names no single bit (the received hexbit is returned as it stands).
 int DecodeHamming10(int word, unsigned* syndrome);
-

@@ -289,8 +289,7 @@ int CC4fmDemodulator::RecoverSymbols(const float* d, int n, const int* syncs, in
         if (i == m_pendingCheck) {
             m_pendingCheck = -1;
             // A symmetric transition (+1 to -1, +3 to -3 or back) crosses zero mid-symbol.
-            if (Slice(s) == (m_crossingClass + 2) % 4)
-                m_clockPhase += (0.5f * sps - m_crossingPhase) * kClockGain;
+            if (Slice(s) == (m_crossingClass + 2) % 4) m_clockPhase += (0.5f * sps - m_crossingPhase) * kClockGain;
         }
         m_clockPhase += 1.0f;
         if (m_clockPhase >= sps) {

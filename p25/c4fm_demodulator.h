@@ -81,9 +81,9 @@ private:
     int32_t m_centerHz = 12000;
     float m_symbolRate = 4800.0f;
     float m_samplesPerSymbol = 10.0f;
-    int m_syncLength = 240;  // W: 24 symbols of samples
+    int m_syncLength = 240;                     // W: 24 symbols of samples
     int m_syncCentres[kFrameSyncSymbols] = {};  // each sync symbol's centre sample in the window
-    float m_syncClockPhase = 5.0f;    // the clock phase a sync implies after its window's end
+    float m_syncClockPhase = 5.0f;              // the clock phase a sync implies after its window's end
 
     // running state carried between calls
     double m_oscillatorHz = 12000.0;
@@ -104,8 +104,8 @@ private:
     ScratchBuffer<char> m_symbols;
     FirTapFilter m_syncFilter;
     ScratchBuffer<float> m_branchA, m_branchB;
-    ScratchBuffer<float> m_steps;  // discriminator outputs: the W history values, then the block
-    ScratchBuffer<float> m_matched;        // two carried values, then the block
+    ScratchBuffer<float> m_steps;    // discriminator outputs: the W history values, then the block
+    ScratchBuffer<float> m_matched;  // two carried values, then the block
     ScratchBuffer<float> m_syncHistory;
     ScratchBuffer<float> m_ring;
     ScratchBuffer<int> m_syncMarks;  // samples of this block before which a checked sync ended

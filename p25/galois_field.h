@@ -25,9 +25,9 @@ public:
         m_log[0] = -1;
     }
 
-    int Order() const { return m_order; }                     // 2^m - 1
+    int Order() const { return m_order; }                                               // 2^m - 1
     unsigned Exp(int i) const { return m_antilog[(i % m_order + m_order) % m_order]; }  // any i
-    int Log(unsigned a) const { return m_log[a]; }             // -1 for 0
+    int Log(unsigned a) const { return m_log[a]; }                                      // -1 for 0
     unsigned Mul(unsigned a, unsigned b) const { return a && b ? Exp(m_log[a] + m_log[b]) : 0; }
     unsigned Div(unsigned a, unsigned b) const { return a ? Exp(m_log[a] - m_log[b]) : 0; }  // b != 0
 

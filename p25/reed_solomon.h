@@ -45,7 +45,7 @@ private:
 
     int m_symbolBits;
     unsigned m_primitive;
-    int m_fieldSize;         // 2^m; 0 without a field
+    int m_fieldSize;  // 2^m; 0 without a field
     bool m_tablesBuilt = false;
     GaloisField m_field{0, 0};
     unsigned m_generator[kMaxParity + 1];  // highest degree first, monic

@@ -70,7 +70,8 @@ unsigned CTrellisDecoder::Decode(const unsigned char* symbols, unsigned count) {
     for (int p = 1; p < 4; ++p)
         if (cur[p].metric < cur[best].metric) best = p;
     const unsigned owed = count < static_cast<unsigned>(kDelay) ? count : static_cast<unsigned>(kDelay);
-    for (unsigned i = kDelay - owed; i < static_cast<unsigned>(kDelay); ++i) m_output[m_outputCount++] = cur[best].history[i];
+    for (unsigned i = kDelay - owed; i < static_cast<unsigned>(kDelay); ++i)
+        m_output[m_outputCount++] = cur[best].history[i];
     return m_outputCount;
 }
 

@@ -17,8 +17,9 @@ constexpr uint32_t kHostFlagsRunning = 0x10004;
 bool IsWow64() {
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
     HMODULE kernel = GetModuleHandleA("kernel32");
-    auto fn = kernel ? reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")))
-                     : nullptr;
+    auto fn =
+        kernel ? reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")))
+               : nullptr;
     BOOL wow = FALSE;
     return fn && fn(GetCurrentProcess(), &wow) && wow;
 }
@@ -39,8 +40,8 @@ CApcoPlugin::CApcoPlugin(uint32_t hostHandle, const void* hostRecord) : m_receiv
 
 void CApcoPlugin::CreatePluginWindow() {
     if (m_window) return;
-    m_window = new (std::nothrow) CK927ApcoPluginWindow(kWindowStyle, kWindowExStyle, 0, 0, CK927ApcoPluginWindow::kWidth,
-                                                        CK927ApcoPluginWindow::kHeight, nullptr);
+    m_window = new (std::nothrow) CK927ApcoPluginWindow(
+        kWindowStyle, kWindowExStyle, 0, 0, CK927ApcoPluginWindow::kWidth, CK927ApcoPluginWindow::kHeight, nullptr);
     if (!m_window) return;
     m_window->SetPlugin(this);
     BindWindowEvents();
@@ -172,16 +173,19 @@ void CApcoPlugin::ReadReceiverEeprom() {
 void CApcoPlugin::CheckReceiver() {
     if (IsClosing()) return;
     // A library without a presence call cannot say the receiver left: it counts as present.
-    const bool present = !m_receiver.IsLoaded() || !m_receiver.HasPresenceCheck() ||
-                         m_receiver.IsDeviceConnected(m_receiverHandle) != 0;
-    if (present && !m_receiverPresent) ConnectReceiver();
-    else if (!present && m_receiverPresent) m_receiver.SetAdvancedMode(m_receiverHandle, 0, nullptr);
+    const bool present =
+        !m_receiver.IsLoaded() || !m_receiver.HasPresenceCheck() || m_receiver.IsDeviceConnected(m_receiverHandle) != 0;
+    if (present && !m_receiverPresent)
+        ConnectReceiver();
+    else if (!present && m_receiverPresent)
+        m_receiver.SetAdvancedMode(m_receiverHandle, 0, nullptr);
     m_receiverPresent = present;
 }
 
 void VKT_STDCALL CApcoPlugin::IFStreamCallback(void* context, const int16_t* samples, uint32_t bytes, uint32_t rateHz) {
     if (!context) return;
-    CallGuarded("IFStreamCallback", [&] { static_cast<CApcoPlugin*>(context)->LocalIFCallback(samples, bytes, rateHz); });
+    CallGuarded("IFStreamCallback",
+                [&] { static_cast<CApcoPlugin*>(context)->LocalIFCallback(samples, bytes, rateHz); });
 }
 
 void CApcoPlugin::LocalIFCallback(const int16_t* samples, uint32_t bytes, uint32_t rateHz) {
@@ -201,8 +205,10 @@ void CApcoPlugin::LocalIFCallback(const int16_t* samples, uint32_t bytes, uint32
         uint32_t chainRate = 0;  // an IF file being played sets its own rate
         {
             CriticalSectionLock lock(&m_fileLock);
-            if (m_playerState == kPlayerIdle) chainRate = rateHz;
-            else if (m_playerState == kPlayerPlaying && !m_audioFile) chainRate = m_fileRate;
+            if (m_playerState == kPlayerIdle)
+                chainRate = rateHz;
+            else if (m_playerState == kPlayerPlaying && !m_audioFile)
+                chainRate = m_fileRate;
         }
         if (chainRate) SetIFSampleRate(chainRate);
     }

@@ -223,7 +223,7 @@ private:
     // Queues.
     ItemArray m_audioBufferPool{16, 64};  // ScratchBuffer<int16_t>* of the free buffers
     CriticalSection m_poolLock;
-    ItemArray m_hostCalls{16, 4096};      // HostCallRecord* waiting for the GUI thread
+    ItemArray m_hostCalls{16, 4096};  // HostCallRecord* waiting for the GUI thread
     CriticalSection m_dequeCS;
 
     // Work buffers (stream thread).

@@ -54,8 +54,10 @@ public:
     }
     void SquelchList(Object*, uint32_t type, int32_t value) {
         CallGuarded("OnSquelchListChange", [&] {
-            if (type == kSquelchBER) p->m_squelchBer = value < 0 ? 0u : static_cast<uint32_t>(value);
-            else p->RefreshSquelchCodes();
+            if (type == kSquelchBER)
+                p->m_squelchBer = value < 0 ? 0u : static_cast<uint32_t>(value);
+            else
+                p->RefreshSquelchCodes();
             p->EvaluateSquelch();
         });
     }
@@ -78,8 +80,10 @@ public:
     }
     void LoggingEnable(Object*) {
         CallGuarded("OnLoggingEnable", [&] {
-            if (p->m_logOpen) p->CloseLogFile();
-            else p->OpenLogFile();
+            if (p->m_logOpen)
+                p->CloseLogFile();
+            else
+                p->OpenLogFile();
         });
     }
     void LogFileName(Object*) {
@@ -250,8 +254,10 @@ void CApcoPlugin::StopPlayRec() {
 void CApcoPlugin::PausePlayback(int on) {
     {
         CriticalSectionLock lock(&m_fileLock);
-        if (on) m_pauseReasons |= kPauseUser;
-        else m_pauseReasons = 0;
+        if (on)
+            m_pauseReasons |= kPauseUser;
+        else
+            m_pauseReasons = 0;
     }
     if (!on && m_player) m_player->SetPreBuffering();
 }
@@ -324,8 +330,9 @@ bool CApcoPlugin::ConfirmOverwrite(const String& path) {
         m_overwriteDialog->SetButtonText(0, "Yes");
         m_overwriteDialog->SetButtonText(1, "No");
     }
-    const String text = path.Length() ? String("The file: \n") + path + "\nalready exists.\nDo you want to overwrite it?"
-                                      : String("File with that name already exists.\nDo you want to overwrite it?");
+    const String text = path.Length()
+                            ? String("The file: \n") + path + "\nalready exists.\nDo you want to overwrite it?"
+                            : String("File with that name already exists.\nDo you want to overwrite it?");
     return m_overwriteDialog->Run(text.CStr(), false) == 0;
 }
 
@@ -363,7 +370,8 @@ void CApcoPlugin::SetPauseUnderSquelchOption(bool on) {
         if (!on && (m_pauseReasons & kPauseSquelched)) {
             m_pauseReasons &= ~static_cast<uint32_t>(kPauseSquelched);
             released = m_pauseReasons == 0;
-        } else if (on && m_playerState == kPlayerRecording && m_squelchState != 0 && !(m_pauseReasons & kPauseSquelched)) {
+        } else if (on && m_playerState == kPlayerRecording && m_squelchState != 0 &&
+                   !(m_pauseReasons & kPauseSquelched)) {
             m_pauseReasons |= kPauseSquelched;
             pressed = true;
         }

@@ -62,8 +62,10 @@ void CApcoPlugin::OnHostMode(uint32_t mode, uint32_t cbData, void* lpData) {
         std::memcpy(lpData, &answer, 4);
         if (answer) SetDemodulationMode(kModeBoth);
     }
-    if (mode == kDemodModeP25) SetDemodulationMode(kModeP25);
-    else if (mode == kDemodModeFm) SetDemodulationMode(kModeFm);
+    if (mode == kDemodModeP25)
+        SetDemodulationMode(kModeP25);
+    else if (mode == kDemodModeFm)
+        SetDemodulationMode(kModeFm);
 }
 
 void CApcoPlugin::SetSquelchSettings(uint32_t bits, const void* record, uint32_t cbData) {
@@ -79,8 +81,10 @@ void CApcoPlugin::SetSquelchSettings(uint32_t bits, const void* record, uint32_t
 }
 
 void CApcoPlugin::SetHostSquelch(uint32_t state) {
-    if (state) m_squelchState.fetch_or(1);
-    else m_squelchState = 0;
+    if (state)
+        m_squelchState.fetch_or(1);
+    else
+        m_squelchState = 0;
     int playerState;
     bool addPause = false, releasePause = false;
     {

@@ -15,8 +15,10 @@ constexpr char kHeader[] = "Date, Time (UTC), Frequency (Hz), Mode, NAC, TGID, S
 
 // An identifier masked to its width, or the dashes of an undecoded one.
 void FormatCode(char* out, size_t size, int32_t value, uint32_t mask, const char* none) {
-    if (value == -1) std::snprintf(out, size, "%s", none);
-    else std::snprintf(out, size, "%u", static_cast<uint32_t>(value) & mask);
+    if (value == -1)
+        std::snprintf(out, size, "%s", none);
+    else
+        std::snprintf(out, size, "%u", static_cast<uint32_t>(value) & mask);
 }
 
 }  // namespace
@@ -29,8 +31,10 @@ void CApcoPlugin::OpenLogFile() {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
     const char* error = nullptr;
     const uint32_t interval = m_loggingParams & 0xFFFF;
-    if (m_logFile == INVALID_HANDLE_VALUE) error = "Failed to open the log file.";
-    else if (!(m_loggingParams & kEventLogging) && interval == 0) error = "Invalid time interval for logging.";
+    if (m_logFile == INVALID_HANDLE_VALUE)
+        error = "Failed to open the log file.";
+    else if (!(m_loggingParams & kEventLogging) && interval == 0)
+        error = "Invalid time interval for logging.";
     if (error) {
         // The handle goes too: a log that stays off must not keep the file open and locked.
         if (m_logFile != INVALID_HANDLE_VALUE) CloseHandle(m_logFile);
@@ -40,8 +44,10 @@ void CApcoPlugin::OpenLogFile() {
         return;
     }
     SetFilePointer(m_logFile, 0, nullptr, FILE_END);
-    if (m_loggingParams & kEventLogging) m_window->DestroyLoggingTimer();
-    else m_window->CreateLoggingTimer((interval < kMaxIntervalSeconds ? interval : kMaxIntervalSeconds) * 1000);
+    if (m_loggingParams & kEventLogging)
+        m_window->DestroyLoggingTimer();
+    else
+        m_window->CreateLoggingTimer((interval < kMaxIntervalSeconds ? interval : kMaxIntervalSeconds) * 1000);
     m_window->SetLoggingEnabled(true);
     m_logOpen = true;
     if (m_loggingParams & kEventLogging) WriteLogEntry();

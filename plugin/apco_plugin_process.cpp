@@ -49,7 +49,8 @@ void CApcoPlugin::ApplyRequests() {
         m_fft.Reset();
     }
     int due = 1;
-    if (m_scanModeRequest.compare_exchange_strong(due, 0)) m_receiver.SetAdvancedScanMode(m_receiverHandle, 1, nullptr, 0);
+    if (m_scanModeRequest.compare_exchange_strong(due, 0))
+        m_receiver.SetAdvancedScanMode(m_receiverHandle, 1, nullptr, 0);
     if (m_resetDemodulator.exchange(false)) m_c4fm.Reset();
     if (m_resetDecoder.exchange(false)) m_decoder.Reset();
 }
@@ -290,7 +291,8 @@ void CApcoPlugin::P25Road(int readyBlocks) {
         if (!voice) break;
         uint32_t outCount = 0;
         // The count varies by one from block to block (the phase carries over): use it as given.
-        const int16_t* out = m_voiceResampler.Process(voice, static_cast<uint32_t>(m_decoder.GetBlockSize()), &outCount);
+        const int16_t* out =
+            m_voiceResampler.Process(voice, static_cast<uint32_t>(m_decoder.GetBlockSize()), &outCount);
         m_decoder.ReleaseAudioBlock(voice);
         if (out && outCount) DeliverAudio(out, outCount, encrypted);
     }
@@ -304,8 +306,10 @@ void CApcoPlugin::DeliverAudio(const int16_t* samples, uint32_t count, bool mute
         CriticalSectionLock lock(&m_fileLock);
         playerState = m_playerState;
     }
-    if (mute || (m_squelchState != 0 && playerState != kPlayerPlaying)) std::memset(block, 0, count * sizeof(int16_t));
-    else std::memcpy(block, samples, count * sizeof(int16_t));
+    if (mute || (m_squelchState != 0 && playerState != kPlayerPlaying))
+        std::memset(block, 0, count * sizeof(int16_t));
+    else
+        std::memcpy(block, samples, count * sizeof(int16_t));
     const uint32_t size = BuildAudioBlock(block, count);
     if (size) {
         uint8_t* record = m_audioRecord.GetData();
@@ -357,8 +361,10 @@ int CApcoPlugin::OutputAudio(const int16_t* samples, uint32_t count) {
             AudioBuffer* full = m_currentBuffer;
             m_currentBuffer = nullptr;
             m_currentFill = 0;
-            if (m_player) m_player->Write(full);
-            else ReturnAudioBuffer(full);
+            if (m_player)
+                m_player->Write(full);
+            else
+                ReturnAudioBuffer(full);
         }
     }
     return 1;

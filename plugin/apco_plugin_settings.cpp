@@ -24,8 +24,10 @@ struct CodeListName {
     const char* name;
     uint32_t bit;
 };
-constexpr CodeListName kCodeLists[] = {
-    {"SquelchNAC", kSquelchNAC}, {"SquelchTGID", kSquelchTGID}, {"SquelchSID", kSquelchSID}, {"SquelchDID", kSquelchDID}};
+constexpr CodeListName kCodeLists[] = {{"SquelchNAC", kSquelchNAC},
+                                       {"SquelchTGID", kSquelchTGID},
+                                       {"SquelchSID", kSquelchSID},
+                                       {"SquelchDID", kSquelchDID}};
 
 // The receiver's 8-character identifier from the host record, or "unknown" without a record
 // (an empty identifier would put the settings into the parent key itself).
@@ -147,8 +149,10 @@ void CApcoPlugin::LoadAudioDir(const String& folder) {
     const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const int n = folder.Length();
     const bool driveRoot = (n == 2 || n == 3) && folder.CStr()[1] == ':';
-    if (driveRoot || CreateDirectoryPath(folder)) m_window->SetAudioDirPath(folder.CStr());
-    else m_window->SetDefaultAudioDir();
+    if (driveRoot || CreateDirectoryPath(folder))
+        m_window->SetAudioDirPath(folder.CStr());
+    else
+        m_window->SetDefaultAudioDir();
     SetErrorMode(previous);
 }
 
@@ -213,7 +217,9 @@ void CApcoPlugin::LoadSettings() {
     if (logging) OpenLogFile();
     // The window shows the mode last (it reports it back, unchanged by then); the start state
     // of the mode follows as a switch to it would leave it.
-    if (mode == kModeFm) m_statusCountdown = kStatusCountdownDone;
-    else m_p25Seen = 100;
+    if (mode == kModeFm)
+        m_statusCountdown = kStatusCountdownDone;
+    else
+        m_p25Seen = 100;
     m_window->SetDemodMode(mode);
 }

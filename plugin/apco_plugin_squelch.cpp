@@ -14,8 +14,7 @@
 namespace {
 
 constexpr uint32_t kListBits[4] = {kSquelchNAC, kSquelchTGID, kSquelchSID, kSquelchDID};
-constexpr uint32_t kHostSquelchNoise = 0x2, kHostSquelchCtcss = 0x4, kHostSquelchVoice = 0x100,
-                   kHostSquelchDcs = 0x200;
+constexpr uint32_t kHostSquelchNoise = 0x2, kHostSquelchCtcss = 0x4, kHostSquelchVoice = 0x100, kHostSquelchDcs = 0x200;
 constexpr double kTwoPi = 6.283185307179586;
 
 }  // namespace

@@ -22,5 +22,5 @@ struct HostCallRecord {
     uint32_t dwParam;
     uint32_t cbData = 0;
     void* lpData = nullptr;
-    uint32_t scanFlag = 0;   // 1: a scanning IF spectrum
+    uint32_t scanFlag = 0;  // 1: a scanning IF spectrum
 };

@@ -5,8 +5,8 @@
 
 static_assert(sizeof(void*) == 4, "the host record holds 32-bit addresses");
 
-const uint32_t kHostRecordPointerOffsets[kHostRecordPointerCount] = {
-    172, 184, 188, 196, 224, 236, 264, 308, 316, 324, 336, 360, 384};
+const uint32_t kHostRecordPointerOffsets[kHostRecordPointerCount] = {172, 184, 188, 196, 224, 236, 264,
+                                                                     308, 316, 324, 336, 360, 384};
 
 namespace {
 
@@ -20,9 +20,10 @@ struct BlockShape {
 };
 
 const BlockShape kShapes[kHostRecordPointerCount] = {
-    {172, 24, 0, 0},  {184, 28, 0, 0}, {188, 16, 0, 0},           {196, kOwnLength, 0, 0},
-    {224, 0, 220, 12}, {236, 0, 228, kModeEntrySize}, {264, 24, 0, 0}, {308, 96, 0, 0},
-    {316, kOwnLength, 0, 0}, {324, 0, 320, 12}, {336, 0, 328, 20}, {360, 12, 0, 0},
+    {172, 24, 0, 0},         {184, 28, 0, 0},   {188, 16, 0, 0},
+    {196, kOwnLength, 0, 0}, {224, 0, 220, 12}, {236, 0, 228, kModeEntrySize},
+    {264, 24, 0, 0},         {308, 96, 0, 0},   {316, kOwnLength, 0, 0},
+    {324, 0, 320, 12},       {336, 0, 328, 20}, {360, 12, 0, 0},
     {384, 96, 0, 0}};
 
 const BlockShape* ShapeAt(uint32_t offset) {

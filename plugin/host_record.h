@@ -21,7 +21,7 @@ extern const uint32_t kHostRecordPointerOffsets[kHostRecordPointerCount];
 enum HostRecordWord : uint32_t {
     kHostWordSize = 0,
     kHostWordFixedSize = 4,
-    kHostWordReceiverId = 76,   // 8 characters, no terminator
+    kHostWordReceiverId = 76,  // 8 characters, no terminator
     kHostWordFlags192 = 192,
     kHostWordFlags200 = 200,
     kHostWordModeCount = 228,

@@ -75,7 +75,7 @@ bool Mixer::OpenWith(UINT id, DWORD flags, bool notify, bool saveState) {
     }
     if (!QueryOpen(id, flags | (window ? CALLBACK_WINDOW : 0), window)) return false;
     m_open = true;
-    m_capsRead = false;   // the caps of the mixer now open
+    m_capsRead = false;  // the caps of the mixer now open
     const DWORD count = GetDestinationCount();
     if (count) {
         m_destinations = new (std::nothrow) MixerLineRecord[count];
@@ -299,7 +299,8 @@ void Mixer::RestoreState() {
         for (int s = -1; s < static_cast<int>(GetSourceCount(d)); ++s) {
             MixerLineRecord* r = Record(d, s);
             for (DWORD c = 0; r && c < GetControlCount(d, s); ++c)
-                if (!(r->controls[c].fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE)) SetControlValue(d, s, c, r->saved[c]);
+                if (!(r->controls[c].fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE))
+                    SetControlValue(d, s, c, r->saved[c]);
         }
     }
 }
@@ -339,8 +340,7 @@ void Mixer::HandleMixerMessage(UINT msg, HMIXER mixer, DWORD id) {
 UINT Mixer::QueryDeviceCount() { return mixerGetNumDevs(); }
 
 bool Mixer::QueryCaps(MIXERCAPSA* caps) {
-    if (m_open)
-        return mixerGetDevCapsA(reinterpret_cast<UINT_PTR>(m_handle), caps, sizeof *caps) == MMSYSERR_NOERROR;
+    if (m_open) return mixerGetDevCapsA(reinterpret_cast<UINT_PTR>(m_handle), caps, sizeof *caps) == MMSYSERR_NOERROR;
     return mixerGetDevCapsA(0, caps, sizeof *caps) == MMSYSERR_NOERROR;
 }
 
@@ -385,8 +385,8 @@ bool ControlDetails(HMIXER mixer, const MIXERCONTROLA& control, DWORD items, DWO
     details.paDetails = entries;
     HMIXEROBJ object = reinterpret_cast<HMIXEROBJ>(mixer);
     flags |= MIXER_OBJECTF_HMIXER;
-    const MMRESULT result = set ? mixerSetControlDetails(object, &details, flags)
-                                : mixerGetControlDetailsA(object, &details, flags);
+    const MMRESULT result =
+        set ? mixerSetControlDetails(object, &details, flags) : mixerGetControlDetailsA(object, &details, flags);
     return result == MMSYSERR_NOERROR;
 }
 

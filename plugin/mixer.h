@@ -32,8 +32,8 @@ struct MixerLineRecord {
 
 class Mixer : public Object {
 public:
-    static constexpr DWORD kVolumeControl = MIXERCONTROL_CONTROLTYPE_VOLUME;   // 0x50030001
-    static constexpr DWORD kMuteControl = MIXERCONTROL_CONTROLTYPE_MUTE;       // 0x20010002
+    static constexpr DWORD kVolumeControl = MIXERCONTROL_CONTROLTYPE_VOLUME;  // 0x50030001
+    static constexpr DWORD kMuteControl = MIXERCONTROL_CONTROLTYPE_MUTE;      // 0x20010002
 
     Mixer();
     ~Mixer() override;
@@ -43,7 +43,7 @@ public:
     WORD GetManufacturerId();
     WORD GetProductId();
     DWORD GetDriverVersion();
-    const char* GetName();   // empty when the caps cannot be read
+    const char* GetName();  // empty when the caps cannot be read
     DWORD GetSupport();
     DWORD GetDestinationCount();
 
@@ -78,10 +78,10 @@ public:
     // the destination's.
     bool HasVolume(DWORD d, int s) const;
     bool HasMute(DWORD d, int s) const;
-    int GetMute(DWORD d, int s);              // -1 without a mute control
+    int GetMute(DWORD d, int s);  // -1 without a mute control
     bool SetMute(DWORD d, int s, int on);
-    int GetVolume(DWORD d, int s);            // per mille of the range, -1 without a control
-    bool SetVolume(DWORD d, int s, int permille);   // permille 0..1000 (more is 1000)
+    int GetVolume(DWORD d, int s);                 // per mille of the range, -1 without a control
+    bool SetVolume(DWORD d, int s, int permille);  // permille 0..1000 (more is 1000)
 
     // Saved state: every control value of every line, and back.
     void SaveState();

@@ -6,7 +6,8 @@
 #include "plugin/mixer.h"
 
 MixerSourceSelector::MixerSourceSelector(Mixer* mixer, UINT deviceCount)
-    : m_deviceCount(deviceCount == kCountDevices ? waveOutGetNumDevs() : deviceCount), m_mixer(mixer ? mixer : new (std::nothrow) Mixer) {
+    : m_deviceCount(deviceCount == kCountDevices ? waveOutGetNumDevs() : deviceCount),
+      m_mixer(mixer ? mixer : new (std::nothrow) Mixer) {
     if (m_mixer) m_mixer->OnControlChange.Bind(this, &MixerSourceSelector::OnMixerChange);
 }
 
@@ -54,7 +55,8 @@ bool MixerSourceSelector::SelectMixer(UINT i) {
     if (m_muxControl >= 0) {
         DWORD n = m_mixer->GetControl(d, -1, static_cast<DWORD>(m_muxControl))->cMultipleItems;
         if (n > kMaxItems) n = kMaxItems;
-        m_itemCount = static_cast<int>(m_mixer->GetControlListTexts(d, -1, static_cast<DWORD>(m_muxControl), m_itemTexts, n));
+        m_itemCount =
+            static_cast<int>(m_mixer->GetControlListTexts(d, -1, static_cast<DWORD>(m_muxControl), m_itemTexts, n));
     } else {
         m_itemCount = static_cast<int>(m_mixer->GetSourceCount(d));
     }

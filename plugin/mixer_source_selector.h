@@ -18,8 +18,8 @@ class Mixer;
 
 class MixerSourceSelector : public Object {
 public:
-    static constexpr DWORD kMuxControl = MIXERCONTROL_CONTROLTYPE_MUX;       // 0x70010001
-    static constexpr DWORD kMixerControl = MIXERCONTROL_CONTROLTYPE_MIXER;   // 0x71010001
+    static constexpr DWORD kMuxControl = MIXERCONTROL_CONTROLTYPE_MUX;      // 0x70010001
+    static constexpr DWORD kMixerControl = MIXERCONTROL_CONTROLTYPE_MIXER;  // 0x71010001
 
     static constexpr UINT kCountDevices = 0xFFFFFFFFu;
 
@@ -38,7 +38,7 @@ public:
     // wave-out destination and items (nothing when i is already chosen).
     bool SelectMixer(UINT i);
     int GetItemCount() const;
-    const char* GetItemName(int i) const;   // null beyond the count
+    const char* GetItemName(int i) const;  // null beyond the count
     // Restores the current item and silences item i; -1 only restores.
     void SelectItem(int i);
     int GetCurrentItem() const { return m_currentItem; }

@@ -100,16 +100,14 @@ uint32_t VKT_STDCALL vktPluginInit(uint32_t, const char*, char* name, uint32_t l
 
 void VKT_STDCALL vktPluginDone() {}
 
-void VKT_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam,
-                                                         uint32_t cbData, void* lpData) {
+void VKT_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam, uint32_t cbData, void* lpData) {
     CallGuarded("vktPluginNotify", [&] {
         PluginInstance* instance = FindPluginInstance(hostHandle);
         if (instance) DispatchNotify(instance, code, dwParam, cbData, lpData);
     });
 }
 
-uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginProc callback,
-                                                            uint32_t) {
+uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginProc callback, uint32_t) {
     return CallGuarded("vktPluginStart", 0u, [&]() -> uint32_t {
         if (FindPluginInstance(hostHandle)) return kAlreadyStarted;
         auto* instance = static_cast<PluginInstance*>(std::calloc(1, sizeof(PluginInstance)));

@@ -47,7 +47,7 @@ int TSB::Put(const float* data, uint32_t count, uint32_t param) {
     if (!m_count) return 0;
     TsbRecord* record = PopFront(&m_free);
     if (!record) record = PopFront(&m_ready);
-    if (!record) return 0;   // the only record is checked out
+    if (!record) return 0;  // the only record is checked out
     if (record->capacity < count) {
         delete[] record->data;
         record->data = new (std::nothrow) float[count];

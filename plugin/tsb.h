@@ -13,9 +13,9 @@
 
 struct TsbRecord {
     float* data;
-    uint32_t capacity;   // floats
-    uint32_t count;      // valid floats
-    uint32_t param;      // the producer's word
+    uint32_t capacity;  // floats
+    uint32_t count;     // valid floats
+    uint32_t param;     // the producer's word
 };
 
 class TSB {

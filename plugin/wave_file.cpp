@@ -6,7 +6,7 @@
 namespace {
 
 constexpr uint32_t kFormatChunkBytes = 18;
-constexpr uint32_t kPcmFormatChunkBytes = 16;   // the same format without the extra-size word
+constexpr uint32_t kPcmFormatChunkBytes = 16;  // the same format without the extra-size word
 // RIFF sizes are 32-bit and count everything after the first eight bytes.
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
 
@@ -135,7 +135,7 @@ int WaveFile::Create(const char* path, uint32_t rateHz) {
               mmioCreateChunk(m_handle, &m_dataChunk, 0) == MMSYSERR_NOERROR;
     const LONG here = ok ? mmioSeek(m_handle, 0, SEEK_CUR) : -1;
     if (here < 0) {
-        m_writing = false;   // nothing worth finishing
+        m_writing = false;  // nothing worth finishing
         Close();
         return 0;
     }
@@ -173,7 +173,8 @@ uint32_t WaveFile::Read(int16_t* buffer, uint32_t count) {
 uint32_t WaveFile::ReadBuffer(ScratchBuffer<int16_t>* buffer) {
     if (!buffer || !buffer->GetData() || m_writing) return 0;
     const size_t capacity = buffer->Capacity();
-    const uint32_t got = Read(buffer->GetData(), capacity > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(capacity));
+    const uint32_t got =
+        Read(buffer->GetData(), capacity > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(capacity));
     buffer->SetCount(got);
     return got;
 }

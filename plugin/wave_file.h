@@ -53,7 +53,7 @@ public:
     void Close();
 
     bool IsOpen() const { return m_handle != nullptr; }
-    int64_t GetSize() const { return m_size; }   // -1 when closed
+    int64_t GetSize() const { return m_size; }  // -1 when closed
     uint32_t GetDataLength() const { return m_dataLength; }
     const String& GetFileName() const { return m_fileName; }
     const String& GetShortName() const { return m_shortName; }
@@ -66,7 +66,7 @@ public:
     uint32_t GetSampleRate() const { return m_format.nSamplesPerSec; }
     uint32_t GetChannels() const { return m_format.nChannels; }
     uint32_t GetBitsPerSample() const { return m_format.wBitsPerSample; }
-    void SetByteLimit(uint32_t bytes) { m_byteLimit = bytes; }   // 0: none
+    void SetByteLimit(uint32_t bytes) { m_byteLimit = bytes; }  // 0: none
     uint32_t GetByteLimit() const { return m_byteLimit; }
 
     // Whether the name, its last extension removed, ends in the extension "if" (any case).

@@ -92,8 +92,10 @@ bool WaveOutPlayer::ResizePreBuffer(int n) {
 bool WaveOutPlayer::SetBufferCount(int n) {
     CriticalSectionLock lock(&m_lock);
     if (m_playing || n < 1 || n > kMaxBufferCount) return false;
-    if (!ResizePreBuffer(n)) ResizePreBuffer(m_bufferCount);   // keep the old count usable
-    else m_bufferCount = n;
+    if (!ResizePreBuffer(n))
+        ResizePreBuffer(m_bufferCount);  // keep the old count usable
+    else
+        m_bufferCount = n;
     if (m_queueDepth <= m_bufferCount) m_queueDepth = m_bufferCount + 2;
     return m_bufferCount == n;
 }
@@ -117,9 +119,7 @@ bool WaveOutPlayer::SetDevice(UINT deviceId) {
     return true;
 }
 
-void WaveOutPlayer::SetVolume(int volume) {
-    m_volume = volume < 0 ? 0 : (volume > kMaxVolume ? kMaxVolume : volume);
-}
+void WaveOutPlayer::SetVolume(int volume) { m_volume = volume < 0 ? 0 : (volume > kMaxVolume ? kMaxVolume : volume); }
 
 void WaveOutPlayer::SetPreBuffering() {
     CriticalSectionLock lock(&m_lock);
@@ -145,9 +145,9 @@ int WaveOutPlayer::Open() {
     WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, m_sampleRateHz, m_sampleRateHz * 2, 2, 16, 0};
     HWAVEOUT device = nullptr;
     const HWND window = m_window ? m_window->GetHandle() : nullptr;
-    MMRESULT result = window ? waveOutOpen(&device, m_deviceId, &format, reinterpret_cast<DWORD_PTR>(window), 0,
-                                           CALLBACK_WINDOW)
-                             : MMSYSERR_NOMEM;
+    MMRESULT result =
+        window ? waveOutOpen(&device, m_deviceId, &format, reinterpret_cast<DWORD_PTR>(window), 0, CALLBACK_WINDOW)
+               : MMSYSERR_NOMEM;
     if (result != MMSYSERR_NOERROR) {
         m_device = nullptr;
         return static_cast<int>(result);
@@ -271,8 +271,10 @@ void WaveOutPlayer::OnWaveOutDone(UINT msg, HWAVEOUT device, WAVEHDR* header) {
     }
     if (msg != MM_WOM_DONE || !header) return;
     if (device == m_device && m_queued > 0) --m_queued;
-    if (m_device && device == m_device) waveOutUnprepareHeader(m_device, header, sizeof *header);
-    else header->dwFlags = 0;
+    if (m_device && device == m_device)
+        waveOutUnprepareHeader(m_device, header, sizeof *header);
+    else
+        header->dwFlags = 0;
     GiveBack(reinterpret_cast<AudioBuffer*>(header->dwUser));
     header->dwUser = 0;
     const size_t count = m_freeHeaders.GetCount();
@@ -287,7 +289,8 @@ void WaveOutPlayer::OnWaveOutDone(UINT msg, HWAVEOUT device, WAVEHDR* header) {
 
 void WaveOutPlayer::OpenDriverInterfaces() {
     if (m_driverHandles[0] != INVALID_HANDLE_VALUE) return;
-    HDEVINFO list = SetupDiGetClassDevsA(&kVirtualCardInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    HDEVINFO list =
+        SetupDiGetClassDevsA(&kVirtualCardInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (list == INVALID_HANDLE_VALUE) return;
     SP_DEVICE_INTERFACE_DATA item{};
     item.cbSize = sizeof item;

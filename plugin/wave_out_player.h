@@ -23,7 +23,7 @@
 #include "foundation/scratch_buffer.h"
 #include "foundation/string.h"
 
-using AudioBuffer = ScratchBuffer<int16_t>;   // GetCount() samples are played
+using AudioBuffer = ScratchBuffer<int16_t>;  // GetCount() samples are played
 
 class IAudioBufferOwner {
 public:
@@ -45,7 +45,7 @@ public:
     static constexpr int kNoDevice = 102;
 
     explicit WaveOutPlayer(uint32_t sampleRateHz);
-    ~WaveOutPlayer();   // Teardown
+    ~WaveOutPlayer();  // Teardown
     WaveOutPlayer(const WaveOutPlayer&) = delete;
     WaveOutPlayer& operator=(const WaveOutPlayer&) = delete;
 
@@ -70,15 +70,15 @@ public:
     bool SetQueueDepth(int depth);
     int GetBufferCount() const { return m_bufferCount; }
     int GetQueueDepth() const { return m_queueDepth; }
-    bool SetSampleRate(uint32_t rateHz);   // while closed, 1..0x3FFFFFFF
+    bool SetSampleRate(uint32_t rateHz);  // while closed, 1..0x3FFFFFFF
     uint32_t GetSampleRate() const { return m_sampleRateHz; }
-    bool SetDevice(UINT deviceId);         // while closed
+    bool SetDevice(UINT deviceId);  // while closed
     UINT GetDevice() const { return m_deviceId; }
-    void SetVolume(int volume);            // clamped to 0..32; 8 is unity
+    void SetVolume(int volume);  // clamped to 0..32; 8 is unity
     int GetVolume() const { return m_volume; }
     void SetMute(bool mute) { m_mute = mute; }
     bool IsMuted() const { return m_mute; }
-    void SetPreBuffering();                // gather N buffers again before writing
+    void SetPreBuffering();  // gather N buffers again before writing
     void SetOwner(IAudioBufferOwner* owner) { m_owner = owner; }
     bool IsOpen() const { return m_device != nullptr; }
     bool IsPlaying() const { return m_playing; }
@@ -105,8 +105,8 @@ private:
     UINT m_deviceId = 0;
     HWAVEOUT m_device = nullptr;
     bool m_preBuffering = false;
-    ScratchBuffer<AudioBuffer*> m_preBuffer;   // count: buffers held
-    ScratchBuffer<WAVEHDR*> m_freeHeaders;     // count: headers free
+    ScratchBuffer<AudioBuffer*> m_preBuffer;  // count: buffers held
+    ScratchBuffer<WAVEHDR*> m_freeHeaders;    // count: headers free
     int m_queued = 0;
     int m_volume = kUnityVolume;
     bool m_mute = false;

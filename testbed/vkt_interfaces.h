@@ -51,34 +51,34 @@ constexpr uint32_t kReceiverEepromBytes = 256;
 
 // Test-only: how the stand-in receiver behaves. Zeroed fields take the defaults noted.
 struct ReceiverConfig {
-    uint32_t structSize;            // sizeof(ReceiverConfig)
-    char wavPath[520];              // 16-bit mono PCM; empty: no stream
-    uint32_t blockBytes;            // bytes per IF block, even (0: 4096)
-    uint32_t realtime;              // 1: blocks paced at the file's rate; 0: as fast as possible
-    uint32_t loops;                 // times the file is played (0: once)
-    uint32_t disconnected;          // 1: IsDeviceConnected answers 0
-    uint32_t refuseSetupStreams;    // 1: SetupStreams with a callback answers 0
-    uint32_t refuseAdvancedMode;    // 1: SetAdvancedMode answers 0
-    uint32_t volume;                // what GetVolume answers first
-    uint32_t eepromValid;           // 1: K9GetEEP succeeds with eeprom
+    uint32_t structSize;          // sizeof(ReceiverConfig)
+    char wavPath[520];            // 16-bit mono PCM; empty: no stream
+    uint32_t blockBytes;          // bytes per IF block, even (0: 4096)
+    uint32_t realtime;            // 1: blocks paced at the file's rate; 0: as fast as possible
+    uint32_t loops;               // times the file is played (0: once)
+    uint32_t disconnected;        // 1: IsDeviceConnected answers 0
+    uint32_t refuseSetupStreams;  // 1: SetupStreams with a callback answers 0
+    uint32_t refuseAdvancedMode;  // 1: SetAdvancedMode answers 0
+    uint32_t volume;              // what GetVolume answers first
+    uint32_t eepromValid;         // 1: K9GetEEP succeeds with eeprom
     uint8_t eeprom[kReceiverEepromBytes];
 };
 
 struct ReceiverStatus {
-    uint32_t structSize;            // sizeof(ReceiverStatus)
-    uint32_t hooked;                // a callback is set
-    uint32_t streaming;             // the stream thread is delivering
-    uint32_t finished;              // every loop of the file was delivered
-    uint32_t blocksDelivered;       // since the last configuration
+    uint32_t structSize;       // sizeof(ReceiverStatus)
+    uint32_t hooked;           // a callback is set
+    uint32_t streaming;        // the stream thread is delivering
+    uint32_t finished;         // every loop of the file was delivered
+    uint32_t blocksDelivered;  // since the last configuration
     uint64_t bytesDelivered;
     uint32_t streamThreadId;
     uint32_t volume;
-    uint32_t sampleRateHz;          // of the configured file
-    int64_t firstBlockTicks;        // performance counter as the first block was handed over
-    int64_t lastBlockTicks;         // and as the latest one came back
+    uint32_t sampleRateHz;    // of the configured file
+    int64_t firstBlockTicks;  // performance counter as the first block was handed over
+    int64_t lastBlockTicks;   // and as the latest one came back
 };
 
-using TestReceiverConfigureFn = uint32_t(VKT_STDCALL*)(const ReceiverConfig* config);   // 1: accepted
+using TestReceiverConfigureFn = uint32_t(VKT_STDCALL*)(const ReceiverConfig* config);  // 1: accepted
 using TestReceiverGetStatusFn = uint32_t(VKT_STDCALL*)(ReceiverStatus* status);
 // One line per call ("SetupStreams 7 hook", ...). Copies at most size - 1 characters and a
 // NUL; returns the length of the whole log.
@@ -88,35 +88,35 @@ using TestReceiverGetLogFn = uint32_t(VKT_STDCALL*)(char* buffer, uint32_t size)
 // The analyzer object: its first word points to a table of operations, each called with the
 // object first. The slots the plug-in uses and the arguments after the object:
 enum AnalyzerSlot : int {
-    kAnalyzerGetComponent = 0,       // () -> the analyzer's own component (the stand-in: null)
-    kAnalyzerSetEnabled = 1,         // (enabled)
-    kAnalyzerSetCallback = 2,        // (AnalyzerCallback, context)
-    kAnalyzerSetCentre = 3,          // (12000)
-    kAnalyzerSetSpan = 4,            // (20000)
-    kAnalyzerSetPlayback = 8,        // (mode)
-    kAnalyzerSetSquelched = 9,       // (state)
-    kAnalyzerClose = 14,             // () the object is gone afterwards
-    kAnalyzerSet17 = 17,             // (0)
-    kAnalyzerSetAudioPlayback = 18,  // (2 or 0)
-    kAnalyzerSet23 = 23,             // (0)
-    kAnalyzerSetLinearization = 24,  // (a, b)
-    kAnalyzerResetSpectrum = 25,     // ()
-    kAnalyzerSet26 = 26,             // (1)
-    kAnalyzerGet27 = 27,             // (pointer) -> integer
-    kAnalyzerResetIFCalc = 28,       // ()
-    kAnalyzerSetFftSize = 29,        // (points)
-    kAnalyzerDisplaySpectrum = 31,   // (const float* samples, count, 0, 0, flag)
-    kAnalyzerSetSampleRate = 33,     // (Hz)
-    kAnalyzerSet34 = 34,             // (6)
-    kAnalyzerSet35 = 35,             // (0)
-    kAnalyzerSet36 = 36,             // (12500)
-    kAnalyzerSet38 = 38,             // (10000)
-    kAnalyzerSet39 = 39,             // (12500)
-    kAnalyzerSetNotch = 43,          // (on)
-    kAnalyzerSetNotchFrequency = 44, // (Hz offset, signed)
-    kAnalyzerSetNotchWidth = 45,     // (Hz)
-    kAnalyzerSet47 = 47,             // (1024)
-    kAnalyzerSet48 = 48,             // (1)
+    kAnalyzerGetComponent = 0,        // () -> the analyzer's own component (the stand-in: null)
+    kAnalyzerSetEnabled = 1,          // (enabled)
+    kAnalyzerSetCallback = 2,         // (AnalyzerCallback, context)
+    kAnalyzerSetCentre = 3,           // (12000)
+    kAnalyzerSetSpan = 4,             // (20000)
+    kAnalyzerSetPlayback = 8,         // (mode)
+    kAnalyzerSetSquelched = 9,        // (state)
+    kAnalyzerClose = 14,              // () the object is gone afterwards
+    kAnalyzerSet17 = 17,              // (0)
+    kAnalyzerSetAudioPlayback = 18,   // (2 or 0)
+    kAnalyzerSet23 = 23,              // (0)
+    kAnalyzerSetLinearization = 24,   // (a, b)
+    kAnalyzerResetSpectrum = 25,      // ()
+    kAnalyzerSet26 = 26,              // (1)
+    kAnalyzerGet27 = 27,              // (pointer) -> integer
+    kAnalyzerResetIFCalc = 28,        // ()
+    kAnalyzerSetFftSize = 29,         // (points)
+    kAnalyzerDisplaySpectrum = 31,    // (const float* samples, count, 0, 0, flag)
+    kAnalyzerSetSampleRate = 33,      // (Hz)
+    kAnalyzerSet34 = 34,              // (6)
+    kAnalyzerSet35 = 35,              // (0)
+    kAnalyzerSet36 = 36,              // (12500)
+    kAnalyzerSet38 = 38,              // (10000)
+    kAnalyzerSet39 = 39,              // (12500)
+    kAnalyzerSetNotch = 43,           // (on)
+    kAnalyzerSetNotchFrequency = 44,  // (Hz offset, signed)
+    kAnalyzerSetNotchWidth = 45,      // (Hz)
+    kAnalyzerSet47 = 47,              // (1024)
+    kAnalyzerSet48 = 48,              // (1)
     kAnalyzerSlotCount = 49,
 };
 
@@ -129,21 +129,20 @@ using AnalyzerDisplayOp = uintptr_t(VKT_STDCALL*)(ISpectrumAnalyzer* self, const
 
 // Arguments after the object for each slot (0, 1, 2 or 5); unnamed slots take none.
 constexpr int AnalyzerSlotArguments(int slot) {
-    return slot == kAnalyzerDisplaySpectrum ? 5
+    return slot == kAnalyzerDisplaySpectrum                                      ? 5
            : (slot == kAnalyzerSetCallback || slot == kAnalyzerSetLinearization) ? 2
            : (slot == kAnalyzerGetComponent || slot == kAnalyzerClose || slot == kAnalyzerResetSpectrum ||
               slot == kAnalyzerResetIFCalc)
                ? 0
-           : (slot == 1 || slot == 3 || slot == 4 || slot == 8 || slot == 9 || slot == 17 || slot == 18 ||
-              slot == 23 || slot == 26 || slot == 27 || slot == 29 || slot == 33 || slot == 34 || slot == 35 ||
-              slot == 36 || slot == 38 || slot == 39 || slot == 43 || slot == 44 || slot == 45 || slot == 47 ||
-              slot == 48)
+           : (slot == 1 || slot == 3 || slot == 4 || slot == 8 || slot == 9 || slot == 17 || slot == 18 || slot == 23 ||
+              slot == 26 || slot == 27 || slot == 29 || slot == 33 || slot == 34 || slot == 35 || slot == 36 ||
+              slot == 38 || slot == 39 || slot == 43 || slot == 44 || slot == 45 || slot == 47 || slot == 48)
                ? 1
                : 0;
 }
 
 struct ISpectrumAnalyzer {
-    void* const* ops;   // kAnalyzerSlotCount entries
+    void* const* ops;  // kAnalyzerSlotCount entries
 };
 
 // Called by the analyzer: code 3 carries a notch frequency, code 4 a notch width.
@@ -153,10 +152,10 @@ using CreateAnalyzerFn = ISpectrumAnalyzer*(VKT_STDCALL*)(HWND__* parent, int x,
                                                           uint32_t style, uint32_t extra);
 
 struct AnalyzerStats {
-    uint32_t structSize;            // sizeof(AnalyzerStats)
+    uint32_t structSize;  // sizeof(AnalyzerStats)
     uint32_t created;
     uint32_t alive;
-    uint32_t offThreadCalls;        // calls on another thread than the one that created it
+    uint32_t offThreadCalls;  // calls on another thread than the one that created it
     uint64_t samplesDisplayed;
     uint32_t slotCalls[kAnalyzerSlotCount];
 };

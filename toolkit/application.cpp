@@ -72,31 +72,32 @@ int Application::Run() {
 const char* Application::TypeName(uint32_t tag) {
     if ((tag & ~0xFFu) != kTypeTagBase) return "Unknown";
     switch (tag & 0xFF) {
-        case 0: return "Window";
-        case 1: return "Component";
-        case 2: return "Panel";
-        case 3: return "Button";
-        case 4: return "ScrollBar";
-        case 5: return "Edit";
-        case 6: return "Memo";
-        case 7: return "Listbox";
-        case 8: return "ComboBox";
-        case 9: return "NamedPipeServer";
-        case 10: return "NamedPipeClient";
-        case 12: return "IntEdit";
-        case 13: return "S-Meter";
-        case 14: return "InviPanel";
-        case 15: return "Header";
-        case 18: return "InviPanel";
-        case 21: return "TreeView";
-        default: return "Unknown";
+    case 0: return "Window";
+    case 1: return "Component";
+    case 2: return "Panel";
+    case 3: return "Button";
+    case 4: return "ScrollBar";
+    case 5: return "Edit";
+    case 6: return "Memo";
+    case 7: return "Listbox";
+    case 8: return "ComboBox";
+    case 9: return "NamedPipeServer";
+    case 10: return "NamedPipeClient";
+    case 12: return "IntEdit";
+    case 13: return "S-Meter";
+    case 14: return "InviPanel";
+    case 15: return "Header";
+    case 18: return "InviPanel";
+    case 21: return "TreeView";
+    default: return "Unknown";
     }
 }
 
 void Application::Log(const Object* object, int level, const char* format, va_list args) {
     if (!m_debugOutput && !m_logFile[0]) return;
     DWORD thread = GetCurrentThreadId();
-    if (InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&g_firstThread), static_cast<LONG>(thread), 0) != 0 &&
+    if (InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&g_firstThread), static_cast<LONG>(thread), 0) !=
+            0 &&
         g_firstThread != thread)
         InterlockedExchange(&g_multiThread, 1);
     CriticalSectionLock lock(&m_lock);
@@ -143,13 +144,15 @@ const char* Application::ParseArgument(const char* cursor, String* word) {
     *word = "";
     if (!cursor) return cursor;
     while (*cursor >= 1 && *cursor <= 32) ++cursor;
-    if (cursor[0] == '"' && cursor[1] == '"') return cursor + 2;   // "" is an empty word
+    if (cursor[0] == '"' && cursor[1] == '"') return cursor + 2;  // "" is an empty word
     char text[4096];
     int n = 0;
     bool quoted = false;
     while (*cursor && (quoted || static_cast<unsigned char>(*cursor) >= 33)) {
-        if (*cursor == '"') quoted = !quoted;
-        else if (n < 4095) text[n++] = *cursor;
+        if (*cursor == '"')
+            quoted = !quoted;
+        else if (n < 4095)
+            text[n++] = *cursor;
         ++cursor;
     }
     *word = String(text, n);

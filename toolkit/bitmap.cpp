@@ -71,12 +71,12 @@ int MemoryBitmap::SaveToFile(const char* fileName) {
         }
         reinterpret_cast<BITMAPINFOHEADER*>(block)->biClrUsed = colours;
         uint32_t image = (header.biCompression == BI_RGB || masks)
-                             ? (header.biBitCount * static_cast<uint32_t>(header.biWidth) * header.biPlanes + 31) / 32 * 4 *
-                                   static_cast<uint32_t>(header.biHeight < 0 ? -header.biHeight : header.biHeight)
+                             ? (header.biBitCount * static_cast<uint32_t>(header.biWidth) * header.biPlanes + 31) / 32 *
+                                   4 * static_cast<uint32_t>(header.biHeight < 0 ? -header.biHeight : header.biHeight)
                              : header.biSizeImage;
         uint32_t table = colours * 4;
         BITMAPFILEHEADER fileHeader = {};
-        fileHeader.bfType = 0x4D42;   // "BM"
+        fileHeader.bfType = 0x4D42;  // "BM"
         fileHeader.bfSize = image + table + headerSize + 14;
         fileHeader.bfOffBits = headerSize + table + 14;
         DWORD written = 0;

@@ -9,7 +9,7 @@
 
 class MemoryBitmap {
 public:
-    virtual int WriteBits(HANDLE file, const void* data, DWORD size);   // 1 when all was written
+    virtual int WriteBits(HANDLE file, const void* data, DWORD size);  // 1 when all was written
     virtual ~MemoryBitmap();
     MemoryBitmap(const MemoryBitmap&) = delete;
     MemoryBitmap& operator=(const MemoryBitmap&) = delete;
@@ -34,7 +34,7 @@ public:
 
 protected:
     MemoryBitmap() = default;
-    void Select(HBITMAP bitmap);   // into a new screen-compatible memory DC
+    void Select(HBITMAP bitmap);  // into a new screen-compatible memory DC
 
     HBITMAP m_bitmap = nullptr;
     HDC m_dc = nullptr;
@@ -81,10 +81,10 @@ public:
     BOOL Draw(HDC hdc, int x, int y, const RECT* source, DWORD rop) override;
     BOOL StretchDraw(HDC hdc, const RECT* destination, DWORD rop) override;
 
-    void SetPalette(HPALETTE palette);   // owned from now on
+    void SetPalette(HPALETTE palette);  // owned from now on
     void SetColor(uint8_t index, uint8_t red, uint8_t green, uint8_t blue);
     void SetColors(uint32_t first, uint32_t count, const RGBQUAD* entries);
-    uint8_t GetPixel(uint32_t x, uint32_t y) const;   // 0 outside
+    uint8_t GetPixel(uint32_t x, uint32_t y) const;  // 0 outside
 
 private:
     HPALETTE m_palette = nullptr;

@@ -63,8 +63,10 @@ int Button::UpdateGroup(int down) {
         if (c == this || c->GetType() != kTagButton) continue;
         Button* b = static_cast<Button*>(c);
         if (b->m_group != m_group || !b->m_down) continue;
-        if (down) b->SetDown(false);
-        else result = 1;
+        if (down)
+            b->SetDown(false);
+        else
+            result = 1;
     }
     return result;
 }
@@ -141,8 +143,10 @@ void Button::DoOnLButtonUp(int keys, int x, int y) {
         return;
     }
     m_pressed = false;
-    if (m_group) ToggleStep();
-    else UpdateBorder();
+    if (m_group)
+        ToggleStep();
+    else
+        UpdateBorder();
     DoOnClick();
 }
 
@@ -213,7 +217,7 @@ void Button::DrawFace(HDC hdc, const RECT& rect) {
     }
     if (size <= 0 || size >= (1 << 28)) return;
     RECT area = rect;
-    if (m_glyph == kGlyphCross) {   // the cross's lines end on their last pixel
+    if (m_glyph == kGlyphCross) {  // the cross's lines end on their last pixel
         area.right -= 1;
         area.bottom -= 1;
     }
@@ -223,8 +227,10 @@ void Button::DrawFace(HDC hdc, const RECT& rect) {
     at.y += m_glyphDy;
     HPEN temporary = nullptr;
     HPEN pen = m_glyphPen;
-    if (!IsEnabled()) pen = temporary = Tracker().AcquirePen(GetDisabledTextColor());
-    else if (Sunk()) pen = temporary = Tracker().AcquirePen(m_downGlyphColour);
+    if (!IsEnabled())
+        pen = temporary = Tracker().AcquirePen(GetDisabledTextColor());
+    else if (Sunk())
+        pen = temporary = Tracker().AcquirePen(m_downGlyphColour);
     if (m_glyph == kGlyphCross) {
         HGDIOBJ old = SelectObject(hdc, pen);
         MoveToEx(hdc, at.x, at.y, nullptr);

@@ -11,7 +11,8 @@ ComboBox::ComboBox(HWND parent, int x, int y, int width, int height)
         m_list->OnItemClick.Bind(this, &ComboBox::HandleListItemClick);
         m_list->OnMessage.Bind(this, &ComboBox::HandleListMessage);
     }
-    m_arrow = new Button("", GetHandle(), 0, 0, kArrowWidth, height, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP);
+    m_arrow =
+        new Button("", GetHandle(), 0, 0, kArrowWidth, height, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP);
     if (m_arrow) {
         m_arrow->SetAlign(kAlignRightDock);
         m_arrow->SetGlyph(kGlyphDown);
@@ -60,7 +61,7 @@ void ComboBox::DoOnLButtonDown(int keys, int x, int y) {
 void ComboBox::DoOnLButtonUp(int keys, int x, int y) {
     Panel::DoOnLButtonUp(keys, x, y);
     m_closedByPress = false;
-    if (m_open == m_openAtPress) DropDown(!m_openAtPress);   // a focus loss may have closed it already
+    if (m_open == m_openAtPress) DropDown(!m_openAtPress);  // a focus loss may have closed it already
 }
 
 void ComboBox::HandleArrowMouseDown(Object*, int, int, int) {
@@ -80,8 +81,10 @@ void ComboBox::HandleArrowMouseUp(Object*, int, int x, int y) {
 void ComboBox::HandleButtonClick(Object*) {
     bool open = m_mousePress ? !m_openAtPress : !m_open;
     m_mousePress = false;
-    if (open != m_open) DropDown(open);
-    else if (m_arrow) m_arrow->SetDown(open);
+    if (open != m_open)
+        DropDown(open);
+    else if (m_arrow)
+        m_arrow->SetDown(open);
 }
 
 void ComboBox::HandleListItemClick(Object*) {

@@ -40,14 +40,14 @@ public:
     // first becomes current.
     void Select(int index);
     int GetCurrent() const { return m_current; }
-    String GetItemText(int index) const;   // -1: the current item
-    void SetButtonWidth(int width);        // the arrow's and the list's scroll bar
+    String GetItemText(int index) const;  // -1: the current item
+    void SetButtonWidth(int width);       // the arrow's and the list's scroll bar
     int GetWidth() const { return Width(); }
     Listbox* GetList() const { return m_list; }
     Button* GetButton() const { return m_arrow; }
 
-    Event<int> OnDropDown;   // 1 opened, 0 closed
-    Event<> OnChange;        // the user chose an item
+    Event<int> OnDropDown;  // 1 opened, 0 closed
+    Event<> OnChange;       // the user chose an item
 
 private:
     void HandleButtonClick(Object* sender);

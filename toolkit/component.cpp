@@ -71,7 +71,9 @@ void Component::Invalidate() {
 void Component::SetBackColor(COLORREF colour) {
     StyledObject::SetBackColor(colour);
     Invalidate();
-    ForEachChild([](Component* c) { if (c->OwnBackColor() == kInheritColour) c->SetBackColor(kInheritColour); });
+    ForEachChild([](Component* c) {
+        if (c->OwnBackColor() == kInheritColour) c->SetBackColor(kInheritColour);
+    });
 }
 
 void Component::SetFont(HFONT font) {
@@ -88,13 +90,17 @@ void Component::SetFont(HFONT font) {
         ::ReleaseDC(GetHandle(), dc);
     }
     Invalidate();
-    ForEachChild([](Component* c) { if (c->OwnFont() == InheritFont()) c->SetFont(InheritFont()); });
+    ForEachChild([](Component* c) {
+        if (c->OwnFont() == InheritFont()) c->SetFont(InheritFont());
+    });
 }
 
 void Component::SetTextColor(COLORREF colour) {
     StyledObject::SetTextColor(colour);
     Invalidate();
-    ForEachChild([](Component* c) { if (c->OwnTextColor() == kInheritColour) c->SetTextColor(kInheritColour); });
+    ForEachChild([](Component* c) {
+        if (c->OwnTextColor() == kInheritColour) c->SetTextColor(kInheritColour);
+    });
 }
 
 void Component::SetDisabledTextColor(COLORREF colour) {
@@ -107,21 +113,27 @@ void Component::SetDisabledTextColor(COLORREF colour) {
 
 void Component::SetBevelDepth(int depth) {
     StyledObject::SetBevelDepth(depth);
-    ForEachChild([](Component* c) { if (c->OwnBevelDepth() == kInherit) c->SetBevelDepth(kInherit); });
+    ForEachChild([](Component* c) {
+        if (c->OwnBevelDepth() == kInherit) c->SetBevelDepth(kInherit);
+    });
     Invalidate();
     Layout();
 }
 
 void Component::SetFaceColor(COLORREF colour) {
     StyledObject::SetFaceColor(colour);
-    ForEachChild([](Component* c) { if (c->OwnFaceColor() == kInheritColour) c->SetFaceColor(kInheritColour); });
+    ForEachChild([](Component* c) {
+        if (c->OwnFaceColor() == kInheritColour) c->SetFaceColor(kInheritColour);
+    });
     Invalidate();
 }
 
 void Component::SetContrast(int contrast) {
     StyledObject::SetContrast(contrast);
     Invalidate();
-    ForEachChild([](Component* c) { if (c->OwnContrast() == kInherit) c->SetContrast(kInherit); });
+    ForEachChild([](Component* c) {
+        if (c->OwnContrast() == kInherit) c->SetContrast(kInherit);
+    });
 }
 
 void Component::UpdateBounds() {
@@ -261,15 +273,19 @@ void Component::Enable(bool on) { EnableWindow(GetHandle(), on); }
 
 int Component::Layout() {
     int docked = 0;
-    ForEachChild([&](Component* c) { if (c->m_align) ++docked; });
+    ForEachChild([&](Component* c) {
+        if (c->m_align) ++docked;
+    });
     if (!docked) return 0;
     HDWP defer = BeginDeferWindowPos(docked);
     RECT free;
     GetClientRect(&free);
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     auto place = [&](Component* c, int x, int y, int w, int h) {
-        if (defer) defer = DeferWindowPos(defer, c->GetHandle(), nullptr, x, y, w, h, flags);
-        else SetWindowPos(c->GetHandle(), nullptr, x, y, w, h, flags);
+        if (defer)
+            defer = DeferWindowPos(defer, c->GetHandle(), nullptr, x, y, w, h, flags);
+        else
+            SetWindowPos(c->GetHandle(), nullptr, x, y, w, h, flags);
     };
     auto visible = [](Component* c) { return (GetWindowLongA(c->GetHandle(), GWL_STYLE) & WS_VISIBLE) != 0; };
     // Tops and bottoms first, then the sides, then the late tops and bottoms, then the fill.
@@ -357,8 +373,10 @@ void Component::ResizeBackBuffer() {
         return;
     }
     HGDIOBJ old = SelectObject(dc, bitmap);
-    if (m_backBitmap) DeleteObject(m_backBitmap);
-    else m_backPrevious = old;
+    if (m_backBitmap)
+        DeleteObject(m_backBitmap);
+    else
+        m_backPrevious = old;
     m_backDC = dc;
     m_backBitmap = bitmap;
     m_backWidth = w;
@@ -368,8 +386,10 @@ void Component::ResizeBackBuffer() {
 void Component::CreateBackBuffer(bool on) {
     if (on == m_doubleBuffered) return;
     m_doubleBuffered = on;
-    if (on) ResizeBackBuffer();
-    else ReleaseBackBuffer();
+    if (on)
+        ResizeBackBuffer();
+    else
+        ReleaseBackBuffer();
     Invalidate();
 }
 
@@ -418,7 +438,9 @@ void Component::SetAlign(int align) {
 }
 
 bool Component::IsEnabled() const { return !m_disabledByParent && IsWindowEnabled(GetHandle()); }
-UINT_PTR Component::SetTimer(UINT_PTR id, UINT milliseconds) { return ::SetTimer(GetHandle(), id, milliseconds, nullptr); }
+UINT_PTR Component::SetTimer(UINT_PTR id, UINT milliseconds) {
+    return ::SetTimer(GetHandle(), id, milliseconds, nullptr);
+}
 BOOL Component::KillTimer(UINT_PTR id) { return ::KillTimer(GetHandle(), id); }
 DWORD Component::GetStyle() const { return static_cast<DWORD>(GetWindowLongA(GetHandle(), GWL_STYLE)); }
 void Component::SetStyle(DWORD style) { SetWindowLongA(GetHandle(), GWL_STYLE, static_cast<LONG>(style)); }
@@ -486,7 +508,7 @@ int Component::ShowModal(HWND owner) {
     while (!app->IsQuitting() && m_modalResult == 0) {
         int r = GetMessageA(&msg, nullptr, 0, 0);
         if (r <= 0) {
-            if (r == 0) PostQuitMessage(static_cast<int>(msg.wParam));   // the outer loop must see it
+            if (r == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // the outer loop must see it
             restore();
             m_modal = false;
             return 0;

@@ -30,8 +30,14 @@ enum ToolkitMessage : UINT {
 };
 
 enum Align : int {
-    kAlignNone = 0, kAlignTopDock = 1, kAlignBottomDock = 2, kAlignLeftDock = 3, kAlignRightDock = 4,
-    kAlignTopLate = 5, kAlignBottomLate = 6, kAlignFill = 7,
+    kAlignNone = 0,
+    kAlignTopDock = 1,
+    kAlignBottomDock = 2,
+    kAlignLeftDock = 3,
+    kAlignRightDock = 4,
+    kAlignTopLate = 5,
+    kAlignBottomLate = 6,
+    kAlignFill = 7,
 };
 
 class Component : public Window {
@@ -108,7 +114,7 @@ public:
     virtual int GetText(char* buffer, int size);
     virtual int GetTextLength();
     virtual void Move(int x, int y);
-    virtual void SetSize(int width, int height);   // -1 keeps a dimension
+    virtual void SetSize(int width, int height);  // -1 keeps a dimension
     virtual void SetClientSize(int width, int height);
     virtual void SetAlign(int align);
 
@@ -163,7 +169,7 @@ public:
     Event<int> OnFocus;
     Event<> OnEscape;
     Event<> OnEnter;
-    Event<int, int, int*> OnMouseWheel;   // steps, keys, pass-on word (clear it to stop)
+    Event<int, int, int*> OnMouseWheel;  // steps, keys, pass-on word (clear it to stop)
     Event<int, int> OnContextMenu;
     Event<int*, LPARAM> OnKeyPreview;
 
@@ -187,11 +193,11 @@ private:
     void HandleSetFocus();
     void HandleEnable(WPARAM enabled, bool fromParent);
     LRESULT HandlePaint(HDC given);
-    bool HandleClose();                                  // true: answered, no default handling
+    bool HandleClose();  // true: answered, no default handling
     void HandlePositionChanging(WINDOWPOS* pos);
     void HandlePositionChanged();
     void HandleKeyDown(WPARAM key, LPARAM flags);
-    bool HandleChar(WPARAM key, LPARAM flags);           // false: the key was swallowed
+    bool HandleChar(WPARAM key, LPARAM flags);  // false: the key was swallowed
     LRESULT HandleControlColours(Component* control, HDC dc);
     bool HandleLButtonUp(WPARAM keys, LPARAM position);  // true: the application is quitting
     void HandleMouseWheel(WPARAM wParam);

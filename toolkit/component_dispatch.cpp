@@ -45,7 +45,8 @@ void Component::HandleFocusChange(WPARAM gained, HWND who) {
     }
     Component* c = FromHandle(who);
     if (c && IsChild(c)) m_focusedChild = c;
-    if (parent) SendMessageA(parent, WM_TK_FOCUS, reinterpret_cast<WPARAM>(GetHandle()), reinterpret_cast<LPARAM>(GetHandle()));
+    if (parent)
+        SendMessageA(parent, WM_TK_FOCUS, reinterpret_cast<WPARAM>(GetHandle()), reinterpret_cast<LPARAM>(GetHandle()));
     DoOnFocus(true);
 }
 
@@ -177,8 +178,10 @@ void Component::HandleMouseWheel(WPARAM wParam) {
 // Escape and Enter go up to the nearest popup, which handles them.
 void Component::HandleEscapeOrEnter(UINT msg) {
     if (GetStyle() & WS_POPUP) {
-        if (msg == WM_TK_ESCAPE) DoOnEscape();
-        else DoOnEnter();
+        if (msg == WM_TK_ESCAPE)
+            DoOnEscape();
+        else
+            DoOnEnter();
     } else if (HWND parent = ::GetParent(GetHandle())) {
         SendMessageA(parent, msg, 0, 0);
     }
@@ -187,137 +190,94 @@ void Component::HandleEscapeOrEnter(UINT msg) {
 LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     HWND h = GetHandle();
     switch (msg) {
-        case WM_SIZE:
-            OnSizeMessage();
-            break;
-        case WM_ACTIVATE:
-            SendMessageA(h, WM_TK_ACTIVATE, wParam, reinterpret_cast<LPARAM>(h));
-            break;
-        case WM_SETFOCUS:
-            HandleSetFocus();
-            break;
-        case WM_KILLFOCUS:
-            if (m_active) SendMessageA(h, WM_TK_FOCUS, 0, reinterpret_cast<LPARAM>(h));
-            break;
-        case WM_ENABLE:
-            HandleEnable(wParam, false);
-            break;
-        case WM_PAINT:
-            return HandlePaint(reinterpret_cast<HDC>(wParam));
-        case WM_CLOSE:
-            if (HandleClose()) return 0;
-            break;
-        case WM_ERASEBKGND:
-            if (m_doubleBuffered && reinterpret_cast<HDC>(wParam) != m_backDC) return 1;
-            return DoOnEraseBkgnd(reinterpret_cast<HDC>(wParam));
-        case WM_SHOWWINDOW:
-            SendMessageA(h, WM_TK_SHOW, wParam, reinterpret_cast<LPARAM>(h));
-            break;
-        case WM_SETCURSOR:
-            if (m_cursor) {
-                if (::GetCursor() != m_cursor) ::SetCursor(m_cursor);
-                return 1;
-            }
-            break;
-        case WM_WINDOWPOSCHANGING:
-            HandlePositionChanging(reinterpret_cast<WINDOWPOS*>(lParam));
-            break;
-        case WM_WINDOWPOSCHANGED:
-            HandlePositionChanged();
-            break;
-        case WM_NOTIFY: {
-            DefaultHandling(msg, wParam, lParam);
-            NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
-            return header ? SendMessageA(header->hwndFrom, WM_TK_NOTIFY, wParam, lParam) : 0;
+    case WM_SIZE: OnSizeMessage(); break;
+    case WM_ACTIVATE: SendMessageA(h, WM_TK_ACTIVATE, wParam, reinterpret_cast<LPARAM>(h)); break;
+    case WM_SETFOCUS: HandleSetFocus(); break;
+    case WM_KILLFOCUS:
+        if (m_active) SendMessageA(h, WM_TK_FOCUS, 0, reinterpret_cast<LPARAM>(h));
+        break;
+    case WM_ENABLE: HandleEnable(wParam, false); break;
+    case WM_PAINT: return HandlePaint(reinterpret_cast<HDC>(wParam));
+    case WM_CLOSE:
+        if (HandleClose()) return 0;
+        break;
+    case WM_ERASEBKGND:
+        if (m_doubleBuffered && reinterpret_cast<HDC>(wParam) != m_backDC) return 1;
+        return DoOnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+    case WM_SHOWWINDOW: SendMessageA(h, WM_TK_SHOW, wParam, reinterpret_cast<LPARAM>(h)); break;
+    case WM_SETCURSOR:
+        if (m_cursor) {
+            if (::GetCursor() != m_cursor) ::SetCursor(m_cursor);
+            return 1;
         }
-        case WM_CONTEXTMENU:
-            DoOnContextMenu(LowX(lParam), HighY(lParam));
-            return 0;
-        case WM_KEYDOWN:
-        case WM_SYSKEYDOWN:
-            HandleKeyDown(wParam, lParam);
-            break;
-        case WM_KEYUP:
-            DoOnKeyUp(static_cast<int>(wParam), lParam);
-            break;
-        case WM_CHAR:
-            if (!HandleChar(wParam, lParam)) return 0;
-            break;
-        case WM_COMMAND:
-            if (lParam) return SendMessageA(reinterpret_cast<HWND>(lParam), WM_TK_COMMAND, wParam, lParam);
-            break;
-        case WM_TIMER:
-            DoOnTimer(wParam);
-            break;
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
-            if (Component* c = FromHandle(reinterpret_cast<HWND>(lParam)))
-                return HandleControlColours(c, reinterpret_cast<HDC>(wParam));
-            break;
-        case WM_MOUSEMOVE:
-            DoOnMouseMove(static_cast<int>(wParam), LowX(lParam), HighY(lParam));
-            break;
-        case WM_LBUTTONDOWN:
-            SetCapture(h);
-            DoOnLButtonDown(static_cast<int>(wParam), LowX(lParam), HighY(lParam));
-            break;
-        case WM_LBUTTONUP:
-            if (HandleLButtonUp(wParam, lParam)) return 0;
-            break;
-        case WM_RBUTTONDOWN:
-            DoOnRButtonDown(static_cast<int>(wParam), LowX(lParam), HighY(lParam));
-            break;
-        case WM_RBUTTONUP:
-            DoOnRButtonUp(static_cast<int>(wParam), LowX(lParam), HighY(lParam));
-            break;
-        case WM_MOUSEWHEEL:
-            HandleMouseWheel(wParam);
-            return 0;
+        break;
+    case WM_WINDOWPOSCHANGING: HandlePositionChanging(reinterpret_cast<WINDOWPOS*>(lParam)); break;
+    case WM_WINDOWPOSCHANGED: HandlePositionChanged(); break;
+    case WM_NOTIFY: {
+        DefaultHandling(msg, wParam, lParam);
+        NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+        return header ? SendMessageA(header->hwndFrom, WM_TK_NOTIFY, wParam, lParam) : 0;
+    }
+    case WM_CONTEXTMENU: DoOnContextMenu(LowX(lParam), HighY(lParam)); return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: HandleKeyDown(wParam, lParam); break;
+    case WM_KEYUP: DoOnKeyUp(static_cast<int>(wParam), lParam); break;
+    case WM_CHAR:
+        if (!HandleChar(wParam, lParam)) return 0;
+        break;
+    case WM_COMMAND:
+        if (lParam) return SendMessageA(reinterpret_cast<HWND>(lParam), WM_TK_COMMAND, wParam, lParam);
+        break;
+    case WM_TIMER: DoOnTimer(wParam); break;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        if (Component* c = FromHandle(reinterpret_cast<HWND>(lParam)))
+            return HandleControlColours(c, reinterpret_cast<HDC>(wParam));
+        break;
+    case WM_MOUSEMOVE: DoOnMouseMove(static_cast<int>(wParam), LowX(lParam), HighY(lParam)); break;
+    case WM_LBUTTONDOWN:
+        SetCapture(h);
+        DoOnLButtonDown(static_cast<int>(wParam), LowX(lParam), HighY(lParam));
+        break;
+    case WM_LBUTTONUP:
+        if (HandleLButtonUp(wParam, lParam)) return 0;
+        break;
+    case WM_RBUTTONDOWN: DoOnRButtonDown(static_cast<int>(wParam), LowX(lParam), HighY(lParam)); break;
+    case WM_RBUTTONUP: DoOnRButtonUp(static_cast<int>(wParam), LowX(lParam), HighY(lParam)); break;
+    case WM_MOUSEWHEEL: HandleMouseWheel(wParam); return 0;
 
-        case WM_TK_ACTIVATE:
-            m_active = wParam != 0;
-            SendToChildren(WM_TK_ACTIVATE, wParam, reinterpret_cast<LPARAM>(h));
-            break;
-        case WM_TK_FOCUS:
-            HandleFocusChange(wParam, reinterpret_cast<HWND>(lParam));
-            break;
-        case WM_TK_NEXTFOCUS:
-            HandleNextFocus(wParam != 0);
-            break;
-        case WM_TK_ENABLE:
-            HandleEnable(wParam, true);
-            break;
-        case WM_TK_COMMAND:
-            return DoOnCommand(wParam);
-        case WM_TK_SHOW:
-            SendToChildren(WM_TK_SHOW, wParam, reinterpret_cast<LPARAM>(h));
-            if (m_align && GetParent()) GetParent()->Layout();
-            break;
-        case WM_TK_ESCAPE:
-        case WM_TK_ENTER:
-            HandleEscapeOrEnter(msg);
-            break;
-        case WM_TK_NOTIFY:
-            DoOnNotify(reinterpret_cast<NMHDR*>(lParam));
-            return 0;
-        case WM_TK_WHEEL:
-            DoOnMouseWheel(wParam, reinterpret_cast<Component*>(lParam));
-            break;
-        case WM_TK_CHILDADDED:
-            // Posted: a child deleted before the message arrived is no longer in the ring, and
-            // its pointer must not reach a handler.
-            if (IsChild(reinterpret_cast<Component*>(wParam))) DoOnChildAdded(reinterpret_cast<Component*>(wParam));
-            break;
-        case WM_TK_ENDMODAL:
-            if (m_modal) EndModal(static_cast<int>(wParam));
-            else if (GetParent()) SendMessageA(GetParent()->GetHandle(), WM_TK_ENDMODAL, wParam, 0);
-            break;
-        default:
-            break;
+    case WM_TK_ACTIVATE:
+        m_active = wParam != 0;
+        SendToChildren(WM_TK_ACTIVATE, wParam, reinterpret_cast<LPARAM>(h));
+        break;
+    case WM_TK_FOCUS: HandleFocusChange(wParam, reinterpret_cast<HWND>(lParam)); break;
+    case WM_TK_NEXTFOCUS: HandleNextFocus(wParam != 0); break;
+    case WM_TK_ENABLE: HandleEnable(wParam, true); break;
+    case WM_TK_COMMAND: return DoOnCommand(wParam);
+    case WM_TK_SHOW:
+        SendToChildren(WM_TK_SHOW, wParam, reinterpret_cast<LPARAM>(h));
+        if (m_align && GetParent()) GetParent()->Layout();
+        break;
+    case WM_TK_ESCAPE:
+    case WM_TK_ENTER: HandleEscapeOrEnter(msg); break;
+    case WM_TK_NOTIFY: DoOnNotify(reinterpret_cast<NMHDR*>(lParam)); return 0;
+    case WM_TK_WHEEL: DoOnMouseWheel(wParam, reinterpret_cast<Component*>(lParam)); break;
+    case WM_TK_CHILDADDED:
+        // Posted: a child deleted before the message arrived is no longer in the ring, and
+        // its pointer must not reach a handler.
+        if (IsChild(reinterpret_cast<Component*>(wParam))) DoOnChildAdded(reinterpret_cast<Component*>(wParam));
+        break;
+    case WM_TK_ENDMODAL:
+        if (m_modal)
+            EndModal(static_cast<int>(wParam));
+        else if (GetParent())
+            SendMessageA(GetParent()->GetHandle(), WM_TK_ENDMODAL, wParam, 0);
+        break;
+    default: break;
     }
     return DefaultHandling(msg, wParam, lParam);
 }

@@ -51,16 +51,16 @@ void OffsetRectBy(RECT* rect, int dx, int dy) {
 void AlignInRect(const RECT& bounds, int flags, POINT* point) {
     int width = point->x, height = point->y;
     switch (flags & 0x0F) {
-        case 1: point->x = bounds.left; break;
-        case 2: point->x = bounds.right - width; break;
-        case 0: point->x = (bounds.right - bounds.left - width) / 2 + bounds.left; break;
-        default: break;
+    case 1: point->x = bounds.left; break;
+    case 2: point->x = bounds.right - width; break;
+    case 0: point->x = (bounds.right - bounds.left - width) / 2 + bounds.left; break;
+    default: break;
     }
     switch (flags & 0xF0) {
-        case 0x10: point->y = bounds.top; break;
-        case 0x20: point->y = bounds.bottom - height; break;
-        case 0x00: point->y = (bounds.bottom - bounds.top - height) / 2 + bounds.top; break;
-        default: break;
+    case 0x10: point->y = bounds.top; break;
+    case 0x20: point->y = bounds.bottom - height; break;
+    case 0x00: point->y = (bounds.bottom - bounds.top - height) / 2 + bounds.top; break;
+    default: break;
     }
 }
 
@@ -82,36 +82,36 @@ void Draw3DFrame(HDC hdc, RECT* rect, int style, int depth, const ShadePair* pai
     rect->right -= 1;
     rect->bottom -= 1;
     switch (style) {
-        case kBorderRaised:
-            for (int i = 0; i < depth; ++i) {
-                Ring(hdc, *rect, pairs[i].light, pairs[i].dark);
-                DeflateRectBy(rect, -1);
-            }
-            break;
-        case kBorderSunken:
-            for (int i = 0; i < depth; ++i) {
-                Ring(hdc, *rect, pairs[depth - 1 - i].dark, pairs[depth - 1 - i].light);
-                DeflateRectBy(rect, -1);
-            }
-            break;
-        case kBorderSingleRaised:
-            Ring(hdc, *rect, pairs[0].light, pairs[0].dark);
+    case kBorderRaised:
+        for (int i = 0; i < depth; ++i) {
+            Ring(hdc, *rect, pairs[i].light, pairs[i].dark);
             DeflateRectBy(rect, -1);
-            break;
-        case kBorderSingleSunken:
-            Ring(hdc, *rect, pairs[0].dark, pairs[0].light);
-            DeflateRectBy(rect, -1);
-            break;
-        case kBorderRounded: {
-            HGDIOBJ oldBrush = SelectObject(hdc, GetStockObject(NULL_BRUSH));
-            SelectObject(hdc, pairs[0].light);
-            RoundRect(hdc, rect->left, rect->top, rect->right, rect->bottom, 2 * depth, 2 * depth);
-            SelectObject(hdc, pairs[0].dark);
-            RoundRect(hdc, rect->left + 1, rect->top + 1, rect->right + 1, rect->bottom + 1, 2 * depth, 2 * depth);
-            SelectObject(hdc, oldBrush);
-            break;
         }
-        default: break;
+        break;
+    case kBorderSunken:
+        for (int i = 0; i < depth; ++i) {
+            Ring(hdc, *rect, pairs[depth - 1 - i].dark, pairs[depth - 1 - i].light);
+            DeflateRectBy(rect, -1);
+        }
+        break;
+    case kBorderSingleRaised:
+        Ring(hdc, *rect, pairs[0].light, pairs[0].dark);
+        DeflateRectBy(rect, -1);
+        break;
+    case kBorderSingleSunken:
+        Ring(hdc, *rect, pairs[0].dark, pairs[0].light);
+        DeflateRectBy(rect, -1);
+        break;
+    case kBorderRounded: {
+        HGDIOBJ oldBrush = SelectObject(hdc, GetStockObject(NULL_BRUSH));
+        SelectObject(hdc, pairs[0].light);
+        RoundRect(hdc, rect->left, rect->top, rect->right, rect->bottom, 2 * depth, 2 * depth);
+        SelectObject(hdc, pairs[0].dark);
+        RoundRect(hdc, rect->left + 1, rect->top + 1, rect->right + 1, rect->bottom + 1, 2 * depth, 2 * depth);
+        SelectObject(hdc, oldBrush);
+        break;
+    }
+    default: break;
     }
     rect->right += 1;
     rect->bottom += 1;
@@ -130,59 +130,59 @@ void DrawGlyph(HDC hdc, POINT origin, int s, int kind, HPEN pen) {
     int x = origin.x, y = origin.y, h = s / 2;
     HGDIOBJ oldPen = SelectObject(hdc, pen);
     switch (kind) {
-        case kGlyphDown:
-            for (int i = 0; i < s; ++i) Line(hdc, x + i / 2, y + i, x + s - i / 2, y + i);
-            break;
-        case kGlyphUp:
-            for (int i = 0; i < s; ++i) Line(hdc, x + i / 2, y + s - 1 - i, x + s - i / 2, y + s - 1 - i);
-            break;
-        case kGlyphLeft:
-            for (int i = 0; i < (s + 1) / 2; ++i) {
-                Line(hdc, x + s - 1, y + i, x + s - 1 - 2 * i, y + i);
-                Line(hdc, x + s - 1, y + s - 1 - i, x + s - 1 - 2 * i, y + s - 1 - i);
-            }
-            break;
-        case kGlyphRight:
-            for (int i = 0; i < (s + 1) / 2; ++i) {
-                Line(hdc, x, y + i, x + 2 * i, y + i);
-                Line(hdc, x, y + s - 1 - i, x + 2 * i, y + s - 1 - i);
-            }
-            break;
-        case kGlyphBar:
-            for (int i = 0; i < s / 3; ++i) Line(hdc, x, y + i, x + s, y + i);
-            break;
-        case kGlyphSquare:
-            for (int i = 0; i < s; ++i) Line(hdc, x, y + i, x + s, y + i);
-            break;
-        case kGlyphCircle: {
-            LOGPEN info = {};
-            GetObjectA(pen, sizeof info, &info);
-            HBRUSH brush = CreateSolidBrush(info.lopnColor);
-            HGDIOBJ oldBrush = SelectObject(hdc, brush);
-            Ellipse(hdc, x, y, x + (s & ~1) - 1, y + (s & ~1) - 1);
-            SelectObject(hdc, oldBrush);
-            DeleteObject(brush);
-            break;
+    case kGlyphDown:
+        for (int i = 0; i < s; ++i) Line(hdc, x + i / 2, y + i, x + s - i / 2, y + i);
+        break;
+    case kGlyphUp:
+        for (int i = 0; i < s; ++i) Line(hdc, x + i / 2, y + s - 1 - i, x + s - i / 2, y + s - 1 - i);
+        break;
+    case kGlyphLeft:
+        for (int i = 0; i < (s + 1) / 2; ++i) {
+            Line(hdc, x + s - 1, y + i, x + s - 1 - 2 * i, y + i);
+            Line(hdc, x + s - 1, y + s - 1 - i, x + s - 1 - 2 * i, y + s - 1 - i);
         }
-        case kGlyphFastForward:
-            for (int i = 0; i <= h; ++i) {
-                Line(hdc, x + i, y + i, x + i, y + s - i);
-                Line(hdc, x + h + i, y + i, x + h + i, y + s - i);
-            }
-            break;
-        case kGlyphRewind:
-            for (int i = 0; i <= h; ++i) {
-                Line(hdc, x + i, y + h - i, x + i, y + h + i);
-                Line(hdc, x + h + i, y + h - i, x + h + i, y + h + i);
-            }
-            break;
-        case kGlyphPause:
-            for (int i = 0; i <= s / 3; ++i) {
-                Line(hdc, x + i, y, x + i, y + s);
-                Line(hdc, x + s - 1 - i, y, x + s - 1 - i, y + s);
-            }
-            break;
-        default: break;
+        break;
+    case kGlyphRight:
+        for (int i = 0; i < (s + 1) / 2; ++i) {
+            Line(hdc, x, y + i, x + 2 * i, y + i);
+            Line(hdc, x, y + s - 1 - i, x + 2 * i, y + s - 1 - i);
+        }
+        break;
+    case kGlyphBar:
+        for (int i = 0; i < s / 3; ++i) Line(hdc, x, y + i, x + s, y + i);
+        break;
+    case kGlyphSquare:
+        for (int i = 0; i < s; ++i) Line(hdc, x, y + i, x + s, y + i);
+        break;
+    case kGlyphCircle: {
+        LOGPEN info = {};
+        GetObjectA(pen, sizeof info, &info);
+        HBRUSH brush = CreateSolidBrush(info.lopnColor);
+        HGDIOBJ oldBrush = SelectObject(hdc, brush);
+        Ellipse(hdc, x, y, x + (s & ~1) - 1, y + (s & ~1) - 1);
+        SelectObject(hdc, oldBrush);
+        DeleteObject(brush);
+        break;
+    }
+    case kGlyphFastForward:
+        for (int i = 0; i <= h; ++i) {
+            Line(hdc, x + i, y + i, x + i, y + s - i);
+            Line(hdc, x + h + i, y + i, x + h + i, y + s - i);
+        }
+        break;
+    case kGlyphRewind:
+        for (int i = 0; i <= h; ++i) {
+            Line(hdc, x + i, y + h - i, x + i, y + h + i);
+            Line(hdc, x + h + i, y + h - i, x + h + i, y + h + i);
+        }
+        break;
+    case kGlyphPause:
+        for (int i = 0; i <= s / 3; ++i) {
+            Line(hdc, x + i, y, x + i, y + s);
+            Line(hdc, x + s - 1 - i, y, x + s - 1 - i, y + s);
+        }
+        break;
+    default: break;
     }
     SelectObject(hdc, oldPen);
 }
@@ -203,8 +203,8 @@ int DownsampleHalf(const MemoryBitmap* source, MemoryBitmap* destination) {
         if (!a || !b || !out) return 0;
         for (uint32_t x = 0; x < w; ++x)
             for (int c = 0; c < 3; ++c)
-                out[x * 3 + c] = static_cast<uint8_t>(
-                    (a[x * 6 + c] + a[x * 6 + 3 + c] + b[x * 6 + c] + b[x * 6 + 3 + c]) >> 2);
+                out[x * 3 + c] =
+                    static_cast<uint8_t>((a[x * 6 + c] + a[x * 6 + 3 + c] + b[x * 6 + c] + b[x * 6 + 3 + c]) >> 2);
     }
     return 1;
 }
@@ -226,9 +226,11 @@ void DrawAALine(HDC hdc, int x0, int y0, int x1, int y1, COLORREF colour, COLORR
     double D = 1.0 / (2.0 * std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy));
     bool xMajor = dx >= dy;
     int major = xMajor ? dx : dy, minor = xMajor ? dy : dx;
-    int d = 0;   // twice the signed offset of the ideal line from the pixel, in minor units
+    int d = 0;  // twice the signed offset of the ideal line from the pixel, in minor units
     int x = x0, y = y0;
-    auto pack = [](int px, int py) { return static_cast<uint32_t>(px & 0xFFFF) | (static_cast<uint32_t>(py & 0xFFFF) << 16); };
+    auto pack = [](int px, int py) {
+        return static_cast<uint32_t>(px & 0xFFFF) | (static_cast<uint32_t>(py & 0xFFFF) << 16);
+    };
     for (int i = 0; i <= major; ++i) {
         double twoMajor = 2.0 * major * D;
         PlotBlended(hdc, pack(x, y), d * D, colour, background);
@@ -242,11 +244,15 @@ void DrawAALine(HDC hdc, int x0, int y0, int x1, int y1, COLORREF colour, COLORR
         d += 2 * minor;
         if (d > major) {
             d -= 2 * major;
-            if (xMajor) y += sy;
-            else x += sx;
+            if (xMajor)
+                y += sy;
+            else
+                x += sx;
         }
-        if (xMajor) x += sx;
-        else y += sy;
+        if (xMajor)
+            x += sx;
+        else
+            y += sy;
     }
 }
 
@@ -270,18 +276,24 @@ void AlignComponents(int flags, Component* reference, ...) {
     while (Component* c = va_arg(args, Component*)) {
         int x = c->GetLeft(), y = c->Top();
         switch (flags & 0x0F) {
-            case 0: x = reference->GetLeft() + (reference->Width() - c->Width()) / 2; break;
-            case 1: x = reference->GetLeft(); break;
-            case 2: x = reference->Right() - c->Width(); break;
-            case 3: x = reference->GetLeft(); c->SetSize(reference->Width(), -1); break;
-            default: break;
+        case 0: x = reference->GetLeft() + (reference->Width() - c->Width()) / 2; break;
+        case 1: x = reference->GetLeft(); break;
+        case 2: x = reference->Right() - c->Width(); break;
+        case 3:
+            x = reference->GetLeft();
+            c->SetSize(reference->Width(), -1);
+            break;
+        default: break;
         }
         switch (flags & 0xF0) {
-            case 0x00: y = reference->Top() + (reference->Height() - c->Height()) / 2; break;
-            case 0x10: y = reference->Top(); break;
-            case 0x20: y = reference->Bottom() - c->Height(); break;
-            case 0x30: y = reference->Top(); c->SetSize(-1, reference->Height()); break;
-            default: break;
+        case 0x00: y = reference->Top() + (reference->Height() - c->Height()) / 2; break;
+        case 0x10: y = reference->Top(); break;
+        case 0x20: y = reference->Bottom() - c->Height(); break;
+        case 0x30:
+            y = reference->Top();
+            c->SetSize(-1, reference->Height());
+            break;
+        default: break;
         }
         c->Move(x, y);
     }

@@ -26,22 +26,38 @@ void DeflateRectBy(RECT* rect, int d);
 void OffsetRectBy(RECT* rect, int dx, int dy);
 
 enum AlignFlags : int {
-    kAlignHCenter = 0x00, kAlignLeft = 0x01, kAlignRight = 0x02,
-    kAlignVCenter = 0x00, kAlignTop = 0x10, kAlignBottom = 0x20,
+    kAlignHCenter = 0x00,
+    kAlignLeft = 0x01,
+    kAlignRight = 0x02,
+    kAlignVCenter = 0x00,
+    kAlignTop = 0x10,
+    kAlignBottom = 0x20,
 };
 // point holds a box's width and height on entry and its top-left on return.
 void AlignInRect(const RECT& bounds, int flags, POINT* point);
 
 enum BorderStyle : int {
-    kBorderNone = 0, kBorderSingleRaised = 1, kBorderRounded = 2, kBorderSunken = 3, kBorderRaised = 4,
+    kBorderNone = 0,
+    kBorderSingleRaised = 1,
+    kBorderRounded = 2,
+    kBorderSunken = 3,
+    kBorderRaised = 4,
     kBorderSingleSunken = 5,
 };
 // Draws the rings inside rect with the shade pairs; rect leaves as the interior.
 void Draw3DFrame(HDC hdc, RECT* rect, int style, int depth, const ShadePair* pairs);
 
 enum GlyphKind : int {
-    kGlyphDown = 1, kGlyphUp = 2, kGlyphLeft = 3, kGlyphRight = 4, kGlyphBar = 5, kGlyphSquare = 8,
-    kGlyphCircle = 9, kGlyphFastForward = 10, kGlyphRewind = 11, kGlyphPause = 12,
+    kGlyphDown = 1,
+    kGlyphUp = 2,
+    kGlyphLeft = 3,
+    kGlyphRight = 4,
+    kGlyphBar = 5,
+    kGlyphSquare = 8,
+    kGlyphCircle = 9,
+    kGlyphFastForward = 10,
+    kGlyphRewind = 11,
+    kGlyphPause = 12,
 };
 // A glyph of size s at (x, y) in the pen's colour.
 void DrawGlyph(HDC hdc, POINT origin, int size, int kind, HPEN pen);

@@ -34,25 +34,24 @@ void Edit::Invalidate() {
 
 LRESULT Edit::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_NCCALCSIZE: {
-            LRESULT result = Component::WndProc(msg, wParam, lParam);
-            if (wParam) reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0].right -= m_suffixWidth;
-            return result;
+    case WM_NCCALCSIZE: {
+        LRESULT result = Component::WndProc(msg, wParam, lParam);
+        if (wParam) reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0].right -= m_suffixWidth;
+        return result;
+    }
+    case WM_NCPAINT: {
+        // The system's own border is never painted: the toolkit's frame takes its place.
+        HDC dc = GetWindowDC(GetHandle());
+        RECT window;
+        GetWindowRect(GetHandle(), &window);
+        RECT r = {0, 0, window.right - window.left, window.bottom - window.top};
+        if (dc) {
+            DrawNonClient(dc, r);
+            ReleaseDC(GetHandle(), dc);
         }
-        case WM_NCPAINT: {
-            // The system's own border is never painted: the toolkit's frame takes its place.
-            HDC dc = GetWindowDC(GetHandle());
-            RECT window;
-            GetWindowRect(GetHandle(), &window);
-            RECT r = {0, 0, window.right - window.left, window.bottom - window.top};
-            if (dc) {
-                DrawNonClient(dc, r);
-                ReleaseDC(GetHandle(), dc);
-            }
-            return 0;
-        }
-        default:
-            return Component::WndProc(msg, wParam, lParam);
+        return 0;
+    }
+    default: return Component::WndProc(msg, wParam, lParam);
     }
 }
 
@@ -130,7 +129,7 @@ void Edit::SetSuffix(const char* text) {
     if (!text || !text[0]) return;
     int length = static_cast<int>(strnlen(text, kMaxSuffixLength));
     m_suffix = String(text, length);
-    m_hasSuffix = m_suffix.Length() == length;   // a copy that could not be made is no suffix
+    m_hasSuffix = m_suffix.Length() == length;  // a copy that could not be made is no suffix
     FrameChanged();
 }
 
@@ -139,6 +138,4 @@ bool Edit::IsReadOnly() const { return (GetStyle() & ES_READONLY) != 0; }
 void Edit::SetLimitText(int characters) { SendMessageA(GetHandle(), EM_LIMITTEXT, characters, 0); }
 void Edit::ResetLimitText() { SendMessageA(GetHandle(), EM_LIMITTEXT, 0, 0); }
 void Edit::SetPasswordChar(char c) { SendMessageA(GetHandle(), EM_SETPASSWORDCHAR, static_cast<BYTE>(c), 0); }
-char Edit::GetPasswordChar() const {
-    return static_cast<char>(SendMessageA(GetHandle(), EM_GETPASSWORDCHAR, 0, 0));
-}
+char Edit::GetPasswordChar() const { return static_cast<char>(SendMessageA(GetHandle(), EM_GETPASSWORDCHAR, 0, 0)); }

@@ -44,7 +44,7 @@ public:
 
     const char* GetSuffix() const { return m_hasSuffix ? m_suffix.CStr() : nullptr; }
     void SetLimitText(int characters);
-    void ResetLimitText();   // the system maximum
+    void ResetLimitText();  // the system maximum
     void SetPasswordChar(char c);
     char GetPasswordChar() const;
 

@@ -7,8 +7,10 @@
 GraphicsResourceTracker::~GraphicsResourceTracker() { ReportLeaks(); }
 
 void GraphicsResourceTracker::Report(const char* text) const {
-    if (m_report) m_report(text);
-    else OutputDebugStringA(text);
+    if (m_report)
+        m_report(text);
+    else
+        OutputDebugStringA(text);
 }
 
 HGDIOBJ GraphicsResourceTracker::Acquire(Kind kind, COLORREF colour) {
@@ -17,11 +19,11 @@ HGDIOBJ GraphicsResourceTracker::Acquire(Kind kind, COLORREF colour) {
             ++n->refs;
             return n->handle;
         }
-    HGDIOBJ handle = kind == kPen ? static_cast<HGDIOBJ>(CreatePen(PS_SOLID, 0, colour))
+    HGDIOBJ handle = kind == kPen      ? static_cast<HGDIOBJ>(CreatePen(PS_SOLID, 0, colour))
                      : kind == kDotPen ? static_cast<HGDIOBJ>(CreatePen(PS_DOT, 1, colour))
                                        : static_cast<HGDIOBJ>(CreateSolidBrush(colour));
     Node* n = new (std::nothrow) Node{handle, colour, 1, m_heads[kind], nullptr};
-    if (!n) return handle;   // untracked, but still usable
+    if (!n) return handle;  // untracked, but still usable
     if (m_heads[kind]) m_heads[kind]->prev = n;
     m_heads[kind] = n;
     return handle;
@@ -32,8 +34,10 @@ void GraphicsResourceTracker::Release(Kind kind, HGDIOBJ handle) {
         if (n->handle != handle) continue;
         if (--n->refs > 0) return;
         DeleteObject(n->handle);
-        if (n->prev) n->prev->next = n->next;
-        else m_heads[kind] = n->next;
+        if (n->prev)
+            n->prev->next = n->next;
+        else
+            m_heads[kind] = n->next;
         if (n->next) n->next->prev = n->prev;
         delete n;
         return;
@@ -75,8 +79,8 @@ void GraphicsResourceTracker::ReportLeaks() {
     for (int k = 0; k < kKinds; ++k) {
         while (Node* n = m_heads[k]) {
             char line[160];
-            std::snprintf(line, sizeof line, "Undeleted graphics resource: %s%lx, color=%06lx, refcount=%d\n", kNames[k],
-                          static_cast<unsigned long>(reinterpret_cast<uintptr_t>(n->handle)),
+            std::snprintf(line, sizeof line, "Undeleted graphics resource: %s%lx, color=%06lx, refcount=%d\n",
+                          kNames[k], static_cast<unsigned long>(reinterpret_cast<uintptr_t>(n->handle)),
                           static_cast<unsigned long>(n->colour), n->refs);
             Report(line);
             DeleteObject(n->handle);

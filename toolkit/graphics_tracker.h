@@ -10,12 +10,12 @@ public:
     enum Kind { kPen, kDotPen, kBrush, kKinds };
 
     GraphicsResourceTracker() = default;
-    ~GraphicsResourceTracker();   // reports and deletes what is left
+    ~GraphicsResourceTracker();  // reports and deletes what is left
     GraphicsResourceTracker(const GraphicsResourceTracker&) = delete;
     GraphicsResourceTracker& operator=(const GraphicsResourceTracker&) = delete;
 
-    HPEN AcquirePen(COLORREF colour);      // solid, width 0
-    HPEN AcquireDotPen(COLORREF colour);   // PS_DOT, width 1
+    HPEN AcquirePen(COLORREF colour);     // solid, width 0
+    HPEN AcquireDotPen(COLORREF colour);  // PS_DOT, width 1
     HBRUSH AcquireBrush(COLORREF colour);
     // Count - 1; the object is deleted with the last reference. A handle not in the list is
     // reported and nothing else happens.
@@ -26,7 +26,7 @@ public:
     // For leak checks: objects held and references to them, per kind.
     int GetObjectCount(Kind kind) const;
     int GetReferenceCount(Kind kind) const;
-    int GetReferences(HGDIOBJ handle) const;   // 0 when not tracked
+    int GetReferences(HGDIOBJ handle) const;  // 0 when not tracked
     // "Undeleted graphics resource: ..." for every object left; each is deleted.
     void ReportLeaks();
     // Where the reports go (OutputDebugStringA unless a test redirects them).

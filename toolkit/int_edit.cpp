@@ -10,8 +10,10 @@ namespace {
 
 // magnitude * base + digit, stuck at the top once it overflowed.
 void AppendDigit(uint64_t* magnitude, unsigned base, unsigned digit) {
-    if (*magnitude > (UINT64_MAX - digit) / base) *magnitude = UINT64_MAX;
-    else *magnitude = *magnitude * base + digit;
+    if (*magnitude > (UINT64_MAX - digit) / base)
+        *magnitude = UINT64_MAX;
+    else
+        *magnitude = *magnitude * base + digit;
 }
 
 int64_t Signed(uint64_t magnitude, bool negative) {
@@ -36,10 +38,13 @@ bool ScanInteger(const char* p, bool hex, int64_t* out) {
     if (hex && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && DigitValue(p[2], true) >= 0) p += 2;
     uint64_t magnitude = 0;
     int digits = 0;
-    for (int d; (d = DigitValue(*p, hex)) >= 0; ++p, ++digits) AppendDigit(&magnitude, hex ? 16 : 10, static_cast<unsigned>(d));
+    for (int d; (d = DigitValue(*p, hex)) >= 0; ++p, ++digits)
+        AppendDigit(&magnitude, hex ? 16 : 10, static_cast<unsigned>(d));
     if (!digits) return false;
-    if (hex) *out = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
-    else *out = Signed(magnitude, negative);
+    if (hex)
+        *out = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
+    else
+        *out = Signed(magnitude, negative);
     return true;
 }
 
@@ -113,7 +118,7 @@ void IntEdit::SetMin(int64_t minimum) {
     if (minimum == m_min) return;
     m_min = minimum;
     if (m_max <= m_min) m_max = SaturatingAdd(m_min, 1);
-    if (m_max == m_min) m_min = m_max - 1;   // the minimum was the largest value
+    if (m_max == m_min) m_min = m_max - 1;  // the minimum was the largest value
     if (m_value < m_min) SetValue(m_min);
 }
 
@@ -136,9 +141,12 @@ void IntEdit::SetHexMode(int mode) {
 }
 
 void IntEdit::SetUnitKind(int kind) {
-    if (kind == kUnitNone) SetSuffix(nullptr);
-    else if (kind == kUnitFrequency) SetSuffix("Hz");
-    else if (kind == kUnitTime) SetSuffix("s");
+    if (kind == kUnitNone)
+        SetSuffix(nullptr);
+    else if (kind == kUnitFrequency)
+        SetSuffix("Hz");
+    else if (kind == kUnitTime)
+        SetSuffix("s");
     m_unitKind = kind;
 }
 
@@ -196,9 +204,14 @@ void IntEdit::DoOnChar(int* key, LPARAM flags) {
 }
 
 void IntEdit::SetUnitFromLetter(int letter) {
-    static const struct { int kind; char letter; const char* suffix; } kUnits[] = {
-        {kUnitFrequency, 'H', "Hz"}, {kUnitFrequency, 'K', "kHz"}, {kUnitFrequency, 'M', "MHz"},
-        {kUnitFrequency, 'G', "GHz"}, {kUnitTime, 'S', "s"}, {kUnitTime, 'M', "min"}, {kUnitTime, 'H', "h"},
+    static const struct {
+        int kind;
+        char letter;
+        const char* suffix;
+    } kUnits[] = {
+        {kUnitFrequency, 'H', "Hz"},  {kUnitFrequency, 'K', "kHz"}, {kUnitFrequency, 'M', "MHz"},
+        {kUnitFrequency, 'G', "GHz"}, {kUnitTime, 'S', "s"},        {kUnitTime, 'M', "min"},
+        {kUnitTime, 'H', "h"},
     };
     const int upper = letter >= 'a' && letter <= 'z' ? letter - ('a' - 'A') : letter;
     for (const auto& u : kUnits)
@@ -235,7 +248,7 @@ void IntEdit::DoOnMouseWheel(WPARAM packed, Component*) {
     const int64_t s = GetStepFor(n <= 0 ? SaturatingAdd(m_value, n) : m_value);
     m_step = s;
     int64_t v = m_value;
-    if (m_snap && s != 0) {   // a step of 0 has no grid to land on
+    if (m_snap && s != 0) {  // a step of 0 has no grid to land on
         v = m_value / s * s;
         if (v != m_value) {
             if (n < 0 && m_value > 0) v = SaturatingAdd(v, s);
@@ -245,9 +258,11 @@ void IntEdit::DoOnMouseWheel(WPARAM packed, Component*) {
     int64_t move;
     if (!__builtin_mul_overflow(static_cast<int64_t>(n), s, &move)) {
         v = SaturatingAdd(v, move);
-    } else {   // beyond 64 bits only the clamp below matters
+    } else {  // beyond 64 bits only the clamp below matters
         long double exact = static_cast<long double>(v) + static_cast<long double>(n) * static_cast<long double>(s);
-        v = exact >= 9223372036854775807.0L ? INT64_MAX : (exact <= -9223372036854775808.0L ? INT64_MIN : static_cast<int64_t>(exact));
+        v = exact >= 9223372036854775807.0L
+                ? INT64_MAX
+                : (exact <= -9223372036854775808.0L ? INT64_MIN : static_cast<int64_t>(exact));
     }
     if (LimitsInForce()) v = v < m_min ? m_min : (v > m_max ? m_max : v);
     SetValue(v);
@@ -287,8 +302,10 @@ FixedPointEdit::FixedPointEdit(HWND parent, int x, int y, int width, int height,
 }
 
 void FixedPointEdit::DoOnChar(int* key, LPARAM flags) {
-    if (*key == '.') Component::DoOnChar(key, flags);
-    else IntEdit::DoOnChar(key, flags);
+    if (*key == '.')
+        Component::DoOnChar(key, flags);
+    else
+        IntEdit::DoOnChar(key, flags);
 }
 
 String FixedPointEdit::Format(int64_t value) {
@@ -321,7 +338,7 @@ void FixedPointEdit::Parse() {
             if (point) ++fraction;
             afterDigitOrSign = true;
         } else if (*p == '.' && afterDigitOrSign) {
-            point = true;   // a later point replaces an earlier one
+            point = true;  // a later point replaces an earlier one
             fraction = 0;
             afterDigitOrSign = false;
         } else {
@@ -345,9 +362,13 @@ double FixedPointEdit::GetValueAsDouble() const {
 void FixedPointEdit::SetValueFromDouble(double value) {
     double scaled = value * static_cast<double>(IntPow(10, m_decimals));
     int64_t v;
-    if (std::isnan(scaled)) v = 0;
-    else if (scaled >= 9223372036854775807.0) v = INT64_MAX;
-    else if (scaled <= -9223372036854775808.0) v = INT64_MIN;
-    else v = static_cast<int64_t>(scaled);
+    if (std::isnan(scaled))
+        v = 0;
+    else if (scaled >= 9223372036854775807.0)
+        v = INT64_MAX;
+    else if (scaled <= -9223372036854775808.0)
+        v = INT64_MIN;
+    else
+        v = static_cast<int64_t>(scaled);
     SetValue(v);
 }

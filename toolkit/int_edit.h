@@ -47,7 +47,7 @@ public:
     void DoOnFocus(bool gained) override;
     void DoOnMouseWheel(WPARAM packed, Component* sender) override;
     void Enable(bool on) override;
-    void SetSuffix(const char* text) override;   // also notifies
+    void SetSuffix(const char* text) override;  // also notifies
 
     virtual void DoOnValueChanged();
     virtual String Format(int64_t value);
@@ -82,7 +82,7 @@ protected:
     void ForceNotify() { m_forceNotify = true; }
     bool LimitsInForce() const { return m_min != 0 || m_max != 0; }
     int SpinWidthFor(int height) const;
-    void SetUnitFromLetter(int letter);   // H, K, M, G (frequency) or S, M, H (time), any case
+    void SetUnitFromLetter(int letter);  // H, K, M, G (frequency) or S, M, H (time), any case
 
 private:
     SpinControl* m_spin = nullptr;
@@ -100,7 +100,7 @@ private:
 
 class FixedPointEdit : public IntEdit {
 public:
-    static constexpr int kMaxDecimals = 18;   // 10^18 is the largest power of ten in 64 bits
+    static constexpr int kMaxDecimals = 18;  // 10^18 is the largest power of ten in 64 bits
 
     // Decimal, right-aligned, without spin control; value, minimum and maximum are in units of
     // 10^-decimals.
@@ -113,10 +113,10 @@ public:
     // padded. Stops at the first other character.
     void Parse() override;
 
-    void SetDecimals(int decimals);   // clamped to 0..kMaxDecimals
+    void SetDecimals(int decimals);  // clamped to 0..kMaxDecimals
     int GetDecimals() const { return m_decimals; }
     double GetValueAsDouble() const;
-    void SetValueFromDouble(double value);   // truncated toward zero, saturated
+    void SetValueFromDouble(double value);  // truncated toward zero, saturated
 
 private:
     int m_decimals = 0;

@@ -22,12 +22,14 @@ bool ListboxItemArray::Put(ListboxItem* item, uint32_t index) {
 }
 
 DWORD Listbox::GetStyleForKind(int kind) {
-    return kind == kDropDown ? WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS : WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP;
+    return kind == kDropDown ? WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS
+                             : WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP;
 }
 
 Listbox::Listbox(HWND parent, int x, int y, int width, int height, int kind, bool withItems)
     : Panel("", parent, x, y, width, height, GetStyleForKind(kind), 0),
-      m_mode(kind == kDropDown ? kFollowMouse : kind), m_hasItems(withItems) {
+      m_mode(kind == kDropDown ? kFollowMouse : kind),
+      m_hasItems(withItems) {
     SetType(kTagListbox);
     SetBorderStyle(kBorderSunken);
     m_selectionBack = GetFaceColor();
@@ -80,9 +82,7 @@ String Listbox::GetItemText(int index) const {
     return item ? item->text : String("");
 }
 
-ListboxItem* Listbox::GetItem(int index) const {
-    return m_items ? m_items->At(static_cast<uint32_t>(index)) : nullptr;
-}
+ListboxItem* Listbox::GetItem(int index) const { return m_items ? m_items->At(static_cast<uint32_t>(index)) : nullptr; }
 
 bool Listbox::IsSelected(int index) const {
     ListboxItem* item = GetItem(index);
@@ -90,7 +90,8 @@ bool Listbox::IsSelected(int index) const {
 }
 
 void Listbox::SetMark(int index, bool on) {
-    if (ListboxItem* item = GetItem(index)) item->flags = on ? item->flags | ListboxItem::kMarked : item->flags & ~ListboxItem::kMarked;
+    if (ListboxItem* item = GetItem(index))
+        item->flags = on ? item->flags | ListboxItem::kMarked : item->flags & ~ListboxItem::kMarked;
 }
 
 void Listbox::Add(const String& text) {
@@ -99,7 +100,7 @@ void Listbox::Add(const String& text) {
     if (!item) return;
     item->text = text;
     if (!m_items->Put(item, m_items->GetCount())) {
-        delete item;   // the store is full: the item is dropped
+        delete item;  // the store is full: the item is dropped
         return;
     }
     ResetScrollBar(Count());
@@ -125,8 +126,10 @@ void Listbox::Insert(const String& text, int index) {
 void Listbox::Remove(int index) {
     if (!m_items || static_cast<unsigned>(index) >= m_items->GetCount()) return;
     m_items->Remove(static_cast<uint32_t>(index));
-    if (index == m_current) m_current = -1;
-    else if (index < m_current) --m_current;
+    if (index == m_current)
+        m_current = -1;
+    else if (index < m_current)
+        --m_current;
     ResetScrollBar(Count());
     Invalidate();
 }
@@ -153,10 +156,13 @@ int Listbox::IndexOf(const String& text) const {
 }
 
 void Listbox::Swap(int i, int j) {
-    if (!m_items || static_cast<unsigned>(i) >= m_items->GetCount() || static_cast<unsigned>(j) >= m_items->GetCount()) return;
+    if (!m_items || static_cast<unsigned>(i) >= m_items->GetCount() || static_cast<unsigned>(j) >= m_items->GetCount())
+        return;
     m_items->Swap(static_cast<uint32_t>(i), static_cast<uint32_t>(j));
-    if (m_current == i) m_current = j;
-    else if (m_current == j) m_current = i;
+    if (m_current == i)
+        m_current = j;
+    else if (m_current == j)
+        m_current = i;
     Invalidate();
 }
 
@@ -180,8 +186,10 @@ void Listbox::Select(int index, bool on) {
         SetMark(index, true);
         m_current = index;
         int top = GetTopIndex(), rows = GetVisibleRows();
-        if (index < top) SetTopIndex(index);
-        else if (index >= top + rows) SetTopIndex(index - rows + 1);
+        if (index < top)
+            SetTopIndex(index);
+        else if (index >= top + rows)
+            SetTopIndex(index - rows + 1);
         Invalidate();
         DoOnChange();
     } else if (!on && index == m_current) {
@@ -277,28 +285,28 @@ void Listbox::DoOnKeyDown(int key, LPARAM flags) {
     if (m_mode != kMultiple) {
         int rows = GetVisibleRows();
         switch (key) {
-            case VK_UP:
-                if (m_current != -1) Select(m_current - 1, true);
-                break;
-            case VK_DOWN: Select(m_current + 1, true); break;
-            case VK_NEXT: {
-                int i = m_current + rows;
-                Select(i > Count() - 1 ? Count() - 1 : i, true);
-                break;
+        case VK_UP:
+            if (m_current != -1) Select(m_current - 1, true);
+            break;
+        case VK_DOWN: Select(m_current + 1, true); break;
+        case VK_NEXT: {
+            int i = m_current + rows;
+            Select(i > Count() - 1 ? Count() - 1 : i, true);
+            break;
+        }
+        case VK_PRIOR: {
+            int i = m_current - rows;
+            Select(i < 0 ? 0 : i, true);
+            break;
+        }
+        case VK_RETURN: DoOnItemClick(); break;
+        case VK_ESCAPE:
+            if (GetParent() && GetParent()->GetType() == kTagComboBox) {
+                Show(false);
+                ::SetFocus(GetParent()->GetHandle());
             }
-            case VK_PRIOR: {
-                int i = m_current - rows;
-                Select(i < 0 ? 0 : i, true);
-                break;
-            }
-            case VK_RETURN: DoOnItemClick(); break;
-            case VK_ESCAPE:
-                if (GetParent() && GetParent()->GetType() == kTagComboBox) {
-                    Show(false);
-                    ::SetFocus(GetParent()->GetHandle());
-                }
-                break;
-            default: break;
+            break;
+        default: break;
         }
     }
     Panel::DoOnKeyDown(key, flags);

@@ -36,8 +36,8 @@ public:
     ListboxItemArray() : ItemArray(kInitialCount, kMaxCount) {}
     ~ListboxItemArray() override;
 
-    Item Remove(uint32_t index) override;   // destroys the record; returns 0
-    ListboxItem* Detach(uint32_t index);     // null when index >= count
+    Item Remove(uint32_t index) override;  // destroys the record; returns 0
+    ListboxItem* Detach(uint32_t index);   // null when index >= count
     // False (and the record not taken) when the store is full.
     bool Put(ListboxItem* item, uint32_t index);
     ListboxItem* At(uint32_t index) const {
@@ -48,7 +48,7 @@ public:
 class Listbox : public Panel {
 public:
     enum Mode : int { kSingle = 0, kFollowMouse = 1, kMultiple = 2 };
-    static constexpr int kDropDown = 3;   // the kind of a combo box's popup list: mode 1
+    static constexpr int kDropDown = 3;  // the kind of a combo box's popup list: mode 1
 
     static DWORD GetStyleForKind(int kind);
 
@@ -64,7 +64,7 @@ public:
     LRESULT DoOnPaint(HDC hdc) override;
     void DoOnKeyDown(int key, LPARAM flags) override;
     void DoOnResize() override;
-    void DoOnMouseWheel(WPARAM packed, Component* sender) override;   // scrolls; never passed on
+    void DoOnMouseWheel(WPARAM packed, Component* sender) override;  // scrolls; never passed on
 
     virtual void DoOnScroll();
     virtual void DoOnChange();
@@ -72,20 +72,20 @@ public:
     virtual void DoOnDblClick();
 
     void Add(const String& text);
-    void Insert(const String& text, int index);   // index clamped to the count
+    void Insert(const String& text, int index);  // index clamped to the count
     void Remove(int index);
     void Clear();
     int Count() const { return m_items ? static_cast<int>(m_items->GetCount()) : 0; }
     int GetCurrent() const { return m_current; }
     int GetMode() const { return m_mode; }
-    String GetItemText(int index) const;   // empty when out of range
+    String GetItemText(int index) const;  // empty when out of range
     ListboxItem* GetItem(int index) const;
     bool IsSelected(int index) const;
-    void SetItemText(int index, const String& text);   // clears the item's mark
-    int IndexOf(const String& text) const;              // exact, first; -1 when none
+    void SetItemText(int index, const String& text);  // clears the item's mark
+    int IndexOf(const String& text) const;            // exact, first; -1 when none
     void Swap(int i, int j);
     void Select(int index, bool on);
-    void SetItemCount(int rows);   // lists without item store only
+    void SetItemCount(int rows);  // lists without item store only
     void SetTopIndex(int row);
     int GetTopIndex() const;
     // Whole rows between the bevels; 0 when the list is shorter than its bevels.

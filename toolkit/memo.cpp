@@ -30,34 +30,33 @@ void Memo::SetFont(HFONT font) {
 
 LRESULT Memo::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_SIZE: {
-            LRESULT result = Component::WndProc(msg, wParam, lParam);
-            DoOnCommand(MAKEWPARAM(0, EN_VSCROLL));
-            return result;
-        }
-        case WM_NCPAINT:
-            DrawFrame();   // the system's border is never painted
-            return 0;
-        case WM_MOUSEWHEEL: {
-            int lines = -(static_cast<int16_t>(HIWORD(wParam)) / WHEEL_DELTA);
-            SendMessageA(GetHandle(), EM_LINESCROLL, 0, lines);
-            // The edit control reports no scrolling of its own asked for by a message.
-            SyncScrollBar();
-            return Component::WndProc(msg, wParam, lParam);
-        }
-        default:
-            return Component::WndProc(msg, wParam, lParam);
+    case WM_SIZE: {
+        LRESULT result = Component::WndProc(msg, wParam, lParam);
+        DoOnCommand(MAKEWPARAM(0, EN_VSCROLL));
+        return result;
+    }
+    case WM_NCPAINT:
+        DrawFrame();  // the system's border is never painted
+        return 0;
+    case WM_MOUSEWHEEL: {
+        int lines = -(static_cast<int16_t>(HIWORD(wParam)) / WHEEL_DELTA);
+        SendMessageA(GetHandle(), EM_LINESCROLL, 0, lines);
+        // The edit control reports no scrolling of its own asked for by a message.
+        SyncScrollBar();
+        return Component::WndProc(msg, wParam, lParam);
+    }
+    default: return Component::WndProc(msg, wParam, lParam);
     }
 }
 
 LRESULT Memo::DoOnCommand(WPARAM wParam) {
     switch (HIWORD(wParam)) {
-        case EN_CHANGE:
-            DoOnChange();
-            SyncScrollBar();
-            break;
-        case EN_VSCROLL: SyncScrollBar(); break;
-        default: break;
+    case EN_CHANGE:
+        DoOnChange();
+        SyncScrollBar();
+        break;
+    case EN_VSCROLL: SyncScrollBar(); break;
+    default: break;
     }
     return 0;
 }
@@ -89,7 +88,7 @@ void Memo::SetScrollBar(bool on, COLORREF colour) {
         if (!m_scroll) return;
         m_scroll->SetSunkenUsesBackColor(false);
         m_scroll->SetStyle(m_scroll->GetStyle() & ~static_cast<DWORD>(WS_TABSTOP));
-        SetRightMargin(m_scroll->Width());   // the text stays clear of the bar
+        SetRightMargin(m_scroll->Width());  // the text stays clear of the bar
         m_scroll->SetTabStop(false);
         m_scroll->SetTextColor(colour);
         m_scroll->OnScroll.Bind(this, &Memo::HandleScroll);
@@ -228,9 +227,7 @@ void Memo::PosFromChar(int index, int* x, int* y) {
     *y = static_cast<int16_t>(HIWORD(r));
 }
 
-int Memo::CharFromPos(int x, int y) {
-    return LOWORD(SendMessageA(GetHandle(), EM_CHARFROMPOS, 0, MAKELPARAM(x, y)));
-}
+int Memo::CharFromPos(int x, int y) { return LOWORD(SendMessageA(GetHandle(), EM_CHARFROMPOS, 0, MAKELPARAM(x, y))); }
 
 void Memo::SetLimit(int characters) { SendMessageA(GetHandle(), EM_LIMITTEXT, characters, 0); }
 

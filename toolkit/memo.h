@@ -27,20 +27,20 @@ public:
     void SetFont(HFONT font) override;
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     LRESULT DoOnCommand(WPARAM wParam) override;
-    void SetText(const char* text) override;   // and the scroll bar follows
+    void SetText(const char* text) override;  // and the scroll bar follows
 
     virtual void DrawFrame();
     virtual void DoOnChange();
     virtual void SetScrollBar(bool on, COLORREF colour);
     virtual ScrollBar* GetScrollBar() const { return m_scroll; }
     virtual int GetLineCount();
-    virtual int GetLineLength(int line);   // 0 for a line that does not exist
+    virtual int GetLineLength(int line);  // 0 for a line that does not exist
     virtual String GetLine(int line);
     // Copies at most size - 1 characters of the line and terminates them; returns the number
     // copied. Nothing for a size below 2.
     virtual int GetLineBuffer(int line, char* buffer, int size);
-    virtual void NewLine();                   // "\r\n" after the last character
-    virtual void Append(const char* text);    // after the last character, no line break
+    virtual void NewLine();                 // "\r\n" after the last character
+    virtual void Append(const char* text);  // after the last character, no line break
     virtual void InsertAt(int position, const String& text);
     virtual void InsertTextAt(int position, const char* text);
     virtual void ReplaceLine(int line, const String& text);
@@ -49,10 +49,10 @@ public:
     virtual void SetRightMargin(int pixels);
     virtual void GetSel(int* start, int* length);
     virtual void SetSel(int start, int length);
-    virtual void ReplaceSel(const String& text);   // without undo
+    virtual void ReplaceSel(const String& text);  // without undo
     virtual void ReplaceSelText(const char* text);
 
-    int LineIndex(int line);   // first character of the line, -1 when it does not exist
+    int LineIndex(int line);  // first character of the line, -1 when it does not exist
     void LineFromChar(int index, int* column, int* line);
     void PosFromChar(int index, int* x, int* y);
     int CharFromPos(int x, int y);

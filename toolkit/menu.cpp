@@ -119,8 +119,10 @@ void MenuItemRef::SetState(UINT state) {
 
 void MenuItemRef::SetText(const char* text) {
     MENUITEMINFOA info = InfoFor(text ? MIIM_STRING : MIIM_FTYPE);
-    if (text) info.dwTypeData = const_cast<char*>(text);
-    else info.fType = MFT_SEPARATOR;
+    if (text)
+        info.dwTypeData = const_cast<char*>(text);
+    else
+        info.fType = MFT_SEPARATOR;
     SetMenuItemInfoA(GetMenu(), m_id, FALSE, &info);
 }
 
@@ -158,7 +160,7 @@ char MenuItemRef::GetMnemonic() const {
     for (int i = 0; i + 2 < n; ++i) {
         if (text[i] != '&') continue;
         if (text[i + 1] != '&') return text[i + 1];
-        ++i;   // "&&": a literal ampersand
+        ++i;  // "&&": a literal ampersand
     }
     return 0;
 }
@@ -254,37 +256,36 @@ void OwnerDrawMenu::SetMargins(int indent, int minimumHeight) {
 
 LRESULT OwnerDrawMenu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_DRAWITEM: {
-            DRAWITEMSTRUCT* record = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-            // Owner-drawn controls of the same window keep their own drawing.
-            if (!record || record->CtlType != ODT_MENU) return 0;
-            MenuItemRef item = Menu(reinterpret_cast<HMENU>(record->hwndItem)).FindById(record->itemID, false);
-            DrawItem(item, record);
-            OnDrawItem.Invoke(nullptr, &item, record);
-            return 1;
+    case WM_DRAWITEM: {
+        DRAWITEMSTRUCT* record = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        // Owner-drawn controls of the same window keep their own drawing.
+        if (!record || record->CtlType != ODT_MENU) return 0;
+        MenuItemRef item = Menu(reinterpret_cast<HMENU>(record->hwndItem)).FindById(record->itemID, false);
+        DrawItem(item, record);
+        OnDrawItem.Invoke(nullptr, &item, record);
+        return 1;
+    }
+    case WM_MEASUREITEM: {
+        MEASUREITEMSTRUCT* record = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (!record || record->CtlType != ODT_MENU) return 0;
+        MenuItemRef item = Menu(reinterpret_cast<HMENU>(record->itemData)).FindById(record->itemID, false);
+        MeasureItem(item, record);
+        OnMeasureItem.Invoke(nullptr, &item, record);
+        return 1;
+    }
+    case WM_MENUCHAR: {
+        char c = static_cast<char>(LOWORD(wParam) & 0xFF);
+        Menu menu(reinterpret_cast<HMENU>(lParam));
+        int count = menu.GetItemCount();
+        for (int i = 0; i < count; ++i) {
+            MenuItemRef item = menu.GetItemAt(i);
+            if (!item.GetId() || item.GetMnemonic() != c) continue;
+            WORD action = GetSubMenu(menu.GetHandle(), i) ? MNC_SELECT : MNC_EXECUTE;
+            return MAKELRESULT(i, action);
         }
-        case WM_MEASUREITEM: {
-            MEASUREITEMSTRUCT* record = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-            if (!record || record->CtlType != ODT_MENU) return 0;
-            MenuItemRef item = Menu(reinterpret_cast<HMENU>(record->itemData)).FindById(record->itemID, false);
-            MeasureItem(item, record);
-            OnMeasureItem.Invoke(nullptr, &item, record);
-            return 1;
-        }
-        case WM_MENUCHAR: {
-            char c = static_cast<char>(LOWORD(wParam) & 0xFF);
-            Menu menu(reinterpret_cast<HMENU>(lParam));
-            int count = menu.GetItemCount();
-            for (int i = 0; i < count; ++i) {
-                MenuItemRef item = menu.GetItemAt(i);
-                if (!item.GetId() || item.GetMnemonic() != c) continue;
-                WORD action = GetSubMenu(menu.GetHandle(), i) ? MNC_SELECT : MNC_EXECUTE;
-                return MAKELRESULT(i, action);
-            }
-            return 0;
-        }
-        default:
-            return 0;
+        return 0;
+    }
+    default: return 0;
     }
 }
 
@@ -339,13 +340,17 @@ void OwnerDrawMenu::DrawItem(const MenuItemRef& item, DRAWITEMSTRUCT* record) {
         colour = m_textColour;
     }
     Component* owner = Component::FromHandle(m_owner);
-    if (!owner) colour = 0x808080;
-    else if (!owner->IsEnabled()) colour = owner->GetDisabledTextColor();
+    if (!owner)
+        colour = 0x808080;
+    else if (!owner->IsEnabled())
+        colour = owner->GetDisabledTextColor();
 
     UINT state = item.GetState();
     HBITMAP bitmap = item.GetBitmap();
-    if (bitmap) DrawBitmap(dc, r.left, r.top, r.right, r.bottom, bitmap, state);
-    else if (state & MF_CHECKED) DrawCheck(dc, r, m_minimumHeight, (state & MF_GRAYED) != 0);
+    if (bitmap)
+        DrawBitmap(dc, r.left, r.top, r.right, r.bottom, bitmap, state);
+    else if (state & MF_CHECKED)
+        DrawCheck(dc, r, m_minimumHeight, (state & MF_GRAYED) != 0);
 
     char text[80];
     int length = item.GetTextBuffer(text);
@@ -424,28 +429,27 @@ void MenuBar::Attach(Window* window) {
 
 void MenuBar::HandleHook(Object*, MessageRecord* record) {
     switch (record->msg) {
-        case WM_MEASUREITEM:
-        case WM_DRAWITEM:
-        case WM_MENUCHAR: {
-            LRESULT result = HandleMessage(record->msg, record->wParam, record->lParam);
-            // What the menu did not answer (another owner-drawn control, an unknown mnemonic)
-            // goes on to the window.
-            if (result) {
-                record->result = result;
-                record->handled = 1;
-            }
-            break;
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+    case WM_MENUCHAR: {
+        LRESULT result = HandleMessage(record->msg, record->wParam, record->lParam);
+        // What the menu did not answer (another owner-drawn control, an unknown mnemonic)
+        // goes on to the window.
+        if (result) {
+            record->result = result;
+            record->handled = 1;
         }
-        case WM_COMMAND:
-            if (record->lParam == 0 && HIWORD(record->wParam) == 0) {
-                MenuItemRef item = m_menu.FindById(LOWORD(record->wParam), true);
-                OnCommand.Invoke(nullptr, &item);
-                record->result = 0;
-                record->handled = 1;
-            }
-            break;
-        default:
-            break;
+        break;
+    }
+    case WM_COMMAND:
+        if (record->lParam == 0 && HIWORD(record->wParam) == 0) {
+            MenuItemRef item = m_menu.FindById(LOWORD(record->wParam), true);
+            OnCommand.Invoke(nullptr, &item);
+            record->result = 0;
+            record->handled = 1;
+        }
+        break;
+    default: break;
     }
 }
 
@@ -471,8 +475,9 @@ LRESULT PopupMenu::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 MenuItemRef PopupMenu::Track(int x, int y, UINT flags) {
-    UINT id = static_cast<UINT>(TrackPopupMenuEx(m_menu.GetMenu().GetHandle(), flags | TPM_RETURNCMD, x, y, GetHandle(), nullptr));
-    if (id == 0) return MenuItemRef();   // dismissed: no command
+    UINT id = static_cast<UINT>(
+        TrackPopupMenuEx(m_menu.GetMenu().GetHandle(), flags | TPM_RETURNCMD, x, y, GetHandle(), nullptr));
+    if (id == 0) return MenuItemRef();  // dismissed: no command
     MenuItemRef item = m_menu.GetMenu().FindById(id, true);
     m_menu.OnCommand.Invoke(this, &item);
     return item;

@@ -53,7 +53,7 @@ public:
     UINT GetState() const;
     void SetState(UINT state);
     bool IsSeparator() const { return (GetState() & MF_SEPARATOR) != 0; }
-    void SetText(const char* text);   // null makes it a separator
+    void SetText(const char* text);  // null makes it a separator
     String GetText() const;
     int GetTextBuffer(char buffer[80]) const;
     // The character after a single '&' ("&&" is a literal '&'); the last character is not

@@ -58,8 +58,10 @@ int MessageDialog::ShowDialog(bool centreOnScreen) {
     HWND owner = m_owner;
     while (owner && (GetWindowLongA(owner, GWL_STYLE) & WS_CHILD)) owner = ::GetParent(owner);
     RECT area = {0, 0, 0, 0};
-    if (centreOnScreen) area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    else if (owner) GetWindowRect(owner, &area);
+    if (centreOnScreen)
+        area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    else if (owner)
+        GetWindowRect(owner, &area);
 
     m_panel->UpdateBounds();
     Button* first = m_buttons[0];
@@ -120,7 +122,7 @@ void HelpWindow::ShowText(const char* text) {
     SizeToCaption(m_close, "Close");
     m_close->UpdateBounds();
     m_panel->SetSize(-1, m_close->Height() + 20);
-    HandlePanelResize(m_panel);   // centred even when the panel kept its height
+    HandlePanelResize(m_panel);  // centred even when the panel kept its height
     Show(true);
     SetForegroundWindow(GetHandle());
 }

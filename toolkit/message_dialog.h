@@ -13,7 +13,7 @@
 class MessageDialog : public Component {
 public:
     static constexpr int kMaxButtons = 4;
-    static constexpr int kClosed = -2;   // Run's answer when the caption's close ended it
+    static constexpr int kClosed = -2;  // Run's answer when the caption's close ended it
 
     // buttonCount is limited to 1..4; every button reads "OK" until told otherwise.
     MessageDialog(HWND parent, int buttonCount, const char* title);

@@ -19,9 +19,9 @@ HBITMAP LoadResourceBitmap(const char* resource, HINSTANCE instance) {
 
 int HorizontalFlag(int align) {
     switch (align & 0x0F) {
-        case 0: return DT_CENTER;
-        case 2: return DT_RIGHT;
-        default: return 0;
+    case 0: return DT_CENTER;
+    case 2: return DT_RIGHT;
+    default: return 0;
     }
 }
 }  // namespace
@@ -116,8 +116,8 @@ void Panel::DrawBitmap(HDC hdc, const RECT& rect) {
     if (m_bitmapAlign == kBitmapStretch) {
         RECT client;
         GetClientRect(&client);
-        TransparentBlt(hdc, client.left, client.top, client.right - client.left, client.bottom - client.top, m_memDC, 0, 0,
-                       w, h, transparent);
+        TransparentBlt(hdc, client.left, client.top, client.right - client.left, client.bottom - client.top, m_memDC, 0,
+                       0, w, h, transparent);
         return;
     }
     if (m_halfSize) {
@@ -200,7 +200,7 @@ HBITMAP Panel::MakeDisabledMask(HBITMAP bitmap, int width, int height) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;   // top-down: pixel 0 is the top-left one
+    info.bmiHeader.biHeight = -height;  // top-down: pixel 0 is the top-left one
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -215,10 +215,11 @@ HBITMAP Panel::MakeDisabledMask(HBITMAP bitmap, int width, int height) {
         return nullptr;
     }
     COLORREF c = GetDisabledTextColor();
-    uint32_t disabled = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);   // BGRX in memory
+    uint32_t disabled = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);  // BGRX in memory
     uint32_t* p = static_cast<uint32_t*>(bits);
     const uint32_t key = p[0] & 0xFFFFFF;
-    for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) p[i] = (p[i] & 0xFFFFFF) == key ? 0 : disabled;
+    for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i)
+        p[i] = (p[i] & 0xFFFFFF) == key ? 0 : disabled;
     GdiFlush();
     return mask;
 }
@@ -249,7 +250,7 @@ int Panel::LoadBitmap(const char* resource, HINSTANCE instance) {
 int Panel::LoadDisabledBitmap(const char* resource, HINSTANCE instance) {
     HBITMAP bitmap = LoadResourceBitmap(resource, instance);
     if (!bitmap) return 0;
-    if (m_memDC) SelectObject(m_memDC, m_bitmap);   // never delete the selected bitmap
+    if (m_memDC) SelectObject(m_memDC, m_bitmap);  // never delete the selected bitmap
     if (m_disabledBitmap) DeleteObject(m_disabledBitmap);
     m_disabledBitmap = bitmap;
     Invalidate();
@@ -270,7 +271,8 @@ void Panel::AutoSize() {
     int frame = 0;
     if (m_borderStyle == kBorderSunken || m_borderStyle == kBorderRaised) frame = 2 * GetBevelDepth();
     // The single ring takes a pixel on each side as the rounded frame does.
-    else if (m_borderStyle == kBorderRounded || m_borderStyle == kBorderSingleRaised) frame = 2;
+    else if (m_borderStyle == kBorderRounded || m_borderStyle == kBorderSingleRaised)
+        frame = 2;
     SetSize(w + frame, h + frame);
 }
 

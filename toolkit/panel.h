@@ -10,7 +10,7 @@
 #include "toolkit/component.h"
 
 constexpr uint32_t kTagLabel = kTypeTagBase + 17;
-constexpr int kBitmapStretch = 0x33;   // bitmap alignment: stretched over the client area
+constexpr int kBitmapStretch = 0x33;  // bitmap alignment: stretched over the client area
 
 class Panel : public Component {
 public:

@@ -15,7 +15,8 @@ constexpr DWORD kThumbStyle = kArrowStyle | WS_TABSTOP;
 int64_t ScaleBy(int64_t a, int64_t b, int64_t c) {
     int64_t product;
     if (!__builtin_mul_overflow(a, b, &product)) return product / c;
-    return static_cast<int64_t>(static_cast<long double>(a) * static_cast<long double>(b) / static_cast<long double>(c));
+    return static_cast<int64_t>(static_cast<long double>(a) * static_cast<long double>(b) /
+                                static_cast<long double>(c));
 }
 
 // Ranges near the 64-bit ends span at most the largest value.
@@ -54,7 +55,7 @@ ScrollBar::ScrollBar(HWND parent, int orientation, int x, int y, int width, int 
         m_second->SetGlyph(IsVertical() ? kGlyphDown : kGlyphRight);
     }
     if (m_thumb) {
-        m_thumb->SetClickable(false);   // no pressed look, no click
+        m_thumb->SetClickable(false);  // no pressed look, no click
         m_thumb->OnMouseMove.Bind(this, &ScrollBar::HandleThumbMouseMove);
         m_thumb->OnKeyDown.Bind(this, &ScrollBar::HandleThumbKeyDown);
     }
@@ -91,8 +92,10 @@ void ScrollBar::SetPage(int64_t page) {
     if (page > Span(m_min, m_max)) page = Span(m_min, m_max);
     if (page < 0) page = 0;
     m_page = page;
-    if (m_pos <= m_max - page) UpdateThumb();
-    else SetPos(m_max - page);
+    if (m_pos <= m_max - page)
+        UpdateThumb();
+    else
+        SetPos(m_max - page);
 }
 
 void ScrollBar::DoOnScroll() { OnScroll.Invoke(this); }
@@ -140,13 +143,17 @@ void ScrollBar::UpdateThumb() {
 }
 
 void ScrollBar::FocusAfterClick() {
-    if (m_thumb && IsTabStop()) ::SetFocus(m_thumb->GetHandle());
-    else if (HWND parent = ::GetParent(GetHandle())) ::SetFocus(parent);
+    if (m_thumb && IsTabStop())
+        ::SetFocus(m_thumb->GetHandle());
+    else if (HWND parent = ::GetParent(GetHandle()))
+        ::SetFocus(parent);
 }
 
 void ScrollBar::HandleArrowRepeat(Object* sender) {
-    if (sender == m_first) SetPos(SaturatingAdd(m_pos, -m_step));
-    else SetPos(SaturatingAdd(m_pos, m_step));
+    if (sender == m_first)
+        SetPos(SaturatingAdd(m_pos, -m_step));
+    else
+        SetPos(SaturatingAdd(m_pos, m_step));
     FocusAfterClick();
 }
 
@@ -184,8 +191,10 @@ void ScrollBar::PageStep() {
     const int point = IsVertical() ? m_track.y : m_track.x;
     const int start = IsVertical() ? m_thumb->Top() : m_thumb->GetLeft();
     int64_t delta = 0;
-    if (point < start) delta = -m_page;
-    else if (point > start + Along(m_thumb)) delta = m_page;
+    if (point < start)
+        delta = -m_page;
+    else if (point > start + Along(m_thumb))
+        delta = m_page;
     SetPos(SaturatingAdd(m_pos, delta));
 }
 
@@ -209,13 +218,13 @@ void ScrollBar::HandleThumbMouseMove(Object*, int keys, int x, int y) {
 
 void ScrollBar::HandleThumbKeyDown(Object*, int key, LPARAM) {
     switch (key) {
-        case VK_LEFT:
-        case VK_UP: SetPos(SaturatingAdd(m_pos, -1)); break;
-        case VK_RIGHT:
-        case VK_DOWN: SetPos(SaturatingAdd(m_pos, 1)); break;
-        case VK_NEXT: SetPos(SaturatingAdd(m_pos, m_page)); break;
-        case VK_PRIOR: SetPos(SaturatingAdd(m_pos, -m_page)); break;
-        default: break;
+    case VK_LEFT:
+    case VK_UP: SetPos(SaturatingAdd(m_pos, -1)); break;
+    case VK_RIGHT:
+    case VK_DOWN: SetPos(SaturatingAdd(m_pos, 1)); break;
+    case VK_NEXT: SetPos(SaturatingAdd(m_pos, m_page)); break;
+    case VK_PRIOR: SetPos(SaturatingAdd(m_pos, -m_page)); break;
+    default: break;
     }
 }
 
@@ -239,7 +248,7 @@ LRESULT ScrollBar::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
-void ScrollBar::DoOnResize() {}   // the layout follows WM_SIZE
+void ScrollBar::DoOnResize() {}  // the layout follows WM_SIZE
 
 void ScrollBar::CreateBackBuffer(bool on) {
     Component::CreateBackBuffer(on);
@@ -260,8 +269,12 @@ void ScrollBar::SetBorderStyle(int style) {
     if (m_thumb) {
         RECT c;
         GetClientRect(&c);
-        if (IsVertical()) SetWindowPos(m_thumb->GetHandle(), nullptr, c.left, m_thumb->Top(), c.right - c.left, m_thumb->Height(), SWP_NOZORDER | SWP_NOACTIVATE);
-        else SetWindowPos(m_thumb->GetHandle(), nullptr, m_thumb->GetLeft(), c.top, m_thumb->Width(), c.bottom - c.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (IsVertical())
+            SetWindowPos(m_thumb->GetHandle(), nullptr, c.left, m_thumb->Top(), c.right - c.left, m_thumb->Height(),
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        else
+            SetWindowPos(m_thumb->GetHandle(), nullptr, m_thumb->GetLeft(), c.top, m_thumb->Width(), c.bottom - c.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
     }
     UpdateThumb();
 }

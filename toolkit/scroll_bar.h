@@ -20,7 +20,7 @@ constexpr uint32_t kTagScrollBar = kTypeTagBase + 4;
 
 class ScrollBar : public Panel {
 public:
-    enum Orientation : int { kHorizontal = 0, kVertical = 1 };   // any non-zero value is vertical
+    enum Orientation : int { kHorizontal = 0, kVertical = 1 };  // any non-zero value is vertical
     static constexpr UINT_PTR kPageTimer = 123;
     static constexpr UINT kPageDelayMs = 500;
     static constexpr UINT kPageRepeatMs = 100;
@@ -33,7 +33,7 @@ public:
     void DoOnLButtonDown(int keys, int x, int y) override;
     void DoOnLButtonUp(int keys, int x, int y) override;
     void DoOnMouseMove(int keys, int x, int y) override;
-    void SetTextColor(COLORREF colour) override;   // also the arrows' glyphs
+    void SetTextColor(COLORREF colour) override;  // also the arrows' glyphs
     void SetBevelDepth(int depth) override;
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void DoOnTimer(UINT_PTR id) override;

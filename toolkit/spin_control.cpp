@@ -45,7 +45,7 @@ void SpinControl::DoOnResize() {
     Panel* parts[] = {m_up, m_down, m_drag};
     for (Panel* p : parts) {
         if (!p) continue;
-        p->SetSunkenUsesBackColor(false);   // a pressed part keeps its face colour
+        p->SetSunkenUsesBackColor(false);  // a pressed part keeps its face colour
         p->SetSize(ClientWidth(), p == m_drag ? ClientHeight() - 2 * h : h);
     }
     if (m_drag) m_drag->Move(0, h);
@@ -78,14 +78,14 @@ void SpinControl::SetTabStop(bool on) {
 void SpinControl::OnDragStart(Object*, int, int, int y) {
     m_accumulated = 0;
     m_lastY = y;
-    m_drag->SetBorderStyle(kBorderSunken);   // also marks the drag as running
+    m_drag->SetBorderStyle(kBorderSunken);  // also marks the drag as running
 }
 
 void SpinControl::OnDragEnd(Object*, int, int, int) { m_drag->SetBorderStyle(kBorderRaised); }
 
 void SpinControl::OnDragMove(Object*, int, int, int y) {
     if (m_drag->GetBorderStyle() != kBorderSunken) return;
-    const int d = m_lastY - y;   // upwards is positive
+    const int d = m_lastY - y;  // upwards is positive
     m_accumulated += d;
     m_lastY = y;
     Step(m_accumulated / m_pixelsPerStep);
@@ -99,9 +99,12 @@ void SpinControl::OnDragMove(Object*, int, int, int y) {
     if (!GetMonitorInfoA(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &info)) return;
     const RECT& m = info.rcMonitor;
     int jumpTo;
-    if (d >= 1 && cursor.y <= m.top) jumpTo = m.bottom - 1;
-    else if (d < 0 && cursor.y == m.bottom - 1) jumpTo = m.top;
-    else return;
+    if (d >= 1 && cursor.y <= m.top)
+        jumpTo = m.bottom - 1;
+    else if (d < 0 && cursor.y == m.bottom - 1)
+        jumpTo = m.top;
+    else
+        return;
     SetCursorPos(cursor.x, jumpTo);
     m_lastY = jumpTo - m_drag->GetScreenPos().y;
 }

@@ -31,9 +31,9 @@ public:
     virtual void SetFont(HFONT font);
     virtual void SetTextColor(COLORREF colour);
     virtual void SetDisabledTextColor(COLORREF colour);
-    virtual void SetBevelDepth(int depth);     // clamped to 1..100; -1 inherits under a parent
+    virtual void SetBevelDepth(int depth);  // clamped to 1..100; -1 inherits under a parent
     virtual void SetFaceColor(COLORREF colour);
-    virtual void SetContrast(int contrast);    // low byte used
+    virtual void SetContrast(int contrast);  // low byte used
 
     // Effective values (own, else the parent's).
     HFONT GetFont() const;
@@ -72,8 +72,8 @@ private:
     HFONT m_font;
     int m_bevelDepth;
     int m_shadeCount = 0;
-    ShadePair* m_shades = nullptr;   // null while inheriting
-    HBRUSH m_faceBrush = nullptr;    // null: inherited
+    ShadePair* m_shades = nullptr;  // null while inheriting
+    HBRUSH m_faceBrush = nullptr;   // null: inherited
     HBRUSH m_backBrush = nullptr;
     HPEN m_darkDotPen = nullptr;
     HPEN m_lightDotPen = nullptr;

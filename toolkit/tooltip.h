@@ -13,11 +13,11 @@ public:
     Tooltip(const Tooltip&) = delete;
     Tooltip& operator=(const Tooltip&) = delete;
 
-    HWND GetHandle();   // creates the window when needed
+    HWND GetHandle();  // creates the window when needed
     // flags: TTF_ bits; with TTF_TRACK the text comes by callback.
     void AddTool(Component* component, UINT flags);
     void SetText(Component* component, const char* text);
-    void GetText(Component* component, char* buffer);   // buffer of at least 80 characters
+    void GetText(Component* component, char* buffer);  // buffer of at least 80 characters
     void Activate(bool on);
     void SetAutoPopDelay(int ms);
     void SetInitialDelay(int ms);

@@ -69,8 +69,9 @@ void Window::SetPrevSibling(Window* sibling) {
 }
 
 LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return GuardedOr("Window::WindowProc", [&] { return RouteMessage(hwnd, msg, wParam, lParam); },
-                     [&] { return DefWindowProcA(hwnd, msg, wParam, lParam); });
+    return GuardedOr(
+        "Window::WindowProc", [&] { return RouteMessage(hwnd, msg, wParam, lParam); },
+        [&] { return DefWindowProcA(hwnd, msg, wParam, lParam); });
 }
 
 LRESULT Window::RouteMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -15,7 +15,7 @@ constexpr uint32_t kTagWindow = kTypeTagBase + 0;
 constexpr uint32_t kTagComponent = kTypeTagBase + 1;
 constexpr uint32_t kTagPanel = kTypeTagBase + 2;
 
-extern const char kWindowClassName[];   // "myComponent"
+extern const char kWindowClassName[];  // "myComponent"
 
 // What an OnMessage handler sees and answers: set handled to return result.
 struct MessageRecord {

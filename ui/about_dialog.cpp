@@ -110,8 +110,8 @@ void CAboutDialog::CreateControls() {
             m_title->Move(centre - m_title->Width() / 2, y);
             y = m_title->Bottom() + 5;
         }
-        m_version = new Label(FormatVersion(m_major, m_minor, m_third).CStr(), m_inner->GetHandle(), 0, y, 0, 0,
-                              0x54000000);
+        m_version =
+            new Label(FormatVersion(m_major, m_minor, m_third).CStr(), m_inner->GetHandle(), 0, y, 0, 0, 0x54000000);
         if (m_version) {
             m_version->SetFont(m_versionFont);
             m_version->SetTextColor(kVersionColour);

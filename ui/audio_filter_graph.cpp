@@ -281,8 +281,10 @@ void CAudioFilterGraph::DrawResponse(HDC dc) {
         for (int x = m_xLow; x <= m_xHigh; ++x) {
             const int hz = x == m_xLow ? lowHz : x == m_xHigh ? m_freqHigh : XToFreq(x);
             const int y = DbToY(DeemphasisAt(static_cast<float>(hz)));
-            if (x == m_xLow) MoveToEx(dc, x, y, nullptr);
-            else LineTo(dc, x, y);
+            if (x == m_xLow)
+                MoveToEx(dc, x, y, nullptr);
+            else
+                LineTo(dc, x, y);
         }
     }
     if (m_responseValid) {

@@ -25,7 +25,7 @@ public:
     static constexpr int kMaxHz = 8000;
     static constexpr UINT_PTR kResponseTimer = 1;
     static constexpr UINT kResponseDelayMs = 50;
-    static constexpr float kNoBinDb = -200.0f;   // a column that no bin of the response reaches
+    static constexpr float kNoBinDb = -200.0f;  // a column that no bin of the response reaches
 
     CAudioFilterGraph(HWND parent, int x, int y, int width, int height, DWORD style, DWORD exStyle);
     ~CAudioFilterGraph() override;

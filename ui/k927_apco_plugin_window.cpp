@@ -23,8 +23,8 @@
 
 namespace {
 
-constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;                       // 0x54000000
-constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP;         // 0x54010000
+constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;                                 // 0x54000000
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP;                   // 0x54010000
 constexpr DWORD kPanelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP;  // 0x56010000
 constexpr uint32_t kHostCallRecordSize = 20;
 constexpr int kUnitIdFieldWidth = 56;
@@ -33,10 +33,12 @@ constexpr int kUnitIdFieldWidth = 56;
 class MethodTrace {
 public:
     explicit MethodTrace(const char* name) : m_name(name) {
-        Trace(kTraceLevel, "CK927ApcoPluginWindow::%s - zaciatok (thread=%d)\n", m_name, static_cast<int>(GetCurrentThreadId()));
+        Trace(kTraceLevel, "CK927ApcoPluginWindow::%s - zaciatok (thread=%d)\n", m_name,
+              static_cast<int>(GetCurrentThreadId()));
     }
     ~MethodTrace() {
-        Trace(kTraceLevel, "CK927ApcoPluginWindow::%s - koniec (thread=%d)\n", m_name, static_cast<int>(GetCurrentThreadId()));
+        Trace(kTraceLevel, "CK927ApcoPluginWindow::%s - koniec (thread=%d)\n", m_name,
+              static_cast<int>(GetCurrentThreadId()));
     }
 
 private:
@@ -58,7 +60,8 @@ Label* MakeValueField(HWND parent, const char* text, int x, int y, int width, in
 }
 
 Panel* MakeLed(HWND parent, int x, int y) {
-    Panel* led = new Panel("", parent, x, y, 8, 8, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP, 0);
+    Panel* led =
+        new Panel("", parent, x, y, 8, 8, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP, 0);
     ApplyLedLook(led);
     return led;
 }
@@ -77,7 +80,8 @@ int RightOf(Component* c, int gap) { return c ? c->Right() + gap : gap; }
 
 }  // namespace
 
-CK927ApcoPluginWindow::CK927ApcoPluginWindow(DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent)
+CK927ApcoPluginWindow::CK927ApcoPluginWindow(DWORD style, DWORD exStyle, int x, int y, int width, int height,
+                                             HWND parent)
     : Panel("K927 APCO plugin", parent, x, y, width, height, style, exStyle) {
     MethodTrace trace("CK927ApcoPluginWindow");
     ApplyNormalFont(this);
@@ -312,86 +316,62 @@ int CK927ApcoPluginWindow::DisplayError(const char* text, int centreOnScreen) {
 
 LRESULT CK927ApcoPluginWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_APCO_INIT: {
-            MethodTrace trace("WM_APCO_INIT");
-            OnInitialize.Invoke(this);
-            break;
+    case WM_APCO_INIT: {
+        MethodTrace trace("WM_APCO_INIT");
+        OnInitialize.Invoke(this);
+        break;
+    }
+    case WM_APCO_RESERVED: OnReserved.Invoke(this); break;
+    case WM_APCO_MEDIA:
+        if (lParam == sizeof(ApcoParams)) UpdateApcoParams(reinterpret_cast<const ApcoParams*>(wParam));
+        break;
+    case WM_APCO_RECBYTES: SetTotalFileSize(static_cast<uint32_t>(wParam)); break;
+    case WM_APCO_RECSECONDS: SetTotalWaveTime(static_cast<uint32_t>(wParam)); break;
+    case WM_APCO_PLAYPOSITION:
+        if (wParam && lParam == 8) {
+            uint32_t position[2];
+            std::memcpy(position, reinterpret_cast<const void*>(wParam), sizeof position);
+            if (position[0] != 0xFFFFFFFFu) SetFilePos(position[0]);
+            if (position[1] != 0xFFFFFFFFu) SetFilePosTime(position[1]);
         }
-        case WM_APCO_RESERVED:
-            OnReserved.Invoke(this);
-            break;
-        case WM_APCO_MEDIA:
-            if (lParam == sizeof(ApcoParams)) UpdateApcoParams(reinterpret_cast<const ApcoParams*>(wParam));
-            break;
-        case WM_APCO_RECBYTES:
-            SetTotalFileSize(static_cast<uint32_t>(wParam));
-            break;
-        case WM_APCO_RECSECONDS:
-            SetTotalWaveTime(static_cast<uint32_t>(wParam));
-            break;
-        case WM_APCO_PLAYPOSITION:
-            if (wParam && lParam == 8) {
-                uint32_t position[2];
-                std::memcpy(position, reinterpret_cast<const void*>(wParam), sizeof position);
-                if (position[0] != 0xFFFFFFFFu) SetFilePos(position[0]);
-                if (position[1] != 0xFFFFFFFFu) SetFilePosTime(position[1]);
+        break;
+    case WM_APCO_DISPLAYSPECTRUM:
+        if (wParam) {
+            TSB* pool = reinterpret_cast<TSB*>(wParam);
+            if (TsbRecord* record = pool->Get()) {
+                DisplaySpectrum(record->data, static_cast<int>(record->count), static_cast<int>(record->param),
+                                reinterpret_cast<int*>(lParam));
+                pool->Release(record);
             }
-            break;
-        case WM_APCO_DISPLAYSPECTRUM:
-            if (wParam) {
-                TSB* pool = reinterpret_cast<TSB*>(wParam);
-                if (TsbRecord* record = pool->Get()) {
-                    DisplaySpectrum(record->data, static_cast<int>(record->count), static_cast<int>(record->param),
-                                    reinterpret_cast<int*>(lParam));
-                    pool->Release(record);
-                }
-            }
-            break;
-        case WM_APCO_SQUELCH:
-            SetSquelched(wParam != 0);
-            break;
-        case WM_APCO_PAUSE:
-            SetPaused(static_cast<int>(wParam), static_cast<int>(lParam));
-            break;
-        case WM_APCO_CALLPLUGINPROC:
-            OnCallPluginProc.Invoke(this, nullptr, static_cast<uint32_t>(lParam), 0);
-            break;
-        case WM_APCO_STATUS:
-            SetCurDemod(static_cast<uint32_t>(wParam));
-            break;
-        case WM_APCO_PLAYRECEND:
-            OnPlayRecEnd.Invoke(this);
-            break;
-        case WM_APCO_SAMPLERATE:
-            SetSampleRate(static_cast<uint32_t>(wParam));
-            break;
-        case WM_APCO_PLAYBACK:
-            SetPlayback(static_cast<uint32_t>(wParam));
-            break;
-        case WM_APCO_RESETIFSPECTRUMCALC:
-            if (m_pSpectrumAnalyzer) m_pSpectrumAnalyzer->ResetIFSpectrumCalc();
-            break;
-        case WM_APCO_SENDIFSPECTRUM:
-        case WM_APCO_SENDSCANIFSPECTRUM:
-            // A bin count whose byte size wraps 32 bits is no spectrum.
-            if (wParam && lParam > 0 && static_cast<uint32_t>(lParam) <= 0x3FFFFFFFu)
-                CallHost(PMR_IFSpectrum, m_dwSampleRate >> 1, static_cast<uint32_t>(lParam) * 4,
-                         reinterpret_cast<void*>(wParam), msg == WM_APCO_SENDSCANIFSPECTRUM ? 1 : 0);
-            break;
-        case WM_APCO_AUDIOPLAYBACK:
-            SetAudioPlayback(wParam != 0);
-            break;
-        case WM_APCO_SENDMEDIA:
-            if (lParam == sizeof(ApcoParams)) SendMediaInfo(reinterpret_cast<const ApcoParams*>(wParam));
-            break;
-        case WM_APCO_SENDAUDIO:
-            if (wParam) CallHost(PMR_Audio, kAudioBlockDwParam, static_cast<uint32_t>(lParam), reinterpret_cast<void*>(wParam), 0);
-            break;
-        case WM_APCO_SENDEVENTS:
-            SendDecoderEvents();
-            break;
-        default:
-            break;
+        }
+        break;
+    case WM_APCO_SQUELCH: SetSquelched(wParam != 0); break;
+    case WM_APCO_PAUSE: SetPaused(static_cast<int>(wParam), static_cast<int>(lParam)); break;
+    case WM_APCO_CALLPLUGINPROC: OnCallPluginProc.Invoke(this, nullptr, static_cast<uint32_t>(lParam), 0); break;
+    case WM_APCO_STATUS: SetCurDemod(static_cast<uint32_t>(wParam)); break;
+    case WM_APCO_PLAYRECEND: OnPlayRecEnd.Invoke(this); break;
+    case WM_APCO_SAMPLERATE: SetSampleRate(static_cast<uint32_t>(wParam)); break;
+    case WM_APCO_PLAYBACK: SetPlayback(static_cast<uint32_t>(wParam)); break;
+    case WM_APCO_RESETIFSPECTRUMCALC:
+        if (m_pSpectrumAnalyzer) m_pSpectrumAnalyzer->ResetIFSpectrumCalc();
+        break;
+    case WM_APCO_SENDIFSPECTRUM:
+    case WM_APCO_SENDSCANIFSPECTRUM:
+        // A bin count whose byte size wraps 32 bits is no spectrum.
+        if (wParam && lParam > 0 && static_cast<uint32_t>(lParam) <= 0x3FFFFFFFu)
+            CallHost(PMR_IFSpectrum, m_dwSampleRate >> 1, static_cast<uint32_t>(lParam) * 4,
+                     reinterpret_cast<void*>(wParam), msg == WM_APCO_SENDSCANIFSPECTRUM ? 1 : 0);
+        break;
+    case WM_APCO_AUDIOPLAYBACK: SetAudioPlayback(wParam != 0); break;
+    case WM_APCO_SENDMEDIA:
+        if (lParam == sizeof(ApcoParams)) SendMediaInfo(reinterpret_cast<const ApcoParams*>(wParam));
+        break;
+    case WM_APCO_SENDAUDIO:
+        if (wParam)
+            CallHost(PMR_Audio, kAudioBlockDwParam, static_cast<uint32_t>(lParam), reinterpret_cast<void*>(wParam), 0);
+        break;
+    case WM_APCO_SENDEVENTS: SendDecoderEvents(); break;
+    default: break;
     }
     return Panel::WndProc(msg, wParam, lParam);
 }

@@ -45,7 +45,11 @@ struct HostCallRecord;
 
 // Squelch-type word: one list bit (the type buttons form one group) and the error-rate bit.
 enum SquelchTypeBit : uint32_t {
-    kSquelchNAC = 1, kSquelchTGID = 2, kSquelchSID = 4, kSquelchDID = 8, kSquelchBER = 0x10,
+    kSquelchNAC = 1,
+    kSquelchTGID = 2,
+    kSquelchSID = 4,
+    kSquelchDID = 8,
+    kSquelchBER = 0x10,
 };
 
 // Signal state shown by the two signal LEDs and demodulation modes.
@@ -242,12 +246,12 @@ public:
 
     // Events, bound by the plug-in object; the window is always the sender.
     Event<> OnInitialize;
-    Event<> OnReserved;                             // WM_APCO_RESERVED; nothing binds it
-    Event<uint32_t> OnSquelchTypeChange;            // the new squelch-type word
-    Event<uint32_t, int32_t> OnSquelchListChange;   // (0, 0) list changed; (0x10, threshold %)
+    Event<> OnReserved;                            // WM_APCO_RESERVED; nothing binds it
+    Event<uint32_t> OnSquelchTypeChange;           // the new squelch-type word
+    Event<uint32_t, int32_t> OnSquelchListChange;  // (0, 0) list changed; (0x10, threshold %)
     Event<int> OnVolumeChange;
     Event<int> OnMuteChange;
-    Event<uint32_t> OnDemodModeChange;              // 0 Auto, 1 APCO, 2 FM
+    Event<uint32_t> OnDemodModeChange;  // 0 Auto, 1 APCO, 2 FM
     // (record, 20, direct): direct 1 = make this call now; direct 0 (WM_APCO_CALLPLUGINPROC)
     // = take one record from the plug-in object's queue; the record pointer is then null.
     Event<HostCallRecord*, uint32_t, int> OnCallPluginProc;
@@ -255,22 +259,22 @@ public:
     Event<> OnInvertSquelchChange;
     Event<> OnLoggingTimer;
     Event<> OnApcoParamsChange;
-    Event<const char*> OnFileNameChange;            // full path of the chosen file
+    Event<const char*> OnFileNameChange;  // full path of the chosen file
     Event<> OnStartPlay;
-    Event<uint32_t> OnFilePosChange;                // byte position
+    Event<uint32_t> OnFilePosChange;  // byte position
     Event<> OnPlayRecStop;
-    Event<int> OnPlayRecPause;                      // pressed
-    Event<int> OnFileTimePosChange;                 // -1 or +1
+    Event<int> OnPlayRecPause;       // pressed
+    Event<int> OnFileTimePosChange;  // -1 or +1
     Event<> OnRecordStart;
-    Event<int> OnAFFreqLowChange;                   // Hz
-    Event<int> OnAFFreqHighChange;                  // Hz
-    Event<int> OnAFFilterTypeChange;                // lowpass flag
-    Event<int> OnAFFilterDeempChange;               // tenths of dB/oct
-    Event<int> OnAFLenChange;                       // taps
+    Event<int> OnAFFreqLowChange;      // Hz
+    Event<int> OnAFFreqHighChange;     // Hz
+    Event<int> OnAFFilterTypeChange;   // lowpass flag
+    Event<int> OnAFFilterDeempChange;  // tenths of dB/oct
+    Event<int> OnAFLenChange;          // taps
     Event<int> OnAFEnable;
     Event<int> OnPauseUnderSquelchChange;
     Event<int> OnPauseNoApcoChange;
-    Event<int> OnWaveOutDeviceChange;               // device index
+    Event<int> OnWaveOutDeviceChange;  // device index
     Event<> OnLoggingEnable;
     Event<> OnLogFileNameChange;
     Event<> OnLoggingParamsChange;
@@ -398,7 +402,7 @@ private:
 
     static constexpr int kEncryptionNameLength = 30;
     char m_EncryptionNameTable[256][kEncryptionNameLength];
-    CSquelchCodeList m_SquelchLists[4];   // NAC, TGID, SID, DID
+    CSquelchCodeList m_SquelchLists[4];  // NAC, TGID, SID, DID
 
     CApcoPlugin* m_pPlugin = nullptr;
 };

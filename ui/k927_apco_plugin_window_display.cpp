@@ -25,7 +25,7 @@ constexpr COLORREF kEmergencyLit = 0x0000FF;
 constexpr COLORREF kEmergencyDark = 0x000040;
 
 constexpr uint32_t kErrorRateRedrawMs = 250;
-constexpr uint32_t kSignalStateHoldMs = 499;   // a change needs more than this since the last
+constexpr uint32_t kSignalStateHoldMs = 499;  // a change needs more than this since the last
 constexpr int32_t kTransmissionSteadyCount = 10;
 constexpr int32_t kTransmissionChangedCount = 5;
 constexpr int32_t kEncryptionSteadyCount = 3;
@@ -126,11 +126,11 @@ void CK927ApcoPluginWindow::SetLedColour(Panel* led, COLORREF colour) {
 
 Panel* CK927ApcoPluginWindow::TransmissionLed(int32_t type) const {
     switch (type) {
-        case 1: return m_pPanelUnknownLed;
-        case 2: return m_pPanelTrunkingLed;
-        case 3: return m_pPanelDataLed;
-        case 4: return m_pPanelVoiceLed;
-        default: return nullptr;
+    case 1: return m_pPanelUnknownLed;
+    case 2: return m_pPanelTrunkingLed;
+    case 3: return m_pPanelDataLed;
+    case 4: return m_pPanelVoiceLed;
+    default: return nullptr;
     }
 }
 
@@ -328,8 +328,8 @@ void CK927ApcoPluginWindow::EnableApcoControls(bool on) {
     if (!on)
         for (int32_t type = 1; type <= 4; ++type) SetLedColour(TransmissionLed(type), kLedDark);
     EnableAll({m_pLabelEncryption, m_pFieldAlgid, m_pLabelAlgName}, on && m_bEncryptionIndication);
-    EnableAll({m_pLabelNAC, m_pFieldNAC, m_pLabelTGID, m_pFieldTGID, m_pLabelSID, m_pFieldSID, m_pLabelDID,
-               m_pFieldDID, m_pLabelManufacturer, m_pFieldMfid, m_pLabelMfName, m_pLabelEmergency},
+    EnableAll({m_pLabelNAC, m_pFieldNAC, m_pLabelTGID, m_pFieldTGID, m_pLabelSID, m_pFieldSID, m_pLabelDID, m_pFieldDID,
+               m_pLabelManufacturer, m_pFieldMfid, m_pLabelMfName, m_pLabelEmergency},
               on);
     if (!on) SetLedColour(m_pPanelEmergencyLed, kEmergencyDark);
 }

@@ -18,7 +18,7 @@ struct ListType {
     uint32_t bit;
     const char* name;
     uint32_t mask;
-    int digits;   // decimal digits of the mask: every valid code can be typed
+    int digits;  // decimal digits of the mask: every valid code can be typed
 };
 
 constexpr ListType kListTypes[4] = {
@@ -190,19 +190,35 @@ void CK927ApcoPluginWindow::HandleSAVolumeChange(Object*, int volume) { OnVolume
 void CK927ApcoPluginWindow::HandleSAMuteChange(Object*, int mute) { OnMuteChange.Invoke(this, mute); }
 void CK927ApcoPluginWindow::HandlePRFileNameChange(Object*, const char* path) { OnFileNameChange.Invoke(this, path); }
 void CK927ApcoPluginWindow::HandlePRStartPlay(Object*) { OnStartPlay.Invoke(this); }
-void CK927ApcoPluginWindow::HandlePRFilePosChange(Object*, uint32_t position) { OnFilePosChange.Invoke(this, position); }
+void CK927ApcoPluginWindow::HandlePRFilePosChange(Object*, uint32_t position) {
+    OnFilePosChange.Invoke(this, position);
+}
 void CK927ApcoPluginWindow::HandlePRPlayRecStop(Object*) { OnPlayRecStop.Invoke(this); }
 void CK927ApcoPluginWindow::HandlePRPlayRecPause(Object*, int pressed) { OnPlayRecPause.Invoke(this, pressed); }
-void CK927ApcoPluginWindow::HandlePRFileTimePosChange(Object*, int direction) { OnFileTimePosChange.Invoke(this, direction); }
+void CK927ApcoPluginWindow::HandlePRFileTimePosChange(Object*, int direction) {
+    OnFileTimePosChange.Invoke(this, direction);
+}
 void CK927ApcoPluginWindow::HandlePRRecordStart(Object*) { OnRecordStart.Invoke(this); }
-void CK927ApcoPluginWindow::HandleSetupAFFreqLowChange(Object*, int64_t hz) { OnAFFreqLowChange.Invoke(this, static_cast<int>(hz)); }
-void CK927ApcoPluginWindow::HandleSetupAFFreqHighChange(Object*, int64_t hz) { OnAFFreqHighChange.Invoke(this, static_cast<int>(hz)); }
-void CK927ApcoPluginWindow::HandleSetupAFFilterTypeChange(Object*, int lowpass) { OnAFFilterTypeChange.Invoke(this, lowpass); }
-void CK927ApcoPluginWindow::HandleSetupAFFilterDeempChange(Object*, int tenths) { OnAFFilterDeempChange.Invoke(this, tenths); }
+void CK927ApcoPluginWindow::HandleSetupAFFreqLowChange(Object*, int64_t hz) {
+    OnAFFreqLowChange.Invoke(this, static_cast<int>(hz));
+}
+void CK927ApcoPluginWindow::HandleSetupAFFreqHighChange(Object*, int64_t hz) {
+    OnAFFreqHighChange.Invoke(this, static_cast<int>(hz));
+}
+void CK927ApcoPluginWindow::HandleSetupAFFilterTypeChange(Object*, int lowpass) {
+    OnAFFilterTypeChange.Invoke(this, lowpass);
+}
+void CK927ApcoPluginWindow::HandleSetupAFFilterDeempChange(Object*, int tenths) {
+    OnAFFilterDeempChange.Invoke(this, tenths);
+}
 void CK927ApcoPluginWindow::HandleSetupAFLenChange(Object*, int taps) { OnAFLenChange.Invoke(this, taps); }
-void CK927ApcoPluginWindow::HandleSetupPauseUndeSquelchChange(Object*, int on) { OnPauseUnderSquelchChange.Invoke(this, on); }
+void CK927ApcoPluginWindow::HandleSetupPauseUndeSquelchChange(Object*, int on) {
+    OnPauseUnderSquelchChange.Invoke(this, on);
+}
 void CK927ApcoPluginWindow::HandleSetupPauseNoApcoChange(Object*, int on) { OnPauseNoApcoChange.Invoke(this, on); }
-void CK927ApcoPluginWindow::HandleSetupWaveOutDeviceChange(Object*, int device) { OnWaveOutDeviceChange.Invoke(this, device); }
+void CK927ApcoPluginWindow::HandleSetupWaveOutDeviceChange(Object*, int device) {
+    OnWaveOutDeviceChange.Invoke(this, device);
+}
 void CK927ApcoPluginWindow::HandleSetupLoggingEnable(Object*) { OnLoggingEnable.Invoke(this); }
 void CK927ApcoPluginWindow::HandleLogFileNameChanged(Object*) { OnLogFileNameChange.Invoke(this); }
 void CK927ApcoPluginWindow::HandleLoggingParamsChanged(Object*) { OnLoggingParamsChange.Invoke(this); }

@@ -88,11 +88,15 @@ LRESULT CFilePosBar::DoOnPaint(HDC hdc) {
     const bool forward = m_start < m_end;
     RECT filled = r, rest = r;
     if (m_vertical) {
-        if (forward) filled.bottom = rest.top = r.top + m_fill;
-        else filled.top = rest.bottom = r.bottom - m_fill;
+        if (forward)
+            filled.bottom = rest.top = r.top + m_fill;
+        else
+            filled.top = rest.bottom = r.bottom - m_fill;
     } else {
-        if (forward) filled.right = rest.left = r.left + m_fill;
-        else filled.left = rest.right = r.right - m_fill;
+        if (forward)
+            filled.right = rest.left = r.left + m_fill;
+        else
+            filled.left = rest.right = r.right - m_fill;
     }
     HBRUSH brush = CreateSolidBrush(enabled ? GetTextColor() : GetDisabledTextColor());
     if (brush) {

@@ -38,8 +38,15 @@ constexpr int kPauseGroup = 2;
 constexpr int kIFGroup = 3;
 
 enum Bitmap : int {
-    kBitmapStop = 101, kBitmapForward = 103, kBitmapIF = 104, kBitmapPause = 105, kBitmapPlay = 106,
-    kBitmapRecord = 107, kBitmapRewind = 108, kBitmapNext = 109, kBitmapPrevious = 110,
+    kBitmapStop = 101,
+    kBitmapForward = 103,
+    kBitmapIF = 104,
+    kBitmapPause = 105,
+    kBitmapPlay = 106,
+    kBitmapRecord = 107,
+    kBitmapRewind = 108,
+    kBitmapNext = 109,
+    kBitmapPrevious = 110,
 };
 
 void EnableControl(Component* c, bool on) {
@@ -56,9 +63,12 @@ void SetDown(Button* b, bool down) {
 
 // The three number forms of one unit: two decimals below 10, one below 100, none above.
 void FormatUnits(char* text, size_t size, float value, const char* unit) {
-    if (value < 10) std::snprintf(text, size, "%.02f %s", value, unit);
-    else if (value < 100) std::snprintf(text, size, "%.01f %s", value, unit);
-    else std::snprintf(text, size, "%d %s", static_cast<int>(value), unit);
+    if (value < 10)
+        std::snprintf(text, size, "%.02f %s", value, unit);
+    else if (value < 100)
+        std::snprintf(text, size, "%.01f %s", value, unit);
+    else
+        std::snprintf(text, size, "%d %s", static_cast<int>(value), unit);
 }
 
 }  // namespace
@@ -97,7 +107,7 @@ void CPlayRecPanel::CreateControls() {
     m_dropButton = new Button("", own, 274, 3, 19, 19, kButtonStyle);
     if (m_dropButton) {
         ApplyButtonLook(m_dropButton);
-        m_dropButton->SetGlyph(2);   // up arrow: the list opens upwards
+        m_dropButton->SetGlyph(2);  // up arrow: the list opens upwards
         m_dropButton->SetGlyphSize(8);
         m_dropButton->SetToggle(kDropGroup);
         m_dropButton->SetAllowAllUp(true);
@@ -364,8 +374,8 @@ void CPlayRecPanel::ResetFileInfo() {
 
 void CPlayRecPanel::UpdateFileTooltip() {
     if (!m_fileBox) return;
-    String name = m_tooltipFromList && m_fileList ? m_fileList->GetItemText(m_fileList->GetCurrent())
-                                                  : m_fileBox->GetText();
+    String name =
+        m_tooltipFromList && m_fileList ? m_fileList->GetItemText(m_fileList->GetCurrent()) : m_fileBox->GetText();
     const char* form;
     if (m_isIFFile) {
         form = m_channels == 1   ? "%s\n%uHz, %d bits, mono\nIF recording"
@@ -390,11 +400,16 @@ void CPlayRecPanel::ShowFileSize() {
     if (m_sizeShownAt && now - m_sizeShownAt < kSizeRedrawMs) return;
     m_sizeShownAt = now ? now : 1;
     char text[32];
-    if (m_size == kNoSize) std::snprintf(text, sizeof text, "%s", kNoSizeText);
-    else if (m_size < 1024) std::snprintf(text, sizeof text, "%d B", static_cast<int>(m_size));
-    else if (m_size < 1048756) FormatUnits(text, sizeof text, m_size / 1024.0f, "KB");
-    else if (m_size < 0x40000000) FormatUnits(text, sizeof text, static_cast<float>(m_size / 1048576.0), "MB");
-    else std::snprintf(text, sizeof text, "%.02f GB", m_size / 1073741824.0);
+    if (m_size == kNoSize)
+        std::snprintf(text, sizeof text, "%s", kNoSizeText);
+    else if (m_size < 1024)
+        std::snprintf(text, sizeof text, "%d B", static_cast<int>(m_size));
+    else if (m_size < 1048756)
+        FormatUnits(text, sizeof text, m_size / 1024.0f, "KB");
+    else if (m_size < 0x40000000)
+        FormatUnits(text, sizeof text, static_cast<float>(m_size / 1048576.0), "MB");
+    else
+        std::snprintf(text, sizeof text, "%.02f GB", m_size / 1073741824.0);
     if (m_sizeLabel) m_sizeLabel->SetCaption(text, false);
 }
 
@@ -517,8 +532,10 @@ void CPlayRecPanel::HandleFileBoxChange(Object*) {
 void CPlayRecPanel::HandleFileBoxChar(Object*, int* key, LPARAM) {
     if (!key || *key != VK_ESCAPE) return;
     m_suppressList = true;
-    if (SelectFile(m_committedName.CStr()) && m_fileList) FireFileName(m_fileList->GetItemText(m_fileList->GetCurrent()));
-    else FireFileName(m_committedName);
+    if (SelectFile(m_committedName.CStr()) && m_fileList)
+        FireFileName(m_fileList->GetItemText(m_fileList->GetCurrent()));
+    else
+        FireFileName(m_committedName);
     m_suppressList = false;
     m_typed = false;
     *key = 0;
@@ -596,8 +613,8 @@ void CPlayRecPanel::DoOnTimer(UINT_PTR id) {
 }
 
 void CPlayRecPanel::HandleBrowseClick(Object*) {
-    const String chosen = BrowseForFolder(GetHandle(), String("Select directory for the APCO plugin Audio data"), 0x40,
-                                          m_folder);
+    const String chosen =
+        BrowseForFolder(GetHandle(), String("Select directory for the APCO plugin Audio data"), 0x40, m_folder);
     if (chosen.Length() == 0) return;
     SetAudioDirPath(chosen.CStr());
     if (!SelectFile(GetSelectedFile().CStr())) SelectListIndex(0);
@@ -617,8 +634,10 @@ void CPlayRecPanel::CheckDirWritable() {
     for (int n = 0; n < kProbeNames && !free; ++n) {
         probe = m_folder + "\\" + String::FromInt64(n);
         FILE* f = std::fopen(probe.CStr(), "rb");
-        if (f) std::fclose(f);
-        else free = true;
+        if (f)
+            std::fclose(f);
+        else
+            free = true;
     }
     bool ok = false;
     if (free) {

@@ -31,8 +31,8 @@ constexpr DWORD kGroupStyle = 0x56010000;
 constexpr DWORD kLabelStyle = 0x54000000;
 constexpr DWORD kButtonStyle = 0x54010000;
 constexpr DWORD kLogEditStyle = 0x54410080;
-constexpr int kHelpInitialize = 0x1C;   // HH_INITIALIZE
-constexpr int kHelpDisplayToc = 1;      // HH_DISPLAY_TOC
+constexpr int kHelpInitialize = 0x1C;  // HH_INITIALIZE
+constexpr int kHelpDisplayToc = 1;     // HH_DISPLAY_TOC
 constexpr int kLogFileBuffer = 260;
 
 using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
@@ -69,7 +69,8 @@ Panel* CSetupDialog::MakeGroup(const char* caption, int x, int y, int height, bo
     if (dark) group->SetBackColor(look::kDarkGrey);
     RECT inner;
     group->GetClientRect(&inner);
-    Label* title = new Label(caption, group->GetHandle(), inner.left + kMargin, inner.top + kMargin, 100, 20, kLabelStyle);
+    Label* title =
+        new Label(caption, group->GetHandle(), inner.left + kMargin, inner.top + kMargin, 100, 20, kLabelStyle);
     *rowY = inner.top + kMargin;
     if (title) {
         title->AutoSize();
@@ -156,8 +157,8 @@ void CSetupDialog::CreateControls() {
         }
         y += 20 + kMargin;
         x = kMargin + 1;
-        m_useSquelchIndicator =
-            MakeIndicator(m_groupLogging, "Use squelch settings to filter logs", x, &y, &CSetupDialog::ToggleUseSquelchFilter);
+        m_useSquelchIndicator = MakeIndicator(m_groupLogging, "Use squelch settings to filter logs", x, &y,
+                                              &CSetupDialog::ToggleUseSquelchFilter);
         Panel* sub = new Panel("", g, x, y, 180, 50, kGroupStyle, 0);
         if (sub) {
             sub->SetBorderStyle(kBorderSunken);
@@ -187,8 +188,8 @@ void CSetupDialog::CreateControls() {
                 m_intervalField->LayoutRow();
                 m_intervalField->OnValueChanged.Bind(this, &CSetupDialog::HandleIntervalChange);
             }
-            m_loggingEnableButton = new Button("Enable", g, width - 2 - kMargin - 60, sub->Bottom() - 20, 60, 20,
-                                               kButtonStyle);
+            m_loggingEnableButton =
+                new Button("Enable", g, width - 2 - kMargin - 60, sub->Bottom() - 20, 60, 20, kButtonStyle);
             if (m_loggingEnableButton) {
                 ApplyButtonLook(m_loggingEnableButton);
                 m_loggingEnableButton->OnClick.Bind(this, &CSetupDialog::HandleLoggingEnableClick);
@@ -241,7 +242,8 @@ void CSetupDialog::CreateControls() {
             void (CSetupDialog::*handler)(Object*, int64_t);
         } fields[] = {
             {&m_freqLowField, "Cut-off Low", x0, 63, 0, kMaxCutoffHz, 1, 0, &CSetupDialog::HandleAFFreqLowChange},
-            {&m_freqHighField, "Cut-off High", 170, 60, 0, kMaxCutoffHz, 1, 4000, &CSetupDialog::HandleAFFreqHighChange},
+            {&m_freqHighField, "Cut-off High", 170, 60, 0, kMaxCutoffHz, 1, 4000,
+             &CSetupDialog::HandleAFFreqHighChange},
             {&m_filterLenField, "Filter Length", 170, 60, 16, 4096, 16, m_filterLen, &CSetupDialog::HandleAFLenChange},
         };
         for (const auto& f : fields) {
@@ -315,8 +317,8 @@ void CSetupDialog::CreateControls() {
     // Logging options of a later version; never shown.
     m_popupMenu = new (std::nothrow) PopupMenu();
     if (m_popupMenu) {
-        for (const char* item : {"Squelch type", "Date (YYYY-MM-DD)", "Time - UTC (HH-MM)", "Frequency (in Hz)",
-                                 "Unique Number", "'#'"})
+        for (const char* item :
+             {"Squelch type", "Date (YYYY-MM-DD)", "Time - UTC (HH-MM)", "Frequency (in Hz)", "Unique Number", "'#'"})
             m_popupMenu->GetMenu().GetMenu().Insert(item, -1, false, nullptr);
     }
 }
@@ -494,7 +496,8 @@ bool CSetupDialog::IsFilterGroupEnabled() const { return m_groupFilter && m_grou
 
 void CSetupDialog::SetLoggingParams(uint32_t word) {
     m_loggingParams = word;
-    if (m_useSquelchIndicator) m_useSquelchIndicator->SetFaceColor(word & kLogUseSquelch ? kIndicatorOn : kIndicatorOff);
+    if (m_useSquelchIndicator)
+        m_useSquelchIndicator->SetFaceColor(word & kLogUseSquelch ? kIndicatorOn : kIndicatorOff);
     const bool every = (word & kLogEveryChange) != 0;
     ShowIndicator(m_everyChangeIndicator, every);
     ShowIndicator(m_intervalIndicator, !every);
@@ -578,7 +581,7 @@ bool CSetupDialog::AskLogFileName(char* buffer, int size) {
     ofn.nMaxFile = static_cast<DWORD>(size);
     ofn.lpstrTitle = "Select Log File";
     ofn.lpstrDefExt = "*.csv";
-    ofn.Flags = 0x880C;   // OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN
+    ofn.Flags = 0x880C;  // OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN
     return GetSaveFileNameA(&ofn) != 0;
 }
 

@@ -69,9 +69,9 @@ private:
 class CSetupDialog : public Component {
 public:
     static constexpr int kMaxCutoffHz = 8000;
-    static constexpr uint32_t kLogEveryChange = 0x80000000u;   // else by interval
+    static constexpr uint32_t kLogEveryChange = 0x80000000u;  // else by interval
     static constexpr uint32_t kLogUseSquelch = 0x40000000u;
-    static constexpr uint32_t kLogIntervalMask = 0xFFFFu;      // seconds, 1..3600
+    static constexpr uint32_t kLogIntervalMask = 0xFFFFu;  // seconds, 1..3600
     static constexpr COLORREF kIndicatorOn = 0x00FF00;
     static constexpr COLORREF kIndicatorOff = 0x004000;
 
@@ -87,7 +87,7 @@ public:
     int GetPauseNoApco() const { return m_pauseNoApco; }
 
     // Audio filter.
-    void SetAFEnabled(int on);   // raises OnAFEnable when it changes, as a click does
+    void SetAFEnabled(int on);  // raises OnAFEnable when it changes, as a click does
     int IsAFEnabled() const { return m_filterEnabled; }
     void SetAFLowpass(int lowpass, int silent);
     // Low cut-off: at most high - 1, at least 0. Silent by default: the owner's call shows a

@@ -90,7 +90,8 @@ void CSetupDialog::FillWaveOutDevices() {
 }
 
 void CSetupDialog::RefreshWaveOutDevices() {
-    const String shown = m_deviceCombo && m_deviceCombo->GetCurrent() >= 0 ? m_deviceCombo->GetItemText(-1) : String("");
+    const String shown =
+        m_deviceCombo && m_deviceCombo->GetCurrent() >= 0 ? m_deviceCombo->GetItemText(-1) : String("");
     AddDeviceEntries();
     SetWaveOutDeviceName(shown.CStr());
 }
@@ -113,6 +114,7 @@ void CSetupDialog::SetWaveOutDeviceName(const char* name) {
 
 String CSetupDialog::GetWaveOutDeviceName() {
     String name("");
-    if (m_selectedDevice < 0 || !ReadWaveOutDeviceName(static_cast<uint32_t>(m_selectedDevice), &name)) return String("");
+    if (m_selectedDevice < 0 || !ReadWaveOutDeviceName(static_cast<uint32_t>(m_selectedDevice), &name))
+        return String("");
     return name;
 }

@@ -18,18 +18,18 @@ class SpinControl;
 
 // The palette of the style (0x00BBGGRR).
 namespace look {
-constexpr COLORREF kGreen = 0x00FF00;      // text, glyphs, a lit LED
+constexpr COLORREF kGreen = 0x00FF00;  // text, glyphs, a lit LED
 constexpr COLORREF kBlack = 0x000000;
-constexpr COLORREF kYellow = 0x00FFFF;     // captions of dialogs, an encrypted call's LED
+constexpr COLORREF kYellow = 0x00FFFF;  // captions of dialogs, an encrypted call's LED
 constexpr COLORREF kDarkGrey = 0x404040;
-constexpr COLORREF kFaceGrey = 0x606060;   // button faces
+constexpr COLORREF kFaceGrey = 0x606060;  // button faces
 constexpr COLORREF kBackGrey = 0x898989;
 constexpr COLORREF kLedDark = 0x004000;
 }  // namespace look
 
-HFONT GetNormalFont();   // Arial, height -11, weight 400
-HFONT GetBoldFont();     // Arial, height -11, weight 900
-HFONT GetLinkFont();     // Arial, height -12, weight 400, underlined
+HFONT GetNormalFont();  // Arial, height -11, weight 400
+HFONT GetBoldFont();    // Arial, height -11, weight 900
+HFONT GetLinkFont();    // Arial, height -12, weight 400, underlined
 // Deletes the normal and the bold font; nothing in the plug-in calls it.
 void DeleteSharedFonts();
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr DWORD kChildStyle = 0x56010000;   // child, visible, clip siblings, tab stop
+constexpr DWORD kChildStyle = 0x56010000;  // child, visible, clip siblings, tab stop
 constexpr DWORD kButtonStyle = 0x54010000;
 constexpr int kFolderMax = 2000;
 constexpr char kLibraryName[] = "k927apcospect.dll";
@@ -107,7 +107,9 @@ void CSpectrumAnalyzerPanel::LoadAnalyzerLibrary() {
     const char* separator = n && folder[n - 1] == '\\' ? "" : "\\";
     if (wsprintfA(path, "%s%s%s", folder, separator, kLibraryName) <= 0) return;
     m_library = LoadLibraryA(path);
-    if (m_library) m_createAnalyzer = reinterpret_cast<CreateAnalyzerFn>(reinterpret_cast<void*>(GetProcAddress(m_library, "CreateAnalyzer")));
+    if (m_library)
+        m_createAnalyzer =
+            reinterpret_cast<CreateAnalyzerFn>(reinterpret_cast<void*>(GetProcAddress(m_library, "CreateAnalyzer")));
 }
 
 void CSpectrumAnalyzerPanel::CreateToolBar() {
@@ -257,7 +259,7 @@ void CSpectrumAnalyzerPanel::SetSquelched(bool on) {
 void CSpectrumAnalyzerPanel::SetAudioPlayback(bool on) { Call(kAnalyzerSetAudioPlayback, on ? 2 : 0); }
 
 void CSpectrumAnalyzerPanel::SetSpectrumLinearizationCoeffs(float a, float b) {
-    uint32_t wa, wb;   // stdcall passes each float as its 32-bit pattern
+    uint32_t wa, wb;  // stdcall passes each float as its 32-bit pattern
     std::memcpy(&wa, &a, 4);
     std::memcpy(&wb, &b, 4);
     Call(kAnalyzerSetLinearization, wa, wb);

@@ -22,7 +22,7 @@ class CParamEdit;
 
 class CSpectrumAnalyzerPanel : public Panel {
 public:
-    static constexpr int kNotchLimit = 10000;   // the notch stays inside +-10 kHz of the IF centre
+    static constexpr int kNotchLimit = 10000;  // the notch stays inside +-10 kHz of the IF centre
 
     CSpectrumAnalyzerPanel(HWND parent, int x, int y, int width, int height, DWORD style, DWORD extra);
     ~CSpectrumAnalyzerPanel() override;

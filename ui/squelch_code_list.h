@@ -13,9 +13,7 @@ public:
 
     uint32_t Count() const { return m_items.GetCount(); }
     // The code at index; 0 for an index at or beyond the count.
-    uint32_t At(uint32_t index) const {
-        return index < Count() ? static_cast<uint32_t>(m_items.GetItem(index)) : 0;
-    }
+    uint32_t At(uint32_t index) const { return index < Count() ? static_cast<uint32_t>(m_items.GetItem(index)) : 0; }
     // Inserts keeping the ascending order; false for a code already present or no memory.
     bool AddSorted(uint32_t code);
     // False for an index at or beyond the count.

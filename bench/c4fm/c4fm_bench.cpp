@@ -19,7 +19,8 @@ int DemodulateAll(CC4fmDemodulator* d, const std::vector<float>& x) {
 void Run(benchmark::State& state, const std::vector<float>& x) {
     CC4fmDemodulator d;
     for (auto _ : state) benchmark::DoNotOptimize(DemodulateAll(&d, x));
-    state.counters["x_realtime"] = benchmark::Counter(double(state.iterations()) * x.size() / 48000.0, benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(double(state.iterations()) * x.size() / 48000.0, benchmark::Counter::kIsRate);
 }
 
 void SyntheticCall(benchmark::State& state) {
@@ -45,7 +46,8 @@ void WholeChain(benchmark::State& state) {
         return;
     }
     for (auto _ : state) benchmark::DoNotOptimize(RunChain(x));
-    state.counters["x_realtime"] = benchmark::Counter(double(state.iterations()) * x.size() / 48000.0, benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(double(state.iterations()) * x.size() / 48000.0, benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(WholeChain)->Unit(benchmark::kMillisecond);

@@ -70,8 +70,10 @@ void RunCall(const std::string& sent, const std::vector<c4fmtest::FoundFrame>& t
 void PrintCallsAfterNoise() {
     const std::string sent = ShortCall(0x2C3);
     const std::vector<c4fmtest::FoundFrame> tx = c4fmtest::FindFrames(sent);
-    std::printf("Calls after noise: HDU, 3 LDU1/LDU2 pairs, TDU (%zu frames) at 30 dB Eb/N0 after white noise at\n"
-                "the signal's level; 40 seeds per case, blocks of 2048 samples\n", tx.size());
+    std::printf(
+        "Calls after noise: HDU, 3 LDU1/LDU2 pairs, TDU (%zu frames) at 30 dB Eb/N0 after white noise at\n"
+        "the signal's level; 40 seeds per case, blocks of 2048 samples\n",
+        tx.size());
     std::printf("%-16s %4s  %7s  %9s  %6s  %11s  %6s\n", "lead, offset", "runs", "headers", "mean lost", "worst",
                 "lost whole", "false");
     Tally all;
@@ -111,15 +113,19 @@ void PrintRecordingFrames() {
         }
         for (auto [duid, count] : r.frames) carried += count;
     }
-    std::printf("Frames of the four shared recordings (%d carried) found, and false ones (wrong NAC, a DUID\n"
-                "the recording does not carry, or more than it carries)\n", carried);
+    std::printf(
+        "Frames of the four shared recordings (%d carried) found, and false ones (wrong NAC, a DUID\n"
+        "the recording does not carry, or more than it carries)\n",
+        carried);
     for (int block : {512, 1024, 2048, 4096, 8192, 16384, 32768}) {
         int found = 0, wrong = 0;
         for (size_t k = 0; k < signals.size(); ++k) {
             std::map<int, int> counts;
             for (const c4fmtest::FoundFrame& f : c4fmtest::FindFrames(Demodulate(signals[k], block))) {
-                if (f.nac != recordings[k].nac) ++wrong;
-                else ++counts[f.duid];
+                if (f.nac != recordings[k].nac)
+                    ++wrong;
+                else
+                    ++counts[f.duid];
             }
             for (auto [duid, count] : counts) {
                 auto it = recordings[k].frames.find(duid);

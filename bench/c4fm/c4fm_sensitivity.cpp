@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr int kKeyUp = 2400;       // samples of unmodulated carrier before the call
-constexpr int kSettled = 3000;     // symbols compared from here on (the clock has locked)
+constexpr int kKeyUp = 2400;    // samples of unmodulated carrier before the call
+constexpr int kSettled = 3000;  // symbols compared from here on (the clock has locked)
 
 // Frames from the third LDU on (the TDU included).
 int SettledFrameCount(const std::string& sent) {
@@ -135,9 +135,7 @@ double NacRange(const std::string& sent, double step, double limit, Set set) {
 
 std::string BenchVoiceCall(int pairs) { return p25test::PlainCall(0x293, pairs); }
 
-std::vector<float> BenchRecordingSecond() {
-    return c4fmtest::ReadRecording("voice-nac293-tg1.if.wav");
-}
+std::vector<float> BenchRecordingSecond() { return c4fmtest::ReadRecording("voice-nac293-tg1.if.wav"); }
 
 int RunChain(const std::vector<float>& x) {
     CC4fmDemodulator demodulator;
@@ -164,8 +162,10 @@ void PrintSensitivity() {
     clean.delaySamples = kKeyUp;
     const int timing = BestTiming(sent, c4fmtest::ModulateC4fm(sent, clean));
 
-    std::printf("Symbol (SER) and bit (BER) error rates, %zu symbols per point, from symbol %d on\n", sent.size(), kSettled);
-    std::printf("%8s  %22s  %22s  %22s\n", "Eb/N0", "demodulator SER  BER", "0.85 deviation SER", "reference SER   BER");
+    std::printf("Symbol (SER) and bit (BER) error rates, %zu symbols per point, from symbol %d on\n", sent.size(),
+                kSettled);
+    std::printf("%8s  %22s  %22s  %22s\n", "Eb/N0", "demodulator SER  BER", "0.85 deviation SER",
+                "reference SER   BER");
     for (int eb = 8; eb <= 30; eb += 2) {
         Errors part, narrow, reference;
         for (unsigned seed = 1; seed <= 3; ++seed) {

@@ -28,7 +28,8 @@ int main() {
     PrintRecordingFrames();
     c4fmtest::C4fmOptions o;
     o.ebN0Db = 20;
-    std::printf("demodulator, synthetic call  %8.1f x real time\n", RealTimeFactor(c4fmtest::ModulateC4fm(BenchVoiceCall(10), o)));
+    std::printf("demodulator, synthetic call  %8.1f x real time\n",
+                RealTimeFactor(c4fmtest::ModulateC4fm(BenchVoiceCall(10), o)));
     std::vector<float> recording = BenchRecordingSecond();
     if (!recording.empty()) {
         std::printf("demodulator, recording       %8.1f x real time\n", RealTimeFactor(recording));

@@ -7,14 +7,16 @@
 namespace {
 
 void RealTime(benchmark::State& state) {
-    state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void FloatFir512(benchmark::State& state) {
     auto f = BenchFilter(false);
     std::vector<float> x = BenchSignal(kRate);
     for (auto _ : state) benchmark::DoNotOptimize(FilterSecond(f.get(), x));
-    state.counters["MAC/s"] = benchmark::Counter(double(state.iterations()) * kRate * kFilterTaps, benchmark::Counter::kIsRate);
+    state.counters["MAC/s"] =
+        benchmark::Counter(double(state.iterations()) * kRate * kFilterTaps, benchmark::Counter::kIsRate);
     RealTime(state);
 }
 
@@ -24,7 +26,8 @@ void Int16Fir512(benchmark::State& state) {
     std::vector<int16_t> x(kRate);
     for (int i = 0; i < kRate; ++i) x[i] = static_cast<int16_t>(s[i] * 30000);
     for (auto _ : state) benchmark::DoNotOptimize(FilterSecondInt16(f.get(), x));
-    state.counters["MAC/s"] = benchmark::Counter(double(state.iterations()) * kRate * kFilterTaps, benchmark::Counter::kIsRate);
+    state.counters["MAC/s"] =
+        benchmark::Counter(double(state.iterations()) * kRate * kFilterTaps, benchmark::Counter::kIsRate);
     RealTime(state);
 }
 
@@ -39,7 +42,8 @@ void Spectrum4096(benchmark::State& state) {
     CFFT fft(4096, 1);
     std::vector<float> x = BenchSignal(4096 * kSpectra);
     for (auto _ : state) benchmark::DoNotOptimize(SpectraBatch(&fft, x));
-    state.counters["spectra/s"] = benchmark::Counter(double(state.iterations()) * kSpectra, benchmark::Counter::kIsRate);
+    state.counters["spectra/s"] =
+        benchmark::Counter(double(state.iterations()) * kSpectra, benchmark::Counter::kIsRate);
 }
 
 void Design8192x512(benchmark::State& state) {

@@ -20,7 +20,8 @@ constexpr int kFilterTaps = 512;
 inline std::vector<float> BenchSignal(int n) {
     std::vector<float> x(n);
     for (int i = 0; i < n; ++i)
-        x[i] = 0.5f * static_cast<float>(std::cos(2 * 3.14159265358979 * (12000.0 * i + 300 * std::sin(i * 0.01)) / kRate));
+        x[i] = 0.5f *
+               static_cast<float>(std::cos(2 * 3.14159265358979 * (12000.0 * i + 300 * std::sin(i * 0.01)) / kRate));
     return x;
 }
 
@@ -48,7 +49,8 @@ inline int16_t FilterSecondInt16(CFirFilter* f, std::vector<int16_t>& x) {
 
 inline float FmSecond(CFmDemodulator* fm, const std::vector<float>& x) {
     float sink = 0;
-    for (int done = 0; done < kRate; done += kBlock) sink += fm->Process(x.data() + done, std::min(kBlock, kRate - done))[0];
+    for (int done = 0; done < kRate; done += kBlock)
+        sink += fm->Process(x.data() + done, std::min(kBlock, kRate - done))[0];
     return sink;
 }
 

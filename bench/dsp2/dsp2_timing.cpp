@@ -33,7 +33,8 @@ int main() {
 
     auto sinc = BenchSinc();
     s = BestSeconds([&] { sink = SincSecond(sinc.get(), wide); }, 5);
-    std::printf("sinc FIR 255 taps        %8.2f G taps*samples/s (goal 1)\n", kAudioRate * double(kSincTaps) / s * 1e-9);
+    std::printf("sinc FIR 255 taps        %8.2f G taps*samples/s (goal 1)\n",
+                kAudioRate * double(kSincTaps) / s * 1e-9);
 
     auto spectrum = BenchSpectrum();
     const std::vector<int32_t> frames = Widen(BenchAudio(kSpectrumSize + 16 * kSpectraPerBatch));

@@ -30,7 +30,8 @@ inline std::vector<int16_t> BenchAudio(int n) {
     for (int i = 0; i < n; ++i) {
         seed = seed * 1664525u + 1013904223u;
         const double t = static_cast<double>(i) / kAudioRate;
-        const double v = 6000 * std::sin(2 * 3.14159265358979 * 440 * t) + 3000 * std::sin(2 * 3.14159265358979 * 1270 * t) +
+        const double v = 6000 * std::sin(2 * 3.14159265358979 * 440 * t) +
+                         3000 * std::sin(2 * 3.14159265358979 * 1270 * t) +
                          2000 * std::sin(2 * 3.14159265358979 * 100 * t) + static_cast<int32_t>(seed >> 20) - 2048;
         x[i] = static_cast<int16_t>(v);
     }
@@ -73,7 +74,8 @@ inline std::unique_ptr<SincFirFilter, SincDeleter> BenchSinc() {
 }
 inline std::vector<int32_t> Widen(const std::vector<int16_t>& x) {
     std::vector<int32_t> w(x.size());
-    for (size_t i = 0; i < x.size(); ++i) w[i] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int32_t>(x[i])) << 16);
+    for (size_t i = 0; i < x.size(); ++i)
+        w[i] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int32_t>(x[i])) << 16);
     return w;
 }
 inline uint32_t SincSecond(SincFirFilter* f, const std::vector<int32_t>& x) {
@@ -91,7 +93,8 @@ inline std::unique_ptr<SpectrumEstimator, SpectrumDeleter> BenchSpectrum() {
 }
 inline float SpectraBatch(SpectrumEstimator* e, const std::vector<int32_t>& x) {
     float sum = 0;
-    for (int i = 0; i < kSpectraPerBatch; ++i) sum += SpectrumEstimatorTransform32(e, x.data() + 16 * i, kSpectrumSize)[10];
+    for (int i = 0; i < kSpectraPerBatch; ++i)
+        sum += SpectrumEstimatorTransform32(e, x.data() + 16 * i, kSpectrumSize)[10];
     return sum;
 }
 

@@ -24,7 +24,7 @@ void LockedQueueTwoThreads(benchmark::State& state) {
             for (uint64_t sent = 0; sent < kTotal;) {
                 int n = q.Write(piece.data(), kPiece);
                 if (n == 0) std::this_thread::yield();
-                sent += static_cast<uint64_t>(n);   // a partial write is resent from the start
+                sent += static_cast<uint64_t>(n);  // a partial write is resent from the start
             }
         });
         for (uint64_t got = 0; got < kTotal;) {

@@ -15,8 +15,8 @@ void Frames(benchmark::State& s) {
     ImbeInit(&state);
     for (auto _ : s) benchmark::DoNotOptimize(Run(w, &state));
     s.SetItemsProcessed(s.iterations() * static_cast<int64_t>(kFrames));
-    s.counters["xRealTime"] = benchmark::Counter(static_cast<double>(s.iterations()) * kFrames / 50.0,
-                                                 benchmark::Counter::kIsRate);
+    s.counters["xRealTime"] =
+        benchmark::Counter(static_cast<double>(s.iterations()) * kFrames / 50.0, benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(Frames<RunFecAndUnpack, false>)->Name("FecAndUnpack")->Unit(benchmark::kMillisecond);

@@ -20,13 +20,13 @@ struct ImbeWorkload {
             ImbeTestParams p = ImbeTestRandomParams(static_cast<int>(rng() % 208), rng);
             const int k = ImbeTestBandCount(p.fundamentalCode);
             switch (mixed ? i % 3 : 2) {
-                case 0: p.voicing = static_cast<uint16_t>((1 << k) - 1); break;   // voiced
-                case 1: p.voicing = 0; break;                                      // unvoiced
-                default: break;                                                    // mixed
+            case 0: p.voicing = static_cast<uint16_t>((1 << k) - 1); break;  // voiced
+            case 1: p.voicing = 0; break;                                    // unvoiced
+            default: break;                                                  // mixed
             }
             uint8_t channel[144];
             ImbeTestEncodeFrame(p, channel);
-            if (mixed && i % 10 == 9)   // a repeat: four errors in c0
+            if (mixed && i % 10 == 9)  // a repeat: four errors in c0
                 for (int b : {0, 5, 11, 17}) channel[ImbeTestChannelIndex(0, b)] ^= 1;
             ImbeFrame& f = frames[i];
             std::memset(&f, 0, sizeof(f));

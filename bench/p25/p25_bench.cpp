@@ -20,8 +20,8 @@ void FrameDecoding(benchmark::State& s) {
     CApcoFrameDecoder d;
     for (auto _ : s) benchmark::DoNotOptimize(RunFrames(w, d));
     s.SetItemsProcessed(s.iterations() * static_cast<int64_t>(w.frames.size()));
-    s.counters["xRealTime"] = benchmark::Counter(static_cast<double>(s.iterations()) * w.frames.size() / 4800.0,
-                                                 benchmark::Counter::kIsRate);
+    s.counters["xRealTime"] =
+        benchmark::Counter(static_cast<double>(s.iterations()) * w.frames.size() / 4800.0, benchmark::Counter::kIsRate);
 }
 
 void Bch11Errors(benchmark::State& s) {

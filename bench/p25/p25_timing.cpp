@@ -34,7 +34,8 @@ int main() {
     CApcoFrameDecoder t;
     const double tsbk = PerSecond(w.tsbkCount, [&] { return RunTsdus(w, t); });
     std::printf("%-36s %14s %10s\n", "workload", "per second", "goal");
-    std::printf("%-36s %14.0f %10s   (%.0fx real time)\n", "frame decoding, symbols", symbols, "2000000", symbols / 4800);
+    std::printf("%-36s %14.0f %10s   (%.0fx real time)\n", "frame decoding, symbols", symbols, "2000000",
+                symbols / 4800);
     std::printf("%-36s %14.0f %10s\n", "BCH NID, 11 errors", bch, "200000");
     std::printf("%-36s %14.0f %10s\n", "RS(24,12), 6 errors", rsRate, "100000");
     std::printf("%-36s %14.0f %10s\n", "trunking blocks", tsbk, "100000");

@@ -17,10 +17,10 @@
 #include "tests/support/p25_tsbk_builder.h"
 
 struct P25Workload {
-    std::string frames;               // HDU, TDULC, TDU, PDU and other NIDs, noise between
-    std::vector<std::string> nids;    // 32 characters each, 11 bit errors
+    std::string frames;                     // HDU, TDULC, TDU, PDU and other NIDs, noise between
+    std::vector<std::string> nids;          // 32 characters each, 11 bit errors
     std::vector<std::vector<int>> rsWords;  // 63 symbols, RS(24,12) shortened, 6 symbol errors
-    std::string tsdus;                // TSDUs of three blocks each, one bit error per block
+    std::string tsdus;                      // TSDUs of three blocks each, one bit error per block
     int tsbkCount = 0;
 
     explicit P25Workload(int count) {

@@ -48,8 +48,8 @@ std::string PluginPath() {
 }
 
 struct DllFigure {
-    double ifSeconds = 0, wall = 0, cpu = 0;   // from Start to the last block
-    double streamWall = 0, streamCpu = 0;      // from the first block to the last
+    double ifSeconds = 0, wall = 0, cpu = 0;  // from Start to the last block
+    double streamWall = 0, streamCpu = 0;     // from the first block to the last
 };
 
 DllFigure RunDll(uint32_t blockBytes, uint32_t loops) {
@@ -77,12 +77,14 @@ DllFigure RunDll(uint32_t blockBytes, uint32_t loops) {
         QueryPerformanceCounter(&q0);
         host.Start(1, nullptr);
         ReceiverStatus status{};
-        double streamCpu0 = -1;   // taken within one pump round (10 ms) of the first block
-        host.PumpUntil([&] {
-            const bool ok = host.GetReceiverStatus(&status);
-            if (ok && status.blocksDelivered && streamCpu0 < 0) streamCpu0 = ProcessCpuSeconds();
-            return ok && status.finished;
-        }, 600000);
+        double streamCpu0 = -1;  // taken within one pump round (10 ms) of the first block
+        host.PumpUntil(
+            [&] {
+                const bool ok = host.GetReceiverStatus(&status);
+                if (ok && status.blocksDelivered && streamCpu0 < 0) streamCpu0 = ProcessCpuSeconds();
+                return ok && status.finished;
+            },
+            600000);
         QueryPerformanceCounter(&q1);
         const double cpu1 = ProcessCpuSeconds();
         f.cpu += cpu1 - cpu0;
@@ -147,7 +149,8 @@ Stages RunStages(int loops) {
             std::vector<std::vector<int16_t>> voiceBlocks;
             t = Now();
             for (size_t b = 0; b < blocks; ++b) {
-                ready[b] = symbols[b].empty() ? 0 : decoder.Process(symbols[b].data(), static_cast<int>(symbols[b].size()));
+                ready[b] =
+                    symbols[b].empty() ? 0 : decoder.Process(symbols[b].data(), static_cast<int>(symbols[b].size()));
                 quiet[b] = decoder.GetTransmissionType() == kTransmissionNone && ready[b] <= 0;
                 for (int i = 0; i < ready[b]; ++i) {
                     int16_t* v = decoder.PopAudioBlock();
@@ -231,16 +234,22 @@ int main() {
     for (uint32_t block : {4096u, 65536u}) {
         const DllFigure f = RunDll(block, 5);
         std::printf("  blocks of %5u bytes: %.1f s of IF\n", block, f.ifSeconds);
-        std::printf("    streaming (first block to last): %.2f s, %.0fx real time, %.4f CPU s per s of IF\n", f.streamWall,
-                    f.streamWall > 0 ? f.ifSeconds / f.streamWall : 0.0, f.ifSeconds > 0 ? f.streamCpu / f.ifSeconds : 0.0);
+        std::printf("    streaming (first block to last): %.2f s, %.0fx real time, %.4f CPU s per s of IF\n",
+                    f.streamWall, f.streamWall > 0 ? f.ifSeconds / f.streamWall : 0.0,
+                    f.ifSeconds > 0 ? f.streamCpu / f.ifSeconds : 0.0);
         std::printf("    with the plug-in's start-up:     %.2f s, %.0fx real time, %.4f CPU s per s of IF\n", f.wall,
                     f.wall > 0 ? f.ifSeconds / f.wall : 0.0, f.ifSeconds > 0 ? f.cpu / f.ifSeconds : 0.0);
         if (block == 4096u) {
             const Stages s = RunStages(5);
             const double dll = f.ifSeconds > 0 ? f.streamCpu / f.ifSeconds : 0.0;
-            const struct { const char* name; double cpu; } rows[] = {
-                {"IF to float and spectrum", s.spectrum}, {"C4FM demodulator", s.c4fm},
-                {"frame decoder and vocoder", s.decoder}, {"voice resampler", s.voice}, {"FM road", s.fm}};
+            const struct {
+                const char* name;
+                double cpu;
+            } rows[] = {{"IF to float and spectrum", s.spectrum},
+                        {"C4FM demodulator", s.c4fm},
+                        {"frame decoder and vocoder", s.decoder},
+                        {"voice resampler", s.voice},
+                        {"FM road", s.fm}};
             double sum = 0;
             std::printf("  stages alone (blocks of 2048 samples), CPU s per s of IF and share of the DLL's:\n");
             for (const auto& r : rows) {

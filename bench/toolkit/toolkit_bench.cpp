@@ -72,7 +72,8 @@ int main() {
     t0 = timer.Elapsed(1000000);
     std::vector<HWND> plain;
     for (int r = 0; r < 100; ++r) {
-        HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
+        HWND parent =
+            CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
         plain.push_back(parent);
         for (int d = 0; d < 9; ++d)
             parent = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 2, 2, 190 - 10 * d, 190 - 10 * d, parent,

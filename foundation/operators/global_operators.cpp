@@ -18,8 +18,12 @@ static void* AlignedAlloc(std::size_t size, std::align_val_t align) {
 }
 void* operator new(std::size_t size, std::align_val_t a) { return AlignedAlloc(size, a); }
 void* operator new[](std::size_t size, std::align_val_t a) { return AlignedAlloc(size, a); }
-void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept { return AlignedAlloc(size, a); }
-void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept { return AlignedAlloc(size, a); }
+void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
+    return AlignedAlloc(size, a);
+}
+void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
+    return AlignedAlloc(size, a);
+}
 
 void operator delete(void* p) noexcept { PrivateHeapFree(p); }
 void operator delete[](void* p) noexcept { PrivateHeapFree(p); }

@@ -19,14 +19,14 @@ public:
     virtual int64_t GetPosition();
     // From the start; true when the pointer moved there.
     virtual bool Seek(int64_t position);
-    virtual uint32_t Write(const void* data, uint32_t count);   // bytes written, 0 on failure
-    virtual uint32_t Read(void* buffer, uint32_t count);        // bytes read, 0 on failure
+    virtual uint32_t Write(const void* data, uint32_t count);  // bytes written, 0 on failure
+    virtual uint32_t Read(void* buffer, uint32_t count);       // bytes read, 0 on failure
 
     HANDLE GetHandle() const { return m_handle; }
     const String& GetName() const { return m_name; }
 
 protected:
-    File(String name);   // for subclasses that open the file themselves
+    File(String name);  // for subclasses that open the file themselves
     HANDLE m_handle;
     String m_name;
 };

@@ -90,7 +90,7 @@ void ListFilesRecursive(String folder, StringList* folders, StringList* files, u
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA((folder + "*").CStr(), &data);
     if (h == INVALID_HANDLE_VALUE) return;
-    StringList found;   // subfolders of this level, searched after the listing is closed
+    StringList found;  // subfolders of this level, searched after the listing is closed
     do {
         if (data.cFileName[0] == '.') continue;
         String name = (options & kListWithPrefix) ? folder + data.cFileName : String(data.cFileName);
@@ -141,14 +141,16 @@ uint64_t GetFileVersion(String path) {
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
     if (!block.GetData() || !GetFileVersionInfoA(path.CStr(), 0, size, block.GetData()) ||
-        !VerQueryValueA(block.GetData(), "\\", reinterpret_cast<void**>(&info), &length) || !info || length < sizeof *info)
+        !VerQueryValueA(block.GetData(), "\\", reinterpret_cast<void**>(&info), &length) || !info ||
+        length < sizeof *info)
         return 0;
     return (static_cast<uint64_t>(info->dwFileVersionMS) << 32) | info->dwFileVersionLS;
 }
 
 String GetFileVersionString(String path) {
     uint64_t v = GetFileVersion(path);
-    return String::FromInt64(static_cast<int64_t>(v >> 48)) + "." + String::FromInt64(static_cast<int64_t>((v >> 32) & 0xFFFF)) +
-           "." + String::FromInt64(static_cast<int64_t>((v >> 16) & 0xFFFF)) + "." +
+    return String::FromInt64(static_cast<int64_t>(v >> 48)) + "." +
+           String::FromInt64(static_cast<int64_t>((v >> 32) & 0xFFFF)) + "." +
+           String::FromInt64(static_cast<int64_t>((v >> 16) & 0xFFFF)) + "." +
            String::FromInt64(static_cast<int64_t>(v & 0xFFFF));
 }

@@ -26,8 +26,8 @@ uint64_t GetFileSizeByName(String path);
 void ListFiles(String folder, StringList* list, String pattern = String("*"));
 
 enum ListOptions : unsigned {
-    kListWithPrefix = 1,   // entries carry the folder prefix
-    kListRecursive = 2,    // subfolders are searched too
+    kListWithPrefix = 1,  // entries carry the folder prefix
+    kListRecursive = 2,   // subfolders are searched too
 };
 // Subfolders and files, each list in sorted order; names beginning with "." are skipped.
 void ListFilesRecursive(String folder, StringList* folders, StringList* files, unsigned options);
@@ -40,4 +40,4 @@ void WalkDirectoryTree(String folder, DirectoryVisitor visit, void* context);
 String GetCurrentDirectoryString();
 // The fixed file version, most significant word in the high half; 0 when there is none.
 uint64_t GetFileVersion(String path);
-String GetFileVersionString(String path);   // "a.b.c.d"
+String GetFileVersionString(String path);  // "a.b.c.d"

@@ -25,7 +25,8 @@ int RegistryKey::OpenSubKey(String path, int create, REGSAM access) {
 
 uint32_t RegistryKey::ReadDword(String name, uint32_t defaultValue) {
     DWORD value = 0, type = 0, size = sizeof value;
-    if (m_key && RegQueryValueExA(m_key, name.CStr(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+    if (m_key &&
+        RegQueryValueExA(m_key, name.CStr(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
         type == REG_DWORD && size == sizeof value)
         return value;
     return defaultValue;
@@ -62,7 +63,8 @@ uint32_t RegistryKey::ReadBinary(String name, void* buffer, uint32_t size, DWORD
 
 int RegistryKey::WriteDword(String name, uint32_t value) {
     DWORD v = value;
-    return m_key && RegSetValueExA(m_key, name.CStr(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v) == ERROR_SUCCESS;
+    return m_key && RegSetValueExA(m_key, name.CStr(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v) ==
+                        ERROR_SUCCESS;
 }
 
 int RegistryKey::WriteString(String name, String value) {

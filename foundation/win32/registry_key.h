@@ -27,7 +27,7 @@ public:
     // The bytes read into buffer, 0 on any failure (also when the value does not fit).
     uint32_t ReadBinary(String name, void* buffer, uint32_t size, DWORD* type);
     int WriteDword(String name, uint32_t value);
-    int WriteString(String name, String value);   // REG_SZ, the NUL included
+    int WriteString(String name, String value);  // REG_SZ, the NUL included
     int WriteBinary(String name, const void* data, uint32_t size, DWORD type);
     int DeleteValue(String name);
 

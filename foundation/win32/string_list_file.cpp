@@ -11,7 +11,7 @@ int StringList::LoadFromFile(const String& path) {
     int ok = 0;
     if (GetFileSizeEx(file, &size) && size.HighPart == 0) {
         if (size.LowPart == 0) {
-            ok = 1;   // a mapping of nothing cannot be made; an empty file is an empty list
+            ok = 1;  // a mapping of nothing cannot be made; an empty file is an empty list
         } else if (HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr)) {
             if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) {
                 SetText(static_cast<const char*>(view), size.LowPart);

@@ -50,7 +50,7 @@ String String::ConvertCodePage(unsigned from, unsigned to) const {
 
 namespace {
 // A path function that reports the length it needs when given no buffer.
-String PathQuery(const String& path, DWORD (WINAPI* query)(LPCSTR, LPSTR, DWORD)) {
+String PathQuery(const String& path, DWORD(WINAPI* query)(LPCSTR, LPSTR, DWORD)) {
     DWORD n = query(path.CStr(), nullptr, 0);
     if (n == 0) return String(0);
     String r(static_cast<int>(n));

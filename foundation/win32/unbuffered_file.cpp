@@ -17,8 +17,10 @@ UnbufferedFile::UnbufferedFile(String name, bool readOnly, bool truncate, uint32
 
     int root = name.Find(":\\", 2);
     DWORD sectorsPerCluster, bytesPerSector = 0, freeClusters, clusters;
-    if (root < 0 || !GetDiskFreeSpaceA(name.Mid(0, root + 2).CStr(), &sectorsPerCluster, &bytesPerSector,
-                                       &freeClusters, &clusters) || bytesPerSector == 0) {
+    if (root < 0 ||
+        !GetDiskFreeSpaceA(name.Mid(0, root + 2).CStr(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &clusters) ||
+        bytesPerSector == 0) {
         CloseHandle(m_handle);
         m_handle = nullptr;
         return;
@@ -28,8 +30,7 @@ UnbufferedFile::UnbufferedFile(String name, bool readOnly, bool truncate, uint32
     try {
         m_tail = new VirtualBuffer(m_sector, m_sector);
         m_buffer = new VirtualBuffer(dataSize + 2 * m_sector, dataSize + 2 * m_sector);
-    } catch (const char*) {
-    }
+    } catch (const char*) {}
     LARGE_INTEGER size;
     if (!m_event || !m_tail || !m_buffer || !GetFileSizeEx(m_handle, &size)) {
         CloseHandle(m_handle);
@@ -46,7 +47,8 @@ UnbufferedFile::UnbufferedFile(String name, bool readOnly, bool truncate, uint32
         ResetEvent(m_event);
         DWORD n = 0;
         bool ok = ReadFile(m_handle, m_tail->GetData(), m_sector, nullptr, &m_ov) || GetLastError() == ERROR_IO_PENDING;
-        ok = ok && WaitForSingleObject(m_event, 10000) == WAIT_OBJECT_0 && GetOverlappedResult(m_handle, &m_ov, &n, FALSE);
+        ok = ok && WaitForSingleObject(m_event, 10000) == WAIT_OBJECT_0 &&
+             GetOverlappedResult(m_handle, &m_ov, &n, FALSE);
         if (!ok || n < tail) {
             CancelIo(m_handle);
             CloseHandle(m_handle);
@@ -59,7 +61,7 @@ UnbufferedFile::UnbufferedFile(String name, bool readOnly, bool truncate, uint32
 
 UnbufferedFile::~UnbufferedFile() {
     if (m_handle && m_pending == kWrite) {
-        WaitPending(INFINITE);   // cancelling it would leave a hole in the file
+        WaitPending(INFINITE);  // cancelling it would leave a hole in the file
     } else if (m_handle && m_pending == kRead) {
         CancelIo(m_handle);
         DWORD n;
@@ -76,7 +78,8 @@ UnbufferedFile::~UnbufferedFile() {
                 LARGE_INTEGER at;
                 at.QuadPart = static_cast<LONGLONG>(m_diskSize);
                 DWORD n;
-                if (SetFilePointerEx(h, at, nullptr, FILE_BEGIN)) WriteFile(h, m_tail->GetData(), m_tailBytes, &n, nullptr);
+                if (SetFilePointerEx(h, at, nullptr, FILE_BEGIN))
+                    WriteFile(h, m_tail->GetData(), m_tailBytes, &n, nullptr);
                 CloseHandle(h);
             }
         }
@@ -162,7 +165,7 @@ int UnbufferedFile::ReadBlock(uint32_t count, void* destination) {
     if (count > end - m_position) count = static_cast<uint32_t>(end - m_position);
     uint64_t start = m_position / m_sector * m_sector;
     uint64_t stop;
-    for (;;) {   // the sectors read plus the tail after them must fit in the buffer
+    for (;;) {  // the sectors read plus the tail after them must fit in the buffer
         stop = (m_position + count + m_sector - 1) / m_sector * m_sector;
         if (stop > m_diskSize) stop = m_diskSize;
         uint64_t need = (stop > start ? stop - start : 0) + (stop == m_diskSize ? m_tailBytes : 0);
@@ -198,8 +201,10 @@ int UnbufferedFile::CompleteRead(uint32_t bytesRead) {
     if (available < m_readSkip) return -1;
     uint32_t n = available - m_readSkip;
     if (n > m_readCount) n = m_readCount;
-    if (m_readDestination) std::memcpy(m_readDestination, buffer + m_readSkip, n);
-    else std::memmove(buffer, buffer + m_readSkip, n);
+    if (m_readDestination)
+        std::memcpy(m_readDestination, buffer + m_readSkip, n);
+    else
+        std::memmove(buffer, buffer + m_readSkip, n);
     m_position += n;
     return static_cast<int>(n);
 }

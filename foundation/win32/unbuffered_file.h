@@ -23,9 +23,9 @@ public:
     UnbufferedFile(String name, bool readOnly, bool truncate, uint32_t dataSize);
     ~UnbufferedFile() override;
 
-    int64_t GetSize() override;       // on-disk size plus the tail
+    int64_t GetSize() override;  // on-disk size plus the tail
     int64_t GetPosition() override;
-    bool Seek(int64_t position) override;   // within 0..GetSize()
+    bool Seek(int64_t position) override;  // within 0..GetSize()
     // Writes everything (block by block, waiting as needed); count when all was written, else 0.
     uint32_t Write(const void* data, uint32_t count) override;
     // Reads up to count bytes from the position, waiting as needed; the bytes read.
@@ -62,10 +62,10 @@ private:
     bool m_readOnly;
     bool m_written = false;
     Pending m_pending = kNone;
-    uint32_t m_pendingBytes = 0;     // bytes asked of the system
-    uint32_t m_readSkip = 0;         // read: bytes in the buffer before the position
-    uint32_t m_readCount = 0;        // read: bytes wanted from the position
-    uint64_t m_readStart = 0;        // read: file offset of the buffer's first byte
+    uint32_t m_pendingBytes = 0;  // bytes asked of the system
+    uint32_t m_readSkip = 0;      // read: bytes in the buffer before the position
+    uint32_t m_readCount = 0;     // read: bytes wanted from the position
+    uint64_t m_readStart = 0;     // read: file offset of the buffer's first byte
     void* m_readDestination = nullptr;
 };
 

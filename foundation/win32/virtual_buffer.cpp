@@ -34,7 +34,7 @@ VirtualBuffer::VirtualBuffer(uint32_t minSize, uint32_t maxSize) : HeapBuffer() 
 
 VirtualBuffer::~VirtualBuffer() {
     VirtualFree(m_data, 0, MEM_RELEASE);
-    m_data = nullptr;   // not the C heap's: the base destructor must not free it
+    m_data = nullptr;  // not the C heap's: the base destructor must not free it
 }
 
 uint32_t VirtualBuffer::Resize(uint32_t n) {

@@ -16,7 +16,7 @@
 #include "testbed/common/call_log.h"
 #include "testbed/vkt_interfaces.h"
 
-#define ANALYZER_EXPORT extern "C"   // exported undecorated through k927apcospect.def
+#define ANALYZER_EXPORT extern "C"  // exported undecorated through k927apcospect.def
 
 namespace {
 
@@ -33,9 +33,9 @@ struct Analyzer {
     DWORD thread = 0;
     AnalyzerCallback callback = nullptr;
     void* context = nullptr;
-    float bars[kBars] = {};   // dB
+    float bars[kBars] = {};  // dB
     CRITICAL_SECTION samplesLock;
-    float latest[kWindowSamples] = {};   // the newest samples shown, guarded by samplesLock
+    float latest[kWindowSamples] = {};  // the newest samples shown, guarded by samplesLock
     uint32_t latestCount = 0;
     bool fresh = false;
     Analyzer() { InitializeCriticalSection(&samplesLock); }
@@ -47,7 +47,7 @@ struct State {
     CRITICAL_SECTION lock;
     testbed::CallLog log;
     AnalyzerStats stats{};
-    Analyzer* live = nullptr;   // newest first
+    Analyzer* live = nullptr;  // newest first
     HINSTANCE instance = nullptr;
     State() { InitializeCriticalSection(&lock); }
 };
@@ -79,7 +79,7 @@ struct DftTables {
 };
 
 const DftTables& TablesFor(uint32_t n) {
-    static DftTables tables;   // used on the windows' thread only
+    static DftTables tables;  // used on the windows' thread only
     if (tables.n != n) {
         tables.n = n;
         for (uint32_t i = 0; i < n; ++i)
@@ -158,7 +158,8 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             for (int bar = 0; bar < kBars; ++bar) {
                 double level = (a->bars[bar] - loudest) / 60.0 + 1.0;
                 level = level < 0 ? 0 : (level > 1 ? 1 : level);
-                RECT b{bar * width, rc.bottom - static_cast<LONG>(level * rc.bottom), bar * width + width - 1, rc.bottom};
+                RECT b{bar * width, rc.bottom - static_cast<LONG>(level * rc.bottom), bar * width + width - 1,
+                       rc.bottom};
                 FillRect(dc, &b, green);
             }
             DeleteObject(green);
@@ -188,7 +189,7 @@ uintptr_t VKT_STDCALL Op0(ISpectrumAnalyzer* face) {
         if (a->window) DestroyWindow(a->window);
         delete a;
     }
-    return 0;   // slot 0: no component crosses the module boundary
+    return 0;  // slot 0: no component crosses the module boundary
 }
 
 template <int Slot>
@@ -208,7 +209,8 @@ uintptr_t VKT_STDCALL Op2(ISpectrumAnalyzer* face, uintptr_t x, uintptr_t y) {
         a->callback = reinterpret_cast<AnalyzerCallback>(x);
         a->context = reinterpret_cast<void*>(y);
     } else {
-        S().log.Add("slot %d %ld %ld", Slot, static_cast<long>(static_cast<int32_t>(x)), static_cast<long>(static_cast<int32_t>(y)));
+        S().log.Add("slot %d %ld %ld", Slot, static_cast<long>(static_cast<int32_t>(x)),
+                    static_cast<long>(static_cast<int32_t>(y)));
     }
     return 0;
 }
@@ -223,8 +225,9 @@ uintptr_t VKT_STDCALL Display(ISpectrumAnalyzer* face, const float* samples, uin
         S().stats.samplesDisplayed += count;
         logIt = S().stats.slotCalls[kAnalyzerDisplaySpectrum] <= kLoggedDisplays;
     }
-    if (logIt) S().log.Add("slot 31 %lu %lu %lu %lu", static_cast<unsigned long>(count), static_cast<unsigned long>(zero1),
-                   static_cast<unsigned long>(zero2), static_cast<unsigned long>(flag));
+    if (logIt)
+        S().log.Add("slot 31 %lu %lu %lu %lu", static_cast<unsigned long>(count), static_cast<unsigned long>(zero1),
+                    static_cast<unsigned long>(zero2), static_cast<unsigned long>(flag));
     if (samples && count && count < 0x10000000) {
         const uint32_t n = count < kWindowSamples ? static_cast<uint32_t>(count) : kWindowSamples;
         EnterCriticalSection(&a->samplesLock);
@@ -238,10 +241,14 @@ uintptr_t VKT_STDCALL Display(ISpectrumAnalyzer* face, const float* samples, uin
 
 template <int Slot>
 constexpr void* OpFor() {
-    if constexpr (Slot == kAnalyzerDisplaySpectrum) return reinterpret_cast<void*>(&Display);
-    else if constexpr (AnalyzerSlotArguments(Slot) == 2) return reinterpret_cast<void*>(&Op2<Slot>);
-    else if constexpr (AnalyzerSlotArguments(Slot) == 1) return reinterpret_cast<void*>(&Op1<Slot>);
-    else return reinterpret_cast<void*>(&Op0<Slot>);
+    if constexpr (Slot == kAnalyzerDisplaySpectrum)
+        return reinterpret_cast<void*>(&Display);
+    else if constexpr (AnalyzerSlotArguments(Slot) == 2)
+        return reinterpret_cast<void*>(&Op2<Slot>);
+    else if constexpr (AnalyzerSlotArguments(Slot) == 1)
+        return reinterpret_cast<void*>(&Op1<Slot>);
+    else
+        return reinterpret_cast<void*>(&Op0<Slot>);
 }
 
 template <int... Slots>
@@ -277,9 +284,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 ANALYZER_EXPORT ISpectrumAnalyzer* __stdcall CreateAnalyzer(HWND parent, int x, int y, int width, int height,
-                                                             uint32_t style, uint32_t extra) {
+                                                            uint32_t style, uint32_t extra) {
     S().log.Add("CreateAnalyzer %d %d %d %d 0x%lx 0x%lx", x, y, width, height, static_cast<unsigned long>(style),
-        static_cast<unsigned long>(extra));
+                static_cast<unsigned long>(extra));
     auto* a = new (std::nothrow) Analyzer;
     if (!a) return nullptr;
     a->face.ops = Ops();
@@ -309,7 +316,9 @@ ANALYZER_EXPORT uint32_t __stdcall TestAnalyzerGetStats(AnalyzerStats* stats) {
     return 1;
 }
 
-ANALYZER_EXPORT uint32_t __stdcall TestAnalyzerGetLog(char* buffer, uint32_t size) { return S().log.CopyTo(buffer, size); }
+ANALYZER_EXPORT uint32_t __stdcall TestAnalyzerGetLog(char* buffer, uint32_t size) {
+    return S().log.CopyTo(buffer, size);
+}
 
 ANALYZER_EXPORT uint32_t __stdcall TestAnalyzerFireCallback(uint32_t code, int32_t value) {
     AnalyzerCallback callback = nullptr;

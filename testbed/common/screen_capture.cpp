@@ -65,7 +65,7 @@ bool WritePng(const std::string& path, const Picture& p) {
     if (p.width <= 0 || p.height <= 0) return false;
     std::vector<uint8_t> raw;
     for (int y = 0; y < p.height; ++y) {
-        raw.push_back(0);   // no filter
+        raw.push_back(0);  // no filter
         const auto row = p.rgb.begin() + static_cast<size_t>(y) * p.width * 3;
         raw.insert(raw.end(), row, row + p.width * 3);
     }
@@ -84,7 +84,7 @@ bool WritePng(const std::string& path, const Picture& p) {
         out.insert(out.end(), data.begin(), data.end());
         word(static_cast<uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
     };
-    std::vector<uint8_t> header = {0, 0, 0, 0, 0, 0, 0, 0, 8, 2, 0, 0, 0};   // 8 bits a channel, RGB
+    std::vector<uint8_t> header = {0, 0, 0, 0, 0, 0, 0, 0, 8, 2, 0, 0, 0};  // 8 bits a channel, RGB
     for (int i = 0; i < 4; ++i) {
         header[i] = static_cast<uint8_t>(p.width >> (24 - 8 * i));
         header[4 + i] = static_cast<uint8_t>(p.height >> (24 - 8 * i));

@@ -12,7 +12,7 @@ namespace testbed {
 
 struct Picture {
     int width = 0, height = 0;
-    std::vector<uint8_t> rgb;   // rows top down, 3 bytes a pixel
+    std::vector<uint8_t> rgb;  // rows top down, 3 bytes a pixel
 
     // The part of this picture of `whole` that `part` covers.
     Picture Crop(HWND whole, HWND part) const;

@@ -62,7 +62,7 @@ bool WriteWav16(const std::string& path, const int16_t* samples, size_t count, u
     Put32(header + 4, 36 + dataBytes);
     std::memcpy(header + 8, "WAVEfmt ", 8);
     Put32(header + 16, 16);
-    Put32(header + 20, 1 | (1u << 16));   // PCM, mono
+    Put32(header + 20, 1 | (1u << 16));  // PCM, mono
     Put32(header + 24, sampleRateHz);
     Put32(header + 28, sampleRateHz * 2);
     Put32(header + 32, 2 | (16u << 16));  // block align 2, 16 bits

@@ -34,14 +34,22 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (a == "--if" && hasValue) ifFile = argv[++i];
-        else if (a == "--realtime") config.realtime = 1;
-        else if (a == "--block" && hasValue) config.blockBytes = static_cast<uint32_t>(std::atoi(argv[++i]));
-        else if (a == "--loops" && hasValue) config.loops = static_cast<uint32_t>(std::atoi(argv[++i]));
-        else if (a == "--seconds" && hasValue) seconds = static_cast<DWORD>(std::atoi(argv[++i]));
-        else if (a == "--log" && hasValue) logFile = argv[++i];
-        else if (!a.empty() && a[0] != '-' && plugin.empty()) plugin = a;
-        else return Usage();
+        if (a == "--if" && hasValue)
+            ifFile = argv[++i];
+        else if (a == "--realtime")
+            config.realtime = 1;
+        else if (a == "--block" && hasValue)
+            config.blockBytes = static_cast<uint32_t>(std::atoi(argv[++i]));
+        else if (a == "--loops" && hasValue)
+            config.loops = static_cast<uint32_t>(std::atoi(argv[++i]));
+        else if (a == "--seconds" && hasValue)
+            seconds = static_cast<DWORD>(std::atoi(argv[++i]));
+        else if (a == "--log" && hasValue)
+            logFile = argv[++i];
+        else if (!a.empty() && a[0] != '-' && plugin.empty())
+            plugin = a;
+        else
+            return Usage();
     }
     if (plugin.empty() || ifFile.size() >= sizeof config.wavPath) return Usage();
     std::memcpy(config.wavPath, ifFile.c_str(), ifFile.size() + 1);
@@ -80,7 +88,8 @@ int main(int argc, char** argv) {
     std::map<uint32_t, size_t> counts;
     for (const auto& call : host.Calls()) ++counts[call.msg];
     for (const auto& c : counts) std::printf("code 0x%04x: %zu calls\n", c.first, c.second);
-    for (const auto& box : host.Dismissed()) std::printf("message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
+    for (const auto& box : host.Dismissed())
+        std::printf("message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
     if (host.CallsOffGuiThread()) std::printf("%zu calls off the GUI thread\n", host.CallsOffGuiThread());
     if (!logFile.empty()) {
         FILE* f = std::fopen(logFile.c_str(), "w");

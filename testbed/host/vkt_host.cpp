@@ -12,7 +12,7 @@ constexpr uint32_t kFixedPartBytes = 400;
 constexpr uint32_t kGetValue = 0x4002;
 constexpr uint32_t kClose = 0x4000;
 constexpr uint32_t kNoAnswer = 0x80000000u;
-constexpr size_t kMaxCopiedBytes = 64u << 20;   // a copy beyond this says more about a fault
+constexpr size_t kMaxCopiedBytes = 64u << 20;  // a copy beyond this says more about a fault
 constexpr UINT kWatchMs = 50;
 
 VktHost* g_host = nullptr;
@@ -25,9 +25,7 @@ uint32_t VKT_STDCALL HostPluginProc(HWND__* window, uint32_t msg, uint32_t dwPar
     }
 }
 
-void PutWord(std::vector<uint8_t>& bytes, uint32_t offset, uint32_t value) {
-    std::memcpy(&bytes[offset], &value, 4);
-}
+void PutWord(std::vector<uint8_t>& bytes, uint32_t offset, uint32_t value) { std::memcpy(&bytes[offset], &value, 4); }
 
 // FARPROC has no arguments; every entry is cast to its real type through an object pointer.
 template <typename Fn>
@@ -91,7 +89,8 @@ std::vector<uint8_t> HostRecordBuilder::Build() const {
 VktHost::VktHost() : m_guiThread(GetCurrentThreadId()) {
     g_host = this;
     m_comInitialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    m_watchWindow = CreateWindowExA(0, "STATIC", "vkt host watch", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    m_watchWindow =
+        CreateWindowExA(0, "STATIC", "vkt host watch", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     if (m_watchWindow) SetTimer(m_watchWindow, 1, kWatchMs, &VktHost::OnWatchTimer);
     DismissCaption("K927APCO - Error");
 }
@@ -119,7 +118,8 @@ bool VktHost::Load(const std::string& path, std::string* error) {
         entries[i] = GetProcAddress(m_plugin, kNames[i]);
         FARPROC byOrdinal = GetProcAddress(m_plugin, MAKEINTRESOURCEA(i + 1));
         if (!entries[i] || entries[i] != byOrdinal) {
-            *error = std::string(kNames[i]) + (entries[i] ? " is not ordinal " + std::to_string(i + 1) : " is not exported");
+            *error =
+                std::string(kNames[i]) + (entries[i] ? " is not ordinal " + std::to_string(i + 1) : " is not exported");
             Unload();
             return false;
         }
@@ -247,10 +247,12 @@ void VktHost::Dismiss(HWND box) {
     record.text = texts.all;
     m_dismissed.push_back(record);
     m_dismissing.insert(box);
-    if (HWND ok = GetDlgItem(box, IDOK)) PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    if (HWND ok = GetDlgItem(box, IDOK))
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
     else if (HWND cancel = GetDlgItem(box, IDCANCEL))
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
-    else PostMessageA(box, WM_CLOSE, 0, 0);
+    else
+        PostMessageA(box, WM_CLOSE, 0, 0);
 }
 
 HMODULE VktHost::Library(const char* name) {

@@ -27,8 +27,8 @@ struct HostCall {
     uint32_t msg;
     uint32_t dwParam;
     uint32_t cbData;
-    bool hadData;                 // lpData was not null
-    std::vector<uint8_t> data;    // a copy of cbData bytes (empty beyond the record limit)
+    bool hadData;               // lpData was not null
+    std::vector<uint8_t> data;  // a copy of cbData bytes (empty beyond the record limit)
     DWORD threadId;
     bool onGuiThread;
     uint32_t answer;
@@ -36,7 +36,7 @@ struct HostCall {
 
 struct DismissedBox {
     std::string caption;
-    std::string text;             // the box's texts, one per line
+    std::string text;  // the box's texts, one per line
 };
 
 // A host record: a fixed part of 400 bytes and blocks behind it, each named by the offset of
@@ -58,8 +58,8 @@ private:
 
 class VktHost {
 public:
-    VktHost();    // initialises COM on this thread, which becomes the GUI thread
-    ~VktHost();   // unloads the plug-in
+    VktHost();   // initialises COM on this thread, which becomes the GUI thread
+    ~VktHost();  // unloads the plug-in
     VktHost(const VktHost&) = delete;
     VktHost& operator=(const VktHost&) = delete;
 

@@ -16,7 +16,7 @@
 #include "testbed/common/wav16.h"
 #include "testbed/vkt_interfaces.h"
 
-#define RECEIVER_EXPORT extern "C"   // exported undecorated through QVK927API.def
+#define RECEIVER_EXPORT extern "C"  // exported undecorated through QVK927API.def
 
 namespace {
 
@@ -43,7 +43,7 @@ struct Receiver {
 };
 
 Receiver& R() {
-    static Receiver* receiver = new Receiver;   // never destroyed: the thread may outlive statics
+    static Receiver* receiver = new Receiver;  // never destroyed: the thread may outlive statics
     return *receiver;
 }
 
@@ -151,14 +151,20 @@ RECEIVER_EXPORT uint32_t __stdcall SetupStreams(uint32_t handle, IFStreamCallbac
 }
 
 RECEIVER_EXPORT uint32_t __stdcall SetAdvancedMode(uint32_t handle, uint32_t mode, const char* argument) {
-    if (mode == 1) R().log.Add("SetAdvancedMode %u 1 %s", handle, argument ? argument : "(null)");
-    else R().log.Add("SetAdvancedMode %u %u %lu", handle, mode, static_cast<unsigned long>(reinterpret_cast<uintptr_t>(argument)));
+    if (mode == 1)
+        R().log.Add("SetAdvancedMode %u 1 %s", handle, argument ? argument : "(null)");
+    else
+        R().log.Add("SetAdvancedMode %u %u %lu", handle, mode,
+                    static_cast<unsigned long>(reinterpret_cast<uintptr_t>(argument)));
     return R().config.refuseAdvancedMode ? 0 : 1;
 }
 
-RECEIVER_EXPORT uint32_t __stdcall SetAdvancedScanMode(uint32_t handle, uint32_t mode, const void* data, uint32_t size) {
-    if (data && size == 4) R().log.Add("SetAdvancedScanMode %u %u %u", handle, mode, *static_cast<const uint32_t*>(data));
-    else R().log.Add("SetAdvancedScanMode %u %u %s %u", handle, mode, data ? "data" : "null", size);
+RECEIVER_EXPORT uint32_t __stdcall SetAdvancedScanMode(uint32_t handle, uint32_t mode, const void* data,
+                                                       uint32_t size) {
+    if (data && size == 4)
+        R().log.Add("SetAdvancedScanMode %u %u %u", handle, mode, *static_cast<const uint32_t*>(data));
+    else
+        R().log.Add("SetAdvancedScanMode %u %u %s %u", handle, mode, data ? "data" : "null", size);
     return 1;
 }
 
@@ -238,4 +244,6 @@ RECEIVER_EXPORT uint32_t __stdcall TestReceiverGetStatus(ReceiverStatus* status)
     return 1;
 }
 
-RECEIVER_EXPORT uint32_t __stdcall TestReceiverGetLog(char* buffer, uint32_t size) { return R().log.CopyTo(buffer, size); }
+RECEIVER_EXPORT uint32_t __stdcall TestReceiverGetLog(char* buffer, uint32_t size) {
+    return R().log.CopyTo(buffer, size);
+}

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "apco_make_call: cannot write %s\n", argv[1]);
         return 1;
     }
-    std::printf("generated call: NAC 0x%X, TGID %d, SID %d, %d voice frames -> %s\n", call.nac, call.tgid, call.sourceId,
-                frames, argv[1]);
+    std::printf("generated call: NAC 0x%X, TGID %d, SID %d, %d voice frames -> %s\n", call.nac, call.tgid,
+                call.sourceId, frames, argv[1]);
     return 0;
 }

@@ -85,11 +85,11 @@ struct Runner {
             printed.clear();
             callStart = at;
             call = p;
-            std::printf("%7.2f s  call start  NAC %s  TGID %s  SID %s  DID %s  ALGID %s (%s)  MFID %s (%s)%s  BER %.1f %%\n",
-                        at, Id(p.nac, true).c_str(), Id(p.tgid).c_str(), Id(p.sourceId).c_str(),
-                        Id(p.destinationId).c_str(), Id(p.algorithmId, true).c_str(), AlgorithmName(p.algorithmId),
-                        Id(p.manufacturerId, true).c_str(), ManufacturerName(p.manufacturerId),
-                        p.emergency ? "  EMERGENCY" : "", p.bitErrorRatePercent);
+            std::printf(
+                "%7.2f s  call start  NAC %s  TGID %s  SID %s  DID %s  ALGID %s (%s)  MFID %s (%s)%s  BER %.1f %%\n",
+                at, Id(p.nac, true).c_str(), Id(p.tgid).c_str(), Id(p.sourceId).c_str(), Id(p.destinationId).c_str(),
+                Id(p.algorithmId, true).c_str(), AlgorithmName(p.algorithmId), Id(p.manufacturerId, true).c_str(),
+                ManufacturerName(p.manufacturerId), p.emergency ? "  EMERGENCY" : "", p.bitErrorRatePercent);
         } else if (voice && (p.tgid != call.tgid || p.sourceId != call.sourceId || p.algorithmId != call.algorithmId)) {
             std::printf("%7.2f s  call update TGID %s  SID %s  ALGID %s (%s)\n", at, Id(p.tgid).c_str(),
                         Id(p.sourceId).c_str(), Id(p.algorithmId, true).c_str(), AlgorithmName(p.algorithmId));
@@ -131,8 +131,8 @@ bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
-    const uint32_t header[] = {0x46464952, 36 + data, 0x45564157, 0x20746D66, 16, 0x00010001, rate, rate * 2, 0x00100002,
-                               0x61746164, data};
+    const uint32_t header[] = {0x46464952, 36 + data, 0x45564157, 0x20746D66, 16,  0x00010001,
+                               rate,       rate * 2,  0x00100002, 0x61746164, data};
     std::fwrite(header, sizeof header, 1, f);
     std::fwrite(samples.data(), 2, samples.size(), f);
     return std::fclose(f) == 0;
@@ -147,11 +147,16 @@ int main(int argc, char** argv) {
     config.volume = 8;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--realtime") config.realtime = 1;
-        else if (a == "--block" && i + 1 < argc) config.blockBytes = static_cast<uint32_t>(std::atoi(argv[++i]));
-        else if (a == "--out" && i + 1 < argc) out = argv[++i];
-        else if (file.empty() && !a.empty() && a[0] != '-') file = a;
-        else file.clear(), i = argc;
+        if (a == "--realtime")
+            config.realtime = 1;
+        else if (a == "--block" && i + 1 < argc)
+            config.blockBytes = static_cast<uint32_t>(std::atoi(argv[++i]));
+        else if (a == "--out" && i + 1 < argc)
+            out = argv[++i];
+        else if (file.empty() && !a.empty() && a[0] != '-')
+            file = a;
+        else
+            file.clear(), i = argc;
     }
     if (file.empty() || file.size() >= sizeof config.wavPath) {
         std::fprintf(stderr, "usage: apco_run [--realtime] [--block BYTES] [--out FOLDER] FILE.if.wav\n");
@@ -224,13 +229,15 @@ int main(int argc, char** argv) {
     host.Done();
     const double seconds = status.bytesDelivered / 2.0 / rate;
     const bool written = WriteWav(sound, run.audio, 16000);
-    std::printf("summary: %.1f s of IF, %llu parameter packets, %llu voice frames, %d call(s), %.1f s of voice, "
-                "%llu trunking events, %.0fx real time\n",
-                seconds, static_cast<unsigned long long>(run.packets),
-                static_cast<unsigned long long>(run.voiceSamples / 320), run.calls, run.voiceSamples / 16000.0,
-                static_cast<unsigned long long>(run.events), wall > 0 ? seconds / wall : 0.0);
+    std::printf(
+        "summary: %.1f s of IF, %llu parameter packets, %llu voice frames, %d call(s), %.1f s of voice, "
+        "%llu trunking events, %.0fx real time\n",
+        seconds, static_cast<unsigned long long>(run.packets), static_cast<unsigned long long>(run.voiceSamples / 320),
+        run.calls, run.voiceSamples / 16000.0, static_cast<unsigned long long>(run.events),
+        wall > 0 ? seconds / wall : 0.0);
     std::printf("audio: %s%s\nwindow: %s%s\n", sound.c_str(), written ? "" : " (not written)", picture.c_str(),
                 pictured ? "" : " (not written)");
-    for (const auto& box : host.Dismissed()) std::printf("message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
+    for (const auto& box : host.Dismissed())
+        std::printf("message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
     return written ? 0 : 1;
 }

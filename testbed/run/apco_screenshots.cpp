@@ -44,8 +44,10 @@ std::string TextOf(HWND h) {
 // with this text, or with any text when text is null, other than `besides`.
 HWND Find(HWND parent, const char* text, HWND besides = nullptr) {
     Search s{[&](HWND h) { return text ? TextOf(h) == text : h != besides && !TextOf(h).empty(); }};
-    if (parent) EnumChildWindows(parent, Visit, reinterpret_cast<LPARAM>(&s));
-    else EnumThreadWindows(GetCurrentThreadId(), Visit, reinterpret_cast<LPARAM>(&s));
+    if (parent)
+        EnumChildWindows(parent, Visit, reinterpret_cast<LPARAM>(&s));
+    else
+        EnumThreadWindows(GetCurrentThreadId(), Visit, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
@@ -97,8 +99,10 @@ void CALLBACK TakePictures(HWND, UINT, UINT_PTR id, DWORD) {
 int main(int argc, char** argv) {
     std::string file;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) g_out = argv[++i];
-        else file = argv[i];
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc)
+            g_out = argv[++i];
+        else
+            file = argv[i];
     }
     if (file.empty() || g_out.empty() || file.size() >= sizeof ReceiverConfig{}.wavPath) {
         std::fprintf(stderr, "usage: apco_screenshots --out FOLDER FILE.if.wav\n");
@@ -113,7 +117,7 @@ int main(int argc, char** argv) {
     ReceiverConfig config{};
     config.structSize = sizeof config;
     config.volume = 8;
-    config.loops = 3;   // the call stays on the screen while the pictures are taken
+    config.loops = 3;  // the call stays on the screen while the pictures are taken
     std::memcpy(config.wavPath, file.c_str(), file.size() + 1);
     testbed::VktHost host;
     std::string error, name;
@@ -127,7 +131,7 @@ int main(int argc, char** argv) {
         if (call.msg != PMR_Media || !data || call.cbData != kMediaParamsPacketBytes) return;
         ApcoParams p;
         std::memcpy(&p, static_cast<const uint8_t*>(data) + kMediaHeaderBytes, sizeof p);
-        if (p.transmissionType != 4 || ++decoded != 20) return;   // well into the call
+        if (p.transmissionType != 4 || ++decoded != 20) return;  // well into the call
         g_main = call.window;
         ShowWindow(g_main, SW_SHOWNA);
         SetTimer(nullptr, 0, 10, TakePictures);

@@ -83,7 +83,8 @@ TEST(AllocationFailure, SixteenBitChainsReportItAndKeepGoing) {
         refused += !y;
         const bool sound = !y || (produced == resampledWant.size() && NullOrEqual(y, resampledWant));
         if (RationalResampler* r = RationalResamplerCreate(nullptr)) {
-            if (RationalResamplerConfigure(r, 16, 48000.0f, 8000.0f, 0.01f)) RationalResamplerRun(r, nullptr, x.data(), 4800, 1);
+            if (RationalResamplerConfigure(r, 16, 48000.0f, 8000.0f, 0.01f))
+                RationalResamplerRun(r, nullptr, x.data(), 4800, 1);
             RationalResamplerDestroy(r, 1);
         }
         if (SincFirFilter* f = SincFirCreate(nullptr)) {

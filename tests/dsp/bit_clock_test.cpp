@@ -117,7 +117,7 @@ TEST(BitClock, ResetAndRefusals) {
     Sampled sink;
     BitClock clock = MakeClock(&sink, 2688.0, 134.4, 0.1);
     BitClockRun(&clock, x.data(), static_cast<uint32_t>(x.size()), 0);  // stride 0
-    clock.sampleRate = 200.0;                                            // 1.5 samples per bit
+    clock.sampleRate = 200.0;                                           // 1.5 samples per bit
     BitClockRun(&clock, x.data(), static_cast<uint32_t>(x.size()), 1);
     clock.sampleRate = 2688.0;
     clock.baudRate = 0.0;

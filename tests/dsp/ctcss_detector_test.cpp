@@ -59,7 +59,8 @@ TEST(CtcssDetector, ResultDoesNotDependOnBlockSize) {
     std::vector<int16_t> audio = MakeCtcssAudio(48000.0, 88.5, 1.0, 3000.0, 300.0, 1);
     const std::vector<int16_t> second = MakeCtcssAudio(48000.0, 203.5, 1.0, 3000.0, 300.0, 2);
     audio.insert(audio.end(), second.begin(), second.end());
-    for (size_t chunk : {1u, 7u, 64u, 333u, 1024u, 8192u, 96000u}) EXPECT_EQ(Detect(48000.0f, audio, chunk), 42) << chunk;
+    for (size_t chunk : {1u, 7u, 64u, 333u, 1024u, 8192u, 96000u})
+        EXPECT_EQ(Detect(48000.0f, audio, chunk), 42) << chunk;
 }
 
 TEST(CtcssDetector, RefusesUnsafeRates) {

@@ -55,7 +55,8 @@ TEST(DcsDetector, FindsNormalAndInvertedCodeInNoise) {
         const std::vector<int16_t> normal = MakeDcsAudio(rate, kCode023, false, 2.0, 4000.0, 2000.0, 5);
         const std::vector<int> codes = Detect(rate, normal, 1024);
         EXPECT_TRUE(Contains(codes, kCode023)) << rate;
-        EXPECT_TRUE(std::any_of(codes.begin(), codes.end(), [](int v) { return v >= CDcsDetector::kInverted; })) << rate;
+        EXPECT_TRUE(std::any_of(codes.begin(), codes.end(), [](int v) { return v >= CDcsDetector::kInverted; }))
+            << rate;
         for (int v : codes) EXPECT_TRUE(IsDcsValue(v)) << v;
 
         const std::vector<int16_t> inverted = MakeDcsAudio(rate, kCode023, true, 2.0, 4000.0, 2000.0, 6);
@@ -67,7 +68,8 @@ TEST(DcsDetector, FindsNormalAndInvertedCodeInNoise) {
 
 TEST(DcsDetector, EveryCodeIsFound) {
     for (int i = 0; i < CDcsDetector::kCodeCount; ++i) {
-        const std::vector<int16_t> audio = MakeDcsAudio(48000.0, DcsCodeTable[i], i % 2 == 1, 1.0, 4000.0, 500.0, 100 + i);
+        const std::vector<int16_t> audio =
+            MakeDcsAudio(48000.0, DcsCodeTable[i], i % 2 == 1, 1.0, 4000.0, 500.0, 100 + i);
         const int expected = DcsCodeTable[i] + (i % 2 ? CDcsDetector::kInverted : 0);
         EXPECT_TRUE(Contains(Detect(48000.0f, audio, 2048), expected)) << std::oct << DcsCodeTable[i];
     }
@@ -90,7 +92,8 @@ TEST(DcsDetector, SameResultsForAnyBlockSize) {
     std::vector<int16_t> audio = MakeDcsAudio(48000.0, 0754, false, 1.5, 4000.0, 2000.0, 8);
     const std::vector<int> reference = Detect(48000.0f, audio, audio.size());
     EXPECT_TRUE(Contains(reference, 0754));
-    for (size_t chunk : {1u, 7u, 64u, 333u, 1024u, 8192u}) EXPECT_EQ(Detect(48000.0f, audio, chunk), reference) << chunk;
+    for (size_t chunk : {1u, 7u, 64u, 333u, 1024u, 8192u})
+        EXPECT_EQ(Detect(48000.0f, audio, chunk), reference) << chunk;
 }
 
 TEST(DcsDetector, ClearAndRefusals) {

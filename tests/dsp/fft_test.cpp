@@ -62,7 +62,8 @@ TEST(CFFT, HopsAndCarryAcrossBlocks) {
     for (float& v : s) v += 0.01f * static_cast<float>(std::cos(v * 1000));
     CFFT a(256, 4), b(256, 4);
     a.TransformLast(s.data(), total);
-    for (int done = 0, n = 1; done < total; done += n, n = n * 5 % 301 + 1) b.TransformLast(s.data() + done, std::min(n, total - done));
+    for (int done = 0, n = 1; done < total; done += n, n = n * 5 % 301 + 1)
+        b.TransformLast(s.data() + done, std::min(n, total - done));
     std::vector<float> pa(129), pb(129);
     a.GetSpectrum(pa.data(), 129);
     b.GetSpectrum(pb.data(), 129);

@@ -28,8 +28,8 @@ double GainDb(const float* taps, int n, double hz, double rate = kRate) {
     return 20 * std::log10(std::abs(sum) + 1e-300);
 }
 
-std::unique_ptr<CFirFilter> MakeFilter(bool fixedPoint, int type, float hz, float bandwidth = 1000,
-                                       int taps = 512, int window = kWindowHanning) {
+std::unique_ptr<CFirFilter> MakeFilter(bool fixedPoint, int type, float hz, float bandwidth = 1000, int taps = 512,
+                                       int window = kWindowHanning) {
     std::unique_ptr<CFirFilter> f(fixedPoint ? new CMmxFirFilter : new CFirFilter);
     EXPECT_EQ(1, f->SetTaps(taps));
     EXPECT_EQ(1, f->SetType(type));
@@ -59,22 +59,30 @@ TEST(FirFilter, SettersAcceptTheirRangesOnly) {
                 EXPECT_EQ(r[2], get()) << name << " " << r[0];
             }
         };
-        check("taps", [&](double v) { return f->SetTaps(int(v)); }, [&] { return f->GetTaps(); },
-              {{16384, 1, 16384}, {0, 0, 16384}, {16385, 0, 16384}, {1, 1, fixed ? 16.0 : 1.0}});
-        check("fft", [&](double v) { return f->SetFFTSize(int(v)); }, [&] { return f->GetFFTSize(); },
-              {{128, 1, 128}, {127, 0, 128}, {65537, 0, 128}, {65536, 1, 65536}});
-        check("type", [&](double v) { return f->SetType(int(v)); }, [&] { return f->GetType(); },
-              {{4, 1, 4}, {-1, 0, 4}, {5, 0, 4}});
-        check("frequency", [&](double v) { return f->SetFrequency(float(v)); }, [&] { return f->GetFrequency(); },
-              {{23999, 1, 23999}, {23999, 1, 23999}, {0, 0, 23999}, {24000, 0, 23999}});
-        check("bandwidth", [&](double v) { return f->SetBandwidth(float(v)); }, [&] { return f->GetBandwidth(); },
-              {{20000, 1, 20000}, {0, 0, 20000}, {24000, 0, 20000}});
-        check("window", [&](double v) { return f->SetWindow(int(v)); }, [&] { return f->GetWindow(); },
-              {{10, 1, 10}, {-1, 0, 10}, {11, 0, 10}});
-        check("deemphasis", [&](double v) { return f->SetDeemphasis(float(v)); }, [&] { return f->GetDeemphasis(); },
-              {{-100, 1, -100}, {0.5, 0, -100}, {-100.5, 0, -100}});
-        check("rate", [&](double v) { return f->SetSampleRate(float(v)); }, [&] { return f->GetSampleRate(); },
-              {{48000, 1, 48000}, {999, 0, 48000}});
+        check(
+            "taps", [&](double v) { return f->SetTaps(int(v)); }, [&] { return f->GetTaps(); },
+            {{16384, 1, 16384}, {0, 0, 16384}, {16385, 0, 16384}, {1, 1, fixed ? 16.0 : 1.0}});
+        check(
+            "fft", [&](double v) { return f->SetFFTSize(int(v)); }, [&] { return f->GetFFTSize(); },
+            {{128, 1, 128}, {127, 0, 128}, {65537, 0, 128}, {65536, 1, 65536}});
+        check(
+            "type", [&](double v) { return f->SetType(int(v)); }, [&] { return f->GetType(); },
+            {{4, 1, 4}, {-1, 0, 4}, {5, 0, 4}});
+        check(
+            "frequency", [&](double v) { return f->SetFrequency(float(v)); }, [&] { return f->GetFrequency(); },
+            {{23999, 1, 23999}, {23999, 1, 23999}, {0, 0, 23999}, {24000, 0, 23999}});
+        check(
+            "bandwidth", [&](double v) { return f->SetBandwidth(float(v)); }, [&] { return f->GetBandwidth(); },
+            {{20000, 1, 20000}, {0, 0, 20000}, {24000, 0, 20000}});
+        check(
+            "window", [&](double v) { return f->SetWindow(int(v)); }, [&] { return f->GetWindow(); },
+            {{10, 1, 10}, {-1, 0, 10}, {11, 0, 10}});
+        check(
+            "deemphasis", [&](double v) { return f->SetDeemphasis(float(v)); }, [&] { return f->GetDeemphasis(); },
+            {{-100, 1, -100}, {0.5, 0, -100}, {-100.5, 0, -100}});
+        check(
+            "rate", [&](double v) { return f->SetSampleRate(float(v)); }, [&] { return f->GetSampleRate(); },
+            {{48000, 1, 48000}, {999, 0, 48000}});
         // Lowering the rate pulls the frequency and bandwidth below the new Nyquist.
         EXPECT_EQ(1, f->SetSampleRate(16000));
         EXPECT_EQ(7999, f->GetFrequency());
@@ -380,7 +388,7 @@ TEST(FirFilter, FurtherDesigns) {
     const float* h = f.GetCoefficients();
     double dc = 0;
     for (int j = 0; j < 255; ++j) dc += h[j];
-    EXPECT_NEAR(1.0, dc, 1e-6);  // unit gain at 0 Hz
+    EXPECT_NEAR(1.0, dc, 1e-6);            // unit gain at 0 Hz
     EXPECT_LT(GainDb(h, 255, 6000), -60);  // Blackman: about -74 dB sidelobes
     EXPECT_EQ(0.0f, h[254]);
     f.SetType(kFilterBandPass);
@@ -389,7 +397,9 @@ TEST(FirFilter, FurtherDesigns) {
     for (int kind = 0; kind < 3; ++kind) {
         CFirFilter g;
         g.SetTaps(127);
-        int ok = kind == 0 ? g.DesignRaisedCosine(0.1f, 0.2f) : kind == 1 ? g.DesignShaping(0.5f) : g.DesignInverseShaping(1.0f);
+        int ok = kind == 0   ? g.DesignRaisedCosine(0.1f, 0.2f)
+                 : kind == 1 ? g.DesignShaping(0.5f)
+                             : g.DesignInverseShaping(1.0f);
         ASSERT_EQ(1, ok);
         for (int j = 0; j < 127; ++j) ASSERT_TRUE(std::isfinite(g.GetCoefficients()[j])) << kind;
     }

@@ -16,7 +16,8 @@ std::vector<float> FmSignal(int n, double rate, double carrierHz, double toneHz,
     const double beta = toneHz > 0 ? deviationHz / toneHz : 0.0;
     for (int i = 0; i < n; ++i) {
         double t = i / rate;
-        x[i] = amplitude * static_cast<float>(std::cos(2 * kPi * carrierHz * t + beta * std::sin(2 * kPi * toneHz * t)));
+        x[i] =
+            amplitude * static_cast<float>(std::cos(2 * kPi * carrierHz * t + beta * std::sin(2 * kPi * toneHz * t)));
     }
     return x;
 }
@@ -91,11 +92,12 @@ TEST(FmDemodulator, BlockSplitsGiveIdenticalOutput) {
     CFmDemodulator one, pieces;
     const float* y = one.Process(x.data(), n);
     std::vector<float> expected(y, y + n);
-    auto got = FeedInPieces<float>(x, {1, 7, 64, 333, 2048, 5000}, [&](const float* in, size_t m, std::vector<float>* out) {
-        const float* z = pieces.Process(in, static_cast<int>(m));
-        ASSERT_NE(nullptr, z);
-        out->insert(out->end(), z, z + m);
-    });
+    auto got =
+        FeedInPieces<float>(x, {1, 7, 64, 333, 2048, 5000}, [&](const float* in, size_t m, std::vector<float>* out) {
+            const float* z = pieces.Process(in, static_cast<int>(m));
+            ASSERT_NE(nullptr, z);
+            out->insert(out->end(), z, z + m);
+        });
     EXPECT_EQ(expected, got);
 }
 

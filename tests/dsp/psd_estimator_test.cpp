@@ -24,11 +24,11 @@ std::vector<double> ModelWindow(uint32_t n, int kind) {
     std::vector<double> w(n);
     for (uint32_t k = 0; k < n / 2; ++k) {
         const double a = 2 * kPi * k / n;
-        const double v = kind == 1 ? 2.0 * k / n
-                       : kind == 2 ? 0.5 - 0.5 * std::cos(a)
-                       : kind == 3 ? 0.54 - 0.46 * std::cos(a)
-                       : kind == 4 ? 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2 * a)
-                                   : 1.0;
+        const double v = kind == 1   ? 2.0 * k / n
+                         : kind == 2 ? 0.5 - 0.5 * std::cos(a)
+                         : kind == 3 ? 0.54 - 0.46 * std::cos(a)
+                         : kind == 4 ? 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2 * a)
+                                     : 1.0;
         w[k] = w[n - 1 - k] = v;
     }
     double sum = 0;
@@ -92,7 +92,8 @@ TEST(SpectrumEstimator, MatchesTheNaiveDftForEveryWindow) {
         for (uint32_t i = 0; i < n; ++i) {
             x16[i] = static_cast<int16_t>(static_cast<int>(engine() % 60001) - 30000);
             // A tone over noise, as the CTCSS detector feeds it: 32-bit samples.
-            x32[i] = static_cast<int32_t>(1e9 * std::sin(2 * kPi * 37.3 * i / n)) + static_cast<int32_t>(engine() % 2000001) - 1000000;
+            x32[i] = static_cast<int32_t>(1e9 * std::sin(2 * kPi * 37.3 * i / n)) +
+                     static_cast<int32_t>(engine() % 2000001) - 1000000;
         }
         for (int kind = 0; kind <= 4; ++kind) {
             SpectrumEstimatorPtr e = Make(n, kind);

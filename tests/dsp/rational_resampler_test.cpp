@@ -45,10 +45,10 @@ TEST(RationalResampler, ChoosesTheSmallestFittingRatio) {
         float in, out;
         uint32_t L, M, taps;
     } cases[] = {
-        {48000.0f, 1378.0f, 1, 35, 127},   // 1371.4 Hz, 0.48 % off
-        {48000.0f, 2688.0f, 1, 18, 127},   // 2666.7 Hz, 0.79 % off
-        {16000.0f, 1378.0f, 2, 23, 255},   // L = 1 would be 3.3 % off; 1391.3 Hz, 0.96 % off
-        {1000.0f, 2688.0f, 8, 3, 1017},    // 2666.7 Hz: the first L within 1 % is 8
+        {48000.0f, 1378.0f, 1, 35, 127},  // 1371.4 Hz, 0.48 % off
+        {48000.0f, 2688.0f, 1, 18, 127},  // 2666.7 Hz, 0.79 % off
+        {16000.0f, 1378.0f, 2, 23, 255},  // L = 1 would be 3.3 % off; 1391.3 Hz, 0.96 % off
+        {1000.0f, 2688.0f, 8, 3, 1017},   // 2666.7 Hz: the first L within 1 % is 8
         {8000.0f, 8000.0f, 1, 1, 127},
     };
     for (const Case& c : cases) {
@@ -97,7 +97,8 @@ TEST(RationalResampler, InBandSineKeepsItsLevelAndShape) {
         RationalResamplerPtr r = Make(127, c.in, c.out);
         ASSERT_TRUE(r);
         const double outRate = static_cast<double>(c.in) * r->L / r->M;
-        const std::vector<int16_t> y = Resample(r.get(), Sine16(c.in, c.tone, 16000.0, static_cast<size_t>(2 * c.in)), 1024);
+        const std::vector<int16_t> y =
+            Resample(r.get(), Sine16(c.in, c.tone, 16000.0, static_cast<size_t>(2 * c.in)), 1024);
         // Skip the filter's start-up: its length at the output rate.
         const size_t skip = static_cast<size_t>(r->totalTaps / r->M) + 2;
         const ToneFit fit = FitTone(y.data(), skip, y.size(), c.tone, outRate);
@@ -145,7 +146,8 @@ TEST(RationalResampler, StrideTakesEveryNthValue) {
     RationalResamplerPtr a = Make(127, 48000.0f, 1378.0f), b = Make(127, 48000.0f, 1378.0f);
     std::vector<int16_t> outA(2000), outB(2000);
     const uint32_t na = RationalResamplerRun(a.get(), outA.data(), left.data(), static_cast<uint32_t>(left.size()), 1);
-    const uint32_t nb = RationalResamplerRun(b.get(), outB.data(), stereo.data(), static_cast<uint32_t>(stereo.size()), 2);
+    const uint32_t nb =
+        RationalResamplerRun(b.get(), outB.data(), stereo.data(), static_cast<uint32_t>(stereo.size()), 2);
     ASSERT_EQ(na, nb);
     outA.resize(na);
     outB.resize(nb);

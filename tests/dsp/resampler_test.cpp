@@ -56,8 +56,7 @@ TEST(Resampler, TableRowsAreTheNormalisedBlackmanInterpolators) {
         EXPECT_NEAR(sum, 32768, 4) << "row " << r;
     }
     // Row 2048 (fraction +0.5) is row 0 (fraction -0.5) moved on by one whole sample.
-    for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(CResampler::TableRow(2048)[k], CResampler::TableRow(0)[(k + 7) % 8]) << k;
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(CResampler::TableRow(2048)[k], CResampler::TableRow(0)[(k + 7) % 8]) << k;
 }
 
 TEST(Resampler, OutputCountsFollowTheRateRatio) {

@@ -25,7 +25,8 @@ SincFirFilterPtr MakeLowPass(float rate, float cutoff, uint32_t length) {
 // 16-bit values carried in the upper half of 32-bit words, as the filter takes them.
 std::vector<int32_t> Widen(const std::vector<int16_t>& x) {
     std::vector<int32_t> w(x.size());
-    for (size_t i = 0; i < x.size(); ++i) w[i] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int32_t>(x[i])) << 16);
+    for (size_t i = 0; i < x.size(); ++i)
+        w[i] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int32_t>(x[i])) << 16);
     return w;
 }
 
@@ -135,7 +136,8 @@ TEST(SincFirFilter, AnySplitGivesTheSameOutput) {
         EXPECT_EQ(reference.size(), x.size() / decimation);
         for (size_t chunk : {1, 7, 64, 333, 1024, 1500}) {
             SincFirFilterPtr f = MakeLowPass(8000.0f, 1000.0f, 63);
-            EXPECT_EQ(Filter(f.get(), x, chunk, decimation), reference) << "chunk " << chunk << " decimation " << decimation;
+            EXPECT_EQ(Filter(f.get(), x, chunk, decimation), reference)
+                << "chunk " << chunk << " decimation " << decimation;
         }
         SincFirFilterPtr small = MakeLowPass(8000.0f, 1000.0f, 63);
         SincFirSetBlockSize(small.get(), 50);
@@ -158,7 +160,8 @@ TEST(SincFirFilter, StrideTakesEveryNthWord) {
     SincFirFilterPtr a = MakeLowPass(8000.0f, 1000.0f, 31), b = MakeLowPass(8000.0f, 1000.0f, 31);
     std::vector<int16_t> ya(x.size()), yb(x.size());
     ASSERT_EQ(SincFirRun(a.get(), ya.data(), x.data(), static_cast<uint32_t>(x.size()), 1, 1), x.size());
-    ASSERT_EQ(SincFirRun(b.get(), yb.data(), stereo.data() + 1, static_cast<uint32_t>(stereo.size() - 1), 2, 1), x.size());
+    ASSERT_EQ(SincFirRun(b.get(), yb.data(), stereo.data() + 1, static_cast<uint32_t>(stereo.size() - 1), 2, 1),
+              x.size());
     EXPECT_EQ(ya, yb);
     EXPECT_EQ(SincFirRun(a.get(), ya.data(), x.data(), 10, 0, 1), 0u);
     EXPECT_EQ(SincFirRun(a.get(), ya.data(), x.data(), 10, 1, 0), 0u);
@@ -241,8 +244,10 @@ TEST(SincFirFilter, EveryDesignHasItsIdealResponse) {
             SincFirFilterPtr f = MakeDesign(c.mode, rate, 1000.0f, 2000.0f, 255, gain);
             for (const Point& p : c.points) {
                 const std::complex<double> h = TapResponse(f.get(), rate, p.hz);
-                EXPECT_NEAR(h.real(), gain * p.ideal.real(), 0.01) << "mode " << c.mode << " gain " << gain << " at " << p.hz;
-                EXPECT_NEAR(h.imag(), gain * p.ideal.imag(), 0.01) << "mode " << c.mode << " gain " << gain << " at " << p.hz;
+                EXPECT_NEAR(h.real(), gain * p.ideal.real(), 0.01)
+                    << "mode " << c.mode << " gain " << gain << " at " << p.hz;
+                EXPECT_NEAR(h.imag(), gain * p.ideal.imag(), 0.01)
+                    << "mode " << c.mode << " gain " << gain << " at " << p.hz;
             }
         }
     }

@@ -101,8 +101,8 @@ TEST(VoiceActivityDetector, ScoreCountsBusyAndQuietSegments) {
         for (size_t i = 0; i < x.size(); ++i) {
             const int kind = i / s < 22 ? segmentKind(static_cast<int>(i / s)) : 0;
             const double v = kind == 1   ? noise.Next(tone / std::sqrt(2.0))  // busy: same power
-                           : kind == 2 ? 0.1 * tone * std::sin(2 * 3.14159265358979323846 * 300.0 * i / kRate)
-                                       : tone * std::sin(2 * 3.14159265358979323846 * 300.0 * i / kRate);
+                             : kind == 2 ? 0.1 * tone * std::sin(2 * 3.14159265358979323846 * 300.0 * i / kRate)
+                                         : tone * std::sin(2 * 3.14159265358979323846 * 300.0 * i / kRate);
             x[i] = static_cast<int16_t>(std::lround(v));
         }
         return x;

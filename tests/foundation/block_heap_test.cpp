@@ -14,19 +14,33 @@ struct TestSource {
     static int heapsCreated, heapsDestroyed, chunksLive;
     static bool failChunks;
     static size_t lastRequest;
-    static size_t extra;   // bytes handed out beyond each request, as a system heap may
-    static void* Create() { ++heapsCreated; return &heapsCreated; }
+    static size_t extra;  // bytes handed out beyond each request, as a system heap may
+    static void* Create() {
+        ++heapsCreated;
+        return &heapsCreated;
+    }
     static void Destroy(void*) { ++heapsDestroyed; }
     static void* Alloc(void*, size_t bytes, size_t* real) {
         lastRequest = bytes;
         if (failChunks) return nullptr;
         void* p = std::malloc(bytes + extra);
-        if (p) { ++chunksLive; *real = bytes + extra; }
+        if (p) {
+            ++chunksLive;
+            *real = bytes + extra;
+        }
         return p;
     }
-    static void Free(void*, void* p) { --chunksLive; std::free(p); }
+    static void Free(void*, void* p) {
+        --chunksLive;
+        std::free(p);
+    }
     static const platform::ChunkSource source;
-    static void Reset() { heapsCreated = heapsDestroyed = chunksLive = 0; failChunks = false; lastRequest = 0; extra = 0; }
+    static void Reset() {
+        heapsCreated = heapsDestroyed = chunksLive = 0;
+        failChunks = false;
+        lastRequest = 0;
+        extra = 0;
+    }
 };
 int TestSource::heapsCreated, TestSource::heapsDestroyed, TestSource::chunksLive;
 bool TestSource::failChunks;
@@ -51,7 +65,12 @@ protected:
     }
     void Free(void* p) {
         heap.Free(p);
-        for (auto& q : live) if (q == p) { q = live.back(); live.pop_back(); break; }
+        for (auto& q : live)
+            if (q == p) {
+                q = live.back();
+                live.pop_back();
+                break;
+            }
     }
     BlockInfo Info(const void* p) {
         BlockInfo info;
@@ -113,14 +132,15 @@ TEST_F(BlockHeapTest, EveryPointerIsAlignedAndBlocksAreBackToBack) {
 }
 
 TEST_F(BlockHeapTest, ExactFitIsTakenEvenWhenALargerBlockComesFirst) {
-    void* a = Alloc(192);   // need 256
+    void* a = Alloc(192);  // need 256
     void* s1 = Alloc(1);
-    void* b = Alloc(128);   // need 192
+    void* b = Alloc(128);  // need 192
     void* s2 = Alloc(1);
-    (void)s1; (void)s2;
+    (void)s1;
+    (void)s2;
     Free(a);
     Free(b);
-    void* p = Alloc(100);   // need 192: b fits exactly, a is larger and lower
+    void* p = Alloc(100);  // need 192: b fits exactly, a is larger and lower
     EXPECT_EQ(p, b);
 }
 
@@ -129,7 +149,8 @@ TEST_F(BlockHeapTest, SmallestLargerBlockIsSplit) {
     void* s1 = Alloc(1);
     void* mid = Alloc(300);
     void* s2 = Alloc(1);
-    (void)s1; (void)s2;
+    (void)s1;
+    (void)s2;
     Free(big);
     Free(mid);
     void* p = Alloc(10);  // need 128: mid (384) is the smallest block larger than that
@@ -147,7 +168,8 @@ TEST_F(BlockHeapTest, AmongEquallySmallBlocksTheMostRecentlyFreedIsUsed) {
         void* s1 = Alloc(1);
         void* c = Alloc(192);
         void* s2 = Alloc(1);
-        (void)s1; (void)s2;
+        (void)s1;
+        (void)s2;
         Free(order ? c : a);
         Free(order ? a : c);
         void* p = Alloc(10);
@@ -179,12 +201,17 @@ TEST_F(BlockHeapTest, InteriorPointerFreesTheBlockAndForeignOrDoubleFreeIsIgnore
     void* keep = Alloc(500);
     heap.Free(static_cast<char*>(a) + 123);
     EXPECT_FALSE(Info(a).inUse);
-    for (auto& q : live) if (q == a) { q = live.back(); live.pop_back(); break; }
+    for (auto& q : live)
+        if (q == a) {
+            q = live.back();
+            live.pop_back();
+            break;
+        }
 
     BlockHeapStats before = heap.Stats();
-    heap.Free(a);                 // already free
+    heap.Free(a);  // already free
     int local = 0;
-    heap.Free(&local);            // not ours
+    heap.Free(&local);  // not ours
     BlockHeapStats after = heap.Stats();
     EXPECT_EQ(before.usedBlocks, after.usedBlocks);
     EXPECT_EQ(before.freeBytes, after.freeBytes);
@@ -219,7 +246,8 @@ TEST_F(BlockHeapTest, ReallocKeepsOnShrinkAndCopiesOnGrow) {
     EXPECT_NE(q, p);
     for (int i = 0; i < 256; ++i) ASSERT_EQ(q[i], static_cast<unsigned char>(i * 7)) << i;
     EXPECT_FALSE(Info(p).inUse);
-    for (auto& x : live) if (x == p) x = q;
+    for (auto& x : live)
+        if (x == p) x = q;
     int local = 0;
     EXPECT_EQ(heap.Realloc(&local, 10), nullptr);
 }
@@ -256,14 +284,16 @@ TEST_F(BlockHeapTest, LargeBlocksUseBestFitToo) {
     void* s2 = Alloc(4200);
     void* c = Alloc(150000);
     void* s3 = Alloc(4200);
-    (void)s1; (void)s2; (void)s3;
+    (void)s1;
+    (void)s2;
+    (void)s3;
     ASSERT_EQ(heap.Stats().chunks, 1u);
     Free(a);
     Free(b);
     Free(c);
-    EXPECT_EQ(Alloc(120000), c);   // 150000 is the smallest block that fits
+    EXPECT_EQ(Alloc(120000), c);  // 150000 is the smallest block that fits
     EXPECT_EQ(Alloc(90000), b);
-    EXPECT_EQ(Alloc(199000), a);   // smaller than the tail
+    EXPECT_EQ(Alloc(199000), a);  // smaller than the tail
     EXPECT_TRUE(heap.Validate());
 }
 

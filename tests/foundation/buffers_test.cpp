@@ -19,17 +19,17 @@ TEST(HeapBuffer, GrowsByDoublingAndShrinksByHalvingOnce) {
     HeapBuffer b(16, 1024);
     EXPECT_EQ(b.GetCapacity(), 16u);
     EXPECT_EQ(b.SetSize(100), 100u);
-    EXPECT_EQ(b.GetCapacity(), 128u);     // 16 -> 32 -> 64 -> 128
+    EXPECT_EQ(b.GetCapacity(), 128u);  // 16 -> 32 -> 64 -> 128
     std::memset(b.GetData(), 0x5A, 100);
     b.SetSize(10);
-    EXPECT_EQ(b.GetCapacity(), 100u);     // half of 128 raised to the old size 100
+    EXPECT_EQ(b.GetCapacity(), 100u);  // half of 128 raised to the old size 100
     EXPECT_EQ(b.GetData()[9], 0x5A);
     b.SetSize(10);
     EXPECT_EQ(b.GetCapacity(), 50u);
     b.SetSize(0);
     EXPECT_EQ(b.GetCapacity(), 25u);
     b.SetSize(0);
-    EXPECT_EQ(b.GetCapacity(), 16u);      // never below the minimum
+    EXPECT_EQ(b.GetCapacity(), 16u);  // never below the minimum
     EXPECT_EQ(b.GetFree(), 16u);
 }
 
@@ -54,26 +54,26 @@ TEST(HeapBuffer, DeleteClipsAtTheEnd) {
     EXPECT_EQ(b.GetData()[7], 9);
     EXPECT_EQ(b.Delete(2, 100), 1);
     EXPECT_EQ(b.GetSize(), 2u);
-    EXPECT_EQ(b.Delete(5, 1), 0);         // offset past the end: nothing
+    EXPECT_EQ(b.Delete(5, 1), 0);  // offset past the end: nothing
     EXPECT_EQ(b.GetSize(), 2u);
-    EXPECT_EQ(b.Delete(2, 1), 1);         // at the end: deletes nothing, still fine
+    EXPECT_EQ(b.Delete(2, 1), 1);  // at the end: deletes nothing, still fine
     EXPECT_EQ(b.GetSize(), 2u);
 }
 
 TEST(ItemArray, InsertRemoveAndBounds) {
     ItemArray a(2, 4);
     a.Insert(10, 0);
-    a.Insert(30, static_cast<uint32_t>(-1));   // -1 appends
+    a.Insert(30, static_cast<uint32_t>(-1));  // -1 appends
     a.Insert(20, 1);
-    a.Insert(40, 99);                          // clipped to the count
+    a.Insert(40, 99);  // clipped to the count
     ASSERT_EQ(a.GetCount(), 4u);
     EXPECT_EQ(a.GetItem(0), 10u);
     EXPECT_EQ(a.GetItem(1), 20u);
     EXPECT_EQ(a.GetItem(3), 40u);
-    a.Insert(5, 0);                            // full at the maximum: nothing
+    a.Insert(5, 0);  // full at the maximum: nothing
     EXPECT_EQ(a.GetCount(), 4u);
     EXPECT_EQ(a.GetItem(0), 10u);
-    EXPECT_EQ(a.Remove(4), 0u);                // index == count
+    EXPECT_EQ(a.Remove(4), 0u);  // index == count
     EXPECT_EQ(a.GetCount(), 4u);
     EXPECT_EQ(a.Remove(1), 20u);
     EXPECT_EQ(a.GetItem(1), 30u);
@@ -198,13 +198,13 @@ TEST(LockedQueue, ReadNeedsTheWholeCountAndWriteStopsAtMaxSize) {
     LockedQueue q(4, 16);
     EXPECT_EQ(q.Write("hello", 5), 5);
     char out[32] = {};
-    EXPECT_EQ(q.Read(out, 10, true), 0);       // only 5 queued: nothing happens
+    EXPECT_EQ(q.Read(out, 10, true), 0);  // only 5 queued: nothing happens
     EXPECT_EQ(q.GetSize(), 5u);
     EXPECT_EQ(q.Read(out, 2, false), 2);
     EXPECT_EQ(q.GetSize(), 5u);
     EXPECT_EQ(q.Read(out, 2, true), 2);
     EXPECT_EQ(std::string(out, 2), "he");
-    EXPECT_EQ(q.Write("0123456789abcdefXYZ", 19), 13);   // what fits in 16
+    EXPECT_EQ(q.Write("0123456789abcdefXYZ", 19), 13);  // what fits in 16
     EXPECT_EQ(q.GetSize(), 16u);
     EXPECT_EQ(q.Write("!", 1), 0);
     EXPECT_EQ(q.Read(out, 16, true), 16);
@@ -213,11 +213,11 @@ TEST(LockedQueue, ReadNeedsTheWholeCountAndWriteStopsAtMaxSize) {
     uint8_t* space = q.LockWrite(100);
     EXPECT_LE(q.GetFree(), 16u);
     std::memset(space, 'w', q.GetFree());
-    q.UnlockWrite(1000);                       // clipped to the free space
+    q.UnlockWrite(1000);  // clipped to the free space
     EXPECT_EQ(q.GetSize(), 16u);
     uint8_t* data = q.LockRead();
     EXPECT_EQ(data[15], 'w');
-    q.UnlockRead(1000);                        // clipped to the size
+    q.UnlockRead(1000);  // clipped to the size
     EXPECT_EQ(q.GetSize(), 0u);
     q.Write("abc", 3);
     q.Clear();

@@ -37,7 +37,7 @@ std::vector<uint8_t> RoundTrip(const std::vector<uint8_t>& data, uint32_t initia
         got += static_cast<size_t>(r);
     }
     out.resize(got);
-    EXPECT_EQ(q.GetSize(), 0u);   // every input byte consumed
+    EXPECT_EQ(q.GetSize(), 0u);  // every input byte consumed
     return out;
 }
 
@@ -46,7 +46,7 @@ TEST(CompressingQueue, ZerosAndRandomDataRoundTripInOddPieces) {
     CompressingQueue small(4096, 1 << 20);
     ASSERT_EQ(small.Write(zeros.data(), static_cast<uint32_t>(zeros.size())), 100 * 1024);
     ASSERT_EQ(small.Finish(), 1);
-    EXPECT_LT(small.GetSize(), 1024u);   // a short stream
+    EXPECT_LT(small.GetSize(), 1024u);  // a short stream
     EXPECT_EQ(RoundTrip(zeros, 4096, 1 << 20), zeros);
     std::vector<uint8_t> random = RandomBytes(1 << 20, 11);
     EXPECT_EQ(RoundTrip(random, 4096, 4 << 20), random);
@@ -80,17 +80,17 @@ TEST(CompressingQueue, TruncatedAndCorruptInputGiveMinusOne) {
     truncated.LockedQueue::Write(stream.data(), full - 10);
     std::vector<uint8_t> out(40000);
     EXPECT_EQ(truncated.ReadDecompressedFinish(out.data(), 40000), -1);
-    EXPECT_EQ(truncated.GetSize(), 0u);   // what was consumed is gone
+    EXPECT_EQ(truncated.GetSize(), 0u);  // what was consumed is gone
 
     CompressingQueue corrupt(1024, 1 << 20);
     std::vector<uint8_t> bad = stream;
-    bad[0] ^= 0xFF;                       // the zlib header no longer checks
+    bad[0] ^= 0xFF;  // the zlib header no longer checks
     corrupt.LockedQueue::Write(bad.data(), full);
     EXPECT_EQ(corrupt.ReadDecompressed(out.data(), 40000), -1);
 }
 
 TEST(CompressingQueue, ACappedQueueReportsTheFailure) {
-    std::vector<uint8_t> data = RandomBytes(1 << 20, 9);   // incompressible
+    std::vector<uint8_t> data = RandomBytes(1 << 20, 9);  // incompressible
     CompressingQueue q(1024, 64 * 1024);
     int taken = q.Write(data.data(), static_cast<uint32_t>(data.size()));
     EXPECT_GE(taken, 0);
@@ -102,7 +102,7 @@ TEST(CompressingQueue, ACappedQueueReportsTheFailure) {
 TEST(CompressingQueue, ClearStartsAFreshStream) {
     std::vector<uint8_t> first = RandomBytes(3000, 1), second = RandomBytes(5000, 2);
     CompressingQueue q(256, 1 << 20);
-    q.Write(first.data(), 3000);   // left unfinished
+    q.Write(first.data(), 3000);  // left unfinished
     q.Clear();
     EXPECT_EQ(q.GetSize(), 0u);
     ASSERT_EQ(q.Write(second.data(), 5000), 5000);

@@ -18,7 +18,8 @@ TEST(Guarded, AnEscapingExceptionBecomesTheFailureValueAndOneTraceLine) {
     EXPECT_EQ("Entry: exception caught (boom)", g_line);
     Guarded("Callback", [] { throw 3; });
     EXPECT_EQ("Callback: exception caught (unknown)", g_line);
-    EXPECT_EQ(5, GuardedOr("Proc", []() -> int { throw std::bad_alloc(); }, [] { return 5; }));
+    EXPECT_EQ(5, GuardedOr(
+                     "Proc", []() -> int { throw std::bad_alloc(); }, [] { return 5; }));
     EXPECT_NE(std::string::npos, g_line.find("Proc: exception caught"));
     SetTraceSink(nullptr);
 }

@@ -122,8 +122,10 @@ TEST(QuickSort, MatchesStdSortWithDuplicatesBothWays) {
             SortContext s;
             for (int i = 0; i < n; ++i) s.v.push_back(static_cast<int>(rng() % 50));
             std::vector<int> ref = s.v;
-            if (descending) std::sort(ref.begin(), ref.end(), std::greater<int>());
-            else std::sort(ref.begin(), ref.end());
+            if (descending)
+                std::sort(ref.begin(), ref.end(), std::greater<int>());
+            else
+                std::sort(ref.begin(), ref.end());
             if (n > 0) QuickSort(&s, Less, Swap, n - 1, 0, descending);
             EXPECT_EQ(s.v, ref) << n << " " << descending;
             if (n == 1) {

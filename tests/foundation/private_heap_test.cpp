@@ -76,7 +76,11 @@ TEST(PrivateHeap, FourThreadStress) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t, &failures] {
             std::mt19937 rng(777 + t);
-            struct Live { unsigned char* p; size_t n; unsigned char fill; };
+            struct Live {
+                unsigned char* p;
+                size_t n;
+                unsigned char fill;
+            };
             std::vector<Live> live;
             live.reserve(512);
             auto check = [&](const Live& b) {
@@ -89,7 +93,10 @@ TEST(PrivateHeap, FourThreadStress) {
                 if (live.size() < 16 || (live.size() < 500 && r % 3 == 0)) {
                     size_t n = 1 + (r >> 8) % (r & 1 ? 256 : 8192);
                     auto* p = static_cast<unsigned char*>(PrivateHeapAlloc(n));
-                    if (!p) { ++failures[t]; continue; }
+                    if (!p) {
+                        ++failures[t];
+                        continue;
+                    }
                     unsigned char fill = static_cast<unsigned char>(r >> 3);
                     std::memset(p, fill, n);
                     live.push_back({p, n, fill});
@@ -100,7 +107,10 @@ TEST(PrivateHeap, FourThreadStress) {
                     if (r % 5 == 0) {
                         size_t n = 1 + (r >> 9) % 4096;
                         auto* q = static_cast<unsigned char*>(PrivateHeapRealloc(b.p, n));
-                        if (!q) { ++failures[t]; continue; }
+                        if (!q) {
+                            ++failures[t];
+                            continue;
+                        }
                         size_t keep = std::min(n, b.n);
                         for (size_t j = 0; j < keep; j += 1 + keep / 8)
                             if (q[j] != b.fill) ++failures[t];

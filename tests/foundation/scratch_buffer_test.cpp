@@ -17,7 +17,7 @@ TEST(ScratchBuffer, ReserveKeepsStorageWhenLargeEnoughAndReallocatesExactlyOther
     EXPECT_EQ(p[9], 9.0f);
     float* q = b.Reserve(11);
     ASSERT_NE(q, nullptr);
-    EXPECT_EQ(b.Capacity(), 11u);   // exactly what was asked, no spare room
+    EXPECT_EQ(b.Capacity(), 11u);  // exactly what was asked, no spare room
     EXPECT_NE(b.Reserve(12), nullptr);
     EXPECT_EQ(b.Capacity(), 12u);
 }
@@ -29,10 +29,10 @@ TEST(ScratchBuffer, ZeroAndOverflowingRequestsLeaveItWithoutStorage) {
     ScratchBuffer<uint64_t> big(4);
     ASSERT_NE(big.GetData(), nullptr);
     big.SetCount(3);
-    EXPECT_EQ(big.Reserve(SIZE_MAX / 4), nullptr);   // n × 8 overflows
+    EXPECT_EQ(big.Reserve(SIZE_MAX / 4), nullptr);  // n × 8 overflows
     EXPECT_EQ(big.GetData(), nullptr);
     EXPECT_EQ(big.Capacity(), 0u);
-    EXPECT_EQ(big.GetCount(), 3u);                   // the count is the owner's
+    EXPECT_EQ(big.GetCount(), 3u);  // the count is the owner's
 }
 
 TEST(ScratchBuffer, SetCountIsClampedToTheCapacity) {

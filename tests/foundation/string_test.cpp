@@ -13,7 +13,7 @@ std::string S(const String& s) { return std::string(s.CStr(), static_cast<size_t
 TEST(String, CopiesShareUntilOneIsWritten) {
     String a("Hello");
     String b(a);
-    EXPECT_EQ(a.CStr(), b.CStr());   // one block
+    EXPECT_EQ(a.CStr(), b.CStr());  // one block
     b += " world";
     EXPECT_EQ(S(a), "Hello");
     EXPECT_EQ(S(b), "Hello world");
@@ -59,13 +59,13 @@ TEST(String, SelfAppendAndSelfAssignReadTheSourceBeforeReallocating) {
     String s("abcdefgh");
     s += s;
     EXPECT_EQ(S(s), "abcdefghabcdefgh");
-    s += s.CStr() + 4;            // a tail of its own text
+    s += s.CStr() + 4;  // a tail of its own text
     EXPECT_EQ(S(s), "abcdefghabcdefghefghabcdefgh");
     String shared(s);
-    s += shared;                 // same block through another string
+    s += shared;  // same block through another string
     EXPECT_EQ(s.Length(), 56);
     EXPECT_EQ(S(shared), "abcdefghabcdefghefghabcdefgh");
-    s = s.CStr() + 50;           // assign from its own text
+    s = s.CStr() + 50;  // assign from its own text
     EXPECT_EQ(S(s), "cdefgh");
     String& self = s;
     s = self;
@@ -99,7 +99,7 @@ TEST(String, Numbers) {
     EXPECT_EQ(S(String::FromDouble(12.3, 1, 3, false)), "12.3");
     EXPECT_EQ(S(String::FromDouble(0, 2, 0, false)), "0.00");
     EXPECT_EQ(String("ff").ToLong(true), 255);
-    EXPECT_EQ(String("ffffffff").ToLong(true), -1);   // 32 bits in every build
+    EXPECT_EQ(String("ffffffff").ToLong(true), -1);  // 32 bits in every build
     EXPECT_EQ(String("-42").ToLong(false), -42);
     EXPECT_EQ(String("4294967297").ToLong(false), 1);
     EXPECT_EQ(String("xyz").ToLong(false), 0);
@@ -107,7 +107,7 @@ TEST(String, Numbers) {
     EXPECT_EQ(S(String::FormatMixedRadix(3725, ":060:060", false)), "1:02:05");
     EXPECT_EQ(S(String::FormatMixedRadix(65, "60:60", false)), "1:5");
     EXPECT_EQ(S(String::FormatMixedRadix(3725, "24:060:060", false)), "1:02:05");
-    EXPECT_EQ(S(String::FormatMixedRadix(90061, "24:060:060", false)), "1:01:01");   // a day's carry is dropped
+    EXPECT_EQ(S(String::FormatMixedRadix(90061, "24:060:060", false)), "1:01:01");  // a day's carry is dropped
     EXPECT_EQ(S(String::FormatMixedRadix(0x1234, ":010", true)), "123:04");
     EXPECT_EQ(S(String::FromHexBytes("\x01\xab\x10", 3, 2)), "01ab 10");
 }
@@ -116,7 +116,7 @@ TEST(String, Comparisons) {
     EXPECT_TRUE(String("abc") == "abc");
     EXPECT_TRUE(String("abc") < String("abd"));
     EXPECT_TRUE(String("b") > "a");
-    EXPECT_TRUE(String("\xe9") > "z");   // byte-wise, unsigned
+    EXPECT_TRUE(String("\xe9") > "z");  // byte-wise, unsigned
     EXPECT_EQ(String("a").Compare("a"), 0);
 }
 
@@ -127,7 +127,7 @@ TEST(String, SearchesStayInsideTheText) {
     EXPECT_EQ(s.Find("bc", 2, 5), -1);
     EXPECT_EQ(s.Find("bc", 2, 1000), -1);
     EXPECT_EQ(s.Find("bc", 2, -7), 1);
-    EXPECT_EQ(s.Find("abcabcx", 7), -1);   // longer than the text
+    EXPECT_EQ(s.Find("abcabcx", 7), -1);  // longer than the text
     EXPECT_EQ(s.ReverseFind("bc", 2, 1000), 4);
     EXPECT_EQ(s.ReverseFind("bc", 2, 3), 1);
     EXPECT_EQ(s.ReverseFind("bc", 2, -1), -1);
@@ -147,7 +147,7 @@ TEST(String, Paths) {
     EXPECT_EQ(S(String("C:\\a.d\\b").RemoveExtension()), "C:\\a.d\\b");
     EXPECT_EQ(S(String("C:\\a\\b.if.wav").RemoveExtension()), "C:\\a\\b.if");
     EXPECT_EQ(S(String("C:\\a\\b.if.wav").GetExtension()), "wav");
-    EXPECT_EQ(S(String("C:\\a.d\\b").GetExtension()), "d\\b");   // a dot in a folder counts
+    EXPECT_EQ(S(String("C:\\a.d\\b").GetExtension()), "d\\b");  // a dot in a folder counts
     EXPECT_EQ(S(String("noext").GetExtension()), "");
 }
 
@@ -159,8 +159,12 @@ TEST(String, MidTrimAndCase) {
     EXPECT_EQ(S(t.Trim()), "ab");
     EXPECT_EQ(S(t), "ab");
     String accented("\xe9t\xe9 \x01");
-    EXPECT_EQ(S(accented.Trim()), "\xe9t\xe9");   // bytes above 0x7F are letters
-    EXPECT_EQ(S(String("\xe9" "Ab").ToUpper()), "\xe9" "AB");
+    EXPECT_EQ(S(accented.Trim()), "\xe9t\xe9");  // bytes above 0x7F are letters
+    EXPECT_EQ(S(String("\xe9"
+                       "Ab")
+                    .ToUpper()),
+              "\xe9"
+              "AB");
     String d("abcdef");
     d.DeleteLeft(2);
     EXPECT_EQ(S(d), "cdef");
@@ -206,9 +210,9 @@ TEST(String, ReplaceInsertAndReplaceChar) {
 TEST(String, SizesBeyondAnIntLeaveTheStringAsItWas) {
     String s("abc");
     String shared(s);
-    s.PadRight(INT_MAX);   // one more than the largest capacity
+    s.PadRight(INT_MAX);  // one more than the largest capacity
     EXPECT_EQ(S(s), "abc");
-    EXPECT_EQ(s.CStr(), shared.CStr());   // not even unshared
+    EXPECT_EQ(s.CStr(), shared.CStr());  // not even unshared
     s.PadRight(-5);
     EXPECT_EQ(S(s), "abc");
 }

@@ -35,9 +35,9 @@ TEST(Folders, CreateListAndDeleteATree) {
     String deep((dir / "a\\b\\c").c_str());
     EXPECT_TRUE(CreateDirectoryPath(deep));
     EXPECT_TRUE(DirectoryExists(deep));
-    EXPECT_TRUE(CreateDirectoryPath(String((dir / "a\\b\\d\\").c_str())));   // trailing separator
+    EXPECT_TRUE(CreateDirectoryPath(String((dir / "a\\b\\d\\").c_str())));  // trailing separator
     EXPECT_TRUE(DirectoryExists(String((dir / "a\\b\\d").c_str())));
-    EXPECT_FALSE(DirectoryExists(String((dir / "a\\").c_str())));           // not found with the separator
+    EXPECT_FALSE(DirectoryExists(String((dir / "a\\").c_str())));  // not found with the separator
 
     Touch(dir / "a\\one.wav", "1");
     Touch(dir / "a\\two.wav", "22");
@@ -86,7 +86,7 @@ TEST(File, ReadOnlyOpenNeverCreatesAndSeekToZeroSucceeds) {
     char buffer[4] = {};
     EXPECT_EQ(f.Read(buffer, 4), 4u);
     EXPECT_EQ(std::string(buffer, 4), "0123");
-    EXPECT_TRUE(f.Seek(0x100000000ll + 5));   // 64-bit positions
+    EXPECT_TRUE(f.Seek(0x100000000ll + 5));  // 64-bit positions
     EXPECT_EQ(f.GetPosition(), 0x100000000ll + 5);
 }
 
@@ -128,7 +128,7 @@ TEST(UnbufferedFile, WritesAndReadsBackTenMegabytesInOddBlocks) {
             at += n;
         }
         EXPECT_EQ(out.GetSize(), static_cast<int64_t>(data.size()));
-    }   // the tail goes out here
+    }  // the tail goes out here
     EXPECT_EQ(ReadWhole(path), data);
 
     UnbufferedFile in(String(path.c_str()), true, false, 128 * 1024);
@@ -148,7 +148,7 @@ TEST(UnbufferedFile, WritesAndReadsBackTenMegabytesInOddBlocks) {
     ASSERT_EQ(in.Read(piece, 3000), 3000u);
     EXPECT_EQ(std::memcmp(piece, data.data() + 4093, 3000), 0);
     ASSERT_TRUE(in.Seek(static_cast<int64_t>(data.size()) - 5));
-    EXPECT_EQ(in.Read(piece, 3000), 5u);      // inside the tail
+    EXPECT_EQ(in.Read(piece, 3000), 5u);  // inside the tail
     EXPECT_EQ(std::memcmp(piece, data.data() + data.size() - 5, 5), 0);
 }
 
@@ -178,7 +178,7 @@ TEST(UnbufferedFile, AppendingToAnExistingFileKeepsItsTail) {
 TEST(UnbufferedFile, PlainCompressingAndDecompressingCopiesRoundTrip) {
     ScratchFolder dir("apco_copies");
     std::vector<uint8_t> data = PseudoRandom(700001, 8);
-    for (size_t i = 0; i < data.size(); i += 3) data[i] = 0;   // something to compress
+    for (size_t i = 0; i < data.size(); i += 3) data[i] = 0;  // something to compress
     std::string source = dir / "src.bin";
     {
         UnbufferedFile f(String(source.c_str()), false, true, 65536);

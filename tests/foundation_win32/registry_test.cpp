@@ -37,7 +37,7 @@ TEST_F(RegistryKeyTest, DwordStringAndBinaryRoundTripWithDefaults) {
     std::string hundred(100, 'x');
     hundred[99] = 'z';
     ASSERT_EQ(m_key->WriteString(String("Long"), String(hundred.c_str())), 1);
-    EXPECT_EQ(std::string(m_key->ReadString(String("Long"), String("")).CStr()), hundred);   // second query
+    EXPECT_EQ(std::string(m_key->ReadString(String("Long"), String("")).CStr()), hundred);  // second query
 
     // A DWORD stored as text is read as the default, and a text read as DWORD likewise.
     ASSERT_EQ(m_key->WriteString(String("Text"), String("12")), 1);
@@ -50,7 +50,7 @@ TEST_F(RegistryKeyTest, DwordStringAndBinaryRoundTripWithDefaults) {
     EXPECT_EQ(m_key->ReadBinary(String("Blob"), out, sizeof out, &type), 6u);
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(std::memcmp(out, blob, 6), 0);
-    EXPECT_EQ(m_key->ReadBinary(String("Blob"), out, 5, &type), 0u);   // does not fit: 0
+    EXPECT_EQ(m_key->ReadBinary(String("Blob"), out, 5, &type), 0u);  // does not fit: 0
     EXPECT_EQ(m_key->ReadBinary(String("Missing"), out, 16, &type), 0u);
 
     EXPECT_EQ(m_key->ValueExists(String("Blob")), 1);
@@ -66,7 +66,7 @@ TEST_F(RegistryKeyTest, StringsEndAtTheStoredBytes) {
     EXPECT_STREQ(m_key->ReadString(String("Bin"), String("")).CStr(), "xyz");
     ASSERT_EQ(m_key->WriteString(String("Empty"), String("")), 1);
     unsigned char raw[4] = {9, 9, 9, 9};
-    EXPECT_EQ(m_key->ReadBinary(String("Empty"), raw, 4, nullptr), 1u);   // one NUL byte
+    EXPECT_EQ(m_key->ReadBinary(String("Empty"), raw, 4, nullptr), 1u);  // one NUL byte
     EXPECT_EQ(raw[0], 0);
 }
 
@@ -81,7 +81,7 @@ TEST_F(RegistryKeyTest, SubKeysAndAMissingKeyGivesTheDefaults) {
 
     RegistryKey* missing = RegistryKey::Open(HKEY_CURRENT_USER, String((m_path + "\\Absent").c_str()), 0, KEY_READ);
     ASSERT_NE(missing, nullptr);
-    EXPECT_EQ(missing->ReadDword(String("Here"), 42), 42u);   // the defaults, not the scratch key's value
+    EXPECT_EQ(missing->ReadDword(String("Here"), 42), 42u);  // the defaults, not the scratch key's value
     EXPECT_STREQ(missing->ReadString(String("Here"), String("d")).CStr(), "d");
     delete missing;
 

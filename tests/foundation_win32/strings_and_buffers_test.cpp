@@ -16,9 +16,9 @@ TEST(WideString, ConvertsBothWaysAndReplacesUnmappableCharacters) {
     String utf8(L"K\u00f6ln \u20ac", CP_UTF8);
     EXPECT_STREQ(utf8.CStr(), "K\xc3\xb6ln \xe2\x82\xac");
     String latin(L"K\u00f6ln \u4e2d", 1252);
-    EXPECT_STREQ(latin.CStr(), "K\xf6ln  ");   // the CJK letter has no 1252 code: a space
+    EXPECT_STREQ(latin.CStr(), "K\xf6ln  ");  // the CJK letter has no 1252 code: a space
     wchar_t back[16] = {};
-    EXPECT_EQ(utf8.ToWide(back, 16, CP_UTF8), 7);   // six characters and the NUL
+    EXPECT_EQ(utf8.ToWide(back, 16, CP_UTF8), 7);  // six characters and the NUL
     EXPECT_EQ(std::wstring(back), L"K\u00f6ln \u20ac");
     EXPECT_EQ(utf8.ToWide(back, 0, CP_UTF8), 0);
     EXPECT_STREQ(utf8.ConvertCodePage(CP_UTF8, 1252).CStr(), "K\xf6ln \x80");
@@ -63,16 +63,16 @@ TEST(VirtualBuffer, GrowsInPlaceByWholePages) {
     uint8_t* data = b.GetData();
     EXPECT_EQ(b.GetCapacity(), page);
     b.SetSize(10 * page + 1);
-    EXPECT_EQ(b.GetData(), data);          // the pointer never moves
+    EXPECT_EQ(b.GetData(), data);  // the pointer never moves
     EXPECT_EQ(b.GetCapacity(), 16u * page);
     for (uint32_t i = 0; i < b.GetSize(); ++i) data[i] = static_cast<uint8_t>(i * 7);
     b.SetSize(5);
     EXPECT_EQ(b.GetData(), data);
-    EXPECT_EQ(b.GetCapacity(), 11u * page);   // half of 16 pages raised to the old size, whole pages
+    EXPECT_EQ(b.GetCapacity(), 11u * page);  // half of 16 pages raised to the old size, whole pages
     EXPECT_EQ(data[4], 28);
-    EXPECT_EQ(b.SetSize(1000 * page), 64u * page);   // capped at the reservation
+    EXPECT_EQ(b.SetSize(1000 * page), 64u * page);  // capped at the reservation
     EXPECT_EQ(b.GetData(), data);
-    data[64 * page - 1] = 1;                // the last committed byte is writable
+    data[64 * page - 1] = 1;  // the last committed byte is writable
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST(ImbeFec, GolayKeepsCodeWordsAndCorrectsEveryPatternUpToThreeErrors) {
             for (int c = b + 1; c < 23; ++c) patterns.push_back((1u << a) | (1u << b) | (1u << c));
         }
     }
-    ASSERT_EQ(2048u, patterns.size());   // 1 + 23 + 253 + 1771
+    ASSERT_EQ(2048u, patterns.size());  // 1 + 23 + 253 + 1771
     for (uint32_t info = 0; info < 4096; ++info) {
         const uint32_t c = ImbeTestGolayEncode(static_cast<uint16_t>(info));
         ASSERT_EQ(info, c >> 11);
@@ -120,7 +120,7 @@ TEST(ImbeFec, RandomParametersForEveryHarmonicCountRoundTrip) {
     std::mt19937 rng(9);
     ImbeDecoderState state;
     ImbeInit(&state);
-    for (int b0 = 0; b0 < 208; b0 += 4) {   // every upper-6-bit value: L = 9 .. 56
+    for (int b0 = 0; b0 < 208; b0 += 4) {  // every upper-6-bit value: L = 9 .. 56
         for (int trial = 0; trial < 10; ++trial) {
             ImbeTestParams p = ImbeTestRandomParams(b0 + static_cast<int>(rng() % 4), rng);
             const int l = ImbeTestHarmonicCount(b0);
@@ -196,7 +196,7 @@ TEST(ImbeFec, ErrorsBeyondCapacity) {
     ImbeFecDecode(&f, &state);
     EXPECT_EQ(1, state.vectorErrors[5]);
     EXPECT_EQ(1, f.errorCount);
-    EXPECT_FALSE(std::equal(info + 59, info + 70, f.bits + 59));   // u5 is bits 59 .. 69
+    EXPECT_FALSE(std::equal(info + 59, info + 70, f.bits + 59));  // u5 is bits 59 .. 69
     EXPECT_TRUE(std::equal(info, info + 59, f.bits));
     EXPECT_TRUE(std::equal(info + 70, info + 88, f.bits + 70));
     // A flip in the plain bits of u7 is neither corrected nor counted.
@@ -232,7 +232,7 @@ TEST(ImbeFec, SoftBitsAreClampedAndHardBitsAreNonzero) {
     ImbeTestWordsToBits(w, info);
     struct Case {
         int softBits;
-        uint8_t one;   // the value sent for a 1
+        uint8_t one;  // the value sent for a 1
     } cases[] = {{1, 1}, {1, 200}, {0, 1}, {-3, 9}, {3, 7}, {3, 255}, {8, 255}, {12, 255}};
     for (const Case& c : cases) {
         ImbeDecoderState state;
@@ -288,7 +288,7 @@ TEST(ImbeFec, SoftDecisionRecoversTwoWeakErrorsInAHammingWord) {
         ImbeDecoderState state;
         ImbeInit(&state);
         ImbeFecDecode(&hard, &state);
-        ASSERT_FALSE(std::equal(info + 48, info + 59, hard.bits + 48));   // u4 is bits 48 .. 58
+        ASSERT_FALSE(std::equal(info + 48, info + 59, hard.bits + 48));  // u4 is bits 48 .. 58
         ImbeInit(&state);
         ImbeFecDecode(&f, &state);
         ASSERT_TRUE(std::equal(info, info + 88, f.bits)) << "trial " << trial;

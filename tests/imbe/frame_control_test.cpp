@@ -65,14 +65,23 @@ TEST(ImbeFrameControl, RepeatAndMuteThresholds) {
         int rate, e0, total, softBits, flags;
     } cases[] = {
         // hard bits: threshold min(12, 10 + 40 eR) with the rate before the frame
-        {0, 2, 10, 1, kImbeRepeat}, {0, 2, 9, 1, 0}, {0, 1, 14, 1, 0},
-        {1638, 2, 11, 1, kImbeRepeat},   // 10 + 40 * 1638/32768 = 11.9996: threshold 11
-        {1639, 2, 11, 1, 0}, {1639, 2, 12, 1, kImbeRepeat}, {2000, 3, 12, 1, kImbeRepeat},
+        {0, 2, 10, 1, kImbeRepeat},
+        {0, 2, 9, 1, 0},
+        {0, 1, 14, 1, 0},
+        {1638, 2, 11, 1, kImbeRepeat},  // 10 + 40 * 1638/32768 = 11.9996: threshold 11
+        {1639, 2, 11, 1, 0},
+        {1639, 2, 12, 1, kImbeRepeat},
+        {2000, 3, 12, 1, kImbeRepeat},
         // mute once the updated rate exceeds 0.0875 (2867): 3020 * 0.95 = 2869
-        {3000, 0, 0, 1, 0}, {3020, 0, 0, 1, kImbeMute},
+        {3000, 0, 0, 1, 0},
+        {3020, 0, 0, 1, kImbeMute},
         // soft bits: eT + e0 >= 19 with e0 >= 3; mute above 0.12 (3932)
-        {0, 3, 16, 2, kImbeRepeat}, {0, 2, 17, 2, 0}, {0, 3, 15, 2, 0},
-        {4160, 0, 0, 2, kImbeMute}, {4130, 0, 0, 2, 0}, {4130, 0, 0, 1, kImbeMute},
+        {0, 3, 16, 2, kImbeRepeat},
+        {0, 2, 17, 2, 0},
+        {0, 3, 15, 2, 0},
+        {4160, 0, 0, 2, kImbeMute},
+        {4130, 0, 0, 2, 0},
+        {4130, 0, 0, 1, kImbeMute},
     };
     for (const Case& c : cases) {
         ImbeDecoderState state;

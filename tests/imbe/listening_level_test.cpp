@@ -41,7 +41,7 @@ std::vector<int16_t> Render(ImbeSynthesisRoutine routine, const ImbeParams& p, i
 struct RecordingLevels {
     double voicedMedianDbfs = -200;
     double clippedFraction = 1;
-    double mutedDbfs = 0;   // frames muted after the recording
+    double mutedDbfs = 0;  // frames muted after the recording
 };
 
 // The recording through the C4FM demodulator; the nine voice frames of every LDU the frame
@@ -72,7 +72,8 @@ RecordingLevels Measure(const char* name) {
     for (const c4fmtest::FoundFrame& f : c4fmtest::FindFrames(text)) {
         if (f.duid == p25test::kDuidHdu) ImbeInit(&state);
         if (f.duid == p25test::kDuidLdu1 || f.duid == p25test::kDuidLdu2)
-            for (const p25test::VoiceFrameBits& bits : p25test::LduVoiceFrames(text, f.position)) decode(bits.data(), false);
+            for (const p25test::VoiceFrameBits& bits : p25test::LduVoiceFrames(text, f.position))
+                decode(bits.data(), false);
     }
     RecordingLevels r;
     if (voiced.empty()) return r;
@@ -93,11 +94,11 @@ TEST(ImbeListeningLevel, VoicedHarmonicsPeakAtSixteenTimesTheirAmplitude) {
     // the same parameters both are steady, so two periods hold each harmonic in one DFT bin.
     ImbeParams p;
     ImbeInitParams(&p, ImbeSynthesizeSamples);
-    p.fundamental = 8192;   // 125 Hz
+    p.fundamental = 8192;  // 125 Hz
     p.harmonicCount = 20;
     p.amplitudeExponent = -8;
     for (int l = 0; l < 20; ++l) {
-        p.amplitude[l] = static_cast<int16_t>(5120 << (l % 3));   // M = 20, 40, 80
+        p.amplitude[l] = static_cast<int16_t>(5120 << (l % 3));  // M = 20, 40, 80
         p.voiced[l] = 1;
     }
     const std::vector<int16_t> pcm = Render(ImbeSynthesizeSamples, p, 4);
@@ -120,7 +121,7 @@ TEST(ImbeListeningLevel, UnvoicedBandsCarryTheirNoisePower) {
         double power = 0;
         const double w = fundamental / 2048.0;
         for (int l = 0; l < p.harmonicCount; ++l) {
-            p.amplitude[l] = static_cast<int16_t>(2048 * (2 + l % 3));   // log2 M = 2 .. 4
+            p.amplitude[l] = static_cast<int16_t>(2048 * (2 + l % 3));  // log2 M = 2 .. 4
             power += std::pow(4.0, 2 + l % 3) * w * w * p.harmonicCount * 34486 / 65536;
         }
         const std::vector<int16_t> pcm = Render(ImbeSynthesizeFrame, p, 40);

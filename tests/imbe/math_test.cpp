@@ -25,13 +25,13 @@ TEST(ImbeMath, SaturatingOperationsKnownAnswers) {
     EXPECT_EQ(0x7FFFFFFF, ImbeMult(-32768, -32768));
     EXPECT_EQ(2 * 16384 * 16384, ImbeMult(16384, 16384));
     EXPECT_EQ(-2 * 16384 * 3, ImbeMult(16384, -3));
-    EXPECT_EQ(0x7FFF0000, ImbeRound32(0x7FFFFFFF));   // saturates instead of wrapping
+    EXPECT_EQ(0x7FFF0000, ImbeRound32(0x7FFFFFFF));  // saturates instead of wrapping
     EXPECT_EQ(0x00010000, ImbeRound32(0x00008000));
     EXPECT_EQ(0, ImbeRound32(0x00007FFF));
     EXPECT_EQ(INT32_MAX, ImbeShl32(0x40000000, 1));
     EXPECT_EQ(INT32_MIN, ImbeShl32(-0x40000001, 1));
     EXPECT_EQ(0x40000000, ImbeShl32(0x20000000, 1));
-    EXPECT_EQ(-1, ImbeShl32(-5, -40));   // counts below -30 give the sign
+    EXPECT_EQ(-1, ImbeShl32(-5, -40));  // counts below -30 give the sign
     EXPECT_EQ(0, ImbeShl32(5, -31));
     EXPECT_EQ(-3, ImbeShl32(-5, -1));
     EXPECT_EQ(16384, ImbeMultRound(32767, 16384));
@@ -42,7 +42,7 @@ TEST(ImbeMath, SaturatingOperationsKnownAnswers) {
     // 0.5 (Q31) * 0.5 (Q15) = 0.25 exactly
     EXPECT_EQ(0x20000000, ImbeMult32x16(0x40000000, 16384));
     EXPECT_EQ(32767, ImbeDivQ15(0x7FFFFFFF, 1));
-    EXPECT_EQ(16384, ImbeDivQ15(0x40000000, 32767));   // raw quotient 32769, halved
+    EXPECT_EQ(16384, ImbeDivQ15(0x40000000, 32767));  // raw quotient 32769, halved
     EXPECT_EQ(-16384, ImbeDivQ15(-0x40000000, 32767));
     EXPECT_EQ(0, ImbeDivQ15(5, 7));
 }
@@ -54,7 +54,7 @@ TEST(ImbeMath, Normalisation) {
     EXPECT_EQ(31, ImbeNorm(-1));
     EXPECT_EQ(0, ImbeNorm(INT32_MIN));
     EXPECT_EQ(0, ImbeNorm(INT32_MAX));
-    EXPECT_EQ(1, ImbeNorm(-0x40000001 + 0x40000000 - 0x20000000));   // -0x20000001
+    EXPECT_EQ(1, ImbeNorm(-0x40000001 + 0x40000000 - 0x20000000));  // -0x20000001
     for (int s = 0; s < 31; ++s) {
         int32_t x = 1 << s;
         int32_t y = x;
@@ -179,11 +179,11 @@ TEST(ImbeMath, PhaseAndTables) {
 TEST(ImbeMath, AccumulatorAndVectors) {
     ImbeAcc40 a = ImbeAccFrom32(INT32_MAX);
     a = ImbeAccAdd(a, INT32_MAX);
-    EXPECT_EQ(int64_t(INT32_MAX) * 2, a.v);        // 8 guard bits keep it
+    EXPECT_EQ(int64_t(INT32_MAX) * 2, a.v);  // 8 guard bits keep it
     EXPECT_EQ(INT32_MAX, ImbeAccTo32(a));
     EXPECT_EQ(-1, ImbeAccNorm(a));
     for (int i = 0; i < 1000; ++i) a = ImbeAccAdd(a, int64_t(1) << 38);
-    EXPECT_EQ((int64_t(1) << 39) - 1, a.v);        // saturates at 40 bits
+    EXPECT_EQ((int64_t(1) << 39) - 1, a.v);  // saturates at 40 bits
     int16_t buf[9] = {1, -7, 3, 0, 0, 0, 0, 0, 42};
     EXPECT_EQ(buf + 3, ImbeFillWords(buf, 5, 3));
     EXPECT_EQ(5, buf[2]);
@@ -193,7 +193,7 @@ TEST(ImbeMath, AccumulatorAndVectors) {
     EXPECT_EQ(9, dst[3]);
     int16_t v[3] = {100, -32768, 5};
     EXPECT_EQ(32768, ImbeMaxMagnitude(v, 3));
-    int16_t x[4] = {16384, 16384, 0, 0};   // 0.25 + 0.25
+    int16_t x[4] = {16384, 16384, 0, 0};  // 0.25 + 0.25
     EXPECT_NEAR(0.5, FloatValue(ImbeEnergy(x, 4)), 1e-4);
 }
 
@@ -240,7 +240,7 @@ TEST(ImbeMath, ComplexFftMatchesDoubleDft) {
                 std::vector<std::complex<double>> got(n);
                 for (int i = 0; i < n; ++i)
                     got[i] = std::complex<double>(work[2 * i], work[2 * i + 1]) * std::ldexp(1.0, s);
-                double minSnr = amplitude > 1000 ? 60.0 : 25.0;   // 40 is only ~6 bits of signal
+                double minSnr = amplitude > 1000 ? 60.0 : 25.0;  // 40 is only ~6 bits of signal
                 EXPECT_GT(SnrDb(ref, got), minSnr) << "k " << k << " amplitude " << amplitude;
             }
         }
@@ -260,13 +260,13 @@ TEST(ImbeMath, RealFftMatchesDftAndRoundTrips) {
         }
         auto ref = Dft(xc, -1);
         std::vector<int16_t> w = x;
-        int e = ImbeRealFft(w.data(), 3, k);   // input exponent 3: x_true = x * 8
+        int e = ImbeRealFft(w.data(), 3, k);  // input exponent 3: x_true = x * 8
         std::vector<std::complex<double>> refHalf(n / 2), got(n / 2);
         for (int i = 0; i < n / 2; ++i) {
             refHalf[i] = ref[i] * 8.0;
             got[i] = std::complex<double>(w[2 * i], w[2 * i + 1]) * std::ldexp(1.0, e);
         }
-        refHalf[0] = ref[0].real() * 8.0;   // bin 0 imaginary cleared (Nyquist dropped)
+        refHalf[0] = ref[0].real() * 8.0;  // bin 0 imaginary cleared (Nyquist dropped)
         EXPECT_GT(SnrDb(refHalf, got), 60.0) << "k " << k;
 
         // Round trip of a signal without a Nyquist component: (-1)^n content removed first.

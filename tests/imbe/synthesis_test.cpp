@@ -121,12 +121,13 @@ TEST(ImbeSynthesis, UnvoicedFramesGiveFlatNoise) {
             for (int k = 0; k < 128; ++k) {
                 std::complex<double> x = 0;
                 for (int n = 0; n < 256; ++n)
-                    x += (0.5 - 0.5 * std::cos(2 * kPi * n / 256)) * d.pcm[o + n] * std::polar(1.0, -2 * kPi * k * n / 256);
+                    x += (0.5 - 0.5 * std::cos(2 * kPi * n / 256)) * d.pcm[o + n] *
+                         std::polar(1.0, -2 * kPi * k * n / 256);
                 power[k] += std::norm(x);
             }
         }
         std::vector<double> bands;
-        for (int b = 8; b < 112; b += 16) {   // 250 .. 3500 Hz in 500 Hz bands
+        for (int b = 8; b < 112; b += 16) {  // 250 .. 3500 Hz in 500 Hz bands
             double e = 0;
             for (int k = b; k < b + 16; ++k) e += power[k];
             bands.push_back(10 * std::log10(e));
@@ -161,7 +162,7 @@ TEST(ImbeSynthesis, FullyVoicedFramesCarryNoNoise) {
                 ImbeTestQuantizer q;
                 for (int i = 0; i < 8; ++i) {
                     ImbeTestParams p = q.Flat(hz, true, 5);
-                    if (!allVoiced) p.voicing &= static_cast<uint16_t>(~2u);   // band 2 unvoiced
+                    if (!allVoiced) p.voicing &= static_cast<uint16_t>(~2u);  // band 2 unvoiced
                     ASSERT_EQ(0, d.Frame(p));
                 }
                 out[run] = d.pcm;
@@ -367,7 +368,7 @@ TEST(ImbeSynthesis, RandomFramesNeverClip) {
             ImbeTestEncodeFrame(p, channel);
         }
         const int status = d.Channel(channel);
-        const bool fading = anyGain;   // the previous sound fades out in this frame
+        const bool fading = anyGain;  // the previous sound fades out in this frame
         if (status == 0) anyGain = i % 2;
         normal += status == 0;
         for (size_t k = d.pcm.size() - 160; k < d.pcm.size() && !anyGain && !fading; ++k)
@@ -398,7 +399,7 @@ TEST(ImbeSynthesis, ReinitialisedDecoderRepeatsItsOutputExactly) {
     Decoder c;
     std::vector<int16_t> other;
     run(c, &other);
-    ImbeInit(&c.state);   // a used state, initialised again
+    ImbeInit(&c.state);  // a used state, initialised again
     c.pcm.clear();
     c.frames = 0;
     run(c, &other);

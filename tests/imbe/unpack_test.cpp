@@ -94,7 +94,8 @@ TEST(ImbeUnpack, MatchesTheDoubleModel) {
             EXPECT_EQ(4194304 / (4 * code + 158), params.fundamental);
             const int k = ImbeTestBandCount(code);
             for (int h = 0; h < lf; ++h) {
-                EXPECT_NEAR(want[h], params.amplitude[h] / 2048.0, tol) << "L " << lf << " harmonic " << h + 1 << " frame " << frame;
+                EXPECT_NEAR(want[h], params.amplitude[h] / 2048.0, tol)
+                    << "L " << lf << " harmonic " << h + 1 << " frame " << frame;
                 int band = std::min(h / 3, k - 1);
                 EXPECT_EQ((p.voicing >> (k - 1 - band)) & 1, params.voiced[h]) << "harmonic " << h + 1;
             }
@@ -129,7 +130,7 @@ TEST(ImbeUnpack, PredictionFactorByHarmonicCount) {
     // The same frame twice: the second decode differs from the first (predicted from zeros)
     // by rho * (previous - mean of previous), since resampling L to L is the identity.
     std::mt19937 rng(33);
-    for (int b0 : {0, 27, 32, 40, 66, 72, 204}) {   // L = 9, 14, 16 (0.43), 18, 24, 25 (0.7), 56
+    for (int b0 : {0, 27, 32, 40, 66, 72, 204}) {  // L = 9, 14, 16 (0.43), 18, 24, 25 (0.7), 56
         const int l = ImbeTestHarmonicCount(b0);
         const double rho = l <= 15 ? 0.4 : (l <= 24 ? 0.03 * l - 0.05 : 0.7);
         ImbeTestParams p = ImbeTestRandomParams(b0, rng);
@@ -147,7 +148,7 @@ TEST(ImbeUnpack, PredictionFactorByHarmonicCount) {
         mean /= l;
         for (int h = 0; h < l; ++h) {
             double want = first.amplitude[h] + rho * (before[h] - mean);
-            if (std::fabs(want) < 30000) {   // clear of the clamp
+            if (std::fabs(want) < 30000) {  // clear of the clamp
                 EXPECT_NEAR(want, second.amplitude[h], 2.0) << "L " << l << " harmonic " << h + 1;
             }
         }

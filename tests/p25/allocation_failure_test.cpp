@@ -26,7 +26,8 @@ struct ChainRun {
 
 // Compares the audio with want, or appends it to record when that is given. Without record it
 // allocates nothing on the test side, so that only the library meets the failing heap.
-ChainRun RunChain(const std::vector<float>& x, const std::vector<int16_t>& want, std::vector<int16_t>* record = nullptr) {
+ChainRun RunChain(const std::vector<float>& x, const std::vector<int16_t>& want,
+                  std::vector<int16_t>* record = nullptr) {
     ChainRun r;
     CC4fmDemodulator demodulator;
     CApcoFrameDecoder decoder;

@@ -129,7 +129,8 @@ std::vector<Copy> Copies(const std::vector<float>& x, unsigned seed) {
     copies.push_back({x, "clean", false});
     for (unsigned s : {seed, seed + 100})
         for (double level : {0.1, 0.14})
-            copies.push_back({WithNoise(x, s, level), "noise " + std::to_string(level).substr(0, 4) + " seed " + std::to_string(s), true});
+            copies.push_back({WithNoise(x, s, level),
+                              "noise " + std::to_string(level).substr(0, 4) + " seed " + std::to_string(s), true});
     return copies;
 }
 
@@ -168,13 +169,25 @@ TEST(C4fmChain, RecordingsGiveTheirFields) {
     const struct {
         const char* name;
         Known known;
-        std::set<int> types;         // each shows at some time
-        int audioBlocks;             // at least this many; -1: none at all
-        double medianErrorRate;      // percent, every copy; 0: not measured
+        std::set<int> types;     // each shows at some time
+        int audioBlocks;         // at least this many; -1: none at all
+        double medianErrorRate;  // percent, every copy; 0: not measured
     } kRecordings[] = {
-        {"voice-nac293-tg1.if.wav", {{0x293}, {1}, {1}, {0x80}, {0x00}}, {kTransmissionVoice, kTransmissionTerminator}, 100, 0},
-        {"voice-nac1f5-tg7455.if.wav", {{0x1F5}, {7455, 7583}, {4270002}, {0x80}, {0x00, 0x16}}, {kTransmissionTerminator}, 0, 3.0},
-        {"voice-encrypted-nac104-tg1543.if.wav", {{0x104}, {1543}, {2287, 1027}, {0x81}, {0x90}}, {kTransmissionVoice}, 0, 0},
+        {"voice-nac293-tg1.if.wav",
+         {{0x293}, {1}, {1}, {0x80}, {0x00}},
+         {kTransmissionVoice, kTransmissionTerminator},
+         100,
+         0},
+        {"voice-nac1f5-tg7455.if.wav",
+         {{0x1F5}, {7455, 7583}, {4270002}, {0x80}, {0x00, 0x16}},
+         {kTransmissionTerminator},
+         0,
+         3.0},
+        {"voice-encrypted-nac104-tg1543.if.wav",
+         {{0x104}, {1543}, {2287, 1027}, {0x81}, {0x90}},
+         {kTransmissionVoice},
+         0,
+         0},
         {"control-nac140.if.wav", {{0x140}, {}, {}, {}, {0x00, 0x90}}, {kTransmissionTrunking}, -1, 0},
     };
     unsigned seed = 21;
@@ -204,7 +217,8 @@ TEST(C4fmChain, RecordingsGiveTheirFields) {
                 EXPECT_LT(Percentile(r.voiceErrorRates, 0.9), 3.0) << what;
             }
         }
-        for (int block : {512, 8192, 32768}) ExpectKnownFields(RunChain(x, block), rec.known, "block " + std::to_string(block));
+        for (int block : {512, 8192, 32768})
+            ExpectKnownFields(RunChain(x, block), rec.known, "block " + std::to_string(block));
     }
 }
 
@@ -221,7 +235,8 @@ TEST(C4fmChain, SyntheticCallsAfterNoiseGiveTheirFields) {
                                                p25test::GroupLc(0, false, 0x1234, 0xABCD), p25test::MakeEs(0x80, 0));
     std::string unitCall;
     for (int i = 0; i < 4; ++i)
-        unitCall += builder.Ldu1(nac, p25test::PatternVoice(i), unit.data()) + builder.Ldu2(nac, p25test::PatternVoice(i + 10), des.data());
+        unitCall += builder.Ldu1(nac, p25test::PatternVoice(i), unit.data()) +
+                    builder.Ldu2(nac, p25test::PatternVoice(i + 10), des.data());
     unitCall += builder.Tdu(nac);
 
     C4fmOptions o;
@@ -288,13 +303,15 @@ TEST(C4fmChain, ReceiverGapsInsideVoiceUnitsInventNoField) {
         if ((f.duid == 0x5 && gaps.empty()) || (f.duid == 0xA && gaps.size() == 1 && f.position > 20000))
             gaps.push_back(10 * f.position + 4000);
     ASSERT_EQ(2u, gaps.size());
-    for (auto gap = gaps.rbegin(); gap != gaps.rend(); ++gap) x.insert(x.begin() + static_cast<long>(*gap), 96000, 0.0f);
+    for (auto gap = gaps.rbegin(); gap != gaps.rend(); ++gap)
+        x.insert(x.begin() + static_cast<long>(*gap), 96000, 0.0f);
     ChainResult r = RunChain(x);
     ExpectKnownFields(r, {{0x293}, {1}, {1}, {0x80}, {0x00}}, "with receiver gaps");
 }
 
 TEST(C4fmChain, DamagedCopiesNeverCrash) {
-    const std::pair<const char*, int> kFiles[] = {{"voice-nac293-tg1.if.wav", 0x293}, {"voice-encrypted-nac104-tg1543.if.wav", 0x104}};
+    const std::pair<const char*, int> kFiles[] = {{"voice-nac293-tg1.if.wav", 0x293},
+                                                  {"voice-encrypted-nac104-tg1543.if.wav", 0x104}};
     for (auto [name, nac] : kFiles) {
         const std::vector<float> x = ReadRecording(name);
         ASSERT_GT(x.size(), 300000u) << name;

@@ -53,8 +53,8 @@ constexpr int kKeyUpSamples = 2400;
 // Symbol errors from sent frame `fromFrame` on, up to the end of the last frame. The
 // demodulator neither loses nor adds symbols, so the received frame lies within a few symbols
 // of the sent one shifted by the lead-in. -1 when that frame was not found.
-int SymbolErrorsFrom(const std::string& sent, const std::string& received, size_t fromFrame,
-                     size_t leadSymbols, int* compared) {
+int SymbolErrorsFrom(const std::string& sent, const std::string& received, size_t fromFrame, size_t leadSymbols,
+                     int* compared) {
     std::vector<FoundFrame> rx = FindFrames(received), tx = FindFrames(sent);
     *compared = 0;
     if (tx.size() <= fromFrame) return -1;
@@ -92,7 +92,9 @@ TEST(C4fmDemodulator, SyntheticCallsOverOffsetsDelaysAndClockErrors) {
         std::vector<double> offsets, delays;
         double ppm;
         int errorsPer1000;
-    } kCases[] = {{{-2000, -700, 0, 300, 2000}, {0, 3.3, 6.7, 9.5}, 0, 0}, {{500}, {0, 4.5, 9.5}, -200, 20}, {{500}, {0, 4.5, 9.5}, 200, 20}};
+    } kCases[] = {{{-2000, -700, 0, 300, 2000}, {0, 3.3, 6.7, 9.5}, 0, 0},
+                  {{500}, {0, 4.5, 9.5}, -200, 20},
+                  {{500}, {0, 4.5, 9.5}, 200, 20}};
     for (const auto& c : kCases) {
         for (double offset : c.offsets) {
             for (double delay : c.delays) {
@@ -101,8 +103,8 @@ TEST(C4fmDemodulator, SyntheticCallsOverOffsetsDelaysAndClockErrors) {
                 o.clockErrorPpm = c.ppm;
                 o.delaySamples = kKeyUpSamples + delay;
                 const std::string received = Demodulate(c4fmtest::ModulateC4fm(sent, o), 2048);
-                const std::string what = "offset " + std::to_string(offset) + " delay " + std::to_string(delay) + " ppm " +
-                                         std::to_string(c.ppm);
+                const std::string what = "offset " + std::to_string(offset) + " delay " + std::to_string(delay) +
+                                         " ppm " + std::to_string(c.ppm);
                 int compared = 0;
                 const int errors = SymbolErrorsFrom(sent, received, kSettledFrame, kKeyUpSamples / 10, &compared);
                 ASSERT_GE(compared, 9 * 864) << what;
@@ -168,8 +170,9 @@ TEST(C4fmDemodulator, MatchesTheModelSymbolForSymbol) {
         int lead;
     };
     // The first sync finds the clock 3.7 samples off in the first case, 2.8 in the second.
-    const Case cases[] = {{0, 0, INFINITY, 3.3, 0},     {0, 0, INFINITY, 0, 0},  {1500, 0, 20, 0, 0},     {-700, 200, INFINITY, 6.7, 0},
-                          {300, -200, 16, 9.5, 0},      {0, 0, 30, 0, 48000},    {-1500, 0, 30, 4.5, 48000}};
+    const Case cases[] = {{0, 0, INFINITY, 3.3, 0},      {0, 0, INFINITY, 0, 0},  {1500, 0, 20, 0, 0},
+                          {-700, 200, INFINITY, 6.7, 0}, {300, -200, 16, 9.5, 0}, {0, 0, 30, 0, 48000},
+                          {-1500, 0, 30, 4.5, 48000}};
     const std::string sent = VoiceCall(0x293, 4);
     for (const Case& c : cases) {
         C4fmOptions o;
@@ -185,8 +188,8 @@ TEST(C4fmDemodulator, MatchesTheModelSymbolForSymbol) {
             const std::string expected = ModelText(x, block, &model);
             CC4fmDemodulator demodulator;
             const std::string got = Demodulate(x, block, &demodulator);
-            const std::string what = "offset " + std::to_string(c.offset) + " ppm " + std::to_string(c.ppm) + " block " +
-                                     std::to_string(block);
+            const std::string what = "offset " + std::to_string(c.offset) + " ppm " + std::to_string(c.ppm) +
+                                     " block " + std::to_string(block);
             ASSERT_EQ(expected.size(), got.size()) << what;
             EXPECT_LE(Differing(expected, got), got.size() / 1000) << what;
             EXPECT_NEAR(model.Oscillator(), demodulator.GetOscillatorFrequency(), 1.0) << what;
@@ -227,9 +230,9 @@ TEST(C4fmDemodulator, BadInputAndSettings) {
         uint32_t first;
         float symbols;
         uint32_t then;
-    } settings[] = {{0, 4800, 0},       {1000001, 4800, 0},  {0xFFFFFFFF, 4800, 0}, {48000, -1, 0},
-                   {48000, 0, 0},      {48000, NAN, 0},     {48000, 1e-30f, 0},    {48000, 0.0048f, 0},
-                   {48000, 47.9f, 0},  {48000, 48, 48001},  {1000000, 4800, 0}};
+    } settings[] = {{0, 4800, 0},      {1000001, 4800, 0}, {0xFFFFFFFF, 4800, 0}, {48000, -1, 0},
+                    {48000, 0, 0},     {48000, NAN, 0},    {48000, 1e-30f, 0},    {48000, 0.0048f, 0},
+                    {48000, 47.9f, 0}, {48000, 48, 48001}, {1000000, 4800, 0}};
     for (const auto& r : settings) {
         CC4fmDemodulator t;
         t.SetSampleRate(r.first);
@@ -246,8 +249,10 @@ TEST(C4fmDemodulator, BadInputAndSettings) {
         slow.SetSampleRate(rate);
         EXPECT_EQ(rate, slow.GetSampleRate());
         int result = slow.Process(call.data(), static_cast<int>(call.size()));
-        if (rate < 200) EXPECT_EQ(-1, result) << rate;
-        else EXPECT_EQ(static_cast<size_t>(result), std::string(slow.GetSymbols()).size()) << rate;
+        if (rate < 200)
+            EXPECT_EQ(-1, result) << rate;
+        else
+            EXPECT_EQ(static_cast<size_t>(result), std::string(slow.GetSymbols()).size()) << rate;
     }
     slow.SetSampleRate(48000);
     EXPECT_GT(slow.Process(call.data(), static_cast<int>(call.size())), 90);
@@ -309,11 +314,13 @@ std::map<int, int> CountFrames(const std::vector<FoundFrame>& frames, int nac) {
 
 // The frames found of those the recording carries; none beyond them.
 int ExpectCounts(const Recording& r, const std::map<int, int>& counts, const char* what) {
-    for (auto [duid, count] : counts) EXPECT_TRUE(r.frames.count(duid)) << r.name << " " << what << ": false DUID " << duid;
+    for (auto [duid, count] : counts)
+        EXPECT_TRUE(r.frames.count(duid)) << r.name << " " << what << ": false DUID " << duid;
     int found = 0;
     for (auto [duid, count] : r.frames) {
         int got = counts.count(duid) ? counts.at(duid) : 0;
-        EXPECT_LE(std::abs(got - count), 2) << r.name << " " << what << " DUID " << duid << ": " << got << " of " << count;
+        EXPECT_LE(std::abs(got - count), 2)
+            << r.name << " " << what << " DUID " << duid << ": " << got << " of " << count;
         EXPECT_LE(got, count) << r.name << " " << what << " DUID " << duid;
         found += got;
     }
@@ -354,7 +361,9 @@ TEST(C4fmRecordings, AnyBlockSizeFindsTheFrames) {
         std::string what = "block " + std::to_string(block);
         int found = 0;
         for (size_t k = 0; k < signals.size(); ++k)
-            found += ExpectCounts(kRecordings[k], CountFrames(FindFrames(Demodulate(signals[k], block)), kRecordings[k].nac), what.c_str());
+            found +=
+                ExpectCounts(kRecordings[k], CountFrames(FindFrames(Demodulate(signals[k], block)), kRecordings[k].nac),
+                             what.c_str());
         EXPECT_GE(found, 325) << what;
     }
 }

@@ -60,7 +60,8 @@ TEST(BchTest, UpToElevenErrorsCorrectedWithTheirCount) {
             const int nac = static_cast<int>(rng() & 0xFFF), duid = static_cast<int>(rng() & 0xF);
             const uint64_t sent = NidEncode(nac, duid);
             uint64_t received = sent ^ (trial & 1);
-            for (int p : Positions(rng, weight, 63)) received ^= uint64_t(1) << (p + 1);  // bits 63..1 are the code word
+            for (int p : Positions(rng, weight, 63))
+                received ^= uint64_t(1) << (p + 1);  // bits 63..1 are the code word
             std::string text = NidText(received);
             unsigned errors = 99;
             ASSERT_TRUE(DecodeNidBch(&text[0], &errors)) << "weight " << weight << " trial " << trial;
@@ -140,7 +141,8 @@ TEST(HammingTest, EverySingleFlipCorrected) {
         EXPECT_EQ(static_cast<int>(h), DecodeHamming10(static_cast<int>(w), &syndrome));
         EXPECT_EQ(0u, syndrome);
         for (int b = 0; b < 10; ++b) {
-            EXPECT_EQ(static_cast<int>(h), DecodeHamming10(static_cast<int>(w ^ (1u << b)), &syndrome)) << h << " " << b;
+            EXPECT_EQ(static_cast<int>(h), DecodeHamming10(static_cast<int>(w ^ (1u << b)), &syndrome))
+                << h << " " << b;
             EXPECT_NE(0u, syndrome);
             EXPECT_NE(255u, syndrome);
         }

@@ -23,7 +23,8 @@ constexpr int kNac = 0x293;
 std::vector<VoiceFrameBits> ImbeVoice(int seed) {
     std::vector<VoiceFrameBits> frames(9);
     for (int f = 0; f < 9; ++f) {
-        ImbeTestParams p = ImbeTestFlatParams(100.0 + 7.0 * ((seed * 9 + f) % 20), (f + seed) % 3 != 0, 20 + (seed + f) % 30);
+        ImbeTestParams p =
+            ImbeTestFlatParams(100.0 + 7.0 * ((seed * 9 + f) % 20), (f + seed) % 3 != 0, 20 + (seed + f) % 30);
         ImbeTestEncodeFrame(p, frames[static_cast<size_t>(f)].data());
     }
     return frames;
@@ -32,12 +33,14 @@ std::vector<VoiceFrameBits> ImbeVoice(int seed) {
 // Text that never resembles the sync (every symbol at least one level off, most three).
 std::string Noise(int symbols) { return std::string(static_cast<size_t>(symbols), '0'); }
 
-int Feed(CApcoFrameDecoder& d, const std::string& text) { return d.Process(text.data(), static_cast<int>(text.size())); }
+int Feed(CApcoFrameDecoder& d, const std::string& text) {
+    return d.Process(text.data(), static_cast<int>(text.size()));
+}
 
 // Everything the decoder shows, for comparing two decoders.
 std::vector<double> Shown(const CApcoFrameDecoder& d) {
-    return {double(d.GetNac()),   double(d.GetTgid()), double(d.GetSourceId()),         double(d.GetDestinationId()),
-            double(d.GetMfid()),  double(d.GetAlgid()), double(d.GetTransmissionType()), double(d.IsEmergency()),
+    return {double(d.GetNac()),  double(d.GetTgid()),  double(d.GetSourceId()),         double(d.GetDestinationId()),
+            double(d.GetMfid()), double(d.GetAlgid()), double(d.GetTransmissionType()), double(d.IsEmergency()),
             d.GetBitErrorRate()};
 }
 
@@ -187,7 +190,8 @@ TEST(FrameDecoderTest, UnitBehindAnUncorrectableNidSetsNoField) {
     FrameBuilder fb;
     const auto voice = ImbeVoice(6);
     CApcoFrameDecoder d;
-    Feed(d, fb.Hdu(kNac, MakeHeader(0x90, 0x81, 0x1234, 1543).data()) + fb.Ldu1(kNac, voice, GroupLc(0x90, false, 1543, 2287).data()) +
+    Feed(d, fb.Hdu(kNac, MakeHeader(0x90, 0x81, 0x1234, 1543).data()) +
+                fb.Ldu1(kNac, voice, GroupLc(0x90, false, 1543, 2287).data()) +
                 fb.Ldu2(kNac, voice, MakeEs(0x81, 0x1234).data()));
     ASSERT_EQ(0x81, d.GetAlgid());
     ASSERT_EQ(0x90, d.GetMfid());
@@ -198,7 +202,7 @@ TEST(FrameDecoderTest, UnitBehindAnUncorrectableNidSetsNoField) {
     for (int b : {2, 6, 10, 14, 18, 22, 26, 30, 34, 38}) asLdu2.nidMask |= uint64_t(1) << b;
     LinkControl lc = GroupLc(0x00, true, 0x4444, 0x555555);
     for (int i = 0; i < 9; ++i) lc[i] |= static_cast<uint8_t>(0x11 * i);  // any content
-    Feed(d, fb.Ldu1(kNac, voice, lc.data(), asLdu2));  // decoded as a voice unit all the same
+    Feed(d, fb.Ldu1(kNac, voice, lc.data(), asLdu2));                     // decoded as a voice unit all the same
     EXPECT_EQ(shown, Shown(d));
 
     Corruption bad;
@@ -231,7 +235,8 @@ TEST(FrameDecoderTest, HeaderFieldsUnderErrors) {
     Corruption c;
     c.wordMasks.assign(36, 0);
     // Three flips in every Golay group are corrected by the Golay code...
-    for (int g = 0; g < 36; ++g) c.wordMasks[static_cast<size_t>(g)] = (1u << (g % 18)) | (1u << ((g + 5) % 18)) | (1u << ((g + 11) % 18));
+    for (int g = 0; g < 36; ++g)
+        c.wordMasks[static_cast<size_t>(g)] = (1u << (g % 18)) | (1u << ((g + 5) % 18)) | (1u << ((g + 11) % 18));
     // ...and eight groups destroyed outright are left to the Reed-Solomon code (16 parity).
     for (int g : {0, 4, 9, 12, 13, 17, 22, 35}) c.wordMasks[static_cast<size_t>(g)] = 0x3F000 | 0xFFF;
     CApcoFrameDecoder d;
@@ -324,15 +329,17 @@ TEST(FrameDecoderTest, WordsBeyondTheirCodeKeepTheFields) {
     Feed(d, fb.Ldu1(kNac, voice, GroupLc(0x90, true, 0xCAFE, 0xABCDEF).data()));
     ASSERT_EQ(0xCAFE, d.GetTgid());
     for (const LinkControl& lc : {GroupLc(0x00, false, 0x1111, 0x222222), UnitLc(0x00, 0x333333, 0x444444)}) {
-        Feed(d, fb.Ldu2(kNac, voice, MakeEs(0x81, 0).data()) + fb.Ldu1(kNac, voice, lc.data(), SpoiledHexbits(24, seven, kHammingSpoil)));
+        Feed(d, fb.Ldu2(kNac, voice, MakeEs(0x81, 0).data()) +
+                    fb.Ldu1(kNac, voice, lc.data(), SpoiledHexbits(24, seven, kHammingSpoil)));
         EXPECT_EQ(0x90, d.GetMfid());
         EXPECT_EQ(0xCAFE, d.GetTgid());
         EXPECT_EQ(0xABCDEF, d.GetSourceId());
         EXPECT_EQ(-1, d.GetDestinationId());
         EXPECT_TRUE(d.IsEmergency());
     }
-    Feed(d, fb.Ldu2(kNac, voice, MakeEs(0x81, 0).data()) +
-                fb.Ldu1(kNac, voice, GroupLc(0x00, false, 0x1111, 0x222222).data(), SpoiledHexbits(24, six, kHammingSpoil)));
+    Feed(d, fb.Ldu2(kNac, voice, MakeEs(0x81, 0).data()) + fb.Ldu1(kNac, voice,
+                                                                   GroupLc(0x00, false, 0x1111, 0x222222).data(),
+                                                                   SpoiledHexbits(24, six, kHammingSpoil)));
     EXPECT_EQ(0x00, d.GetMfid());
     EXPECT_EQ(0x1111, d.GetTgid());
     EXPECT_EQ(0x222222, d.GetSourceId());
@@ -350,7 +357,8 @@ TEST(FrameDecoderTest, WordsBeyondTheirCodeKeepTheFields) {
 
     // All-zero words (what a receiver gap demodulates to) are code words, but no real header,
     // link control or encryption sync is all zero: they set nothing.
-    Feed(d, fb.Ldu1(kNac, voice, LinkControl{}.data()) + fb.Ldu2(kNac, voice, EncryptionSync{}.data()) + fb.Hdu(kNac, HeaderWord{}.data()));
+    Feed(d, fb.Ldu1(kNac, voice, LinkControl{}.data()) + fb.Ldu2(kNac, voice, EncryptionSync{}.data()) +
+                fb.Hdu(kNac, HeaderWord{}.data()));
     EXPECT_EQ(0x1111, d.GetTgid());
     EXPECT_EQ(-1, d.GetAlgid());  // the header cleared it for a new call, and set none
 }
@@ -369,7 +377,8 @@ TEST(FrameDecoderTest, BitErrorRateFollowsInjectedErrors) {
     Corruption c;
     for (int f = 0; f < 9; ++f) {
         // Up to three errors in each of c0..c3 (Golay), spread over the vectors.
-        for (int e = 0; e < kErrorsPerFrame[f]; ++e) c.voiceFlips.push_back({f, ImbeTestChannelIndex(e % 4, 2 + 5 * (e / 4))});
+        for (int e = 0; e < kErrorsPerFrame[f]; ++e)
+            c.voiceFlips.push_back({f, ImbeTestChannelIndex(e % 4, 2 + 5 * (e / 4))});
         rate = 0.95 * rate + 0.05 * kErrorsPerFrame[f] / 137.0;
         expected.push_back(rate * 100.0);
     }
@@ -389,7 +398,8 @@ TEST(FrameDecoderTest, BitErrorRateFollowsInjectedErrors) {
 
     // Clean frames: exactly 0 from the start of a call.
     CApcoFrameDecoder clean;
-    Feed(clean, hdu + fb.Ldu1(kNac, ImbeVoice(3), GroupLc(0, false, 5, 6).data()) + fb.Ldu2(kNac, ImbeVoice(4), MakeEs(0x80, 0).data()));
+    Feed(clean, hdu + fb.Ldu1(kNac, ImbeVoice(3), GroupLc(0, false, 5, 6).data()) +
+                    fb.Ldu2(kNac, ImbeVoice(4), MakeEs(0x80, 0).data()));
     EXPECT_EQ(0.0f, clean.GetBitErrorRate());
 }
 
@@ -401,7 +411,8 @@ TEST(FrameDecoderTest, CallTypesAndDrop) {
     Feed(d, Noise(40) + fb.Hdu(kNac, MakeHeader(0, 0x80, 0, 77).data()));
     types.push_back(d.GetTransmissionType());
     for (int i = 0; i < 4; ++i) {
-        Feed(d, i % 2 ? fb.Ldu2(kNac, voice, MakeEs(0x80, 0).data()) : fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).data()));
+        Feed(d, i % 2 ? fb.Ldu2(kNac, voice, MakeEs(0x80, 0).data())
+                      : fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).data()));
         types.push_back(d.GetTransmissionType());
     }
     EXPECT_EQ(0, d.GetEventCount());
@@ -438,7 +449,8 @@ TEST(FrameDecoderTest, CallTypesAndDrop) {
     EXPECT_EQ(-1, d2.GetNac());
     EXPECT_FALSE(d2.IsEmergency());
     // Nor does a call that ended without its terminator lend its ALGID to the next.
-    Feed(d2, fb.Ldu2(kNac, voice, MakeEs(0x80, 0).data()) + Noise(24) + fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).data()));
+    Feed(d2, fb.Ldu2(kNac, voice, MakeEs(0x80, 0).data()) + Noise(24) +
+                 fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).data()));
     EXPECT_EQ(-1, d2.GetAlgid());
 
     // TDU with link control: end-of-call event too.
@@ -530,7 +542,8 @@ TEST(FrameDecoderTest, BlockSizeChanges) {
     CApcoFrameDecoder d;
     d.SetBlockSize(100);
     EXPECT_EQ(200, d.GetBlockSize());
-    const std::string call = fb.Hdu(kNac, MakeHeader(0, 0x80, 0, 1).data()) + fb.Ldu1(kNac, ImbeVoice(1), GroupLc(0, false, 1, 2).data());
+    const std::string call =
+        fb.Hdu(kNac, MakeHeader(0, 0x80, 0, 1).data()) + fb.Ldu1(kNac, ImbeVoice(1), GroupLc(0, false, 1, 2).data());
     EXPECT_EQ(7, Feed(d, call));  // 1440 samples in 200-sample blocks
     d.SetBlockSize(200);          // unchanged: nothing lost
     EXPECT_EQ(7, d.GetReadyBlockCount());
@@ -542,7 +555,7 @@ TEST(FrameDecoderTest, BlockSizeChanges) {
     d.SetBlockSize(1000);
     EXPECT_EQ(0, d.GetReadyBlockCount());
     d.ReleaseAudioBlock(old);
-    d.ReleaseAudioBlock(old);      // twice: ignored
+    d.ReleaseAudioBlock(old);  // twice: ignored
     int16_t stranger[4] = {};
     d.ReleaseAudioBlock(stranger);  // not ours: ignored
     d.ReleaseAudioBlock(nullptr);
@@ -577,7 +590,8 @@ TEST(FrameDecoderTest, ResetShowsWhatAFreshDecoderShows) {
     FrameBuilder fb;
     CApcoFrameDecoder d, fresh;
     d.SetBlockSize(200);
-    Feed(d, fb.Hdu(kNac, MakeHeader(0x90, 0x84, 0, 9).data()) + fb.Ldu1(kNac, ImbeVoice(1), GroupLc(0, true, 9, 8).data()));
+    Feed(d, fb.Hdu(kNac, MakeHeader(0x90, 0x84, 0, 9).data()) +
+                fb.Ldu1(kNac, ImbeVoice(1), GroupLc(0, true, 9, 8).data()));
     EXPECT_GT(d.GetReadyBlockCount(), 0);
     d.Reset();
     EXPECT_EQ(Shown(fresh), Shown(d));

@@ -49,7 +49,7 @@ TEST(RealControlChannel, BlocksAndEvents) {
     CC4fmDemodulator demod;
     demod.EnsureFilters();
     const std::string text = c4fmtest::Demodulate(x, 4800, &demod);  // 100 ms IF blocks
-    ASSERT_GT(text.size(), 9000u);  // 2 s at 4800 symbols/s
+    ASSERT_GT(text.size(), 9000u);                                   // 2 s at 4800 symbols/s
 
     const auto blocks = ValidTrunkingBlocks(text);
     EXPECT_EQ(78u, blocks.size());

@@ -21,11 +21,14 @@ namespace {
 constexpr int kNac = 0x140;
 constexpr uint8_t kLast = 0x80;
 
-int Feed(CApcoFrameDecoder& d, const std::string& text) { return d.Process(text.data(), static_cast<int>(text.size())); }
+int Feed(CApcoFrameDecoder& d, const std::string& text) {
+    return d.Process(text.data(), static_cast<int>(text.size()));
+}
 
 std::vector<uint8_t> BlockDibits(const Tsbk& b) {
     std::vector<uint8_t> d;
-    for (int i = 0; i < 48; ++i) d.push_back(static_cast<uint8_t>((b[static_cast<size_t>(i / 4)] >> (6 - 2 * (i % 4))) & 3));
+    for (int i = 0; i < 48; ++i)
+        d.push_back(static_cast<uint8_t>((b[static_cast<size_t>(i / 4)] >> (6 - 2 * (i % 4))) & 3));
     d.push_back(0);
     return d;
 }
@@ -42,8 +45,8 @@ std::vector<uint8_t> ReceivedNibbles(const Tsbk& b, const std::vector<int>& flip
 }
 
 // Expected record bytes, little-endian fields.
-std::array<uint8_t, 21> Record(uint8_t type, uint8_t id, uint16_t channel, uint32_t nac, uint32_t freq, uint32_t a, uint32_t b,
-                               uint8_t options) {
+std::array<uint8_t, 21> Record(uint8_t type, uint8_t id, uint16_t channel, uint32_t nac, uint32_t freq, uint32_t a,
+                               uint32_t b, uint8_t options) {
     std::array<uint8_t, 21> r{};
     r[0] = type;
     r[1] = id;
@@ -142,7 +145,7 @@ TEST(TrunkingTest, GrantRecords) {
     std::vector<Tsbk> blocks;
     blocks.push_back(GroupGrant(0x85, 2, 0x123, 0x4567, 0x89ABCD));
     blocks.push_back(MakeTsbk({0x02, 0, 0x31, 0x11, 0x22, 0x33, 0x42, 0x05, 0x44, 0x55}));  // two updates
-    blocks.push_back(MakeTsbk({0x03 | kLast, 0, 0x47, 0, 0, 0, 0x5F, 0xFF, 0x12, 0x34}));          // explicit update
+    blocks.push_back(MakeTsbk({0x03 | kLast, 0, 0x47, 0, 0, 0, 0x5F, 0xFF, 0x12, 0x34}));   // explicit update
     blocks.push_back(MakeTsbk({0x04, 0, 0x6A, 0xBC, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}));  // unit-to-unit
     blocks.push_back(MakeTsbk({0x06 | kLast, 0, 0x70, 0x01, 0xFF, 0xFF, 0xFF, 0, 0, 1}));   // and its update
     Feed(d, Tsdu(fb, kNac, {blocks[0], blocks[1], blocks[2]}) + Tsdu(fb, kNac, {blocks[3], blocks[4]}));
@@ -163,8 +166,8 @@ TEST(TrunkingTest, SuppressedBlocks) {
     FrameBuilder fb;
     CApcoFrameDecoder d;
     std::vector<Tsbk> blocks;
-    blocks.push_back(GroupGrant(0, 1, 1, 1, 1, 0, 0x90));           // another manufacturer
-    blocks.push_back(GroupGrant(0, 1, 1, 1, 1, 0x40));              // protected
+    blocks.push_back(GroupGrant(0, 1, 1, 1, 1, 0, 0x90));                       // another manufacturer
+    blocks.push_back(GroupGrant(0, 1, 1, 1, 1, 0x40));                          // protected
     blocks.push_back(MakeTsbk({0x3B, 0, 0xBE, 0xE0, 0, 0x14, 0xC0, 0, 0, 0}));  // not an event opcode
     Tsbk bad = GroupGrant(0, 1, 1, 1, 1);
     bad[11] ^= 1;  // CRC error
@@ -182,8 +185,9 @@ TEST(TrunkingTest, IdentifierTableGivesChannelFrequencies) {
     CApcoFrameDecoder d;
     // Identifier 1: base 851.00625 MHz, spacing 6.25 kHz, offset -45 MHz in 250 kHz units.
     const uint32_t baseUnits = 851006250 / 5;
-    Feed(d, Tsdu(fb, kNac, {IdentifierUpdate(1, -180, 50, baseUnits), GroupGrant(0, 1, 100, 0x10, 0x20),
-                            GroupGrant(0, 2, 100, 0x10, 0x20, kLast)}));
+    Feed(d, Tsdu(fb, kNac,
+                 {IdentifierUpdate(1, -180, 50, baseUnits), GroupGrant(0, 1, 100, 0x10, 0x20),
+                  GroupGrant(0, 2, 100, 0x10, 0x20, kLast)}));
     auto events = TakeEvents(d);
     ASSERT_EQ(3u, events.size());
     EXPECT_EQ(Record(0x80, 1, static_cast<uint16_t>(-180), kNac, 6250, 851006250, 0, 0), events[0]);
@@ -279,8 +283,9 @@ TEST(TrunkingTest, PushAndDrainOnTwoThreads) {
     FrameBuilder fb;
     std::string text;
     for (int i = 0; i < 20; ++i)
-        text += Tsdu(fb, kNac, {GroupGrant(0, 1, i, 1, 1), MakeTsbk({0x02, 0, 0x10, 1, 0, 1, 0x10, 2, 0, 2}),
-                                GroupGrant(0, 1, 2, 3, 4, kLast)});
+        text += Tsdu(fb, kNac,
+                     {GroupGrant(0, 1, i, 1, 1), MakeTsbk({0x02, 0, 0x10, 1, 0, 1, 0x10, 2, 0, 2}),
+                      GroupGrant(0, 1, 2, 3, 4, kLast)});
     constexpr int kRounds = 30;
     CApcoFrameDecoder d;
     std::atomic<bool> done{false};

@@ -62,8 +62,10 @@ TEST_F(PluginStart, InitStartAnnouncementAndClose) {
     // First call: the all-null record announced with the two-entry mode list behind it.
     EXPECT_EQ(host.Calls().at(0).msg, PM_HOSTINFO);
     ASSERT_EQ(seen.at(0).bytes.size(), 456u);
-    const struct { uint32_t offset, value; } words[] = {{0, 456}, {4, 400}, {176, 0}, {180, 8000}, {192, 0x10000040},
-                                                        {200, 0x306}, {212, 0}, {216, 99}, {228, 2}, {276, 31}, {280, 1}};
+    const struct {
+        uint32_t offset, value;
+    } words[] = {{0, 456}, {4, 400},  {176, 0}, {180, 8000}, {192, 0x10000040}, {200, 0x306},
+                 {212, 0}, {216, 99}, {228, 2}, {276, 31},   {280, 1}};
     for (const auto& w : words) EXPECT_EQ(At(0, w.offset), w.value) << "word " << w.offset;
     EXPECT_EQ(Offset(0, 236), 400u);
     const uint32_t modes[2][7] = {{19, 100, 0, 12500, 1, 0, 0}, {2, 100, 0, 12500, 1, 0, 0}};
@@ -71,7 +73,8 @@ TEST_F(PluginStart, InitStartAnnouncementAndClose) {
 
     // The set-up runs on the GUI thread and hooks the stream.
     EXPECT_EQ(host.CallsOffGuiThread(), 0u);
-    for (uint32_t code : {PM_SCANNING, PM_BANDWIDTH, PM_SQUELCHSETTINGS, PM_GETVALUE}) EXPECT_GT(host.Count(code), 0u) << code;
+    for (uint32_t code : {PM_SCANNING, PM_BANDWIDTH, PM_SQUELCHSETTINGS, PM_GETVALUE})
+        EXPECT_GT(host.Count(code), 0u) << code;
     const std::string log = host.ReceiverLog();
     EXPECT_NE(log.find("SetAdvancedMode 7 1"), std::string::npos) << log;
     EXPECT_NE(log.find("SetupStreams 7 hook"), std::string::npos) << log;
@@ -91,12 +94,12 @@ TEST_F(PluginStart, InitStartAnnouncementAndClose) {
 // record and a count that overruns it are dropped.
 TEST_F(PluginStart, HostBlocksRelocatedAndBadPointersDropped) {
     testbed::HostRecordBuilder b;
-    b.AddBlock(324, std::vector<uint8_t>(24, 0x32));   // two 12-byte entries
+    b.AddBlock(324, std::vector<uint8_t>(24, 0x32));  // two 12-byte entries
     b.AddBlock(184, std::vector<uint8_t>(28, 0x18));
-    b.AddBlock(336, std::vector<uint8_t>(20, 0x33));   // word 328 claims 1000 entries
+    b.AddBlock(336, std::vector<uint8_t>(20, 0x33));  // word 328 claims 1000 entries
     b.SetWord(320, 2);
     b.SetWord(328, 1000);
-    b.SetWord(360, 0x10);                              // far outside the record
+    b.SetWord(360, 0x10);  // far outside the record
     std::vector<uint8_t> record = b.Build();
     ASSERT_NE(host.Start(1, record.data()), 0u);
     ASSERT_EQ(seen.at(0).bytes.size(), 400u + 28 + 56 + 24);
@@ -215,8 +218,7 @@ TEST(PluginStream, ModesScanningAndResolution) {
              for (const auto& a : r.audio) EXPECT_NE(a.size, 2067u);
              EXPECT_FALSE(r.audio.empty());
          }},
-        {"mode query answered, then P25 only",
-         [&](VktHost& h) { h.Notify(1, PN_MODE, 19, 8, answer); },
+        {"mode query answered, then P25 only", [&](VktHost& h) { h.Notify(1, PN_MODE, 19, 8, answer); },
          [&](const RunResult& r) {
              EXPECT_EQ(answer[0], 1u);
              for (const auto& a : r.audio) EXPECT_EQ(a.size, 2067u);

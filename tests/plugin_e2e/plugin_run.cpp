@@ -61,7 +61,8 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
                 std::memcpy(&p, bytes + kMediaHeaderBytes, sizeof p);
                 algid = p.algorithmId;
                 r.params.push_back(p);
-            } else if (named && h.type == kMediaTypeTrunkingEvents && call.cbData == kMediaHeaderBytes + h.payloadBytes) {
+            } else if (named && h.type == kMediaTypeTrunkingEvents &&
+                       call.cbData == kMediaHeaderBytes + h.payloadBytes) {
                 r.eventPackets.emplace_back(bytes, bytes + call.cbData);
             } else {
                 ++r.badMediaPackets;

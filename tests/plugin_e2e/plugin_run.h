@@ -13,7 +13,7 @@
 
 namespace e2e {
 
-std::string PluginPath();     // the DLL beside the test program
+std::string PluginPath();  // the DLL beside the test program
 std::string TempWav(const std::string& name);
 // A generated call written as an IF recording; the voice-frame count in *voiceFrames.
 std::string WriteTestCall(const std::string& name, int algid, int* voiceFrames);
@@ -21,20 +21,20 @@ std::string Recording(const char* name);  // a real recording in the shared test
 
 struct AudioBlock {
     uint32_t size, rate, samples;
-    double meanSquare;        // full scale 1
-    int32_t algid;            // the ALGID of the last parameters before it
+    double meanSquare;  // full scale 1
+    int32_t algid;      // the ALGID of the last parameters before it
 };
 
 struct RunResult {
-    std::vector<ApcoParams> params;                // every type-1 packet
+    std::vector<ApcoParams> params;                  // every type-1 packet
     std::vector<std::vector<uint8_t>> eventPackets;  // every type-256 packet, whole
     std::vector<AudioBlock> audio;
-    std::vector<uint32_t> spectrumRates;           // dwParam of PMR_IFSpectrum
+    std::vector<uint32_t> spectrumRates;  // dwParam of PMR_IFSpectrum
     uint32_t lastMessage = 0;
-    size_t badMediaPackets = 0;                    // wrong size, name or type
+    size_t badMediaPackets = 0;  // wrong size, name or type
     size_t callsAfterClosed = 0;
     size_t offGuiThread = 0;
-    bool finished = false;                         // the receiver delivered the whole file
+    bool finished = false;  // the receiver delivered the whole file
 };
 
 struct RunOptions {
@@ -42,7 +42,7 @@ struct RunOptions {
     uint32_t blockBytes = 4096;
     uint32_t loops = 1;
     uint32_t timeoutMs = 120000;
-    bool keepRecords = true;   // false: only counts (long runs, whose memory is measured)
+    bool keepRecords = true;  // false: only counts (long runs, whose memory is measured)
     void* record = nullptr;   // the host record given to the start
     // Host codes sent once the plug-in is set up (handle 1), before the stream.
     std::function<void(testbed::VktHost&)> afterStart;

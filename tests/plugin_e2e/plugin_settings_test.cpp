@@ -34,7 +34,9 @@ struct Value {
 using Values = std::map<std::string, Value>;
 
 std::string KeyPath(const char* id) { return std::string("Software\\Quorvane Communications\\K927Apco\\") + id; }
-Value Dword(uint32_t v) { return {REG_DWORD, Bytes(reinterpret_cast<uint8_t*>(&v), reinterpret_cast<uint8_t*>(&v) + 4)}; }
+Value Dword(uint32_t v) {
+    return {REG_DWORD, Bytes(reinterpret_cast<uint8_t*>(&v), reinterpret_cast<uint8_t*>(&v) + 4)};
+}
 Value Text(const std::string& s) { return {REG_SZ, Bytes(s.begin(), s.end())}; }  // no terminator
 Value Codes(std::vector<uint32_t> c) {
     return {REG_BINARY, Bytes(reinterpret_cast<uint8_t*>(c.data()), reinterpret_cast<uint8_t*>(c.data() + c.size()))};
@@ -43,8 +45,11 @@ Value Codes(std::vector<uint32_t> c) {
 void Seed(const char* id, const Values& values) {
     RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath(id).c_str());
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(id).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
-    for (const auto& v : values) RegSetValueExA(key, v.first.c_str(), 0, v.second.type, v.second.bytes.data(), v.second.bytes.size());
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(id).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        0);
+    for (const auto& v : values)
+        RegSetValueExA(key, v.first.c_str(), 0, v.second.type, v.second.bytes.data(), v.second.bytes.size());
     RegCloseKey(key);
 }
 
@@ -56,7 +61,8 @@ Values Stored(const char* id) {
     char name[256];
     DWORD n = sizeof name, size = sizeof data, type;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(id).c_str(), 0, KEY_READ, &key)) return out;
-    for (DWORD i = 0; !RegEnumValueA(key, i, name, &n, nullptr, &type, data, &size); ++i, n = sizeof name, size = sizeof data)
+    for (DWORD i = 0; !RegEnumValueA(key, i, name, &n, nullptr, &type, data, &size);
+         ++i, n = sizeof name, size = sizeof data)
         out[name] = {type, Bytes(data, data + size - (type == REG_SZ && size && !data[size - 1]))};
     RegCloseKey(key);
     return out;
@@ -80,14 +86,18 @@ LRESULT CALLBACK Posted(int code, WPARAM remove, LPARAM lParam) {
 // its timers and the devices it opens. Its device names too: a second output device, 1, which
 // plays on device 0 (the test machine has one).
 std::vector<UINT> g_timerPeriods, g_openedDevices;
-UINT_PTR WINAPI RecordTimer(HWND h, UINT_PTR id, UINT ms, TIMERPROC f) { return g_timerPeriods.push_back(ms), SetTimer(h, id, ms, f); }
-MMRESULT WINAPI RecordOpen(HWAVEOUT* out, UINT device, const WAVEFORMATEX* format, DWORD_PTR cb, DWORD_PTR user, DWORD flags) {
-    static const auto real = reinterpret_cast<decltype(&waveOutOpen)>(GetProcAddress(GetModuleHandleA("winmm"), "waveOutOpen"));
+UINT_PTR WINAPI RecordTimer(HWND h, UINT_PTR id, UINT ms, TIMERPROC f) {
+    return g_timerPeriods.push_back(ms), SetTimer(h, id, ms, f);
+}
+MMRESULT WINAPI RecordOpen(HWAVEOUT* out, UINT device, const WAVEFORMATEX* format, DWORD_PTR cb, DWORD_PTR user,
+                           DWORD flags) {
+    static const auto real =
+        reinterpret_cast<decltype(&waveOutOpen)>(GetProcAddress(GetModuleHandleA("winmm"), "waveOutOpen"));
     return g_openedDevices.push_back(device), real(out, device == 1 ? 0 : device, format, cb, user, flags);
 }
 MMRESULT WINAPI SecondDevice(UINT_PTR device, WAVEOUTCAPSA* caps, UINT size) {
-    static const auto real =
-        reinterpret_cast<decltype(&waveOutGetDevCapsA)>(GetProcAddress(GetModuleHandleA("winmm"), "waveOutGetDevCapsA"));
+    static const auto real = reinterpret_cast<decltype(&waveOutGetDevCapsA)>(
+        GetProcAddress(GetModuleHandleA("winmm"), "waveOutGetDevCapsA"));
     const MMRESULT r = real(device == 1 ? 0 : device, caps, size);
     if (device == 1 && r == MMSYSERR_NOERROR) std::strcpy(caps->szPname, "Second output");
     return r;
@@ -95,7 +105,8 @@ MMRESULT WINAPI SecondDevice(UINT_PTR device, WAVEOUTCAPSA* caps, UINT size) {
 void HookImport(const char* dll, const char* name, void* replacement) {
     auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"));
     const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
     const auto target = reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA(dll), name));
     for (DWORD old; import->Name; ++import)
         for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk); t->u1.Function; ++t)
@@ -119,8 +130,10 @@ struct Session {
                 HookImport("winmm", "waveOutGetDevCapsA", reinterpret_cast<void*>(&SecondDevice));
             }
             const auto* bytes = static_cast<const uint8_t*>(data);
-            if (c.msg == PMR_Media && c.cbData == kMediaParamsPacketBytes) std::memcpy(&params, bytes + kMediaHeaderBytes, 36);
-            if (c.msg == PM_SQUELCH && c.cbData == 28) squelch.push_back({c.dwParam, *reinterpret_cast<const SquelchParams*>(data)});
+            if (c.msg == PMR_Media && c.cbData == kMediaParamsPacketBytes)
+                std::memcpy(&params, bytes + kMediaHeaderBytes, 36);
+            if (c.msg == PM_SQUELCH && c.cbData == 28)
+                squelch.push_back({c.dwParam, *reinterpret_cast<const SquelchParams*>(data)});
             if (c.msg != PMR_Audio) return;
             const auto* s = reinterpret_cast<const int16_t*>(bytes + sizeof(AudioBlockHeader));
             const size_t before = audio.size();
@@ -142,7 +155,9 @@ struct Session {
         UnhookWindowsHookEx(hook);
         return r;
     }
-    size_t Loud() const { return std::count_if(voice.begin(), voice.end(), [](const Voice& v) { return v.loud; }); }
+    size_t Loud() const {
+        return std::count_if(voice.begin(), voice.end(), [](const Voice& v) { return v.loud; });
+    }
 
     Bytes record;
     testbed::VktHost host;
@@ -170,12 +185,31 @@ TEST(PluginSettings, FreshCloseWritesDefaultsAndStoredValuesComeBack) {
     RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath("T18fresh").c_str());
     Session("T18fresh").Run();
     const Values saved = Stored("T18fresh");
-    const std::map<std::string, uint32_t> defaults = {
-        {"DemodulationMode", 0}, {"NotchEnabled", 0}, {"NotchFrequency", 0}, {"NotchWidth", 100}, {"Volume", 8},
-        {"Mute", 0}, {"SquelchBER", 0}, {"SquelchFlag", 0}, {"LevelSqVal", 0}, {"NoiseSqVal", 0}, {"VoiceSqVal", 0},
-        {"CTCSSSqVal", 0}, {"DCSSqVal", 0}, {"AFFreqLow", 300}, {"AFFreqHigh", 3000}, {"AFLowppas", 0},
-        {"AFDeemphasis", 0xFFFFFFC4u}, {"AFFilterLen", 512}, {"AFEnabled", 1}, {"SquelchType", 0}, {"InvertSquelch", 0},
-        {"PauseUnderSquelch", 0}, {"PauseNoApco", 0}, {"LoggingParams", 0x80000001u}, {"LoggingEnabled", 0}};
+    const std::map<std::string, uint32_t> defaults = {{"DemodulationMode", 0},
+                                                      {"NotchEnabled", 0},
+                                                      {"NotchFrequency", 0},
+                                                      {"NotchWidth", 100},
+                                                      {"Volume", 8},
+                                                      {"Mute", 0},
+                                                      {"SquelchBER", 0},
+                                                      {"SquelchFlag", 0},
+                                                      {"LevelSqVal", 0},
+                                                      {"NoiseSqVal", 0},
+                                                      {"VoiceSqVal", 0},
+                                                      {"CTCSSSqVal", 0},
+                                                      {"DCSSqVal", 0},
+                                                      {"AFFreqLow", 300},
+                                                      {"AFFreqHigh", 3000},
+                                                      {"AFLowppas", 0},
+                                                      {"AFDeemphasis", 0xFFFFFFC4u},
+                                                      {"AFFilterLen", 512},
+                                                      {"AFEnabled", 1},
+                                                      {"SquelchType", 0},
+                                                      {"InvertSquelch", 0},
+                                                      {"PauseUnderSquelch", 0},
+                                                      {"PauseNoApco", 0},
+                                                      {"LoggingParams", 0x80000001u},
+                                                      {"LoggingEnabled", 0}};
     for (const auto& d : defaults) EXPECT_EQ(At(saved, d.first.c_str()), Dword(d.second).bytes) << d.first;
     for (const char* text : {"SelectedFile", "WaveOutDevice", "LogFileName"})
         EXPECT_TRUE(saved.count(text) && saved.at(text).type == REG_SZ) << text;
@@ -184,15 +218,37 @@ TEST(PluginSettings, FreshCloseWritesDefaultsAndStoredValuesComeBack) {
     const std::string folder = e2e::TempWav("apco_round");  // holds the selected file
     CreateDirectoryA(folder.c_str(), nullptr);
     wavtest::WriteWav16(folder + "\\x.wav", std::vector<float>(800, 0.0f), 8000);
-    const Values stored = {
-        {"DemodulationMode", Dword(1)}, {"AudioDir", Text(folder)}, {"NotchEnabled", Dword(1)}, {"NotchFrequency", Dword(-500)}, {"NotchWidth", Dword(250)},
-        {"SelectedFile", Text("x.wav")}, {"Volume", Dword(12)}, {"Mute", Dword(1)}, {"SquelchNAC", Codes({0x100, 0x2A7})},
-        {"SquelchTGID", Codes({7})}, {"SquelchSID", Codes({1, 2, 3})}, {"SquelchDID", Codes({0xFFFFFF})},
-        {"SquelchBER", Dword(7)}, {"SquelchFlag", Dword(0x204)}, {"LevelSqVal", Dword(3)}, {"NoiseSqVal", Dword(40)},
-        {"VoiceSqVal", Dword(55)}, {"CTCSSSqVal", Dword(100000)}, {"DCSSqVal", Dword(-35)}, {"AFFreqLow", Dword(400)},
-        {"AFFreqHigh", Dword(2500)}, {"AFLowppas", Dword(1)}, {"AFDeemphasis", Dword(-30)}, {"AFFilterLen", Dword(256)},
-        {"AFEnabled", Dword(0)}, {"SquelchType", Dword(0x11)}, {"InvertSquelch", Dword(1)}, {"PauseUnderSquelch", Dword(1)},
-        {"PauseNoApco", Dword(1)}, {"LoggingParams", Dword(0x8000000A)}, {"LoggingEnabled", Dword(0)}};
+    const Values stored = {{"DemodulationMode", Dword(1)},
+                           {"AudioDir", Text(folder)},
+                           {"NotchEnabled", Dword(1)},
+                           {"NotchFrequency", Dword(-500)},
+                           {"NotchWidth", Dword(250)},
+                           {"SelectedFile", Text("x.wav")},
+                           {"Volume", Dword(12)},
+                           {"Mute", Dword(1)},
+                           {"SquelchNAC", Codes({0x100, 0x2A7})},
+                           {"SquelchTGID", Codes({7})},
+                           {"SquelchSID", Codes({1, 2, 3})},
+                           {"SquelchDID", Codes({0xFFFFFF})},
+                           {"SquelchBER", Dword(7)},
+                           {"SquelchFlag", Dword(0x204)},
+                           {"LevelSqVal", Dword(3)},
+                           {"NoiseSqVal", Dword(40)},
+                           {"VoiceSqVal", Dword(55)},
+                           {"CTCSSSqVal", Dword(100000)},
+                           {"DCSSqVal", Dword(-35)},
+                           {"AFFreqLow", Dword(400)},
+                           {"AFFreqHigh", Dword(2500)},
+                           {"AFLowppas", Dword(1)},
+                           {"AFDeemphasis", Dword(-30)},
+                           {"AFFilterLen", Dword(256)},
+                           {"AFEnabled", Dword(0)},
+                           {"SquelchType", Dword(0x11)},
+                           {"InvertSquelch", Dword(1)},
+                           {"PauseUnderSquelch", Dword(1)},
+                           {"PauseNoApco", Dword(1)},
+                           {"LoggingParams", Dword(0x8000000A)},
+                           {"LoggingEnabled", Dword(0)}};
     Seed("T18round", stored);
     Session("T18round").Run();
     const Values back = Stored("T18round");
@@ -214,12 +270,18 @@ TEST(PluginSettings, MalformedStoredValuesLoadSafely) {
         const char* name;
         Value stored, expected;
     } rows[] = {
-        {"DemodulationMode", Dword(7), Dword(0)}, {"Volume", Dword(99), Dword(8)}, {"Volume", Text("12"), Dword(8)},
-        {"SquelchBER", Dword(1000), Dword(0)}, {"AFFilterLen", Dword(0), Dword(512)}, {"AFDeemphasis", Dword(50), Dword(-60)},
-        {"AFFreqHigh", Dword(100000), Dword(3000)}, {"VoiceSqVal", Dword(500), Dword(0)},
+        {"DemodulationMode", Dword(7), Dword(0)},
+        {"Volume", Dword(99), Dword(8)},
+        {"Volume", Text("12"), Dword(8)},
+        {"SquelchBER", Dword(1000), Dword(0)},
+        {"AFFilterLen", Dword(0), Dword(512)},
+        {"AFDeemphasis", Dword(50), Dword(-60)},
+        {"AFFreqHigh", Dword(100000), Dword(3000)},
+        {"VoiceSqVal", Dword(500), Dword(0)},
         {"SquelchNAC", nine, Codes({0x2A7, 0x345})},  // masked to 12 bits, ordered
         {"SquelchTGID", Codes(many), Codes(std::vector<uint32_t>(many.begin(), many.begin() + 4096))},
-        {"SquelchSID", Text("abc"), {0, {}}}, {"LogFileName", {REG_BINARY, Bytes(300, 'A')}, Text("")},
+        {"SquelchSID", Text("abc"), {0, {}}},
+        {"LogFileName", {REG_BINARY, Bytes(300, 'A')}, Text("")},
         {"SelectedFile", {REG_SZ, Bytes(5000, 'B')}, Text("filename.wav")},  // the box's text: no file selected
     };
     for (const auto& r : rows) {
@@ -237,14 +299,20 @@ TEST(PluginSquelch, DigitalSquelchPassesListedCodesOnly) {
         std::vector<uint32_t> nacs;
         bool loud;
     } rows[] = {
-        {"listed NAC passes", 1, 0, 0, {0x100, 0x2A7}, true},     {"unlisted NAC silenced", 1, 0, 0, {0x100}, false},
-        {"invert: listed NAC silenced", 1, 1, 0, {0x2A7}, false}, {"invert: unlisted NAC passes", 1, 1, 0, {0x100}, true},
-        {"TGID decides after NAC", 3, 0, 0, {0x2A7}, false},      {"FM only: no digital bit", 1, 0, 2, {0x100}, true},
+        {"listed NAC passes", 1, 0, 0, {0x100, 0x2A7}, true},
+        {"unlisted NAC silenced", 1, 0, 0, {0x100}, false},
+        {"invert: listed NAC silenced", 1, 1, 0, {0x2A7}, false},
+        {"invert: unlisted NAC passes", 1, 1, 0, {0x100}, true},
+        {"TGID decides after NAC", 3, 0, 0, {0x2A7}, false},
+        {"FM only: no digital bit", 1, 0, 2, {0x100}, true},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        Seed("T18sq", {{"SquelchType", Dword(r.type)}, {"InvertSquelch", Dword(r.invert)}, {"DemodulationMode", Dword(r.mode)},
-                       {"SquelchNAC", Codes(r.nacs)}, {"SquelchTGID", Codes({0x999})}});
+        Seed("T18sq", {{"SquelchType", Dword(r.type)},
+                       {"InvertSquelch", Dword(r.invert)},
+                       {"DemodulationMode", Dword(r.mode)},
+                       {"SquelchNAC", Codes(r.nacs)},
+                       {"SquelchTGID", Codes({0x999})}});
         Session s("T18sq", GeneratedCall());
         ASSERT_TRUE(s.Run().finished);
         const bool shown = std::any_of(g_squelchPosts.begin(), g_squelchPosts.end(), [](WPARAM w) { return w & 2; });
@@ -282,7 +350,8 @@ TEST(PluginSquelch, ListEditsDuringStreaming) {
             for (HWND b = GetWindow(panel, GW_CHILD); b; b = GetWindow(b, GW_HWNDNEXT)) {
                 char text[16] = {};
                 GetWindowTextA(b, text, sizeof text);
-                if (!std::strcmp(text, press)) SendMessageA(b, WM_LBUTTONDOWN, MK_LBUTTON, 0), SendMessageA(b, WM_LBUTTONUP, 0, 0);
+                if (!std::strcmp(text, press))
+                    SendMessageA(b, WM_LBUTTONDOWN, MK_LBUTTON, 0), SendMessageA(b, WM_LBUTTONUP, 0, 0);
             }
     };
     const e2e::RunResult r = s.Run();
@@ -297,7 +366,8 @@ std::string FmIf(const char* name, const std::vector<int16_t>& audio) {
     constexpr double kPi = 3.14159265358979323846;
     std::vector<float> iff(audio.size());
     double phase = 0;
-    for (size_t n = 0; n < audio.size(); ++n) iff[n] = static_cast<float>(0.5 * std::cos(phase += kPi / 2 + audio[n] * kPi / 32767));
+    for (size_t n = 0; n < audio.size(); ++n)
+        iff[n] = static_cast<float>(0.5 * std::cos(phase += kPi / 2 + audio[n] * kPi / 32767));
     const std::string path = e2e::TempWav(name);
     wavtest::WriteWav16(path, iff, 48000);
     return path;
@@ -317,15 +387,23 @@ TEST(PluginSquelch, HostSquelchesOnGeneratedFm) {
     } rows[] = {
         {"CTCSS equal", tone, 0x4, {0, 0, 100000}, 4, 2, 100000},
         {"CTCSS other", tone, 0x4, {0, 0, 67000}, 0, 2, 100000},
-        {"DCS 023 inverted", FmIf("e2e_dcs.if.wav", MakeDcsAudio(48000, 023, true, 3, 2000, 300, 2)), 0x200,
-         {0, 0, 0, 0, 0, 0, -023}, 0x200, 6, -023},
+        {"DCS 023 inverted",
+         FmIf("e2e_dcs.if.wav", MakeDcsAudio(48000, 023, true, 3, 2000, 300, 2)),
+         0x200,
+         {0, 0, 0, 0, 0, 0, -023},
+         0x200,
+         6,
+         -023},
         {"noise below threshold", FmIf("e2e_noise.if.wav", MakeNoiseAudio(48000, 3, 3000, 3)), 0x2, {0, 100}, 2, 1, -1},
         {"voice", speech, 0x100, {0, 0, 0, 0, 0, 20}, 0x100, 5, -1},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        Seed("T18fm", {{"DemodulationMode", Dword(2)}, {"SquelchFlag", Dword(r.flag)}, {"NoiseSqVal", Dword(r.set.noiseLevel)},
-                       {"CTCSSSqVal", Dword(r.set.ctcssMilliHz)}, {"VoiceSqVal", Dword(r.set.voicePercent)},
+        Seed("T18fm", {{"DemodulationMode", Dword(2)},
+                       {"SquelchFlag", Dword(r.flag)},
+                       {"NoiseSqVal", Dword(r.set.noiseLevel)},
+                       {"CTCSSSqVal", Dword(r.set.ctcssMilliHz)},
+                       {"VoiceSqVal", Dword(r.set.voicePercent)},
                        {"DCSSqVal", Dword(r.set.dcsCode)}});
         Session s("T18fm", r.wav);
         ASSERT_TRUE(s.Run().finished);
@@ -343,7 +421,8 @@ TEST(PluginSquelch, HostSquelchesOnGeneratedFm) {
 }
 
 TEST(PluginCallLog, EventAndPeriodicLogsFilterAndErrors) {
-    const std::string log = e2e::TempWav("apco_calls.csv"), header = "\r\nDate, Time (UTC), Frequency (Hz), Mode, NAC, TGID, SID, DID\r\n";
+    const std::string log = e2e::TempWav("apco_calls.csv"),
+                      header = "\r\nDate, Time (UTC), Frequency (Hz), Mode, NAC, TGID, SID, DID\r\n";
     DeleteFileA(log.c_str());
     const struct {
         const char* name;
@@ -359,12 +438,20 @@ TEST(PluginCallLog, EventAndPeriodicLogsFilterAndErrors) {
         {"periodic, 3600 s at most: nothing before the first tick", log, 0x0000FFFFu, {}, "", 0},
         {"periodic, 10 s", log, 0x0000000Au, {}, "", 0},
         {"interval 0", log, 0x00000000u, {}, "Invalid time interval for logging.", 0},
-        {"unopenable path", e2e::TempWav("no\\such\\folder\\x.csv"), 0x80000001u, {}, "Failed to open the log file.", 0},
+        {"unopenable path",
+         e2e::TempWav("no\\such\\folder\\x.csv"),
+         0x80000001u,
+         {},
+         "Failed to open the log file.",
+         0},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        Seed("T18log", {{"LoggingEnabled", Dword(1)}, {"LogFileName", Text(r.file)}, {"LoggingParams", Dword(r.params)},
-                        {"SquelchNAC", Codes(r.nacs)}, {"SquelchType", Dword(r.nacs.empty() ? 0 : 1)}});
+        Seed("T18log", {{"LoggingEnabled", Dword(1)},
+                        {"LogFileName", Text(r.file)},
+                        {"LoggingParams", Dword(r.params)},
+                        {"SquelchNAC", Codes(r.nacs)},
+                        {"SquelchType", Dword(r.nacs.empty() ? 0 : 1)}});
         const size_t before = ReadText(log).size();
         Session s("T18log", GeneratedCall());
         s.host.DismissCaption("K927APCO - Error");
@@ -432,7 +519,8 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
         ASSERT_TRUE(s.Run().finished);
         EXPECT_EQ(std::count_if(s.host.Calls().begin(), s.host.Calls().end(),
                                 [](const testbed::HostCall& c) { return c.msg == PM_SETFLAGS && c.dwParam == 0; }),
-                  1) << "the host's flags stay after a recording; only the close clears them";
+                  1)
+            << "the host's flags stay after a recording; only the close clears them";
         ASSERT_TRUE(wavtest::ReadWav16(ifRecording ? ifPath : audioPath, &recorded, &rate));
         const std::vector<int16_t>& expected = ifRecording ? source : s.audio;
         EXPECT_EQ(rate, ifRecording ? 48000 : 16000);
@@ -448,7 +536,8 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
     const size_t ifBytes = ReadText(ifPath).size();
     const std::string silence = e2e::TempWav("e2e_silence.if.wav"), stereo = dir + "\\stereo.wav";
     wavtest::WriteWav16(silence, std::vector<float>(48000 * 8, 0.0f), 48000);
-    const uint32_t stereoHeader[] = {0x46464952, 44, 0x45564157, 0x20746d66, 16, 0x00020001, 48000, 192000, 0x00100004, 0x61746164, 8, 0, 0};
+    const uint32_t stereoHeader[] = {0x46464952, 44,         0x45564157, 0x20746d66, 16, 0x00020001, 48000,
+                                     192000,     0x00100004, 0x61746164, 8,          0,  0};
     std::ofstream(stereo, std::ios::binary).write(reinterpret_cast<const char*>(stereoHeader), sizeof stereoHeader);
     for (const std::string& file : {ifPath, stereo}) {
         const bool plays = file == ifPath;
@@ -488,7 +577,8 @@ TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
 // is pictured mid-call (into the build tree's artefacts folder).
 TEST(PluginRecorder, PanelPlaybackDecodesLikeTheReceiverStream) {
     const char* name = "voice-nac293-tg1.if.wav";
-    const std::string dir = e2e::TempWav("apco_panel"), copy = dir + "\\" + name, silence = e2e::TempWav("e2e_silence12.if.wav");
+    const std::string dir = e2e::TempWav("apco_panel"), copy = dir + "\\" + name,
+                      silence = e2e::TempWav("e2e_silence12.if.wav");
     CreateDirectoryA(dir.c_str(), nullptr);
     SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);  // the shared data is read-only
     ASSERT_TRUE(CopyFileA(e2e::Recording(name).c_str(), copy.c_str(), FALSE));

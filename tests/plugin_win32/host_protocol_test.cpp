@@ -17,14 +17,14 @@ TEST(HostRecords, AudioBlockRecordSizesAndZeroedTrailer) {
 
     EXPECT_EQ(19u, AudioBlockRecordSize(0));
     EXPECT_EQ(0xFFFFFFFFu, AudioBlockRecordSize(kAudioBlockMaxSamples));
-    EXPECT_EQ(0u, AudioBlockRecordSize(kAudioBlockMaxSamples + 1));   // would wrap
+    EXPECT_EQ(0u, AudioBlockRecordSize(kAudioBlockMaxSamples + 1));  // would wrap
     EXPECT_EQ(0u, WriteAudioBlockRecord(out.data(), 16000, samples.data(), 0x80000000u));
 }
 
 TEST(HostRecords, MediaPacketHeaderAndEmptyParameters) {
     std::vector<uint8_t> packet(140, 0xCC);
     WriteMediaPacketHeader(packet.data(), kMediaTypeTrunkingEvents, 4);
-    std::memset(packet.data() + kMediaHeaderBytes, 0, 4);   // no events
+    std::memset(packet.data() + kMediaHeaderBytes, 0, 4);  // no events
     EXPECT_STREQ("K927 APCO", reinterpret_cast<const char*>(packet.data()));
     for (size_t i = 9; i < kMediaNameBytes; ++i) ASSERT_EQ(0, packet[i]) << i;
     uint32_t words[3];

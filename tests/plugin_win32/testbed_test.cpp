@@ -33,7 +33,7 @@ std::vector<int16_t> WriteSignal(const std::string& wav, size_t n) {
 }
 
 struct Received {
-    std::vector<int16_t> samples;   // only the stream thread writes until it is unhooked
+    std::vector<int16_t> samples;  // only the stream thread writes until it is unhooked
     std::vector<uint32_t> blockBytes;
     std::set<DWORD> threads;
     uint32_t rate = 0;
@@ -82,7 +82,7 @@ TEST(StandInReceiver, StreamsTheFileInConfiguredBlocksOnItsOwnThread) {
     std::vector<int16_t> twice = signal;
     twice.insert(twice.end(), signal.begin(), signal.end());
     EXPECT_EQ(twice, got.samples);
-    ASSERT_EQ(42u, got.blockBytes.size());   // 20 blocks of 1000 bytes and one of 200, twice
+    ASSERT_EQ(42u, got.blockBytes.size());  // 20 blocks of 1000 bytes and one of 200, twice
     EXPECT_EQ(1000u, got.blockBytes[19]);
     EXPECT_EQ(200u, got.blockBytes[20]);
     EXPECT_EQ(42u, s.blocksDelivered);
@@ -90,7 +90,7 @@ TEST(StandInReceiver, StreamsTheFileInConfiguredBlocksOnItsOwnThread) {
     ASSERT_EQ(1u, got.threads.size());
     EXPECT_NE(GetCurrentThreadId(), *got.threads.begin());
     plugintest::WriteAll(wav, {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
-    EXPECT_EQ(0u, configure(&config));   // not 16-bit PCM
+    EXPECT_EQ(0u, configure(&config));  // not 16-bit PCM
     FreeLibrary(receiver);
     std::remove(wav.c_str());
 }
@@ -98,7 +98,7 @@ TEST(StandInReceiver, StreamsTheFileInConfiguredBlocksOnItsOwnThread) {
 TEST(StandInHost, DrivesAPlugInAndKeepsTheUnhookRuleUnderSendMessage) {
     testbed::VktHost host;
     std::string error;
-    EXPECT_FALSE(host.Load("QVK927API.dll", &error));   // not a plug-in
+    EXPECT_FALSE(host.Load("QVK927API.dll", &error));  // not a plug-in
     EXPECT_NE(std::string::npos, error.find("vktPluginInit")) << error;
     ASSERT_TRUE(host.Load("fake_plugin.vkt", &error)) << error;
     const std::string wav = plugintest::TempFile("host.if.wav");
@@ -117,9 +117,9 @@ TEST(StandInHost, DrivesAPlugInAndKeepsTheUnhookRuleUnderSendMessage) {
     ASSERT_NE(0u, host.Start(7, record.data()));
     EXPECT_EQ(0xFFFFFFFFu, host.Start(7, record.data()));
     ASSERT_GE(host.Calls().size(), 3u);
-    EXPECT_EQ(record, host.Calls()[0].data);           // PM_HOSTINFO
-    EXPECT_EQ(851012500u, host.Calls()[1].answer);     // PM_GETVALUE
-    EXPECT_EQ(851012500u, host.Calls()[2].dwParam);    // what the plug-in got
+    EXPECT_EQ(record, host.Calls()[0].data);         // PM_HOSTINFO
+    EXPECT_EQ(851012500u, host.Calls()[1].answer);   // PM_GETVALUE
+    EXPECT_EQ(851012500u, host.Calls()[2].dwParam);  // what the plug-in got
 
     // A modal box found by its caption is dismissed with its text kept.
     host.Notify(7, 0x7777);
@@ -134,13 +134,15 @@ TEST(StandInHost, DrivesAPlugInAndKeepsTheUnhookRuleUnderSendMessage) {
     const size_t audioCalls = host.Count(0x110A);
     host.Pump(100);
     uint32_t entered = 0, late = 0;
-    Entry<void(VKT_STDCALL*)(uint32_t*, uint32_t*)>(GetModuleHandleA("fake_plugin.vkt"), "FakePluginStats")(&entered, &late);
+    Entry<void(VKT_STDCALL*)(uint32_t*, uint32_t*)>(GetModuleHandleA("fake_plugin.vkt"), "FakePluginStats")(&entered,
+                                                                                                            &late);
     EXPECT_EQ(0u, late);
-    EXPECT_EQ(entered, audioCalls);   // every block that entered reached the host
+    EXPECT_EQ(entered, audioCalls);  // every block that entered reached the host
     EXPECT_EQ(audioCalls, host.Count(0x110A));
     EXPECT_EQ(0x4000u, host.Calls().back().msg);
     EXPECT_EQ(0u, host.CallsOffGuiThread());
-    auto first = std::find_if(host.Calls().begin(), host.Calls().end(), [](const testbed::HostCall& c) { return c.msg == 0x110A; });
+    auto first = std::find_if(host.Calls().begin(), host.Calls().end(),
+                              [](const testbed::HostCall& c) { return c.msg == 0x110A; });
     ASSERT_NE(host.Calls().end(), first);
     ASSERT_EQ(2048u, first->data.size());
     EXPECT_EQ(0, std::memcmp(first->data.data(), signal.data(), 2048));
@@ -159,7 +161,8 @@ TEST(StandInAnalyzer, TakesEveryOperationAndHandsBackNoComponent) {
     auto stats = Entry<TestAnalyzerGetStatsFn>(library, "TestAnalyzerGetStats");
     auto fire = Entry<TestAnalyzerFireCallbackFn>(library, "TestAnalyzerFireCallback");
     ASSERT_TRUE(create && stats && fire);
-    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND parent =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     ISpectrumAnalyzer* a = create(parent, 0, 0, 100, 100, 0x56010000, 0);
     ASSERT_NE(nullptr, a);
     Notch notch;
@@ -176,22 +179,23 @@ TEST(StandInAnalyzer, TakesEveryOperationAndHandsBackNoComponent) {
             reinterpret_cast<AnalyzerOp1>(a->ops[slot])(a, word);
         else if (slot != kAnalyzerClose)
             result = reinterpret_cast<AnalyzerOp0>(a->ops[slot])(a);
-        EXPECT_TRUE(slot != kAnalyzerGetComponent || result == 0);   // no component crosses over
+        EXPECT_TRUE(slot != kAnalyzerGetComponent || result == 0);  // no component crosses over
     }
     EXPECT_EQ(1u, fire(3, -250));
     EXPECT_EQ(3u, notch.code);
     EXPECT_EQ(-250, notch.value);
-    plugintest::PumpUntil([] { return false; }, 50);   // paints
+    plugintest::PumpUntil([] { return false; }, 50);  // paints
     AnalyzerStats s{};
     s.structSize = sizeof s;
     ASSERT_EQ(1u, stats(&s));
     EXPECT_EQ(0u, s.offThreadCalls);
     EXPECT_EQ(1024u, s.samplesDisplayed);
-    for (int slot = 0; slot < kAnalyzerSlotCount; ++slot) EXPECT_EQ(slot != kAnalyzerClose, s.slotCalls[slot] == 1) << slot;
+    for (int slot = 0; slot < kAnalyzerSlotCount; ++slot)
+        EXPECT_EQ(slot != kAnalyzerClose, s.slotCalls[slot] == 1) << slot;
     reinterpret_cast<AnalyzerOp0>(a->ops[kAnalyzerClose])(a);
     ASSERT_EQ(1u, stats(&s));
     EXPECT_EQ(0u, s.alive);
-    EXPECT_EQ(0u, fire(3, 1));   // no live analyzer any more
+    EXPECT_EQ(0u, fire(3, 1));  // no live analyzer any more
     DestroyWindow(parent);
     FreeLibrary(library);
 }

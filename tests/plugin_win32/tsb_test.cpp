@@ -24,11 +24,11 @@ TEST(TSB, OverwritesTheOldestAndChecksOutOneAtATime) {
     for (uint32_t expected = 1; expected <= 10; ++expected) {
         TsbRecord* r = pool.Get();
         ASSERT_NE(nullptr, r);
-        EXPECT_EQ(expected, r->param);   // block 0 was overwritten
+        EXPECT_EQ(expected, r->param);  // block 0 was overwritten
         EXPECT_EQ(3 + expected, r->count);
         EXPECT_EQ(static_cast<float>(expected), r->data[0]);
-        EXPECT_EQ(nullptr, pool.Get());   // one is checked out already
-        pool.Release(&other);             // not the checked-out record
+        EXPECT_EQ(nullptr, pool.Get());  // one is checked out already
+        pool.Release(&other);            // not the checked-out record
         EXPECT_EQ(nullptr, pool.Get());
         pool.Release(r);
     }
@@ -42,7 +42,7 @@ TEST(TSB, ResetFreesReadyRecordsButNeverTheCheckedOutOne) {
     TsbRecord* held = pool.Get();
     ASSERT_NE(nullptr, held);
     pool.Reset();
-    for (uint32_t i = 10; i < 13; ++i) EXPECT_EQ(1, pool.Put(b, 2, i));   // 12 overwrites 10
+    for (uint32_t i = 10; i < 13; ++i) EXPECT_EQ(1, pool.Put(b, 2, i));  // 12 overwrites 10
     EXPECT_EQ(0u, held->param);
     pool.Release(held);
     TsbRecord* r = pool.Get();
@@ -66,7 +66,7 @@ TEST(TSB, ThreadedProducerAndConsumerSeeWholeBlocksInOrder) {
     });
     uint32_t last = 0, faults = 0;
     for (bool finished = false; !finished;) {
-        finished = done;   // read before the last drain, so nothing is missed
+        finished = done;  // read before the last drain, so nothing is missed
         while (TsbRecord* r = pool.Get()) {
             faults += r->count != 1 + r->param % 257 || r->param <= last;
             for (uint32_t i = 0; i < r->count; ++i) faults += r->data[i] != static_cast<float>(r->param);

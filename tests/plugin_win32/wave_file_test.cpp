@@ -33,21 +33,21 @@ TEST(WaveFile, RecordingHasTheFixedHeaderReadsBackAndSeeks) {
     EXPECT_TRUE(file.IsIFFile());
     ASSERT_EQ(1, file.Write(samples.data(), 600));
     ASSERT_EQ(1, file.Write(samples.data() + 600, 400));
-    EXPECT_EQ(0u, file.GetLengthSeconds());   // 2000 / 32000, whole seconds
+    EXPECT_EQ(0u, file.GetLengthSeconds());  // 2000 / 32000, whole seconds
     file.Close();
     EXPECT_EQ(-1, file.GetSize());
     const std::vector<uint8_t> bytes = ReadAll(path);
     ASSERT_EQ(2046u, bytes.size());
-    const uint8_t header[46] = {'R', 'I', 'F', 'F', 0xF6, 0x07, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                18, 0, 0, 0, 1, 0, 1, 0, 0x80, 0x3E, 0, 0, 0x00, 0x7D, 0, 0,
-                                2, 0, 16, 0, 0, 0, 'd', 'a', 't', 'a', 0xD0, 0x07, 0, 0};
-    EXPECT_EQ(0, std::memcmp(bytes.data(), header, 46));   // RIFF size 2038, data size 2000
+    const uint8_t header[46] = {'R', 'I', 'F', 'F', 0xF6, 0x07, 0,   0,   'W',  'A',  'V',  'E',  'f',  'm',  't', ' ',
+                                18,  0,   0,   0,   1,    0,    1,   0,   0x80, 0x3E, 0,    0,    0x00, 0x7D, 0,   0,
+                                2,   0,   16,  0,   0,    0,    'd', 'a', 't',  'a',  0xD0, 0x07, 0,    0};
+    EXPECT_EQ(0, std::memcmp(bytes.data(), header, 46));  // RIFF size 2038, data size 2000
 
-    ASSERT_EQ(1, file.OpenRead(nullptr));   // the kept name
+    ASSERT_EQ(1, file.OpenRead(nullptr));  // the kept name
     EXPECT_EQ(2046, file.GetSize());
     EXPECT_EQ(2000u, file.GetDataLength());
     EXPECT_EQ(32000u, file.GetBytesPerSecond());
-    EXPECT_EQ(0, file.Write(samples.data(), 1));   // not a recording
+    EXPECT_EQ(0, file.Write(samples.data(), 1));  // not a recording
     EXPECT_EQ(samples, ReadEverything(file));
     // Seeks land on the even byte at or below, never beyond the data.
     struct Case {
@@ -56,7 +56,7 @@ TEST(WaveFile, RecordingHasTheFixedHeaderReadsBackAndSeeks) {
     for (const Case& c : cases) {
         EXPECT_EQ(1, file.SeekBytes(c.bytes)) << c.bytes;
         EXPECT_EQ(c.position, file.GetPosition()) << c.bytes;
-        EXPECT_EQ(0, file.SeekBytes(c.position)) << c.bytes;   // already there
+        EXPECT_EQ(0, file.SeekBytes(c.position)) << c.bytes;  // already there
         int16_t s = 0;
         EXPECT_EQ(c.position < 2000 ? 1u : 0u, file.Read(&s, 1)) << c.bytes;
         EXPECT_EQ(c.position < 2000 ? samples[c.position / 2] : 0, s) << c.bytes;
@@ -73,8 +73,8 @@ TEST(WaveFile, ByteLimitIsCheckedBeforeEachWrite) {
     file.SetByteLimit(100);
     ASSERT_EQ(1, file.Create(path.c_str(), 8000));
     EXPECT_FALSE(file.IsIFFile());
-    EXPECT_EQ(1, file.Write(samples.data(), 20));   // 86 bytes
-    EXPECT_EQ(1, file.Write(samples.data(), 20));   // 86 < 100: accepted, now 126
+    EXPECT_EQ(1, file.Write(samples.data(), 20));  // 86 bytes
+    EXPECT_EQ(1, file.Write(samples.data(), 20));  // 86 < 100: accepted, now 126
     EXPECT_EQ(0, file.Write(samples.data(), 1));
     file.Close();
     EXPECT_EQ(126u, ReadAll(path).size());
@@ -89,7 +89,7 @@ TEST(WaveFile, MalformedFilesAreRefusedOrBounded) {
     struct Case {
         const char* name;
         std::vector<uint8_t> bytes;
-        size_t samples;   // read back; 0: refused
+        size_t samples;  // read back; 0: refused
     } cases[] = {
         {"trailing chunk", Riff({{"fmt ", pcm18}, {"data", data}, {"LIST", std::vector<uint8_t>(64, 0x55)}}), 10},
         {"data beyond the end", Riff({{"fmt ", pcm18}, {"data", data, 100000}}), 10},

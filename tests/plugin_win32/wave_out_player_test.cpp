@@ -47,13 +47,13 @@ TEST(WaveOutPlayer, PreBufferingReleasesTheThirdBufferAndAllInOrder) {
 
 TEST(WaveOutPlayer, RefusedBuffersComeBackAtOnce) {
     Pool pool(9);
-    AudioBuffer empty;   // no storage at all
+    AudioBuffer empty;  // no storage at all
     pool[8]->SetCount(0);
     WaveOutPlayer player(16000);
     player.SetOwner(&pool);
     ASSERT_TRUE(player.SetBufferCount(1));
     ASSERT_EQ(6, player.GetQueueDepth());
-    player.Write(pool[7]);   // not playing
+    player.Write(pool[7]);  // not playing
     ASSERT_EQ(0, player.Open());
     player.Write(&empty);
     player.Write(pool[8]);
@@ -63,7 +63,7 @@ TEST(WaveOutPlayer, RefusedBuffersComeBackAtOnce) {
     EXPECT_EQ(6, player.GetQueuedCount());
     player.Write(pool[6]);
     EXPECT_EQ((std::vector<AudioBuffer*>{pool[7], &empty, pool[8], pool[6]}), pool.returned);
-    EXPECT_FALSE(player.SetSampleRate(8000));   // only while closed
+    EXPECT_FALSE(player.SetSampleRate(8000));  // only while closed
     ASSERT_TRUE(plugintest::PumpUntil([&] { return pool.returned.size() == 10; }));
 }
 
@@ -76,8 +76,8 @@ TEST(WaveOutPlayer, EveryBufferComesBackAfterStopCloseAndTeardown) {
     EXPECT_EQ(WaveOutPlayer::kNoDevice, player->Close());
     ASSERT_EQ(0, player->Open());
     EXPECT_EQ(WaveOutPlayer::kAlreadyOpen, player->Open());
-    EXPECT_FALSE(player->SetBufferCount(2));   // only while not playing
-    for (int i = 0; i < 5; ++i) player->Write(pool[i]);   // three queued, two held back
+    EXPECT_FALSE(player->SetBufferCount(2));             // only while not playing
+    for (int i = 0; i < 5; ++i) player->Write(pool[i]);  // three queued, two held back
     EXPECT_EQ(0, player->Stop());
     ASSERT_TRUE(plugintest::PumpUntil([&] { return pool.returned.size() == 5; }));
     EXPECT_EQ(WaveOutPlayer::kNotPlaying, player->Stop());
@@ -103,10 +103,9 @@ TEST(WaveOutPlayer, VolumeScalesSaturatesAndMutes) {
         bool mute;
         int16_t in, out;
     } cases[] = {
-        {4, false, 1000, 500},     {4, false, -1001, -501},   // arithmetic shift rounds down
-        {8, false, -32768, -32768}, {0, false, 30000, 0},     {12, false, 1000, 1500},
-        {16, false, 20000, 32767}, {16, false, -20000, -32768}, {32, false, 9000, 32767},
-        {8, true, 12345, 0},       {32, true, -5, 0},
+        {4, false, 1000, 500},       {4, false, -1001, -501},  // arithmetic shift rounds down
+        {8, false, -32768, -32768},  {0, false, 30000, 0},     {12, false, 1000, 1500}, {16, false, 20000, 32767},
+        {16, false, -20000, -32768}, {32, false, 9000, 32767}, {8, true, 12345, 0},     {32, true, -5, 0},
     };
     for (const Case& c : cases) {
         int16_t s[3] = {c.in, c.in, c.in};

@@ -48,11 +48,15 @@ public:
         Entry<TestAnalyzerGetStatsFn>("TestAnalyzerGetStats")(&s);
         return s;
     }
-    bool Fire(uint32_t code, int32_t value) { return Entry<TestAnalyzerFireCallbackFn>("TestAnalyzerFireCallback")(code, value); }
+    bool Fire(uint32_t code, int32_t value) {
+        return Entry<TestAnalyzerFireCallbackFn>("TestAnalyzerFireCallback")(code, value);
+    }
 
 private:
     template <typename F>
-    F Entry(const char* name) { return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m_module, name))); }
+    F Entry(const char* name) {
+        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m_module, name)));
+    }
     std::string Text() {
         auto get = Entry<TestAnalyzerGetLogFn>("TestAnalyzerGetLog");
         std::string text(get(nullptr, 0) + 1, '\0');

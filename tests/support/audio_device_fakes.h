@@ -17,7 +17,7 @@
 
 namespace audio_fakes {
 
-using Writes = std::vector<std::pair<DWORD, DWORD>>;   // (control id, value) in order
+using Writes = std::vector<std::pair<DWORD, DWORD>>;  // (control id, value) in order
 
 struct FakeLine {
     std::string name;
@@ -40,7 +40,7 @@ public:
     std::map<DWORD, DWORD> values;
     std::map<DWORD, std::vector<std::string>> listTexts;
     Writes writes;
-    Writes* mirror = nullptr;   // the same writes, outliving the mixer
+    Writes* mirror = nullptr;  // the same writes, outliving the mixer
     int opens = 0;
 
 protected:

@@ -10,8 +10,8 @@ namespace c4fmtest {
 namespace {
 
 constexpr double kSymbolRate = 4800.0;
-constexpr int kTableSteps = 100;   // pulse table points per symbol
-constexpr int kPulseSpan = 8;      // symbols either side of the centre
+constexpr int kTableSteps = 100;  // pulse table points per symbol
+constexpr int kPulseSpan = 8;     // symbols either side of the centre
 
 // Frequency response of the C4FM shaping: raised cosine (roll-off 0.2) times x / sin(x),
 // x = pi f / 4800.

@@ -15,11 +15,11 @@ struct C4fmOptions {
     double sampleRate = 48000.0;
     double carrierHz = 12000.0;
     double carrierOffsetHz = 0.0;
-    double clockErrorPpm = 0.0;     // symbol rate 4800 * (1 + ppm / 1e6)
-    double delaySamples = 0.0;      // the whole signal starts this much later
-    double amplitude = 0.5;         // of the carrier, full scale 1
-    double deviationScale = 1.0;    // 1: +3 is 1800 Hz
-    double ebN0Db = INFINITY;       // white noise over the whole band; infinite: none
+    double clockErrorPpm = 0.0;   // symbol rate 4800 * (1 + ppm / 1e6)
+    double delaySamples = 0.0;    // the whole signal starts this much later
+    double amplitude = 0.5;       // of the carrier, full scale 1
+    double deviationScale = 1.0;  // 1: +3 is 1800 Hz
+    double ebN0Db = INFINITY;     // white noise over the whole band; infinite: none
     unsigned seed = 1;
 };
 

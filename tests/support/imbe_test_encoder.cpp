@@ -35,9 +35,7 @@ int ImbeTestBandCount(int b0) {
     return (l + 2) / 3 > 12 ? 12 : (l + 2) / 3;
 }
 
-int ImbeTestCoefficientBits(int b0, int m) {
-    return ImbeBitAllocation(ImbeTestHarmonicCount(b0))[m - 3];
-}
+int ImbeTestCoefficientBits(int b0, int m) { return ImbeBitAllocation(ImbeTestHarmonicCount(b0))[m - 3]; }
 
 double ImbeTestFundamentalHz(int b0) { return 8000.0 * 8.0 / (4.0 * b0 + 158.0); }
 
@@ -52,7 +50,8 @@ ImbeTestParams ImbeTestRandomParams(int b0, std::mt19937& rng) {
     p.gainCode = static_cast<int>(rng() % 64);
     p.voicing = static_cast<uint16_t>(rng() & ((1 << ImbeTestBandCount(b0)) - 1));
     const int l = ImbeTestHarmonicCount(b0);
-    for (int m = 3; m <= l + 1; ++m) p.coefficients[m - 3] = static_cast<int>(rng() % (1u << ImbeTestCoefficientBits(b0, m)));
+    for (int m = 3; m <= l + 1; ++m)
+        p.coefficients[m - 3] = static_cast<int>(rng() % (1u << ImbeTestCoefficientBits(b0, m)));
     p.lastBit = static_cast<int>(rng() & 1);
     return p;
 }
@@ -132,8 +131,7 @@ uint16_t ImbeTestHammingEncode(uint16_t info11) {
 void ImbeTestEncodeWords(const ImbeTestWords& w, uint8_t channel[144]) {
     uint8_t work[144];
     for (int v = 0; v < 8; ++v) {
-        uint32_t code = v < 4 ? ImbeTestGolayEncode(w.u[v])
-                              : (v < 7 ? ImbeTestHammingEncode(w.u[v]) : (w.u[7] & 0x7F));
+        uint32_t code = v < 4 ? ImbeTestGolayEncode(w.u[v]) : (v < 7 ? ImbeTestHammingEncode(w.u[v]) : (w.u[7] & 0x7F));
         for (int b = 0; b < kVectorLengths[v]; ++b)
             work[kVectorStarts[v] + b] = static_cast<uint8_t>((code >> (kVectorLengths[v] - 1 - b)) & 1);
     }
@@ -287,7 +285,7 @@ ImbeTestParams ImbeTestQuantizer::Quantize(int b0, const double* target, uint16_
     for (int b = 0; b < 6; ++b)
         for (size_t j = 1; j < blocks[b].size(); ++j, ++next)
             p.coefficients[next] = QuantCode(blocks[b][j], alloc[next], kImbeCoefficientDeviations[j - 1]);
-    m_model.Decode(p);   // the decoder's next prediction starts from what it decodes
+    m_model.Decode(p);  // the decoder's next prediction starts from what it decodes
     return p;
 }
 

@@ -14,21 +14,21 @@ struct ImbeTestWords {
 
 // Quantised parameters (the b-vector) of one frame.
 struct ImbeTestParams {
-    int fundamentalCode = 100;   // b0, 0 .. 207 (208 .. 255 are reserved, still encodable)
-    int gainCode = 32;           // b2, 0 .. 63
-    uint16_t voicing = 0;        // b1, K bits, band 1 in the most significant of them
-    int coefficients[55] = {};   // b3 .. b(L+1) codes, index m - 3, each 0 .. 2^B_m - 1
-    int lastBit = 0;             // the 88th bit, which nothing reads
+    int fundamentalCode = 100;  // b0, 0 .. 207 (208 .. 255 are reserved, still encodable)
+    int gainCode = 32;          // b2, 0 .. 63
+    uint16_t voicing = 0;       // b1, K bits, band 1 in the most significant of them
+    int coefficients[55] = {};  // b3 .. b(L+1) codes, index m - 3, each 0 .. 2^B_m - 1
+    int lastBit = 0;            // the 88th bit, which nothing reads
 };
 
 // Every field drawn at random for the given fundamental code (valid or reserved).
 ImbeTestParams ImbeTestRandomParams(int fundamentalCode, std::mt19937& rng);
 
-int ImbeTestHarmonicCount(int fundamentalCode);   // L for b0
-int ImbeTestBandCount(int fundamentalCode);       // K for b0
-int ImbeTestCoefficientBits(int fundamentalCode, int m);   // B_m, m = 3 .. L+1
+int ImbeTestHarmonicCount(int fundamentalCode);           // L for b0
+int ImbeTestBandCount(int fundamentalCode);               // K for b0
+int ImbeTestCoefficientBits(int fundamentalCode, int m);  // B_m, m = 3 .. L+1
 double ImbeTestFundamentalHz(int fundamentalCode);
-int ImbeTestFundamentalCode(double hz);           // nearest code, clamped to 0 .. 207
+int ImbeTestFundamentalCode(double hz);  // nearest code, clamped to 0 .. 207
 
 // Codes whose dequantised value is as close to zero as the quantiser allows (a flat spectrum
 // at the gain level), every band voiced or unvoiced.

@@ -152,7 +152,8 @@ uint32_t MaskAt(const std::vector<uint32_t>& masks, size_t i) { return i < masks
 // Link control or encryption sync: 24 hexbits after Reed-Solomon, each as a Hamming word.
 std::string HammingBlock(const std::vector<int>& hexbits, const Corruption& c) {
     std::vector<uint8_t> bits;
-    for (size_t i = 0; i < hexbits.size(); ++i) AppendWord(bits, Hamming10Encode(hexbits[i]), 10, MaskAt(c.wordMasks, i));
+    for (size_t i = 0; i < hexbits.size(); ++i)
+        AppendWord(bits, Hamming10Encode(hexbits[i]), 10, MaskAt(c.wordMasks, i));
     return BitsToDibits(bits);
 }
 
@@ -164,7 +165,8 @@ std::string VoiceText(const VoiceFrameBits& frame, int index, const Corruption& 
 }
 
 bool IsLinkControlPosition(int u) {
-    static const int kRanges[7][2] = {{149, 169}, {244, 263}, {338, 358}, {433, 453}, {528, 547}, {622, 642}, {717, 732}};
+    static const int kRanges[7][2] = {{149, 169}, {244, 263}, {338, 358}, {433, 453},
+                                      {528, 547}, {622, 642}, {717, 732}};
     for (const auto& r : kRanges)
         if (u >= r[0] && u <= r[1]) return true;
     return false;
@@ -212,7 +214,8 @@ std::string FrameBuilder::Hdu(int nac, const uint8_t header[15], const Corruptio
     // Each hexbit is the top of a 7-bit Golay data word whose last data bit is 0, sent as the
     // low 18 bits of the code word.
     for (size_t i = 0; i < hexbits.size(); ++i)
-        AppendWord(bits, Golay23EncodeModel(static_cast<unsigned>(hexbits[i]) << 1) & 0x3FFFF, 18, MaskAt(c.wordMasks, i));
+        AppendWord(bits, Golay23EncodeModel(static_cast<unsigned>(hexbits[i]) << 1) & 0x3FFFF, 18,
+                   MaskAt(c.wordMasks, i));
     for (int i = 0; i < 10; ++i) bits.push_back(0);  // 5 null symbols
     return SyncAndNid(nac, kDuidHdu, c) + WithStatus(BitsToDibits(bits), 57);
 }
@@ -305,15 +308,27 @@ std::string PlainCall(int nac, int pairs) {
 }
 
 LinkControl GroupLc(int mfid, bool emergency, int tgid, int sourceId) {
-    return {0, static_cast<uint8_t>(mfid), static_cast<uint8_t>(emergency ? 0x80 : 0), 0, static_cast<uint8_t>(tgid >> 8),
-            static_cast<uint8_t>(tgid), static_cast<uint8_t>(sourceId >> 16), static_cast<uint8_t>(sourceId >> 8),
+    return {0,
+            static_cast<uint8_t>(mfid),
+            static_cast<uint8_t>(emergency ? 0x80 : 0),
+            0,
+            static_cast<uint8_t>(tgid >> 8),
+            static_cast<uint8_t>(tgid),
+            static_cast<uint8_t>(sourceId >> 16),
+            static_cast<uint8_t>(sourceId >> 8),
             static_cast<uint8_t>(sourceId)};
 }
 
 LinkControl UnitLc(int mfid, int destinationId, int sourceId) {
-    return {3, static_cast<uint8_t>(mfid), 0x80, static_cast<uint8_t>(destinationId >> 16),
-            static_cast<uint8_t>(destinationId >> 8), static_cast<uint8_t>(destinationId),
-            static_cast<uint8_t>(sourceId >> 16), static_cast<uint8_t>(sourceId >> 8), static_cast<uint8_t>(sourceId)};
+    return {3,
+            static_cast<uint8_t>(mfid),
+            0x80,
+            static_cast<uint8_t>(destinationId >> 16),
+            static_cast<uint8_t>(destinationId >> 8),
+            static_cast<uint8_t>(destinationId),
+            static_cast<uint8_t>(sourceId >> 16),
+            static_cast<uint8_t>(sourceId >> 8),
+            static_cast<uint8_t>(sourceId)};
 }
 
 HeaderWord MakeHeader(int mfid, int algid, int kid, int tgid) {

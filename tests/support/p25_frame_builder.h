@@ -41,10 +41,10 @@ void FlipDibitBit(std::string& text, int bit);
 // Bit errors to inject while building. Masks flip bits of a code word as sent (its bit 0 is the
 // last bit sent).
 struct Corruption {
-    uint64_t nidMask = 0;                        // over the 64 NID bits
-    std::vector<uint32_t> wordMasks;             // HDU: 36 Golay groups (18 bits); LDU: 24 Hamming words (10 bits)
-    std::vector<std::pair<int, int>> voiceFlips; // (voice frame 0..8, bit 0..143)
-    std::vector<int> syncFlips;                  // bit indices 0..47 of the frame sync
+    uint64_t nidMask = 0;                         // over the 64 NID bits
+    std::vector<uint32_t> wordMasks;              // HDU: 36 Golay groups (18 bits); LDU: 24 Hamming words (10 bits)
+    std::vector<std::pair<int, int>> voiceFlips;  // (voice frame 0..8, bit 0..143)
+    std::vector<int> syncFlips;                   // bit indices 0..47 of the frame sync
 };
 
 // Every builder returns the whole frame: sync, NID and body, status symbols included.
@@ -53,9 +53,12 @@ struct Corruption {
 struct FrameBuilder {
     char statusSymbol = '2';
 
-    std::string Hdu(int nac, const uint8_t header[15], const Corruption& c = {}) const;  // MI(9) MFID ALGID KID(2) TGID(2)
-    std::string Ldu1(int nac, const std::vector<VoiceFrameBits>& voice, const uint8_t lc[9], const Corruption& c = {}) const;
-    std::string Ldu2(int nac, const std::vector<VoiceFrameBits>& voice, const uint8_t es[12], const Corruption& c = {}) const;
+    std::string Hdu(int nac, const uint8_t header[15],
+                    const Corruption& c = {}) const;  // MI(9) MFID ALGID KID(2) TGID(2)
+    std::string Ldu1(int nac, const std::vector<VoiceFrameBits>& voice, const uint8_t lc[9],
+                     const Corruption& c = {}) const;
+    std::string Ldu2(int nac, const std::vector<VoiceFrameBits>& voice, const uint8_t es[12],
+                     const Corruption& c = {}) const;
     std::string Tdu(int nac, const Corruption& c = {}) const;
     std::string Tdulc(int nac, const uint8_t lc[9], const Corruption& c = {}) const;
     // Sync and NID only (a unit whose body the caller supplies, or none).
@@ -68,10 +71,10 @@ struct FrameBuilder {
 
 // --- Words ----------------------------------------------------------------------------------
 using LinkControl = std::array<uint8_t, 9>;
-using HeaderWord = std::array<uint8_t, 15>;      // MI(9) MFID ALGID KID(2) TGID(2)
-using EncryptionSync = std::array<uint8_t, 12>;  // MI(9) ALGID KID(2)
+using HeaderWord = std::array<uint8_t, 15>;                             // MI(9) MFID ALGID KID(2) TGID(2)
+using EncryptionSync = std::array<uint8_t, 12>;                         // MI(9) ALGID KID(2)
 LinkControl GroupLc(int mfid, bool emergency, int tgid, int sourceId);  // LCF 0, group voice
-LinkControl UnitLc(int mfid, int destinationId, int sourceId);         // LCF 3 (emergency bit set)
+LinkControl UnitLc(int mfid, int destinationId, int sourceId);          // LCF 3 (emergency bit set)
 HeaderWord MakeHeader(int mfid, int algid, int kid, int tgid);
 EncryptionSync MakeEs(int algid, int kid);
 // A call: HDU, `pairs` LDU1/LDU2 pairs of pattern voice, TDU.

@@ -74,8 +74,10 @@ bool P25FuzzOneInput(const uint8_t* data, size_t size) {
             held.clear();
             while (int16_t* b = decoder.PopAudioBlock()) held.push_back(b);
         }
-        if ((flags & 4) && pos % 1000 < static_cast<size_t>(chunk)) decoder.SetBlockSize(200 + static_cast<int>(pos % 700));
-        if ((flags & 8) && pos % 512 < static_cast<size_t>(chunk)) decoder.SetReceiverFrequency(static_cast<uint32_t>(851000000 + pos));
+        if ((flags & 4) && pos % 1000 < static_cast<size_t>(chunk))
+            decoder.SetBlockSize(200 + static_cast<int>(pos % 700));
+        if ((flags & 8) && pos % 512 < static_cast<size_t>(chunk))
+            decoder.SetReceiverFrequency(static_cast<uint32_t>(851000000 + pos));
         if (flags & 16) {
             unsigned packetSize = 0;
             std::free(decoder.GetEventPacket(&packetSize));

@@ -9,10 +9,29 @@ namespace p25test {
 std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
     FrameBuilder builder;
     const uint8_t algid = static_cast<uint8_t>(call.algid);
-    const uint8_t header[15] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0x00, algid, 0x00, 0x00,
-                                static_cast<uint8_t>(call.tgid >> 8), static_cast<uint8_t>(call.tgid)};
-    const uint8_t lc[9] = {0x00, 0x00, 0x00, 0x00, static_cast<uint8_t>(call.tgid >> 8), static_cast<uint8_t>(call.tgid),
-                           static_cast<uint8_t>(call.sourceId >> 16), static_cast<uint8_t>(call.sourceId >> 8),
+    const uint8_t header[15] = {1,
+                                2,
+                                3,
+                                4,
+                                5,
+                                6,
+                                7,
+                                8,
+                                9,
+                                0x00,
+                                algid,
+                                0x00,
+                                0x00,
+                                static_cast<uint8_t>(call.tgid >> 8),
+                                static_cast<uint8_t>(call.tgid)};
+    const uint8_t lc[9] = {0x00,
+                           0x00,
+                           0x00,
+                           0x00,
+                           static_cast<uint8_t>(call.tgid >> 8),
+                           static_cast<uint8_t>(call.tgid),
+                           static_cast<uint8_t>(call.sourceId >> 16),
+                           static_cast<uint8_t>(call.sourceId >> 8),
                            static_cast<uint8_t>(call.sourceId)};
     const uint8_t es[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, algid, 0x00, 0x00};
     ImbeTestQuantizer quantizer;

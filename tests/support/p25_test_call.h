@@ -14,10 +14,10 @@ struct TestCall {
     int nac = 0x2A7;
     int tgid = 0x1234;
     int sourceId = 0xABCDE;
-    int algid = 0x80;            // 0x80 clear; anything else announces encryption
-    int superframes = 5;         // LDU1 + LDU2 pairs, 18 voice frames each
-    double toneHz = 200.0;       // fundamental of the voiced frames
-    double leadSeconds = 1.0;    // noise before and after the call
+    int algid = 0x80;          // 0x80 clear; anything else announces encryption
+    int superframes = 5;       // LDU1 + LDU2 pairs, 18 voice frames each
+    double toneHz = 200.0;     // fundamental of the voiced frames
+    double leadSeconds = 1.0;  // noise before and after the call
     double ebN0Db = 40.0;
     unsigned seed = 7;
 };

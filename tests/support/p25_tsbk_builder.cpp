@@ -11,7 +11,8 @@ uint16_t Crc16Gsm(const uint8_t* data, size_t count) {
     uint16_t crc = 0;
     for (size_t i = 0; i < count; ++i) {
         crc ^= static_cast<uint16_t>(data[i] << 8);
-        for (int b = 0; b < 8; ++b) crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021) : static_cast<uint16_t>(crc << 1);
+        for (int b = 0; b < 8; ++b)
+            crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021) : static_cast<uint16_t>(crc << 1);
     }
     return static_cast<uint16_t>(crc ^ 0xFFFF);
 }
@@ -52,9 +53,11 @@ std::string TsbkSymbols(const Tsbk& block, const std::vector<int>& flips) {
     return s;
 }
 
-std::string Tsdu(const FrameBuilder& fb, int nac, const std::vector<Tsbk>& blocks, const std::vector<std::vector<int>>& blockFlips) {
+std::string Tsdu(const FrameBuilder& fb, int nac, const std::vector<Tsbk>& blocks,
+                 const std::vector<std::vector<int>>& blockFlips) {
     std::string data;
-    for (size_t i = 0; i < blocks.size(); ++i) data += TsbkSymbols(blocks[i], i < blockFlips.size() ? blockFlips[i] : std::vector<int>{});
+    for (size_t i = 0; i < blocks.size(); ++i)
+        data += TsbkSymbols(blocks[i], i < blockFlips.size() ? blockFlips[i] : std::vector<int>{});
     // Data places 57.. (after sync and NID); pad to the end of a 36-symbol group.
     std::string body = fb.WithStatus(data, 57);
     while ((57 + body.size()) % 36 != 0) {
@@ -66,17 +69,18 @@ std::string Tsdu(const FrameBuilder& fb, int nac, const std::vector<Tsbk>& block
 Tsbk IdentifierUpdate(int id, int offset, int spacingUnits, uint32_t baseUnits, uint8_t flags, int mfid) {
     const unsigned mag = static_cast<unsigned>(offset < 0 ? -offset : offset);
     const unsigned off14 = (offset >= 0 ? 0x2000u : 0u) | (mag & 0x1FFF);
-    return MakeTsbk({static_cast<uint8_t>(flags | 0x34), static_cast<uint8_t>(mfid), static_cast<uint8_t>(id << 4 | 5),
-                     static_cast<uint8_t>(off14 >> 6), static_cast<uint8_t>(((off14 & 63) << 2) | ((spacingUnits >> 8) & 3)),
-                     static_cast<uint8_t>(spacingUnits), static_cast<uint8_t>(baseUnits >> 24), static_cast<uint8_t>(baseUnits >> 16),
-                     static_cast<uint8_t>(baseUnits >> 8), static_cast<uint8_t>(baseUnits)});
+    return MakeTsbk(
+        {static_cast<uint8_t>(flags | 0x34), static_cast<uint8_t>(mfid), static_cast<uint8_t>(id << 4 | 5),
+         static_cast<uint8_t>(off14 >> 6), static_cast<uint8_t>(((off14 & 63) << 2) | ((spacingUnits >> 8) & 3)),
+         static_cast<uint8_t>(spacingUnits), static_cast<uint8_t>(baseUnits >> 24),
+         static_cast<uint8_t>(baseUnits >> 16), static_cast<uint8_t>(baseUnits >> 8), static_cast<uint8_t>(baseUnits)});
 }
 
 Tsbk GroupGrant(int options, int id, int channel, int group, int source, uint8_t flags, int mfid) {
     return MakeTsbk({static_cast<uint8_t>(flags | 0x00), static_cast<uint8_t>(mfid), static_cast<uint8_t>(options),
-                     static_cast<uint8_t>(id << 4 | (channel >> 8)), static_cast<uint8_t>(channel), static_cast<uint8_t>(group >> 8),
-                     static_cast<uint8_t>(group), static_cast<uint8_t>(source >> 16), static_cast<uint8_t>(source >> 8),
-                     static_cast<uint8_t>(source)});
+                     static_cast<uint8_t>(id << 4 | (channel >> 8)), static_cast<uint8_t>(channel),
+                     static_cast<uint8_t>(group >> 8), static_cast<uint8_t>(group), static_cast<uint8_t>(source >> 16),
+                     static_cast<uint8_t>(source >> 8), static_cast<uint8_t>(source)});
 }
 
 std::vector<uint8_t> DeinterleaveNibbles(const std::vector<uint8_t>& sent) {
@@ -89,13 +93,15 @@ std::vector<uint8_t> DeinterleaveNibbles(const std::vector<uint8_t>& sent) {
 
 std::vector<uint8_t> ReceivedNibbles(const char* symbols) {
     std::vector<uint8_t> sent;
-    for (int i = 0; i < 98; i += 2) sent.push_back(static_cast<uint8_t>((symbols[i] - '0') * 4 + (symbols[i + 1] - '0')));
+    for (int i = 0; i < 98; i += 2)
+        sent.push_back(static_cast<uint8_t>((symbols[i] - '0') * 4 + (symbols[i + 1] - '0')));
     return DeinterleaveNibbles(sent);
 }
 
 Tsbk DibitsToTsbk(const unsigned char* d) {
     Tsbk bytes;
-    for (int k = 0; k < 12; ++k) bytes[k] = static_cast<uint8_t>(d[4 * k] * 64 + d[4 * k + 1] * 16 + d[4 * k + 2] * 4 + d[4 * k + 3]);
+    for (int k = 0; k < 12; ++k)
+        bytes[k] = static_cast<uint8_t>(d[4 * k] * 64 + d[4 * k + 1] * 16 + d[4 * k + 2] * 4 + d[4 * k + 3]);
     return bytes;
 }
 

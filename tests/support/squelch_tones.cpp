@@ -16,9 +16,7 @@ int16_t Clip16(double v) {
     return static_cast<int16_t>(r);
 }
 
-size_t SampleCount(double rateHz, double seconds) {
-    return static_cast<size_t>(std::llround(rateHz * seconds));
-}
+size_t SampleCount(double rateHz, double seconds) { return static_cast<size_t>(std::llround(rateHz * seconds)); }
 
 }  // namespace
 
@@ -37,8 +35,8 @@ uint32_t DcsGolayWord(unsigned code) {
     return 0;  // not reached: the code is systematic
 }
 
-std::vector<int16_t> MakeCtcssAudio(double rateHz, double toneHz, double seconds, double amplitude,
-                                    double noiseRms, uint32_t seed) {
+std::vector<int16_t> MakeCtcssAudio(double rateHz, double toneHz, double seconds, double amplitude, double noiseRms,
+                                    uint32_t seed) {
     GaussianNoise noise(seed);
     std::vector<int16_t> out(SampleCount(rateHz, seconds));
     for (size_t i = 0; i < out.size(); ++i)
@@ -46,8 +44,8 @@ std::vector<int16_t> MakeCtcssAudio(double rateHz, double toneHz, double seconds
     return out;
 }
 
-std::vector<int16_t> MakeDcsAudio(double rateHz, unsigned code, bool inverted, double seconds,
-                                  double amplitude, double noiseRms, uint32_t seed) {
+std::vector<int16_t> MakeDcsAudio(double rateHz, unsigned code, bool inverted, double seconds, double amplitude,
+                                  double noiseRms, uint32_t seed) {
     GaussianNoise noise(seed);
     uint32_t word = DcsGolayWord(code);
     if (inverted) word ^= 0x7FFFFF;

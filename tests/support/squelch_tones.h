@@ -15,13 +15,13 @@ uint32_t DcsGolayWord(unsigned code);
 uint32_t GolayRemainder(uint32_t word);
 
 // toneHz sine of the given peak amplitude plus noise of noiseRms.
-std::vector<int16_t> MakeCtcssAudio(double rateHz, double toneHz, double seconds, double amplitude,
-                                    double noiseRms, uint32_t seed);
+std::vector<int16_t> MakeCtcssAudio(double rateHz, double toneHz, double seconds, double amplitude, double noiseRms,
+                                    uint32_t seed);
 
 // The code's word sent repeatedly, bit 0 first, at 134.4 bit/s as +-amplitude (inverted:
 // every bit complemented), starting at a random bit phase, plus noise of noiseRms.
-std::vector<int16_t> MakeDcsAudio(double rateHz, unsigned code, bool inverted, double seconds,
-                                  double amplitude, double noiseRms, uint32_t seed);
+std::vector<int16_t> MakeDcsAudio(double rateHz, unsigned code, bool inverted, double seconds, double amplitude,
+                                  double noiseRms, uint32_t seed);
 
 // Noise alone.
 std::vector<int16_t> MakeNoiseAudio(double rateHz, double seconds, double noiseRms, uint32_t seed);

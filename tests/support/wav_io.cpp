@@ -27,7 +27,8 @@ bool ReadWav16(const std::string& path, std::vector<int16_t>* samples, int* samp
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
     std::fclose(f);
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) || std::memcmp(bytes.data() + 8, "WAVE", 4)) return false;
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) || std::memcmp(bytes.data() + 8, "WAVE", 4))
+        return false;
     int channels = 0, bits = 0;
     for (size_t pos = 12; pos + 8 <= bytes.size();) {
         uint32_t size = Le32(&bytes[pos + 4]);
@@ -42,8 +43,7 @@ bool ReadWav16(const std::string& path, std::vector<int16_t>* samples, int* samp
             if (channels < 1 || bits != 16) return false;
             size_t frames = std::min<size_t>(size, available) / (2 * channels);
             samples->resize(frames);
-            for (size_t i = 0; i < frames; ++i)
-                (*samples)[i] = static_cast<int16_t>(Le16(body + 2 * channels * i));
+            for (size_t i = 0; i < frames; ++i) (*samples)[i] = static_cast<int16_t>(Le16(body + 2 * channels * i));
             return true;
         }
         pos += 8 + size + (size & 1);

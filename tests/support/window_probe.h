@@ -86,7 +86,8 @@ T* FindByText(Component* root, uint32_t tag, const char* text) {
 }
 
 inline std::vector<Component*> FindBySize(Component* root, uint32_t tag, int width, int height) {
-    return Find(root, [&](Component* c) { return c->GetType() == tag && c->Width() == width && c->Height() == height; });
+    return Find(root,
+                [&](Component* c) { return c->GetType() == tag && c->Width() == width && c->Height() == height; });
 }
 
 // The colour the control paints at its centre (its own WM_PAINT into a DIB).
@@ -111,7 +112,8 @@ struct HostCallLog {
         HostCall c{0, 0, 0, 0, size, direct, r != nullptr, {}};
         if (r) {
             c.msg = r->msg, c.dwParam = r->dwParam, c.cbData = r->cbData, c.scan = r->scanFlag;
-            if (r->lpData) c.data.assign(static_cast<uint8_t*>(r->lpData), static_cast<uint8_t*>(r->lpData) + r->cbData);
+            if (r->lpData)
+                c.data.assign(static_cast<uint8_t*>(r->lpData), static_cast<uint8_t*>(r->lpData) + r->cbData);
         }
         calls.push_back(c);
     }

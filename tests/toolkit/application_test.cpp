@@ -27,7 +27,7 @@ TEST(TraceLog, LineFormatIndentationAndTheFoundationHook) {
     GetTempPathA(MAX_PATH, temp);
     std::string path = std::string(temp) + "apco_trace_test.log";
     Application* app = GetApplication();
-    app->LogV(nullptr, 0, "not written");   // neither debug output nor a file: nothing
+    app->LogV(nullptr, 0, "not written");  // neither debug output nor a file: nothing
     app->Init(0, false, path.c_str());
     Component* c = MakeTopLevel();
     app->LogV(c, 0, "hello %d", 5);
@@ -50,23 +50,27 @@ TEST(TraceLog, LineFormatIndentationAndTheFoundationHook) {
     DeleteFileA(path.c_str());
     ASSERT_EQ(lines.size(), 9u);
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(lines[0], m, std::regex(R"( *(\d+): \[ *(\d+)\]\t< Component:([0-9A-Fa-f]+)>\thello 5)")))
+    ASSERT_TRUE(
+        std::regex_match(lines[0], m, std::regex(R"( *(\d+): \[ *(\d+)\]\t< Component:([0-9A-Fa-f]+)>\thello 5)")))
         << lines[0];
     EXPECT_EQ(std::stoul(m[3].str(), nullptr, 16), reinterpret_cast<uintptr_t>(c));
     unsigned first = static_cast<unsigned>(std::stoul(m[1].str()));
     auto text = [&](size_t i) { return lines[i].substr(lines[i].rfind('\t') + 1); };
     EXPECT_EQ(text(1), "   in");
-    EXPECT_EQ(text(2), "   out");   // unindented after the line
+    EXPECT_EQ(text(2), "   out");  // unindented after the line
     EXPECT_EQ(text(3), "flat");
     EXPECT_EQ(text(4), std::string(500, ' ') + "deep");
     EXPECT_EQ(text(5), std::string(500, ' ') + "back");
     EXPECT_EQ(text(6), "from the foundation too");
     EXPECT_NE(lines[1].find("<   Unknown:"), std::string::npos);
-    for (size_t i = 1; i < 7; ++i) EXPECT_EQ(lines[i].substr(0, 6), (std::ostringstream() << std::setw(4) << first + i << ": ").str());
+    for (size_t i = 1; i < 7; ++i)
+        EXPECT_EQ(lines[i].substr(0, 6), (std::ostringstream() << std::setw(4) << first + i << ": ").str());
     // From a second thread on, lines carry the thread id.
-    EXPECT_TRUE(std::regex_match(lines[7], std::regex(R"( *\d+: \[ *\d+\]\t<   Unknown:[0-9A-Fa-f]+- *[0-9a-f]+>\tother thread)")))
+    EXPECT_TRUE(std::regex_match(
+        lines[7], std::regex(R"( *\d+: \[ *\d+\]\t<   Unknown:[0-9A-Fa-f]+- *[0-9a-f]+>\tother thread)")))
         << lines[7];
-    EXPECT_TRUE(std::regex_match(lines[8], std::regex(R"( *\d+: \[ *\d+\]\t<   Unknown:[0-9A-Fa-f]+- *[0-9a-f]+>\tafter)")))
+    EXPECT_TRUE(
+        std::regex_match(lines[8], std::regex(R"( *\d+: \[ *\d+\]\t<   Unknown:[0-9A-Fa-f]+- *[0-9a-f]+>\tafter)")))
         << lines[8];
 }
 

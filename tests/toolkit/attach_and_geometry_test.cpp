@@ -22,11 +22,12 @@ struct Seen {
     std::vector<HWND> created;
     void Char(Object*, int* key, LPARAM) {
         chars.push_back(*key);
-        if (*key == 'x') *key = 0;   // swallowed: the native control never sees it
+        if (*key == 'x') *key = 0;  // swallowed: the native control never sees it
     }
     void Timer(Object*, UINT_PTR id) { timers.push_back(id); }
     void Message(Object*, MessageRecord* m) {
-        if (m->msg == WM_PARENTNOTIFY && LOWORD(m->wParam) == WM_CREATE) created.push_back(reinterpret_cast<HWND>(m->lParam));
+        if (m->msg == WM_PARENTNOTIFY && LOWORD(m->wParam) == WM_CREATE)
+            created.push_back(reinterpret_cast<HWND>(m->lParam));
     }
 };
 
@@ -46,10 +47,10 @@ TEST(Attach, ANativeControlTakesThePlaceOfTheComponentsWindow) {
     seen.created.clear();
     field->Attach(edit);
     EXPECT_FALSE(IsWindow(old));
-    EXPECT_EQ(g_deleted, 0);                         // the old window's end did not delete the object
+    EXPECT_EQ(g_deleted, 0);  // the old window's end did not delete the object
     EXPECT_EQ(field->GetHandle(), edit);
     EXPECT_EQ(Component::FromHandle(edit), field);
-    EXPECT_EQ(seen.created, std::vector<HWND>{edit});   // the parent hears of the new control
+    EXPECT_EQ(seen.created, std::vector<HWND>{edit});  // the parent hears of the new control
 
     field->OnChar.Bind(&seen, &Seen::Char);
     SendMessageA(edit, WM_CHAR, 'a', 0);
@@ -58,7 +59,7 @@ TEST(Attach, ANativeControlTakesThePlaceOfTheComponentsWindow) {
     EXPECT_EQ(seen.chars, (std::vector<int>{'a', 'x', 'b'}));
     char text[16] = {};
     GetWindowTextA(edit, text, sizeof text);
-    EXPECT_STREQ(text, "ab");                        // the control's own handling followed
+    EXPECT_STREQ(text, "ab");  // the control's own handling followed
 
     field->OnTimer.Bind(&seen, &Seen::Timer);
     SendMessageA(edit, WM_TIMER, 42, 0);
@@ -90,7 +91,7 @@ TEST(Geometry, ClientSizeFitToChildrenAndActivation) {
     Component* root = MakeTopLevel(100, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     root->UpdateBounds();
     int frameX = root->Width() - root->ClientWidth(), frameY = root->Height() - root->ClientHeight();
-    ASSERT_GT(frameX, 0);   // a caption and borders: the client area is smaller than the window
+    ASSERT_GT(frameX, 0);  // a caption and borders: the client area is smaller than the window
     root->SetClientSize(150, 90);
     Pump();
     EXPECT_EQ(root->ClientWidth(), 150);
@@ -98,15 +99,15 @@ TEST(Geometry, ClientSizeFitToChildrenAndActivation) {
     EXPECT_EQ(root->Width(), 150 + frameX);
     EXPECT_EQ(root->Height(), 90 + frameY);
 
-    Component* a = MakeChild(root, 10, 20, 30, 40);   // right 40, bottom 60
-    Component* b = MakeChild(root, 150, 5, 25, 10);   // right 175, bottom 15 (wider than a captioned window's minimum)
+    Component* a = MakeChild(root, 10, 20, 30, 40);  // right 40, bottom 60
+    Component* b = MakeChild(root, 150, 5, 25, 10);  // right 175, bottom 15 (wider than a captioned window's minimum)
     root->FitToChildren(5, 7);
     Pump();
     EXPECT_EQ(root->ClientWidth(), 180);
     EXPECT_EQ(root->ClientHeight(), 67);
 
     a->Move(3, 4);
-    a->SetSize(-1, 50);   // only the height
+    a->SetSize(-1, 50);  // only the height
     Pump();
     EXPECT_EQ(a->GetLeft(), 3);
     EXPECT_EQ(a->Top(), 4);

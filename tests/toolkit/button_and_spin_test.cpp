@@ -38,13 +38,13 @@ TEST(Button, ClicksOnReleaseInsideAndFromTheKeyboard) {
     Click(h);
     MouseDown(h, 5, 5);
     EXPECT_EQ(f.b[0]->GetBorderStyle(), kBorderSunken);
-    MouseMove(h, 40, 5);   // leaves
+    MouseMove(h, 40, 5);  // leaves
     EXPECT_FALSE(f.b[0]->IsPressed());
     MouseUp(h, 40, 5);
     MouseDown(h, 5, 5);
-    MouseUp(h, 60, 5);     // released outside without a move first
+    MouseUp(h, 60, 5);  // released outside without a move first
     EXPECT_EQ(f.clicks.Count(), 1u);
-    EXPECT_EQ(f.repeats.Count(), 3u);   // once at each press
+    EXPECT_EQ(f.repeats.Count(), 3u);  // once at each press
     EXPECT_EQ(f.b[0]->GetBorderStyle(), kBorderRaised);
     Key(h, VK_RETURN, true);
     Key(h, VK_SPACE, true);
@@ -78,15 +78,23 @@ TEST(Button, AutoRepeatWhileHeld) {
 
 // Clicks on buttons of one toggle group; a group of one is the lone "Log"-style toggle.
 TEST(Button, GroupsReleaseTheOthersAndKeepTheLastDownUnlessAllMayBeUp) {
-    struct Row { int count; bool allowAllUp; std::vector<int> clicks; std::vector<bool> down; };
+    struct Row {
+        int count;
+        bool allowAllUp;
+        std::vector<int> clicks;
+        std::vector<bool> down;
+    };
     const Row rows[] = {
-        {3, false, {0, 1}, {false, true, false}}, {3, false, {0, 1, 1}, {false, true, false}},
-        {3, true, {0, 1}, {false, true, false}},  {3, true, {0, 1, 1}, {false, false, false}},
-        {1, false, {0, 0}, {true}},               {1, true, {0, 0}, {false}},
+        {3, false, {0, 1}, {false, true, false}},
+        {3, false, {0, 1, 1}, {false, true, false}},
+        {3, true, {0, 1}, {false, true, false}},
+        {3, true, {0, 1, 1}, {false, false, false}},
+        {1, false, {0, 0}, {true}},
+        {1, true, {0, 0}, {false}},
     };
     for (const Row& row : rows) {
         Buttons f(row.count, 1);
-        f.b[row.count - 1]->SetAllowAllUp(row.allowAllUp);   // passed to the whole group
+        f.b[row.count - 1]->SetAllowAllUp(row.allowAllUp);  // passed to the whole group
         EXPECT_EQ(f.b[0]->GetAllowAllUp(), row.allowAllUp);
         for (int i : row.clicks) Click(f.b[i]->GetHandle());
         EXPECT_EQ(f.Down(), row.down);
@@ -101,7 +109,7 @@ TEST(Button, SetDownRaisesDownChangedButNoClick) {
     EXPECT_FALSE(IsWindowEnabled(linked->GetHandle()));
     f.b[0]->SetDown(true);
     EXPECT_TRUE(IsWindowEnabled(linked->GetHandle()));
-    f.b[0]->SetDown(false);   // the only down one of a radio group
+    f.b[0]->SetDown(false);  // the only down one of a radio group
     EXPECT_TRUE(f.b[0]->IsDown());
     EXPECT_EQ(f.changes.Count(), 1u);
     f.b[1]->SetDown(true);
@@ -131,7 +139,7 @@ struct Spin {
 
 TEST(SpinControl, QuickClicksCoalesceIntoOneMessage) {
     Spin f(false);
-    EXPECT_EQ(f.spin->GetDownButton()->Top(), 20);   // no drag panel: no gap
+    EXPECT_EQ(f.spin->GetDownButton()->Top(), 20);  // no drag panel: no gap
     for (int i = 0; i < 3; ++i) Click(f.spin->GetUpButton()->GetHandle());
     int messages = 0;
     EXPECT_EQ(TakeSteps(f.top->GetHandle(), &messages), 3);
@@ -148,10 +156,10 @@ TEST(SpinControl, DragStepsKeepTheRemainder) {
     f.spin->SetPixelsPerStep(4);
     SetCursorPos(500, 500);
     MouseDown(f.spin->GetDragPanel()->GetHandle(), 5, 20);
-    const int moves[][2] = {{10, 2}, {8, 1}, {15, -1}, {14, 0}, {30, -4}};   // to y, steps
+    const int moves[][2] = {{10, 2}, {8, 1}, {15, -1}, {14, 0}, {30, -4}};  // to y, steps
     for (const auto& m : moves) EXPECT_EQ(f.Drag(m[0]), m[1]) << m[0];
     MouseUp(f.spin->GetDragPanel()->GetHandle(), 5, 30);
-    EXPECT_EQ(f.Drag(0), 0);   // the drag has ended
+    EXPECT_EQ(f.Drag(0), 0);  // the drag has ended
 }
 
 TEST(SpinControl, DragWrapsTheCursorAtTheScreenEdges) {
@@ -160,13 +168,13 @@ TEST(SpinControl, DragWrapsTheCursorAtTheScreenEdges) {
     const int panelTop = f.spin->GetDragPanel()->GetScreenPos().y;
     MouseDown(f.spin->GetDragPanel()->GetHandle(), 5, 20);
     SetCursorPos(300, 0);
-    f.Drag(19);   // upwards at the top edge
+    f.Drag(19);  // upwards at the top edge
     POINT p;
     GetCursorPos(&p);
     EXPECT_EQ(p.y, bottom);
-    EXPECT_EQ(f.Drag(bottom - panelTop - 4), 4);   // and on from the bottom
+    EXPECT_EQ(f.Drag(bottom - panelTop - 4), 4);  // and on from the bottom
     SetCursorPos(300, bottom);
-    EXPECT_EQ(f.Drag(bottom - panelTop), -4);      // downwards at the bottom edge
+    EXPECT_EQ(f.Drag(bottom - panelTop), -4);  // downwards at the bottom edge
     GetCursorPos(&p);
     EXPECT_EQ(p.y, 0);
     EXPECT_EQ(f.Drag(-panelTop - 3), 3);

@@ -30,7 +30,7 @@ TEST(Dispatch, EscapeAndEnterClimbToTheNearestPopup) {
     popup->OnEscape.Bind(&seen, &Counter::Escape);
     popup->OnEnter.Bind(&seen, &Counter::Enter);
     inner->OnEscape.Bind(&notSeen, &Counter::Escape);
-    SendMessageA(leaf->GetHandle(), WM_CHAR, VK_ESCAPE, 0);   // posts WM_APP+6 to itself
+    SendMessageA(leaf->GetHandle(), WM_CHAR, VK_ESCAPE, 0);  // posts WM_APP+6 to itself
     EXPECT_EQ(seen.escapes, 0);
     Pump();
     EXPECT_EQ(seen.escapes, 1);
@@ -57,11 +57,11 @@ TEST(Dispatch, ControlColoursComeFromTheToolkitComponentOnly) {
     child->Enable(false);
     SendMessageA(root->GetHandle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                  reinterpret_cast<LPARAM>(child->GetHandle()));
-    EXPECT_EQ(GetTextColor(dc), 0x808080u);   // the disabled-text colour
+    EXPECT_EQ(GetTextColor(dc), 0x808080u);  // the disabled-text colour
     SetTextColor(dc, 0x123456);
     brush = SendMessageA(root->GetHandle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                          reinterpret_cast<LPARAM>(native));
-    EXPECT_NE(reinterpret_cast<HBRUSH>(brush), child->GetBackBrush());   // the system's default handling
+    EXPECT_NE(reinterpret_cast<HBRUSH>(brush), child->GetBackBrush());  // the system's default handling
     EXPECT_NE(reinterpret_cast<HBRUSH>(brush), root->GetBackBrush());
     ReleaseDC(root->GetHandle(), dc);
     delete root;
@@ -70,12 +70,12 @@ TEST(Dispatch, ControlColoursComeFromTheToolkitComponentOnly) {
 TEST(Dispatch, EnablingAParentReachesItsChildren) {
     Component* root = MakeTopLevel();
     Component* group = MakeChild(root, 0, 0, 50, 50);
-    group->SetType(kTagPanel);   // a plain component does not pass its enabled state on
+    group->SetType(kTagPanel);  // a plain component does not pass its enabled state on
     Component* leaf = MakeChild(group, 0, 0, 10, 10);
     EXPECT_TRUE(leaf->IsEnabled());
     group->Enable(false);
     EXPECT_FALSE(leaf->IsEnabled());
-    EXPECT_TRUE(IsWindowEnabled(leaf->GetHandle()));   // disabled by its parent, not by itself
+    EXPECT_TRUE(IsWindowEnabled(leaf->GetHandle()));  // disabled by its parent, not by itself
     group->Enable(true);
     EXPECT_TRUE(leaf->IsEnabled());
     delete root;
@@ -85,7 +85,7 @@ LRESULT CALLBACK ForeignProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWin
 
 TEST(WindowClass, AForeignRegistrationOfTheNameIsReplaced) {
     HINSTANCE instance = GetApplication()->GetInstance();
-    Component* first = MakeTopLevel();   // make sure ours exists, then take it away
+    Component* first = MakeTopLevel();  // make sure ours exists, then take it away
     delete first;
     ASSERT_TRUE(UnregisterClassA(kWindowClassName, instance));
     WNDCLASSA foreign = {};
@@ -119,7 +119,7 @@ struct Keys {
     std::vector<Object*> previewSenders;
     void Preview(Object* sender, int* key, LPARAM) {
         previewSenders.push_back(sender);
-        if (*key == 'Q') *key = 0;   // the root swallows it
+        if (*key == 'Q') *key = 0;  // the root swallows it
     }
     void Down(Object*, int key, LPARAM) { down.push_back(key); }
 };
@@ -137,7 +137,7 @@ TEST(Dispatch, TheRootPreviewsKeysAndMaySwallowThem) {
     SendMessageA(leaf->GetHandle(), WM_KEYDOWN, 'Q', 0);
     SendMessageA(leaf->GetHandle(), WM_KEYDOWN, 'A', 0);
     EXPECT_EQ(keys.down, std::vector<int>{'A'});
-    EXPECT_EQ(keys.previewSenders, (std::vector<Object*>{leaf, leaf}));   // the sender is where the key arrived
+    EXPECT_EQ(keys.previewSenders, (std::vector<Object*>{leaf, leaf}));  // the sender is where the key arrived
     leaf->SetKeyPreview(false);
     SendMessageA(leaf->GetHandle(), WM_KEYDOWN, 'Q', 0);
     EXPECT_EQ(keys.down, (std::vector<int>{'A', 'Q'}));
@@ -147,7 +147,8 @@ TEST(Dispatch, TheRootPreviewsKeysAndMaySwallowThem) {
 
 class Reflecting : public Component {
 public:
-    explicit Reflecting(Component* parent) : Component("", WS_CHILD | WS_VISIBLE, 0, 0, 0, 10, 10, parent->GetHandle()) {}
+    explicit Reflecting(Component* parent)
+        : Component("", WS_CHILD | WS_VISIBLE, 0, 0, 0, 10, 10, parent->GetHandle()) {}
     LRESULT DoOnCommand(WPARAM wParam) override {
         commands.push_back(wParam);
         return 77;

@@ -128,12 +128,15 @@ TEST(IntEdit, ClampingLimitsAndTheFrame) {
     // The dialog-frame style gives a real non-client ring for the toolkit's frame.
     EXPECT_GT(f.edit->GetBevelDepth(), 0);
     EXPECT_EQ(f.edit->GetBevelDepth(), (f.edit->Height() - f.edit->ClientHeight()) / 2);
-    struct Row { int64_t set, shown; size_t notices; } rows[] = {{50, 50, 1}, {50, 50, 0}, {150, 100, 1}, {150, 100, 1}, {-11, -10, 1}};
+    struct Row {
+        int64_t set, shown;
+        size_t notices;
+    } rows[] = {{50, 50, 1}, {50, 50, 0}, {150, 100, 1}, {150, 100, 1}, {-11, -10, 1}};
     for (const Row& r : rows) {
         f.values.clear();
         f.edit->SetValue(r.set);
         EXPECT_EQ(f.Text(), std::to_string(r.shown));
-        EXPECT_EQ(f.values.size(), r.notices) << r.set;   // a clamp always notifies
+        EXPECT_EQ(f.values.size(), r.notices) << r.set;  // a clamp always notifies
     }
 }
 
@@ -151,7 +154,7 @@ TEST(IntEdit, HexadecimalAndUnitSuffixes) {
     f.edit->SetUnitKind(IntEdit::kUnitFrequency);
     f.Commit("");
     Type(f.H(), "12k\r");
-    EXPECT_EQ(f.edit->GetValue(), 12);   // the unit does not scale the value
+    EXPECT_EQ(f.edit->GetValue(), 12);  // the unit does not scale the value
     EXPECT_STREQ(f.edit->GetSuffix(), "kHz");
     f.edit->SetUnitKind(IntEdit::kUnitTime);
     Type(f.H(), "Mx");
@@ -159,11 +162,17 @@ TEST(IntEdit, HexadecimalAndUnitSuffixes) {
 }
 
 TEST(IntEdit, KeyFilter) {
-    struct Row { int mode; const char* text; int selStart, selEnd, key; const char* after; } rows[] = {
-        {0, "12", 2, 2, '7', "127"}, {0, "12", 2, 2, 'a', "12"}, {0, "12", 2, 2, ' ', "12"},
-        {0, "12", 2, 2, '.', "12"},  {0, "12", 0, 0, '-', "-12"}, {0, "12", 1, 1, '-', "12"},
-        {0, "-12", 0, 0, '-', "-12"}, {0, "-12", 0, 1, '-', "-12"}, {0, "", 0, 0, '-', "-"},
-        {0, "12", 2, 2, VK_BACK, "1"}, {1, "1", 1, 1, 'F', "1F"}, {1, "1", 1, 1, 'g', "1"}, {1, "1", 0, 0, '-', "1"},
+    struct Row {
+        int mode;
+        const char* text;
+        int selStart, selEnd, key;
+        const char* after;
+    } rows[] = {
+        {0, "12", 2, 2, '7', "127"},   {0, "12", 2, 2, 'a', "12"},   {0, "12", 2, 2, ' ', "12"},
+        {0, "12", 2, 2, '.', "12"},    {0, "12", 0, 0, '-', "-12"},  {0, "12", 1, 1, '-', "12"},
+        {0, "-12", 0, 0, '-', "-12"},  {0, "-12", 0, 1, '-', "-12"}, {0, "", 0, 0, '-', "-"},
+        {0, "12", 2, 2, VK_BACK, "1"}, {1, "1", 1, 1, 'F', "1F"},    {1, "1", 1, 1, 'g', "1"},
+        {1, "1", 0, 0, '-', "1"},
     };
     for (const Row& r : rows) {
         Field f(r.mode, 0, 0, 0);
@@ -178,7 +187,7 @@ TEST(IntEdit, KeyFilter) {
 TEST(IntEdit, EnterEscapeFocusLossAndSaturation) {
     Field f(IntEdit::kDecimal, 5, 0, 1000);
     f.Commit("42");
-    EXPECT_EQ(f.values, (std::vector<int64_t>{42, 42}));   // the commit, then once more
+    EXPECT_EQ(f.values, (std::vector<int64_t>{42, 42}));  // the commit, then once more
     SetWindowTextA(f.H(), "77");
     SendMessageA(f.H(), WM_CHAR, VK_ESCAPE, 1);
     EXPECT_EQ(f.enters.Count() + f.escapes.Count(), 0u) << "posted, not sent";
@@ -186,7 +195,7 @@ TEST(IntEdit, EnterEscapeFocusLossAndSaturation) {
     EXPECT_EQ(f.Text(), "42");
     EXPECT_EQ(f.values, (std::vector<int64_t>{42, 42, 42}));
     EXPECT_EQ(f.enters.Count() + f.escapes.Count(), 2u);
-    f.Commit("zz");   // does not parse: the value stays and the text is rewritten
+    f.Commit("zz");  // does not parse: the value stays and the text is rewritten
     EXPECT_EQ(f.Text(), "42");
     Component* other = MakeChild(f.root, 10, 50, 60, 22, WS_VISIBLE | WS_TABSTOP);
     for (bool commit : {true, false}) {
@@ -196,13 +205,18 @@ TEST(IntEdit, EnterEscapeFocusLossAndSaturation) {
         SetWindowTextA(f.H(), commit ? "88" : "99");
         f.values.clear();
         SetFocus(other->GetHandle());
-        EXPECT_EQ(f.values, std::vector<int64_t>{88}) << commit;   // committed, or restored
+        EXPECT_EQ(f.values, std::vector<int64_t>{88}) << commit;  // committed, or restored
         EXPECT_EQ(f.Text(), "88");
     }
     // Beyond 64 bits the number sticks at the end instead of wrapping into another value.
-    struct Row { int mode; std::string text; int64_t value; } rows[] = {
-        {0, std::string(127, '9'), INT64_MAX}, {0, "-" + std::string(127, '9'), INT64_MIN},
-        {0, "-9223372036854775809", INT64_MIN}, {1, std::string(40, 'f'), -1}, {1, "8000000000000000", INT64_MIN},
+    struct Row {
+        int mode;
+        std::string text;
+        int64_t value;
+    } rows[] = {
+        {0, std::string(127, '9'), INT64_MAX},  {0, "-" + std::string(127, '9'), INT64_MIN},
+        {0, "-9223372036854775809", INT64_MIN}, {1, std::string(40, 'f'), -1},
+        {1, "8000000000000000", INT64_MIN},
     };
     for (const Row& r : rows) {
         Field g(r.mode, 3, 0, 0);
@@ -214,11 +228,24 @@ TEST(IntEdit, EnterEscapeFocusLossAndSaturation) {
 // Wheel notches and spin steps (WM_APP+9, count in the high word) commit typed text, then
 // step; with snap each step lands on the next multiple of the step.
 TEST(IntEdit, WheelAndSpinStepsWithSnap) {
-    struct Row { int64_t start, step; bool snap; int digits, notches; int64_t result; } rows[] = {
-        {17, 5, true, 0, 1, 20}, {17, 5, true, 0, -1, 15}, {-17, 5, true, 0, 1, -15}, {-17, 5, true, 0, -1, -20},
-        {17, 5, false, 0, 2, 27}, {17, 0, true, 0, 1, 17},   // a step of 0: no grid, no move, no division
-        {1000, 1, false, 2, -1, 999}, {1000, 1, false, 2, 1, 1010}, {1000000, 1, false, 2, 1, 1010000},
-        {100, 7, false, 0, 3, 100}, {95, 7, false, 0, 1, 100}, {-100, 7, false, 0, -1, -100},
+    struct Row {
+        int64_t start, step;
+        bool snap;
+        int digits, notches;
+        int64_t result;
+    } rows[] = {
+        {17, 5, true, 0, 1, 20},
+        {17, 5, true, 0, -1, 15},
+        {-17, 5, true, 0, 1, -15},
+        {-17, 5, true, 0, -1, -20},
+        {17, 5, false, 0, 2, 27},
+        {17, 0, true, 0, 1, 17},  // a step of 0: no grid, no move, no division
+        {1000, 1, false, 2, -1, 999},
+        {1000, 1, false, 2, 1, 1010},
+        {1000000, 1, false, 2, 1, 1010000},
+        {100, 7, false, 0, 3, 100},
+        {95, 7, false, 0, 1, 100},
+        {-100, 7, false, 0, -1, -100},
     };
     for (const Row& r : rows) {
         for (bool spin : {false, true}) {
@@ -226,8 +253,10 @@ TEST(IntEdit, WheelAndSpinStepsWithSnap) {
             f.edit->SetStep(r.step);
             f.edit->SetSnapToStep(r.snap);
             f.edit->SetStepDigits(r.digits);
-            if (spin) PostMessageA(f.H(), WM_APP + 9, static_cast<WPARAM>(static_cast<uint32_t>(r.notches) << 16), 0);
-            else SendMessageA(f.H(), WM_MOUSEWHEEL, MAKEWPARAM(0, r.notches * WHEEL_DELTA), 0);
+            if (spin)
+                PostMessageA(f.H(), WM_APP + 9, static_cast<WPARAM>(static_cast<uint32_t>(r.notches) << 16), 0);
+            else
+                SendMessageA(f.H(), WM_MOUSEWHEEL, MAKEWPARAM(0, r.notches * WHEEL_DELTA), 0);
             Pump();
             EXPECT_EQ(f.edit->GetValue(), r.result) << r.start << " by " << r.step << " x" << r.notches << " " << spin;
         }
@@ -259,8 +288,15 @@ TEST(FixedPointEdit, FormatAndParseRoundTrip) {
     Component* root = MakeTopLevel();
     FixedPointEdit* e = new FixedPointEdit(root->GetHandle(), 10, 10, 80, 22, 1, 0, -100000, 100000);
     HWND h = e->GetHandle();
-    struct Shown { int decimals; int64_t value; const char* text; } shown[] = {
-        {1, 65, "6.5"}, {1, -5, "-0.5"}, {0, -42, "-42"}, {3, -99999, "-99.999"},
+    struct Shown {
+        int decimals;
+        int64_t value;
+        const char* text;
+    } shown[] = {
+        {1, 65, "6.5"},
+        {1, -5, "-0.5"},
+        {0, -42, "-42"},
+        {3, -99999, "-99.999"},
     };
     for (const Shown& s : shown) {
         e->SetDecimals(s.decimals);
@@ -270,7 +306,10 @@ TEST(FixedPointEdit, FormatAndParseRoundTrip) {
         EXPECT_EQ(e->GetValue(), s.value) << s.text;
     }
     e->SetDecimals(1);
-    struct Typed { const char* text; int64_t value; } typed[] = {
+    struct Typed {
+        const char* text;
+        int64_t value;
+    } typed[] = {
         {"2.75", 27}, {"3", 30}, {".5", 5}, {"-1.25", -12}, {"+4.1x", 41}, {"99999999999999999999999", 100000},
     };
     for (const Typed& t : typed) {
@@ -278,7 +317,7 @@ TEST(FixedPointEdit, FormatAndParseRoundTrip) {
         Type(h, "\r");
         EXPECT_EQ(e->GetValue(), t.value) << t.text;
     }
-    EXPECT_EQ(IntPow(0, -1), 0);   // no division by zero
+    EXPECT_EQ(IntPow(0, -1), 0);  // no division by zero
     delete root;
 }
 

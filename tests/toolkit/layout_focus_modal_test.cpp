@@ -28,7 +28,7 @@ TEST(Layout, DocksByAlignmentAndHiddenChildrenTakeNoRoom) {
     Component* right = MakeChild(root, 0, 0, 25, 10);
     Component* bottom = MakeChild(root, 0, 0, 10, 15);
     Component* fill = MakeChild(root, 0, 0, 10, 10);
-    EXPECT_EQ(root->Layout(), 0);   // nothing docked yet
+    EXPECT_EQ(root->Layout(), 0);  // nothing docked yet
     top1->SetAlign(kAlignTopDock);
     top2->SetAlign(kAlignTopDock);
     left->SetAlign(kAlignLeftDock);
@@ -41,14 +41,14 @@ TEST(Layout, DocksByAlignmentAndHiddenChildrenTakeNoRoom) {
     ExpectRect(Bounds(left), 0, 50, 40, 185);
     ExpectRect(Bounds(right), 275, 50, 300, 185);
     ExpectRect(Bounds(fill), 40, 50, 275, 185);
-    top1->Show(false);   // hidden: keeps its place, its room goes to the others
+    top1->Show(false);  // hidden: keeps its place, its room goes to the others
     Pump();
     ExpectRect(Bounds(top2), 0, 0, 300, 30);
     ExpectRect(Bounds(fill), 40, 30, 275, 185);
     top1->Show(true);
     Pump();
     ExpectRect(Bounds(fill), 40, 50, 275, 185);
-    root->SetSize(-1, 250);   // only the height changes; the layout follows
+    root->SetSize(-1, 250);  // only the height changes; the layout follows
     Pump();
     EXPECT_EQ(root->Width(), 300);
     EXPECT_EQ(root->Height(), 250);
@@ -76,18 +76,18 @@ TEST(Focus, TabWalksTheChildrenAndWrapsBothWays) {
     EXPECT_EQ(GetFocus(), c[1]->GetHandle());
     tab(c[1]);
     tab(c[2]);
-    EXPECT_EQ(GetFocus(), g1->GetHandle());   // into the group
+    EXPECT_EQ(GetFocus(), g1->GetHandle());  // into the group
     tab(g1);
     EXPECT_EQ(GetFocus(), g2->GetHandle());
-    tab(g2);                                    // out of the group to the grandparent's next
+    tab(g2);  // out of the group to the grandparent's next
     EXPECT_EQ(GetFocus(), last->GetHandle());
-    tab(last);                                  // the disabled one is skipped; wrap
+    tab(last);  // the disabled one is skipped; wrap
     EXPECT_EQ(GetFocus(), c[0]->GetHandle());
     EXPECT_EQ(root->GetFocusedChild(), c[0]);
 
     SendMessageA(c[0]->GetHandle(), WM_KEYDOWN, VK_SHIFT, 0);
     EXPECT_TRUE(Component::IsShiftDown());
-    tab(c[0]);                                  // Shift+Tab in the first wraps to the last
+    tab(c[0]);  // Shift+Tab in the first wraps to the last
     EXPECT_EQ(GetFocus(), last->GetHandle());
     tab(last);
     EXPECT_EQ(GetFocus(), g2->GetHandle());
@@ -124,9 +124,9 @@ TEST(Mouse, DoubleClickIsTwoReleasesCloseInTimeAndPlace) {
     up(11, 10);
     ASSERT_EQ(r.values.size(), 1u);
     EXPECT_EQ(r.values[0], 11010);
-    up(11, 10);   // each release is recorded: a third one right after is another double click
+    up(11, 10);  // each release is recorded: a third one right after is another double click
     EXPECT_EQ(r.values.size(), 2u);
-    up(100, 100); // too far away
+    up(100, 100);  // too far away
     EXPECT_EQ(r.values.size(), 2u);
     delete root;
 }
@@ -139,17 +139,17 @@ TEST(Mouse, WheelStepsReachTheParentAsToolkitMessages) {
     root->OnMouseWheel.Bind(&onRoot, &Recorder::Wheel);
     SendMessageA(child->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-240)), 0);
     EXPECT_EQ(onChild.values, std::vector<int>{-2});
-    EXPECT_TRUE(onRoot.values.empty());    // posted, not yet delivered
+    EXPECT_TRUE(onRoot.values.empty());  // posted, not yet delivered
     Pump();
     EXPECT_EQ(onRoot.values, std::vector<int>{-2});
     ASSERT_EQ(onRoot.senders.size(), 1u);
-    EXPECT_EQ(onRoot.senders[0], child);   // the originating component travels along
+    EXPECT_EQ(onRoot.senders[0], child);  // the originating component travels along
 
-    SendMessageA(child->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);   // under one notch
+    SendMessageA(child->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);  // under one notch
     Pump();
     EXPECT_EQ(onChild.values.size(), 1u);
 
-    onChild.passOn = 0;                     // a handler that swallows the turn
+    onChild.passOn = 0;  // a handler that swallows the turn
     SendMessageA(child->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     Pump();
     EXPECT_EQ(onChild.values, (std::vector<int>{-2, 1}));
@@ -168,31 +168,31 @@ TEST(Modal, EveryExitReEnablesTheOwner) {
     PostMessageA(dialog->GetHandle(), WM_USER + 2, 0, 0);
     PostMessageA(dialog->GetHandle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(dialog->ShowModal(owner->GetHandle()), -1);
-    EXPECT_EQ(r.values, std::vector<int>{1});   // the owner was disabled during the run
+    EXPECT_EQ(r.values, std::vector<int>{1});  // the owner was disabled during the run
     EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
     EXPECT_TRUE(IsWindow(dialog->GetHandle()));  // WM_CLOSE did not close a modal window
     EXPECT_FALSE(dialog->IsModal());
 
-    PostMessageA(button->GetHandle(), WM_TK_ENDMODAL, 7, 0);   // climbs to the modal window
+    PostMessageA(button->GetHandle(), WM_TK_ENDMODAL, 7, 0);  // climbs to the modal window
     EXPECT_EQ(dialog->ShowModal(owner->GetHandle()), 7);
     EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
 
-    PostMessageA(dialog->GetHandle(), WM_USER + 1, 0, 0);      // the application quits
+    PostMessageA(dialog->GetHandle(), WM_USER + 1, 0, 0);  // the application quits
     EXPECT_EQ(dialog->ShowModal(owner->GetHandle()), 0);
     EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
     GetApplication()->Init(0, false, nullptr);
 
-    PostQuitMessage(3);                                         // the thread's loop ends
+    PostQuitMessage(3);  // the thread's loop ends
     EXPECT_EQ(dialog->ShowModal(owner->GetHandle()), 0);
     EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
     MSG msg;
-    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));   // passed on
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // passed on
     EXPECT_EQ(msg.wParam, 3u);
 
-    EnableWindow(owner->GetHandle(), FALSE);                    // an owner disabled before
+    EnableWindow(owner->GetHandle(), FALSE);  // an owner disabled before
     PostMessageA(dialog->GetHandle(), WM_CLOSE, 0, 0);
     dialog->ShowModal(owner->GetHandle());
-    EXPECT_FALSE(IsWindowEnabled(owner->GetHandle()));          // stays as it was
+    EXPECT_FALSE(IsWindowEnabled(owner->GetHandle()));  // stays as it was
     delete dialog;
     delete owner;
 }
@@ -203,7 +203,7 @@ TEST(Modal, WithoutAnOwnerHandleTheParentIsTheOwner) {
     Component* parent = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     Component* dialog = new Component("d", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, parent->GetHandle());
     ASSERT_EQ(dialog->GetParent(), parent);
-    EXPECT_EQ(parent->GetNextChild(nullptr, false), nullptr);   // not owned through the ring
+    EXPECT_EQ(parent->GetNextChild(nullptr, false), nullptr);  // not owned through the ring
     Recorder r;
     r.owner = parent->GetHandle();
     dialog->OnMessage.Bind(&r, &Recorder::Message);
@@ -213,9 +213,9 @@ TEST(Modal, WithoutAnOwnerHandleTheParentIsTheOwner) {
     EXPECT_EQ(dialog->ShowModal(nullptr), -1);
     EXPECT_EQ(r.values, std::vector<int>{1});
     EXPECT_TRUE(parent->IsEnabled());
-    EXPECT_FALSE(dialog->IsVisible());   // hidden again after the run
+    EXPECT_FALSE(dialog->IsVisible());  // hidden again after the run
 
-    PostMessageA(dialog->GetHandle(), WM_USER + 1, 0, 0);   // quitting
+    PostMessageA(dialog->GetHandle(), WM_USER + 1, 0, 0);  // quitting
     EXPECT_EQ(dialog->ShowModal(nullptr), 0);
     EXPECT_TRUE(parent->IsEnabled());
     GetApplication()->Init(0, false, nullptr);

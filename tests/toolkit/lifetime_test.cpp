@@ -24,7 +24,7 @@ TEST(Lifetime, DestroyedByTheSystemTheObjectIsDeletedOnce) {
     Counted* a = new Counted(parent);
     Counted* b = new Counted(a);
     HWND hp = parent->GetHandle(), ha = a->GetHandle(), hb = b->GetHandle();
-    DestroyWindow(hp);   // the system takes the parent and its children
+    DestroyWindow(hp);  // the system takes the parent and its children
     Pump();
     EXPECT_FALSE(IsWindow(hp));
     EXPECT_FALSE(IsWindow(ha));
@@ -63,10 +63,10 @@ TEST(Lifetime, ChildRingOrderAndNavigation) {
     EXPECT_EQ(parent->GetNextChild(nullptr, false), a);
     EXPECT_EQ(parent->GetNextChild(nullptr, true), c);
     EXPECT_EQ(parent->GetNextChild(a, false), b);
-    EXPECT_EQ(parent->GetNextChild(c, false), nullptr);   // forwards from the last
-    EXPECT_EQ(parent->GetNextChild(a, true), nullptr);    // backwards from the first
+    EXPECT_EQ(parent->GetNextChild(c, false), nullptr);  // forwards from the last
+    EXPECT_EQ(parent->GetNextChild(a, true), nullptr);   // backwards from the first
     EXPECT_EQ(parent->GetNextChild(b, true), a);
-    EXPECT_EQ(a->GetNextChild(b, false), nullptr);         // not a's child
+    EXPECT_EQ(a->GetNextChild(b, false), nullptr);  // not a's child
     delete b;
     EXPECT_EQ(parent->GetNextChild(a, false), c);
     EXPECT_EQ(parent->GetNextChild(c, true), a);
@@ -86,7 +86,7 @@ TEST(Lifetime, AChildAddedNoticeNeverCarriesADeletedChild) {
     Pump();
     Component* kept = MakeChild(parent, 0, 0, 10, 10);
     Component* gone = MakeChild(parent, 10, 0, 10, 10);
-    EXPECT_TRUE(parent->added.empty());   // not yet delivered
+    EXPECT_TRUE(parent->added.empty());  // not yet delivered
     delete gone;
     Pump();
     EXPECT_EQ(parent->added, std::vector<Component*>{kept});

@@ -40,8 +40,11 @@ TEST(Listbox, KeysMoveTheSelection) {
     const int n = l.list->GetVisibleRows();
     ASSERT_GT(n, 2);
     EXPECT_EQ(l.list->GetScrollBar()->GetPage(), n);
-    struct Row { int key, current; size_t changes; } keys[] = {
-        {VK_UP, -1, 0}, {VK_DOWN, 0, 1}, {VK_UP, 0, 0}, {VK_NEXT, n, 1}, {VK_NEXT, 2 * n, 1},
+    struct Row {
+        int key, current;
+        size_t changes;
+    } keys[] = {
+        {VK_UP, -1, 0},   {VK_DOWN, 0, 1},  {VK_UP, 0, 0},    {VK_NEXT, n, 1}, {VK_NEXT, 2 * n, 1},
         {VK_PRIOR, n, 1}, {VK_PRIOR, 0, 1}, {VK_PRIOR, 0, 0}, {VK_NEXT, n, 1},
     };
     for (const Row& k : keys) {
@@ -67,9 +70,14 @@ TEST(Listbox, KeysMoveTheSelection) {
 TEST(Listbox, ClicksDoubleClicksAndTheMouseModes) {
     List l(Listbox::kSingle, 5);
     SetForegroundWindow(l.root->GetHandle());
-    struct Row { int row, current; size_t clicks, doubles; } rows[] = {
-        {2, 2, 1, 0}, {2, 2, 1, 1},   // the second release on the row within the double-click time
-        {4, 4, 2, 1}, {7, 4, 3, 1},   // below the last item: no selection, still a click
+    struct Row {
+        int row, current;
+        size_t clicks, doubles;
+    } rows[] = {
+        {2, 2, 1, 0},
+        {2, 2, 1, 1},  // the second release on the row within the double-click time
+        {4, 4, 2, 1},
+        {7, 4, 3, 1},  // below the last item: no selection, still a click
     };
     for (const Row& r : rows) {
         RealClick(l.H(), 30, l.RowY(r.row));
@@ -88,14 +96,19 @@ TEST(Listbox, ClicksDoubleClicksAndTheMouseModes) {
 // In every mode the current index names the same record after inserts, removals and swaps,
 // or -1 once that record is gone; it never names a row at or beyond the count.
 TEST(Listbox, InsertRemoveAndSwapKeepTheCurrentIndexValid) {
-    struct Op { char what; int a, b; } ops[] = {
-        {'i', 0, 0}, {'i', 9, 0}, {'i', 3, 0}, {'s', 0, 3}, {'r', 0, 0}, {'s', 1, 5}, {'r', 40, 0},
-        {'r', -1, 0}, {'r', 1, 0}, {'c', 0, 0}, {'i', 0, 0}, {'s', 0, 1},
+    struct Op {
+        char what;
+        int a, b;
+    } ops[] = {
+        {'i', 0, 0},  {'i', 9, 0},  {'i', 3, 0}, {'s', 0, 3}, {'r', 0, 0}, {'s', 1, 5},
+        {'r', 40, 0}, {'r', -1, 0}, {'r', 1, 0}, {'c', 0, 0}, {'i', 0, 0}, {'s', 0, 1},
     };
     for (int kind : {0, 3, 2}) {
         List l(kind, 5);
-        if (kind == Listbox::kMultiple) MouseDown(l.H(), 30, l.RowY(2));
-        else l.list->Select(2, true);
+        if (kind == Listbox::kMultiple)
+            MouseDown(l.H(), 30, l.RowY(2));
+        else
+            l.list->Select(2, true);
         String named = l.list->GetItemText(2);
         bool gone = false;
         for (const Op& o : ops) {
@@ -105,8 +118,11 @@ TEST(Listbox, InsertRemoveAndSwapKeepTheCurrentIndexValid) {
             if (o.what == 'c') gone = true, l.list->Remove(l.list->GetCurrent());
             const int c = l.list->GetCurrent();
             ASSERT_LT(c, l.list->Count());
-            if (gone) EXPECT_EQ(c, -1) << kind;
-            else EXPECT_TRUE(c >= 0 && l.list->GetItemText(c) == named && l.list->IsSelected(c)) << kind << o.what << o.a;
+            if (gone)
+                EXPECT_EQ(c, -1) << kind;
+            else
+                EXPECT_TRUE(c >= 0 && l.list->GetItemText(c) == named && l.list->IsSelected(c))
+                    << kind << o.what << o.a;
             EXPECT_EQ(l.list->GetScrollBar()->GetRangeMax(), l.list->Count());
         }
     }
@@ -135,8 +151,11 @@ TEST(Listbox, RowColoursClippingAndTheWheel) {
         EXPECT_EQ(PixelAt(dib, b, b + 3 * line + 2), 0x302010u);
         RECT bar = {barLeft, b, w - b, l.list->ClientHeight() - b};
         EXPECT_EQ(CountColour(dib, 0, bar), (bar.right - bar.left) * (bar.bottom - bar.top)) << "untouched";
-        EXPECT_GT(CountColour(dib, enabled ? 0x00FF00 : l.list->GetDisabledTextColor(), RECT{b, b, barLeft, b + line}), 50);
-        EXPECT_GT(CountColour(dib, enabled ? 0x00FFFF : l.list->GetDisabledTextColor(), RECT{b, b + line, barLeft, b + 2 * line}), 50);
+        EXPECT_GT(CountColour(dib, enabled ? 0x00FF00 : l.list->GetDisabledTextColor(), RECT{b, b, barLeft, b + line}),
+                  50);
+        EXPECT_GT(CountColour(dib, enabled ? 0x00FFFF : l.list->GetDisabledTextColor(),
+                              RECT{b, b + line, barLeft, b + 2 * line}),
+                  50);
     }
     for (int i = 0; i < 30; ++i) l.list->Add(String("x"));
     SendMessageA(l.H(), WM_MOUSEWHEEL, MAKEWPARAM(0, -2 * WHEEL_DELTA), 0);
@@ -177,13 +196,20 @@ struct Combo {
 TEST(ComboBox, OpensAndClosesByArrowBoxEscapeAndFocusLoss) {
     Combo c;
     HWND arrow = c.box->GetButton()->GetHandle(), box = c.box->GetHandle();
-    struct Step { HWND where; int key; bool open; } steps[] = {
-        {arrow, 0, true}, {arrow, 0, false}, {box, 0, true}, {box, 0, false}, {arrow, 0, true},
-        {nullptr, VK_ESCAPE, false}, {box, 0, true}, {c.elsewhere->GetHandle(), 0, false}, {arrow, 0, true},
+    struct Step {
+        HWND where;
+        int key;
+        bool open;
+    } steps[] = {
+        {arrow, 0, true}, {arrow, 0, false},           {box, 0, true}, {box, 0, false},
+        {arrow, 0, true}, {nullptr, VK_ESCAPE, false}, {box, 0, true}, {c.elsewhere->GetHandle(), 0, false},
+        {arrow, 0, true},
     };
     for (const Step& s : steps) {
-        if (s.where) RealClick(s.where, 8, 8);
-        else SendMessageA(c.List(), WM_KEYDOWN, s.key, 1);
+        if (s.where)
+            RealClick(s.where, 8, 8);
+        else
+            SendMessageA(c.List(), WM_KEYDOWN, s.key, 1);
         Pump();
         EXPECT_EQ(c.Open(), s.open) << &s - steps;
     }
@@ -218,14 +244,21 @@ TEST(ComboBox, ItemClickAndEnterChoose) {
 
 TEST(ComboBox, SelectAndSetTextRules) {
     Combo c({"a", "b", "a", "c"});
-    struct Row { int index; const char* text; int current; const char* shown; } rows[] = {
+    struct Row {
+        int index;
+        const char* text;
+        int current;
+        const char* shown;
+    } rows[] = {
         {1, nullptr, 1, "b"}, {2, nullptr, 0, "a"},   // the same text as an earlier item: the earlier one
         {9, nullptr, -1, ""}, {0, "zzz", -1, "zzz"},  // no item carries it: shown all the same
-        {0, "c", 3, "c"}, {-1, nullptr, -1, ""},
+        {0, "c", 3, "c"},     {-1, nullptr, -1, ""},
     };
     for (const Row& r : rows) {
-        if (r.text) c.box->SetText(r.text);
-        else c.box->Select(r.index);
+        if (r.text)
+            c.box->SetText(r.text);
+        else
+            c.box->Select(r.index);
         EXPECT_EQ(c.box->GetCurrent(), r.current) << r.index;
         EXPECT_STREQ(c.box->GetText().CStr(), r.shown);
         if (r.current >= 0) EXPECT_EQ(c.box->GetList()->GetCurrent(), r.current);

@@ -13,7 +13,7 @@ namespace {
 
 HMENU MakeMenu(std::initializer_list<const char*> texts) {
     HMENU m = CreatePopupMenu();
-    UINT id = 1;   // every menu starts at 1: preparing must make them unique
+    UINT id = 1;  // every menu starts at 1: preparing must make them unique
     for (const char* t : texts) AppendMenuA(m, t ? MF_STRING : MF_SEPARATOR, id++, t);
     return m;
 }
@@ -33,7 +33,7 @@ TEST(Menu, PreparedMenusShareNoIdentifierAndItemsAreFoundFromTheTop) {
         for (int i = 0; i < GetMenuItemCount(m); ++i) ids.insert(Menu(m).GetItemAt(i).GetId());
     EXPECT_EQ(ids.size(), 7u);
     EXPECT_EQ(ids.count(0), 0u);
-    EXPECT_EQ(mb.FindById(SC_CLOSE, false).GetPosition(), 2);   // a system command keeps its value
+    EXPECT_EQ(mb.FindById(SC_CLOSE, false).GetPosition(), 2);  // a system command keeps its value
     MenuItemRef deep = ma.FindById(GetMenuItemID(sub, 0), true);
     EXPECT_EQ(deep.GetMenu(), sub);
     EXPECT_STREQ(deep.GetText().CStr(), "Deep");
@@ -45,15 +45,20 @@ TEST(Menu, PreparedMenusShareNoIdentifierAndItemsAreFoundFromTheTop) {
 }
 
 TEST(Menu, MnemonicsAndMenuChar) {
-    struct Row { const char* text; char mnemonic; };
+    struct Row {
+        const char* text;
+        char mnemonic;
+    };
     const Row rows[] = {{"&File", 'F'}, {"Save && Exit", 0}, {"A&&B &Dx", 'D'}, {"A&b", 0}};
     Menu m(CreatePopupMenu());
     for (const Row& r : rows) EXPECT_EQ(m.Insert(r.text, -1, false, nullptr).GetMnemonic(), r.mnemonic) << r.text;
     m.GetItemAt(0).CreateSubMenu();
     OwnerDrawMenu owner(nullptr, false);
-    auto menuChar = [&](char c) { return owner.HandleMessage(WM_MENUCHAR, c, reinterpret_cast<LPARAM>(m.GetHandle())); };
+    auto menuChar = [&](char c) {
+        return owner.HandleMessage(WM_MENUCHAR, c, reinterpret_cast<LPARAM>(m.GetHandle()));
+    };
     EXPECT_EQ(menuChar('D'), MAKELRESULT(2, MNC_EXECUTE));
-    EXPECT_EQ(menuChar('F'), MAKELRESULT(0, MNC_SELECT));   // it has a submenu
+    EXPECT_EQ(menuChar('F'), MAKELRESULT(0, MNC_SELECT));  // it has a submenu
     EXPECT_EQ(menuChar('d'), 0);
     DestroyMenu(m.GetHandle());
 }
@@ -69,7 +74,7 @@ TEST(Menu, OwnerDrawnItemsAreMeasuredAndDrawn) {
         SendMessageA(popup->GetHandle(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&mi));
         return SIZE{static_cast<LONG>(mi.itemWidth), static_cast<LONG>(mi.itemHeight)};
     };
-    EXPECT_EQ(measure(1).cx + measure(1).cy, 16);   // a separator: 10 x 6
+    EXPECT_EQ(measure(1).cx + measure(1).cy, 16);  // a separator: 10 x 6
     SIZE narrow = measure(0);
     EXPECT_GE(narrow.cy, 14);
     popup->GetMenu().SetMargins(30, 40);
@@ -78,8 +83,15 @@ TEST(Menu, OwnerDrawnItemsAreMeasuredAndDrawn) {
 
     DibBitmap dib(60, 30);
     auto draw = [&](UINT type, int pos, UINT state, int top) {
-        DRAWITEMSTRUCT di = {type, 0, GetMenuItemID(menu, pos), ODA_DRAWENTIRE, state, reinterpret_cast<HWND>(menu),
-                             dib.GetDC(), {0, top, 60, top + 10}, 0};
+        DRAWITEMSTRUCT di = {type,
+                             0,
+                             GetMenuItemID(menu, pos),
+                             ODA_DRAWENTIRE,
+                             state,
+                             reinterpret_cast<HWND>(menu),
+                             dib.GetDC(),
+                             {0, top, 60, top + 10},
+                             0};
         SendMessageA(popup->GetHandle(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
         GdiFlush();
     };

@@ -45,7 +45,7 @@ TEST(MessageDialog, WidthComesFromTheTextOrFromTheButtons) {
     for (const auto& c : counts) EXPECT_EQ(MessageDialog(nullptr, c[0], "t").GetButtonCount(), c[1]);
     for (bool longText : {true, false}) {
         MessageDialog d(nullptr, 4, "t");
-        d.SetButtonText(1, "Longer");   // all buttons take the largest size
+        d.SetButtonText(1, "Longer");  // all buttons take the largest size
         PostClick(d.GetButton(0)->GetHandle());
         d.Run(longText ? "A message long enough to be wider than four buttons together, and more" : "Hi", true);
         Panel* p = d.GetMessagePanel();
@@ -53,7 +53,7 @@ TEST(MessageDialog, WidthComesFromTheTextOrFromTheButtons) {
         EXPECT_EQ(d.ClientWidth(), longText ? p->Width() : (bw + 10) * 4 + 10);
         EXPECT_EQ(p->GetAlign(), longText ? 0 : kAlignTopLate);
         EXPECT_EQ(d.ClientHeight(), p->Height() + 20 + d.GetButton(0)->Height());
-        for (int i = 0; i < 4; ++i) {   // one evenly spaced row under the panel
+        for (int i = 0; i < 4; ++i) {  // one evenly spaced row under the panel
             Button* b = d.GetButton(i);
             EXPECT_EQ(b->Width(), bw);
             EXPECT_EQ(b->Top(), p->Height() + 10);
@@ -74,7 +74,7 @@ TEST(HelpWindow, MemoFillsAboveTheCentredCloseAndClosingHides) {
     ASSERT_TRUE(memo && panel);
     Component* close = Component::FromHandle(GetWindow(panel->GetHandle(), GW_CHILD));
     ASSERT_NE(close, nullptr);
-    const int sizes[][2] = {{0, 0}, {420, 300}, {150, 120}};   // per way: Close, Escape, caption's close
+    const int sizes[][2] = {{0, 0}, {420, 300}, {150, 120}};  // per way: Close, Escape, caption's close
     for (int way = 0; way < 3; ++way) {
         w.ShowText("First line\r\nsecond line");
         if (way) w.SetClientSize(sizes[way][0], sizes[way][1]);
@@ -83,7 +83,9 @@ TEST(HelpWindow, MemoFillsAboveTheCentredCloseAndClosingHides) {
         const int cw = w.ClientWidth(), ch = w.ClientHeight(), ph = panel->Height();
         EXPECT_TRUE(ph == close->Height() + 20 && panel->Top() == ch - ph && panel->Width() == cw) << way;
         EXPECT_TRUE(memo->Top() == 0 && memo->Width() == cw && memo->Height() == ch - ph) << way;
-        EXPECT_LE(std::abs(2 * close->GetLeft() + close->Width() - cw) + std::abs(2 * close->Top() + close->Height() - ph), 2);
+        EXPECT_LE(
+            std::abs(2 * close->GetLeft() + close->Width() - cw) + std::abs(2 * close->Top() + close->Height() - ph),
+            2);
         if (way == 0) Click(close->GetHandle());
         if (way == 1) SendMessageA(memo->GetHandle(), WM_CHAR, VK_ESCAPE, 0);
         if (way == 2) SendMessageA(w.GetHandle(), WM_CLOSE, 0, 0);

@@ -24,7 +24,7 @@ struct Listener {
     void Two(Object* s, int a, int* b) {
         sender = s;
         seen.push_back(a);
-        *b = 0;   // answers through the pointer
+        *b = 0;  // answers through the pointer
     }
     void Three(Object* s, int a, int b, int c) {
         sender = s;
@@ -63,7 +63,7 @@ TEST(Event, UnsetEventsDoNothingAndEachArityInvokes) {
     e1.Unbind();
     e1.Invoke(&sender, 9);
     EXPECT_EQ(l.seen.size(), 4u);
-    e1.Bind(static_cast<Listener*>(nullptr), &Listener::One);   // a null target stays unset
+    e1.Bind(static_cast<Listener*>(nullptr), &Listener::One);  // a null target stays unset
     EXPECT_FALSE(e1.IsSet());
     e1.Invoke(&sender, 9);
     EXPECT_EQ(l.seen.size(), 4u);
@@ -76,7 +76,7 @@ TEST(TypeTags, EveryObjectCarriesItsMostDerivedTag) {
     EXPECT_EQ(top->GetType(), 0x28174801u);
     EXPECT_STREQ(Application::TypeName(top->GetType()), "Component");
     EXPECT_STREQ(Application::TypeName(0x28174802u), "Panel");
-    EXPECT_STREQ(Application::TypeName(0x28174811u), "Unknown");   // Label prints as Unknown
+    EXPECT_STREQ(Application::TypeName(0x28174811u), "Unknown");  // Label prints as Unknown
     EXPECT_STREQ(Application::TypeName(0x12345601u), "Unknown");
     EXPECT_EQ(Component::FromHandle(top->GetHandle()), top);
     delete top;
@@ -85,16 +85,16 @@ TEST(TypeTags, EveryObjectCarriesItsMostDerivedTag) {
 TEST(TypeTags, FromHandleRejectsForeignAndUnreadableUserData) {
     HWND foreign = CreateWindowExA(0, "STATIC", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(foreign, nullptr);
-    EXPECT_EQ(Component::FromHandle(foreign), nullptr);   // no user data
-    SetWindowLongPtrA(foreign, GWLP_USERDATA, 0x10);        // unreadable
+    EXPECT_EQ(Component::FromHandle(foreign), nullptr);  // no user data
+    SetWindowLongPtrA(foreign, GWLP_USERDATA, 0x10);     // unreadable
     EXPECT_EQ(Component::FromHandle(foreign), nullptr);
     struct FakeObject {
         void* vtable;
         uint32_t tag;
-    } fake = {nullptr, 0x12345601u};                          // readable, foreign tag
+    } fake = {nullptr, 0x12345601u};  // readable, foreign tag
     SetWindowLongPtrA(foreign, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&fake));
     EXPECT_EQ(Component::FromHandle(foreign), nullptr);
-    fake.tag = 0x28174900u;                                   // upper bits differ by one
+    fake.tag = 0x28174900u;  // upper bits differ by one
     EXPECT_EQ(Component::FromHandle(foreign), nullptr);
     DestroyWindow(foreign);
     EXPECT_EQ(Component::FromHandle(nullptr), nullptr);

@@ -14,7 +14,8 @@ namespace {
 class Framed : public Component {
 public:
     Framed(Component* parent, int x, int y, int w, int h)
-        : Component("", (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE, 0, x, y, w, h, parent ? parent->GetHandle() : nullptr) {}
+        : Component("", (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE, 0, x, y, w, h,
+                    parent ? parent->GetHandle() : nullptr) {}
     LRESULT DoOnPaint(HDC hdc) override {
         RECT r;
         GetClientRect(&r);
@@ -39,7 +40,7 @@ TEST(Painting, FrameRingsAndBackgroundHaveTheirExactColours) {
     DibBitmap dib(40, 30);
     SendMessageA(c->GetHandle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dib.GetDC()), 0);
     GdiFlush();
-    EXPECT_EQ(PixelAt(dib, 0, 0), face);     // the erase fills with the face colour
+    EXPECT_EQ(PixelAt(dib, 0, 0), face);  // the erase fills with the face colour
     EXPECT_EQ(PixelAt(dib, 39, 29), face);
     SendMessageA(c->GetHandle(), WM_PAINT, reinterpret_cast<WPARAM>(dib.GetDC()), 0);
     GdiFlush();
@@ -89,9 +90,9 @@ TEST(DibBitmap, StrideRowsAndBlackStart) {
     DibBitmap dib(5, 2);
     EXPECT_EQ(dib.GetStride(), 16u);
     ASSERT_NE(dib.GetRow(0), nullptr);
-    EXPECT_EQ(dib.GetRow(0), dib.GetRow(1) + 16);   // bottom-up: the top row lies last
+    EXPECT_EQ(dib.GetRow(0), dib.GetRow(1) + 16);  // bottom-up: the top row lies last
     EXPECT_EQ(dib.GetRow(2), nullptr);
-    EXPECT_EQ(dib.GetRow(static_cast<uint32_t>(-1)), nullptr);   // a negative row is far outside
+    EXPECT_EQ(dib.GetRow(static_cast<uint32_t>(-1)), nullptr);  // a negative row is far outside
     for (uint32_t y = 0; y < 2; ++y)
         for (uint32_t x = 0; x < 5; ++x) EXPECT_EQ(PixelAt(dib, x, y), 0u);
     // The colour word's low bytes go to memory in order: row 1 lies first in memory.
@@ -99,14 +100,15 @@ TEST(DibBitmap, StrideRowsAndBlackStart) {
     EXPECT_EQ(dib.GetPixels()[4 * 3], 0x56);
     EXPECT_EQ(dib.GetPixels()[4 * 3 + 2], 0x12);
     EXPECT_EQ(dib.SetPixel(5, 0, 1), 0);
-    EXPECT_EQ(dib.SetPixel(static_cast<uint32_t>(-1), 0, 1), 0);   // -1 is far outside
+    EXPECT_EQ(dib.SetPixel(static_cast<uint32_t>(-1), 0, 1), 0);  // -1 is far outside
     EXPECT_EQ(dib.SetPixel(0, static_cast<uint32_t>(-1), 1), 0);
 }
 
 TEST(DibBitmap, SavesABmpThatReadsBack) {
     DibBitmap dib(7, 3);
     for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 7; ++x) SetPixelV(dib.GetDC(), static_cast<int>(x), static_cast<int>(y), RGB(x * 30, y * 80, 200));
+        for (uint32_t x = 0; x < 7; ++x)
+            SetPixelV(dib.GetDC(), static_cast<int>(x), static_cast<int>(y), RGB(x * 30, y * 80, 200));
     GdiFlush();
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
@@ -125,10 +127,10 @@ TEST(DibBitmap, SavesABmpThatReadsBack) {
     std::memcpy(&fh, bytes.data(), 14);
     std::memcpy(&ih, bytes.data() + 14, 40);
     EXPECT_EQ(fh.bfType, 0x4D42);
-    const uint32_t image = 24 * 7 / 32 * 4 + 4;   // (24 * 7 + 31) / 32 * 4 = 24 bytes a row
+    const uint32_t image = 24 * 7 / 32 * 4 + 4;  // (24 * 7 + 31) / 32 * 4 = 24 bytes a row
     EXPECT_EQ(image, 24u);
     EXPECT_EQ(fh.bfSize, bytes.size());
-    EXPECT_EQ(fh.bfSize, 14u + 40 + 1024 + 3 * image);   // a grey ramp is written for 24 bits
+    EXPECT_EQ(fh.bfSize, 14u + 40 + 1024 + 3 * image);  // a grey ramp is written for 24 bits
     EXPECT_EQ(fh.bfOffBits, 14u + 40 + 1024);
     EXPECT_EQ(ih.biWidth, 7);
     EXPECT_EQ(ih.biHeight, 3);
@@ -168,9 +170,11 @@ TEST(Painting, EveryFrameStylePaintsItsRingsPixelForPixel) {
     }
     struct Case {
         int style, rings;
-        bool reversed;   // sunken: dark top-left, pairs innermost-strongest
-    } cases[] = {{kBorderRaised, depth, false}, {kBorderSunken, depth, true},
-                 {kBorderSingleRaised, 1, false}, {kBorderSingleSunken, 1, true}};
+        bool reversed;  // sunken: dark top-left, pairs innermost-strongest
+    } cases[] = {{kBorderRaised, depth, false},
+                 {kBorderSunken, depth, true},
+                 {kBorderSingleRaised, 1, false},
+                 {kBorderSingleSunken, 1, true}};
     for (const Case& k : cases) {
         DibBitmap dib(W, H);
         HBRUSH fill = CreateSolidBrush(background);
@@ -243,7 +247,8 @@ TEST(Painting, GlyphsCoverExactlyTheirRowsAndColumns) {
             if ((x == 2 + i || x == 2 + 9 / 2 + i) && y >= 3 + i && y < 3 + 9 - i) return true;
         return false;
     };
-    const Case cases[] = {{kGlyphDown, +down}, {kGlyphRight, +right}, {kGlyphPause, +pause}, {kGlyphFastForward, +forward}};
+    const Case cases[] = {
+        {kGlyphDown, +down}, {kGlyphRight, +right}, {kGlyphPause, +pause}, {kGlyphFastForward, +forward}};
     for (const Case& k : cases) {
         DibBitmap dib(16, 16);
         DrawGlyph(dib.GetDC(), POINT{ox, oy}, s, k.kind, pen);
@@ -254,8 +259,8 @@ TEST(Painting, GlyphsCoverExactlyTheirRowsAndColumns) {
                     << "kind " << k.kind << " at " << x << "," << y;
     }
     DibBitmap untouched(16, 16);
-    DrawGlyph(untouched.GetDC(), POINT{0, 0}, 1 << 28, kGlyphSquare, pen);   // too large: nothing
-    DrawGlyph(untouched.GetDC(), POINT{0, 0}, 5, 6, pen);                    // a button's kind: nothing here
+    DrawGlyph(untouched.GetDC(), POINT{0, 0}, 1 << 28, kGlyphSquare, pen);  // too large: nothing
+    DrawGlyph(untouched.GetDC(), POINT{0, 0}, 5, 6, pen);                   // a button's kind: nothing here
     GdiFlush();
     for (uint32_t y = 0; y < 16; ++y)
         for (uint32_t x = 0; x < 16; ++x) ASSERT_EQ(PixelAt(untouched, x, y), 0u);

@@ -33,11 +33,15 @@ struct Fixture {
 // The inset of the client rectangle, and what the paint leaves on the left edge and in the
 // middle: the frame is drawn after the background.
 TEST(Panel, InsetsAndPaintOrderPerBorderStyle) {
-    struct Row { int style, inset; bool edgeIsFace; COLORREF middle; };
+    struct Row {
+        int style, inset;
+        bool edgeIsFace;
+        COLORREF middle;
+    };
     const Row rows[] = {
-        {kBorderNone, 0, true, kFace},          {kBorderSingleRaised, 1, false, kFace},
-        {kBorderRounded, 1, false, kFace},      {kBorderSunken, 3, false, kBack},
-        {kBorderRaised, 3, false, kFace},       {kBorderSingleSunken, 0, false, kFace},
+        {kBorderNone, 0, true, kFace},     {kBorderSingleRaised, 1, false, kFace},
+        {kBorderRounded, 1, false, kFace}, {kBorderSunken, 3, false, kBack},
+        {kBorderRaised, 3, false, kFace},  {kBorderSingleSunken, 0, false, kFace},
     };
     Fixture f(40, 30, kBorderNone);
     for (const Row& row : rows) {
@@ -50,7 +54,7 @@ TEST(Panel, InsetsAndPaintOrderPerBorderStyle) {
         EXPECT_EQ(PixelAt(f.dib, 0, 15) == kFace, row.edgeIsFace) << row.style;
     }
     f.panel->SetBorderStyle(kBorderRaised);
-    f.panel->SetSize(5, 30);   // a bevel that does not fit takes nothing
+    f.panel->SetSize(5, 30);  // a bevel that does not fit takes nothing
     RECT r;
     f.panel->GetClientRect(&r);
     EXPECT_EQ(r.left, 0);
@@ -58,7 +62,7 @@ TEST(Panel, InsetsAndPaintOrderPerBorderStyle) {
     struct Painter {
         void Paint(Object*, HDC hdc, RECT* r) { FillRect(hdc, r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))); }
     } painter;
-    f.panel->OnPaintBackground.Bind(&painter, &Painter::Paint);   // paints instead of the panel
+    f.panel->OnPaintBackground.Bind(&painter, &Painter::Paint);  // paints instead of the panel
     EXPECT_EQ(f.Paint(2, 15), 0xFFFFFFu);
 }
 
@@ -74,7 +78,7 @@ TEST(Panel, ACaptionWiderThanThePanelStartsAtTheLeftAndEndsInAnEllipsis) {
     {
         Fixture f(60, 30, kBorderNone);
         f.panel->SetFont(font);
-        f.panel->SetText("I....IIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIII");   // centred
+        f.panel->SetText("I....IIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIII");  // centred
         f.Paint(0, 0);
         ASSERT_GT(f.panel->GetCaptionSize().cx, 60);
         int left = 0, top = 0, bottom = 29, right = 59;
@@ -82,7 +86,7 @@ TEST(Panel, ACaptionWiderThanThePanelStartsAtTheLeftAndEndsInAnEllipsis) {
         while (right > 0 && !InkIn(f.dib, right, 0, 29)) --right;
         while (top < 30 && !InkIn(f.dib, left, top, top)) ++top;
         while (bottom > 0 && !InkIn(f.dib, left, bottom, bottom)) --bottom;
-        ASSERT_LE(left, 3);   // the "I" at the left edge, then the dots, not a later part
+        ASSERT_LE(left, 3);  // the "I" at the left edge, then the dots, not a later part
         ASSERT_LT(top + 8, bottom);
         ASSERT_GT(right, 40);
         for (int x = left + 7; x < left + 17; ++x) EXPECT_FALSE(InkIn(f.dib, x, top, (top + bottom) / 2)) << x;
@@ -100,7 +104,7 @@ TEST(Label, SizesItselfToItsCaptionOnlyWhenAskedTo) {
     EXPECT_EQ(fixed->Width(), 50);
     fixed->SetCaption("W", true);
     EXPECT_EQ(fixed->Width(), one->Width());
-    one->SetBorderStyle(kBorderSunken);   // the frame is added on every side
+    one->SetBorderStyle(kBorderSunken);  // the frame is added on every side
     one->SetBevelDepth(2);
     one->AutoSize();
     EXPECT_EQ(one->Width(), fixed->Width() + 4);
@@ -114,11 +118,15 @@ TEST(Panel, BitmapIsDrawnTransparentlyAndAsItsShapeWhenDisabled) {
     f.panel->SetDisabledTextColor(kGreyText);
     EXPECT_EQ(f.panel->LoadBitmap(MAKEINTRESOURCEA(999), GetModuleHandleA(nullptr)), 0);
     ASSERT_EQ(f.panel->LoadBitmap(MAKEINTRESOURCEA(101), reinterpret_cast<HINSTANCE>(-1)), 1);
-    struct Row { bool half, enabled; int from, to; COLORREF shape; };
+    struct Row {
+        bool half, enabled;
+        int from, to;
+        COLORREF shape;
+    };
     const Row rows[] = {
-        {false, true, 16, 23, kRed},   // full size, centred at 12..27
+        {false, true, 16, 23, kRed},  // full size, centred at 12..27
         {false, false, 16, 23, kGreyText},
-        {true, true, 18, 21, kRed},    // half size, centred at 16..23
+        {true, true, 18, 21, kRed},  // half size, centred at 16..23
     };
     for (const Row& row : rows) {
         f.panel->SetHalfSizeBitmap(row.half);
@@ -128,7 +136,7 @@ TEST(Panel, BitmapIsDrawnTransparentlyAndAsItsShapeWhenDisabled) {
         EXPECT_EQ(PixelAt(f.dib, row.from - 1, row.from - 1), kFace) << row.half << row.enabled;
         EXPECT_EQ(PixelAt(f.dib, row.to + 1, row.from), kFace) << row.half << row.enabled;
     }
-    f.panel->SetBitmapAlign(kBitmapStretch);   // the square spreads over 10..29
+    f.panel->SetBitmapAlign(kBitmapStretch);  // the square spreads over 10..29
     EXPECT_EQ(f.Paint(11, 11), kRed);
     EXPECT_EQ(PixelAt(f.dib, 28, 28), kRed);
     EXPECT_EQ(PixelAt(f.dib, 8, 8), kFace);

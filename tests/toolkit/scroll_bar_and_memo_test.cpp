@@ -32,21 +32,28 @@ struct Bar {
 
 TEST(ScrollBar, ClampsAndFiresOnlyWhenThePositionMoves) {
     Bar b(ScrollBar::kVertical, 1000, 100, 50);
-    struct Row { char op; int64_t a, b, c, d, max, page, pos; size_t events; } rows[] = {
-        {'o', 50, 0, 0, 0, 1000, 100, 50, 0},        // unchanged: no event
-        {'o', 5000, 0, 0, 0, 1000, 100, 900, 1},     // to max - page
+    struct Row {
+        char op;
+        int64_t a, b, c, d, max, page, pos;
+        size_t events;
+    } rows[] = {
+        {'o', 50, 0, 0, 0, 1000, 100, 50, 0},     // unchanged: no event
+        {'o', 5000, 0, 0, 0, 1000, 100, 900, 1},  // to max - page
         {'o', -3, 0, 0, 0, 1000, 100, 0, 1},
-        {'p', 10, 5, 20, 7, 10, 0, 10, 0},           // max raised to min, page cut; SetParams never fires
+        {'p', 10, 5, 20, 7, 10, 0, 10, 0},  // max raised to min, page cut; SetParams never fires
         {'p', 0, 100, 10, 80, 100, 10, 80, 0},
-        {'g', 30, 0, 0, 0, 100, 30, 70, 1},          // the page pushes the position back, once
+        {'g', 30, 0, 0, 0, 100, 30, 70, 1},  // the page pushes the position back, once
         {'g', 1000, 0, 0, 0, 100, 100, 0, 1},
         {'p', INT64_MIN, INT64_MAX, 10, 0, INT64_MAX, 10, 0, 0},
     };
     for (const Row& r : rows) {
         b.scrolls.count = 0;
-        if (r.op == 'p') b.bar->SetParams(r.a, r.b, r.c, r.d);
-        else if (r.op == 'o') b.bar->SetPos(r.a);
-        else b.bar->SetPage(r.a);
+        if (r.op == 'p')
+            b.bar->SetParams(r.a, r.b, r.c, r.d);
+        else if (r.op == 'o')
+            b.bar->SetPos(r.a);
+        else
+            b.bar->SetPage(r.a);
         EXPECT_EQ(b.bar->GetRangeMax(), r.max);
         EXPECT_EQ(b.bar->GetPage(), r.page);
         EXPECT_EQ(b.bar->GetPos(), r.pos) << r.op << r.a;
@@ -58,10 +65,16 @@ TEST(ScrollBar, ClampsAndFiresOnlyWhenThePositionMoves) {
 // (track - length) * position / (span - page); hidden with arrows disabled when all is
 // visible or the bar is disabled.
 TEST(ScrollBar, ThumbGeometryAndHiddenStates) {
-    struct Row { int orientation; int64_t max, page, pos; unsigned minThumb; bool enabled; int length, start; } rows[] = {
+    struct Row {
+        int orientation;
+        int64_t max, page, pos;
+        unsigned minThumb;
+        bool enabled;
+        int length, start;
+    } rows[] = {
         {1, 100, 10, 0, 0, true, 18, 18}, {1, 100, 10, 90, 0, true, 18, 184}, {1, 100, 10, 45, 0, true, 18, 101},
-        {1, 100, 1, 0, 0, true, 4, 18}, {1, 100, 1, 0, 30, true, 30, 18}, {0, 100, 50, 50, 0, true, 92, 110},
-        {1, 0, 0, 0, 0, true, 0, 0}, {1, 100, 100, 0, 0, true, 0, 0}, {1, 100, 10, 0, 0, false, 0, 0},
+        {1, 100, 1, 0, 0, true, 4, 18},   {1, 100, 1, 0, 30, true, 30, 18},   {0, 100, 50, 50, 0, true, 92, 110},
+        {1, 0, 0, 0, 0, true, 0, 0},      {1, 100, 100, 0, 0, true, 0, 0},    {1, 100, 10, 0, 0, false, 0, 0},
     };
     for (const Row& r : rows) {
         Bar b(r.orientation, r.max, r.page, r.pos);
@@ -98,9 +111,10 @@ TEST(ScrollBar, PagingTimerArrowsAndKeys) {
     b.bar->SetStep(25);
     for (Button* arrow : {b.bar->GetFirstArrow(), b.bar->GetSecondArrow(), b.bar->GetSecondArrow()})
         RealClick(arrow->GetHandle(), 8, 8);
-    EXPECT_EQ(b.bar->GetPos(), 90);   // 70 - 25 + 25 + 25, at most max - page
+    EXPECT_EQ(b.bar->GetPos(), 90);  // 70 - 25 + 25 + 25, at most max - page
     EXPECT_EQ(GetFocus(), b.Thumb()->GetHandle()) << "the thumb is a tab stop";
-    for (int key : {VK_UP, VK_PRIOR, VK_NEXT, VK_DOWN, int{'A'}}) SendMessageA(b.Thumb()->GetHandle(), WM_KEYDOWN, key, 1);
+    for (int key : {VK_UP, VK_PRIOR, VK_NEXT, VK_DOWN, int{'A'}})
+        SendMessageA(b.Thumb()->GetHandle(), WM_KEYDOWN, key, 1);
     EXPECT_EQ(b.bar->GetPos(), 90 - 1 - 10 + 10 + 1) << "keys by 1 and a page, whatever the step";
     b.bar->SetTabStop(false);
     RealClick(b.bar->GetFirstArrow()->GetHandle(), 8, 8);
@@ -110,7 +124,11 @@ TEST(ScrollBar, PagingTimerArrowsAndKeys) {
 // A drag of 10 pixels moves 10 * 900 / 166 = 54 units, rounded onto the step's grid; a step of
 // 0 has none, a negative one turns the direction.
 TEST(ScrollBar, ThumbDragRoundsOntoTheStep) {
-    struct Row { int64_t step; int dy; int64_t start, pos; } rows[] = {
+    struct Row {
+        int64_t step;
+        int dy;
+        int64_t start, pos;
+    } rows[] = {
         {1, 10, 0, 54}, {5, 10, 0, 55}, {0, 10, 0, 54}, {100, 10, 0, 100}, {-5, 10, 500, 445}, {1, -10, 500, 446},
     };
     for (const Row& r : rows) {
@@ -134,9 +152,14 @@ struct MemoWindow {
 TEST(Memo, AppendNewLineAndLines) {
     MemoWindow m;
     EXPECT_TRUE(m.memo->IsVisible());
-    struct Step { char op; const char* text; const char* result; int lines; } steps[] = {
-        {'a', "ab", "ab", 1}, {'a', "cd", "abcd", 1}, {'n', nullptr, "abcd\r\n", 2}, {'a', "ef", "abcd\r\nef", 2},
-        {'r', "X", "X\r\nef", 2}, {'i', "<", "<X\r\nef", 2},
+    struct Step {
+        char op;
+        const char* text;
+        const char* result;
+        int lines;
+    } steps[] = {
+        {'a', "ab", "ab", 1},         {'a', "cd", "abcd", 1},   {'n', nullptr, "abcd\r\n", 2},
+        {'a', "ef", "abcd\r\nef", 2}, {'r', "X", "X\r\nef", 2}, {'i', "<", "<X\r\nef", 2},
     };
     for (const Step& s : steps) {
         size_t before = m.changes.count;
@@ -158,7 +181,10 @@ TEST(Memo, AppendNewLineAndLines) {
 TEST(Memo, LineBufferIsBounded) {
     MemoWindow m;
     m.memo->SetText("abcdefghij\r\nk");
-    struct Row { int size, copied; const char* text; } rows[] = {
+    struct Row {
+        int size, copied;
+        const char* text;
+    } rows[] = {
         {0, 0, nullptr}, {1, 0, nullptr}, {2, 1, "a"}, {5, 4, "abcd"}, {11, 10, "abcdefghij"}, {64, 10, "abcdefghij"},
     };
     for (const Row& r : rows) {
@@ -166,7 +192,8 @@ TEST(Memo, LineBufferIsBounded) {
         std::memset(buffer, 0x55, sizeof buffer);
         EXPECT_EQ(m.memo->GetLineBuffer(0, buffer, r.size), r.copied) << r.size;
         if (r.text) EXPECT_STREQ(buffer, r.text);
-        for (int i = r.text ? r.size : 0; i < static_cast<int>(sizeof buffer); ++i) ASSERT_EQ(buffer[i], 0x55) << r.size << "@" << i;
+        for (int i = r.text ? r.size : 0; i < static_cast<int>(sizeof buffer); ++i)
+            ASSERT_EQ(buffer[i], 0x55) << r.size << "@" << i;
     }
 }
 
@@ -191,8 +218,11 @@ TEST(Memo, ScrollBarFollowsTheLines) {
     EXPECT_EQ(bar->GetPos(), 31 - visible) << "the caret's line in view";
     for (auto mv : {std::pair<char, int>{'b', 0}, {'w', -1}, {'w', -3}, {'w', 2}, {'b', 10}}) {
         static int first = 0;
-        if (mv.first == 'b') bar->SetPos(first = mv.second);
-        else SendMessageA(m.memo->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, mv.second * WHEEL_DELTA), 0), first -= mv.second;
+        if (mv.first == 'b')
+            bar->SetPos(first = mv.second);
+        else
+            SendMessageA(m.memo->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, mv.second * WHEEL_DELTA), 0),
+                first -= mv.second;
         EXPECT_EQ(SendMessageA(m.memo->GetHandle(), EM_GETFIRSTVISIBLELINE, 0, 0), first) << mv.first << mv.second;
         EXPECT_EQ(bar->GetPos(), first);
     }

@@ -58,7 +58,7 @@ TEST(ColourScheme, ChildrenInheritAndChangesSpread) {
     const ShadePair* pairs = grandchild->GetShadePairs(&count);
     ASSERT_EQ(count, 2);
     EXPECT_EQ(PenColour(pairs[0].light), ModelShade(0x2080C0, 2 * 70 / (2 * 255.0)));
-    child->SetBackColor(kInheritColour);   // back to inheriting
+    child->SetBackColor(kInheritColour);  // back to inheriting
     EXPECT_EQ(grandchild->GetBackColor(), 0x626262u);
     delete root;
 }
@@ -70,7 +70,7 @@ TEST(ColourScheme, BevelDepthIsClamped) {
     EXPECT_EQ(root->GetBevelDepth(), 1);
     root->SetBevelDepth(500);
     EXPECT_EQ(root->GetBevelDepth(), 100);
-    root->SetBevelDepth(-1);   // a root cannot inherit
+    root->SetBevelDepth(-1);  // a root cannot inherit
     EXPECT_EQ(root->GetBevelDepth(), 1);
     child->SetBevelDepth(4);
     child->SetBevelDepth(-1);  // a child can
@@ -90,10 +90,10 @@ TEST(GraphicsResourceTracker, SharesOneObjectPerColourAndReportsUnknownHandles) 
     EXPECT_EQ(a, b);
     EXPECT_EQ(t.GetReferences(a), 2);
     EXPECT_EQ(t.GetObjectCount(GraphicsResourceTracker::kPen), pens + 1);
-    HPEN dot = t.AcquireDotPen(0x123456);   // another kind, another object
+    HPEN dot = t.AcquireDotPen(0x123456);  // another kind, another object
     EXPECT_NE(dot, a);
     t.ReleasePen(a);
-    EXPECT_EQ(GetObjectType(a), static_cast<DWORD>(OBJ_PEN));   // still alive
+    EXPECT_EQ(GetObjectType(a), static_cast<DWORD>(OBJ_PEN));  // still alive
     t.ReleasePen(a);
     EXPECT_EQ(t.GetReferences(a), 0);
     EXPECT_EQ(t.GetObjectCount(GraphicsResourceTracker::kPen), pens);
@@ -150,7 +150,7 @@ TEST(Drawing, ShadeBlendAndAlign) {
     EXPECT_EQ(p.x, 5);
     EXPECT_EQ(p.y, 16);
     p = {5, 4};
-    AlignInRect(r, 0x0F | 0xF0, &p);   // unknown codes leave the values
+    AlignInRect(r, 0x0F | 0xF0, &p);  // unknown codes leave the values
     EXPECT_EQ(p.x, 5);
     EXPECT_EQ(p.y, 4);
     RECT d = {5, 5, 10, 10};

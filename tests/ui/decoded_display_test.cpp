@@ -79,7 +79,8 @@ TEST(DecodedDisplay, TransmissionTypeIsDampedAndLightsItsLed) {
     for (const auto& s : steps) {
         Feed(m, Record(s.type, -1), s.times);
         for (Led led : {kVoice, kData, kTrunking, kUnknown})
-            EXPECT_EQ(m.Led(led), led == s.lit ? kLit : kDark) << "type " << s.type << " x" << s.times << " led " << led;
+            EXPECT_EQ(m.Led(led), led == s.lit ? kLit : kDark)
+                << "type " << s.type << " x" << s.times << " led " << led;
     }
     Feed(m, Record(5), 10);
     for (Led led : {kVoice, kData, kTrunking, kUnknown}) EXPECT_EQ(m.Led(led), kDark) << "terminator lights none";
@@ -145,7 +146,7 @@ TEST(DecodedDisplay, SignalStateHoldsHalfASecondAndReportsTheMode) {
     EXPECT_EQ(both[1], 19u);
     EXPECT_EQ(m.Led(kApco), kLit);
     Feed(m, Record(4));
-    m.Send(WM_APCO_STATUS, 2, 0);   // within 500 ms: dropped
+    m.Send(WM_APCO_STATUS, 2, 0);  // within 500 ms: dropped
     EXPECT_EQ(m.Led(kFM), kDark);
     EXPECT_EQ(m.w->GetCurDemod(), 1u);
     EXPECT_EQ(m.Field(1), "659");
@@ -156,5 +157,5 @@ TEST(DecodedDisplay, SignalStateHoldsHalfASecondAndReportsTheMode) {
     EXPECT_EQ(m.Field(1), "---");
     EXPECT_FALSE(m.LabelNamed("NAC")->IsEnabled());
     EXPECT_EQ(m.host.calls.back().dwParam, 2u);
-    EXPECT_EQ(m.events.Count("params"), 3);   // the record and both state changes
+    EXPECT_EQ(m.events.Count("params"), 3);  // the record and both state changes
 }

@@ -20,7 +20,9 @@ struct WindowEvents {
     std::vector<std::string> lines;
     void Add(const std::string& s) { lines.push_back(s); }
     void Type(Object*, uint32_t word) { Add("type " + std::to_string(word)); }
-    void List(Object*, uint32_t type, int32_t value) { Add("list " + std::to_string(type) + " " + std::to_string(value)); }
+    void List(Object*, uint32_t type, int32_t value) {
+        Add("list " + std::to_string(type) + " " + std::to_string(value));
+    }
     void Mode(Object*, uint32_t mode) { Add("mode " + std::to_string(mode)); }
     void Filter(Object*, int on) { Add("filter " + std::to_string(on)); }
     void Invert(Object*) { Add("invert"); }
@@ -63,7 +65,8 @@ struct MainWindow {
 
     // Value fields in reading order: BER, NAC, TGID, SID, DID, ALGID, MFID.
     std::string Field(int i) {
-        auto fields = window_probe::Find(w, [&](Component* c) { return Own(c) && c->GetType() == kTagLabel && c->Height() == 20; });
+        auto fields = window_probe::Find(
+            w, [&](Component* c) { return Own(c) && c->GetType() == kTagLabel && c->Height() == 20; });
         return i < static_cast<int>(fields.size()) ? window_probe::TextOf(fields[i]) : "<none>";
     }
     // Names beside the ALGID (0) and the MFID (1) fields.
@@ -74,17 +77,21 @@ struct MainWindow {
     // A control of the main window itself, not of the player or the spectrum panel.
     bool Own(Component* c) {
         for (Component* p = c; p; p = p->GetParent())
-            if (p == static_cast<Component*>(w->GetSpectrumAnalyzer()) || p == static_cast<Component*>(w->GetPlayRecPanel())) return false;
+            if (p == static_cast<Component*>(w->GetSpectrumAnalyzer()) ||
+                p == static_cast<Component*>(w->GetPlayRecPanel()))
+                return false;
         return c != static_cast<Component*>(w->GetPlayRecPanel()->GetFileList());
     }
     Button* ButtonNamed(const char* text) { return window_probe::FindByText<Button>(w, kTagButton, text); }
     Component* LabelNamed(const char* text) { return window_probe::FindByText<Component>(w, kTagLabel, text); }
     // 0: the error-rate threshold, 1: the code field.
     IntEdit* Edit(int i) {
-        return static_cast<IntEdit*>(window_probe::Find(w, [&](Component* c) { return Own(c) && c->GetType() == kTagIntEdit; }).at(i));
+        return static_cast<IntEdit*>(
+            window_probe::Find(w, [&](Component* c) { return Own(c) && c->GetType() == kTagIntEdit; }).at(i));
     }
     Listbox* Codes() {
-        return static_cast<Listbox*>(window_probe::Find(w, [&](Component* c) { return Own(c) && c->GetType() == kTagListbox; }).at(0));
+        return static_cast<Listbox*>(
+            window_probe::Find(w, [&](Component* c) { return Own(c) && c->GetType() == kTagListbox; }).at(0));
     }
     std::string Title() {
         auto t = window_probe::Find(w, [](Component* c) {

@@ -131,7 +131,7 @@ TEST(MainWindow, MessagesReachTheDisplayAndThePanels) {
     EXPECT_EQ(m.Field(1), "659");
 
     CPlayRecPanel* player = m.w->GetPlayRecPanel();
-    player->SetFileRange(100000);   // a shown file's data length
+    player->SetFileRange(100000);  // a shown file's data length
     uint32_t position[2] = {1000, 5};
     m.Send(WM_APCO_PLAYPOSITION, reinterpret_cast<WPARAM>(position), 8);
     position[0] = 0xFFFFFFFFu, position[1] = 12;

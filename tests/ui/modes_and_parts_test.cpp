@@ -117,7 +117,8 @@ TEST(ParamEdit, LayoutAndClamping) {
     Component* caption = window_probe::FindByText<Component>(field, kTagLabel, "Freq");
     Component* unit = window_probe::FindByText<Component>(field, kTagLabel, "Hz");
     ASSERT_TRUE(caption && unit);
-    EXPECT_EQ(field->Width(), 2 + caption->Width() + 2 + width(kTagIntEdit) + width(kTagSpinControl) + 2 + unit->Width() + 2);
+    EXPECT_EQ(field->Width(),
+              2 + caption->Width() + 2 + width(kTagIntEdit) + width(kTagSpinControl) + 2 + unit->Width() + 2);
     field->SetUnit("", true);
     EXPECT_EQ(field->Width(), 2 + caption->Width() + 2 + width(kTagIntEdit) + width(kTagSpinControl) + 4);
     // Lowering the maximum below the value clamps the edit, which reports the new value.

@@ -46,10 +46,14 @@ TEST(SquelchPanel, EveryValidCodeCanBeTypedAndNothingBeyond) {
         const char* typed;
         const char* list;
     } rows[] = {
-        {"NAC", "4095", "4095"},          {"NAC", "4096", "4095"},
-        {"TGID", "4660", "4660"},         {"TGID", "65535", "4660,65535"},
-        {"TGID", "65536", "4660,65535"},  {"SID", "16777215", "16777215"},
-        {"SID", "16777216", "16777215"},  {"DID", "-1", ""},
+        {"NAC", "4095", "4095"},
+        {"NAC", "4096", "4095"},
+        {"TGID", "4660", "4660"},
+        {"TGID", "65535", "4660,65535"},
+        {"TGID", "65536", "4660,65535"},
+        {"SID", "16777215", "16777215"},
+        {"SID", "16777216", "16777215"},
+        {"DID", "-1", ""},
         {"DID", "0", "0"},
     };
     for (const auto& r : rows) {
@@ -72,7 +76,7 @@ TEST(SquelchPanel, TypeButtonsBerAndInvert) {
     m.Click("Inv");
     EXPECT_TRUE(m.w->GetInvertSquelch());
     EXPECT_EQ(m.Title(), "TGID codes to squelch:");
-    m.Click("TGID");   // the only down type button goes up
+    m.Click("TGID");  // the only down type button goes up
     EXPECT_EQ(m.w->GetSquelchType(), 0x10u);
     EXPECT_EQ(m.Title(), "Codes to squelch:");
     EXPECT_FALSE(m.Codes()->IsEnabled());
@@ -80,7 +84,8 @@ TEST(SquelchPanel, TypeButtonsBerAndInvert) {
     m.Click("BER");
     EXPECT_EQ(m.w->GetSquelchType(), 0u);
     EXPECT_FALSE(m.Edit(0)->IsEnabled());
-    EXPECT_EQ(m.events.lines, (std::vector<std::string>{"type 16", "type 17", "type 18", "invert", "type 16", "type 0"}));
+    EXPECT_EQ(m.events.lines,
+              (std::vector<std::string>{"type 16", "type 17", "type 18", "invert", "type 16", "type 0"}));
     // Setting "Inv" from code reports nothing and leaves the title alone.
     m.w->SetInvertSquelch(false);
     EXPECT_EQ(m.events.Count("invert"), 1);
@@ -115,7 +120,7 @@ TEST(SquelchPanel, RemoveSelectsTheNeighbour) {
     EXPECT_EQ(m.ListText(), "");
     EXPECT_EQ(m.Codes()->GetCurrent(), -1);
     EXPECT_EQ(m.events.Count("list 0 0"), 3);
-    m.Click("Remove");   // nothing selected: nothing happens
+    m.Click("Remove");  // nothing selected: nothing happens
     EXPECT_EQ(m.events.Count("list 0 0"), 3);
 }
 

@@ -118,12 +118,13 @@ TEST(PlayRecPanel, SizeTimeAndTooltipTexts) {
         uint32_t bytes;
         const char* text;
     } sizes[] = {
-        {0xFFFFFFFFu, "--- KB"}, {1023, "1023 B"},     {1024, "1.00 KB"},    {10240, "10.0 KB"},   {102400, "100 KB"},
-        {1048600, "1024 KB"},    {1048756, "1.00 MB"}, {10485760, "10.0 MB"}, {209715200, "200 MB"}, {0x40000000, "1.00 GB"},
+        {0xFFFFFFFFu, "--- KB"}, {1023, "1023 B"},        {1024, "1.00 KB"},    {10240, "10.0 KB"},
+        {102400, "100 KB"},      {1048600, "1024 KB"},    {1048756, "1.00 MB"}, {10485760, "10.0 MB"},
+        {209715200, "200 MB"},   {0x40000000, "1.00 GB"},
     };
     for (const auto& r : sizes) {
         p.panel->SetTotalFileSize(r.bytes);
-        p.panel->StopPlayRec();   // redraws at once
+        p.panel->StopPlayRec();  // redraws at once
         EXPECT_EQ(p.Text(p.panel->GetSizeLabel()), r.text) << r.bytes;
     }
     p.panel->SetTotalWaveTime(3723);
@@ -160,7 +161,7 @@ TEST(PlayRecPanel, NamesMatchWithOneOrTwoExtensionsAndTypingAndEscape) {
     const struct {
         const char* typed;
         const char* row;
-    } rows[] = {{"x.if.wav", "x.if.wav"}, {"X.IF", "x.if.wav"}, {"x", "x.if.wav"}, {"a", "a.WAV"},
+    } rows[] = {{"x.if.wav", "x.if.wav"}, {"X.IF", "x.if.wav"},      {"x", "x.if.wav"}, {"a", "a.WAV"},
                 {"b.wav", "b.wav"},       {"x.if.wav.wav", nullptr}, {"b.if", nullptr}};
     for (const auto& r : rows) {
         EXPECT_EQ(p.panel->SelectFile(r.typed), r.row != nullptr) << r.typed;
@@ -173,7 +174,7 @@ TEST(PlayRecPanel, NamesMatchWithOneOrTwoExtensionsAndTypingAndEscape) {
     WaveFile b((dir / "b.wav").c_str());
     p.panel->SetWaveFile(&b, 1);
     const HWND box = p.panel->GetFileBox()->GetHandle();
-    SetWindowTextA(box, "");   // nothing matches
+    SetWindowTextA(box, "");  // nothing matches
     window_probe::Type(box, "x");
     EXPECT_EQ(p.Text(p.panel->GetFileBox()), "x") << "a typed selection keeps the typed text";
     window_probe::Type(box, "q");
@@ -193,7 +194,7 @@ TEST(PlayRecPanel, PopupListSitsOnTheFileBoxAndClosesOnFocusLossWithoutReopening
     GetWindowRect(p.panel->GetFileBox()->GetHandle(), &box);
     EXPECT_EQ(l.bottom, box.top);
     EXPECT_EQ(l.left, box.left);
-    SetFocus(p.panel->GetFileBox()->GetHandle());   // as the press on the drop button does
+    SetFocus(p.panel->GetFileBox()->GetHandle());  // as the press on the drop button does
     window_probe::Pump();
     Click(drop);
     EXPECT_FALSE(p.list->IsVisible() || drop->IsDown()) << "the press that took the focus closes the list";

@@ -31,8 +31,8 @@ TEST(SeekBar, PositionsAreClampedToEitherRangeAndReportedOncePerChange) {
         uint32_t start, end, set, stored;
         size_t events;
     } rows[] = {
-        {0, 1000, 500, 500, 1},  {0, 1000, 5000, 1000, 1}, {0, 1000, 0, 0, 0},     {100, 1000, 5, 100, 1},
-        {1000, 100, 5000, 1000, 1}, {1000, 100, 5, 100, 1}, {50, 50, 7, 50, 1},
+        {0, 1000, 500, 500, 1},     {0, 1000, 5000, 1000, 1}, {0, 1000, 0, 0, 0}, {100, 1000, 5, 100, 1},
+        {1000, 100, 5000, 1000, 1}, {1000, 100, 5, 100, 1},   {50, 50, 7, 50, 1},
     };
     for (const auto& r : rows) {
         Bar b(r.start, r.end);
@@ -46,15 +46,15 @@ TEST(SeekBar, PositionsAreClampedToEitherRangeAndReportedOncePerChange) {
 TEST(SeekBar, MouseSeeksAlongTheBarClampsBeyondItAndThePaintShowsTheFill) {
     Bar b(0, 1000);
     const HWND h = b.bar->GetHandle();
-    for (int x : {0, 100, 900, -50}) MouseMove(h, x, 5);   // not captured: no seeking
+    for (int x : {0, 100, 900, -50}) MouseMove(h, x, 5);  // not captured: no seeking
     MouseDown(h, 0, 5);
     for (int x : {100, 900, -50}) MouseMove(h, x, 5);
     MouseUp(h, 50, 5);
     MouseMove(h, 150, 5);
     EXPECT_EQ(b.seen, (std::vector<uint32_t>{500, 1000, 0}));
-    const COLORREF idle = window_probe::CentreColour(b.bar);   // the background only
+    const COLORREF idle = window_probe::CentreColour(b.bar);  // the background only
     b.bar->SetPos(500);
-    b.bar->SetRange(2000);   // alone it leaves the fill
+    b.bar->SetRange(2000);  // alone it leaves the fill
     EXPECT_EQ(b.bar->GetFill(), 100);
     b.bar->SetPos(1500);
     EXPECT_EQ(b.bar->GetFill(), 150);

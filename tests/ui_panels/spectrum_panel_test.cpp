@@ -64,7 +64,8 @@ TEST(SpectrumPanel, BuildsTheAnalyzerThenForwardsEveryOperationUntilClosed) {
         {[&] { window_probe::Click(p->GetNotchButton()); }, {"slot 43 1"}},
         {[&] { p->SetNotchEnabled(0); }, {"slot 43 0"}},
         {[&] { p->CloseAnalyzer(); }, {"slot 14"}},
-        {[&] { p->SetSampleRate(8000), p->ResetSpectrum(), p->DisplaySpectrum(block, 256, 1), p->CloseAnalyzer(); }, {}},
+        {[&] { p->SetSampleRate(8000), p->ResetSpectrum(), p->DisplaySpectrum(block, 256, 1), p->CloseAnalyzer(); },
+         {}},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         lib.Mark();
@@ -97,12 +98,13 @@ TEST(SpectrumPanel, NotchStaysInsideTenKilohertzAndFollowsTheAnalyzersCallback) 
     s.panel->SetNotchFrequency(0);
     lib.Mark();
     for (int code : {3, 4, 7}) ASSERT_TRUE(lib.Fire(code, code == 3 ? 1230 : 300));
-    EXPECT_EQ(lib.CallsSinceMark(), (Lines{"callback 3 1230", "slot 44 1230", "callback 4 300", "slot 45 300", "callback 7 300"}));
+    EXPECT_EQ(lib.CallsSinceMark(),
+              (Lines{"callback 3 1230", "slot 44 1230", "callback 4 300", "slot 45 300", "callback 7 300"}));
     EXPECT_EQ(s.panel->GetWidthField()->GetValue(), 300);
 }
 
 TEST(SpectrumPanel, NotchSetupAndMuteAreIndependentToggles) {
-    Spectrum s;   // no library needed
+    Spectrum s;  // no library needed
     Button* buttons[] = {s.panel->GetNotchButton(), s.panel->GetSetupButton(), s.panel->GetMuteButton()};
     for (Button* b : buttons) window_probe::Click(b);
     for (Button* b : buttons) EXPECT_TRUE(b->IsDown());
@@ -145,7 +147,7 @@ TEST(SpectrumPanel, ThreadTakesSpectraFromTheStreamThreadWhileTheWindowRunsAndCl
         for (; !stop; ++shown) s.panel->DisplaySpectrum(block.data(), 1024, 1);
     });
     ASSERT_TRUE(PumpUntil([&] { return shown > 50; }));
-    s.panel->CloseAnalyzer();   // while blocks keep coming
+    s.panel->CloseAnalyzer();  // while blocks keep coming
     const int atClose = shown;
     ASSERT_TRUE(PumpUntil([&] { return shown > atClose + 50; }));
     stop = true;
@@ -161,9 +163,9 @@ TEST(SpectrumPanel, DestructionClosesTheAnalyzerAndThenUnloadsTheLibrary) {
     PluginPath path(BinFolder().c_str());
     PanelHost host;
     {
-        Library lib;   // keeps the record readable after the panel is gone
+        Library lib;  // keeps the record readable after the panel is gone
         lib.Mark();
-        delete new CSpectrumAnalyzerPanel(host.Handle(), 0, 0, 480, 220, 0x56010000, 0);   // never closed
+        delete new CSpectrumAnalyzerPanel(host.Handle(), 0, 0, 480, 220, 0x56010000, 0);  // never closed
         EXPECT_EQ(lib.CallsSinceMark().back(), "slot 14");
         EXPECT_EQ(lib.Stats().alive, 0u);
     }

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kWidth = 290, kHeight = 138;   // plot 38..280 x 4..127
+constexpr int kWidth = 290, kHeight = 138;  // plot 38..280 x 4..127
 
 struct GraphEvents {
     std::vector<std::string> lines;
@@ -22,7 +22,8 @@ struct GraphEvents {
 };
 
 struct Graph {
-    Component* frame = new Component("graph test", WS_POPUP | WS_VISIBLE, 0, 30, 30, kWidth + 20, kHeight + 20, nullptr);
+    Component* frame =
+        new Component("graph test", WS_POPUP | WS_VISIBLE, 0, 30, 30, kWidth + 20, kHeight + 20, nullptr);
     CAudioFilterGraph* g = new CAudioFilterGraph(frame->GetHandle(), 10, 10, kWidth, kHeight, 0x56010000, 0);
     GraphEvents events;
     Graph() {
@@ -77,12 +78,17 @@ TEST(CAudioFilterGraph, Scales) {
     ASSERT_EQ(plot.left, 38);
     ASSERT_EQ(plot.right, kWidth - 10);
     ASSERT_EQ(plot.bottom, kHeight - 11);
-    const struct { int hz, x; } columns[] = {{0, 38}, {8000, 280}, {4000, 159}, {1000, 68}, {-1, 0}, {8001, kWidth + 1}};
+    const struct {
+        int hz, x;
+    } columns[] = {{0, 38}, {8000, 280}, {4000, 159}, {1000, 68}, {-1, 0}, {8001, kWidth + 1}};
     for (const auto& c : columns) EXPECT_EQ(t.g->FreqToX(c.hz), c.x) << c.hz;
     const struct { int x, hz; } freqs[] = {{37, 0}, {38, 0}, {281, 8000}, {159, 4000}, {68, 991}};
     for (const auto& c : freqs) EXPECT_EQ(t.g->XToFreq(c.x), c.hz) << c.x;
     // top - (height + 1) * dB / 100, clamped to the plot.
-    const struct { float db; int y; } rows[] = {{0, 4}, {-50, 66}, {-100, 127}, {10, 4}, {-200, 127}};
+    const struct {
+        float db;
+        int y;
+    } rows[] = {{0, 4}, {-50, 66}, {-100, 127}, {10, 4}, {-200, 127}};
     for (const auto& c : rows) EXPECT_EQ(t.g->DbToY(c.db), c.y) << c.db;
     // The ideal slope counts octaves above the low edge; at and below it (0 Hz too) it is 0 dB.
     t.g->SetFreqLow(1000);
@@ -95,16 +101,14 @@ TEST(CAudioFilterGraph, DraggedMarkersStopAtTheOtherOne) {
     Graph t;
     const struct {
         bool lowpass;
-        int marker;   // 1 low, 2 high
+        int marker;  // 1 low, 2 high
         int toX;
         std::vector<std::string> expected;
     } drags[] = {
-        {false, 2, 0, {"high 1001"}},          // the high marker stops above the low one
-        {false, 2, 400, {"high 8000"}},
-        {false, 1, 400, {"low 2999"}},         // the low one below the high one
-        {false, 1, 10, {"low 0"}},
-        {true, 1, 200, {}},                    // low-pass: the low marker cannot be grabbed
-        {true, 2, 0, {"high 1"}},              // and the high one goes down to 1 Hz
+        {false, 2, 0, {"high 1001"}},                                   // the high marker stops above the low one
+        {false, 2, 400, {"high 8000"}}, {false, 1, 400, {"low 2999"}},  // the low one below the high one
+        {false, 1, 10, {"low 0"}},      {true, 1, 200, {}},             // low-pass: the low marker cannot be grabbed
+        {true, 2, 0, {"high 1"}},                                       // and the high one goes down to 1 Hz
     };
     for (const auto& d : drags) {
         t.g->SetFreqLow(1000);

@@ -35,8 +35,15 @@ TEST(Mixer, WineMixersAreReadWithoutACrash) {
 }
 
 TEST(Mixer, PermilleConversion) {
-    const struct { int permille; DWORD maximum, raw; } cases[] = {
-        {500, 65535, 32767}, {1000, 65535, 65535}, {1500, 65535, 65535}, {-5, 65535, 0}, {999, 0xFFFFFFFFu, 4290672327u},
+    const struct {
+        int permille;
+        DWORD maximum, raw;
+    } cases[] = {
+        {500, 65535, 32767},
+        {1000, 65535, 65535},
+        {1500, 65535, 65535},
+        {-5, 65535, 0},
+        {999, 0xFFFFFFFFu, 4290672327u},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Mixer::FromPermille(c.permille, 0, c.maximum), c.raw) << c.permille;
@@ -87,11 +94,14 @@ TEST(MixerSourceSelector, ChoosingAnItemRestoresThePreviousOne) {
         m->mirror = &all;
         MixerSourceSelector s(m, 1);
         ASSERT_TRUE(s.SelectMixer(0));
-        const struct { int item; Writes expected; } steps[] = {
-            {1, {{30, 1}}},                // CD was muted already: saved 1, muted
-            {0, {{30, 1}, {20, 1}}},       // CD back to its own 1, Line muted
-            {2, {{20, 0}, {40, 0}}},       // Line unmuted; Aux has no mute: volume to 0
-            {1, {{40, 65535}, {30, 1}}},   // Aux volume back (1000 per mille)
+        const struct {
+            int item;
+            Writes expected;
+        } steps[] = {
+            {1, {{30, 1}}},               // CD was muted already: saved 1, muted
+            {0, {{30, 1}, {20, 1}}},      // CD back to its own 1, Line muted
+            {2, {{20, 0}, {40, 0}}},      // Line unmuted; Aux has no mute: volume to 0
+            {1, {{40, 65535}, {30, 1}}},  // Aux volume back (1000 per mille)
             {2, {{30, 1}, {40, 0}}},
         };
         for (const auto& step : steps) {
@@ -172,7 +182,8 @@ TEST(DeviceNotificationClient, InterfaceRulesAndPostingOnlyToItsWindow) {
         client.OnDeviceStateChanged(L"x", 1);
         client.OnPropertyValueChanged(L"x", key);
         std::vector<WPARAM> codes;
-        for (MSG msg; PeekMessageA(&msg, h, WM_USER, WM_USER, PM_REMOVE);) codes.push_back(msg.wParam + 10 * msg.lParam);
+        for (MSG msg; PeekMessageA(&msg, h, WM_USER, WM_USER, PM_REMOVE);)
+            codes.push_back(msg.wParam + 10 * msg.lParam);
         return codes;
     };
     EXPECT_TRUE(notifyAll().empty()) << "no window yet";

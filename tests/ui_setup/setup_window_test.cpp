@@ -42,7 +42,7 @@ public:
     std::vector<std::string> extraDevices;
     DWORD preferred = 0;
     int preferredQueries = 0;
-    std::string fileAnswer;     // empty: the dialog is cancelled
+    std::string fileAnswer;  // empty: the dialog is cancelled
     std::string fileStart;
     bool helpLoads = true, helpEntry = true;
     std::vector<std::string> messages;
@@ -51,9 +51,7 @@ public:
     uint32_t WineDevices() { return CSetupDialog::CountWaveOutDevices(); }
 
 protected:
-    uint32_t CountWaveOutDevices() override {
-        return WineDevices() + static_cast<uint32_t>(extraDevices.size());
-    }
+    uint32_t CountWaveOutDevices() override { return WineDevices() + static_cast<uint32_t>(extraDevices.size()); }
     bool ReadWaveOutDeviceName(uint32_t i, String* name) override {
         if (i < WineDevices()) return CSetupDialog::ReadWaveOutDeviceName(i, name);
         i -= WineDevices();
@@ -91,16 +89,17 @@ struct EventLine {
 struct SetupWindow {
     TestSetup* w = new TestSetup;
     std::vector<std::string> lines;
-    EventLine on[13] = {{&lines, "close"},  {&lines, "low"},      {&lines, "high"},    {&lines, "type"},
-                        {&lines, "deemph"}, {&lines, "len"},      {&lines, "enable"},  {&lines, "pauseSq"},
+    EventLine on[13] = {{&lines, "close"},       {&lines, "low"},    {&lines, "high"},    {&lines, "type"},
+                        {&lines, "deemph"},      {&lines, "len"},    {&lines, "enable"},  {&lines, "pauseSq"},
                         {&lines, "pauseNoApco"}, {&lines, "device"}, {&lines, "logging"}, {&lines, "logfile"},
                         {&lines, "params"}};
     SetupWindow() {
         w->OnClose.Bind(&on[0], &EventLine::Plain);
         w->OnAFFreqLowChange.Bind(&on[1], &EventLine::Wide);
         w->OnAFFreqHighChange.Bind(&on[2], &EventLine::Wide);
-        Event<int>* ints[] = {&w->OnAFFilterTypeChange, &w->OnAFFilterDeempChange, &w->OnAFLenChange, &w->OnAFEnable,
-                              &w->OnPauseUnderSquelchChange, &w->OnPauseNoApcoChange, &w->OnWaveOutDeviceChange};
+        Event<int>* ints[] = {&w->OnAFFilterTypeChange, &w->OnAFFilterDeempChange,     &w->OnAFLenChange,
+                              &w->OnAFEnable,           &w->OnPauseUnderSquelchChange, &w->OnPauseNoApcoChange,
+                              &w->OnWaveOutDeviceChange};
         for (int i = 0; i < 7; ++i) ints[i]->Bind(&on[3 + i], &EventLine::Int);
         Event<>* plain[] = {&w->OnLoggingEnable, &w->OnLogFileNameChange, &w->OnLoggingParamsChange};
         for (int i = 0; i < 3; ++i) plain[i]->Bind(&on[10 + i], &EventLine::Plain);
@@ -164,16 +163,21 @@ TEST(CSetupDialog, Layout) {
     SetupWindow s;
     ASSERT_EQ(s.w->ClientWidth(), 630);
     // Groups by their captions, and the button row below the left column.
-    const struct { const char* caption; int left, top, width, height; } places[] = {
-        {"Output", 5, 5, 307, 46}, {"Recording", 5, 56, 307, 63}, {"Logging", 5, 124, 307, 125},
-        {"Audio Filter", 317, 5, 307, 244}, {"Help", 5, 254, 60, 20}, {"About", 70, 254, 60, 20}, {"OK", 565, 254, 60, 20},
+    const struct {
+        const char* caption;
+        int left, top, width, height;
+    } places[] = {
+        {"Output", 5, 5, 307, 46},          {"Recording", 5, 56, 307, 63}, {"Logging", 5, 124, 307, 125},
+        {"Audio Filter", 317, 5, 307, 244}, {"Help", 5, 254, 60, 20},      {"About", 70, 254, 60, 20},
+        {"OK", 565, 254, 60, 20},
     };
     for (const auto& p : places) {
         Component* c = s.LabelNamed(p.caption) ? s.LabelNamed(p.caption)->GetParent() : s.ButtonNamed(p.caption);
         ASSERT_NE(c, nullptr) << p.caption;
         EXPECT_EQ(c->GetParent(), s.w) << p.caption;
         EXPECT_EQ((std::vector<int>{c->GetLeft(), c->Top(), c->Width(), c->Height()}),
-                  (std::vector<int>{p.left, p.top, p.width, p.height})) << p.caption;
+                  (std::vector<int>{p.left, p.top, p.width, p.height}))
+            << p.caption;
         // Every control of a group lies inside it.
         for (Component* inside : window_probe::Find(c, [](Component* x) { return x->IsVisible(); }))
             EXPECT_LE(inside->GetScreenPos().y - c->GetScreenPos().y + inside->Height(), c->Height()) << p.caption;
@@ -186,7 +190,10 @@ TEST(CSetupDialog, Layout) {
 
 TEST(CSetupDialog, IndicatorLabelsActOnlyOnAReleaseInside) {
     SetupWindow s;
-    const struct { const char* label; std::vector<std::string> first, second; } rows[] = {
+    const struct {
+        const char* label;
+        std::vector<std::string> first, second;
+    } rows[] = {
         {"Pause if Squelched", {"pauseSq 1"}, {"pauseSq 0"}},
         {"Pause if no APCO Signal", {"pauseNoApco 1"}, {"pauseNoApco 0"}},
         {"Use squelch settings to filter logs", {"params"}, {"params"}},
@@ -213,7 +220,11 @@ TEST(CSetupDialog, EveryChangeIsReportedAtOnce) {
     s.w->extraDevices = {"Injected"};
     s.w->FillWaveOutDevices();
     s.Take();
-    const struct { const char* what; std::function<void()> act; std::vector<std::string> expected; } steps[] = {
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::vector<std::string> expected;
+    } steps[] = {
         {"On", [&] { window_probe::Click(s.ButtonNamed("On")); }, {"enable 1"}},
         {"Lowpass", [&] { window_probe::Click(s.ButtonNamed("Lowpass")); }, {"type 1"}},
         {"Bandpass", [&] { window_probe::Click(s.ButtonNamed("Bandpass")); }, {"type 0"}},
@@ -223,7 +234,12 @@ TEST(CSetupDialog, EveryChangeIsReportedAtOnce) {
         {"Filter Length", [&] { s.TypeInto("Filter Length", "1024"); }, {"len 1024"}},
         {"Interval", [&] { s.TypeInto(s.IntervalField()->GetEdit(), "30"); }, {"params"}},
         {"Enable", [&] { window_probe::Click(s.ButtonNamed("Enable")); }, {"logging"}},
-        {"device", [&] { s.w->GetDeviceCombo()->Select(0); s.w->GetDeviceCombo()->DoOnChange(); }, {"device 0"}},
+        {"device",
+         [&] {
+             s.w->GetDeviceCombo()->Select(0);
+             s.w->GetDeviceCombo()->DoOnChange();
+         },
+         {"device 0"}},
         {"OK", [&] { window_probe::Click(s.ButtonNamed("OK")); }, {"close"}},
         {"WM_CLOSE", [&] { SendMessageA(s.w->GetHandle(), WM_CLOSE, 0, 0); }, {"close"}},
         {"owner's SetAFEnabled", [&] { s.w->SetAFEnabled(0); }, {"enable 0"}},
@@ -241,7 +257,12 @@ TEST(CSetupDialog, EveryChangeIsReportedAtOnce) {
 TEST(CSetupDialog, CutOffsAreClampedAndReportedOnceAsTheyStand) {
     SetupWindow s;
     CAudioFilterGraph* graph = s.w->GetGraph();
-    const struct { const char* what; std::function<void()> act; std::vector<std::string> expected; int low, high; } steps[] = {
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::vector<std::string> expected;
+        int low, high;
+    } steps[] = {
         {"low above high", [&] { s.w->SetAFFreqLow(5000, 0); }, {"low 3999"}, 3999, 4000},
         {"silent", [&] { s.w->SetAFFreqLow(100, 1); }, {}, 100, 4000},
         {"typed above high", [&] { s.TypeInto("Cut-off Low", "5000"); }, {"low 3999"}, 3999, 4000},
@@ -257,9 +278,14 @@ TEST(CSetupDialog, CutOffsAreClampedAndReportedOnceAsTheyStand) {
         step.act();
         EXPECT_EQ(s.Take(), step.expected) << step.what;
         // Stored, shown in the fields and in the graph alike.
-        const std::vector<int64_t> shown = {s.w->GetAFFreqLow(), s.w->GetAFFreqHigh(), s.Field("Cut-off Low")->GetValue(),
-                                            s.Field("Cut-off High")->GetValue(), graph->GetFreqLow(), graph->GetFreqHigh()};
-        EXPECT_EQ(shown, (std::vector<int64_t>{step.low, step.high, step.low, step.high, step.low, step.high})) << step.what;
+        const std::vector<int64_t> shown = {s.w->GetAFFreqLow(),
+                                            s.w->GetAFFreqHigh(),
+                                            s.Field("Cut-off Low")->GetValue(),
+                                            s.Field("Cut-off High")->GetValue(),
+                                            graph->GetFreqLow(),
+                                            graph->GetFreqHigh()};
+        EXPECT_EQ(shown, (std::vector<int64_t>{step.low, step.high, step.low, step.high, step.low, step.high}))
+            << step.what;
     }
     EXPECT_TRUE(s.Field("Cut-off Low")->IsEnabled()) << "enabled again in band-pass mode";
 }
@@ -267,9 +293,14 @@ TEST(CSetupDialog, CutOffsAreClampedAndReportedOnceAsTheyStand) {
 TEST(CSetupDialog, FilterParametersAreReadSilently) {
     SetupWindow s;
     CFirFilter filter;
-    const struct { int type; float centre, width; int taps, lowpass, low, high; std::vector<std::string> expected; } cases[] = {
+    const struct {
+        int type;
+        float centre, width;
+        int taps, lowpass, low, high;
+        std::vector<std::string> expected;
+    } cases[] = {
         {kFilterBandPass, 1650, 2700, 256, 0, 300, 3000, {"len 256"}},
-        {kFilterBandPass, 5500, 1000, 256, 0, 5000, 6000, {}},   // the band above the old high edge
+        {kFilterBandPass, 5500, 1000, 256, 0, 5000, 6000, {}},  // the band above the old high edge
         {kFilterLowPass, 3000, 1000, 512, 1, 5000, 3000, {"len 512"}},
     };
     for (const auto& c : cases) {
@@ -277,8 +308,11 @@ TEST(CSetupDialog, FilterParametersAreReadSilently) {
         filter.SetDeemphasis(-3.0f);
         s.w->ReadAudioFilterParams(&filter);
         EXPECT_EQ(s.Take(), c.expected) << c.centre;
-        const std::vector<int> shown = {s.w->GetAFLowpass(), s.w->GetAFFreqLow(), s.w->GetAFFreqHigh(),
-                                        s.w->GetAFDeemphasis(), s.ButtonNamed("Lowpass")->IsDown(),
+        const std::vector<int> shown = {s.w->GetAFLowpass(),
+                                        s.w->GetAFFreqLow(),
+                                        s.w->GetAFFreqHigh(),
+                                        s.w->GetAFDeemphasis(),
+                                        s.ButtonNamed("Lowpass")->IsDown(),
                                         !s.Field("Cut-off Low")->IsEnabled()};
         EXPECT_EQ(shown, (std::vector<int>{c.lowpass, c.low, c.high, -30, c.lowpass, c.lowpass})) << c.centre;
     }
@@ -293,18 +327,23 @@ TEST(CSetupDialog, FilterParametersAreReadSilently) {
 
 TEST(CSetupDialog, LoggingWordAndLogFileName) {
     SetupWindow s;
-    std::vector<Button*> lit = s.Indicators();   // squelch filter, every change, interval: 2, 3, 4
+    std::vector<Button*> lit = s.Indicators();  // squelch filter, every change, interval: 2, 3, 4
     ASSERT_EQ(lit.size(), 5u);
-    auto shown = [&] { return std::vector<bool>{lit[2]->OwnFaceColor() == CSetupDialog::kIndicatorOn,
-                                                lit[3]->OwnFaceColor() == CSetupDialog::kIndicatorOn,
-                                                lit[4]->OwnFaceColor() == CSetupDialog::kIndicatorOn}; };
+    auto shown = [&] {
+        return std::vector<bool>{lit[2]->OwnFaceColor() == CSetupDialog::kIndicatorOn,
+                                 lit[3]->OwnFaceColor() == CSetupDialog::kIndicatorOn,
+                                 lit[4]->OwnFaceColor() == CSetupDialog::kIndicatorOn};
+    };
     CParamEdit* field = s.IntervalField();
     s.w->SetLoggingParams(CSetupDialog::kLogUseSquelch | 30);
     EXPECT_TRUE(s.Take().empty()) << "the owner's word is only shown";
     EXPECT_EQ(shown(), (std::vector<bool>{true, false, true}));
     EXPECT_TRUE(field->IsEnabled());
     EXPECT_EQ(field->GetValue(), 30);
-    const struct { const char* typed; uint32_t word; } intervals[] = {{"0", 1}, {"5000", 3600}, {"120", 120}};
+    const struct {
+        const char* typed;
+        uint32_t word;
+    } intervals[] = {{"0", 1}, {"5000", 3600}, {"120", 120}};
     for (const auto& i : intervals) {
         s.TypeInto(field->GetEdit(), i.typed);
         EXPECT_EQ(s.w->GetLoggingParams(), CSetupDialog::kLogUseSquelch | i.word) << i.typed;
@@ -331,8 +370,10 @@ TEST(CSetupDialog, LoggingWordAndLogFileName) {
     EXPECT_EQ(TextOf(edit), text);
     EXPECT_EQ(s.w->GetLogFileName(0), "");
     EXPECT_EQ(s.w->GetLogFileName(1), defaultPath);
-    const struct { std::string answer; std::vector<std::string> expected; } dialogs[] = {
-        {"", {}}, {"D:\\logs\\calls.csv", {"logfile"}}, {"D:\\logs\\calls.csv", {}}};
+    const struct {
+        std::string answer;
+        std::vector<std::string> expected;
+    } dialogs[] = {{"", {}}, {"D:\\logs\\calls.csv", {"logfile"}}, {"D:\\logs\\calls.csv", {}}};
     for (const auto& d : dialogs) {
         s.w->fileAnswer = d.answer;
         window_probe::Click(s.ButtonNamed("..."));
@@ -351,14 +392,18 @@ TEST(CSetupDialog, HelpPathAndHtmlHelpCalls) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, scratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
     EXPECT_EQ(CSetupDialog::GetHelpFilePath(HKEY_CURRENT_USER, scratch),
-              "C:\\Program Files\\Quorvane\\Plugins\\K927Apco.chm") << "a key without the value";
+              "C:\\Program Files\\Quorvane\\Plugins\\K927Apco.chm")
+        << "a key without the value";
     RegSetValueExA(key, "SearchPath", 0, REG_SZ, reinterpret_cast<const BYTE*>("D:\\VKT"), 7);
     RegCloseKey(key);
     EXPECT_EQ(CSetupDialog::GetHelpFilePath(HKEY_CURRENT_USER, scratch), "D:\\VKT\\K927Apco.chm");
     RegDeleteKeyA(HKEY_CURRENT_USER, scratch);
 
     const std::string path = CSetupDialog::GetHelpFilePath().CStr();
-    const struct { bool loads, entry; std::vector<std::string> calls, messages; } cases[] = {
+    const struct {
+        bool loads, entry;
+        std::vector<std::string> calls, messages;
+    } cases[] = {
         {false, true, {}, {"Unable to load HTML Help component required to view help."}},
         {true, false, {}, {"Unable to initialize HTML Help component required to view help."}},
         {true, true, {"28 " + path + " 0", "1 " + path + " 0"}, {}},
@@ -426,18 +471,43 @@ TEST(CSetupDialog, OutputDevicesFollowTheirNames) {
         if (code == 4) listener->OnDeviceStateChanged(L"x", 1);
         if (code == 5) listener->OnPropertyValueChanged(L"x", key);
     };
-    const struct { const char* what; std::function<void()> act; std::vector<std::string> expected; const char* chosen; } steps[] = {
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::vector<std::string> expected;
+        const char* chosen;
+    } steps[] = {
         {"stored name", [&] { w->SetWaveOutDeviceName("Injected A"); }, device(2), "Injected A"},
         {"unknown name", [&] { w->SetWaveOutDeviceName("Gone"); }, device(4), "Injected B"},
-        {"unreadable entry", [&] { w->GetDeviceCombo()->Select(3); w->GetDeviceCombo()->DoOnChange(); }, device(3), ""},
+        {"unreadable entry",
+         [&] {
+             w->GetDeviceCombo()->Select(3);
+             w->GetDeviceCombo()->DoOnChange();
+         },
+         device(3), ""},
         {"back to A", [&] { w->SelectWaveOutDevice(2); }, device(2), "Injected A"},
-        {"X removed", [&] { w->extraDevices.erase(w->extraDevices.begin()); notify(3); }, device(1), "Injected A"},
+        {"X removed",
+         [&] {
+             w->extraDevices.erase(w->extraDevices.begin());
+             notify(3);
+         },
+         device(1), "Injected A"},
         {"default changed", [&] { notify(1); }, {}, "Injected A"},
         {"property changed", [&] { notify(5); }, {}, "Injected A"},
-        {"Y added", [&] { w->extraDevices.push_back("Y"); notify(2); }, device(1), "Injected A"},
+        {"Y added",
+         [&] {
+             w->extraDevices.push_back("Y");
+             notify(2);
+         },
+         device(1), "Injected A"},
         {"state changed", [&] { notify(4); }, device(1), "Injected A"},
-        {"A removed", [&] { w->extraDevices.erase(w->extraDevices.begin()); w->preferred = 2; notify(3); }, device(2),
-         "Injected B"},
+        {"A removed",
+         [&] {
+             w->extraDevices.erase(w->extraDevices.begin());
+             w->preferred = 2;
+             notify(3);
+         },
+         device(2), "Injected B"},
         {"beyond the list", [&] { w->SelectWaveOutDevice(10); }, {}, "Injected B"},
     };
     for (const auto& step : steps) {

@@ -61,7 +61,8 @@ extern "C" uint32_t __stdcall vktPluginStart(uint32_t handle, void* record, Plug
     wc.hInstance = GetModuleHandleA("fake_plugin.vkt");
     wc.lpszClassName = "FakePluginWindow";
     RegisterClassA(&wc);
-    g_window = CreateWindowExA(0, "FakePluginWindow", "fake", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    g_window =
+        CreateWindowExA(0, "FakePluginWindow", "fake", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
     g_handle = handle;
     g_started = true;
     g_callback = callback;
@@ -69,7 +70,10 @@ extern "C" uint32_t __stdcall vktPluginStart(uint32_t handle, void* record, Plug
     callback(g_window, kHostInfo, 0, size, record);
     callback(g_window, kEchoValue, callback(g_window, kGetValue, 0x0800, 0, nullptr), 0, nullptr);
     g_receiver = LoadLibraryA("QVK927API.dll");
-    g_setupStreams = g_receiver ? reinterpret_cast<SetupStreamsFn>(reinterpret_cast<void*>(GetProcAddress(g_receiver, "SetupStreams"))) : nullptr;
+    g_setupStreams =
+        g_receiver
+            ? reinterpret_cast<SetupStreamsFn>(reinterpret_cast<void*>(GetProcAddress(g_receiver, "SetupStreams")))
+            : nullptr;
     InterlockedExchange(&g_unhooked, 0);
     if (g_setupStreams) g_setupStreams(handle, OnIFBlock, g_window, 0, 0);
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(g_window));

@@ -103,7 +103,6 @@ public:
     // conversions; static, so that each can be checked on its own.
     static bool DecodeBch(char* nid, unsigned* errors) { return DecodeNidBch(nid, errors); }
     static int DecodeHamming(int word, unsigned* syndrome) { return DecodeHamming10(word, syndrome); }
-    static unsigned Parity32(unsigned x) { return ::Parity32(x); }
     // CRC-16 (polynomial 0x1021, inverted) of block bytes 0..9, to compare with bytes 10..11.
     static uint16_t Crc16Ccitt(const unsigned char* block);
     // A frequency in Hz as sent to the host: as is below 2^31, else units of 10 Hz | 0x80000000.

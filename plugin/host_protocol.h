@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "p25/trunking_events.h"     // kMediaTypeParams
-#include "testbed/vkt_interfaces.h"  // PluginProc and the other stdcall interfaces
+#include "plugin/vkt_interfaces.h"  // PluginProc and the other stdcall interfaces
 
 constexpr uint32_t kHostNoAnswer = 0x80000000u;
 constexpr char kPluginDisplayName[] = "K927 APCO";

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "testbed/vkt_interfaces.h"
+#include "plugin/vkt_interfaces.h"
 
 class ReceiverApi {
 public:

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "foundation/critical_section.h"
-#include "testbed/vkt_interfaces.h"
+#include "plugin/vkt_interfaces.h"
 #include "toolkit/event.h"
 #include "toolkit/panel.h"
 

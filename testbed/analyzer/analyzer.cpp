@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "testbed/common/call_log.h"
-#include "testbed/vkt_interfaces.h"
+#include "plugin/vkt_interfaces.h"
 
 #define ANALYZER_EXPORT extern "C"  // exported undecorated through k927apcospect.def
 

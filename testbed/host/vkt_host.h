@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "testbed/vkt_interfaces.h"
+#include "plugin/vkt_interfaces.h"
 
 namespace testbed {
 

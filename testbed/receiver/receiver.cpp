@@ -14,7 +14,7 @@
 
 #include "testbed/common/call_log.h"
 #include "testbed/common/wav16.h"
-#include "testbed/vkt_interfaces.h"
+#include "plugin/vkt_interfaces.h"
 
 #define RECEIVER_EXPORT extern "C"  // exported undecorated through QVK927API.def
 

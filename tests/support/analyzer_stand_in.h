@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "testbed/vkt_interfaces.h"
+#include "plugin/vkt_interfaces.h"
 
 namespace analyzer_stand_in {
 

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "testbed/vkt_interfaces.h"
+#include "plugin/vkt_interfaces.h"
 
 namespace {
 

@@ -307,16 +307,16 @@ TEST(FrameDecoderTest, WordsBeyondTheirCodeKeepTheFields) {
     const auto voice = ImbeVoice(7);
     const uint32_t kGolaySpoil = 0x3C000, kHammingSpoil = (1u << 9) | (1u << 6);
 
-    // HDU (36,20,17): 8 errors corrected, 9 not. A new header clears the ALGID (a new call,
-    // its algorithm unknown until decoded) but never shows a false one.
+    // HDU (36,20,17): 8 errors corrected, 9 not. A new header starts a new call: the last
+    // call's fields read "not decoded" until decoded, and a header beyond its code shows none.
     CApcoFrameDecoder d;
     Feed(d, fb.Hdu(kNac, MakeHeader(0x90, 0xAA, 0x1234, 0xBEEF).data()));
     ASSERT_EQ(0xBEEF, d.GetTgid());
     const std::vector<int> nine = {0, 3, 7, 12, 18, 21, 26, 30, 35};
     Feed(d, fb.Hdu(kNac, MakeHeader(0x01, 0x81, 0x5678, 0x0F0F).data(), SpoiledHexbits(36, nine, kGolaySpoil)));
-    EXPECT_EQ(0x90, d.GetMfid());
+    EXPECT_EQ(-1, d.GetMfid());
     EXPECT_EQ(-1, d.GetAlgid());
-    EXPECT_EQ(0xBEEF, d.GetTgid());
+    EXPECT_EQ(-1, d.GetTgid());
     const std::vector<int> eight(nine.begin() + 1, nine.end());
     Feed(d, fb.Hdu(kNac, MakeHeader(0x01, 0x81, 0x5678, 0x0F0F).data(), SpoiledHexbits(36, eight, kGolaySpoil)));
     EXPECT_EQ(0x01, d.GetMfid());
@@ -357,10 +357,14 @@ TEST(FrameDecoderTest, WordsBeyondTheirCodeKeepTheFields) {
 
     // All-zero words (what a receiver gap demodulates to) are code words, but no real header,
     // link control or encryption sync is all zero: they set nothing.
-    Feed(d, fb.Ldu1(kNac, voice, LinkControl{}.data()) + fb.Ldu2(kNac, voice, EncryptionSync{}.data()) +
-                fb.Hdu(kNac, HeaderWord{}.data()));
+    Feed(d, fb.Ldu1(kNac, voice, LinkControl{}.data()) + fb.Ldu2(kNac, voice, EncryptionSync{}.data()));
     EXPECT_EQ(0x1111, d.GetTgid());
-    EXPECT_EQ(-1, d.GetAlgid());  // the header cleared it for a new call, and set none
+    EXPECT_EQ(0x222222, d.GetSourceId());
+    EXPECT_EQ(0x80, d.GetAlgid());
+    Feed(d, fb.Hdu(kNac, HeaderWord{}.data()));
+    EXPECT_EQ(-1, d.GetTgid());  // the header cleared them for a new call, and set none
+    EXPECT_EQ(-1, d.GetAlgid());
+    EXPECT_EQ(-1, d.GetMfid());
 }
 
 TEST(FrameDecoderTest, BitErrorRateFollowsInjectedErrors) {

@@ -278,13 +278,11 @@ void CApcoFrameDecoder::AfterTerminator() {
         StartNid();
         return;
     }
-    // The call is over (even when its terminator's NID did not check out); ALGID, MFID and
-    // emergency stay for display until the next call starts.
+    // The call is over; ALGID, MFID and emergency stay for display until the next call starts.
     m_state = kStateSearchSync;
     m_unitPosition = 0;
     m_transmissionType = kTransmissionNone;
     ClearIdentifiers();
-    m_callEnded = true;
 }
 
 // --- Audio blocks ---------------------------------------------------------------------------

@@ -218,7 +218,7 @@ private:
     int m_voicePosition = 0;
     int m_statusPosition = 0;
     bool m_nidVerified = false;  // the current unit's NID passed its check
-    // A call ended (a terminator, or a voice unit or terminator followed by no sync): the
+    // A call ended (a unit read as a terminator, or a voice unit followed by no sync): the
     // fields still shown are the old call's, to be cleared by the next voice unit.
     bool m_callEnded = false;
     ImbeDecoderState m_imbeState;

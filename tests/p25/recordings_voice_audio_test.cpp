@@ -71,7 +71,7 @@ int ScannedVoiceFrames(const std::string& text) {
 }  // namespace
 
 // Per recording its LDUs (LDU1 + LDU2) as counted offline. At 32768 samples one IF block brings
-// about 0.68 s of voice, 34 frames, 10.6 blocks of 512: more than the ten a queue keeps between
+// about 0.68 s of voice, 34 frames, 10.7 blocks of 512: more than the ten a queue keeps between
 // calls.
 TEST(RecordingsVoiceAudio, EveryFrameDecodedGivesItsSamplesAtAnyIfBlock) {
     const struct {

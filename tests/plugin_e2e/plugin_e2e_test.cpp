@@ -216,7 +216,7 @@ struct VoiceTimeline {
         const auto* bytes = static_cast<const uint8_t*>(data);
         uint32_t type = 0;
         if (bytes && call.cbData >= kMediaHeaderBytes) std::memcpy(&type, bytes + kMediaNameBytes, 4);
-        if (call.msg == PMR_Media && bytes && call.cbData == kMediaParamsPacketBytes && type == 1) {
+        if (call.msg == PMR_Media && bytes && call.cbData == kMediaParamsPacketBytes && type == kMediaTypeParams) {
             std::memcpy(&last, bytes + kMediaHeaderBytes, sizeof last);
             const bool voice = last.transmissionType == 4;
             if (voice && !inCall) ++calls;

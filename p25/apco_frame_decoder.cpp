@@ -47,6 +47,7 @@ void CApcoFrameDecoder::Reset() {
     FreeList(m_readyHead);
     m_readyTail = nullptr;
     m_readyCount = 0;
+    m_earlierReadyCount = 0;
 }
 
 int CApcoFrameDecoder::Process(const char* dibits, int count) {
@@ -56,6 +57,7 @@ int CApcoFrameDecoder::Process(const char* dibits, int count) {
     }
     m_input = dibits;
     m_inputLeft = count;
+    m_earlierReadyCount = m_readyCount;
     m_stopInput.store(false, std::memory_order_relaxed);
     while (m_inputLeft > 0) {
         switch (m_state) {
@@ -180,13 +182,10 @@ void CApcoFrameDecoder::DecodeNid() {
 
         switch (duid) {
         case kDuidHdu:
+            if (m_nidVerified) m_callEnded = true;  // a checked header always starts a new call
+            StartVoiceUnit();
             m_state = kStateHdu;
             m_transmissionType = kTransmissionVoice;
-            if (m_nidVerified) {
-                m_algid = -1;
-                m_sourceId = m_destinationId = -1;
-                m_callEnded = false;
-            }
             m_headerAccumulator = 0;
             std::memset(m_rsWord, 0, sizeof m_rsWord);
             m_headerIndex = 0;  // out of range: the first Golay group starts the word afresh
@@ -235,11 +234,14 @@ void CApcoFrameDecoder::DecodeNid() {
 }
 
 void CApcoFrameDecoder::StartVoiceUnit() {
-    // A call whose header was lost: the last call's ALGID (say "clear") must not stand for
-    // this one's voice.
-    if (!m_nidVerified || !m_callEnded) return;
-    m_algid = -1;
-    m_callEnded = false;
+    // After a call ended, a voice unit belongs to another call, checked NID or not: the last
+    // call's fields (say ALGID "clear") must not stand for its voice. They read "not decoded"
+    // until this call's own words decode. Only a checked NID settles that a call runs again;
+    // until one comes, each voice unit starts afresh (an unchecked unit decodes no field).
+    if (!m_callEnded) return;
+    m_algid = m_mfid = m_tgid = m_sourceId = m_destinationId = -1;
+    m_emergency = 0;
+    if (m_nidVerified) m_callEnded = false;
 }
 
 void CApcoFrameDecoder::StartNid() {
@@ -276,7 +278,7 @@ void CApcoFrameDecoder::AfterTerminator() {
         StartNid();
         return;
     }
-    // The call is over; ALGID, MFID and emergency stay for display.
+    // The call is over; ALGID, MFID and emergency stay for display until the next call starts.
     m_state = kStateSearchSync;
     m_unitPosition = 0;
     m_transmissionType = kTransmissionNone;
@@ -324,12 +326,15 @@ bool CApcoFrameDecoder::NewAudioBlock() {
         block = m_freeHead;
         m_freeHead = block->next;
         if (!m_freeHead) m_freeTail = nullptr;
-    } else if (m_readyCount >= kMaxReadyBlocks && m_readyHead) {
-        // Nobody takes the audio: reuse the oldest, so the newest is kept.
+    } else if (m_readyCount >= kMaxReadyBlocks && m_earlierReadyCount > 0) {
+        // Nobody took the audio of earlier calls: reuse the oldest, so the newest is kept. A
+        // block made within this call is never reused: the caller takes blocks out only
+        // between calls, and one large IF block may bring more than the cap.
         block = m_readyHead;
         m_readyHead = block->next;
         if (!m_readyHead) m_readyTail = nullptr;
         --m_readyCount;
+        --m_earlierReadyCount;
     } else {
         block = AllocateBlock(m_blockSize);
     }
@@ -351,6 +356,7 @@ void CApcoFrameDecoder::SetBlockSize(int samples) {
     FreeList(m_freeHead);
     m_freeTail = nullptr;
     m_readyCount = 0;
+    m_earlierReadyCount = 0;
     m_blockSize = samples;
 }
 
@@ -360,6 +366,7 @@ int16_t* CApcoFrameDecoder::PopAudioBlock() {
     m_readyHead = block->next;
     if (!m_readyHead) m_readyTail = nullptr;
     --m_readyCount;
+    if (m_earlierReadyCount > 0) --m_earlierReadyCount;
     // Lent blocks are remembered so that only our own blocks are taken back.
     block->next = m_lentHead;
     m_lentHead = block;

@@ -39,7 +39,7 @@ public:
     static constexpr int kMinBlockSize = 200;      // above one voice frame (160), so a frame's
                                                    // samples span at most two blocks
     static constexpr int kMaxBlockSize = 1 << 20;  // 2 MB a block: its byte size cannot wrap
-    static constexpr int kMaxReadyBlocks = 10;     // beyond this the oldest audio is reused
+    static constexpr int kMaxReadyBlocks = 10;     // left over from earlier calls; see Process
     static constexpr unsigned kHoldSymbols = 10000;
     static constexpr int kMaxQueuedEvents = 4096;  // beyond this the oldest event gives way
 
@@ -57,7 +57,10 @@ public:
 
     // Consumes count characters. Returns the number of ready audio blocks, or -1: null text or
     // count < 1 (error 3), unknown state (4), no audio block could be had (1 or 2; the rest of
-    // the text is dropped).
+    // the text is dropped). Every block made within one call stays ready, however many (a large
+    // IF block brings many); blocks still ready from earlier calls give way, oldest first, while
+    // kMaxReadyBlocks or more are ready and no free block is left, so a caller that never takes
+    // blocks out holds at most kMaxReadyBlocks or one call's worth.
     int Process(const char* dibits, int count);
 
     // Samples per audio block, clamped to kMinBlockSize .. kMaxBlockSize. A new size frees the
@@ -75,9 +78,10 @@ public:
 
     // Decoded fields; -1 when not decoded. Values come only from NID, header, link control and
     // encryption sync words that their codes accept (clean or corrected); a word beyond its code
-    // sets none, nor does an all-zero word. ALGID, MFID and emergency stay shown after a call;
-    // a voice unit that starts a call without its header shows ALGID -1 until the call's own
-    // encryption sync decodes.
+    // sets none, nor does an all-zero word. ALGID, MFID and emergency stay shown after a call
+    // ends (a terminator, or sync lost after a voice unit); the next call's first voice unit,
+    // its header or not, checked NID or not, shows ALGID, MFID, TGID, SID and DID -1 and
+    // emergency off until the call's own words decode.
     float GetBitErrorRate() const { return m_bitErrorRate; }  // percent, of the last voice frame
     int GetTransmissionType() const { return m_transmissionType; }
     int GetAlgid() const { return m_algid; }
@@ -180,7 +184,7 @@ private:
     void ResyncAfterTsdu();
 
     void StartNid();
-    void StartVoiceUnit();            // an LDU's NID was read
+    void StartVoiceUnit();            // an HDU's or LDU's NID was read
     bool ReadExpectedSync(int* sum);  // true when the 24 symbols are in
     void DropCall();
     void ClearIdentifiers();
@@ -214,8 +218,8 @@ private:
     int m_voicePosition = 0;
     int m_statusPosition = 0;
     bool m_nidVerified = false;  // the current unit's NID passed its check
-    // A call ended (a terminator, or a voice unit followed by no sync): the ALGID still shown is
-    // the old call's until this call's header or encryption sync decodes.
+    // A call ended (a unit read as a terminator, or a voice unit followed by no sync): the
+    // fields still shown are the old call's, to be cleared by the next voice unit.
     bool m_callEnded = false;
     ImbeDecoderState m_imbeState;
     ImbeFrame m_imbeFrame = {};
@@ -231,6 +235,7 @@ private:
     AudioBlock* m_freeTail = nullptr;
     AudioBlock* m_lentHead = nullptr;  // popped, not yet given back
     int m_readyCount = 0;
+    int m_earlierReadyCount = 0;  // the first ready blocks, queued before this Process call
 
     float m_bitErrorRate = 0.0f;
     int m_transmissionType = kTransmissionNone;

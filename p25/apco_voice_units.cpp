@@ -179,10 +179,11 @@ bool CApcoFrameDecoder::FrameToVoice() {
 void CApcoFrameDecoder::EndTerminator(int symbols) {
     while (NextDibit() >= 0) {
         if (++m_unitPosition < symbols) continue;
-        if (m_nidVerified) {
-            PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
-            m_callEnded = true;
-        }
+        // Only a checked NID reports the end; but whatever the unit was, a call does not run on
+        // through it with the fields it showed (a misread voice unit is followed by no sync,
+        // which ends the call all the same).
+        if (m_nidVerified) PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
+        m_callEnded = true;
         m_state = kStateAfterTerminator;
         m_unitPosition = 0;
         return;

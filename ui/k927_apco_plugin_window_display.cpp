@@ -231,7 +231,9 @@ void CK927ApcoPluginWindow::SetEncryptionType(int32_t algid) {
         return;
     }
     --m_iEncryptionCountdown;
-    if (m_iEncryptionCountdown >= 1 || !m_bEncryptionIndication) return;
+    // "Not decoded" is not damped: the decoder reports it only as a new call starts, and the
+    // last call's algorithm must not stand for this one's meanwhile.
+    if ((m_iEncryptionCountdown >= 1 && algid != -1) || !m_bEncryptionIndication) return;
     m_iAlgid = algid;
     if (algid < 0 || algid > 255) {
         SetFieldText(m_pFieldAlgid, kNoValue);

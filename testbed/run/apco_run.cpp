@@ -54,6 +54,21 @@ std::string Id(int32_t v, bool hex = false) {
     return b;
 }
 
+// The fields of a call as one line; "-" and "not decoded" where the decoder has none.
+std::string Fields(const ApcoParams& p) {
+    char b[300];
+    std::snprintf(b, sizeof b, "NAC %s  TGID %s  SID %s  DID %s  ALGID %s (%s)  MFID %s (%s)%s",
+                  Id(p.nac, true).c_str(), Id(p.tgid).c_str(), Id(p.sourceId).c_str(), Id(p.destinationId).c_str(),
+                  Id(p.algorithmId, true).c_str(), AlgorithmName(p.algorithmId), Id(p.manufacturerId, true).c_str(),
+                  ManufacturerName(p.manufacturerId), p.emergency ? "  EMERGENCY" : "");
+    return b;
+}
+
+bool SameFields(const ApcoParams& a, const ApcoParams& b) {
+    return a.nac == b.nac && a.tgid == b.tgid && a.sourceId == b.sourceId && a.destinationId == b.destinationId &&
+           a.algorithmId == b.algorithmId && a.manufacturerId == b.manufacturerId && a.emergency == b.emergency;
+}
+
 // A frequency as the decoder packs it: Hz below 2^31, else 10 Hz units with the top bit.
 double Hz(uint32_t packed) { return packed & 0x80000000u ? (packed & 0x7FFFFFFFu) * 10.0 : packed; }
 
@@ -85,14 +100,10 @@ struct Runner {
             printed.clear();
             callStart = at;
             call = p;
-            std::printf(
-                "%7.2f s  call start  NAC %s  TGID %s  SID %s  DID %s  ALGID %s (%s)  MFID %s (%s)%s  BER %.1f %%\n",
-                at, Id(p.nac, true).c_str(), Id(p.tgid).c_str(), Id(p.sourceId).c_str(), Id(p.destinationId).c_str(),
-                Id(p.algorithmId, true).c_str(), AlgorithmName(p.algorithmId), Id(p.manufacturerId, true).c_str(),
-                ManufacturerName(p.manufacturerId), p.emergency ? "  EMERGENCY" : "", p.bitErrorRatePercent);
-        } else if (voice && (p.tgid != call.tgid || p.sourceId != call.sourceId || p.algorithmId != call.algorithmId)) {
-            std::printf("%7.2f s  call update TGID %s  SID %s  ALGID %s (%s)\n", at, Id(p.tgid).c_str(),
-                        Id(p.sourceId).c_str(), Id(p.algorithmId, true).c_str(), AlgorithmName(p.algorithmId));
+            std::printf("%7.2f s  call start  %s  BER %.1f %%\n", at, Fields(p).c_str(), p.bitErrorRatePercent);
+        } else if (voice && !SameFields(p, call)) {
+            // Every field as it now stands: a call starts with few decoded and gains the rest.
+            std::printf("%7.2f s  call update %s\n", at, Fields(p).c_str());
             call = p;
         } else if (!voice && inCall) {
             inCall = false;
@@ -111,14 +122,16 @@ struct Runner {
             const int type = e[0];
             char line[200];
             if (type >= 1 && type <= 4) {
-                std::snprintf(line, sizeof line, "%s grant  channel %u-%u  %.4f MHz  NAC 0x%X  %s %u  source %u",
-                              type <= 2 ? "group" : "unit", e[1], e[2] | e[3] << 8, Hz(U32(e + 8)) / 1e6, U32(e + 4),
-                              type <= 2 ? "TGID" : "target", U32(e + 12), U32(e + 16));
+                std::snprintf(line, sizeof line, "%s grant  channel %u-%u  %.4f MHz  NAC %s  %s %u  source %u",
+                              type <= 2 ? "group" : "unit", e[1], e[2] | e[3] << 8, Hz(U32(e + 8)) / 1e6,
+                              Id(static_cast<int32_t>(U32(e + 4)), true).c_str(), type <= 2 ? "TGID" : "target",
+                              U32(e + 12), U32(e + 16));
             } else if (type == 0x80) {
                 std::snprintf(line, sizeof line, "identifier update  identifier %u  spacing %u Hz  base %.4f MHz", e[1],
                               U32(e + 8), Hz(U32(e + 12)) / 1e6);
             } else if (type == 0x81) {
-                std::snprintf(line, sizeof line, "end of call  NAC 0x%X", U32(e + 1));
+                std::snprintf(line, sizeof line, "end of call  NAC %s",
+                              Id(static_cast<int32_t>(U32(e + 1)), true).c_str());
             } else {
                 std::snprintf(line, sizeof line, "event 0x%02X", type);
             }

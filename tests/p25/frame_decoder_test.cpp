@@ -307,16 +307,16 @@ TEST(FrameDecoderTest, WordsBeyondTheirCodeKeepTheFields) {
     const auto voice = ImbeVoice(7);
     const uint32_t kGolaySpoil = 0x3C000, kHammingSpoil = (1u << 9) | (1u << 6);
 
-    // HDU (36,20,17): 8 errors corrected, 9 not. A new header clears the ALGID (a new call,
-    // its algorithm unknown until decoded) but never shows a false one.
+    // HDU (36,20,17): 8 errors corrected, 9 not. A new header starts a new call: the last
+    // call's fields read "not decoded" until decoded, and a header beyond its code shows none.
     CApcoFrameDecoder d;
     Feed(d, fb.Hdu(kNac, MakeHeader(0x90, 0xAA, 0x1234, 0xBEEF).data()));
     ASSERT_EQ(0xBEEF, d.GetTgid());
     const std::vector<int> nine = {0, 3, 7, 12, 18, 21, 26, 30, 35};
     Feed(d, fb.Hdu(kNac, MakeHeader(0x01, 0x81, 0x5678, 0x0F0F).data(), SpoiledHexbits(36, nine, kGolaySpoil)));
-    EXPECT_EQ(0x90, d.GetMfid());
+    EXPECT_EQ(-1, d.GetMfid());
     EXPECT_EQ(-1, d.GetAlgid());
-    EXPECT_EQ(0xBEEF, d.GetTgid());
+    EXPECT_EQ(-1, d.GetTgid());
     const std::vector<int> eight(nine.begin() + 1, nine.end());
     Feed(d, fb.Hdu(kNac, MakeHeader(0x01, 0x81, 0x5678, 0x0F0F).data(), SpoiledHexbits(36, eight, kGolaySpoil)));
     EXPECT_EQ(0x01, d.GetMfid());
@@ -357,10 +357,14 @@ TEST(FrameDecoderTest, WordsBeyondTheirCodeKeepTheFields) {
 
     // All-zero words (what a receiver gap demodulates to) are code words, but no real header,
     // link control or encryption sync is all zero: they set nothing.
-    Feed(d, fb.Ldu1(kNac, voice, LinkControl{}.data()) + fb.Ldu2(kNac, voice, EncryptionSync{}.data()) +
-                fb.Hdu(kNac, HeaderWord{}.data()));
+    Feed(d, fb.Ldu1(kNac, voice, LinkControl{}.data()) + fb.Ldu2(kNac, voice, EncryptionSync{}.data()));
     EXPECT_EQ(0x1111, d.GetTgid());
-    EXPECT_EQ(-1, d.GetAlgid());  // the header cleared it for a new call, and set none
+    EXPECT_EQ(0x222222, d.GetSourceId());
+    EXPECT_EQ(0x80, d.GetAlgid());
+    Feed(d, fb.Hdu(kNac, HeaderWord{}.data()));
+    EXPECT_EQ(-1, d.GetTgid());  // the header cleared them for a new call, and set none
+    EXPECT_EQ(-1, d.GetAlgid());
+    EXPECT_EQ(-1, d.GetMfid());
 }
 
 TEST(FrameDecoderTest, BitErrorRateFollowsInjectedErrors) {
@@ -466,6 +470,76 @@ TEST(FrameDecoderTest, CallTypesAndDrop) {
     std::free(packet);
 }
 
+// A clear call (MFID 0x90, TGID 0x1234, emergency) ends in one of several ways; then an
+// encrypted call (ALGID 0x81, MFID 0x00, TGID 0x0777) follows, its header and first LDU1 behind
+// NIDs beyond correction, or its header intact. Read after every symbol, the second call never
+// shows the first one's ALGID, MFID, TGID, SID or emergency; a checked header shows every field
+// it carries as soon as it is decoded; in the end the second call's own fields show.
+TEST(FrameDecoderTest, NextCallNeverShowsTheLastCallsFields) {
+    FrameBuilder fb;
+    const auto voice = ImbeVoice(8);
+    const int kSecondNac = 0x2B4;
+    std::string first = fb.Hdu(kNac, MakeHeader(0x90, 0x80, 0, 0x1234).data());
+    for (int i = 0; i < 2; ++i)
+        first += fb.Ldu1(kNac, voice, GroupLc(0x90, true, 0x1234, 0xABCDE).data()) +
+                 fb.Ldu2(kNac, voice, MakeEs(0x80, 0).data());
+    Corruption bad;
+    bad.nidMask = UncorrectableNidMask();
+    const struct {
+        const char* what;
+        std::string end;  // after the first call's last LDU2
+        bool headerLost;
+    } kCases[] = {
+        {"terminator, next call at once", fb.Tdu(kNac), true},
+        {"terminator, then noise", fb.Tdu(kNac) + Noise(500), true},
+        {"terminator with link control", fb.Tdulc(kNac, GroupLc(0x90, true, 0x1234, 0xABCDE).data()), true},
+        {"unchecked terminator, next call at once", fb.Tdu(kNac, bad), true},
+        {"unchecked terminator, then noise", fb.Tdu(kNac, bad) + Noise(500), true},
+        {"sync lost", Noise(500), true},
+        {"terminator, header intact", fb.Tdu(kNac), false},
+    };
+    const HeaderWord header = MakeHeader(0x00, 0x81, 0x4321, 0x0777);
+    const LinkControl lc = GroupLc(0x00, false, 0x0777, 0x00C0DE);
+    const EncryptionSync es = MakeEs(0x81, 0x4321);
+    for (const auto& c : kCases) {
+        const Corruption lost = c.headerLost ? bad : Corruption{};
+        const std::string hdu = fb.Hdu(kSecondNac, header.data(), lost);
+        const std::string second = hdu + fb.Ldu1(kSecondNac, voice, lc.data(), lost) +
+                                   fb.Ldu2(kSecondNac, voice, es.data()) + fb.Ldu1(kSecondNac, voice, lc.data()) +
+                                   fb.Ldu2(kSecondNac, voice, es.data());
+        CApcoFrameDecoder d;
+        Feed(d, first);
+        ASSERT_EQ(0x80, d.GetAlgid()) << c.what;
+        ASSERT_EQ(0x90, d.GetMfid()) << c.what;
+        ASSERT_EQ(0x1234, d.GetTgid()) << c.what;
+        ASSERT_TRUE(d.IsEmergency()) << c.what;
+        Feed(d, c.end);
+        int voiceSymbols = 0;
+        for (size_t i = 0; i < second.size(); ++i) {
+            d.Process(&second[i], 1);
+            if (d.GetTransmissionType() != kTransmissionVoice) continue;
+            ++voiceSymbols;
+            ASSERT_NE(0x80, d.GetAlgid()) << c.what << " symbol " << i;
+            ASSERT_NE(0x90, d.GetMfid()) << c.what << " symbol " << i;
+            ASSERT_NE(0x1234, d.GetTgid()) << c.what << " symbol " << i;
+            ASSERT_NE(0xABCDE, d.GetSourceId()) << c.what << " symbol " << i;
+            ASSERT_FALSE(d.IsEmergency()) << c.what << " symbol " << i;
+            if (!c.headerLost && i + 1 == hdu.size()) {  // the checked header's last symbol
+                EXPECT_EQ(0x81, d.GetAlgid()) << c.what;
+                EXPECT_EQ(0x00, d.GetMfid()) << c.what;
+                EXPECT_EQ(0x0777, d.GetTgid()) << c.what;
+                EXPECT_EQ(-1, d.GetSourceId()) << c.what;
+            }
+        }
+        EXPECT_GT(voiceSymbols, static_cast<int>(second.size()) - 60) << c.what;
+        EXPECT_EQ(0x81, d.GetAlgid()) << c.what;
+        EXPECT_EQ(0x00, d.GetMfid()) << c.what;
+        EXPECT_EQ(0x0777, d.GetTgid()) << c.what;
+        EXPECT_EQ(0x00C0DE, d.GetSourceId()) << c.what;
+        EXPECT_EQ(kSecondNac, d.GetNac()) << c.what;
+    }
+}
+
 TEST(FrameDecoderTest, OneCharacterPiecesDecodeAsOneBlock) {
     FrameBuilder fb;
     Corruption c;
@@ -535,6 +609,33 @@ TEST(FrameDecoderTest, VoiceBlocksCarryEverySample) {
         left.ReleaseAudioBlock(block);
     }
     EXPECT_EQ(nullptr, left.PopAudioBlock());
+}
+
+// One Process call that makes more blocks than the queue keeps between calls (one large IF
+// block) loses none of them; what is left over when nobody takes blocks out gives way to the
+// next call's blocks, oldest first.
+TEST(FrameDecoderTest, OneCallKeepsEveryBlockItMakes) {
+    FrameBuilder fb;
+    std::vector<std::vector<VoiceFrameBits>> ldus;
+    for (int i = 0; i < 10; ++i) ldus.push_back(ImbeVoice(40 + i));
+    const std::vector<int16_t> reference = ReferenceAudio(ldus);
+    std::string first = fb.Hdu(kNac, MakeHeader(0, 0x80, 0, 1).data()), second;
+    for (int i = 0; i < 10; ++i)
+        (i < 8 ? first : second) += i % 2 ? fb.Ldu2(kNac, ldus[static_cast<size_t>(i)], MakeEs(0x80, 0).data())
+                                          : fb.Ldu1(kNac, ldus[static_cast<size_t>(i)], GroupLc(0, false, 1, 2).data());
+    CApcoFrameDecoder d;
+    d.SetBlockSize(512);
+    // 72 frames, 11520 samples: 22 full blocks and 256 samples in the current one.
+    EXPECT_EQ(22, Feed(d, first));
+    // 18 more frames: 2880 + 256 samples fill 6 blocks; each takes the place of an old one.
+    EXPECT_EQ(22, Feed(d, second));
+    for (int b = 6; b < 28; ++b) {
+        int16_t* block = d.PopAudioBlock();
+        ASSERT_NE(nullptr, block) << b;
+        EXPECT_TRUE(std::equal(block, block + 512, reference.begin() + 512 * b)) << b;
+        d.ReleaseAudioBlock(block);
+    }
+    EXPECT_EQ(nullptr, d.PopAudioBlock());
 }
 
 TEST(FrameDecoderTest, BlockSizeChanges) {

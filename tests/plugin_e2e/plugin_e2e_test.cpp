@@ -12,6 +12,8 @@
 #include <random>
 
 #include "tests/plugin_e2e/plugin_run.h"
+#include "tests/support/p25_test_call.h"
+#include "tests/support/wav_io.h"
 
 namespace {
 
@@ -194,6 +196,159 @@ TEST(PluginStream, DecodedParametersAudioSpectraAndEvents) {
             EXPECT_EQ(last, 0.0f);
         }
     }
+}
+
+// What reached the host, in order: each voice block with the parameters last sent before it
+// and the call it falls in (calls counted as the run command counts them: a run of voice
+// parameters, ended by any other type).
+struct VoiceTimeline {
+    struct Block {
+        int call;
+        ApcoParams params;
+        double meanSquare;
+    };
+    std::vector<Block> blocks;
+    std::vector<std::pair<int, ApcoParams>> voiceParams;  // call, parameters of type 4
+    int calls = 0;
+    uint64_t voiceSamples = 0;  // at 16000/s
+
+    void See(const testbed::HostCall& call, const void* data) {
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        uint32_t type = 0;
+        if (bytes && call.cbData >= kMediaHeaderBytes) std::memcpy(&type, bytes + kMediaNameBytes, 4);
+        if (call.msg == PMR_Media && bytes && call.cbData == kMediaParamsPacketBytes && type == kMediaTypeParams) {
+            std::memcpy(&last, bytes + kMediaHeaderBytes, sizeof last);
+            const bool voice = last.transmissionType == 4;
+            if (voice && !inCall) ++calls;
+            inCall = voice;
+            if (voice) voiceParams.push_back({calls, last});
+        } else if (call.msg == PMR_Audio && bytes && call.cbData >= sizeof(AudioBlockHeader)) {
+            AudioBlockHeader h;
+            std::memcpy(&h, bytes, sizeof h);
+            // Voice: 512 samples at 8000/s become 1024 at 16000/s; analogue blocks are a third
+            // of the receiver's block.
+            if (2ull * h.sampleCount + 19 != call.cbData || h.sampleCount < 1000 || h.sampleCount > 1050) return;
+            double sum = 0;
+            for (uint32_t i = 0; i < h.sampleCount; ++i) {
+                int16_t v;
+                std::memcpy(&v, bytes + sizeof h + 2 * i, 2);
+                sum += (v / 32768.0) * (v / 32768.0);
+            }
+            blocks.push_back({calls, last, sum / h.sampleCount});
+            voiceSamples += h.sampleCount;
+        }
+    }
+
+private:
+    ApcoParams last = {0, -1, -1, -1, -1, 0, -1, -1, 0};
+    bool inCall = false;
+};
+
+VoiceTimeline RunTimeline(const std::string& wav, uint32_t blockBytes) {
+    VoiceTimeline t;
+    VktHost host;
+    RunOptions o;
+    o.wav = wav;
+    o.blockBytes = blockBytes;
+    o.onCall = [&](testbed::HostCall& call, void* data) { t.See(call, data); };
+    const RunResult r = e2e::Run(host, o);
+    EXPECT_TRUE(r.finished);
+    EXPECT_EQ(r.offGuiThread, 0u);
+    EXPECT_EQ(r.lastMessage, PM_CLOSED);
+    EXPECT_EQ(r.badMediaPackets, 0u);
+    return t;
+}
+
+// The receiver's 64 KB blocks (32768 samples, 0.68 s of voice each: more audio blocks than
+// the decoder keeps between two IF blocks) bring the host every voice frame that its 4 KB
+// blocks do: the generated call's 90 frames and the recordings' 360, 171 and 306.
+TEST(PluginStream, VoiceFramesAtTheHostDoNotDependOnTheBlockSize) {
+    int generatedFrames = 0;
+    const std::string generated = e2e::WriteTestCall("e2e_blocks.if.wav", 0x80, &generatedFrames);
+    const struct {
+        std::string wav;
+        int frames;
+    } kStreams[] = {
+        {generated, generatedFrames},
+        {e2e::Recording("voice-nac293-tg1.if.wav"), 360},
+        {e2e::Recording("voice-nac1f5-tg7455.if.wav"), 171},
+        {e2e::Recording("voice-encrypted-nac104-tg1543.if.wav"), 306},
+    };
+    for (const auto& s : kStreams) {
+        SCOPED_TRACE(s.wav);
+        const VoiceTimeline small = RunTimeline(s.wav, 4096);
+        const VoiceTimeline large = RunTimeline(s.wav, 65536);
+        // 320 samples a frame at 16000/s, in whole blocks of 1024.
+        EXPECT_EQ(small.voiceSamples, s.frames * 320u / 1024 * 1024);
+        EXPECT_EQ(large.voiceSamples, small.voiceSamples);
+        EXPECT_EQ(large.blocks.size(), small.blocks.size());
+    }
+}
+
+// A clear call (MFID 0x90, TGID 0x1234) and its terminator; after a second of receiver noise
+// an encrypted call (ALGID 0x81, MFID 0x00, TGID 0x0777) whose header and first LDU1 are behind
+// NIDs beyond correction. The host sees two calls; the first call's voice goes out under
+// ALGID 0x80; none of the second's under 0x80 or the first call's MFID or talk group. Its
+// voice plays while the algorithm is unknown and is silent once it is known to be DES.
+TEST(PluginStream, EncryptedCallAfterAClearOneShowsNoneOfItsFields) {
+    p25test::TestCall clear;
+    clear.mfid = 0x90;
+    clear.superframes = 3;
+    p25test::TestCall encrypted;
+    encrypted.algid = 0x81;
+    encrypted.tgid = 0x0777;
+    encrypted.sourceId = 0x00C0DE;
+    encrypted.headerLost = true;
+    encrypted.seed = 8;
+    std::vector<float> x = p25test::MakeTestCallIf(clear);
+    const std::vector<float> second = p25test::MakeTestCallIf(encrypted);
+    x.insert(x.end(), second.begin(), second.end());
+    const std::string wav = e2e::TempWav("e2e_clear_then_des.if.wav");
+    ASSERT_TRUE(wavtest::WriteWav16(wav, x, 48000));
+
+    for (uint32_t blockBytes : {4096u, 65536u}) {
+        SCOPED_TRACE(blockBytes);
+        const VoiceTimeline t = RunTimeline(wav, blockBytes);
+        EXPECT_EQ(t.calls, 2);
+        size_t firstCall = 0, unknown = 0, des = 0;
+        for (const auto& b : t.blocks) {
+            if (b.call == 1) {
+                ++firstCall;
+                EXPECT_EQ(b.params.algorithmId, 0x80);
+                continue;
+            }
+            EXPECT_EQ(b.call, 2);
+            EXPECT_NE(b.params.algorithmId, 0x80);
+            EXPECT_NE(b.params.manufacturerId, 0x90);
+            EXPECT_NE(b.params.tgid, 0x1234);
+            if (b.params.algorithmId == -1) {
+                ++unknown;
+                EXPECT_GT(b.meanSquare, 0.0) << "an unknown algorithm plays";
+            } else {
+                EXPECT_EQ(b.params.algorithmId, 0x81);
+                ++des;
+                EXPECT_EQ(b.meanSquare, 0.0) << "known encrypted voice is silent";
+            }
+        }
+        // 54 frames of the first call fill 16 blocks of 512 at 8000/s; the second call's 90
+        // (and the first call's last 448 samples) 29: the first 18 frames or so under an
+        // unknown algorithm, the rest under DES.
+        EXPECT_EQ(firstCall, 16u);
+        EXPECT_EQ(t.blocks.size(), 45u);
+        EXPECT_GT(des, 20u);
+        // (A 64 KB block may hold all of those frames and the encryption sync that ends them.)
+        if (blockBytes == 4096) EXPECT_GT(unknown, 3u);
+        for (const auto& [call, p] : t.voiceParams) {
+            if (call != 2) continue;
+            EXPECT_NE(p.algorithmId, 0x80);
+            EXPECT_NE(p.manufacturerId, 0x90);
+            EXPECT_NE(p.tgid, 0x1234);
+            EXPECT_NE(p.sourceId, 0xABCDE);
+        }
+        EXPECT_TRUE(t.voiceParams.back().second.algorithmId == 0x81 && t.voiceParams.back().second.tgid == 0x0777 &&
+                    t.voiceParams.back().second.manufacturerId == 0x00);
+    }
+    DeleteFileA(wav.c_str());
 }
 
 // Host codes after the start, and what the host must see then.

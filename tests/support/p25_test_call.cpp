@@ -18,14 +18,14 @@ std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
                                 7,
                                 8,
                                 9,
-                                0x00,
+                                static_cast<uint8_t>(call.mfid),
                                 algid,
                                 0x00,
                                 0x00,
                                 static_cast<uint8_t>(call.tgid >> 8),
                                 static_cast<uint8_t>(call.tgid)};
     const uint8_t lc[9] = {0x00,
-                           0x00,
+                           static_cast<uint8_t>(call.mfid),
                            0x00,
                            0x00,
                            static_cast<uint8_t>(call.tgid >> 8),
@@ -40,9 +40,14 @@ std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
         for (auto& f : frames) ImbeTestEncodeFrame(quantizer.Flat(call.toneHz, true, 9.0), f.data());
         return frames;
     };
-    std::string text = builder.Hdu(call.nac, header);
+    // 20 bit errors, none in the DUID: the BCH code corrects 11, so both units are decoded
+    // on their DUID as received but their NIDs do not check out.
+    Corruption lost;
+    if (call.headerLost)
+        for (int b = 1; b < 40; b += 2) lost.nidMask |= uint64_t(1) << b;
+    std::string text = builder.Hdu(call.nac, header, lost);
     for (int i = 0; i < call.superframes; ++i) {
-        text += builder.Ldu1(call.nac, voice(), lc);
+        text += builder.Ldu1(call.nac, voice(), lc, i == 0 ? lost : Corruption{});
         text += builder.Ldu2(call.nac, voice(), es);
     }
     text += builder.Tdu(call.nac);

@@ -15,6 +15,8 @@ struct TestCall {
     int tgid = 0x1234;
     int sourceId = 0xABCDE;
     int algid = 0x80;          // 0x80 clear; anything else announces encryption
+    int mfid = 0x00;           // in the header and the link control
+    bool headerLost = false;   // the header's and the first LDU1's NIDs beyond correction
     int superframes = 5;       // LDU1 + LDU2 pairs, 18 voice frames each
     double toneHz = 200.0;     // fundamental of the voiced frames
     double leadSeconds = 1.0;  // noise before and after the call

@@ -109,6 +109,21 @@ TEST(DecodedDisplay, EncryptionNamesAndYellowVoice) {
     EXPECT_EQ(m.Field(5), "--");
     EXPECT_EQ(m.Name(0), "");
     EXPECT_EQ(m.Led(kVoice), kLit);
+    // A new call whose algorithm is not yet decoded: the last call's is not shown for it, not
+    // even for one record; its own then shows with the third record, as any change.
+    Feed(m, Record(4, 0x84), 3);
+    Feed(m, Record(4, 0x84));
+    EXPECT_EQ(m.Field(5), "132");
+    Feed(m, Record(4, -1));
+    EXPECT_EQ(m.Field(5), "--");
+    EXPECT_EQ(m.Name(0), "");
+    EXPECT_EQ(m.Led(kVoice), kLit);
+    Feed(m, Record(4, -1));
+    Feed(m, Record(4, 0x81), 2);
+    EXPECT_EQ(m.Field(5), "--");
+    Feed(m, Record(4, 0x81));
+    EXPECT_EQ(m.Field(5), "129");
+    EXPECT_EQ(m.Led(kVoice), kYellow);
     EXPECT_STREQ(m.w->GetEncryptionName(0x83), "Triple DES, 168 bit key");
     EXPECT_STREQ(m.w->GetEncryptionName(0x05), "Unknown");
 }

@@ -29,7 +29,7 @@ class WaveFile {
 public:
     static constexpr uint32_t kDefaultByteLimit = 2000000000u;
     static constexpr uint32_t kHeaderBytes = 46;
-    static constexpr uint32_t kHeaderRefreshMs = 1000;
+    static constexpr uint32_t kHeaderRefreshMs = 500;
     static constexpr uint32_t kMaxPlaybackRate = 64000;
 
     // Closed, with the default byte limit; with a name the file is opened for reading.

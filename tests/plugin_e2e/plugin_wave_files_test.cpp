@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/plugin_e2e/plugin_run.h"
+#include "tests/plugin_win32/plugin_fixture.h"
 #include "tests/support/p25_test_call.h"
 #include "tests/support/wav_io.h"
 #include "toolkit/button.h"
@@ -77,43 +78,14 @@ int64_t FileSize(const std::string& path) {
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        uint8_t buffer[65536];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
-            bytes.insert(bytes.end(), buffer, buffer + n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-void PutLe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// A 44-byte header of any format and dataBytes of a pattern.
-void WriteWav(const std::string& path, uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
-              uint32_t dataBytes) {
-    const uint16_t align = static_cast<uint16_t>(channels * bits / 8);
-    std::vector<uint8_t> b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0};
-    const uint16_t shorts[] = {tag, channels};
-    b.insert(b.end(), reinterpret_cast<const uint8_t*>(shorts), reinterpret_cast<const uint8_t*>(shorts + 2));
-    const uint32_t rates[] = {rate, rate * align};
-    b.insert(b.end(), reinterpret_cast<const uint8_t*>(rates), reinterpret_cast<const uint8_t*>(rates + 2));
-    const uint16_t layout[] = {align, bits};
-    b.insert(b.end(), reinterpret_cast<const uint8_t*>(layout), reinterpret_cast<const uint8_t*>(layout + 2));
-    b.insert(b.end(), {'d', 'a', 't', 'a', 0, 0, 0, 0});
-    PutLe32(b, 4, 36 + dataBytes);
-    PutLe32(b, 40, dataBytes);
-    for (uint32_t i = 0; i < dataBytes; ++i) b.push_back(static_cast<uint8_t>(i * 7));
-    FILE* f = std::fopen(path.c_str(), "wb");
+// Overwrites the 32-bit word at offset (the file's sizes).
+void PatchLe32(const std::string& path, long offset, uint32_t value) {
+    FILE* f = std::fopen(path.c_str(), "r+b");
     ASSERT_NE(f, nullptr) << path;
-    std::fwrite(b.data(), 1, b.size(), f);
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    std::fseek(f, offset, SEEK_SET);
+    std::fwrite(bytes, 1, 4, f);
     std::fclose(f);
 }
 
@@ -200,7 +172,10 @@ TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
     };
     std::map<std::string, const File*> byName;
     for (const File& f : files) {
-        WriteWav(dir + "\\" + f.name, f.tag, f.channels, f.rate, f.bits, 2 * f.rate * f.channels * f.bits / 8);
+        const std::vector<uint8_t> twoSeconds(2 * f.rate * f.channels * f.bits / 8, 0x5A);
+        plugintest::WriteAll(dir + "\\" + f.name,
+                             plugintest::Riff({{"fmt ", plugintest::Format(f.tag, f.channels, f.rate, f.bits, false)},
+                                               {"data", twoSeconds}}));
         byName[f.name] = &f;
     }
     Seed("T28fmt", {}, dir);
@@ -266,23 +241,16 @@ TEST(PluginWaveFiles, OpenEndedSizesPlayToTheEnd) {
     const std::string dir = Folder("apco_open");
     std::vector<float> call = p25test::MakeTestCallIf(p25test::TestCall());
     call.resize(5 * 48000);
-    const std::string sized = dir + "\\sized.if.wav";
-    ASSERT_TRUE(wavtest::WriteWav16(sized, call, 48000));
-    const std::vector<uint8_t> bytes = ReadBytes(sized);
     const struct {
         const char* name;
         uint32_t riff, data;
     } rows[] = {{"sized.if.wav", 36 + 480000, 480000}, {"zero.if.wav", 0, 0}, {"ones.if.wav", ~0u, ~0u}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        std::vector<uint8_t> patched = bytes;
-        PutLe32(patched, 4, row.riff);
-        PutLe32(patched, 40, row.data);
         const std::string path = dir + "\\" + row.name;
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(patched.data(), 1, patched.size(), f);
-        std::fclose(f);
+        ASSERT_TRUE(wavtest::WriteWav16(path, call, 48000));
+        PatchLe32(path, 4, row.riff);
+        PatchLe32(path, 40, row.data);
         Session s("T29open", Silence());
         bool supported = false;
         uint32_t seconds = 0;
@@ -352,13 +320,13 @@ TEST(PluginRecorder, RecordingOfAKilledHostPlays) {
     CloseHandle(child.hProcess);
     ASSERT_TRUE(recording) << "the child never recorded";
 
-    const std::vector<uint8_t> bytes = ReadBytes(path);
+    const std::vector<uint8_t> bytes = plugintest::ReadAll(path);  // its first 64 KB
     ASSERT_GE(bytes.size(), 46u);
-    const uint32_t riff = Le32(bytes, 4), data = Le32(bytes, 42);
+    const uint32_t riff = plugintest::Le32(&bytes[4]), data = plugintest::Le32(&bytes[42]);
     EXPECT_GE(data, 2 * kIfBytesPerSecond) << "at most half a second lost of about 3 s";
     EXPECT_LE(data, 6 * kIfBytesPerSecond) << "paced in real time";
     EXPECT_EQ(riff, data + 38);
-    EXPECT_GE(bytes.size(), 46u + data);
+    EXPECT_GE(FileSize(path), 46 + static_cast<int64_t>(data));
 
     Session s("T29crash", Silence());
     uint32_t seconds = 0;

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kMaxPlaybackRate = 64000;
 constexpr uint32_t kHostFlagsPlaying = 0x800;
 constexpr uint32_t kHostFlagsDefault = 0x10004;
 
@@ -170,9 +169,8 @@ void CApcoPlugin::OpenFile(const char* name) {
         m_window->SetWaveFile(&m_waveFile, 1);
         return;
     }
-    const bool supported = name && m_waveFile.OpenRead(name) && m_waveFile.GetBitsPerSample() == 16 &&
-                           m_waveFile.GetChannels() == 1 && m_waveFile.GetDataLength() >= 2 &&
-                           m_waveFile.GetSampleRate() <= kMaxPlaybackRate;
+    // Any well-formed WAV file is shown with its details; only what can be played says so.
+    const bool supported = name && m_waveFile.OpenRead(name) && m_waveFile.IsSupported();
     m_window->SetWaveFile(&m_waveFile, supported ? 1 : 0);
     m_waveFile.Close();
 }
@@ -184,11 +182,11 @@ void CApcoPlugin::StartPlayback() {
         CriticalSectionLock lock(&m_fileLock);
         if (m_playerState != kPlayerIdle) return;
         if (!m_waveFile.IsOpen() && !m_waveFile.OpenRead(nullptr)) return;
-        rate = m_waveFile.GetSampleRate();
-        if (rate > kMaxPlaybackRate || m_waveFile.GetDataLength() < 2) {
+        if (!m_waveFile.IsSupported()) {
             m_waveFile.Close();
             return;
         }
+        rate = m_waveFile.GetSampleRate();
         ifFile = m_waveFile.IsIFFile();
     }
     PostToWindow(WM_APCO_SQUELCH, 0, 0);

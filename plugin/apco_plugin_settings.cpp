@@ -159,9 +159,12 @@ void CApcoPlugin::LoadAudioDir(const String& folder) {
 void CApcoPlugin::LoadSettings() {
     if (!m_window) return;
     RegistryKey* opened = RegistryKey::Open(HKEY_CURRENT_USER, SettingsPath(m_hostRecord), 1, KEY_ALL_ACCESS);
-    if (!opened) return;
-    if (!opened->GetHandle()) {
+    if (!opened || !opened->GetHandle()) {
+        // Nothing stored can be read: every setting keeps its value. The recordings still need
+        // a folder, which is not a stored value until chosen (without one they would go to the
+        // root of the current drive).
         delete opened;
+        m_window->SetDefaultAudioDir();
         return;
     }
     RegistryKey& key = *opened;

@@ -9,6 +9,7 @@ constexpr uint32_t kFormatChunkBytes = 18;
 constexpr uint32_t kPcmFormatChunkBytes = 16;  // the same format without the extra-size word
 // RIFF sizes are 32-bit and count everything after the first eight bytes.
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
+constexpr int64_t kMaxReadableBytes = 0x7FFFFFFF;
 
 int64_t FileSizeOf(const char* name) {
     FILE* f = std::fopen(name, "rb");
@@ -72,40 +73,63 @@ int WaveFile::OpenRead(const char* name) {
     return 1;
 }
 
+// The chunks are walked by hand rather than with mmioDescend, which trusts the RIFF size: a
+// recording cut short by a crash, or a streaming writer, leaves sizes that mean "unknown".
 bool WaveFile::ReadHeader(int64_t fileSize) {
-    MMCKINFO riff{};
-    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-    if (mmioDescend(m_handle, &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR) return false;
+    uint32_t riff[3];
+    if (fileSize < 12 || mmioRead(m_handle, reinterpret_cast<HPSTR>(riff), 12) != 12) return false;
+    if (riff[0] != mmioFOURCC('R', 'I', 'F', 'F') || riff[2] != mmioFOURCC('W', 'A', 'V', 'E')) return false;
+    const bool openEnded = IsOpenEndedRiffSize(riff[1]);
+    // mmio positions are LONGs: nothing beyond them can be reached.
+    int64_t end = fileSize < kMaxReadableBytes ? fileSize : kMaxReadableBytes;
+    if (!openEnded && 8 + static_cast<int64_t>(riff[1]) < end) end = 8 + static_cast<int64_t>(riff[1]);
 
-    MMCKINFO chunk{};
-    chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
-    if (mmioDescend(m_handle, &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return false;
-    if (chunk.cksize < kPcmFormatChunkBytes) return false;
-    // A plain PCM chunk is 16 bytes: reading 18 would take two bytes of the next chunk.
-    const LONG want = chunk.cksize < kFormatChunkBytes ? kPcmFormatChunkBytes : kFormatChunkBytes;
     WAVEFORMATEX format{};
-    if (mmioRead(m_handle, reinterpret_cast<HPSTR>(&format), want) != want) return false;
-    if (want < static_cast<LONG>(kFormatChunkBytes)) format.cbSize = 0;
-    // What a recording can hold: anything else would play as noise or at a wrong speed.
-    if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels != 1 || format.wBitsPerSample != 16 ||
-        format.nSamplesPerSec == 0 || format.nSamplesPerSec > 0x7FFFFFFFu / 2)
-        return false;
-    format.nBlockAlign = 2;
-    format.nAvgBytesPerSec = format.nSamplesPerSec * 2;
-    if (mmioAscend(m_handle, &chunk, 0) != MMSYSERR_NOERROR) return false;
+    bool haveFormat = false;
+    for (int64_t at = 12; at + 8 <= end;) {
+        uint32_t header[2];
+        if (mmioSeek(m_handle, static_cast<LONG>(at), SEEK_SET) != at ||
+            mmioRead(m_handle, reinterpret_cast<HPSTR>(header), 8) != 8)
+            return false;
+        const int64_t body = at + 8;
+        const uint32_t size = header[1];
+        if (header[0] == mmioFOURCC('f', 'm', 't', ' ') && !haveFormat) {
+            if (size < kPcmFormatChunkBytes) return false;
+            // A plain PCM chunk is 16 bytes: reading 18 would take two bytes of the next chunk.
+            const LONG want = size < kFormatChunkBytes ? kPcmFormatChunkBytes : kFormatChunkBytes;
+            if (mmioRead(m_handle, reinterpret_cast<HPSTR>(&format), want) != want) return false;
+            if (want < static_cast<LONG>(kFormatChunkBytes)) format.cbSize = 0;
+            haveFormat = true;
+        } else if (header[0] == mmioFOURCC('d', 'a', 't', 'a')) {
+            if (!haveFormat || body > fileSize) return false;
+            int64_t length = size;
+            if (length > fileSize - body || (openEnded && (size == 0 || size == 0xFFFFFFFFu))) length = fileSize - body;
+            if (length > kMaxReadableBytes - body) length = kMaxReadableBytes - body;
+            // The header's own rates are not trusted: a second's bytes follow from the layout.
+            const uint64_t blockAlign = static_cast<uint64_t>(format.nChannels) * ((format.wBitsPerSample + 7u) / 8u);
+            const uint64_t perSecond = blockAlign * format.nSamplesPerSec;
+            format.nBlockAlign = static_cast<WORD>(blockAlign <= 0xFFFF ? blockAlign : 0);
+            format.nAvgBytesPerSec = static_cast<DWORD>(perSecond <= 0x7FFFFFFF ? perSecond : 0);
+            if (mmioSeek(m_handle, static_cast<LONG>(body), SEEK_SET) != body) return false;
+            m_format = format;
+            m_dataLength = static_cast<uint32_t>(length) & ~1u;
+            m_dataOffset = body;
+            m_position = 0;
+            return true;
+        }
+        at = body + size + (size & 1);
+    }
+    return false;
+}
 
-    MMCKINFO data{};
-    data.ckid = mmioFOURCC('d', 'a', 't', 'a');
-    if (mmioDescend(m_handle, &data, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return false;
-    const int64_t offset = data.dwDataOffset;
-    if (offset > fileSize) return false;
-    uint64_t length = data.cksize;
-    if (static_cast<int64_t>(length) > fileSize - offset) length = static_cast<uint64_t>(fileSize - offset);
-    m_format = format;
-    m_dataLength = static_cast<uint32_t>(length) & ~1u;
-    m_dataOffset = offset;
-    m_position = 0;
-    return true;
+bool WaveFile::IsOpenEndedRiffSize(uint32_t riffSize) {
+    return riffSize == 0 || riffSize == 4 || riffSize == 0xFFFFFFFFu;
+}
+
+bool WaveFile::IsSupported() const {
+    return IsOpen() && !m_writing && m_format.wFormatTag == WAVE_FORMAT_PCM && m_format.nChannels == 1 &&
+           m_format.wBitsPerSample == 16 && m_format.nSamplesPerSec >= 1 &&
+           m_format.nSamplesPerSec <= kMaxPlaybackRate && m_dataLength >= 2;
 }
 
 int WaveFile::Create(const char* path, uint32_t rateHz) {
@@ -141,6 +165,7 @@ int WaveFile::Create(const char* path, uint32_t rateHz) {
     }
     m_format = format;
     m_dataLength = 0;
+    m_headerWrittenAt = GetTickCount();
     m_dataOffset = here;
     m_position = 0;
     m_size = here;
@@ -156,7 +181,25 @@ int WaveFile::Write(const int16_t* samples, uint32_t count) {
     if (written != static_cast<LONG>(bytes)) return 0;
     m_dataLength += static_cast<uint32_t>(bytes);
     m_size += static_cast<int64_t>(bytes);
+    if (GetTickCount() - m_headerWrittenAt >= m_headerRefreshMs && !RefreshHeader()) return 0;
     return 1;
+}
+
+// The sizes so far into the header, and everything buffered out to the file: a process that
+// dies now leaves a file that plays up to here. Finish still writes the final sizes (mmio
+// keeps its chunk records dirty until then).
+bool WaveFile::RefreshHeader() {
+    const LONG end = static_cast<LONG>(m_size);
+    const uint32_t sizes[2] = {static_cast<uint32_t>(m_size - 8), m_dataLength};
+    const LONG at[2] = {static_cast<LONG>(m_riffChunk.dwDataOffset - 4),
+                        static_cast<LONG>(m_dataChunk.dwDataOffset - 4)};
+    for (int i = 0; i < 2; ++i)
+        if (mmioSeek(m_handle, at[i], SEEK_SET) != at[i] ||
+            mmioWrite(m_handle, reinterpret_cast<const char*>(&sizes[i]), 4) != 4)
+            return false;
+    if (mmioSeek(m_handle, end, SEEK_SET) != end || mmioFlush(m_handle, 0) != MMSYSERR_NOERROR) return false;
+    m_headerWrittenAt = GetTickCount();
+    return true;
 }
 
 uint32_t WaveFile::Read(int16_t* buffer, uint32_t count) {

@@ -3,11 +3,16 @@
 // receiver's IF (a name ending in ".if.wav") or straight to the audio output.
 //
 // Written layout: "RIFF" size "WAVE", "fmt " 18 {1, 1, rate, rate x 2, 2, 16, 0}, "data" size,
-// samples; the header is 46 bytes and both sizes are written by Finish.
+// samples; the header is 46 bytes. While recording, both sizes are brought up to date (and
+// the samples flushed to the file) at least every kHeaderRefreshMs, so a process that dies
+// mid-recording loses at most that much; Finish writes the final sizes.
 //
-// Reading accepts 16-bit mono PCM only, with a "fmt " chunk of 16 bytes or more and a
-// non-zero rate. Samples come from the "data" chunk alone: a data size beyond the end of the
-// file is cut to the bytes present, and chunks after the data are never read as samples.
+// Reading opens any well-formed WAV file (a "fmt " chunk of 16 bytes or more before a "data"
+// chunk), whatever its format, so that its details can be shown; IsSupported says whether the
+// plug-in can play it. Samples come from the "data" chunk alone: a data size beyond the end
+// of the file is cut to the bytes present, and chunks after the data are never read as
+// samples. A data size of 0 or 0xFFFFFFFF under a RIFF size of 0, 4 or 0xFFFFFFFF (what a
+// streaming writer or a cut recording leaves) means "to the end of the file".
 //
 // Not thread-safe: the owner guards the object.
 #pragma once
@@ -24,6 +29,8 @@ class WaveFile {
 public:
     static constexpr uint32_t kDefaultByteLimit = 2000000000u;
     static constexpr uint32_t kHeaderBytes = 46;
+    static constexpr uint32_t kHeaderRefreshMs = 500;
+    static constexpr uint32_t kMaxPlaybackRate = 64000;
 
     // Closed, with the default byte limit; with a name the file is opened for reading.
     explicit WaveFile(const char* name = nullptr);
@@ -33,12 +40,16 @@ public:
 
     // 1 on success, 0 on any failure (the object is then closed). Null reopens the kept name.
     int OpenRead(const char* name = nullptr);
+    // Open for reading with what the plug-in plays: 16-bit mono PCM at 1..kMaxPlaybackRate Hz
+    // with at least one sample.
+    bool IsSupported() const;
     // A new recording at rate Hz (1..0x3FFFFFFF; the average bytes per second must fit 32
     // bits). 1 on success, 0 on failure (closed).
     int Create(const char* path, uint32_t rateHz);
     // Appends count samples. 0 without a recording, once the byte limit is reached (checked
     // before the write, so the last accepted write may pass it), when the file would outgrow
-    // the 32-bit RIFF sizes, or on a short write (the file stays open).
+    // the 32-bit RIFF sizes, or on a short write or a failed header refresh (the file stays
+    // open).
     int Write(const int16_t* samples, uint32_t count);
     // Up to count samples from the position, never past the data chunk; 0 at its end, on
     // error or while writing.
@@ -68,6 +79,8 @@ public:
     uint32_t GetBitsPerSample() const { return m_format.wBitsPerSample; }
     void SetByteLimit(uint32_t bytes) { m_byteLimit = bytes; }  // 0: none
     uint32_t GetByteLimit() const { return m_byteLimit; }
+    // Longest time between two header refreshes of a recording; 0 refreshes at every write.
+    void SetHeaderRefreshMs(uint32_t ms) { m_headerRefreshMs = ms; }
 
     // Whether the name, its last extension removed, ends in the extension "if" (any case).
     static bool IsIFName(const char* name);
@@ -75,6 +88,8 @@ public:
 private:
     void KeepName(const char* name);
     bool ReadHeader(int64_t fileSize);
+    bool RefreshHeader();
+    static bool IsOpenEndedRiffSize(uint32_t riffSize);
 
     String m_fileName;
     String m_shortName;
@@ -89,4 +104,6 @@ private:
     MMCKINFO m_riffChunk{};
     MMCKINFO m_dataChunk{};
     uint32_t m_byteLimit = kDefaultByteLimit;
+    uint32_t m_headerRefreshMs = kHeaderRefreshMs;
+    DWORD m_headerWrittenAt = 0;  // GetTickCount of the last header write
 };

@@ -32,13 +32,11 @@ Component::~Component() {
 }
 
 Component* Component::FromHandle(HWND hwnd) {
-    if (!hwnd) return nullptr;
-    Object* object = reinterpret_cast<Object*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    // The user data of a foreign window may hold anything: read the tag only from memory that
-    // can be read.
-    if (!object || IsBadReadPtr(object, sizeof(Object))) return nullptr;
-    if ((object->GetType() & ~0xFFu) != kTypeTagBase) return nullptr;
-    return static_cast<Component*>(object);
+    // A bare Window (a PopupMenu's, or a Component still inside its Window constructor) is
+    // smaller than a Component: taking it for one would read beyond the object.
+    Window* window = Window::FromHandle(hwnd);
+    if (!window || window->GetType() == kTagWindow) return nullptr;
+    return static_cast<Component*>(window);
 }
 
 template <typename F>

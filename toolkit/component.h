@@ -45,8 +45,9 @@ public:
     Component(const char* title, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent);
     ~Component() override;
 
-    // The toolkit object behind a window handle; null for any window that is not a toolkit
-    // window (no user data, unreadable memory, or a foreign tag).
+    // The toolkit Component behind a window handle; null for any window that is not a
+    // toolkit window (no user data, unreadable memory, or a foreign tag) and for a bare
+    // Window, which has none of a Component's state.
     static Component* FromHandle(HWND hwnd);
 
     // Overridable handlers, in their fixed order.

@@ -339,10 +339,12 @@ void OwnerDrawMenu::DrawItem(const MenuItemRef& item, DRAWITEMSTRUCT* record) {
         FillRect(dc, &r, m_faceBrush);
         colour = m_textColour;
     }
+    // Only a Component has an enabled state: a bare toolkit Window (a PopupMenu's own) counts
+    // as enabled, a window outside the toolkit greys the text.
     Component* owner = Component::FromHandle(m_owner);
-    if (!owner)
+    if (!owner && !Window::FromHandle(m_owner))
         colour = 0x808080;
-    else if (!owner->IsEnabled())
+    else if (owner && !owner->IsEnabled())
         colour = owner->GetDisabledTextColor();
 
     UINT state = item.GetState();

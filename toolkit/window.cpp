@@ -39,6 +39,16 @@ Window::Window(const char* title, DWORD style, DWORD exStyle, int x, int y, int 
     if (!m_handle) m_handle = h;
 }
 
+Window* Window::FromHandle(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    Object* object = reinterpret_cast<Object*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    // The user data of a foreign window may hold anything: read the tag only from memory that
+    // can be read.
+    if (!object || IsBadReadPtr(object, sizeof(Object))) return nullptr;
+    if ((object->GetType() & ~0xFFu) != kTypeTagBase) return nullptr;
+    return static_cast<Window*>(object);
+}
+
 Window::~Window() {
     m_destroying = true;
     Component* parentObject = static_cast<Component*>(GetParent());
@@ -81,7 +91,7 @@ LRESULT Window::RouteMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
         if (object) object->m_handle = hwnd;
     } else {
-        object = Component::FromHandle(hwnd);
+        object = Window::FromHandle(hwnd);
     }
     if (!object) return DefWindowProcA(hwnd, msg, wParam, lParam);
     LRESULT result = object->WndProc(msg, wParam, lParam);

@@ -41,6 +41,10 @@ public:
     virtual bool IsDestroying() const { return m_destroying; }
 
     HWND GetHandle() const { return m_handle; }
+    // The toolkit object behind a window handle, bare Windows included; null for any window
+    // that is not a toolkit window (no user data, unreadable memory, or a foreign tag).
+    // Component::FromHandle gives only Components.
+    static Window* FromHandle(HWND hwnd);
     Window* NextSibling() const { return m_next; }
     Window* PrevSibling() const { return m_prev; }
 

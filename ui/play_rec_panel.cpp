@@ -12,6 +12,7 @@
 #include "toolkit/button.h"
 #include "toolkit/edit.h"
 #include "toolkit/message_dialog.h"
+#include "toolkit/scroll_bar.h"
 #include "ui/play_rec_controls.h"
 #include "ui/shared_looks.h"
 
@@ -22,6 +23,7 @@ constexpr DWORD kButtonStyle = 0x54010000;
 constexpr DWORD kFileBoxStyle = 0x54410080;
 constexpr DWORD kLabelStyle = 0x54000000;
 constexpr int kTransportSize = 19;
+constexpr int kFileListScrollWidth = 16;  // narrower than a Listbox's own 20
 constexpr uint32_t kNoSize = 0xFFFFFFFFu;
 constexpr DWORD kSizeRedrawMs = 250;
 constexpr DWORD kTimeRedrawMs = 500;
@@ -118,6 +120,10 @@ void CPlayRecPanel::CreateControls() {
         m_fileList->SetOwnerSlot(&m_fileList);
         m_fileList->Show(false);
         ApplyListLook(m_fileList);
+        if (ScrollBar* bar = m_fileList->GetScrollBar()) {
+            bar->SetSize(kFileListScrollWidth, -1);
+            m_fileList->Layout();
+        }
         m_fileList->OnChange.Bind(this, &CPlayRecPanel::HandleFileListSelChange);
         m_fileList->OnItemClick.Bind(this, &CPlayRecPanel::HandleFileListItemClick);
         m_fileList->OnFocusLost.Bind(this, &CPlayRecPanel::HandleFileListFocusLost);

@@ -67,6 +67,10 @@ public:
     uint32_t GetFilePosTime() const { return m_positionSeconds; }
     uint32_t GetTotalFileSize() const { return m_size; }
     uint32_t GetTotalWaveTime() const { return m_totalSeconds; }
+    uint32_t GetShownSampleRate() const { return m_sampleRate; }
+    uint32_t GetShownChannels() const { return m_channels; }
+    uint32_t GetShownBitsPerSample() const { return m_bits; }
+    bool IsShownFileSupported() const { return m_supported != 0; }
     bool IsWritable() const { return m_writable; }
 
     // The controls, for the main window's layout and for tests.

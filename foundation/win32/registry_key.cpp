@@ -159,6 +159,11 @@ RegistryKey* RegistryKey::Open(HKEY root, String path, int create, REGSAM access
         delete key;
         return nullptr;
     }
-    key->OpenSubKey(path, create, access);
+    // A key left on the root would take the caller's reads and writes elsewhere: a path that
+    // cannot be opened (or created) is a failure the caller must see.
+    if (!key->OpenSubKey(path, create, access)) {
+        delete key;
+        return nullptr;
+    }
     return key;
 }

@@ -39,7 +39,8 @@ public:
     int DeleteTree(String path);
     LONG GetSubKeyNames(StringList* list);
     LONG GetValueNames(StringList* list);
-    // A new key on root, moved to path; null when the root cannot be opened. Read-only
+    // A new key on root, moved to path; null when the root or the path cannot be opened
+    // (or, with create, created). Read-only
     // look-ups pass KEY_READ: full access is refused to ordinary users on protected keys.
     static RegistryKey* Open(HKEY root, String path, int create, REGSAM access);
 

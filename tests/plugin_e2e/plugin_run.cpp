@@ -86,6 +86,7 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
     config.structSize = sizeof config;
     config.blockBytes = options.blockBytes;
     config.loops = options.loops;
+    config.realtime = options.realtime ? 1 : 0;
     config.volume = 8;
     std::memcpy(config.wavPath, options.wav.c_str(), options.wav.size() + 1);
     if (!options.wav.empty() && !host.ConfigureReceiver(config)) return r;

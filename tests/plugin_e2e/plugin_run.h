@@ -41,6 +41,7 @@ struct RunOptions {
     std::string wav;
     uint32_t blockBytes = 4096;
     uint32_t loops = 1;
+    bool realtime = false;  // the receiver paces its blocks at the file's rate
     uint32_t timeoutMs = 120000;
     bool keepRecords = true;  // false: only counts (long runs, whose memory is measured)
     void* record = nullptr;   // the host record given to the start

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <set>
 #include <vector>
 
@@ -104,6 +105,57 @@ TEST(Menu, OwnerDrawnItemsAreMeasuredAndDrawn) {
     EXPECT_EQ(PixelAt(dib, 1, 11), Shade(face, 0.4));
     EXPECT_EQ(PixelAt(dib, 5, 22), Shade(face, 0.7));
     EXPECT_EQ(PixelAt(dib, 5, 23), Shade(face, -0.7));
+    delete popup;
+}
+
+// The text colour follows the owner window: the text colour under a PopupMenu's bare Window and
+// an enabled Component, the disabled-text colour under a disabled one, grey under a window
+// outside the toolkit. Only a real Component is taken for one.
+TEST(Menu, OwnerDecidesTheTextColourAndABareWindowIsNoComponent) {
+    const COLORREF face = 0x202020, text = 0x00FF00;
+    PopupMenu* popup = new PopupMenu(MakeMenu({"WWWW"}), true);
+    EXPECT_EQ(Component::FromHandle(popup->GetHandle()), nullptr);
+    EXPECT_EQ(Window::FromHandle(popup->GetHandle()), popup);
+    Component* enabled = MakeTopLevel();
+    Component* disabled = MakeTopLevel();
+    disabled->Enable(false);
+    ASSERT_NE(disabled->GetDisabledTextColor(), text);
+    EXPECT_EQ(Component::FromHandle(enabled->GetHandle()), enabled);
+    HWND foreign = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(foreign, nullptr);
+
+    popup->GetMenu().SetColors(face, text, nullptr);
+    HMENU menu = popup->GetMenu().GetMenu().GetHandle();
+    const struct {
+        const char* owner;
+        HWND window;
+        COLORREF colour;
+    } rows[] = {{"popup", popup->GetHandle(), text},
+                {"enabled component", enabled->GetHandle(), text},
+                {"disabled component", disabled->GetHandle(), disabled->GetDisabledTextColor()},
+                {"foreign window", foreign, 0x808080}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.owner);
+        popup->GetMenu().SetOwner(r.window);
+        DibBitmap dib(80, 24);
+        DRAWITEMSTRUCT di = {
+            ODT_MENU,       0, GetMenuItemID(menu, 0), ODA_DRAWENTIRE, 0, reinterpret_cast<HWND>(menu), dib.GetDC(),
+            {0, 0, 80, 24}, 0};
+        // As the system draws a tracked menu: through the popup's own window.
+        SendMessageA(popup->GetHandle(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&di));
+        GdiFlush();
+        std::map<COLORREF, int> counts;
+        for (uint32_t y = 0; y < 24; ++y)
+            for (uint32_t x = 0; x < 80; ++x) ++counts[PixelAt(dib, x, y)];
+        EXPECT_GT(counts[r.colour], 0);
+        for (COLORREF other : {text, disabled->GetDisabledTextColor(), COLORREF(0x808080)})
+            if (other != r.colour) {
+                EXPECT_EQ(counts[other], 0) << std::hex << other;
+            }
+    }
+    DestroyWindow(foreign);
+    delete enabled;
+    delete disabled;
     delete popup;
 }
 

@@ -9,10 +9,12 @@
 #include "panel_host.h"
 #include "plugin/wave_file.h"
 #include "tests/foundation_win32/scratch.h"
+#include "tests/plugin_win32/plugin_fixture.h"
 #include "tests/support/widget_input.h"
 #include "toolkit/button.h"
 #include "toolkit/edit.h"
 #include "toolkit/message_dialog.h"
+#include "toolkit/scroll_bar.h"
 #include "ui/play_rec_controls.h"
 #include "ui/play_rec_panel.h"
 
@@ -147,6 +149,32 @@ TEST(PlayRecPanel, SizeTimeAndTooltipTexts) {
         EXPECT_EQ(p.Text(p.panel->GetFileBox()), r.name);
         EXPECT_EQ(p.panel->GetPlayButton()->IsEnabled(), r.supported == 1) << r.name;
     }
+    // Files the plug-in cannot play open with their own details and the verdict.
+    const struct {
+        const char* name;
+        std::vector<uint8_t> format;
+        const char* tip;
+    } unsupported[] = {
+        {"stereo.wav", plugintest::Format(1, 2, 48000, 16, true),
+         "stereo.wav\n48000Hz, 16 bits, stereo\nAudioRecording\nUNSUPPORTED"},
+        {"eight.wav", plugintest::Format(1, 1, 48000, 8, true),
+         "eight.wav\n48000Hz, 8 bits, mono\nAudio recording\nUNSUPPORTED"},
+        {"float.if.wav", plugintest::Format(3, 1, 48000, 32, false),
+         "float.if.wav\n48000Hz, 32 bits, mono\nIF recording\nUNSUPPORTED"},
+    };
+    for (const auto& r : unsupported) {
+        const std::vector<uint8_t> bytes = plugintest::Riff({{"fmt ", r.format}, {"data", std::vector<uint8_t>(4000)}});
+        plugintest::WriteAll(dir / r.name, bytes);
+        WaveFile file((dir / r.name).c_str());
+        ASSERT_TRUE(file.IsOpen()) << r.name;
+        p.panel->SetWaveFile(&file, file.IsSupported());
+        char tip[512] = {};
+        p.panel->GetFileBox()->GetToolTip(tip);
+        EXPECT_STREQ(tip, r.tip);
+        EXPECT_EQ(p.Text(p.panel->GetFileBox()), r.name);
+        EXPECT_EQ(p.panel->GetTotalFileSize(), bytes.size()) << r.name;
+        EXPECT_FALSE(p.panel->GetPlayButton()->IsEnabled()) << r.name;
+    }
     WaveFile closed;
     p.panel->SetWaveFile(&closed, 1);
     EXPECT_EQ(p.Text(p.panel->GetSizeLabel()) + p.Text(p.panel->GetTimeLabel()), "--- KB--:--:-- / --:--:--");
@@ -194,6 +222,14 @@ TEST(PlayRecPanel, PopupListSitsOnTheFileBoxAndClosesOnFocusLossWithoutReopening
     GetWindowRect(p.panel->GetFileBox()->GetHandle(), &box);
     EXPECT_EQ(l.bottom, box.top);
     EXPECT_EQ(l.left, box.left);
+    // Its scroll bar, 16 wide, docked along the list's right edge inside the frame.
+    RECT bar, client;
+    GetWindowRect(p.list->GetScrollBar()->GetHandle(), &bar);
+    p.list->GetClientRect(&client);
+    MapWindowPoints(p.list->GetHandle(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+    EXPECT_EQ(bar.right - bar.left, 16);
+    EXPECT_EQ(bar.right, client.right);
+    EXPECT_EQ(bar.bottom - bar.top, client.bottom - client.top);
     SetFocus(p.panel->GetFileBox()->GetHandle());  // as the press on the drop button does
     window_probe::Pump();
     Click(drop);

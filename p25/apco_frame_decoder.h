@@ -75,7 +75,7 @@ public:
 
     // Decoded fields; -1 when not decoded. Values come only from NID, header, link control and
     // encryption sync words that their codes accept (clean or corrected); a word beyond its code
-    // sets none, nor does an all-zero word or the all-ones NID (NAC 0xFFF of a terminator). ALGID, MFID and emergency stay shown after a call;
+    // sets none, nor does an all-zero word. ALGID, MFID and emergency stay shown after a call;
     // a voice unit that starts a call without its header shows ALGID -1 until the call's own
     // encryption sync decodes.
     float GetBitErrorRate() const { return m_bitErrorRate; }  // percent, of the last voice frame

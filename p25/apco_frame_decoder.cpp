@@ -16,6 +16,17 @@ constexpr int kSearchMaxSum = 11;
 constexpr int kSearchMaxSingle = 2;
 constexpr int kExpectedMaxSum = 16;
 
+// The all-ones NID (NAC 0xFFF, a terminator with link control) is a code word, and it is what a
+// slicer running far below the carrier reads where a frame is expected: every symbol -3, the +3
+// ones -1, whose sync passes the looser test there and whose NID lies within the code's reach of
+// all ones. It is taken as a NID beyond the code, as the all-zero words of a receiver that drops
+// out are taken as no word.
+bool IsAllOnesNid(const char* nid) {
+    for (int i = 0; i < 31; ++i)
+        if (nid[i] != '3') return false;
+    return true;
+}
+
 }  // namespace
 
 CApcoFrameDecoder::CApcoFrameDecoder() {
@@ -171,7 +182,7 @@ void CApcoFrameDecoder::DecodeNid() {
         // the NAC stays, and the unit changes no decoded field and queues no end of call (a
         // wrong DUID reads one unit as another, and an LDU1's link control even passes the
         // encryption sync's check).
-        m_nidVerified = DecodeNidBch(m_work, nullptr);
+        m_nidVerified = DecodeNidBch(m_work, nullptr) && !IsAllOnesNid(m_work);
         if (m_nidVerified) {
             duid = duidOf();
             int nac = 0;

@@ -186,7 +186,8 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
     float* e = m_steps.Reserve(static_cast<size_t>(w) + n);
     float* y = m_matched.Reserve(static_cast<size_t>(n) + 2);
     int* syncs = m_syncMarks.Reserve(n);
-    if (!a || !b || !e || !y || !syncs) return -1;
+    float* shifts = m_syncShifts.Reserve(n);
+    if (!a || !b || !e || !y || !syncs || !shifts) return -1;
     // A branch filter without its design or delay line would pass its branch unfiltered.
     if (!m_filterA->EnsureReady(n) || !m_filterB->EnsureReady(n)) return -1;
     float* d = e + w;
@@ -216,22 +217,33 @@ int CC4fmDemodulator::Process(const float* samples, int count) {
     if (m_syncFilter.Process(y + 2, n) != 0) return -1;
 
     // 6. AFC.
-    const int syncCount = TrackFrequency(e, y, n, syncs);
+    const double blockStartHz = m_oscillatorHz;
+    const int syncCount = TrackFrequency(e, y, n, syncs, shifts);
 
-    // 7. Carry the last two matched outputs and the last W discriminator outputs.
+    // 7. Carry the last two matched outputs and the last W discriminator outputs. The next
+    // block's peaks are measured against the oscillator as it now stands, so the history is
+    // carried as if it had been mixed at that frequency: a sync that straddles the block
+    // boundary is then measured as one whole.
     m_carriedMatched[0] = y[n];
     m_carriedMatched[1] = y[n + 1];
-    std::memcpy(m_syncHistory.GetData(), e + n, sizeof(float) * w);
+    float* history = m_syncHistory.GetData();
+    const float moved = StepOf(m_oscillatorHz, blockStartHz);
+    for (int k = 0; k < w; ++k) history[k] = e[n + k] - moved;
 
     // 8. Symbol timing and slicing.
-    return RecoverSymbols(d, n, syncs, syncCount);
+    return RecoverSymbols(d, n, syncs, shifts, syncCount);
+}
+
+float CC4fmDemodulator::StepOf(double hz, double blockStartHz) const {
+    const double wholeHz = static_cast<double>(static_cast<int64_t>(hz) - static_cast<int64_t>(blockStartHz));
+    return static_cast<float>(wholeHz * 2.0 * kPi / m_sampleRate);
 }
 
 // Every peak in this block is measured against the block-start oscillator, so the latest peak's
 // correction replaces an earlier one instead of adding to it. A peak counts only when its window
 // slices to the frame sync once the offset it measures is taken out: peaks of noise and of data
 // would walk the oscillator off.
-int CC4fmDemodulator::TrackFrequency(const float* e, const float* y, int n, int* syncs) {
+int CC4fmDemodulator::TrackFrequency(const float* e, const float* y, int n, int* syncs, float* shifts) {
     const int w = m_syncLength;
     const double blockStartHz = m_oscillatorHz;
     const double radiansPerHz = 2.0 * kPi / m_sampleRate;
@@ -245,12 +257,14 @@ int CC4fmDemodulator::TrackFrequency(const float* e, const float* y, int n, int*
             for (int k = i - 1; k < i - 1 + w; ++k) sum += e[k];
             const double offsetHz = (sum + kSyncSumAtCentre) * kHzPerRadian;
             if (!IsFrameSync(e + i - 1, offsetHz * radiansPerHz)) continue;
-            // The clock is checked before sample i - 1, right after the window's last one.
-            syncs[syncCount++] = i - 1;
             double hz = blockStartHz + offsetHz;
             if (hz < m_centerHz - kAfcRangeHz) hz = m_centerHz - kAfcRangeHz;
             if (hz > m_centerHz + kAfcRangeHz) hz = m_centerHz + kAfcRangeHz;
             m_oscillatorHz = hz;
+            // The clock is checked, and the correction starts, before sample i - 1, right after
+            // the window's last one.
+            syncs[syncCount] = i - 1;
+            shifts[syncCount++] = StepOf(hz, blockStartHz);
         }
     }
     m_negativeLevel = v;
@@ -267,16 +281,20 @@ void CC4fmDemodulator::PlaceClockAtSync() {
     if (off >= kClockPlaceDistance || off <= -kClockPlaceDistance) m_clockPhase = m_syncClockPhase;
 }
 
-int CC4fmDemodulator::RecoverSymbols(const float* d, int n, const int* syncs, int syncCount) {
+int CC4fmDemodulator::RecoverSymbols(const float* d, int n, const int* syncs, const float* shifts, int syncCount) {
     float* ring = m_ring.GetData();
     const int length = m_ringLength;
     const float sps = m_samplesPerSymbol;
     char* text = m_symbols.GetData();
     int written = 0;
     int nextSync = 0;
+    float shift = 0.0f;  // what the oscillator's move since the block start takes out
     for (int i = 0; i < n; ++i) {
-        for (; nextSync < syncCount && syncs[nextSync] == i; ++nextSync) PlaceClockAtSync();
-        const float s = d[i];
+        for (; nextSync < syncCount && syncs[nextSync] == i; ++nextSync) {
+            PlaceClockAtSync();
+            shift = shifts[nextSync];
+        }
+        const float s = d[i] - shift;
         ring[m_ringIndex] = s;
         m_ringIndex = (m_ringIndex + 1) % length;
         if (s * m_prevSample < 0.0f) {

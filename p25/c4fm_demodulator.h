@@ -6,6 +6,10 @@
 // discriminator, frequency tracking from the frame-sync pattern (AFC), symbol timing from
 // zero crossings and a fixed-threshold slicer. Only a matched-filter peak whose window slices
 // to the frame sync moves the oscillator, and such a sync places a clock that stands far off.
+// The oscillator moves at the next block; the symbols after the sync's end are sliced with
+// the correction taken out of the discriminator output already, so a frame right after a sync
+// (the header's NID) and, at large blocks, the frames behind it are not lost while the block
+// runs on at the old frequency.
 // The slicer threshold is in radians per sample, so the demodulator is made for 48000 samples/s. Blocks of any size form one continuous
 // stream. One thread at a time.
 #pragma once
@@ -63,11 +67,16 @@ private:
     bool EnsureTiming();
     // The AFC over the block's matched-filter outputs y[0 .. n+1] and the discriminator outputs
     // e[0 .. W+n-1] (history first): moves the oscillator and marks in `syncs` the samples before
-    // which a checked sync ended. Returns the number of marks.
-    int TrackFrequency(const float* e, const float* y, int n, int* syncs);
-    // Symbol clock and slicer over the block's discriminator outputs d[0 .. n-1]; returns the
-    // number of symbols written.
-    int RecoverSymbols(const float* d, int n, const int* syncs, int syncCount);
+    // which a checked sync ended, with in `shifts` the discriminator step (radians per sample)
+    // that the oscillator's move from the block-start frequency takes out. Returns the number of
+    // marks.
+    int TrackFrequency(const float* e, const float* y, int n, int* syncs, float* shifts);
+    // Symbol clock and slicer over the block's discriminator outputs d[0 .. n-1], each mark's
+    // shift taken out from the mark on; returns the number of symbols written.
+    int RecoverSymbols(const float* d, int n, const int* syncs, const float* shifts, int syncCount);
+    // The discriminator step of `hz` against the block's mixer at `blockStartHz` (both as the
+    // mixer uses them: whole Hz).
+    float StepOf(double hz, double blockStartHz) const;
     void PlaceClockAtSync();
     // The sync window's symbols, each at its centre with `offset` (radians per sample) taken
     // out, match the frame sync within the frame decoder's search tolerance.
@@ -108,7 +117,8 @@ private:
     ScratchBuffer<float> m_matched;  // two carried values, then the block
     ScratchBuffer<float> m_syncHistory;
     ScratchBuffer<float> m_ring;
-    ScratchBuffer<int> m_syncMarks;  // samples of this block before which a checked sync ended
+    ScratchBuffer<int> m_syncMarks;     // samples of this block before which a checked sync ended
+    ScratchBuffer<float> m_syncShifts;  // and the step each one's correction takes out
     std::unique_ptr<CFirFilter> m_filterA;
     std::unique_ptr<CFirFilter> m_filterB;
 };

@@ -2,6 +2,8 @@
 // of 48 kHz signal per second), after the sensitivity table.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+
 #include "bench/c4fm/c4fm_calls_after_noise.h"
 #include "bench/c4fm/c4fm_sensitivity.h"
 #include "p25/c4fm_demodulator.h"
@@ -57,8 +59,17 @@ BENCHMARK(Recording)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    CallsAfterNoiseOptions options;
+    if (!TakeCallsAfterNoiseOptions(&argc, argv, &options)) {
+        std::fprintf(stderr, "usage: bench_c4fm %s [benchmark flags]\n", kCallsAfterNoiseUsage);
+        return 2;
+    }
+    if (options.callsOnly) {
+        PrintCallsAfterNoise(options.blocks, options.seeds, true);
+        return 0;
+    }
     PrintSensitivity();
-    PrintCallsAfterNoise();
+    PrintCallsAfterNoise(options.blocks, options.seeds, options.blocks.size() == 1);
     PrintRecordingFrames();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "p25/apco_frame_decoder.h"
 #include "p25/c4fm_demodulator.h"
 #include "tests/support/c4fm_frame_scan.h"
 #include "tests/support/c4fm_modulator.h"
@@ -16,10 +18,12 @@ namespace {
 
 using c4fmtest::Demodulate;
 
-std::string ShortCall(int nac) { return p25test::PlainCall(nac, 3) + c4fmtest::RandomDibits(100, 7); }
+// What the call carries: NAC 0x2C3, ALGID 0x80, MFID 0, talk group 1, source 1, no destination.
+constexpr int kNac = 0x2C3;
+std::string ShortCall() { return p25test::PlainCall(kNac, 3) + c4fmtest::RandomDibits(100, 7); }
 
 struct Tally {
-    int calls = 0, headers = 0, lostWhole = 0, worstLost = 0, falseFrames = 0;
+    int calls = 0, headers = 0, lostWhole = 0, worstLost = 0, falseFrames = 0, falseNac = 0, falseField = 0;
     long lostAtStart = 0;
     void Add(const Tally& t) {
         calls += t.calls;
@@ -28,16 +32,19 @@ struct Tally {
         worstLost = std::max(worstLost, t.worstLost);
         falseFrames += t.falseFrames;
         lostAtStart += t.lostAtStart;
+        falseNac += t.falseNac;
+        falseField += t.falseField;
     }
     void Print(const char* label) const {
-        std::printf("%-16s %4d  %5.1f %%  %9.2f  %6d  %11d  %6d\n", label, calls, 100.0 * headers / calls,
-                    double(lostAtStart) / calls, worstLost, lostWhole, falseFrames);
+        std::printf("%-16s %4d  %5.1f %%  %9.2f  %6d  %11d  %6d  %9d  %11d\n", label, calls, 100.0 * headers / calls,
+                    double(lostAtStart) / calls, worstLost, lostWhole, falseFrames, falseNac, falseField);
     }
 };
 
-// One call after `leadSamples` of noise: which sent frames are found where they were sent.
+// One call after `leadSamples` of noise: which sent frames are found where they were sent, and
+// whether the frame decoder ever shows a field the call does not carry.
 void RunCall(const std::string& sent, const std::vector<c4fmtest::FoundFrame>& tx, int leadSamples, double offset,
-             unsigned seed, Tally* t) {
+             unsigned seed, int block, Tally* t) {
     c4fmtest::C4fmOptions o;
     o.carrierOffsetHz = offset;
     o.ebN0Db = 30;
@@ -48,7 +55,8 @@ void RunCall(const std::string& sent, const std::vector<c4fmtest::FoundFrame>& t
     x.insert(x.end(), call.begin(), call.end());
     std::vector<bool> found(tx.size(), false);
     const size_t lead = static_cast<size_t>(leadSamples / 10);
-    for (const c4fmtest::FoundFrame& r : c4fmtest::FindFrames(Demodulate(x, 2048))) {
+    const std::string text = Demodulate(x, block);
+    for (const c4fmtest::FoundFrame& r : c4fmtest::FindFrames(text)) {
         auto match = std::find_if(tx.begin(), tx.end(), [&](const c4fmtest::FoundFrame& f) {
             return r.position + 4 >= f.position + lead && r.position <= f.position + lead + 4;
         });
@@ -57,6 +65,25 @@ void RunCall(const std::string& sent, const std::vector<c4fmtest::FoundFrame>& t
         else
             found[match - tx.begin()] = true;
     }
+    // The frame decoder over the same text, one symbol at a time: every field it shows at any
+    // moment is the call's own or "not decoded".
+    CApcoFrameDecoder decoder;
+    bool falseNac = false, falseField = false;
+    for (size_t k = 0; k < text.size(); ++k) {
+        decoder.Process(text.data() + k, 1);
+        while (int16_t* b = decoder.PopAudioBlock()) decoder.ReleaseAudioBlock(b);
+        const int nac = decoder.GetNac();
+        const bool badNac = nac != -1 && nac != kNac;
+        const bool badField = badNac || (decoder.GetTgid() != -1 && decoder.GetTgid() != 1) ||
+                              (decoder.GetSourceId() != -1 && decoder.GetSourceId() != 1) ||
+                              decoder.GetDestinationId() != -1 ||
+                              (decoder.GetAlgid() != -1 && decoder.GetAlgid() != 0x80) ||
+                              (decoder.GetMfid() != -1 && decoder.GetMfid() != 0) || decoder.IsEmergency();
+        falseNac |= badNac;
+        falseField |= badField;
+    }
+    t->falseNac += falseNac;
+    t->falseField += falseField;
     const int first = static_cast<int>(std::find(found.begin(), found.end(), true) - found.begin());
     ++t->calls;
     t->headers += found[0];
@@ -67,28 +94,41 @@ void RunCall(const std::string& sent, const std::vector<c4fmtest::FoundFrame>& t
 
 }  // namespace
 
-void PrintCallsAfterNoise() {
-    const std::string sent = ShortCall(0x2C3);
+void PrintCallsAfterNoise(const std::vector<int>& blocks, int seeds, bool eachCase) {
+    const std::string sent = ShortCall();
     const std::vector<c4fmtest::FoundFrame> tx = c4fmtest::FindFrames(sent);
     std::printf(
         "Calls after noise: HDU, 3 LDU1/LDU2 pairs, TDU (%zu frames) at 30 dB Eb/N0 after white noise at\n"
-        "the signal's level; 40 seeds per case, blocks of 2048 samples\n",
-        tx.size());
-    std::printf("%-16s %4s  %7s  %9s  %6s  %11s  %6s\n", "lead, offset", "runs", "headers", "mean lost", "worst",
-                "lost whole", "false");
-    Tally all;
-    for (double lead : {0.5, 1.0, 3.0}) {
-        for (double offset : {-1500.0, -500.0, 0.0, 500.0, 1500.0}) {
-            Tally t;
-            for (unsigned seed = 1; seed <= 40; ++seed)
-                RunCall(sent, tx, static_cast<int>(lead * 48000) + static_cast<int>(seed * 97 % 480), offset, seed, &t);
-            char label[32];
-            std::snprintf(label, sizeof label, "%.1f s %+5.0f Hz", lead, offset);
-            t.Print(label);
-            all.Add(t);
+        "the signal's level; %d seeds per case\n",
+        tx.size(), seeds);
+    std::vector<Tally> totals;
+    for (int block : blocks) {
+        if (eachCase)
+            std::printf("blocks of %d samples\n%-16s %4s  %7s  %9s  %6s  %11s  %6s  %9s  %11s\n", block, "lead, offset",
+                        "runs", "headers", "mean lost", "worst", "lost whole", "false", "false NAC", "false field");
+        Tally all;
+        for (double lead : {0.5, 1.0, 3.0}) {
+            for (double offset : {-1500.0, -500.0, 0.0, 500.0, 1500.0}) {
+                Tally t;
+                for (unsigned seed = 1; seed <= static_cast<unsigned>(seeds); ++seed)
+                    RunCall(sent, tx, static_cast<int>(lead * 48000) + static_cast<int>(seed * 97 % 480), offset, seed,
+                            block, &t);
+                char label[32];
+                std::snprintf(label, sizeof label, "%.1f s %+5.0f Hz", lead, offset);
+                if (eachCase) t.Print(label);
+                all.Add(t);
+            }
         }
+        if (eachCase) all.Print("all");
+        totals.push_back(all);
     }
-    all.Print("all");
+    std::printf("%-16s %4s  %7s  %9s  %6s  %11s  %6s  %9s  %11s\n", "IF block", "runs", "headers", "mean lost", "worst",
+                "lost whole", "false", "false NAC", "false field");
+    for (size_t k = 0; k < blocks.size(); ++k) {
+        char label[32];
+        std::snprintf(label, sizeof label, "%d samples", blocks[k]);
+        totals[k].Print(label);
+    }
 }
 
 void PrintRecordingFrames() {
@@ -136,4 +176,30 @@ void PrintRecordingFrames() {
         }
         std::printf("  blocks of %5d: %3d of %d found, %d false\n", block, found, carried, wrong);
     }
+}
+
+bool TakeCallsAfterNoiseOptions(int* argc, char** argv, CallsAfterNoiseOptions* o) {
+    int kept = 1;
+    for (int i = 1; i < *argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--blocks=", 0) == 0) {
+            for (const char* p = a.c_str() + 9; *p;) {
+                char* end = nullptr;
+                const long n = std::strtol(p, &end, 10);
+                if (end == p || n < 1 || n > (1 << 20) || (*end && *end != ',')) return false;
+                o->blocks.push_back(static_cast<int>(n));
+                p = *end ? end + 1 : end;
+            }
+        } else if (a.rfind("--seeds=", 0) == 0) {
+            o->seeds = std::atoi(a.c_str() + 8);
+            if (o->seeds < 1) return false;
+        } else if (a == "--calls-only") {
+            o->callsOnly = true;
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    *argc = kept;
+    if (o->blocks.empty()) o->blocks.push_back(2048);
+    return true;
 }

@@ -22,9 +22,18 @@ static double RealTimeFactor(const std::vector<float>& x) {
     return x.size() / 48000.0 / best;
 }
 
-int main() {
+int main(int argc, char** argv) {
+    CallsAfterNoiseOptions options;
+    if (!TakeCallsAfterNoiseOptions(&argc, argv, &options) || argc > 1) {
+        std::fprintf(stderr, "usage: bench_c4fm %s\n", kCallsAfterNoiseUsage);
+        return 2;
+    }
+    if (options.callsOnly) {
+        PrintCallsAfterNoise(options.blocks, options.seeds, true);
+        return 0;
+    }
     PrintSensitivity();
-    PrintCallsAfterNoise();
+    PrintCallsAfterNoise(options.blocks, options.seeds, options.blocks.size() == 1);
     PrintRecordingFrames();
     c4fmtest::C4fmOptions o;
     o.ebN0Db = 20;

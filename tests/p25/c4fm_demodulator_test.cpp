@@ -118,9 +118,11 @@ TEST(C4fmDemodulator, SyntheticCallsOverOffsetsDelaysAndClockErrors) {
 // One second of receiver noise (no carrier) before the call. Noise peaks of the sync match do
 // not slice to the sync pattern, so they leave the oscillator alone (before that check they
 // walked it up to 900 Hz off), and the first sync of the call places the clock wherever the
-// noise left it. The header's own sync and NID are sliced before any correction acts (the
-// frequency from the next block, the clock from the sync's end), so it may be lost; every
-// frame from the first LDU on decodes, with any block size, and nothing false is found.
+// noise left it. The header's own sync is sliced before any correction acts (the mixer moves
+// at the next block; the clock, and the slicer's frequency, from the sync's end), so the header
+// may be lost; every frame from the first LDU on decodes, with any block size, and nothing false
+// is found. A block of 32768 samples holds the header, the first LDU and most of the second:
+// sliced at the old frequency up to the block's end they were lost.
 TEST(C4fmDemodulator, VoiceCallAfterNoise) {
     const std::string sent = VoiceCall(0x104, 6);
     for (double offset : {-1500.0, 0.0, 1500.0}) {
@@ -136,7 +138,7 @@ TEST(C4fmDemodulator, VoiceCallAfterNoise) {
             EXPECT_NEAR(12000.0, noiseOnly.GetOscillatorFrequency(), 100.0);
             std::vector<float> call = c4fmtest::ModulateC4fm(sent, o);
             x.insert(x.end(), call.begin(), call.end());
-            for (int block : {2048, 16384}) {
+            for (int block : {2048, 16384, 32768}) {
                 ExpectFrames(sent, Demodulate(x, block), lead / 10, 1,
                              "offset " + std::to_string(offset) + " delay " + std::to_string(delay) + " block " +
                                  std::to_string(block));

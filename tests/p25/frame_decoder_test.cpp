@@ -211,6 +211,56 @@ TEST(FrameDecoderTest, UnitBehindAnUncorrectableNidSetsNoField) {
     EXPECT_EQ(shown, Shown(d));
 }
 
+// A slicer running far below the carrier reads every symbol as -3 but the +3 ones, which it reads
+// as -1. Where a frame is expected that sync passes (11 symbols one level off), and the NID of
+// the call's LDU2 then lies within the code's reach of the all-ones word: NAC 0xFFF, a
+// terminator with link control. Neither that nor a clean all-ones NID is believed: the call's
+// NAC stays until the call ends, no field changes and no end of call is queued; the next frame
+// that checks out is decoded as ever.
+std::string FarBelow(std::string text) {
+    for (char& c : text) c = c == '1' ? '2' : '3';
+    return text;
+}
+
+TEST(FrameDecoderTest, AllOnesNidIsNotBelieved) {
+    FrameBuilder fb;
+    const auto voice = ImbeVoice(3);
+    const std::string call =
+        fb.Hdu(kNac, MakeHeader(0x00, 0x80, 0, 1).data()) + fb.Ldu1(kNac, voice, GroupLc(0x00, false, 1, 1).data());
+    const std::string ldu2 = FarBelow(fb.Ldu2(kNac, voice, MakeEs(0x80, 0).data()));
+    // Precondition: the code takes that NID for the all-ones word.
+    std::vector<char> nid(ldu2.begin() + 24, ldu2.begin() + 35);
+    nid.insert(nid.end(), ldu2.begin() + 36, ldu2.begin() + 57);
+    nid.push_back('\0');
+    unsigned corrected = 0;
+    ASSERT_TRUE(CApcoFrameDecoder::DecodeBch(nid.data(), &corrected));
+    ASSERT_EQ(std::string(31, '3'), std::string(nid.data(), 31));
+    ASSERT_GT(corrected, 0u);
+
+    const std::string allOnes = FarBelow(fb.SyncAndNid(kNac, kDuidTdulc)).substr(0, 24) + std::string(33, '3');
+    for (const std::string& unit : {ldu2, allOnes + fb.WithStatus(Noise(300), 57)}) {
+        CApcoFrameDecoder d;
+        Feed(d, call);
+        ASSERT_EQ(kNac, d.GetNac());
+        ASSERT_EQ(0x80, d.GetAlgid());
+        for (size_t k = 0; k < unit.size(); ++k) {
+            d.Process(unit.data() + k, 1);
+            const std::string what = std::to_string(k) + " of " + std::to_string(unit.size());
+            ASSERT_NE(0xFFF, d.GetNac()) << what;
+            if (k < 57) ASSERT_EQ(kNac, d.GetNac()) << what;  // the NID is not believed
+            // The unit's end without a sync after it ends the call; nothing else is shown.
+            ASSERT_TRUE(d.GetTgid() == 1 || d.GetTgid() == -1) << what;
+            ASSERT_TRUE(d.GetSourceId() == 1 || d.GetSourceId() == -1) << what;
+            ASSERT_EQ(-1, d.GetDestinationId()) << what;
+            ASSERT_EQ(0x80, d.GetAlgid()) << what;
+            ASSERT_EQ(0x00, d.GetMfid()) << what;
+        }
+        EXPECT_EQ(0, d.GetEventCount());
+        Feed(d, Noise(100) + fb.Tdu(0x123));
+        EXPECT_EQ(0x123, d.GetNac());
+    }
+}
+
 TEST(FrameDecoderTest, StatusSymbolsNeverEnterData) {
     // Any value in the status symbols gives the same decoding.
     const std::vector<VoiceFrameBits> voice = ImbeVoice(1);

@@ -75,7 +75,10 @@ std::string C4fmModel::Process(const float* x, int n) {
     }
 
     const double start = m_osc;
-    std::vector<int> syncs;  // samples of this block before which a checked sync's window ended
+    // The discriminator step of a move from the block's mixer frequency (whole Hz) to hz.
+    auto stepOf = [start](double hz) { return (std::trunc(hz) - std::trunc(start)) * 2 * kPi / kRate; };
+    std::vector<int> syncs;      // samples of this block before which a checked sync's window ended
+    std::vector<double> shifts;  // and the step its correction takes out from there on
     for (int i = 1; i <= n; ++i) {
         if (y[i] < 0) m_negative = m_negative == 0 ? y[i] : 0.0002 * y[i] + 0.9998 * m_negative;
         if (y[i] > y[i - 1] && y[i] > y[i + 1] && y[i] > -3 * m_negative) {
@@ -94,19 +97,28 @@ std::string C4fmModel::Process(const float* x, int n) {
             if (total >= 11 || largest >= 2) continue;
             syncs.push_back(i - 1);
             m_osc = std::clamp(start + offset, kCentre - 4000.0, kCentre + 4000.0);
+            shifts.push_back(stepOf(m_osc));
         }
     }
     m_carried[0] = y[n];
     m_carried[1] = y[n + 1];
+    // The next block measures against the oscillator as it now stands: the history as if mixed
+    // at that frequency.
     m_history.assign(all.end() - kWindow, all.end());
+    for (double& h : m_history) h -= stepOf(m_osc);
 
     std::string text;
+    double shift = 0;
     for (int i = 0; i < n; ++i) {
-        // At a sync the clock should stand 5 samples past the last symbol's centre; 3 or more
-        // away (on the circle of 10) it is put there.
-        if (std::count(syncs.begin(), syncs.end(), i) && std::fabs(std::remainder(m_clock - 5.0, kSps)) >= 3)
-            m_clock = 5.0;
-        const double s = d[i];
+        for (size_t k = 0; k < syncs.size(); ++k) {
+            if (syncs[k] != i) continue;
+            // At a sync the clock should stand 5 samples past the last symbol's centre; 3 or
+            // more away (on the circle of 10) it is put there. From here on the symbols are
+            // sliced at the corrected frequency.
+            if (std::fabs(std::remainder(m_clock - 5.0, kSps)) >= 3) m_clock = 5.0;
+            shift = shifts[k];
+        }
+        const double s = d[i] - shift;
         m_ring[m_ringPos] = s;
         m_ringPos = (m_ringPos + 1) % kRing;
         if (s * m_prev < 0) {

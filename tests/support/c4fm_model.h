@@ -2,7 +2,8 @@
 // precision and plain per-sample loops: table oscillator, the two branch low-pass filters
 // (the system's FIR filter objects), phase-step discriminator, DC trackers, sync matched filter
 // with the AFC (every peak in a block whose window slices to the frame sync corrects the
-// block-start frequency; the latest wins, the result applies from the next block), zero-crossing
+// block-start frequency; the latest wins, the mixer takes it from the next block, the slicer
+// and clock from the sync's end, and the history is carried as if mixed at it), zero-crossing
 // symbol clock placed by such a sync when 3 samples or more off, and the 0.165 rad slicer.
 // Tests compare the demodulator's text with this model's.
 #pragma once

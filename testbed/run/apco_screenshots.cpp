@@ -23,6 +23,7 @@
 namespace {
 
 constexpr int kVoiceRecordsBeforePictures = 40;  // one a 4096-byte block: about 1.7 s of voice
+constexpr int kLedAttempts = 10;                 // 150 ms apart
 
 std::string g_out;
 HWND g_main = nullptr;
@@ -115,10 +116,18 @@ void Save(const char* name, const testbed::Picture& p) {
 // Runs from the host's message loop while the call is on the screen.
 void CALLBACK TakePictures(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    Settle();
-    const testbed::Picture whole = testbed::CaptureWindow(g_main);
+    // The pictures come from the screen: in a display shared with other programs a window of
+    // theirs may cover ours for a moment, so the LED is looked at in a few pictures.
+    testbed::Picture whole;
     COLORREF apco = 0;
-    if (LedColour(whole, g_main, "APCO", &apco) && apco == RGB(0, 255, 0))
+    bool lit = false;
+    for (int attempt = 0; attempt < kLedAttempts && !lit; ++attempt) {
+        SetWindowPos(g_main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        Settle();
+        whole = testbed::CaptureWindow(g_main);
+        lit = LedColour(whole, g_main, "APCO", &apco) && apco == RGB(0, 255, 0);
+    }
+    if (lit)
         Save("main_window", whole);
     else
         std::fprintf(stderr, "apco_screenshots: the APCO LED is not lit (0x%06lx): no main window picture\n",

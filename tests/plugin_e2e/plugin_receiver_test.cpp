@@ -29,6 +29,16 @@ CK927ApcoPluginWindow* WindowOf(HWND h) {
     return static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(h, GWLP_USERDATA)));
 }
 
+// A host record for a receiver of its own whose stored settings are removed first, so that
+// the plug-in starts from its defaults whatever earlier tests stored.
+std::vector<uint8_t> FreshReceiver(const char* eightCharacters) {
+    RegDeleteTreeA(HKEY_CURRENT_USER,
+                   (std::string("Software\\Quorvane Communications\\K927Apco\\") + eightCharacters).c_str());
+    testbed::HostRecordBuilder b;
+    b.SetReceiverId(eightCharacters);
+    return b.Build();
+}
+
 std::string NoiseIf(const char* name, double seconds) {
     std::mt19937 rng(7);
     std::normal_distribution<float> noise(0.0f, 0.1f);
@@ -240,8 +250,10 @@ TEST(PluginRecorder, StoppedFileLeavesNoHalfFilledBufferBehind) {
     const std::string file = dir + "\\tone.wav";
     const std::vector<int16_t> tone(3 * 1024 + 512, kFileValue);
     ASSERT_TRUE(testbed::WriteWav16(file, tone.data(), tone.size(), 16000));
+    std::vector<uint8_t> record = FreshReceiver("T28fill0");  // unit volume, not muted
     VktHost host;
     e2e::RunOptions o;
+    o.record = record.data();
     o.wav = e2e::TempWav("e2e_fill_silence.if.wav");
     wavtest::WriteWav16(o.wav, std::vector<float>(48000, 0.0f), 48000);
     o.realtime = true;
@@ -321,11 +333,8 @@ HWND FindSetupWindow(HWND main) {
 // The graph shows the filter's measured response from the start, and each filter setting
 // the plug-in takes redraws it.
 TEST(PluginHandlers, FilterGraphFollowsEveryFilterSetting) {
-    // A receiver of its own without stored settings: each step below changes the filter.
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quorvane Communications\\K927Apco\\T28graph");
-    testbed::HostRecordBuilder b;
-    b.SetReceiverId("T28graph");
-    std::vector<uint8_t> record = b.Build();
+    // Defaults: each step below changes the filter.
+    std::vector<uint8_t> record = FreshReceiver("T28graph");
     VktHost host;
     e2e::RunOptions o;
     o.wav = NoiseIf("e2e_graph.if.wav", 0.2);

@@ -264,7 +264,6 @@ TEST(PluginRecorder, StoppedFileLeavesNoHalfFilledBufferBehind) {
         e2e::HookImport("winmm", "waveOutWrite", reinterpret_cast<void*>(&RecordWrite));
     };
     o.afterStart = [&](VktHost& h) {
-        h.Notify(1, PN_MODE, 2);  // FM only: the receiver's silence becomes audio in any stored mode
         CK927ApcoPluginWindow* w = WindowOf(h.Calls().back().window);
         w->OnFileNameChange.Invoke(w, file.c_str());
         w->OnStartPlay.Invoke(w);

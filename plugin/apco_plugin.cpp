@@ -152,7 +152,12 @@ int CApcoPlugin::ConnectReceiver() {
     folder[n] = 0;
     if (char* slash = std::strrchr(folder, '\\')) *slash = 0;
     if (!m_receiver.SetAdvancedMode(m_receiverHandle, 1, folder)) return 0;
-    m_savedVolume = m_receiver.GetVolume(m_receiverHandle);
+    // Only a volume actually read is given back at the close: a connection that stopped
+    // earlier must not leave the receiver at 0.
+    if (m_receiver.HasVolume()) {
+        m_savedVolume = m_receiver.GetVolume(m_receiverHandle);
+        m_volumeRead = true;
+    }
     if (!m_receiver.SetupStreams(m_receiverHandle, &CApcoPlugin::IFStreamCallback, this)) {
         if (m_window) m_window->DisplayError("Failed to setup streams.", 0);
         return 0;
@@ -166,8 +171,18 @@ void CApcoPlugin::ReadReceiverEeprom() {
     uint8_t eeprom[ReceiverApi::kEepromBytes] = {};
     if (!m_receiver.GetEeprom(m_receiverHandle, eeprom)) return;
     std::memcpy(&m_eepromWord, eeprom + 140, 4);
-    // The linearisation coefficients (bytes 216..226 with their sum at 227) belong to the
-    // analyzer panel, which takes them in its own form; they are checked here only.
+    // The analyzer's linearisation: one signed byte per coefficient (stored offset by 128),
+    // guarded by a 16-bit sum of the bytes clamped to 113..143, stored little-endian behind them.
+    int8_t coeffs[kLinearizationCoeffs];
+    uint16_t sum = 0;
+    for (int i = 0; i < kLinearizationCoeffs; ++i) {
+        const uint8_t raw = eeprom[kLinearizationOffset + i];
+        sum = static_cast<uint16_t>(sum + (raw < 113 ? 113 : (raw > 143 ? 143 : raw)));
+        coeffs[i] = static_cast<int8_t>(raw - 128);
+    }
+    const uint8_t* stored = eeprom + kLinearizationOffset + kLinearizationCoeffs;
+    if (sum == static_cast<uint16_t>(stored[0] | stored[1] << 8) && m_window)
+        m_window->SetSpectrumLinearizationCoeffs(coeffs, kLinearizationCoeffs);
 }
 
 void CApcoPlugin::CheckReceiver() {
@@ -246,6 +261,10 @@ void CApcoPlugin::UpdateAudioFilter() {
         m_afFilter->SetFrequency((m_afFreqLow + m_afFreqHigh) * 0.5f);
         m_afFilter->SetBandwidth(static_cast<float>(m_afFreqHigh - m_afFreqLow));
     }
+    // The graph lives on the GUI thread; a rate change on the stream thread leaves its curve
+    // until the next change made there.
+    if (m_window && GetWindowThreadProcessId(m_window->GetHandle(), nullptr) == GetCurrentThreadId())
+        m_window->UpdateAudioFilterParams(m_afFilter);
 }
 
 void CApcoPlugin::ReturnAudioBuffer(AudioBuffer* buffer) {
@@ -268,7 +287,7 @@ CApcoPlugin::~CApcoPlugin() {
     m_closing = true;
     m_scanSpectrum.Release();
     CallPluginProc(PM_SETFLAGS, 0, 0, nullptr);
-    m_receiver.SetVolume(m_receiverHandle, m_savedVolume);
+    if (m_volumeRead) m_receiver.SetVolume(m_receiverHandle, m_savedVolume);
     m_receiver.SetupStreams(m_receiverHandle, nullptr, nullptr);
     // A block still under way may be waiting for the window: deliver what it sends.
     MSG msg;

@@ -55,6 +55,9 @@ public:
     static constexpr int kAudioBufferSamples = 1024;
     static constexpr int kStatusCountdownDone = 20;  // analogue blocks muted after P25 ends
     static constexpr uint32_t kSettlingBaseSamples = 1536;
+    // The spectrum linearisation in the receiver's EEPROM: bytes 216..226, their sum at 227.
+    static constexpr int kLinearizationOffset = 216;
+    static constexpr int kLinearizationCoeffs = 11;
 
     // Player states.
     enum { kPlayerIdle = 0, kPlayerPlaying = 1, kPlayerRecording = 3 };
@@ -254,9 +257,11 @@ private:
     std::atomic<bool> m_resetDemodulator{false};
     std::atomic<bool> m_resetSpectrum{false};
     std::atomic<bool> m_resetDecoder{false};
+    std::atomic<bool> m_resetAudioFill{false};  // drop the partly filled audio buffer
     std::atomic<bool> m_scanning{false};
     std::atomic<bool> m_scanSpectrumSent{false};
     std::atomic<bool> m_delayPending{false};
+    bool m_delayRunning = false;  // the scanning delay runs for the held-back spectrum (GUI thread)
     std::atomic<bool> m_settled{false};
     std::atomic<bool> m_eventsPending{false};
     bool m_modeGuard = false;  // a PM_MODE call is under way
@@ -282,6 +287,7 @@ private:
     int32_t m_ctcssSqVal = -1;
     uint32_t m_hostFlags = 0;
     uint32_t m_savedVolume = 0;
+    bool m_volumeRead = false;  // m_savedVolume came from the receiver
     uint32_t m_currentFftSize = 4096;
     std::atomic<uint32_t> m_requestedFftSize{4096};
     std::atomic<int> m_scanModeRequest{0};  // 0 none, 2 armed, 1 due

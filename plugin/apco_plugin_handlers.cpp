@@ -66,10 +66,10 @@ public:
             p->EvaluateSquelch();
         });
     }
-    void FreqLow(Object* s, int hz) { SetFilterValue(s, &CApcoPlugin::m_afFreqLow, hz, true); }
-    void FreqHigh(Object* s, int hz) { SetFilterValue(s, &CApcoPlugin::m_afFreqHigh, hz, true); }
-    void Deemphasis(Object* s, int tenths) { SetFilterValue(s, &CApcoPlugin::m_afDeemphasis, tenths, false); }
-    void FilterLength(Object* s, int taps) { SetFilterValue(s, &CApcoPlugin::m_afFilterLen, taps, false); }
+    void FreqLow(Object* s, int hz) { SetFilterValue(s, &CApcoPlugin::m_afFreqLow, hz); }
+    void FreqHigh(Object* s, int hz) { SetFilterValue(s, &CApcoPlugin::m_afFreqHigh, hz); }
+    void Deemphasis(Object* s, int tenths) { SetFilterValue(s, &CApcoPlugin::m_afDeemphasis, tenths); }
+    void FilterLength(Object* s, int taps) { SetFilterValue(s, &CApcoPlugin::m_afFilterLen, taps); }
     void FilterType(Object*, int lowpass) {
         CallGuarded("OnAFFilterTypeChange", [&] {
             if ((lowpass != 0) == p->m_afLowpass) return;
@@ -107,12 +107,12 @@ public:
     }
 
 private:
-    void SetFilterValue(Object*, int CApcoPlugin::*member, int value, bool edge) {
+    // UpdateAudioFilter hands the filter to the window's graph as well.
+    void SetFilterValue(Object*, int CApcoPlugin::*member, int value) {
         CallGuarded("audio filter event", [&] {
             if (p->*member == value) return;
             p->*member = value;
             p->UpdateAudioFilter();
-            if (edge && p->m_window) p->m_window->UpdateAudioFilterParams(p->m_afFilter);
         });
     }
 
@@ -229,6 +229,8 @@ void CApcoPlugin::StopPlayRec() {
         m_pauseReasons = 0;
         m_audioFile = false;
     }
+    // The stream thread owns the buffer being filled: it drops it at its next block.
+    m_resetAudioFill = true;
     if (!recording) {
         m_resetDemodulator = true;
         m_resetDecoder = true;

@@ -141,7 +141,8 @@ void CApcoPlugin::HandleCallPluginProc(HostCallRecord* record, uint32_t size, in
         if (taken->msg != PMR_IFSpectrum || !taken->lpData || taken->cbData == 0) {
             CallPluginProc(taken->msg, taken->dwParam, taken->cbData, taken->lpData);
         } else if (m_delayPending) {
-            // The first spectrum after scanning starts waits for the delay; newer ones replace it.
+            // The first spectrum after scanning starts waits for the delay; newer ones replace it
+            // without restarting it (a receiver that streams on would hold it back for ever).
             const uint32_t floats = taken->cbData / sizeof(float);
             float* copy = floats ? m_scanSpectrum.Reserve(floats) : nullptr;
             if (copy) {
@@ -150,7 +151,10 @@ void CApcoPlugin::HandleCallPluginProc(HostCallRecord* record, uint32_t size, in
             } else {
                 m_scanSpectrumBytes = 0;
             }
-            if (m_window) m_window->CreateScanningDelayTimer();
+            if (m_window && !m_delayRunning) {
+                m_window->CreateScanningDelayTimer();
+                m_delayRunning = true;
+            }
         } else {
             m_scanSpectrumSent = true;
             CallPluginProc(taken->msg, taken->dwParam, taken->cbData, taken->lpData);
@@ -180,11 +184,14 @@ void CApcoPlugin::PushHostCall(HostCallRecord* record) {
 
 void CApcoPlugin::SendScanningSpectrum() {
     if (m_scanSpectrumBytes && m_scanSpectrum.GetData()) {
+        // It is the frequency's one scanning spectrum: the stream does not send another.
+        m_scanSpectrumSent = true;
         CallPluginProc(PMR_IFSpectrum, m_currentIfRate / 2, m_scanSpectrumBytes, m_scanSpectrum.GetData());
     }
     m_scanSpectrum.Release();
     m_scanSpectrumBytes = 0;
     m_delayPending = false;
+    m_delayRunning = false;
 }
 
 void CApcoPlugin::SetScanner(uint32_t on) {

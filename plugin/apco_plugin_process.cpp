@@ -53,6 +53,12 @@ void CApcoPlugin::ApplyRequests() {
         m_receiver.SetAdvancedScanMode(m_receiverHandle, 1, nullptr, 0);
     if (m_resetDemodulator.exchange(false)) m_c4fm.Reset();
     if (m_resetDecoder.exchange(false)) m_decoder.Reset();
+    if (m_resetAudioFill.exchange(false) && m_currentBuffer) {
+        // What a stopped file or recording left half-filled must not open the next buffer.
+        ReturnAudioBuffer(m_currentBuffer);
+        m_currentBuffer = nullptr;
+        m_currentFill = 0;
+    }
 }
 
 void CApcoPlugin::ProcessData(const int16_t* samples, uint32_t count) {

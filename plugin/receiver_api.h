@@ -28,6 +28,7 @@ public:
     bool IsLoaded() const { return m_library != nullptr; }
     bool HasPresenceCheck() const { return m_isDeviceConnected != nullptr; }
     bool HasEeprom() const { return m_getEeprom != nullptr; }
+    bool HasVolume() const { return m_getVolume != nullptr; }
 
     uint32_t SetAdvancedMode(uint32_t handle, uint32_t mode, const char* argument);
     uint32_t SetupStreams(uint32_t handle, IFStreamCallback callback, void* context);

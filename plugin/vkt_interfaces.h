@@ -99,7 +99,7 @@ enum AnalyzerSlot : int {
     kAnalyzerSet17 = 17,              // (0)
     kAnalyzerSetAudioPlayback = 18,   // (2 or 0)
     kAnalyzerSet23 = 23,              // (0)
-    kAnalyzerSetLinearization = 24,   // (a, b)
+    kAnalyzerSetLinearization = 24,   // (const int8_t* coefficients, count <= kAnalyzerMaxLinearization)
     kAnalyzerResetSpectrum = 25,      // ()
     kAnalyzerSet26 = 26,              // (1)
     kAnalyzerGet27 = 27,              // (pointer) -> integer
@@ -119,6 +119,10 @@ enum AnalyzerSlot : int {
     kAnalyzerSet48 = 48,              // (1)
     kAnalyzerSlotCount = 49,
 };
+
+// The receiver's spectrum linearisation holds 11 signed coefficients; the analyzer takes at
+// most this many and may keep the address while it lives.
+constexpr uint32_t kAnalyzerMaxLinearization = 16;
 
 struct ISpectrumAnalyzer;
 using AnalyzerOp0 = uintptr_t(VKT_STDCALL*)(ISpectrumAnalyzer* self);
@@ -158,6 +162,8 @@ struct AnalyzerStats {
     uint32_t offThreadCalls;  // calls on another thread than the one that created it
     uint64_t samplesDisplayed;
     uint32_t slotCalls[kAnalyzerSlotCount];
+    uint32_t linearizationCount;  // the coefficients of the last slot 24 call
+    int32_t linearization[kAnalyzerMaxLinearization];
 };
 
 using TestAnalyzerGetStatsFn = uint32_t(VKT_STDCALL*)(AnalyzerStats* stats);

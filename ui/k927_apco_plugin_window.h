@@ -135,7 +135,8 @@ public:
     uint32_t GetSampleRate() const { return m_dwSampleRate; }
     void SetSquelched(bool on);
     void SetAudioPlayback(bool on);
-    void SetSpectrumLinearizationCoeffs(float a, float b);
+    // The receiver's spectrum linearisation: count signed coefficients (copied).
+    void SetSpectrumLinearizationCoeffs(const int8_t* coeffs, uint32_t count);
     void ResetSpectrum();
     void SetIFSpectrumFFTSize(int size);
     void SetPlayback(uint32_t state);

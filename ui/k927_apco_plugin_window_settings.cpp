@@ -82,8 +82,8 @@ void CK927ApcoPluginWindow::SetSquelched(bool on) {
 void CK927ApcoPluginWindow::SetAudioPlayback(bool on) {
     if (m_pSpectrumAnalyzer) m_pSpectrumAnalyzer->SetAudioPlayback(on);
 }
-void CK927ApcoPluginWindow::SetSpectrumLinearizationCoeffs(float a, float b) {
-    if (m_pSpectrumAnalyzer) m_pSpectrumAnalyzer->SetSpectrumLinearizationCoeffs(a, b);
+void CK927ApcoPluginWindow::SetSpectrumLinearizationCoeffs(const int8_t* coeffs, uint32_t count) {
+    if (m_pSpectrumAnalyzer) m_pSpectrumAnalyzer->SetSpectrumLinearizationCoeffs(coeffs, count);
 }
 void CK927ApcoPluginWindow::ResetSpectrum() {
     if (m_pSpectrumAnalyzer) m_pSpectrumAnalyzer->ResetSpectrum();

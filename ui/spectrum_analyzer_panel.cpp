@@ -258,11 +258,10 @@ void CSpectrumAnalyzerPanel::SetSquelched(bool on) {
 
 void CSpectrumAnalyzerPanel::SetAudioPlayback(bool on) { Call(kAnalyzerSetAudioPlayback, on ? 2 : 0); }
 
-void CSpectrumAnalyzerPanel::SetSpectrumLinearizationCoeffs(float a, float b) {
-    uint32_t wa, wb;  // stdcall passes each float as its 32-bit pattern
-    std::memcpy(&wa, &a, 4);
-    std::memcpy(&wb, &b, 4);
-    Call(kAnalyzerSetLinearization, wa, wb);
+void CSpectrumAnalyzerPanel::SetSpectrumLinearizationCoeffs(const int8_t* coeffs, uint32_t count) {
+    if (!coeffs || count == 0 || count > kMaxLinearizationCoeffs || !m_analyzer) return;
+    std::memcpy(m_linearization, coeffs, count);
+    Call(kAnalyzerSetLinearization, reinterpret_cast<uintptr_t>(m_linearization), count);
 }
 
 void CSpectrumAnalyzerPanel::ResetSpectrum() { Call(kAnalyzerResetSpectrum); }

@@ -208,6 +208,18 @@ uintptr_t VKT_STDCALL Op2(ISpectrumAnalyzer* face, uintptr_t x, uintptr_t y) {
         Locked locked;
         a->callback = reinterpret_cast<AnalyzerCallback>(x);
         a->context = reinterpret_cast<void*>(y);
+    } else if (Slot == kAnalyzerSetLinearization) {
+        // (coefficients, count): the signed bytes are read and kept as they arrive.
+        const auto* coeffs = reinterpret_cast<const int8_t*>(x);
+        const uint32_t n = coeffs && y <= kAnalyzerMaxLinearization ? static_cast<uint32_t>(y) : 0;
+        std::string line = "slot 24 " + std::to_string(static_cast<int32_t>(y)) + ":";
+        Locked locked;
+        S().stats.linearizationCount = n;
+        for (uint32_t i = 0; i < n; ++i) {
+            S().stats.linearization[i] = coeffs[i];
+            line += " " + std::to_string(coeffs[i]);
+        }
+        S().log.Add("%s", line.c_str());
     } else {
         S().log.Add("slot %d %ld %ld", Slot, static_cast<long>(static_cast<int32_t>(x)),
                     static_cast<long>(static_cast<int32_t>(y)));

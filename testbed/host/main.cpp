@@ -64,6 +64,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vkt_host: the receiver cannot stream %s\n", ifFile.c_str());
         return 1;
     }
+    // Held loaded from here on (when it is there), so that its record outlives the plug-in's use.
+    AnalyzerStats analyzer{sizeof analyzer};
+    const bool analyzerLoaded = host.GetAnalyzerStats(&analyzer);
     std::string name;
     const uint32_t flags = host.Init(&name);
     std::printf("plug-in \"%s\", capabilities 0x%x\n", name.c_str(), flags);
@@ -91,6 +94,9 @@ int main(int argc, char** argv) {
     for (const auto& box : host.Dismissed())
         std::printf("message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
     if (host.CallsOffGuiThread()) std::printf("%zu calls off the GUI thread\n", host.CallsOffGuiThread());
+    if (analyzerLoaded && host.GetAnalyzerStats(&analyzer))
+        std::printf("analyzer: %u created, %u linearisation calls\n", analyzer.created,
+                    analyzer.slotCalls[kAnalyzerSetLinearization]);
     if (!logFile.empty()) {
         FILE* f = std::fopen(logFile.c_str(), "w");
         if (f) {

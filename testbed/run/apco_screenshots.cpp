@@ -1,9 +1,13 @@
 // apco_screenshots.exe: pictures of the plug-in's windows during a real call.
 //   apco_screenshots.exe --out FOLDER FILE.if.wav
-// Runs the plug-in as apco_run does, with the analyzer library beside it, and once the call
-// is decoded captures the main window, its spectrum and player panels, then opens the setup
+// Runs the plug-in as apco_run does, with the analyzer library beside it and the receiver at
+// the file's real pace (the window holds each signal state for half a second, so a faster
+// stream would leave it on the state of the first blocks), under a receiver identifier of its
+// own whose stored settings are removed first (the pictures show the defaults). Well into the
+// call it captures the main window, its spectrum and player panels, then opens the setup
 // window and the about window by their buttons (as a user does) and captures them and the
-// audio-filter graph. Writes FOLDER\<name>.png for each and exits 0 only when all six exist.
+// audio-filter graph. Writes FOLDER\<name>.png for each and exits 0 only when all six exist;
+// the main window is not written while its APCO LED is dark.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +21,9 @@
 #include "testbed/host/vkt_host.h"
 
 namespace {
+
+constexpr int kVoiceRecordsBeforePictures = 40;  // one a 4096-byte block: about 1.7 s of voice
+constexpr int kLedAttempts = 10;                 // 150 ms apart
 
 std::string g_out;
 HWND g_main = nullptr;
@@ -64,6 +71,44 @@ void Press(HWND button) {
     Settle();
 }
 
+struct LedSearch {
+    const char* label;
+    HWND found;
+};
+
+BOOL CALLBACK VisitLabel(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<LedSearch*>(p);
+    if (TextOf(h) != s->label) return TRUE;
+    RECT text;
+    GetWindowRect(h, &text);
+    for (HWND led = GetWindow(GetParent(h), GW_CHILD); led; led = GetWindow(led, GW_HWNDNEXT)) {
+        RECT r;
+        GetWindowRect(led, &r);
+        if (r.right - r.left == 8 && r.bottom - r.top == 8 && r.right <= text.left && r.right >= text.left - 12 &&
+            r.top < text.bottom && r.bottom > text.top) {
+            s->found = led;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+// The colour at the centre of the signal LED left of the label with this text (the LED is
+// an 8 x 8 child just before its label), in a picture of main; false when there is none.
+bool LedColour(const testbed::Picture& whole, HWND main, const char* label, COLORREF* colour) {
+    LedSearch s{label, nullptr};
+    EnumChildWindows(main, VisitLabel, reinterpret_cast<LPARAM>(&s));
+    if (!s.found) return false;
+    RECT m, r;
+    GetWindowRect(main, &m);
+    GetWindowRect(s.found, &r);
+    const int x = (r.left + r.right) / 2 - m.left, y = (r.top + r.bottom) / 2 - m.top;
+    if (x < 0 || y < 0 || x >= whole.width || y >= whole.height) return false;
+    const uint8_t* px = &whole.rgb[3 * (static_cast<size_t>(y) * whole.width + x)];
+    *colour = RGB(px[0], px[1], px[2]);
+    return true;
+}
+
 void Save(const char* name, const testbed::Picture& p) {
     if (p.HasContent() && testbed::WritePng(g_out + "\\" + name + ".png", p)) g_saved.push_back(name);
 }
@@ -71,9 +116,22 @@ void Save(const char* name, const testbed::Picture& p) {
 // Runs from the host's message loop while the call is on the screen.
 void CALLBACK TakePictures(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    Settle();
-    const testbed::Picture whole = testbed::CaptureWindow(g_main);
-    Save("main_window", whole);
+    // The pictures come from the screen: in a display shared with other programs a window of
+    // theirs may cover ours for a moment, so the LED is looked at in a few pictures.
+    testbed::Picture whole;
+    COLORREF apco = 0;
+    bool lit = false;
+    for (int attempt = 0; attempt < kLedAttempts && !lit; ++attempt) {
+        SetWindowPos(g_main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        Settle();
+        whole = testbed::CaptureWindow(g_main);
+        lit = LedColour(whole, g_main, "APCO", &apco) && apco == RGB(0, 255, 0);
+    }
+    if (lit)
+        Save("main_window", whole);
+    else
+        std::fprintf(stderr, "apco_screenshots: the APCO LED is not lit (0x%06lx): no main window picture\n",
+                     static_cast<unsigned long>(apco));
     if (HWND spectrum = Find(g_main, "Spectrum analyzer")) Save("spectrum_panel", whole.Crop(g_main, spectrum));
     if (HWND box = Find(g_main, "filename.wav")) Save("player_panel", whole.Crop(g_main, GetParent(box)));
     HWND setupButton = Find(g_main, "Setup");
@@ -117,8 +175,15 @@ int main(int argc, char** argv) {
     ReceiverConfig config{};
     config.structSize = sizeof config;
     config.volume = 8;
-    config.loops = 3;  // the call stays on the screen while the pictures are taken
+    config.realtime = 1;
+    config.loops = 1;
     std::memcpy(config.wavPath, file.c_str(), file.size() + 1);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quorvane Communications\\K927Apco\\PICTURES");
+    std::vector<uint8_t> record = [] {
+        testbed::HostRecordBuilder b;
+        b.SetReceiverId("PICTURES");
+        return b.Build();
+    }();
     testbed::VktHost host;
     std::string error, name;
     if (!host.Load(std::string(exe) + "\\Apco_K927_VKT_Plugin.vkt", &error) || !host.ConfigureReceiver(config)) {
@@ -131,13 +196,15 @@ int main(int argc, char** argv) {
         if (call.msg != PMR_Media || !data || call.cbData != kMediaParamsPacketBytes) return;
         ApcoParams p;
         std::memcpy(&p, static_cast<const uint8_t*>(data) + kMediaHeaderBytes, sizeof p);
-        if (p.transmissionType != 4 || ++decoded != 20) return;  // well into the call
+        // Well into the call at the real pace: the window's holds (500 ms for the signal
+        // state, a few records for the transmission type and algorithm) have passed.
+        if (p.transmissionType != 4 || ++decoded != kVoiceRecordsBeforePictures) return;
         g_main = call.window;
         ShowWindow(g_main, SW_SHOWNA);
         SetTimer(nullptr, 0, 10, TakePictures);
     };
     host.Init(&name);
-    host.Start(1, nullptr);
+    host.Start(1, record.data());
     ReceiverStatus status{};
     host.PumpUntil([&] { return host.GetReceiverStatus(&status) && status.finished; }, 120000);
     host.Close(1);

@@ -88,7 +88,9 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
     config.loops = options.loops;
     config.realtime = options.realtime ? 1 : 0;
     config.volume = 8;
+    config.realtime = options.realtime ? 1 : 0;
     std::memcpy(config.wavPath, options.wav.c_str(), options.wav.size() + 1);
+    if (options.receiver) options.receiver(config);
     if (!options.wav.empty() && !host.ConfigureReceiver(config)) return r;
     std::string error, name;
     if (!host.Load(PluginPath(), &error)) return r;
@@ -113,6 +115,19 @@ bool SawValue(const RunResult& r, int32_t ApcoParams::*field, int32_t value) {
     for (const ApcoParams& p : r.params)
         if (p.transmissionType != 0 && p.*field == value) return true;
     return false;
+}
+
+void HookImport(const char* dll, const char* name, void* replacement) {
+    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"));
+    if (!base) return;
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    const auto target = reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA(dll), name));
+    for (DWORD old; import->Name; ++import)
+        for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk); t->u1.Function; ++t)
+            if (t->u1.Function == target && VirtualProtect(&t->u1.Function, 4, PAGE_READWRITE, &old))
+                t->u1.Function = reinterpret_cast<uintptr_t>(replacement);
 }
 
 }  // namespace e2e

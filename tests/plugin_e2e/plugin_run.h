@@ -45,6 +45,9 @@ struct RunOptions {
     uint32_t timeoutMs = 120000;
     bool keepRecords = true;  // false: only counts (long runs, whose memory is measured)
     void* record = nullptr;   // the host record given to the start
+    bool realtime = false;    // the receiver paces the blocks at the file's rate
+    // Edits the receiver's configuration before it is given (EEPROM, volume, refusals).
+    std::function<void(ReceiverConfig&)> receiver;
     // Host codes sent once the plug-in is set up (handle 1), before the stream.
     std::function<void(testbed::VktHost&)> afterStart;
     // Once the stream is delivered, before the close.
@@ -57,5 +60,8 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options);
 
 // Whether a field had the value while a transmission was decoded.
 bool SawValue(const RunResult& r, int32_t ApcoParams::*field, int32_t value);
+
+// Points the plug-in DLL's import of dll!name at replacement (the DLL must be loaded).
+void HookImport(const char* dll, const char* name, void* replacement);
 
 }  // namespace e2e

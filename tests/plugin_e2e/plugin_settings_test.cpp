@@ -102,17 +102,7 @@ MMRESULT WINAPI SecondDevice(UINT_PTR device, WAVEOUTCAPSA* caps, UINT size) {
     if (device == 1 && r == MMSYSERR_NOERROR) std::strcpy(caps->szPname, "Second output");
     return r;
 }
-void HookImport(const char* dll, const char* name, void* replacement) {
-    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"));
-    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
-        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-    const auto target = reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA(dll), name));
-    for (DWORD old; import->Name; ++import)
-        for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk); t->u1.Function; ++t)
-            if (t->u1.Function == target && VirtualProtect(&t->u1.Function, 4, PAGE_READWRITE, &old))
-                t->u1.Function = reinterpret_cast<uintptr_t>(replacement);
-}
+using e2e::HookImport;
 
 // One run of the plug-in as receiver id, keeping the voice blocks with the error rate of the
 // parameters before them, all audio and the squelch reports.

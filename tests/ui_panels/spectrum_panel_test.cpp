@@ -49,6 +49,7 @@ TEST(SpectrumPanel, BuildsTheAnalyzerThenForwardsEveryOperationUntilClosed) {
                      "slot 44 5000", "slot 45 1000"}));
     CSpectrumAnalyzerPanel* p = s.panel;
     float block[256] = {};
+    const int8_t coeffs[17] = {-128, -1, 0, 1, 127, -15, 15, 3, -3, 0, 7};
     const struct {
         std::function<void()> call;
         Lines calls;
@@ -57,7 +58,9 @@ TEST(SpectrumPanel, BuildsTheAnalyzerThenForwardsEveryOperationUntilClosed) {
         {[&] { p->SetPlayback(1); }, {"slot 8 1"}},
         {[&] { p->SetSquelched(true); }, {"slot 9 1"}},
         {[&] { p->SetAudioPlayback(true), p->SetAudioPlayback(false); }, {"slot 18 2", "slot 18 0"}},
-        {[&] { p->SetSpectrumLinearizationCoeffs(1.0f, 0.5f); }, {"slot 24 1065353216 1056964608"}},
+        {[&] { p->SetSpectrumLinearizationCoeffs(coeffs, 11); }, {"slot 24 11: -128 -1 0 1 127 -15 15 3 -3 0 7"}},
+        {[&] { p->SetSpectrumLinearizationCoeffs(coeffs, 0), p->SetSpectrumLinearizationCoeffs(coeffs, 17); }, {}},
+        {[&] { p->SetSpectrumLinearizationCoeffs(nullptr, 11); }, {}},
         {[&] { p->ResetSpectrum(), p->ResetIFSpectrumCalc(); }, {"slot 25", "slot 28"}},
         {[&] { p->SetIFSpectrumFFTSize(2048); }, {"slot 29 2048"}},
         {[&] { p->Enable(false), p->Enable(true); }, {"slot 1 0", "slot 1 1"}},
@@ -73,6 +76,8 @@ TEST(SpectrumPanel, BuildsTheAnalyzerThenForwardsEveryOperationUntilClosed) {
         EXPECT_EQ(lib.CallsSinceMark(), rows[i].calls) << "row " << i;
     }
     EXPECT_EQ(lib.Stats().alive, 0u);
+    EXPECT_EQ(lib.Stats().linearizationCount, 11u);
+    EXPECT_EQ(lib.Stats().linearization[4], 127);
 }
 
 TEST(SpectrumPanel, NotchStaysInsideTenKilohertzAndFollowsTheAnalyzersCallback) {

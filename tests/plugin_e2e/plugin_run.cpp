@@ -88,7 +88,6 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
     config.loops = options.loops;
     config.realtime = options.realtime ? 1 : 0;
     config.volume = 8;
-    config.realtime = options.realtime ? 1 : 0;
     std::memcpy(config.wavPath, options.wav.c_str(), options.wav.size() + 1);
     if (options.receiver) options.receiver(config);
     if (!options.wav.empty() && !host.ConfigureReceiver(config)) return r;

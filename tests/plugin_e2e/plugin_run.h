@@ -45,7 +45,6 @@ struct RunOptions {
     uint32_t timeoutMs = 120000;
     bool keepRecords = true;  // false: only counts (long runs, whose memory is measured)
     void* record = nullptr;   // the host record given to the start
-    bool realtime = false;    // the receiver paces the blocks at the file's rate
     // Edits the receiver's configuration before it is given (EEPROM, volume, refusals).
     std::function<void(ReceiverConfig&)> receiver;
     // Host codes sent once the plug-in is set up (handle 1), before the stream.

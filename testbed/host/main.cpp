@@ -4,6 +4,8 @@
 //                [--log FILE] PLUGIN.vkt
 // Starts one instance (handle 1) with an all-null host record, pumps messages until the
 // recording has been delivered (or S seconds), closes it and prints what the plug-in sent.
+// Fails (exit code 1) when a call came off the GUI thread or the process saw an access
+// violation.
 #include <windows.h>
 
 #include <cstdio>
@@ -91,6 +93,8 @@ int main(int argc, char** argv) {
     for (const auto& box : host.Dismissed())
         std::printf("message box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
     if (host.CallsOffGuiThread()) std::printf("%zu calls off the GUI thread\n", host.CallsOffGuiThread());
+    const long faults = testbed::VktHost::AccessViolations();
+    if (faults) std::printf("%ld access violations\n%s", faults, testbed::VktHost::AccessViolationReport().c_str());
     if (!logFile.empty()) {
         FILE* f = std::fopen(logFile.c_str(), "w");
         if (f) {
@@ -100,5 +104,5 @@ int main(int argc, char** argv) {
             std::fclose(f);
         }
     }
-    return host.CallsOffGuiThread() ? 1 : 0;
+    return host.CallsOffGuiThread() || faults ? 1 : 0;
 }

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 bool IsReadableMemory(const void* address, size_t bytes) {
-    constexpr DWORD kReadable =
-        PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
     uintptr_t at = reinterpret_cast<uintptr_t>(address);
     const uintptr_t end = at + bytes;
     if (end < at) return false;

@@ -174,8 +174,8 @@ TEST(PluginClose, WhileTheOverwriteQuestionIsOpen) {
     host.onCall = [&](HostCall& hc, void*) { watch.See(hc); };
     ASSERT_NE(host.Start(1, record.data()), 0u);
     ASSERT_TRUE(host.PumpUntil([&] { return host.Count(PM_SETFLAGS) > 0; }, 10000));
-    auto* w = static_cast<CK927ApcoPluginWindow*>(
-        reinterpret_cast<Object*>(GetWindowLongPtrA(watch.window, GWLP_USERDATA)));
+    auto* w =
+        static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(watch.window, GWLP_USERDATA)));
     ASSERT_NE(w, nullptr);
     SetWindowTextA(w->GetPlayRecPanel()->GetFileBox()->GetHandle(), "take.wav");
     const HWND recordButton = w->GetPlayRecPanel()->GetRecordButton()->GetHandle();

@@ -339,7 +339,8 @@ private:
     int m_deviceIndex = -1;
     String m_deviceName;
     bool m_showingVolume = false;  // the window's volume field echoes what it is shown
-    MessageDialog* m_overwriteDialog = nullptr;  // the overwrite question while it is asked (not owned)
+    // The overwrite question while it is asked (ConfirmOverwrite owns it).
+    MessageDialog* m_overwriteDialog = nullptr;
     friend class CApcoPluginEvents;
     CApcoPluginEvents* m_events = nullptr;  // the window's events land here
 };

@@ -126,7 +126,14 @@ void RunPendingCloses() noexcept {
 
 void DispatchNotify(PluginInstance* instance, uint32_t code, uint32_t dwParam, uint32_t cbData, void* lpData) {
     CApcoPlugin* p = instance->plugin;
-    if (!p || p->IsCloseRequested()) return;
+    if (!p) return;
+    // A closing instance takes no more work; only a PN_CLOSE from outside every plug-in
+    // call still closes it at once.
+    if (code == PN_CLOSE) {
+        RequestClose(instance);
+        return;
+    }
+    if (p->IsCloseRequested()) return;
     switch (code) {
     case PN_FLAGS: p->SetHostFlags(dwParam); break;
     case PN_ENABLE: p->EnablePlugin(dwParam); break;
@@ -140,7 +147,6 @@ void DispatchNotify(PluginInstance* instance, uint32_t code, uint32_t dwParam, u
     case PN_VOLUME: p->SetVolume(dwParam); break;
     case PN_MUTE: p->SetMute(dwParam); break;
     case PN_SCANNING: p->SetScanner(dwParam); break;
-    case PN_CLOSE: RequestClose(instance); break;
     case PN_HOSTINFO: p->SetHostInfo(lpData, cbData); break;
     default: break;
     }

@@ -165,6 +165,7 @@ bool VktHost::Load(const std::string& path, std::string* error) {
 }
 
 void VktHost::Unload() {
+    if (m_done) m_done();  // as a host does before it lets the library go
     if (m_plugin) FreeLibrary(m_plugin);
     m_plugin = nullptr;
     m_init = nullptr;

@@ -71,7 +71,7 @@ public:
     // Loads the plug-in and checks its four exports by name and ordinal. VKT_PLUGIN_PATH is
     // set to the plug-in's folder first unless SetPluginPath chose another.
     bool Load(const std::string& path, std::string* error);
-    void Unload();
+    void Unload();  // vktPluginDone, then the library is freed
     void SetPluginPath(const std::string& folder) { m_pluginPath = folder; }
 
     uint32_t Init(std::string* name, uint32_t nameLength = 128);

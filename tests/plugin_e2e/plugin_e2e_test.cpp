@@ -292,6 +292,9 @@ TEST_F(PluginStart, ShortAndMalformedHostDataAreRefusedSafely) {
 // (the stored copy stays), and a start record whose size word claims more than the readable
 // memory holds counts as absent (the empty announcement); either way the plug-in runs on.
 TEST_F(PluginStart, HostRecordsAtAPageEndAreReadNoFurtherThanTheyReach) {
+    // No stored demodulation mode: the PN_MODE below must change the mode to be announced.
+    const char* settings = "Software\\Quorvane Communications\\K927Apco\\PAGEEND1";
+    RegDeleteKeyA(HKEY_CURRENT_USER, settings);
     testbed::HostRecordBuilder b;
     b.SetReceiverId("PAGEEND1");
     const std::vector<uint8_t> named = b.Build();
@@ -343,6 +346,7 @@ TEST_F(PluginStart, HostRecordsAtAPageEndAreReadNoFurtherThanTheyReach) {
     EXPECT_EQ(std::memcmp(&seen.back().bytes[76], "PAGEEND1", 8), 0);
     host.Close(9);
     EXPECT_EQ(host.Calls().back().msg, PM_CLOSED);
+    RegDeleteKeyA(HKEY_CURRENT_USER, settings);
 }
 
 // Ends the process when the cycle counter stops moving for 30 s, until told to stop.

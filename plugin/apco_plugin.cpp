@@ -6,6 +6,7 @@
 #include "plugin/boundary.h"
 #include "plugin/host_record.h"
 #include "toolkit/application.h"
+#include "toolkit/message_dialog.h"
 #include "ui/k927_apco_plugin_window.h"
 
 namespace {
@@ -279,6 +280,14 @@ bool CApcoPlugin::GetFreeAudioBuffer() {
     m_currentBuffer = reinterpret_cast<AudioBuffer*>(m_audioBufferPool.Remove(0));
     m_currentFill = 0;
     return m_currentBuffer != nullptr;
+}
+
+void CApcoPlugin::RequestClose() {
+    m_closeRequested = true;
+    m_closing = true;
+    // The question's modal loop would keep the close waiting for the user: answer "No" (its
+    // second button, modal result 2).
+    if (m_overwriteDialog) m_overwriteDialog->EndModal(2);
 }
 
 CApcoPlugin::~CApcoPlugin() {

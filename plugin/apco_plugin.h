@@ -77,8 +77,14 @@ public:
     CK927ApcoPluginWindow* GetWindow() const { return m_window; }
     void SetHostCallback(PluginProc callback) { m_hostCallback = callback; }
 
-    // Calls into the host (GUI thread). 0x80000000 without a callback.
+    // Calls into the host (GUI thread). 0x80000000 without a callback, once a close was
+    // requested, and while the object is destroyed (except its farewell PM_SETFLAGS (0)).
     uint32_t CallPluginProc(uint32_t msg, uint32_t dwParam, uint32_t cbData, void* lpData);
+    // The host asked to close while one of the plug-in's calls was under way; the instance is
+    // destroyed once the outermost call has returned. Until then nothing reaches the host, IF
+    // blocks are dropped and an open overwrite question is answered "no" (GUI thread).
+    void RequestClose();
+    bool IsCloseRequested() const { return m_closeRequested.load(); }
     // The capabilities the plug-in offers (PM_HOSTINFO): announced at start, withdrawn on close;
     // UpdateHostFlags tells whether the plug-in demodulates for the host.
     void DemodStart();
@@ -253,6 +259,7 @@ private:
     std::atomic<bool> m_enabled{true};
     bool m_receiverPresent = true;
     std::atomic<bool> m_closing{false};
+    std::atomic<bool> m_closeRequested{false};
     std::atomic<bool> m_busy{false};  // a block is being processed
     std::atomic<bool> m_resetDemodulator{false};
     std::atomic<bool> m_resetSpectrum{false};
@@ -338,6 +345,7 @@ private:
     int m_deviceIndex = -1;
     String m_deviceName;
     bool m_showingVolume = false;  // the window's volume field echoes what it is shown
+    // The overwrite question while it is asked (ConfirmOverwrite owns it).
     MessageDialog* m_overwriteDialog = nullptr;
     friend class CApcoPluginEvents;
     CApcoPluginEvents* m_events = nullptr;  // the window's events land here

@@ -158,8 +158,6 @@ void CApcoPlugin::BindSettingsEvents() {
 void CApcoPlugin::ReleaseHandlerObjects() {
     delete m_events;
     m_events = nullptr;
-    delete m_overwriteDialog;
-    m_overwriteDialog = nullptr;
 }
 
 void CApcoPlugin::OpenFile(const char* name) {
@@ -323,17 +321,23 @@ void CApcoPlugin::StartRecording() {
     if (pauseSquelched || pauseNoP25) m_window->SetPaused(1, 0);
 }
 
+// The question lives for one answer: made, asked and deleted here, while its owner (the main
+// window, whose destruction would take the dialog and its object with it) surely stands: a
+// close that arrives meanwhile answers "no" and waits for this call to return.
 bool CApcoPlugin::ConfirmOverwrite(const String& path) {
-    if (!m_overwriteDialog) {
-        m_overwriteDialog = new (std::nothrow) MessageDialog(GetWindowHandle(), 2, "Overwrite existing file?");
-        if (!m_overwriteDialog) return false;
-        m_overwriteDialog->SetButtonText(0, "Yes");
-        m_overwriteDialog->SetButtonText(1, "No");
-    }
+    if (m_closeRequested || m_overwriteDialog) return false;
+    MessageDialog* dialog = new (std::nothrow) MessageDialog(GetWindowHandle(), 2, "Overwrite existing file?");
+    if (!dialog) return false;
+    dialog->SetButtonText(0, "Yes");
+    dialog->SetButtonText(1, "No");
     const String text = path.Length()
                             ? String("The file: \n") + path + "\nalready exists.\nDo you want to overwrite it?"
                             : String("File with that name already exists.\nDo you want to overwrite it?");
-    return m_overwriteDialog->Run(text.CStr(), false) == 0;
+    m_overwriteDialog = dialog;
+    const bool overwrite = dialog->Run(text.CStr(), false) == 0;
+    m_overwriteDialog = nullptr;
+    delete dialog;
+    return overwrite && !m_closeRequested;
 }
 
 void CApcoPlugin::ReopenOutput(uint32_t rateHz, int device) {

@@ -7,7 +7,10 @@
 #include "ui/k927_apco_plugin_window.h"
 
 uint32_t CApcoPlugin::CallPluginProc(uint32_t msg, uint32_t dwParam, uint32_t cbData, void* lpData) {
-    if (!m_hostCallback) return kHostNoAnswer;
+    // A host that asked to close hears nothing more but PM_CLOSED; a dying object reports no
+    // late stream blocks, only that the host's flags go back to 0.
+    const bool farewell = msg == PM_SETFLAGS && dwParam == 0;
+    if (!m_hostCallback || m_closeRequested || (IsClosing() && !farewell)) return kHostNoAnswer;
     // The host may answer a mode report with a mode notification, which must not switch back.
     const bool modeCall = msg == PM_MODE;
     if (modeCall) m_modeGuard = true;

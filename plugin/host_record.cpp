@@ -90,7 +90,8 @@ bool HostRecordBlockLength(const uint8_t* record, uint32_t size, uint32_t offset
 }
 
 uint8_t* DuplicateHostRecord(const void* record, uint32_t available) {
-    if (!record) return nullptr;
+    // Not even the size word is read when fewer bytes than the smallest record were handed over.
+    if (!record || available < 8) return nullptr;
     const uint8_t* source = static_cast<const uint8_t*>(record);
     const uint32_t size = ReadU32(source);
     if (size < 8 || size > kMaxHostRecordSize || size > available) return nullptr;

@@ -45,7 +45,8 @@ bool HostRecordBlockLength(const uint8_t* record, uint32_t size, uint32_t offset
 // A copy in the private heap (at least the fixed part, zero beyond the host's bytes) with
 // every pointer word moved into the copy, or nulled when its block was not inside the record.
 // Null for a null record, a size word below 8 or above kMaxHostRecordSize, or no memory.
-// `available` caps the bytes that may be read (the size word must not exceed it).
+// `available` caps the bytes that may be read (the size word must not exceed it); below 8
+// nothing is read at all.
 uint8_t* DuplicateHostRecord(const void* record, uint32_t available = kMaxHostRecordSize);
 void FreeHostRecord(uint8_t* record);  // null allowed
 

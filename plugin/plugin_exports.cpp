@@ -1,16 +1,29 @@
 // The DLL's four exports, the instance list (one record per host handle) and DllMain. All of
 // it runs on the host's GUI thread, so the list needs no lock. Every export catches
 // everything and returns its documented failure value.
+//
+// Closing. A host may close an instance from inside one of the plug-in's own calls (while it
+// handles an audio block, a set-up question or the start's announcement). Destroying the
+// object there would pull it from under its own stack, and its unhook would wait for the
+// stream thread, which may itself be waiting in a sent message for the call under way. Such
+// a close only stops the instance at once (nothing more reaches the host) and is carried out
+// when the module's outermost frame on the GUI thread closes (ModuleFrame): after the export
+// returns, or after the window procedure has answered, unless that answer is awaited by
+// another thread; then a posted message brings the host's loop back for it. Either way the
+// host then receives PM_CLOSED, once, and nothing after it.
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
 
 #include "foundation/item_array.h"
+#include "foundation/win32/readable_memory.h"
 #include "plugin/apco_plugin.h"
 #include "plugin/boundary.h"
 #include "plugin/host_protocol.h"
+#include "plugin/host_record.h"
 #include "toolkit/application.h"
+#include "toolkit/module_frame.h"
 
 namespace {
 
@@ -35,6 +48,15 @@ PluginInstance* FindPluginInstance(uint32_t hostHandle) {
     return nullptr;
 }
 
+// vktPluginStart gets no length with the record: it counts as absent unless its size word,
+// and then every byte that word claims, lie in committed, readable memory.
+const void* ReadableHostRecord(const void* record) {
+    if (!record || !IsReadableMemory(record, 4)) return nullptr;
+    uint32_t size;
+    std::memcpy(&size, record, 4);
+    return size <= kMaxHostRecordSize && IsReadableMemory(record, size) ? record : nullptr;
+}
+
 void RemovePluginInstance(PluginInstance* instance) {
     for (uint32_t i = g_instances.GetCount(); i-- > 0;)
         if (InstanceAt(i) == instance) g_instances.Remove(i);
@@ -49,11 +71,17 @@ uint32_t callPluginProc(HWND window, uint32_t msg, uint32_t dwParam, uint32_t cb
     return kHostNoAnswer;
 }
 
+// Closes requested from inside a call and not yet carried out.
+int g_pendingCloses = 0;
+
 void ClosePluginInstance(PluginInstance* instance) {
-    if (instance->plugin) {
-        instance->plugin->DemodEnd();
-        delete instance->plugin;
-        instance->plugin = nullptr;
+    // Notifications that arrive while the object is torn down find nothing to drive.
+    CApcoPlugin* plugin = instance->plugin;
+    instance->plugin = nullptr;
+    if (plugin) {
+        if (plugin->IsCloseRequested()) --g_pendingCloses;
+        plugin->DemodEnd();  // silent when the close was requested from inside a call
+        delete plugin;
     }
     char name[sizeof kPluginDisplayName];
     std::memcpy(name, kPluginDisplayName, sizeof name);
@@ -62,9 +90,50 @@ void ClosePluginInstance(PluginInstance* instance) {
     std::free(instance);
 }
 
+// A close from inside one of the module's frames waits for the outermost one.
+void RequestClose(PluginInstance* instance) {
+    CApcoPlugin* plugin = instance->plugin;
+    if (!plugin) return;  // already being closed
+    if (ModuleFrame::Depth() <= 1) {
+        ClosePluginInstance(instance);
+    } else if (!plugin->IsCloseRequested()) {
+        plugin->RequestClose();
+        ++g_pendingCloses;
+    }
+}
+
+// The exit handler of the outermost frame. An answer that another thread awaits (the stream
+// thread's sent messages) is given first: a posted message to the instance's window brings
+// the host's loop back here once it has been.
+void RunPendingCloses() noexcept {
+    if (g_pendingCloses <= 0) return;
+    CallGuarded("pending close", [] {
+        for (;;) {
+            PluginInstance* due = nullptr;
+            for (uint32_t i = 0; i < g_instances.GetCount() && !due; ++i) {
+                PluginInstance* instance = InstanceAt(i);
+                if (instance->plugin && instance->plugin->IsCloseRequested()) due = instance;
+            }
+            if (!due) return;
+            if (InSendMessage()) {
+                PostMessageA(due->window, WM_NULL, 0, 0);
+                return;
+            }
+            ClosePluginInstance(due);
+        }
+    });
+}
+
 void DispatchNotify(PluginInstance* instance, uint32_t code, uint32_t dwParam, uint32_t cbData, void* lpData) {
     CApcoPlugin* p = instance->plugin;
     if (!p) return;
+    // A closing instance takes no more work; only a PN_CLOSE from outside every plug-in
+    // call still closes it at once.
+    if (code == PN_CLOSE) {
+        RequestClose(instance);
+        return;
+    }
+    if (p->IsCloseRequested()) return;
     switch (code) {
     case PN_FLAGS: p->SetHostFlags(dwParam); break;
     case PN_ENABLE: p->EnablePlugin(dwParam); break;
@@ -78,7 +147,6 @@ void DispatchNotify(PluginInstance* instance, uint32_t code, uint32_t dwParam, u
     case PN_VOLUME: p->SetVolume(dwParam); break;
     case PN_MUTE: p->SetMute(dwParam); break;
     case PN_SCANNING: p->SetScanner(dwParam); break;
-    case PN_CLOSE: ClosePluginInstance(instance); break;
     case PN_HOSTINFO: p->SetHostInfo(lpData, cbData); break;
     default: break;
     }
@@ -98,9 +166,26 @@ uint32_t VKT_STDCALL vktPluginInit(uint32_t, const char*, char* name, uint32_t l
     });
 }
 
-void VKT_STDCALL vktPluginDone() {}
+// A host may unload the library next: every instance still open is closed as PN_CLOSE
+// closes it (stream unhooked, window gone, PM_CLOSED sent).
+void VKT_STDCALL vktPluginDone() {
+    ModuleFrame frame;
+    CallGuarded("vktPluginDone", [] {
+        const bool nested = ModuleFrame::Depth() > 1;
+        for (;;) {
+            PluginInstance* open = nullptr;
+            for (uint32_t i = 0; i < g_instances.GetCount() && !open; ++i) {
+                CApcoPlugin* plugin = InstanceAt(i)->plugin;
+                if (plugin && !(nested && plugin->IsCloseRequested())) open = InstanceAt(i);
+            }
+            if (!open) return;
+            RequestClose(open);
+        }
+    });
+}
 
 void VKT_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam, uint32_t cbData, void* lpData) {
+    ModuleFrame frame;
     CallGuarded("vktPluginNotify", [&] {
         PluginInstance* instance = FindPluginInstance(hostHandle);
         if (instance) DispatchNotify(instance, code, dwParam, cbData, lpData);
@@ -108,11 +193,13 @@ void VKT_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dw
 }
 
 uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginProc callback, uint32_t) {
+    ModuleFrame frame;
     return CallGuarded("vktPluginStart", 0u, [&]() -> uint32_t {
+        ModuleFrame::SetExitHandler(&RunPendingCloses);
         if (FindPluginInstance(hostHandle)) return kAlreadyStarted;
         auto* instance = static_cast<PluginInstance*>(std::calloc(1, sizeof(PluginInstance)));
         if (!instance) return 0;
-        instance->plugin = new (std::nothrow) CApcoPlugin(hostHandle, record);
+        instance->plugin = new (std::nothrow) CApcoPlugin(hostHandle, ReadableHostRecord(record));
         if (!instance->plugin || !instance->plugin->GetWindowHandle()) {
             delete instance->plugin;
             std::free(instance);
@@ -131,13 +218,16 @@ uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginPro
         }
         instance->plugin->DemodStart();
         if (Application* app = GetApplication()) app->ProcessMessages();
+        // Closed from inside the start: it goes as this call returns, no window to hand over.
+        if (instance->plugin->IsCloseRequested()) return 0;
         PostMessageA(instance->window, WM_APCO_INIT, 0, 0);
         return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(instance->window));
     });
 }
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     g_module = module;
+    if (reason == DLL_PROCESS_DETACH) ModuleFrame::SetExitHandler(nullptr);
     return TRUE;
 }
 

@@ -4,6 +4,7 @@
 #include "foundation/trace.h"
 #include "toolkit/application.h"
 #include "toolkit/component.h"
+#include "toolkit/module_frame.h"
 
 const char kWindowClassName[] = "myComponent";
 
@@ -79,6 +80,7 @@ void Window::SetPrevSibling(Window* sibling) {
 }
 
 LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    ModuleFrame frame;  // work deferred to the outermost frame runs after the message is done
     return GuardedOr(
         "Window::WindowProc", [&] { return RouteMessage(hwnd, msg, wParam, lParam); },
         [&] { return DefWindowProcA(hwnd, msg, wParam, lParam); });

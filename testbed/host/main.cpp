@@ -4,6 +4,8 @@
 //                [--log FILE] PLUGIN.vkt
 // Starts one instance (handle 1) with an all-null host record, pumps messages until the
 // recording has been delivered (or S seconds), closes it and prints what the plug-in sent.
+// Fails (exit code 1) when a call came off the GUI thread or the process saw an access
+// violation.
 #include <windows.h>
 
 #include <cstdio>
@@ -97,6 +99,8 @@ int main(int argc, char** argv) {
     if (analyzerLoaded && host.GetAnalyzerStats(&analyzer))
         std::printf("analyzer: %u created, %u linearisation calls\n", analyzer.created,
                     analyzer.slotCalls[kAnalyzerSetLinearization]);
+    const long faults = testbed::VktHost::AccessViolations();
+    if (faults) std::printf("%ld access violations\n%s", faults, testbed::VktHost::AccessViolationReport().c_str());
     if (!logFile.empty()) {
         FILE* f = std::fopen(logFile.c_str(), "w");
         if (f) {
@@ -106,5 +110,5 @@ int main(int argc, char** argv) {
             std::fclose(f);
         }
     }
-    return host.CallsOffGuiThread() ? 1 : 0;
+    return host.CallsOffGuiThread() || faults ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace testbed {
@@ -16,6 +17,36 @@ constexpr size_t kMaxCopiedBytes = 64u << 20;  // a copy beyond this says more a
 constexpr UINT kWatchMs = 50;
 
 VktHost* g_host = nullptr;
+
+// Access violations of the process, counted by a vectored handler that never handles them.
+struct Fault {
+    uintptr_t code, data;
+    ULONG_PTR write;
+    char module[MAX_PATH];
+};
+constexpr LONG kFaultsKept = 8;
+volatile LONG g_accessViolations = 0;
+Fault g_faults[kFaultsKept];
+
+LONG CALLBACK CountAccessViolation(EXCEPTION_POINTERS* e) {
+    const EXCEPTION_RECORD* r = e->ExceptionRecord;
+    if (r->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
+    const LONG n = InterlockedIncrement(&g_accessViolations);
+    if (n <= kFaultsKept) {
+        Fault& f = g_faults[n - 1];
+        f.code = reinterpret_cast<uintptr_t>(r->ExceptionAddress);
+        f.write = r->NumberParameters >= 2 ? r->ExceptionInformation[0] : 0;
+        f.data = r->NumberParameters >= 2 ? r->ExceptionInformation[1] : 0;
+        // Named now: the module may be unloaded by the time the faults are reported.
+        HMODULE module = nullptr;
+        f.module[0] = 0;
+        if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               static_cast<LPCSTR>(r->ExceptionAddress), &module))
+            GetModuleFileNameA(module, f.module, MAX_PATH);
+        if (module) f.code -= reinterpret_cast<uintptr_t>(module);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
 
 uint32_t VKT_STDCALL HostPluginProc(HWND__* window, uint32_t msg, uint32_t dwParam, uint32_t cbData, void* lpData) {
     try {
@@ -87,6 +118,8 @@ std::vector<uint8_t> HostRecordBuilder::Build() const {
 }
 
 VktHost::VktHost() : m_guiThread(GetCurrentThreadId()) {
+    static const bool counting = AddVectoredExceptionHandler(1, &CountAccessViolation) != nullptr;
+    (void)counting;
     g_host = this;
     m_comInitialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     m_watchWindow =
@@ -132,6 +165,7 @@ bool VktHost::Load(const std::string& path, std::string* error) {
 }
 
 void VktHost::Unload() {
+    if (m_done) m_done();  // as a host does before it lets the library go
     if (m_plugin) FreeLibrary(m_plugin);
     m_plugin = nullptr;
     m_init = nullptr;
@@ -207,6 +241,23 @@ uint32_t VktHost::OnPluginCall(HWND window, uint32_t msg, uint32_t dwParam, uint
     const uint32_t answer = call.answer;
     if (call.sequence < m_recordLimit) m_calls.push_back(std::move(call));
     return answer;
+}
+
+long VktHost::AccessViolations() { return InterlockedCompareExchange(&g_accessViolations, 0, 0); }
+
+std::string VktHost::AccessViolationReport() {
+    std::string out;
+    const LONG n = AccessViolations();
+    for (LONG i = 0; i < n && i < kFaultsKept; ++i) {
+        const Fault& f = g_faults[i];
+        char line[MAX_PATH + 96];
+        std::snprintf(line, sizeof line, "access violation at %s+0x%lx %s 0x%lx\n",
+                      f.module[0] ? f.module : "(no module)", static_cast<unsigned long>(f.code),
+                      f.write ? "writing" : "reading", static_cast<unsigned long>(f.data));
+        out += line;
+    }
+    if (n > kFaultsKept) out += "... " + std::to_string(n - kFaultsKept) + " more\n";
+    return out;
 }
 
 size_t VktHost::Count(uint32_t msg) const {

@@ -5,6 +5,11 @@
 //
 // One host per process: the plug-in's callback carries no context, so it reaches the host
 // through a process-wide pointer. GUI thread only, except where noted.
+//
+// The first host also installs a vectored exception handler that counts every access
+// violation in the process, on any thread. It runs before any frame's handler, so it sees the
+// faults that Wine swallows inside window procedures and system callbacks, where a test would
+// otherwise pass through a crash unnoticed.
 #pragma once
 
 #include <windows.h>
@@ -66,7 +71,7 @@ public:
     // Loads the plug-in and checks its four exports by name and ordinal. VKT_PLUGIN_PATH is
     // set to the plug-in's folder first unless SetPluginPath chose another.
     bool Load(const std::string& path, std::string* error);
-    void Unload();
+    void Unload();  // vktPluginDone, then the library is freed
     void SetPluginPath(const std::string& folder) { m_pluginPath = folder; }
 
     uint32_t Init(std::string* name, uint32_t nameLength = 128);
@@ -110,6 +115,11 @@ public:
     bool GetAnalyzerStats(AnalyzerStats* stats);
     std::string AnalyzerLog();
     bool FireAnalyzerCallback(uint32_t code, int32_t value);
+
+    // Access violations seen in this process since the first host was made (any thread), and
+    // where the first few happened: code address with its module, the address touched.
+    static long AccessViolations();
+    static std::string AccessViolationReport();
 
     // Entry for the plug-in's callback.
     uint32_t OnPluginCall(HWND window, uint32_t msg, uint32_t dwParam, uint32_t cbData, void* lpData);

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -440,6 +441,67 @@ TEST_F(PluginStart, ShortAndMalformedHostDataAreRefusedSafely) {
     host.Pump(100);
     host.Close(1);
     EXPECT_EQ(host.Calls().back().msg, PM_CLOSED);
+}
+
+// Host records that end at a no-access page: a PN_HOSTINFO of 1 to 3 bytes is not read at all
+// (the stored copy stays), and a start record whose size word claims more than the readable
+// memory holds counts as absent (the empty announcement); either way the plug-in runs on.
+TEST_F(PluginStart, HostRecordsAtAPageEndAreReadNoFurtherThanTheyReach) {
+    // No stored demodulation mode: the PN_MODE below must change the mode to be announced.
+    const char* settings = "Software\\Quorvane Communications\\K927Apco\\PAGEEND1";
+    RegDeleteKeyA(HKEY_CURRENT_USER, settings);
+    testbed::HostRecordBuilder b;
+    b.SetReceiverId("PAGEEND1");
+    const std::vector<uint8_t> named = b.Build();
+    const struct StartCase {
+        const char* what;
+        size_t readable;  // bytes before the no-access page
+        uint32_t sizeWord;
+        bool kept;  // the record is taken
+    } starts[] = {
+        {"the whole record readable", 400, 400, true},
+        {"size word cut by the page", 2, 0, false},
+        {"400 claimed, 8 readable", 8, 400, false},
+        {"400 claimed, 399 readable", 399, 400, false},
+        {"size word beyond the largest record", 400, 0x7FFFFFF0u, false},
+    };
+    auto setUps = [&] {  // instances whose set-up ran to its end
+        return static_cast<uint32_t>(std::count_if(
+            host.Calls().begin(), host.Calls().end(),
+            [](const testbed::HostCall& call) { return call.msg == PM_SETFLAGS && call.dwParam == 0x10004; }));
+    };
+    uint32_t handle = 1;
+    for (const StartCase& c : starts) {
+        SCOPED_TRACE(c.what);
+        GuardedBytes page(c.readable);
+        std::memcpy(page.data, named.data(), c.readable);
+        if (c.readable >= 4) std::memcpy(page.data, &c.sizeWord, 4);
+        const size_t first = seen.size();
+        ASSERT_NE(host.Start(handle, page.data), 0u);
+        ASSERT_GT(seen.size(), first);
+        EXPECT_EQ(seen[first].bytes.size(), 456u);
+        EXPECT_EQ(std::memcmp(&seen[first].bytes[76], "PAGEEND1", 8) == 0, c.kept);
+        EXPECT_TRUE(host.PumpUntil([&] { return setUps() == handle; }, 5000)) << "set-up ran";
+        host.Close(handle++);
+        EXPECT_EQ(host.Calls().back().msg, PM_CLOSED);
+    }
+
+    std::vector<uint8_t> record = named;
+    ASSERT_NE(host.Start(9, record.data()), 0u);
+    ASSERT_TRUE(host.PumpUntil([&] { return setUps() == handle; }, 5000));
+    for (uint32_t bytes : {1u, 2u, 3u}) {
+        GuardedBytes page(bytes);
+        std::memset(page.data, 0xFF, bytes);
+        host.Notify(9, PN_HOSTINFO, 0, bytes, page.data);
+    }
+    // The next announcement still carries the record given at the start.
+    const size_t before = seen.size();
+    host.Notify(9, PN_MODE, 19);
+    ASSERT_GT(seen.size(), before);
+    EXPECT_EQ(std::memcmp(&seen.back().bytes[76], "PAGEEND1", 8), 0);
+    host.Close(9);
+    EXPECT_EQ(host.Calls().back().msg, PM_CLOSED);
+    RegDeleteKeyA(HKEY_CURRENT_USER, settings);
 }
 
 // Ends the process when the cycle counter stops moving for 30 s, until told to stop.

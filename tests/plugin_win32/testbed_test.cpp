@@ -155,6 +155,18 @@ TEST(StandInHost, DrivesAPlugInAndKeepsTheUnhookRuleUnderSendMessage) {
     std::remove(wav.c_str());
 }
 
+// The host's count sees a fault that is caught inside the system (as Wine catches one in a
+// window procedure): IsBadReadPtr reads through a bad pointer and answers instead of crashing.
+TEST(StandInHost, CountsAccessViolationsThatAreCaughtElsewhere) {
+    testbed::VktHost host;
+    const long before = testbed::VktHost::AccessViolations();
+    EXPECT_TRUE(IsBadReadPtr(reinterpret_cast<const void*>(16), 4));
+    EXPECT_EQ(before + 1, testbed::VktHost::AccessViolations());
+    if (before == 0) EXPECT_NE(std::string::npos, testbed::VktHost::AccessViolationReport().find("reading 0x10"));
+    EXPECT_FALSE(IsBadReadPtr(&host, sizeof host));
+    EXPECT_EQ(before + 1, testbed::VktHost::AccessViolations());
+}
+
 TEST(StandInAnalyzer, TakesEveryOperationAndHandsBackNoComponent) {
     HMODULE library = LoadLibraryA("k927apcospect.dll");
     auto create = Entry<CreateAnalyzerFn>(library, "CreateAnalyzer");

@@ -614,34 +614,8 @@ namespace {
 // The host and the plug-in in a folder of their own without the receiver library: the error
 // box comes up (the host dismisses it and prints its text) and nothing is hooked.
 TEST(PluginReceiver, MissingLibraryShowsTheErrorBox) {
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string bin = exe;
-    bin.resize(bin.find_last_of("\\/") + 1);
-    const std::string folder = e2e::TempWav("apco_no_receiver\\");
-    CreateDirectoryA(folder.c_str(), nullptr);
-    for (const char* name : {"vkt_host.exe", "Apco_K927_VKT_Plugin.vkt", "k927apcospect.dll"})
-        ASSERT_TRUE(CopyFileA((bin + name).c_str(), (folder + name).c_str(), FALSE)) << name;
-    DeleteFileA((folder + "QVK927API.dll").c_str());
-    const std::string out = folder + "out.txt";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = file;
-    PROCESS_INFORMATION pi{};
-    std::string command = "\"" + folder + "vkt_host.exe\" --seconds 3 \"" + folder + "Apco_K927_VKT_Plugin.vkt\"";
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi));
-    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = 99;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    CloseHandle(file);
-    std::ifstream in(out);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    unsigned long code = 0;
+    const std::string text = e2e::RunHostInFolder("", "apco_no_receiver", &code);
     EXPECT_EQ(code, 0u) << text;
     EXPECT_NE(text.find("message box \"K927APCO - Error\": Failed to load K927API."), std::string::npos) << text;
     EXPECT_EQ(text.find("code 0x110b"), std::string::npos) << "no stream, so no spectra\n" << text;

@@ -98,43 +98,11 @@ TEST(PluginReceiver, EepromLinearisationReachesTheAnalyzerOnlyWithItsSum) {
     }
 }
 
-// vkt_host.exe run for 3 s in a folder of its own with the plug-in, the analyzer and the
-// receiver library of the build's bin\<receiverFolder>; what it printed.
-std::string RunHostWithReceiver(const std::string& receiverFolder, const std::string& folderName) {
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string bin = exe;
-    bin.resize(bin.find_last_of("\\/") + 1);
-    const std::string folder = e2e::TempWav(folderName + "\\");
-    CreateDirectoryA(folder.c_str(), nullptr);
-    for (const char* name : {"vkt_host.exe", "Apco_K927_VKT_Plugin.vkt", "k927apcospect.dll"})
-        if (!CopyFileA((bin + name).c_str(), (folder + name).c_str(), FALSE)) return "cannot copy " + bin + name;
-    const std::string receiver = bin + receiverFolder + "\\QVK927API.dll";
-    if (!CopyFileA(receiver.c_str(), (folder + "QVK927API.dll").c_str(), FALSE)) return "cannot copy " + receiver;
-    const std::string out = folder + "out.txt";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = file;
-    PROCESS_INFORMATION pi{};
-    std::string command = "\"" + folder + "vkt_host.exe\" --seconds 3 \"" + folder + "Apco_K927_VKT_Plugin.vkt\"";
-    const bool started =
-        CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
-    if (started) {
-        WaitForSingleObject(pi.hProcess, 60000);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    CloseHandle(file);
-    std::ifstream in(out);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // A receiver library without K9GetEEP is refused as a whole: the error box, no linearisation.
 TEST(PluginReceiver, LibraryWithoutEepromCallIsRefusedAndPassesNoLinearisation) {
-    const std::string text = RunHostWithReceiver("no_eeprom", "apco_no_eeprom");
+    unsigned long code = 0;
+    const std::string text = e2e::RunHostInFolder("no_eeprom", "apco_no_eeprom", &code);
+    EXPECT_EQ(code, 0u) << text;
     EXPECT_NE(text.find("message box \"K927APCO - Error\": Failed to load K927API."), std::string::npos) << text;
     EXPECT_NE(text.find("analyzer: 1 created, 0 linearisation calls"), std::string::npos) << text;
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "tests/support/p25_test_call.h"
 #include "tests/support/wav_io.h"
@@ -127,6 +129,46 @@ void HookImport(const char* dll, const char* name, void* replacement) {
         for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk); t->u1.Function; ++t)
             if (t->u1.Function == target && VirtualProtect(&t->u1.Function, 4, PAGE_READWRITE, &old))
                 t->u1.Function = reinterpret_cast<uintptr_t>(replacement);
+}
+
+std::string RunHostInFolder(const std::string& receiverFolder, const std::string& folderName, unsigned long* exitCode) {
+    *exitCode = 99;
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string bin = exe;
+    bin.resize(bin.find_last_of("\\/") + 1);
+    const std::string folder = TempWav(folderName + "\\");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (const char* name : {"vkt_host.exe", "Apco_K927_VKT_Plugin.vkt", "k927apcospect.dll"})
+        if (!CopyFileA((bin + name).c_str(), (folder + name).c_str(), FALSE)) return "cannot copy " + bin + name;
+    DeleteFileA((folder + "QVK927API.dll").c_str());
+    if (!receiverFolder.empty()) {
+        const std::string receiver = bin + receiverFolder + "\\QVK927API.dll";
+        if (!CopyFileA(receiver.c_str(), (folder + "QVK927API.dll").c_str(), FALSE)) return "cannot copy " + receiver;
+    }
+    const std::string out = folder + "out.txt";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "cannot create " + out;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = file;
+    PROCESS_INFORMATION pi{};
+    std::string command = "\"" + folder + "vkt_host.exe\" --seconds 3 \"" + folder + "Apco_K927_VKT_Plugin.vkt\"";
+    const bool started =
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
+    if (started) {
+        DWORD code = 99;
+        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+        *exitCode = code;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(file);
+    if (!started) return "cannot start " + command;
+    std::ifstream in(out);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 }  // namespace e2e

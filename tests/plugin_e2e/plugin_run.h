@@ -63,4 +63,10 @@ bool SawValue(const RunResult& r, int32_t ApcoParams::*field, int32_t value);
 // Points the plug-in DLL's import of dll!name at replacement (the DLL must be loaded).
 void HookImport(const char* dll, const char* name, void* replacement);
 
+// What vkt_host.exe printed when run for 3 s in a folder of its own (folderName under the temp
+// folder) with the plug-in, the analyzer and, unless receiverFolder is empty, the receiver
+// library of the build's bin\<receiverFolder>; its exit code in *exitCode (99 when it did not
+// end within a minute). A text starting "cannot" when the folder could not be laid out.
+std::string RunHostInFolder(const std::string& receiverFolder, const std::string& folderName, unsigned long* exitCode);
+
 }  // namespace e2e

@@ -7,19 +7,17 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "tests/plugin_e2e/plugin_run.h"
 #include "tests/plugin_win32/plugin_fixture.h"
 #include "tests/support/p25_test_call.h"
 #include "tests/support/wav_io.h"
+#include "tests/support/widget_input.h"
 #include "toolkit/button.h"
 #include "toolkit/edit.h"
-#include "toolkit/listbox.h"
 #include "ui/k927_apco_plugin_window.h"
 #include "ui/play_rec_controls.h"
 #include "ui/play_rec_panel.h"
@@ -27,41 +25,23 @@
 namespace {
 
 constexpr char kSettingsKey[] = "Software\\Quorvane Communications\\K927Apco\\";
-constexpr char kChildFolderVariable[] = "APCO_RECORD_CHILD_FOLDER";
+constexpr char kChildVariable[] = "APCO_RECORD_CHILD";
 constexpr uint32_t kIfBytesPerSecond = 96000;
 
+// The receiver's settings key with only these values.
 void Seed(const std::string& id, const std::map<std::string, uint32_t>& dwords, const std::string& audioDir = "") {
-    const std::string path = kSettingsKey + id;
-    RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              0);
+    const std::string key = kSettingsKey + id;
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
     for (const auto& d : dwords)
-        RegSetValueExA(key, d.first.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&d.second), 4);
+        RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), d.first.c_str(), REG_DWORD, &d.second, 4);
     if (!audioDir.empty())
-        RegSetValueExA(key, "AudioDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(audioDir.c_str()),
-                       static_cast<DWORD>(audioDir.size() + 1));
-    RegCloseKey(key);
+        RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "AudioDir", REG_SZ, audioDir.c_str(), audioDir.size() + 1);
 }
 
-uint32_t StoredDword(const std::string& id, const char* name) {
-    DWORD value = 0xFFFFFFFFu, size = 4;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, (kSettingsKey + id).c_str(), 0, KEY_READ, &key)) return value;
-    RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
+uint32_t Stored(const std::string& id, const char* name) {
+    DWORD value = 0, size = 4;
+    RegGetValueA(HKEY_CURRENT_USER, (kSettingsKey + id).c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
     return value;
-}
-
-void Click(HWND button) {
-    SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-    SendMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-}
-
-std::string TextOf(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
 }
 
 int64_t FileSize(const std::string& path) {
@@ -70,25 +50,14 @@ int64_t FileSize(const std::string& path) {
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Overwrites the 32-bit word at offset (the file's sizes).
-void PatchLe32(const std::string& path, long offset, uint32_t value) {
-    FILE* f = std::fopen(path.c_str(), "r+b");
-    ASSERT_NE(f, nullptr) << path;
-    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    std::fseek(f, offset, SEEK_SET);
-    std::fwrite(bytes, 1, 4, f);
-    std::fclose(f);
-}
-
+// A temp folder without WAV files.
 std::string Folder(const char* name) {
     const std::string dir = e2e::TempWav(name);
     CreateDirectoryA(dir.c_str(), nullptr);
     WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((dir + "\\*.wav").c_str(), &found);
-    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &found))
+    const HANDLE h = FindFirstFileA((dir + "\\*.wav").c_str(), &found);
+    for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &found) || !FindClose(h))
         DeleteFileA((dir + "\\" + found.cFileName).c_str());
-    if (h != INVALID_HANDLE_VALUE) FindClose(h);
     return dir;
 }
 
@@ -98,7 +67,8 @@ std::string Silence() {
     return written ? path : "";
 }
 
-// One run of the plug-in as receiver id; the playing position seen at every host call.
+// One run of the plug-in as receiver id: the furthest playing position seen at any host call
+// and the number of PM_SETFLAGS calls with the playing bit.
 struct Session {
     Session(const char* receiverId, const std::string& wav) {
         testbed::HostRecordBuilder b;
@@ -107,77 +77,69 @@ struct Session {
         options.record = record.data();
         options.wav = wav;
         options.onCall = [this](testbed::HostCall& c, void*) {
-            calls[c.msg].push_back(c.dwParam);
-            CK927ApcoPluginWindow* w = Window(c.window);
+            playing += c.msg == PM_SETFLAGS && (c.dwParam & 0x800);
+            CK927ApcoPluginWindow* w = WindowOf(c.window);
             if (w && w->GetPlayRecPanel())
                 maxPositionSeconds = std::max(maxPositionSeconds, w->GetPlayRecPanel()->GetFilePosTime());
         };
     }
-    static CK927ApcoPluginWindow* Window(HWND h) {
-        return h ? static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(h, GWLP_USERDATA)))
-                 : nullptr;
+    static CK927ApcoPluginWindow* WindowOf(HWND h) {  // null for no window
+        return static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(h, GWLP_USERDATA)));
     }
-    CK927ApcoPluginWindow* Window() { return host.Calls().empty() ? nullptr : Window(host.Calls().back().window); }
-    e2e::RunResult Run() { return e2e::Run(host, options); }
-    size_t Count(uint32_t msg) const {
-        auto it = calls.find(msg);
-        return it == calls.end() ? 0 : it->second.size();
-    }
-    size_t Playing() const {  // PM_SETFLAGS with the playing bit
-        auto it = calls.find(PM_SETFLAGS);
-        return it == calls.end()
-                   ? 0
-                   : std::count_if(it->second.begin(), it->second.end(), [](uint32_t f) { return (f & 0x800) != 0; });
+    CK927ApcoPluginWindow* Window() { return WindowOf(host.Calls().back().window); }
+    // With play given, the panel opens that file (keeping the length it shows and whether it
+    // takes it) and plays it.
+    e2e::RunResult Run(const std::string& play = "") {
+        if (!play.empty())
+            options.afterStart = [this, play](testbed::VktHost&) {
+                CK927ApcoPluginWindow* w = Window();
+                w->OnFileNameChange.Invoke(w, play.c_str());
+                supported = w->GetPlayRecPanel()->IsShownFileSupported();
+                shownSeconds = w->GetPlayRecPanel()->GetTotalWaveTime();
+                w->OnStartPlay.Invoke(w);
+            };
+        return e2e::Run(host, options);
     }
 
     std::vector<uint8_t> record;
     testbed::VktHost host;
     e2e::RunOptions options;
-    std::map<uint32_t, std::vector<uint32_t>> calls;
-    uint32_t maxPositionSeconds = 0;
+    size_t playing = 0;
+    uint32_t maxPositionSeconds = 0, shownSeconds = 0;
+    bool supported = false;
 };
 
-// Each file of the folder, stepped through with the panel's Next button, is shown with its
-// own rate, channels, bits, size and length; only the 16-bit mono one may be played, and Play
-// on the others starts nothing (the player stays idle: the next file still gets its verdict).
+// Each file of the folder, stepped through with the Next button, shows its own details; only
+// the 16-bit mono one may be played, and Play on the others starts nothing.
 TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
     const std::string dir = Folder("apco_formats");
-    struct File {
+    const struct File {
         const char* name;
-        uint16_t tag, channels;
-        uint32_t rate;
-        uint16_t bits;
-        bool supported;
-    } files[] = {
-        {"eight.wav", 1, 1, 48000, 8, false},
-        {"float.wav", 3, 1, 48000, 32, false},
-        {"mono.wav", 1, 1, 16000, 16, true},
-        {"stereo.wav", 1, 2, 48000, 16, false},
-    };
-    std::map<std::string, const File*> byName;
-    for (const File& f : files) {
-        const std::vector<uint8_t> twoSeconds(2 * f.rate * f.channels * f.bits / 8, 0x5A);
-        plugintest::WriteAll(dir + "\\" + f.name,
-                             plugintest::Riff({{"fmt ", plugintest::Format(f.tag, f.channels, f.rate, f.bits, false)},
-                                               {"data", twoSeconds}}));
-        byName[f.name] = &f;
-    }
+        uint32_t tag, channels, rate, bits, supported;
+    } files[] = {{"eight.wav", 1, 1, 48000, 8, 0},
+                 {"float.wav", 3, 1, 48000, 32, 0},
+                 {"mono.wav", 1, 1, 16000, 16, 1},
+                 {"stereo.wav", 1, 2, 48000, 16, 0}};
+    for (const File& f : files)
+        plugintest::WriteAll(
+            dir + "\\" + f.name,
+            plugintest::Riff({{"fmt ", plugintest::Format(f.tag, f.channels, f.rate, f.bits, false)},
+                              {"data", std::vector<uint8_t>(2 * f.rate * f.channels * f.bits / 8, 0x5A)}}));
     Seed("T28fmt", {}, dir);
     int frames = 0;
     Session s("T28fmt", e2e::WriteTestCall("e2e_formats_call.if.wav", 0x80, &frames));
-    struct Shown {
-        uint32_t rate, channels, bits, size, seconds;
-        bool supported, playEnabled;
-    };
-    std::map<std::string, Shown> shown;
-    size_t listed = 0, playingAfterPlay = 0;
+    std::map<std::string, std::vector<uint32_t>> shown;  // rate, channels, bits, size, s, supported, Play on
     s.options.afterStart = [&](testbed::VktHost&) {
         CK927ApcoPluginWindow* w = s.Window();
         CPlayRecPanel* p = w->GetPlayRecPanel();
-        CPlayRecFileList* list = p->GetFileList();
-        listed = list->Count();
-        auto look = [&] {
-            const std::string name = TextOf(p->GetFileBox()->GetHandle());
+        EXPECT_EQ(p->GetFileList()->Count(), std::size(files));
+        for (int guard = 0; p->GetFileList()->GetCurrent() > 0 && guard < 10; ++guard)
+            Click(p->GetPrevButton()->GetHandle());
+        if (p->GetFileList()->GetCurrent() < 0) Click(p->GetNextButton()->GetHandle());
+        for (size_t i = 0; i < std::size(files); ++i) {
+            if (i > 0) Click(p->GetNextButton()->GetHandle());
+            char name[64] = {};
+            GetWindowTextA(p->GetFileBox()->GetHandle(), name, sizeof name);
             shown[name] = {p->GetShownSampleRate(),
                            p->GetShownChannels(),
                            p->GetShownBitsPerSample(),
@@ -185,36 +147,17 @@ TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
                            p->GetTotalWaveTime(),
                            p->IsShownFileSupported(),
                            IsWindowEnabled(p->GetPlayButton()->GetHandle()) != 0};
-            if (byName.count(name) && !byName[name]->supported) {
-                w->OnStartPlay.Invoke(w);
-                playingAfterPlay += s.Playing();
-            }
-        };
-        for (int guard = 0; list->GetCurrent() > 0 && guard < 10; ++guard) Click(p->GetPrevButton()->GetHandle());
-        if (list->GetCurrent() < 0) Click(p->GetNextButton()->GetHandle());
-        look();
-        for (size_t i = 1; i < listed; ++i) {
-            Click(p->GetNextButton()->GetHandle());
-            look();
+            if (std::string(name) != "mono.wav") w->OnStartPlay.Invoke(w);
         }
     };
     const e2e::RunResult r = s.Run();
     ASSERT_TRUE(r.finished);
-    EXPECT_EQ(listed, std::size(files));
     for (const File& f : files) {
-        SCOPED_TRACE(f.name);
-        ASSERT_EQ(shown.count(f.name), 1u);
-        const Shown& got = shown[f.name];
-        EXPECT_EQ(got.rate, f.rate);
-        EXPECT_EQ(got.channels, f.channels);
-        EXPECT_EQ(got.bits, f.bits);
-        EXPECT_EQ(got.size, 44 + 2 * f.rate * f.channels * f.bits / 8);
-        EXPECT_EQ(got.seconds, 2u);
-        EXPECT_EQ(got.supported, f.supported);
-        EXPECT_EQ(got.playEnabled, f.supported);
+        const uint32_t size = 44 + 2 * f.rate * f.channels * f.bits / 8;
+        EXPECT_EQ(shown[f.name], (std::vector<uint32_t>{f.rate, f.channels, f.bits, size, 2, f.supported, f.supported}))
+            << f.name;
     }
-    EXPECT_EQ(playingAfterPlay, 0u);
-    EXPECT_EQ(s.Playing(), 0u);
+    EXPECT_EQ(s.playing, 0u);
     EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7)) << "the receiver's stream still decodes";
 }
 
@@ -232,96 +175,72 @@ TEST(PluginWaveFiles, OpenEndedSizesPlayToTheEnd) {
         SCOPED_TRACE(row.name);
         const std::string path = dir + "\\" + row.name;
         ASSERT_TRUE(wavtest::WriteWav16(path, call, 48000));
-        PatchLe32(path, 4, row.riff);
-        PatchLe32(path, 40, row.data);
+        FILE* f = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        std::fseek(f, 4, SEEK_SET), std::fwrite(&row.riff, 4, 1, f);
+        std::fseek(f, 40, SEEK_SET), std::fwrite(&row.data, 4, 1, f), std::fclose(f);
         Session s("T29open", Silence());
-        bool supported = false;
-        uint32_t seconds = 0;
-        s.options.afterStart = [&](testbed::VktHost&) {
-            CK927ApcoPluginWindow* w = s.Window();
-            w->OnFileNameChange.Invoke(w, path.c_str());
-            supported = w->GetPlayRecPanel()->IsShownFileSupported();
-            seconds = w->GetPlayRecPanel()->GetTotalWaveTime();
-            w->OnStartPlay.Invoke(w);
-        };
-        const e2e::RunResult r = s.Run();
+        const e2e::RunResult r = s.Run(path);
         ASSERT_TRUE(r.finished);
-        EXPECT_TRUE(supported);
-        EXPECT_EQ(seconds, 5u);
+        EXPECT_TRUE(s.supported);
+        EXPECT_EQ(s.shownSeconds, 5u);
         EXPECT_EQ(s.maxPositionSeconds, 5u);
         EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7));
     }
 }
 
-// The child's part of the next test (run only as its child): records the IF of the streaming
-// receiver, paced in real time, until the parent kills the process.
-TEST(PluginRecorderChild, DISABLED_RecordIFUntilKilled) {
-    const char* dir = std::getenv(kChildFolderVariable);
-    if (!dir || !*dir) GTEST_SKIP() << "started by PluginRecorder.RecordingOfAKilledHostPlays only";
-    int frames = 0;
-    Session s("T29crash", e2e::WriteTestCall("e2e_crash_call.if.wav", 0x80, &frames));
-    s.options.realtime = true;
-    s.options.loops = 1000;
-    s.options.timeoutMs = 60000;
-    s.options.afterStart = [&](testbed::VktHost&) {
-        CK927ApcoPluginWindow* w = s.Window();
-        SetWindowTextA(w->GetPlayRecPanel()->GetFileBox()->GetHandle(), "crash.if.wav");
-        if (!w->GetPlayRecPanel()->GetIFButton()->IsDown()) Click(w->GetPlayRecPanel()->GetIFButton()->GetHandle());
-        w->OnRecordStart.Invoke(w);
-    };
-    s.Run();
-}
-
 // A host process killed 3 s into an IF recording leaves a file whose header covers all but
 // the last half second, and the plug-in plays it back from its start to the header's end.
 TEST(PluginRecorder, RecordingOfAKilledHostPlays) {
+    if (std::getenv(kChildVariable)) {  // the child: records the IF, paced in real time, until it is killed
+        int frames = 0;
+        Session s("T29crash", e2e::WriteTestCall("e2e_crash_call.if.wav", 0x80, &frames));
+        s.options.realtime = true;
+        s.options.loops = 1000;
+        s.options.timeoutMs = 60000;
+        s.options.afterStart = [&](testbed::VktHost&) {
+            CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
+            SetWindowTextA(p->GetFileBox()->GetHandle(), "crash.if.wav");
+            if (!p->GetIFButton()->IsDown()) Click(p->GetIFButton()->GetHandle());
+            s.Window()->OnRecordStart.Invoke(s.Window());
+        };
+        s.Run();
+        return;
+    }
     const std::string dir = Folder("apco_crash"), path = dir + "\\crash.if.wav";
     Seed("T29crash", {}, dir);
     char exe[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string command = std::string("\"") + exe +
-                          "\" --gtest_filter=PluginRecorderChild.DISABLED_RecordIFUntilKilled "
-                          "--gtest_also_run_disabled_tests";
-    SetEnvironmentVariableA(kChildFolderVariable, dir.c_str());
+    std::string command = std::string("\"") + exe + "\" --gtest_filter=PluginRecorder.RecordingOfAKilledHostPlays";
     STARTUPINFOA start{};
     start.cb = sizeof start;
-    PROCESS_INFORMATION child = {};
+    PROCESS_INFORMATION child{};
+    SetEnvironmentVariableA(kChildVariable, "1");
     const bool started =
-        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &child) != 0;
-    SetEnvironmentVariableA(kChildFolderVariable, nullptr);
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &child);
+    SetEnvironmentVariableA(kChildVariable, nullptr);
     ASSERT_TRUE(started);
     // The first samples reach the file once mmio's buffer fills (within a tenth of a second).
-    const DWORD deadline = GetTickCount() + 60000;
-    while (FileSize(path) <= 46 && GetTickCount() < deadline &&
-           WaitForSingleObject(child.hProcess, 20) == WAIT_TIMEOUT) {}
+    for (const DWORD t0 = GetTickCount(); FileSize(path) <= 46 && GetTickCount() - t0 < 60000 &&
+                                          WaitForSingleObject(child.hProcess, 20) == WAIT_TIMEOUT;) {}
     const bool recording = FileSize(path) > 46;
     Sleep(3000);
     TerminateProcess(child.hProcess, 9);
     WaitForSingleObject(child.hProcess, 10000);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread), CloseHandle(child.hProcess);
     ASSERT_TRUE(recording) << "the child never recorded";
 
-    const std::vector<uint8_t> bytes = plugintest::ReadAll(path);  // its first 64 KB
-    ASSERT_GE(bytes.size(), 46u);
-    const uint32_t riff = plugintest::Le32(&bytes[4]), data = plugintest::Le32(&bytes[42]);
+    const std::vector<uint8_t> head = plugintest::ReadAll(path);
+    ASSERT_GE(head.size(), 46u);
+    const uint32_t data = plugintest::Le32(&head[42]);
     EXPECT_GE(data, 2 * kIfBytesPerSecond) << "at most half a second lost of about 3 s";
     EXPECT_LE(data, 6 * kIfBytesPerSecond) << "paced in real time";
-    EXPECT_EQ(riff, data + 38);
+    EXPECT_EQ(plugintest::Le32(&head[4]), data + 38);
     EXPECT_GE(FileSize(path), 46 + static_cast<int64_t>(data));
-
     Session s("T29crash", Silence());
-    uint32_t seconds = 0;
-    s.options.afterStart = [&](testbed::VktHost&) {
-        CK927ApcoPluginWindow* w = s.Window();
-        w->OnFileNameChange.Invoke(w, path.c_str());
-        seconds = w->GetPlayRecPanel()->GetTotalWaveTime();
-        w->OnStartPlay.Invoke(w);
-    };
-    const e2e::RunResult r = s.Run();
+    const e2e::RunResult r = s.Run(path);
     ASSERT_TRUE(r.finished);
-    EXPECT_EQ(seconds, data / kIfBytesPerSecond);
-    EXPECT_GE(s.maxPositionSeconds, 2u);
+    EXPECT_EQ(s.shownSeconds, data / kIfBytesPerSecond);
     EXPECT_EQ(s.maxPositionSeconds, data / kIfBytesPerSecond) << "played to the header's end";
     EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7)) << "the recorded call decodes";
 }
@@ -346,24 +265,21 @@ TEST(PluginSettings, KeyThatCannotBeOpenedChangesNothing) {
         s.options.afterStart = [&](testbed::VktHost&) {
             folder = s.Window()->GetPlayRecPanel()->GetAudioDirPath().CStr();
         };
-        if (locked) {
-            ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root), 0);
-        }
+        ASSERT_TRUE(!locked || RegOverridePredefKey(HKEY_CURRENT_USER, root) == 0);
         const e2e::RunResult r = s.Run();
         if (locked) RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
         ASSERT_TRUE(r.finished);
-        EXPECT_EQ(s.Count(PM_MUTE) > 0, !locked);
-        EXPECT_EQ(s.Count(PM_VOLUME) > 0, !locked);
+        EXPECT_EQ(s.host.Count(PM_MUTE) > 0, !locked);
+        EXPECT_EQ(s.host.Count(PM_VOLUME) > 0, !locked);
         EXPECT_NE(folder.find("Quorvane\\Apco"), std::string::npos) << folder;
         EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7));
     }
-    DWORD subKeys = 1, values = 1;
-    EXPECT_EQ(RegQueryInfoKeyA(root, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
-                               nullptr, nullptr),
-              0);
-    EXPECT_EQ(subKeys + values, 0u) << "nothing saved in the locked run";
-    EXPECT_EQ(StoredDword("T28lock", "Volume"), 12u);
-    EXPECT_EQ(StoredDword("T28lock", "NotchWidth"), 250u);
+    char name[64];
+    DWORD size = sizeof name;
+    EXPECT_EQ(RegEnumKeyA(root, 0, name, size), ERROR_NO_MORE_ITEMS) << "nothing saved in the locked run";
+    EXPECT_EQ(RegEnumValueA(root, 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(Stored("T28lock", "Volume"), 12u);
+    EXPECT_EQ(Stored("T28lock", "NotchWidth"), 250u);
     RegCloseKey(root);
     RegDeleteKeyA(HKEY_CURRENT_USER, volatilePath.c_str());
 }

@@ -123,7 +123,7 @@ void CALLBACK CloseDuringQuestion(HWND, UINT, UINT_PTR id, DWORD) {
 TEST(PluginClose, WhileTheOverwriteQuestionIsOpen) {
     const std::string dir = e2e::TempWav("apco_close_question"), path = dir + "\\take.wav";
     CreateDirectoryA(dir.c_str(), nullptr);
-    const std::vector<uint8_t> kept(100, 'k');
+    const std::vector<uint8_t> kept = {'k', 'e', 'p', 't'};
     plugintest::WriteAll(path, kept);
     RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Quorvane Communications\\K927Apco\\T29close", "AudioDir", REG_SZ,
                     dir.c_str(), dir.size() + 1);

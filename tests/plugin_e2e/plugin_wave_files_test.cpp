@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <process.h>
 
 #include "tests/plugin_e2e/plugin_run.h"
 #include "tests/plugin_win32/plugin_fixture.h"
@@ -25,7 +26,6 @@
 namespace {
 
 constexpr char kSettingsKey[] = "Software\\Quorvane Communications\\K927Apco\\";
-constexpr char kChildVariable[] = "APCO_RECORD_CHILD";
 constexpr uint32_t kIfBytesPerSecond = 96000;
 
 // The receiver's settings key with only these values.
@@ -192,7 +192,7 @@ TEST(PluginWaveFiles, OpenEndedSizesPlayToTheEnd) {
 // A host process killed 3 s into an IF recording leaves a file whose header covers all but
 // the last half second, and the plug-in plays it back from its start to the header's end.
 TEST(PluginRecorder, RecordingOfAKilledHostPlays) {
-    if (std::getenv(kChildVariable)) {  // the child: records the IF, paced in real time, until it is killed
+    if (std::getenv("APCO_RECORD_CHILD")) {  // the child: records the IF, paced in real time, until it is killed
         int frames = 0;
         Session s("T29crash", e2e::WriteTestCall("e2e_crash_call.if.wav", 0x80, &frames));
         s.options.realtime = true;
@@ -211,23 +211,19 @@ TEST(PluginRecorder, RecordingOfAKilledHostPlays) {
     Seed("T29crash", {}, dir);
     char exe[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string command = std::string("\"") + exe + "\" --gtest_filter=PluginRecorder.RecordingOfAKilledHostPlays";
-    STARTUPINFOA start{};
-    start.cb = sizeof start;
-    PROCESS_INFORMATION child{};
-    SetEnvironmentVariableA(kChildVariable, "1");
-    const bool started =
-        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &child);
-    SetEnvironmentVariableA(kChildVariable, nullptr);
-    ASSERT_TRUE(started);
+    _putenv("APCO_RECORD_CHILD=1");
+    const auto child = reinterpret_cast<HANDLE>(
+        _spawnl(_P_NOWAIT, exe, exe, "--gtest_filter=PluginRecorder.RecordingOfAKilledHostPlays", nullptr));
+    _putenv("APCO_RECORD_CHILD=");
+    ASSERT_NE(child, INVALID_HANDLE_VALUE);
     // The first samples reach the file once mmio's buffer fills (within a tenth of a second).
-    for (const DWORD t0 = GetTickCount(); FileSize(path) <= 46 && GetTickCount() - t0 < 60000 &&
-                                          WaitForSingleObject(child.hProcess, 20) == WAIT_TIMEOUT;) {}
+    for (const DWORD t0 = GetTickCount();
+         FileSize(path) <= 46 && GetTickCount() - t0 < 60000 && WaitForSingleObject(child, 20) == WAIT_TIMEOUT;) {}
     const bool recording = FileSize(path) > 46;
     Sleep(3000);
-    TerminateProcess(child.hProcess, 9);
-    WaitForSingleObject(child.hProcess, 10000);
-    CloseHandle(child.hThread), CloseHandle(child.hProcess);
+    TerminateProcess(child, 9);
+    WaitForSingleObject(child, 10000);
+    CloseHandle(child);
     ASSERT_TRUE(recording) << "the child never recorded";
 
     const std::vector<uint8_t> head = plugintest::ReadAll(path);

@@ -28,9 +28,12 @@ void CALLBACK Hang(void* what, BOOLEAN) {
 }
 
 // Ends the process when its scope is not left within a minute: a deadlocked GUI thread cannot
-// time out by itself. Outlives the host of Closing, whose end unloads the plug-in.
+// time out by itself. Runs in the timer's own thread (a new pool thread could wait for a loader
+// lock that a hung unload holds); outlives the host of Closing, whose end unloads the plug-in.
 struct Watchdog {
-    explicit Watchdog(const char* what) { CreateTimerQueueTimer(&timer, nullptr, &Hang, (void*)what, 60000, 0, 0); }
+    explicit Watchdog(const char* what) {
+        CreateTimerQueueTimer(&timer, nullptr, &Hang, (void*)what, 60000, 0, WT_EXECUTEINTIMERTHREAD);
+    }
     ~Watchdog() { DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE); }
     HANDLE timer = nullptr;
 };

@@ -37,37 +37,49 @@ std::string IfFile(const char* name, double seconds, float level = 0.1f) {
     return path;
 }
 
+// One session per row: the EEPROM's linearisation reaches the analyzer only with its sum, and
+// the receiver's volume is given back at the close only when it was read at the connection.
 // EEPROM bytes 216..226 are the coefficients + 128; 227..228 their sum (little-endian) with
 // each byte clamped to 113..143 first: 128+120+140+113+143+113+143+128+129+127+135 = 1419.
-TEST(PluginReceiver, EepromLinearisationReachesTheAnalyzerOnlyWithItsSum) {
+TEST(PluginReceiver, EepromLinearisationOnlyWithItsSumAndVolumeRestoredOnlyWhenRead) {
     const uint8_t raw[11] = {128, 120, 140, 113, 143, 100, 200, 128, 129, 127, 135};
     const int32_t expected[11] = {0, -8, 12, -15, 15, -28, 72, 0, 1, -1, 7};
     const struct {
         const char* name;
         uint16_t sum;
-        bool readable, passed;
-    } rows[] = {{"valid sum", 1419, true, true},
-                {"sum one off", 1420, true, false},
-                {"sum of the unclamped bytes", 1463, true, false},
-                {"read fails", 1419, false, false}};
-    const std::string call = IfFile("e2e_noise.if.wav", 0.2);
+        bool readable, refused, passed;  // EEPROM read, advanced mode refused, linearisation passed
+    } rows[] = {{"valid sum", 1419, true, false, true},
+                {"sum one off", 1420, true, false, false},
+                {"sum of the unclamped bytes", 1463, true, false, false},
+                {"read fails", 1419, false, false, false},
+                {"advanced mode refused", 1419, true, true, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         VktHost host;
         AnalyzerStats before{sizeof before}, after{sizeof after};
         ASSERT_TRUE(host.GetAnalyzerStats(&before));
         e2e::RunOptions o;
-        o.wav = call;
+        o.wav = IfFile("e2e_noise.if.wav", 0.2);
+        o.timeoutMs = row.refused ? 1500 : o.timeoutMs;  // nothing streams
         o.receiver = [&](ReceiverConfig& c) {
+            c.volume = 20;
+            c.refuseAdvancedMode = row.refused;
             c.eepromValid = row.readable;
             std::memset(c.eeprom, 0x5A, kReceiverEepromBytes);
             std::memcpy(&c.eeprom[216], raw, 11);
             c.eeprom[227] = static_cast<uint8_t>(row.sum);
             c.eeprom[228] = static_cast<uint8_t>(row.sum >> 8);
         };
-        ASSERT_TRUE(e2e::Run(host, o).finished);
+        EXPECT_EQ(e2e::Run(host, o).finished, !row.refused);
+        ReceiverStatus status{sizeof status};
+        ASSERT_TRUE(host.GetReceiverStatus(&status));
+        EXPECT_EQ(status.volume, 20u);
+        const std::string log = host.ReceiverLog();
+        EXPECT_NE(log.find(row.readable ? "K9GetEEP 1 ok" : "K9GetEEP 1 fail"), std::string::npos) << log;
+        EXPECT_EQ(log.find("GetVolume") == std::string::npos, row.refused) << log;
+        EXPECT_EQ(log.find("SetVolume 1 20") == std::string::npos, row.refused) << log;
+        EXPECT_EQ(log.find("SetVolume 1 0"), std::string::npos) << log;
         ASSERT_TRUE(host.GetAnalyzerStats(&after));
-        EXPECT_NE(host.ReceiverLog().find(row.readable ? "K9GetEEP 1 ok" : "K9GetEEP 1 fail"), std::string::npos);
         ASSERT_GT(after.created, before.created) << "the analyzer library was not found";
         EXPECT_EQ(after.slotCalls[kAnalyzerSetLinearization] - before.slotCalls[kAnalyzerSetLinearization],
                   row.passed ? 1u : 0u);
@@ -84,28 +96,6 @@ TEST(PluginReceiver, LibraryWithoutEepromCallIsRefusedAndPassesNoLinearisation) 
     EXPECT_EQ(code, 0u) << text;
     EXPECT_NE(text.find("message box \"K927APCO - Error\": Failed to load K927API."), std::string::npos) << text;
     EXPECT_NE(text.find("analyzer: 1 created, 0 linearisation calls"), std::string::npos) << text;
-}
-
-TEST(PluginReceiver, VolumeRestoredOnlyWhenItWasRead) {
-    for (bool refused : {false, true}) {
-        SCOPED_TRACE(refused ? "advanced mode refused" : "connected");
-        VktHost host;
-        e2e::RunOptions o;
-        o.wav = IfFile("e2e_noise.if.wav", 0.2);
-        o.timeoutMs = refused ? 1500 : o.timeoutMs;  // nothing streams
-        o.receiver = [&](ReceiverConfig& c) {
-            c.volume = 20;
-            c.refuseAdvancedMode = refused;
-        };
-        e2e::Run(host, o);
-        ReceiverStatus status{sizeof status};
-        ASSERT_TRUE(host.GetReceiverStatus(&status));
-        EXPECT_EQ(status.volume, 20u);
-        const std::string log = host.ReceiverLog();
-        EXPECT_EQ(log.find("GetVolume") == std::string::npos, refused) << log;
-        EXPECT_EQ(log.find("SetVolume 1 20") == std::string::npos, refused) << log;
-        EXPECT_EQ(log.find("SetVolume 1 0"), std::string::npos) << log;
-    }
 }
 
 // What the window hands to the plug-in as scanning spectra (the stream thread waits meanwhile).
@@ -207,7 +197,6 @@ TEST(PluginRecorder, StoppedFileLeavesNoHalfFilledBufferBehind) {
     EXPECT_GT(afterFile, 0u) << "the receiver's audio played after the file";
 }
 
-// The first window below parent, at any depth, with the text.
 HWND FindChild(HWND parent, const char* text) {
     for (HWND h = nullptr; (h = FindWindowExA(parent, h, nullptr, nullptr));) {
         char t[128] = {};

@@ -121,14 +121,15 @@ struct StreamCase {
     const char* file;  // null: the generated call
     int32_t nac, tgid, sourceId;
     bool encrypted, voice;
+    int frames;  // voice frames of a recording
 };
 
 const StreamCase kStreams[] = {
-    {nullptr, 0x2A7, 0x1234, 0xABCDE, false, true},
-    {"voice-nac293-tg1.if.wav", 0x293, 1, 1, false, true},
-    {"voice-nac1f5-tg7455.if.wav", 0x1F5, 7455, 4270002, false, true},
-    {"voice-encrypted-nac104-tg1543.if.wav", 0x104, 1543, -1, true, true},
-    {"control-nac140.if.wav", 0x140, -1, -1, false, false},
+    {nullptr, 0x2A7, 0x1234, 0xABCDE, false, true, 0},
+    {"voice-nac293-tg1.if.wav", 0x293, 1, 1, false, true, 360},
+    {"voice-nac1f5-tg7455.if.wav", 0x1F5, 7455, 4270002, false, true, 171},
+    {"voice-encrypted-nac104-tg1543.if.wav", 0x104, 1543, -1, true, true, 306},
+    {"control-nac140.if.wav", 0x140, -1, -1, false, false, 0},
 };
 
 bool HasEvent(const RunResult& r, uint8_t type) {
@@ -199,9 +200,9 @@ TEST(PluginStream, DecodedParametersAudioSpectraAndEvents) {
     }
 }
 
-// What reached the host, in order: each voice block with the parameters last sent before it
-// and the call it falls in (calls counted as the run command counts them: a run of voice
-// parameters, ended by any other type).
+// The voice blocks that reached the host, each with the parameters last sent before it and
+// the call it falls in (as the run command counts calls: a run of voice parameters), and the
+// voice parameters with their call.
 struct VoiceTimeline {
     struct Block {
         int call;
@@ -209,93 +210,64 @@ struct VoiceTimeline {
         double meanSquare;
     };
     std::vector<Block> blocks;
-    std::vector<std::pair<int, ApcoParams>> voiceParams;  // call, parameters of type 4
+    std::vector<std::pair<int, ApcoParams>> voiceParams;
     int calls = 0;
     uint64_t voiceSamples = 0;  // at 16000/s
-
-    void See(const testbed::HostCall& call, const void* data) {
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        uint32_t type = 0;
-        if (bytes && call.cbData >= kMediaHeaderBytes) std::memcpy(&type, bytes + kMediaNameBytes, 4);
-        if (call.msg == PMR_Media && bytes && call.cbData == kMediaParamsPacketBytes && type == kMediaTypeParams) {
-            std::memcpy(&last, bytes + kMediaHeaderBytes, sizeof last);
-            const bool voice = last.transmissionType == 4;
-            if (voice && !inCall) ++calls;
-            inCall = voice;
-            if (voice) voiceParams.push_back({calls, last});
-        } else if (call.msg == PMR_Audio && bytes && call.cbData >= sizeof(AudioBlockHeader)) {
-            AudioBlockHeader h;
-            std::memcpy(&h, bytes, sizeof h);
-            // Voice: 512 samples at 8000/s become 1024 at 16000/s; analogue blocks are a third
-            // of the receiver's block.
-            if (2ull * h.sampleCount + 19 != call.cbData || h.sampleCount < 1000 || h.sampleCount > 1050) return;
-            double sum = 0;
-            for (uint32_t i = 0; i < h.sampleCount; ++i) {
-                int16_t v;
-                std::memcpy(&v, bytes + sizeof h + 2 * i, 2);
-                sum += (v / 32768.0) * (v / 32768.0);
-            }
-            blocks.push_back({calls, last, sum / h.sampleCount});
-            voiceSamples += h.sampleCount;
-        }
-    }
-
-private:
-    ApcoParams last = {0, -1, -1, -1, -1, 0, -1, -1, 0};
-    bool inCall = false;
 };
 
 VoiceTimeline RunTimeline(const std::string& wav, uint32_t blockBytes) {
-    VoiceTimeline t;
     VktHost host;
     RunOptions o;
     o.wav = wav;
     o.blockBytes = blockBytes;
-    o.onCall = [&](testbed::HostCall& call, void* data) { t.See(call, data); };
     const RunResult r = e2e::Run(host, o);
     EXPECT_TRUE(r.finished);
     EXPECT_EQ(r.offGuiThread, 0u);
     EXPECT_EQ(r.lastMessage, PM_CLOSED);
     EXPECT_EQ(r.badMediaPackets, 0u);
+    VoiceTimeline t;
+    std::vector<int> callOf{0};  // by the number of parameter packets sent
+    for (size_t i = 0; i < r.params.size(); ++i) {
+        const bool voice = r.params[i].transmissionType == 4;
+        t.calls += voice && (i == 0 || r.params[i - 1].transmissionType != 4);
+        callOf.push_back(t.calls);
+        if (voice) t.voiceParams.push_back({t.calls, r.params[i]});
+    }
+    const ApcoParams none = {0, -1, -1, -1, -1, 0, -1, -1, 0};
+    for (const e2e::AudioBlock& a : r.audio) {
+        // Voice: 512 samples at 8000/s become 1024 at 16000/s; analogue blocks are a third of
+        // the receiver's block.
+        if (a.meanSquare < 0 || a.samples < 1000 || a.samples > 1050) continue;
+        t.blocks.push_back(
+            {callOf[a.paramsBefore], a.paramsBefore ? r.params[a.paramsBefore - 1] : none, a.meanSquare});
+        t.voiceSamples += a.samples;
+    }
     return t;
 }
 
-// The receiver's 64 KB blocks (32768 samples, 0.68 s of voice each: more audio blocks than
-// the decoder keeps between two IF blocks) bring the host every voice frame that its 4 KB
-// blocks do: the generated call's 90 frames and the recordings' 360, 171 and 306.
+// The receiver's 64 KB blocks (0.68 s of voice each: more audio blocks than the decoder keeps
+// between two IF blocks) bring the host every voice frame that its 4 KB blocks do.
 TEST(PluginStream, VoiceFramesAtTheHostDoNotDependOnTheBlockSize) {
-    int generatedFrames = 0;
-    const std::string generated = e2e::WriteTestCall("e2e_blocks.if.wav", 0x80, &generatedFrames);
-    const struct {
-        std::string wav;
-        int frames;
-    } kStreams[] = {
-        {generated, generatedFrames},
-        {e2e::Recording("voice-nac293-tg1.if.wav"), 360},
-        {e2e::Recording("voice-nac1f5-tg7455.if.wav"), 171},
-        {e2e::Recording("voice-encrypted-nac104-tg1543.if.wav"), 306},
-    };
-    for (const auto& s : kStreams) {
-        SCOPED_TRACE(s.wav);
-        const VoiceTimeline small = RunTimeline(s.wav, 4096);
-        const VoiceTimeline large = RunTimeline(s.wav, 65536);
-        // 320 samples a frame at 16000/s, in whole blocks of 1024.
-        EXPECT_EQ(small.voiceSamples, s.frames * 320u / 1024 * 1024);
+    for (const StreamCase& c : kStreams) {
+        if (!c.voice) continue;
+        SCOPED_TRACE(c.file ? c.file : "generated call");
+        int frames = c.frames;
+        const std::string wav = c.file ? e2e::Recording(c.file) : e2e::WriteTestCall("e2e_call.if.wav", 0x80, &frames);
+        const VoiceTimeline small = RunTimeline(wav, 4096), large = RunTimeline(wav, 65536);
+        EXPECT_EQ(small.voiceSamples, frames * 320u / 1024 * 1024);  // 320 a frame, in whole blocks
         EXPECT_EQ(large.voiceSamples, small.voiceSamples);
         EXPECT_EQ(large.blocks.size(), small.blocks.size());
     }
 }
 
-// A clear call (MFID 0x90, TGID 0x1234) and its terminator; after a second of receiver noise
-// an encrypted call (ALGID 0x81, MFID 0x00, TGID 0x0777) whose header and first LDU1 are behind
-// NIDs beyond correction. The host sees two calls; the first call's voice goes out under
-// ALGID 0x80; none of the second's under 0x80 or the first call's MFID or talk group. Its
-// voice plays while the algorithm is unknown and is silent once it is known to be DES.
+// A clear call (MFID 0x90, TGID 0x1234, source 0xABCDE) and its terminator; after a second of
+// receiver noise an encrypted call (ALGID 0x81, MFID 0, TGID 0x0777) whose header and first
+// LDU1 are behind NIDs beyond correction. The second call shows none of the first's fields;
+// its voice plays while the algorithm is unknown and is silent once it is known to be DES.
 TEST(PluginStream, EncryptedCallAfterAClearOneShowsNoneOfItsFields) {
-    p25test::TestCall clear;
+    p25test::TestCall clear, encrypted;
     clear.mfid = 0x90;
     clear.superframes = 3;
-    p25test::TestCall encrypted;
     encrypted.algid = 0x81;
     encrypted.tgid = 0x0777;
     encrypted.sourceId = 0x00C0DE;
@@ -306,50 +278,42 @@ TEST(PluginStream, EncryptedCallAfterAClearOneShowsNoneOfItsFields) {
     x.insert(x.end(), second.begin(), second.end());
     const std::string wav = e2e::TempWav("e2e_clear_then_des.if.wav");
     ASSERT_TRUE(wavtest::WriteWav16(wav, x, 48000));
-
+    auto noneOfTheFirst = [](const ApcoParams& p) {
+        EXPECT_NE(p.algorithmId, 0x80);
+        EXPECT_NE(p.manufacturerId, 0x90);
+        EXPECT_NE(p.tgid, 0x1234);
+        EXPECT_NE(p.sourceId, 0xABCDE);
+    };
     for (uint32_t blockBytes : {4096u, 65536u}) {
         SCOPED_TRACE(blockBytes);
         const VoiceTimeline t = RunTimeline(wav, blockBytes);
         EXPECT_EQ(t.calls, 2);
         size_t firstCall = 0, unknown = 0, des = 0;
         for (const auto& b : t.blocks) {
+            EXPECT_TRUE(b.call == 1 || b.call == 2) << b.call;
             if (b.call == 1) {
                 ++firstCall;
                 EXPECT_EQ(b.params.algorithmId, 0x80);
                 continue;
             }
-            EXPECT_EQ(b.call, 2);
-            EXPECT_NE(b.params.algorithmId, 0x80);
-            EXPECT_NE(b.params.manufacturerId, 0x90);
-            EXPECT_NE(b.params.tgid, 0x1234);
-            if (b.params.algorithmId == -1) {
-                ++unknown;
-                EXPECT_GT(b.meanSquare, 0.0) << "an unknown algorithm plays";
-            } else {
-                EXPECT_EQ(b.params.algorithmId, 0x81);
-                ++des;
-                EXPECT_EQ(b.meanSquare, 0.0) << "known encrypted voice is silent";
-            }
+            noneOfTheFirst(b.params);
+            const bool known = b.params.algorithmId != -1;
+            EXPECT_TRUE(!known || b.params.algorithmId == 0x81) << b.params.algorithmId;
+            EXPECT_EQ(b.meanSquare > 0.0, !known) << "unknown algorithms play, known encrypted voice is silent";
+            ++(known ? des : unknown);
         }
         // 54 frames of the first call fill 16 blocks of 512 at 8000/s; the second call's 90
         // (and the first call's last 448 samples) 29: the first 18 frames or so under an
-        // unknown algorithm, the rest under DES.
+        // unknown algorithm (a 64 KB block may hold them all and the sync that ends them).
         EXPECT_EQ(firstCall, 16u);
         EXPECT_EQ(t.blocks.size(), 45u);
         EXPECT_GT(des, 20u);
-        // (A 64 KB block may hold all of those frames and the encryption sync that ends them.)
-        if (blockBytes == 4096) EXPECT_GT(unknown, 3u);
-        for (const auto& [call, p] : t.voiceParams) {
-            if (call != 2) continue;
-            EXPECT_NE(p.algorithmId, 0x80);
-            EXPECT_NE(p.manufacturerId, 0x90);
-            EXPECT_NE(p.tgid, 0x1234);
-            EXPECT_NE(p.sourceId, 0xABCDE);
-        }
-        EXPECT_TRUE(t.voiceParams.back().second.algorithmId == 0x81 && t.voiceParams.back().second.tgid == 0x0777 &&
-                    t.voiceParams.back().second.manufacturerId == 0x00);
+        EXPECT_TRUE(blockBytes != 4096 || unknown > 3) << unknown;
+        for (const auto& [call, p] : t.voiceParams)
+            if (call == 2) noneOfTheFirst(p);
+        const ApcoParams& last = t.voiceParams.back().second;
+        EXPECT_TRUE(last.algorithmId == 0x81 && last.tgid == 0x0777 && last.manufacturerId == 0x00);
     }
-    DeleteFileA(wav.c_str());
 }
 
 // Host codes after the start, and what the host must see then.
@@ -443,35 +407,29 @@ TEST_F(PluginStart, ShortAndMalformedHostDataAreRefusedSafely) {
     EXPECT_EQ(host.Calls().back().msg, PM_CLOSED);
 }
 
-// Host records that end at a no-access page: a PN_HOSTINFO of 1 to 3 bytes is not read at all
-// (the stored copy stays), and a start record whose size word claims more than the readable
-// memory holds counts as absent (the empty announcement); either way the plug-in runs on.
+// Host records that end at a no-access page: a start record whose size word claims more than
+// the readable memory holds counts as absent (the empty announcement), a PN_HOSTINFO of 1 to 3
+// bytes is not read at all (the stored copy stays); either way the plug-in runs on.
 TEST_F(PluginStart, HostRecordsAtAPageEndAreReadNoFurtherThanTheyReach) {
     // No stored demodulation mode: the PN_MODE below must change the mode to be announced.
-    const char* settings = "Software\\Quorvane Communications\\K927Apco\\PAGEEND1";
-    RegDeleteKeyA(HKEY_CURRENT_USER, settings);
-    testbed::HostRecordBuilder b;
-    b.SetReceiverId("PAGEEND1");
-    const std::vector<uint8_t> named = b.Build();
-    const struct StartCase {
+    std::vector<uint8_t> named = e2e::FreshRecord("PAGEEND1");
+    const struct {
         const char* what;
         size_t readable;  // bytes before the no-access page
         uint32_t sizeWord;
-        bool kept;  // the record is taken
-    } starts[] = {
-        {"the whole record readable", 400, 400, true},
-        {"size word cut by the page", 2, 0, false},
-        {"400 claimed, 8 readable", 8, 400, false},
-        {"400 claimed, 399 readable", 399, 400, false},
-        {"size word beyond the largest record", 400, 0x7FFFFFF0u, false},
-    };
-    auto setUps = [&] {  // instances whose set-up ran to its end
-        return static_cast<uint32_t>(std::count_if(
-            host.Calls().begin(), host.Calls().end(),
-            [](const testbed::HostCall& call) { return call.msg == PM_SETFLAGS && call.dwParam == 0x10004; }));
+        bool kept;
+    } starts[] = {{"the whole record readable", 400, 400, true},
+                  {"size word cut by the page", 2, 0, false},
+                  {"400 claimed, 8 readable", 8, 400, false},
+                  {"400 claimed, 399 readable", 399, 400, false},
+                  {"size word beyond the largest record", 400, 0x7FFFFFF0u, false}};
+    auto setUpsEnded = [&](uint32_t n) {  // waits until n instances ran their set-up to its end
+        auto ended = [](const testbed::HostCall& c) { return c.msg == PM_SETFLAGS && c.dwParam == 0x10004; };
+        auto count = [&] { return std::count_if(host.Calls().begin(), host.Calls().end(), ended); };
+        return host.PumpUntil([&] { return count() == static_cast<long>(n); }, 5000);
     };
     uint32_t handle = 1;
-    for (const StartCase& c : starts) {
+    for (const auto& c : starts) {
         SCOPED_TRACE(c.what);
         GuardedBytes page(c.readable);
         std::memcpy(page.data, named.data(), c.readable);
@@ -481,27 +439,23 @@ TEST_F(PluginStart, HostRecordsAtAPageEndAreReadNoFurtherThanTheyReach) {
         ASSERT_GT(seen.size(), first);
         EXPECT_EQ(seen[first].bytes.size(), 456u);
         EXPECT_EQ(std::memcmp(&seen[first].bytes[76], "PAGEEND1", 8) == 0, c.kept);
-        EXPECT_TRUE(host.PumpUntil([&] { return setUps() == handle; }, 5000)) << "set-up ran";
+        EXPECT_TRUE(setUpsEnded(handle));
         host.Close(handle++);
         EXPECT_EQ(host.Calls().back().msg, PM_CLOSED);
     }
-
-    std::vector<uint8_t> record = named;
-    ASSERT_NE(host.Start(9, record.data()), 0u);
-    ASSERT_TRUE(host.PumpUntil([&] { return setUps() == handle; }, 5000));
+    ASSERT_NE(host.Start(9, named.data()), 0u);
+    ASSERT_TRUE(setUpsEnded(handle));
     for (uint32_t bytes : {1u, 2u, 3u}) {
         GuardedBytes page(bytes);
         std::memset(page.data, 0xFF, bytes);
         host.Notify(9, PN_HOSTINFO, 0, bytes, page.data);
     }
-    // The next announcement still carries the record given at the start.
     const size_t before = seen.size();
     host.Notify(9, PN_MODE, 19);
     ASSERT_GT(seen.size(), before);
-    EXPECT_EQ(std::memcmp(&seen.back().bytes[76], "PAGEEND1", 8), 0);
+    EXPECT_EQ(std::memcmp(&seen.back().bytes[76], "PAGEEND1", 8), 0) << "the record given at the start";
     host.Close(9);
     EXPECT_EQ(host.Calls().back().msg, PM_CLOSED);
-    RegDeleteKeyA(HKEY_CURRENT_USER, settings);
 }
 
 // Ends the process when the cycle counter stops moving for 30 s, until told to stop.
@@ -606,10 +560,6 @@ TEST(PluginLongRun, OneHourOfIfKeepsMemoryFlat) {
     EXPECT_GE(voiceBlocks + loops, perLoop * loops);
     EXPECT_LE(voiceBlocks, perLoop * loops + loops);
 }
-
-}  // namespace
-
-namespace {
 
 // The host and the plug-in in a folder of their own without the receiver library: the error
 // box comes up (the host dismisses it and prints its text) and nothing is hooked.

@@ -34,6 +34,14 @@ std::string WriteTestCall(const std::string& name, int algid, int* voiceFrames) 
 
 std::string Recording(const char* name) { return std::string(APCO_TESTDATA_DIR) + "/" + name; }
 
+std::vector<uint8_t> FreshRecord(const char* eightCharacters) {
+    RegDeleteTreeA(HKEY_CURRENT_USER,
+                   (std::string("Software\\Quorvane Communications\\K927Apco\\") + eightCharacters).c_str());
+    testbed::HostRecordBuilder b;
+    b.SetReceiverId(eightCharacters);
+    return b.Build();
+}
+
 RunResult Run(testbed::VktHost& host, const RunOptions& options) {
     RunResult r;
     bool closed = false;
@@ -79,7 +87,7 @@ RunResult Run(testbed::VktHost& host, const RunOptions& options) {
                 std::memcpy(&s, bytes + sizeof h + 2 * i, 2);
                 sum += (s / 32768.0) * (s / 32768.0);
             }
-            r.audio.push_back({call.cbData, h.sampleRate, h.sampleCount, n ? sum / n : -1.0, algid});
+            r.audio.push_back({call.cbData, h.sampleRate, h.sampleCount, n ? sum / n : -1.0, algid, r.params.size()});
         } else if (call.msg == PMR_IFSpectrum) {
             r.spectrumRates.push_back(call.dwParam);
         }

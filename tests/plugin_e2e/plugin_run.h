@@ -18,11 +18,14 @@ std::string TempWav(const std::string& name);
 // A generated call written as an IF recording; the voice-frame count in *voiceFrames.
 std::string WriteTestCall(const std::string& name, int algid, int* voiceFrames);
 std::string Recording(const char* name);  // a real recording in the shared test data
+// A host record for a receiver of its own whose stored settings are removed first.
+std::vector<uint8_t> FreshRecord(const char* eightCharacters);
 
 struct AudioBlock {
     uint32_t size, rate, samples;
-    double meanSquare;  // full scale 1
-    int32_t algid;      // the ALGID of the last parameters before it
+    double meanSquare;    // full scale 1; -1 when the size does not match the count
+    int32_t algid;        // the ALGID of the last parameters before it
+    size_t paramsBefore;  // RunResult::params entries sent before it
 };
 
 struct RunResult {

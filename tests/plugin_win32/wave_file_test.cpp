@@ -123,6 +123,7 @@ TEST(WaveFile, WellFormedFilesOpenWithTheirDetailsAndAVerdict) {
         {"data 0, RIFF 0", WithSizes(plain, 0, 0, dataSizeAt), true, true, 1, 16, 96000, 10},
         {"data 0, RIFF 4", WithSizes(plain, 4, 0, dataSizeAt), true, true, 1, 16, 96000, 10},
         {"data and RIFF ~0", WithSizes(plain, ~0u, ~0u, dataSizeAt), true, true, 1, 16, 96000, 10},
+        {"data 0, RIFF ~0", WithSizes(plain, ~0u, 0, dataSizeAt), true, true, 1, 16, 96000, 10},
         // Any other size stays bounded: by itself, the RIFF size or the file.
         {"data 0 in a sized RIFF", WithSizes(plain, 58, 0, dataSizeAt), true, false, 1, 16, 96000, 0},
         {"data 8, RIFF 0", WithSizes(plain, 0, 8, dataSizeAt), true, true, 1, 16, 96000, 4},

@@ -71,15 +71,21 @@ uint32_t callPluginProc(HWND window, uint32_t msg, uint32_t dwParam, uint32_t cb
     return kHostNoAnswer;
 }
 
-// Closes requested from inside a call and not yet carried out.
-int g_pendingCloses = 0;
+// The first instance whose object still lives and passes the test; null when none does.
+template <typename Test>
+PluginInstance* FindOpenInstance(Test test) {
+    for (uint32_t i = 0; i < g_instances.GetCount(); ++i) {
+        PluginInstance* instance = InstanceAt(i);
+        if (instance->plugin && test(instance->plugin)) return instance;
+    }
+    return nullptr;
+}
 
 void ClosePluginInstance(PluginInstance* instance) {
     // Notifications that arrive while the object is torn down find nothing to drive.
     CApcoPlugin* plugin = instance->plugin;
     instance->plugin = nullptr;
     if (plugin) {
-        if (plugin->IsCloseRequested()) --g_pendingCloses;
         plugin->DemodEnd();  // silent when the close was requested from inside a call
         delete plugin;
     }
@@ -98,7 +104,6 @@ void RequestClose(PluginInstance* instance) {
         ClosePluginInstance(instance);
     } else if (!plugin->IsCloseRequested()) {
         plugin->RequestClose();
-        ++g_pendingCloses;
     }
 }
 
@@ -106,15 +111,10 @@ void RequestClose(PluginInstance* instance) {
 // thread's sent messages) is given first: a posted message to the instance's window brings
 // the host's loop back here once it has been.
 void RunPendingCloses() noexcept {
-    if (g_pendingCloses <= 0) return;
-    CallGuarded("pending close", [] {
-        for (;;) {
-            PluginInstance* due = nullptr;
-            for (uint32_t i = 0; i < g_instances.GetCount() && !due; ++i) {
-                PluginInstance* instance = InstanceAt(i);
-                if (instance->plugin && instance->plugin->IsCloseRequested()) due = instance;
-            }
-            if (!due) return;
+    const auto requested = [](CApcoPlugin* plugin) { return plugin->IsCloseRequested(); };
+    if (!FindOpenInstance(requested)) return;
+    CallGuarded("pending close", [&] {
+        while (PluginInstance* due = FindOpenInstance(requested)) {
             if (InSendMessage()) {
                 PostMessageA(due->window, WM_NULL, 0, 0);
                 return;
@@ -172,15 +172,9 @@ void VKT_STDCALL vktPluginDone() {
     ModuleFrame frame;
     CallGuarded("vktPluginDone", [] {
         const bool nested = ModuleFrame::Depth() > 1;
-        for (;;) {
-            PluginInstance* open = nullptr;
-            for (uint32_t i = 0; i < g_instances.GetCount() && !open; ++i) {
-                CApcoPlugin* plugin = InstanceAt(i)->plugin;
-                if (plugin && !(nested && plugin->IsCloseRequested())) open = InstanceAt(i);
-            }
-            if (!open) return;
+        while (PluginInstance* open =
+                   FindOpenInstance([nested](CApcoPlugin* plugin) { return !(nested && plugin->IsCloseRequested()); }))
             RequestClose(open);
-        }
     });
 }
 

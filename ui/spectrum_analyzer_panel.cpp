@@ -259,7 +259,7 @@ void CSpectrumAnalyzerPanel::SetSquelched(bool on) {
 void CSpectrumAnalyzerPanel::SetAudioPlayback(bool on) { Call(kAnalyzerSetAudioPlayback, on ? 2 : 0); }
 
 void CSpectrumAnalyzerPanel::SetSpectrumLinearizationCoeffs(const int8_t* coeffs, uint32_t count) {
-    if (!coeffs || count == 0 || count > kMaxLinearizationCoeffs || !m_analyzer) return;
+    if (!coeffs || count == 0 || count > kAnalyzerMaxLinearization || !m_analyzer) return;
     std::memcpy(m_linearization, coeffs, count);
     Call(kAnalyzerSetLinearization, reinterpret_cast<uintptr_t>(m_linearization), count);
 }

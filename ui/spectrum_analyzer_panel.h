@@ -23,7 +23,6 @@ class CParamEdit;
 class CSpectrumAnalyzerPanel : public Panel {
 public:
     static constexpr int kNotchLimit = 10000;  // the notch stays inside +-10 kHz of the IF centre
-    static constexpr uint32_t kMaxLinearizationCoeffs = kAnalyzerMaxLinearization;
 
     CSpectrumAnalyzerPanel(HWND parent, int x, int y, int width, int height, DWORD style, DWORD extra);
     ~CSpectrumAnalyzerPanel() override;
@@ -38,7 +37,7 @@ public:
     void SetSquelched(bool on);
     void SetAudioPlayback(bool on);
     // Slot 24 gets the address of a copy the panel keeps (valid while the analyzer lives) and
-    // the count; more than kMaxLinearizationCoeffs, or none, is not passed on.
+    // the count; more than kAnalyzerMaxLinearization, or none, is not passed on.
     void SetSpectrumLinearizationCoeffs(const int8_t* coeffs, uint32_t count);
     void ResetSpectrum();
     void ResetIFSpectrumCalc();
@@ -128,5 +127,5 @@ private:
     bool m_squelched = false;
     uint32_t m_sampleRate = 48000;
     int m_lastLength = 0;
-    int8_t m_linearization[kMaxLinearizationCoeffs] = {};
+    int8_t m_linearization[kAnalyzerMaxLinearization] = {};
 };

@@ -143,6 +143,9 @@ private:
 
     void CreatePluginWindow();
     void SendHostRecord(uint8_t* record, bool keep);
+    // The held-back scanning spectrum's delay (GUI thread).
+    void StartScanningDelay();
+    void DropHeldSpectrum();
     void BindWindowEvents();
     void ReadReceiverEeprom();
     void SetIFSampleRate(uint32_t hz, bool force = false);
@@ -269,6 +272,11 @@ private:
     std::atomic<bool> m_scanSpectrumSent{false};
     std::atomic<bool> m_delayPending{false};
     bool m_delayRunning = false;  // the scanning delay runs for the held-back spectrum (GUI thread)
+    // Counted up by every frequency change. The stream resets the spectrum once per count and
+    // tags the scanning spectrum it sends with the count it was begun under.
+    std::atomic<uint32_t> m_spectrumGeneration{0};
+    uint32_t m_fftGeneration = 0;  // stream thread
+    std::atomic<uint32_t> m_sentSpectrumGeneration{0};
     std::atomic<bool> m_settled{false};
     std::atomic<bool> m_eventsPending{false};
     bool m_modeGuard = false;  // a PM_MODE call is under way

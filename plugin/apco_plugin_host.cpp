@@ -143,6 +143,8 @@ void CApcoPlugin::HandleCallPluginProc(HostCallRecord* record, uint32_t size, in
     } else if (taken->scanFlag == 1) {
         if (taken->msg != PMR_IFSpectrum || !taken->lpData || taken->cbData == 0) {
             CallPluginProc(taken->msg, taken->dwParam, taken->cbData, taken->lpData);
+        } else if (m_sentSpectrumGeneration != m_spectrumGeneration) {
+            // Begun before the latest frequency change: the IF of another frequency.
         } else if (m_delayPending) {
             // The first spectrum after scanning starts waits for the delay; newer ones replace it
             // without restarting it (a receiver that streams on would hold it back for ever).
@@ -154,10 +156,7 @@ void CApcoPlugin::HandleCallPluginProc(HostCallRecord* record, uint32_t size, in
             } else {
                 m_scanSpectrumBytes = 0;
             }
-            if (m_window && !m_delayRunning) {
-                m_window->CreateScanningDelayTimer();
-                m_delayRunning = true;
-            }
+            if (!m_delayRunning) StartScanningDelay();
         } else {
             m_scanSpectrumSent = true;
             CallPluginProc(taken->msg, taken->dwParam, taken->cbData, taken->lpData);
@@ -186,6 +185,9 @@ void CApcoPlugin::PushHostCall(HostCallRecord* record) {
 }
 
 void CApcoPlugin::SendScanningSpectrum() {
+    // The delay is over before the host hears of it: a retune inside the call starts afresh.
+    m_delayPending = false;
+    m_delayRunning = false;
     if (m_scanSpectrumBytes && m_scanSpectrum.GetData()) {
         // It is the frequency's one scanning spectrum: the stream does not send another.
         m_scanSpectrumSent = true;
@@ -193,8 +195,18 @@ void CApcoPlugin::SendScanningSpectrum() {
     }
     m_scanSpectrum.Release();
     m_scanSpectrumBytes = 0;
-    m_delayPending = false;
-    m_delayRunning = false;
+}
+
+// A delay that no timer would end holds every later spectrum back: without one, the held
+// spectrum goes out at once.
+void CApcoPlugin::StartScanningDelay() {
+    m_delayRunning = m_window && m_window->CreateScanningDelayTimer();
+    if (!m_delayRunning) SendScanningSpectrum();
+}
+
+void CApcoPlugin::DropHeldSpectrum() {
+    m_scanSpectrum.Release();
+    m_scanSpectrumBytes = 0;
 }
 
 void CApcoPlugin::SetScanner(uint32_t on) {
@@ -208,6 +220,11 @@ void CApcoPlugin::SetScanner(uint32_t on) {
         m_delayPending = true;
     } else {
         m_scanning = false;
+        // A pending delay ends with nothing sent: the host no longer scans.
+        if (m_window) m_window->DestroyScanningDelayTimer();
+        m_delayPending = false;
+        m_delayRunning = false;
+        DropHeldSpectrum();
         uint32_t size = 4096;
         m_receiver.SetAdvancedScanMode(m_receiverHandle, 1, &size, 4);
         m_settlingCounter = 0;
@@ -238,6 +255,7 @@ void CApcoPlugin::SetReceiverFrequency(uint32_t hz) {
     m_receiverHz = hz;
     m_resetDemodulator = true;
     m_resetSpectrum = true;
+    ++m_spectrumGeneration;
     m_resetDecoder = true;
     if (m_scanning) {
         m_scanSpectrumSent = false;
@@ -245,6 +263,11 @@ void CApcoPlugin::SetReceiverFrequency(uint32_t hz) {
         m_settled = false;
         int armed = 2;
         m_scanModeRequest.compare_exchange_strong(armed, 1);
+        // The held spectrum is the old frequency's; the new one's waits a whole delay.
+        if (m_delayPending) {
+            DropHeldSpectrum();
+            if (m_delayRunning) StartScanningDelay();
+        }
     } else {
         m_samplesToSkip = m_currentIfRate / 20;
     }

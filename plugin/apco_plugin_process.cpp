@@ -48,6 +48,13 @@ void CApcoPlugin::ApplyRequests() {
     } else if (m_resetSpectrum.exchange(false)) {
         m_fft.Reset();
     }
+    // A frequency change also counts up the generation, so a retune while this block was
+    // under way still resets here, and nothing begun under the old frequency is sent as new.
+    const uint32_t generation = m_spectrumGeneration;
+    if (generation != m_fftGeneration) {
+        m_fft.Reset();
+        m_fftGeneration = generation;
+    }
     int due = 1;
     if (m_scanModeRequest.compare_exchange_strong(due, 0))
         m_receiver.SetAdvancedScanMode(m_receiverHandle, 1, nullptr, 0);
@@ -386,7 +393,10 @@ void CApcoPlugin::ScanningRoad(const int16_t* samples, uint32_t count) {
         if (m_fft.IsOutputReady()) {
             float* bins = m_spectrumBins.Reserve(m_currentFftSize);
             const int n = bins ? m_fft.GetSpectrum(bins, static_cast<int>(m_currentFftSize)) : 0;
-            if (n > 0) SendToWindow(WM_APCO_SENDSCANIFSPECTRUM, reinterpret_cast<WPARAM>(bins), n);
+            if (n > 0) {
+                m_sentSpectrumGeneration = m_fftGeneration;
+                SendToWindow(WM_APCO_SENDSCANIFSPECTRUM, reinterpret_cast<WPARAM>(bins), n);
+            }
             if (squelches && !m_settled) m_receiver.SetAdvancedScanMode(m_receiverHandle, 0, nullptr, 0);
         }
     }

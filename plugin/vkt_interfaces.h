@@ -62,6 +62,10 @@ struct ReceiverConfig {
     uint32_t volume;              // what GetVolume answers first
     uint32_t eepromValid;         // 1: K9GetEEP succeeds with eeprom
     uint8_t eeprom[kReceiverEepromBytes];
+    // While the host has tuned the receiver to tunedHz (TestReceiverTune), blocks come from
+    // this file instead, at the same position; empty: one signal on every frequency.
+    char tunedWavPath[520];
+    uint32_t tunedHz;
 };
 
 struct ReceiverStatus {
@@ -80,6 +84,7 @@ struct ReceiverStatus {
 
 using TestReceiverConfigureFn = uint32_t(VKT_STDCALL*)(const ReceiverConfig* config);  // 1: accepted
 using TestReceiverGetStatusFn = uint32_t(VKT_STDCALL*)(ReceiverStatus* status);
+using TestReceiverTuneFn = void(VKT_STDCALL*)(uint32_t hz);  // the host's tuning of the receiver
 // One line per call ("SetupStreams 7 hook", ...). Copies at most size - 1 characters and a
 // NUL; returns the length of the whole log.
 using TestReceiverGetLogFn = uint32_t(VKT_STDCALL*)(char* buffer, uint32_t size);

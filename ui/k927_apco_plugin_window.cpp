@@ -412,9 +412,9 @@ void CK927ApcoPluginWindow::DoOnTimer(UINT_PTR id) {
     } else if (id == m_uLoggingTimer) {
         OnLoggingTimer.Invoke(this);
     } else if (id == m_uScanningDelayTimer) {
+        // Stopped first: the handler may start the next delay.
+        DestroyScanningDelayTimer();
         OnScanningDelayTimer.Invoke(this);
-        KillTimer(m_uScanningDelayTimer);
-        m_uScanningDelayTimer = 0;
     }
 }
 
@@ -430,9 +430,16 @@ void CK927ApcoPluginWindow::DestroyLoggingTimer() {
     m_uLoggingTimer = 0;
 }
 
-void CK927ApcoPluginWindow::CreateScanningDelayTimer() {
-    if (m_uScanningDelayTimer) KillTimer(m_uScanningDelayTimer);
+bool CK927ApcoPluginWindow::CreateScanningDelayTimer() {
+    DestroyScanningDelayTimer();
     m_uScanningDelayTimer = SetTimer(kScanningDelayTimerId, kScanningDelayMs);
+    return m_uScanningDelayTimer != 0;
+}
+
+void CK927ApcoPluginWindow::DestroyScanningDelayTimer() {
+    if (!m_uScanningDelayTimer) return;
+    KillTimer(m_uScanningDelayTimer);
+    m_uScanningDelayTimer = 0;
 }
 
 void CK927ApcoPluginWindow::DoOnKeyPreview(Component* sender, int* key, LPARAM flags) {

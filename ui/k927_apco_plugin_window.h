@@ -92,10 +92,12 @@ public:
     void DisplaySpectrum(const float* bins, int count, int flag, int* result);
 
     // Timers: logging (id 2, the call-log interval), scanning delay (id 3, 2000 ms, fires
-    // once and restarts on every call), receiver check (id 4, 1000 ms, from construction on).
+    // once and restarts on every call; false when it could not be started), receiver check
+    // (id 4, 1000 ms, from construction on).
     void CreateLoggingTimer(UINT periodMs);
     void DestroyLoggingTimer();
-    void CreateScanningDelayTimer();
+    bool CreateScanningDelayTimer();
+    void DestroyScanningDelayTimer();
 
     // Decoded-field display.
     void UpdateApcoParams(const ApcoParams* params);

@@ -330,6 +330,10 @@ bool VktHost::GetReceiverStatus(ReceiverStatus* status) {
     return fn && fn(status);
 }
 
+void VktHost::TuneReceiver(uint32_t hz) {
+    if (auto fn = Entry<TestReceiverTuneFn>(Library("QVK927API.dll"), "TestReceiverTune")) fn(hz);
+}
+
 static std::string ReadLog(TestReceiverGetLogFn fn) {
     if (!fn) return std::string();
     std::vector<char> buffer(fn(nullptr, 0) + 1);

@@ -111,6 +111,7 @@ public:
     // the same modules). False when the library is missing.
     bool ConfigureReceiver(const ReceiverConfig& config);
     bool GetReceiverStatus(ReceiverStatus* status);
+    void TuneReceiver(uint32_t hz);  // as the host does before it tells the plug-in
     std::string ReceiverLog();
     bool GetAnalyzerStats(AnalyzerStats* stats);
     std::string AnalyzerLog();

@@ -25,6 +25,8 @@ struct Receiver {
     // Guarded by lock.
     ReceiverConfig config{};
     std::vector<int16_t> samples;
+    std::vector<int16_t> tunedSamples;  // the signal on the config's tunedHz
+    bool tuned = false;
     uint32_t sampleRateHz = 0;
     testbed::CallLog log;
     IFStreamCallback callback = nullptr;
@@ -79,15 +81,17 @@ DWORD WINAPI StreamThread(void*) {
             }
             IFStreamCallback callback;
             void* context;
+            const int16_t* block = &r.samples[at];
             {
                 Locked locked;
                 callback = r.callback;
                 context = r.context;
+                if (r.tuned && at + n <= r.tunedSamples.size()) block = &r.tunedSamples[at];
             }
             if (!callback || InterlockedCompareExchange(&r.stop, 0, 0)) return 0;
             LARGE_INTEGER handed, back;
             QueryPerformanceCounter(&handed);
-            callback(context, &r.samples[at], static_cast<uint32_t>(n * 2), r.sampleRateHz);
+            callback(context, block, static_cast<uint32_t>(n * 2), r.sampleRateHz);
             QueryPerformanceCounter(&back);
             sentSamples += n;
             Locked locked;
@@ -211,10 +215,19 @@ RECEIVER_EXPORT uint32_t __stdcall TestReceiverConfigure(const ReceiverConfig* c
         R().log.Add("TestReceiverConfigure failed: %s", error.c_str());
         return 0;
     }
+    std::vector<int16_t> tuned;
+    uint32_t tunedRate = 0;
+    std::string tunedPath(config->tunedWavPath, strnlen(config->tunedWavPath, sizeof config->tunedWavPath));
+    if (!tunedPath.empty() && (!testbed::ReadWav16(tunedPath, &tuned, &tunedRate, &error) || tunedRate != rate)) {
+        R().log.Add("TestReceiverConfigure failed: %s", error.empty() ? "another rate when tuned" : error.c_str());
+        return 0;
+    }
     {
         Locked locked;
         r.config = *config;
         r.samples.swap(samples);
+        r.tunedSamples.swap(tuned);
+        r.tuned = false;
         r.sampleRateHz = rate;
         r.volume = config->volume;
         r.blocksDelivered = 0;
@@ -246,4 +259,9 @@ RECEIVER_EXPORT uint32_t __stdcall TestReceiverGetStatus(ReceiverStatus* status)
 
 RECEIVER_EXPORT uint32_t __stdcall TestReceiverGetLog(char* buffer, uint32_t size) {
     return R().log.CopyTo(buffer, size);
+}
+
+RECEIVER_EXPORT void __stdcall TestReceiverTune(uint32_t hz) {
+    Locked locked;
+    R().tuned = R().config.tunedHz && hz == R().config.tunedHz;
 }

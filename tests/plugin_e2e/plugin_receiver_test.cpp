@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <set>
@@ -27,11 +29,12 @@ CK927ApcoPluginWindow* WindowOf(HWND h) {
     return static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(h, GWLP_USERDATA)));
 }
 
-std::string IfFile(const char* name, double seconds, float level = 0.1f) {
+std::string IfFile(const char* name, double seconds, float level = 0.1f, double toneHz = 0) {
     std::mt19937 rng(7);
     std::normal_distribution<float> noise;
     std::vector<float> s(static_cast<size_t>(48000 * seconds));
-    for (float& v : s) v = level * noise(rng);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = level * noise(rng) + 0.3f * static_cast<float>(std::sin(6.283185307 * toneHz * i / 48000));
     const std::string path = e2e::TempWav(name);
     wavtest::WriteWav16(path, s, 48000);
     return path;
@@ -98,15 +101,28 @@ TEST(PluginReceiver, LibraryWithoutEepromCallIsRefusedAndPassesNoLinearisation) 
     EXPECT_NE(text.find("analyzer: 1 created, 0 linearisation calls"), std::string::npos) << text;
 }
 
-// What the window hands to the plug-in as scanning spectra (the stream thread waits meanwhile).
+// What the window hands to the plug-in as scanning spectra (the stream thread waits meanwhile);
+// g_inDelay runs 1.5 s after the first one, which starts the scanning delay.
 std::vector<std::vector<float>> g_scanSpectra;
+std::function<void()> g_inDelay;
+void CALLBACK RunInDelay(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (g_inDelay) g_inDelay();
+}
 LRESULT CALLBACK SeeSent(int code, WPARAM wParam, LPARAM lParam) {
     const auto* m = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (code == HC_ACTION && m->message == WM_APCO_SENDSCANIFSPECTRUM && m->wParam && m->lParam > 0) {
         const auto* bins = reinterpret_cast<const float*>(m->wParam);
         g_scanSpectra.emplace_back(bins, bins + m->lParam);
+        if (g_scanSpectra.size() == 1 && g_inDelay) SetTimer(nullptr, 0, 1500, &RunInDelay);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool g_refuseDelayTimer = false;
+UINT_PTR WINAPI RefuseDelayTimer(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc) {
+    if (g_refuseDelayTimer && id == CK927ApcoPluginWindow::kScanningDelayTimerId) return 0;
+    return SetTimer(window, id, ms, proc);
 }
 
 // The receiver streams on at its real pace: the frequency's held-back first spectrum leaves
@@ -148,6 +164,76 @@ TEST(PluginScanning, HeldBackSpectrumLeavesAfterTheDelayWhileTheReceiverStreams)
     ASSERT_GE(heldBefore, 2u) << "later spectra replace the held-back one";
     EXPECT_EQ(sent, g_scanSpectra[heldBefore - 1]) << "the newest data";
     EXPECT_NE(sent, g_scanSpectra[0]);
+}
+
+// The longest spectrum (32768 points, 0.68 s of IF) at real pace, 1.5 s into the delay of the
+// first frequency's held spectrum (a 3 kHz tone): a retune to a 9 kHz tone drops it, and the
+// new frequency's own spectrum leaves a whole delay after the retune; switched off, none
+// leaves. A delay timer the system refuses holds nothing back.
+TEST(PluginScanning, RetuneOrSwitchOffInTheDelayDropsTheHeldSpectrum) {
+    using Clock = std::chrono::steady_clock;
+    constexpr uint32_t kFirst = 851000000, kSecond = 852000000, kBins = 16385;
+    constexpr long kOldPeak = 3000 * 32768 / 48000, kNewPeak = 9000 * 32768 / 48000;
+    const std::string first = IfFile("e2e_scan_3k.if.wav", 5.0, 0.01f, 3000);
+    const std::string second = IfFile("e2e_scan_9k.if.wav", 5.0, 0.01f, 9000);
+    const struct {
+        const char* name;
+        int action;  // 0 retune, 1 scanning off, 2 none (the timer is refused)
+        size_t spectra;
+        long peak;
+        double earliest, latest;  // seconds after the action (the frequency for row 2)
+    } rows[] = {{"retune", 0, 1, kNewPeak, 1.95, 2.5},
+                {"scanning off", 1, 0, 0, 0, 0},
+                {"delay timer refused", 2, 1, kOldPeak, 0.6, 1.5}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        VktHost host;
+        e2e::RunOptions o;
+        o.wav = first;
+        o.realtime = true;
+        o.receiver = [&](ReceiverConfig& c) {
+            std::memcpy(c.tunedWavPath, second.c_str(), second.size() + 1);
+            c.tunedHz = kSecond;
+        };
+        Clock::time_point acted;
+        o.afterStart = [&](VktHost& h) {
+            e2e::HookImport("user32", "SetTimer", reinterpret_cast<void*>(&RefuseDelayTimer));
+            g_refuseDelayTimer = row.action == 2;
+            h.SetValue(PN_SCANNING, 1);
+            h.Notify(1, PN_SCANNING, 1);
+            h.Notify(1, PN_RBW, 2);
+            h.TuneReceiver(kFirst);
+            h.Notify(1, PN_FREQUENCY, kFirst);
+            acted = Clock::now();
+        };
+        g_inDelay = [&] {
+            if (row.action == 2) return;
+            acted = Clock::now();
+            if (row.action == 1) return host.Notify(1, PN_SCANNING, 0);
+            host.TuneReceiver(kSecond);
+            host.Notify(1, PN_FREQUENCY, kSecond);
+        };
+        std::vector<std::pair<double, long>> sent;  // seconds after the action, peak bin
+        o.onCall = [&](testbed::HostCall& c, void* data) {
+            if (c.msg != PMR_IFSpectrum || c.cbData != kBins * 4 || !data) return;
+            const auto* bins = static_cast<const float*>(data);
+            sent.emplace_back(std::chrono::duration<double>(Clock::now() - acted).count(),
+                              std::max_element(bins, bins + kBins) - bins);
+        };
+        g_scanSpectra.clear();
+        HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &SeeSent, nullptr, GetCurrentThreadId());
+        const bool finished = e2e::Run(host, o).finished;
+        UnhookWindowsHookEx(hook);
+        g_inDelay = nullptr;
+        g_refuseDelayTimer = false;
+        ASSERT_TRUE(finished);
+        ASSERT_EQ(sent.size(), row.spectra);
+        for (const auto& [seconds, peak] : sent) {
+            EXPECT_GE(seconds, row.earliest);
+            EXPECT_LE(seconds, row.latest);
+            EXPECT_NEAR(peak, row.peak, 2);
+        }
+    }
 }
 
 // Per buffer the plug-in gives the wave-out device: file samples and others.

@@ -55,6 +55,7 @@ void CApcoFrameDecoder::Reset() {
     m_algid = m_nac = m_tgid = m_sourceId = m_destinationId = m_mfid = -1;
     m_emergency = 0;
     m_callEnded = false;
+    m_misreadSyncCountdown = 0;
     FreeList(m_readyHead);
     m_readyTail = nullptr;
     m_readyCount = 0;
@@ -148,7 +149,18 @@ void CApcoFrameDecoder::SearchSync() {
         ShiftIntoWindow(static_cast<char>(c));
         int sum, largest;
         SyncDistance(&sum, &largest);
-        if (sum < kSearchMaxSum && largest < kSearchMaxSingle) {
+        bool found = sum < kSearchMaxSum && largest < kSearchMaxSingle;
+        if (m_misreadSyncCountdown > 0) {
+            // After an unchecked terminator: a sync one voice unit after its own (where a frame
+            // is expected, so only the sum counts) shows a misread voice unit, and the call runs
+            // on; a frame found before that place, or none there (sync lost), ends the call.
+            const bool due = --m_misreadSyncCountdown == 0;
+            if (due && sum < kExpectedMaxSum)
+                found = true;
+            else if (due || found)
+                EndCall();
+        }
+        if (found) {
             StartNid();
             std::memset(m_work, '0', 35);
             m_work[35] = '\0';
@@ -286,14 +298,31 @@ void CApcoFrameDecoder::AfterTerminator() {
     int sum;
     if (!ReadExpectedSync(&sum)) return;
     if (sum < kExpectedMaxSum) {
+        // A frame follows at once: the unit was no voice unit, whatever its NID said.
+        m_callEnded = true;
+        m_misreadSyncCountdown = 0;
         StartNid();
         return;
     }
-    // The call is over; ALGID, MFID and emergency stay for display until the next call starts.
+    if (m_misreadSyncCountdown > 0) {
+        // Perhaps a voice unit behind a misread NID: the call keeps its fields while the search
+        // looks on (see SearchSync).
+        m_misreadSyncCountdown -= kFrameSyncSymbols;
+        m_state = kStateSearchSync;
+        m_unitPosition = 0;
+        return;
+    }
+    EndCall();
+}
+
+void CApcoFrameDecoder::EndCall() {
+    // ALGID, MFID and emergency stay for display until the next call starts.
     m_state = kStateSearchSync;
     m_unitPosition = 0;
     m_transmissionType = kTransmissionNone;
     ClearIdentifiers();
+    m_callEnded = true;
+    m_misreadSyncCountdown = 0;
 }
 
 // --- Audio blocks ---------------------------------------------------------------------------

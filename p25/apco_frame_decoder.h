@@ -79,9 +79,11 @@ public:
     // Decoded fields; -1 when not decoded. Values come only from NID, header, link control and
     // encryption sync words that their codes accept (clean or corrected); a word beyond its code
     // sets none, nor does an all-zero word. ALGID, MFID and emergency stay shown after a call
-    // ends (a terminator, or sync lost after a voice unit); the next call's first voice unit,
-    // its header or not, checked NID or not, shows ALGID, MFID, TGID, SID and DID -1 and
-    // emergency off until the call's own words decode.
+    // ends (a terminator, or sync lost after a voice unit; a unit read as a terminator behind a
+    // NID beyond the code may be a misread voice unit, and ends it only when the next sync says
+    // it was not); the next call's first voice unit, its header or not, checked NID or not,
+    // shows ALGID, MFID, TGID, SID and DID -1 and emergency off until the call's own words
+    // decode.
     float GetBitErrorRate() const { return m_bitErrorRate; }  // percent, of the last voice frame
     int GetTransmissionType() const { return m_transmissionType; }
     int GetAlgid() const { return m_algid; }
@@ -180,6 +182,7 @@ private:
     void DecodeTerminator();
     void EndTerminator(int symbols);  // reads the unit's symbols, then queues the end of call
     void AfterTerminator();
+    void EndCall();  // after a terminator: back to the search, the identifiers cleared
     void DecodeTsdu();
     void ResyncAfterTsdu();
 
@@ -218,9 +221,13 @@ private:
     int m_voicePosition = 0;
     int m_statusPosition = 0;
     bool m_nidVerified = false;  // the current unit's NID passed its check
-    // A call ended (a unit read as a terminator, or a voice unit followed by no sync): the
-    // fields still shown are the old call's, to be cleared by the next voice unit.
+    // A call ended (a terminator, or a voice unit followed by no sync): the fields still shown
+    // are the old call's, to be cleared by the next voice unit.
     bool m_callEnded = false;
+    // A unit read as a terminator behind a NID beyond the code, and no sync right after it: it
+    // may be a voice unit whose NID was misread. Symbols left until the end of the sync that
+    // would follow that voice unit; 0 when nothing is pending.
+    int m_misreadSyncCountdown = 0;
     ImbeDecoderState m_imbeState;
     ImbeFrame m_imbeFrame = {};
 

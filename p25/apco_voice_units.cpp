@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "p25/apco_frame_decoder.h"
+#include "p25/frame_sync.h"
 
 namespace {
 
@@ -179,11 +180,16 @@ bool CApcoFrameDecoder::FrameToVoice() {
 void CApcoFrameDecoder::EndTerminator(int symbols) {
     while (NextDibit() >= 0) {
         if (++m_unitPosition < symbols) continue;
-        // Only a checked NID reports the end; but whatever the unit was, a call does not run on
-        // through it with the fields it showed (a misread voice unit is followed by no sync,
-        // which ends the call all the same).
-        if (m_nidVerified) PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
-        m_callEnded = true;
+        // Only a checked NID says the unit was a terminator. Behind an unchecked one a voice
+        // unit may hide, its DUID misread: the next sync tells (right after this unit, or one
+        // voice unit after its own); until then a running call keeps its fields.
+        if (m_nidVerified) {
+            PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
+            m_callEnded = true;
+            m_misreadSyncCountdown = 0;
+        } else {
+            m_misreadSyncCountdown = kLduSymbols - symbols + kFrameSyncSymbols;
+        }
         m_state = kStateAfterTerminator;
         m_unitPosition = 0;
         return;

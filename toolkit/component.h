@@ -150,10 +150,10 @@ public:
     // (the given window, else the parent) is disabled meanwhile and re-enabled on every exit.
     int ShowModal(HWND owner);
     void EndModal(int result);
-    // Ends, as if its window had been closed, every modal loop of the thread that belongs to
-    // root (root is its window's root owner) and every loop running inside the outermost of
-    // them: ShowModal (answering -1), the system's dialogs (message boxes, the folder browser:
-    // IDCANCEL) and an open menu. An owner that waits for those loops can then go on at once.
+    // Ends, as if its window had been closed, every modal loop of the thread whose window root
+    // owns (through owners): ShowModal (answering -1) with every ShowModal running inside the
+    // outermost of them, the system's dialogs (message boxes, the folder browser: IDCANCEL) and
+    // an open menu (also any menu inside such a ShowModal). Code waiting for them goes on at once.
     static void EndModalLoopsOf(HWND root);
     int MessageBox(const char* text, UINT type, const char* caption);
     // Puts a native control in place of the component's own window.

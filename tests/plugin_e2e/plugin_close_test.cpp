@@ -237,12 +237,13 @@ TEST(PluginClose, EndsTheModalLoopsOfTheInstance) {
         const char* audioDir;  // the panel's error box for a folder that cannot be written
         bool refuseStreams;    // the main window's "Failed to setup streams." box
         Open open;
-        bool done;  // vktPluginDone rather than PN_CLOSE
-    } rows[] = {{"setup streams box", nullptr, true, kByItself, false},
-                {"setup streams box, vktPluginDone", nullptr, true, kByItself, true},
-                {"panel's error box", "Q:", false, kByItself, false},
-                {"setup window's system menu", nullptr, false, kSetupMenu, false},
-                {"folder browser", nullptr, false, kBrowse, false}};
+        bool done;       // vktPluginDone rather than PN_CLOSE
+        bool streaming;  // the receiver streams meanwhile
+    } rows[] = {{"setup streams box", nullptr, true, kByItself, false, false},
+                {"setup streams box, vktPluginDone", nullptr, true, kByItself, true, false},
+                {"panel's error box", "Q:", false, kByItself, false, false},
+                {"setup window's system menu, streaming", nullptr, false, kSetupMenu, false, true},
+                {"folder browser", nullptr, false, kBrowse, false, false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         std::vector<uint8_t> record = e2e::FreshRecord("T33modal");
@@ -251,11 +252,14 @@ TEST(PluginClose, EndsTheModalLoopsOfTheInstance) {
                             REG_SZ, row.audioDir, std::strlen(row.audioDir) + 1);
         Closing h(row.what);
         h.host.KeepCaption("K927APCO - Error");
-        ASSERT_TRUE(h.Load("", 0, row.refuseStreams)) << h.error;
+        ASSERT_TRUE(h.Load(row.streaming ? e2e::Recording("voice-nac293-tg1.if.wav") : "", 50, row.refuseStreams))
+            << h.error;
         const HWND main = reinterpret_cast<HWND>(static_cast<uintptr_t>(h.host.Start(1, record.data())));
         ASSERT_NE(main, nullptr);
         if (row.open != kByItself) {
-            ASSERT_TRUE(h.host.PumpUntil([&] { return h.host.Count(PM_SETFLAGS) > 0; }, 10000));
+            ASSERT_TRUE(h.host.PumpUntil(
+                [&] { return h.host.Count(PM_SETFLAGS) > 0 && (!row.streaming || h.host.Count(PMR_Audio) > 20); },
+                20000));
             auto* w =
                 static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(main, GWLP_USERDATA)));
             ASSERT_NE(w, nullptr);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <map>
 #include <vector>
 
 #include "toolkit_fixture.h"
@@ -227,6 +229,57 @@ TEST(Modal, WithoutAnOwnerHandleTheParentIsTheOwner) {
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     delete dialog;
     delete parent;
+}
+
+// Runs f once from whichever message loop of the thread runs next.
+std::map<UINT_PTR, std::function<void()>> g_later;
+void CALLBACK RunLater(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    std::function<void()> f = std::move(g_later[id]);
+    g_later.erase(id);
+    if (f) f();
+}
+void Later(std::function<void()> f) { g_later[SetTimer(nullptr, 0, 10, &RunLater)] = std::move(f); }
+
+// Ending the loops of a root ends its own (ShowModal, a system box, a menu) and the toolkit's
+// loops inside the outermost of them; a loop of another root that holds none of them runs on.
+TEST(Modal, EndingTheLoopsOfARootEndsThemAndTheLoopsInside) {
+    Component* rootA = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Component* rootB = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Component* a = new Component("a", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, rootA->GetHandle());
+    Component* b = new Component("b", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, rootB->GetHandle());
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, 1, "item");
+    const HWND A = rootA->GetHandle(), B = rootB->GetHandle();
+    const struct {
+        const char* what;
+        HWND ended;
+        std::function<int()> inner;  // run inside a's loop
+        int innerAnswer, outerAnswer;
+    } rows[] = {
+        {"b inside a, A ended", A, [&] { return b->ShowModal(nullptr); }, -1, -1},
+        {"b inside a, B ended", B, [&] { return b->ShowModal(nullptr); }, -1, 5},
+        {"A's system box inside a", A, [&] { return MessageBoxA(A, "x", "y", MB_OKCANCEL); }, IDCANCEL, -1},
+        {"a menu inside a", A, [&] { return int(TrackPopupMenu(menu, TPM_RETURNCMD, 0, 0, 0, A, nullptr)); }, 0, -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        int inner = 99;
+        Later([&] {
+            Later([&] { Component::EndModalLoopsOf(row.ended); });
+            inner = row.inner();
+            if (row.outerAnswer == 5) PostMessageA(a->GetHandle(), WM_TK_ENDMODAL, 5, 0);  // a ran on
+        });
+        EXPECT_EQ(a->ShowModal(nullptr), row.outerAnswer);
+        EXPECT_EQ(inner, row.innerAnswer);
+        EXPECT_FALSE(a->IsModal() || b->IsModal());
+        Pump();
+    }
+    DestroyMenu(menu);
+    delete a;
+    delete b;
+    delete rootB;
+    delete rootA;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The DLL's four exports, the instance list (one record per host handle) and DllMain. All of
-// it runs on the host's GUI thread (see "Other threads"), so the list needs no lock. Every export catches
-// everything and returns its documented failure value.
+// it runs on the host's GUI thread (see "Other threads"), so the list needs no lock. Every
+// export catches everything and returns its documented failure value.
 //
 // Other threads. The list, the windows and the close machinery belong to the owner thread: the
 // one that started the first instance still open. An export called on another thread never

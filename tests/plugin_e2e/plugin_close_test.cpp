@@ -1,8 +1,9 @@
 // Closing the DLL's instances the hard ways: PN_CLOSE from inside each kind of the plug-in's
 // calls into the host, during the overwrite question and the plug-in's other modal loops, from
-// another thread, and vktPluginDone with an instance streaming before the library is unloaded. Each must end without a hang, with PM_CLOSED once
-// per instance and no call after it, the stream unhooked and the window gone (the program's
-// main fails every test that saw an access violation).
+// another thread, and vktPluginDone with an instance streaming before the library is unloaded.
+// Each must end without a hang, with PM_CLOSED once per instance and no call after it, the
+// stream unhooked and the window gone (the program's main fails every test that saw an access
+// violation).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -92,29 +93,29 @@ void CALLBACK RunTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 void After(UINT ms, std::function<void()> f) { g_timers[SetTimer(nullptr, 0, ms, &RunTimer)] = std::move(f); }
 
-// The visible windows of this thread that the window owns (itself excluded); with answer, each
-// is answered: a system dialog cancelled, any other closed.
+// The visible windows of this thread that the window owns; with answer, each is answered: a
+// system dialog cancelled, any other closed.
 struct OwnedSearch {
     HWND root;
     bool answer;
-    int count;
+    std::vector<HWND> found;
 };
 BOOL CALLBACK VisitOwned(HWND w, LPARAM word) {
     auto* s = reinterpret_cast<OwnedSearch*>(word);
     HWND owner = GetWindow(w, GW_OWNER);
     while (owner && owner != s->root) owner = GetWindow(owner, GW_OWNER);
     if (!owner || !IsWindowVisible(w)) return TRUE;
-    ++s->count;
+    s->found.push_back(w);
     char name[16] = {};
     GetClassNameA(w, name, sizeof name);
     const bool dialog = std::strcmp(name, "#32770") == 0;
     if (s->answer) PostMessageA(w, dialog ? WM_COMMAND : WM_CLOSE, dialog ? IDCANCEL : 0, 0);
     return TRUE;
 }
-int OwnedWindows(HWND window, bool answer) {
-    OwnedSearch search{window, answer, 0};
+std::vector<HWND> OwnedWindows(HWND window, bool answer) {
+    OwnedSearch search{window, answer, {}};
     EnumThreadWindows(GetCurrentThreadId(), &VisitOwned, reinterpret_cast<LPARAM>(&search));
-    return search.count;
+    return search.found;
 }
 
 bool InMenu() {
@@ -269,9 +270,11 @@ TEST(PluginClose, EndsTheModalLoopsOfTheInstance) {
             if (row.open == kBrowse) PostClick(w->GetPlayRecPanel()->GetBrowseButton()->GetHandle(), 3, 3);
         }
         bool open = false, answered = false;
+        std::vector<HWND> shown;
         DWORD closeTick = 0;
         After(500, [&] {
-            open = row.open == kSetupMenu ? InMenu() : OwnedWindows(main, false) > 0;
+            shown = OwnedWindows(main, false);
+            open = row.open == kSetupMenu ? InMenu() : !shown.empty();
             closeTick = GetTickCount();
             if (row.done)
                 h.host.Done();
@@ -290,7 +293,7 @@ TEST(PluginClose, EndsTheModalLoopsOfTheInstance) {
         EXPECT_EQ(h.closed.size(), 1u);
         EXPECT_EQ(h.after, 0u);
         EXPECT_FALSE(IsWindow(main));
-        EXPECT_EQ(OwnedWindows(main, false), 0);
+        for (HWND w : shown) EXPECT_FALSE(IsWindow(w));
         EXPECT_EQ(h.Receiver().hooked, 0u);
         EXPECT_FALSE(InMenu());
         h.host.PumpUntil([&] { return answered; }, 5000);  // the test's own answers find nothing left

@@ -301,8 +301,8 @@ TEST(PluginClose, EndsTheModalLoopsOfTheInstance) {
 }
 
 // An export on a thread other than the host's GUI thread, whether that thread pumps or waits
-// for the caller: PN_CLOSE is carried out on the GUI thread, a start is refused, vktPluginDone
-// closes everything before it returns.
+// for the caller: a code (PN_CLOSE too) is carried out on the GUI thread, a start is refused,
+// vktPluginDone closes everything before it returns.
 TEST(PluginClose, FromAnotherThread) {
     for (const bool streaming : {false, true}) {
         for (const bool pumping : {true, false}) {
@@ -316,6 +316,8 @@ TEST(PluginClose, FromAnotherThread) {
             ASSERT_NE(main, nullptr);
             ASSERT_TRUE(h.host.PumpUntil(
                 [&] { return h.host.Count(PM_SETFLAGS) > 0 && (!streaming || h.host.Count(PMR_Audio) > 20); }, 20000));
+            std::thread([&] { h.host.Notify(1, PN_VOLUME, 13); }).join();  // carried out here, answered here
+            EXPECT_TRUE(h.host.PumpUntil([&] { return h.host.Count(PM_VOLUME) == 1; }, 5000));
             std::atomic<bool> returned{false};
             std::thread closer([&] {
                 h.host.Close(1);

@@ -136,10 +136,39 @@ void RelayDone() {
     while (g_ownerThread && GetTickCount() - start < kRelayDoneMs) Sleep(10);
 }
 
+// vktPluginDone inside one of the module's own loops can only request the closes: they run
+// once those loops have returned, and the host may free the library before that. The module
+// holds a reference to itself meanwhile; once the last instance has gone, a thread of its own
+// gives it back with FreeLibraryAndExitThread, which never returns into the module's code.
+HMODULE g_selfReference = nullptr;
+constexpr DWORD kSelfReleaseDelayMs = 100;  // for the GUI thread to leave the module's last frame
+
+DWORD WINAPI ReleaseSelfReference(void* module) {
+    Sleep(kSelfReleaseDelayMs);
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+void HoldModule() {
+    if (!g_selfReference)
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&HoldModule),
+                           &g_selfReference);
+}
+
+void ReleaseModuleWhenIdle() {
+    if (!g_selfReference || g_instances.GetCount() != 0) return;
+    // The unload runs on the releasing thread, where the shared tooltip could not be destroyed.
+    if (Application* app = GetApplication()) app->GetTooltip()->Destroy();
+    HANDLE releaser = CreateThread(nullptr, 0, &ReleaseSelfReference, g_selfReference, 0, nullptr);
+    if (!releaser) return;  // kept: a library that stays loaded is safe
+    CloseHandle(releaser);
+    g_selfReference = nullptr;
+}
+
 void RemovePluginInstance(PluginInstance* instance) {
     for (uint32_t i = g_instances.GetCount(); i-- > 0;)
         if (InstanceAt(i) == instance) g_instances.Remove(i);
     ReleaseOwnerThreadIfIdle();
+    ReleaseModuleWhenIdle();
 }
 
 uint32_t callPluginProc(HWND window, uint32_t msg, uint32_t dwParam, uint32_t cbData, void* lpData) {
@@ -253,6 +282,7 @@ void VKT_STDCALL vktPluginDone() {
     ModuleFrame frame;
     CallGuarded("vktPluginDone", [] {
         const bool nested = ModuleFrame::Depth() > 1;
+        if (nested && FindOpenInstance([](CApcoPlugin*) { return true; })) HoldModule();
         while (PluginInstance* open =
                    FindOpenInstance([nested](CApcoPlugin* plugin) { return !(nested && plugin->IsCloseRequested()); }))
             RequestClose(open);

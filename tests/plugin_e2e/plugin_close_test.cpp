@@ -238,7 +238,7 @@ TEST(PluginClose, EndsTheModalLoopsOfTheInstance) {
         const char* audioDir;  // the panel's error box for a folder that cannot be written
         bool refuseStreams;    // the main window's "Failed to setup streams." box
         Open open;
-        bool done;       // vktPluginDone rather than PN_CLOSE
+        bool done;       // vktPluginDone and FreeLibrary rather than PN_CLOSE
         bool streaming;  // the receiver streams meanwhile
     } rows[] = {{"setup streams box", nullptr, true, kByItself, false, false},
                 {"setup streams box, vktPluginDone", nullptr, true, kByItself, true, false},
@@ -277,7 +277,7 @@ TEST(PluginClose, EndsTheModalLoopsOfTheInstance) {
             open = row.open == kSetupMenu ? InMenu() : !shown.empty();
             closeTick = GetTickCount();
             if (row.done)
-                h.host.Done();
+                h.host.Unload();  // vktPluginDone, and the library freed at once
             else
                 h.host.Close(1);
         });
@@ -297,6 +297,7 @@ TEST(PluginClose, EndsTheModalLoopsOfTheInstance) {
         EXPECT_EQ(h.Receiver().hooked, 0u);
         EXPECT_FALSE(InMenu());
         h.host.PumpUntil([&] { return answered; }, 5000);  // the test's own answers find nothing left
+        if (row.done) EXPECT_EQ(GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"), nullptr) << "unloaded once it could";
     }
 }
 

@@ -285,9 +285,9 @@ bool CApcoPlugin::GetFreeAudioBuffer() {
 void CApcoPlugin::RequestClose() {
     m_closeRequested = true;
     m_closing = true;
-    // The question's modal loop would keep the close waiting for the user: answer "No" (its
-    // second button, modal result 2).
-    if (m_overwriteDialog) m_overwriteDialog->EndModal(2);
+    // The close waits for every modal loop of the instance (a box, the overwrite question,
+    // a menu), and nobody may be there to answer them: they end now, as if cancelled.
+    Component::EndModalLoopsOf(GetWindowHandle());
 }
 
 CApcoPlugin::~CApcoPlugin() {

@@ -81,8 +81,9 @@ public:
     // requested, and while the object is destroyed (except its farewell PM_SETFLAGS (0)).
     uint32_t CallPluginProc(uint32_t msg, uint32_t dwParam, uint32_t cbData, void* lpData);
     // The host asked to close while one of the plug-in's calls was under way; the instance is
-    // destroyed once the outermost call has returned. Until then nothing reaches the host, IF
-    // blocks are dropped and an open overwrite question is answered "no" (GUI thread).
+    // destroyed once the outermost call has returned. Until then nothing reaches the host and
+    // IF blocks are dropped; every modal loop of the instance ends at once (a box as if
+    // cancelled, so the overwrite question as "no"; a menu closes) (GUI thread).
     void RequestClose();
     bool IsCloseRequested() const { return m_closeRequested.load(); }
     // The capabilities the plug-in offers (PM_HOSTINFO): announced at start, withdrawn on close;

@@ -1,6 +1,13 @@
 // The DLL's four exports, the instance list (one record per host handle) and DllMain. All of
-// it runs on the host's GUI thread, so the list needs no lock. Every export catches
-// everything and returns its documented failure value.
+// it runs on the host's GUI thread (see "Other threads"), so the list needs no lock. Every
+// export catches everything and returns its documented failure value.
+//
+// Other threads. The list, the windows and the close machinery belong to the owner thread: the
+// one that started the first instance still open. An export called on another thread never
+// touches them: a notification without data is posted to a hidden window of the owner thread
+// and carried out there (PN_CLOSE included, with its PM_CLOSED); one with data (the caller's
+// memory, valid only for the call) and a start are refused; vktPluginDone is sent there and
+// waited for, but at most kRelayDoneMs, since the owner thread may itself wait for the caller.
 //
 // Closing. A host may close an instance from inside one of the plug-in's own calls (while it
 // handles an audio block, a set-up question or the start's announcement). Destroying the
@@ -13,6 +20,7 @@
 // host then receives PM_CLOSED, once, and nothing after it.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,6 +32,11 @@
 #include "plugin/host_record.h"
 #include "toolkit/application.h"
 #include "toolkit/module_frame.h"
+
+extern "C" {
+void VKT_STDCALL vktPluginDone();
+void VKT_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam, uint32_t cbData, void* lpData);
+}
 
 namespace {
 
@@ -57,9 +70,105 @@ const void* ReadableHostRecord(const void* record) {
     return size <= kMaxHostRecordSize && IsReadableMemory(record, size) ? record : nullptr;
 }
 
+// The owner thread (0: no instance open) and its hidden relay window.
+std::atomic<DWORD> g_ownerThread{0};
+std::atomic<HWND> g_relayWindow{nullptr};
+WNDPROC g_relayBaseProc = nullptr;
+constexpr DWORD kRelayDoneMs = 5000;
+constexpr UINT kRelayDone = WM_APP;
+constexpr UINT kRelayNotify = WM_APP + 1;  // + the code's index in kRelayedCodes
+constexpr uint32_t kRelayedCodes[] = {PN_FLAGS,   PN_ENABLE, PN_FREQUENCY, PN_MODE, PN_SQUELCHSETTINGS,
+                                      PN_SQUELCH, PN_RBW,    PN_VOLUME,    PN_MUTE, PN_SCANNING,
+                                      PN_CLOSE};
+constexpr UINT kRelayedCodeCount = sizeof kRelayedCodes / sizeof kRelayedCodes[0];
+
+bool OnOwnerThread() { return g_ownerThread == GetCurrentThreadId(); }
+
+LRESULT CALLBACK RelayProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kRelayDone) {
+        vktPluginDone();
+        return 1;
+    }
+    if (msg >= kRelayNotify && msg < kRelayNotify + kRelayedCodeCount) {
+        vktPluginNotify(static_cast<uint32_t>(wParam), kRelayedCodes[msg - kRelayNotify], static_cast<uint32_t>(lParam),
+                        0, nullptr);
+        return 0;
+    }
+    return CallWindowProcA(g_relayBaseProc, window, msg, wParam, lParam);
+}
+
+// The calling thread becomes the owner unless another one is.
+bool ClaimOwnerThread() {
+    DWORD none = 0;
+    const DWORD self = GetCurrentThreadId();
+    if (!g_ownerThread.compare_exchange_strong(none, self) && none != self) return false;
+    if (!g_relayWindow) {
+        HWND relay = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
+        if (relay)
+            g_relayBaseProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrA(relay, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RelayProc)));
+        g_relayWindow = relay;
+    }
+    return true;
+}
+
+// Once the last instance is gone, another thread may start one.
+void ReleaseOwnerThreadIfIdle() {
+    if (g_instances.GetCount() != 0 || !OnOwnerThread()) return;
+    if (HWND relay = g_relayWindow.exchange(nullptr)) DestroyWindow(relay);  // queued relays go with it
+    g_ownerThread = 0;
+}
+
+void RelayNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam, uint32_t cbData, const void* lpData) {
+    HWND relay = g_relayWindow;
+    if (!relay || cbData || lpData) return;
+    for (UINT i = 0; i < kRelayedCodeCount; ++i)
+        if (kRelayedCodes[i] == code) PostMessageA(relay, kRelayNotify + i, hostHandle, static_cast<LPARAM>(dwParam));
+}
+
+// A close that the owner thread has to defer (it was inside one of its modal loops) completes
+// after the relayed call returns: wait for the list to empty too, as the host unloads next.
+void RelayDone() {
+    const DWORD start = GetTickCount();
+    DWORD_PTR answer = 0;
+    HWND relay = g_relayWindow;
+    if (!relay || !SendMessageTimeoutA(relay, kRelayDone, 0, 0, SMTO_NORMAL, kRelayDoneMs, &answer)) return;
+    while (g_ownerThread && GetTickCount() - start < kRelayDoneMs) Sleep(10);
+}
+
+// vktPluginDone inside one of the module's own loops can only request the closes: they run
+// once those loops have returned, and the host may free the library before that. The module
+// holds a reference to itself meanwhile; once the last instance has gone, a thread of its own
+// gives it back with FreeLibraryAndExitThread, which never returns into the module's code.
+HMODULE g_selfReference = nullptr;
+constexpr DWORD kSelfReleaseDelayMs = 100;  // for the GUI thread to leave the module's last frame
+
+DWORD WINAPI ReleaseSelfReference(void* module) {
+    Sleep(kSelfReleaseDelayMs);
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+void HoldModule() {
+    if (!g_selfReference)
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&HoldModule),
+                           &g_selfReference);
+}
+
+void ReleaseModuleWhenIdle() {
+    if (!g_selfReference || g_instances.GetCount() != 0) return;
+    // The unload runs on the releasing thread, where the shared tooltip could not be destroyed.
+    if (Application* app = GetApplication()) app->GetTooltip()->Destroy();
+    HANDLE releaser = CreateThread(nullptr, 0, &ReleaseSelfReference, g_selfReference, 0, nullptr);
+    if (!releaser) return;  // kept: a library that stays loaded is safe
+    CloseHandle(releaser);
+    g_selfReference = nullptr;
+}
+
 void RemovePluginInstance(PluginInstance* instance) {
     for (uint32_t i = g_instances.GetCount(); i-- > 0;)
         if (InstanceAt(i) == instance) g_instances.Remove(i);
+    ReleaseOwnerThreadIfIdle();
+    ReleaseModuleWhenIdle();
 }
 
 uint32_t callPluginProc(HWND window, uint32_t msg, uint32_t dwParam, uint32_t cbData, void* lpData) {
@@ -169,9 +278,11 @@ uint32_t VKT_STDCALL vktPluginInit(uint32_t, const char*, char* name, uint32_t l
 // A host may unload the library next: every instance still open is closed as PN_CLOSE
 // closes it (stream unhooked, window gone, PM_CLOSED sent).
 void VKT_STDCALL vktPluginDone() {
+    if (!OnOwnerThread()) return RelayDone();
     ModuleFrame frame;
     CallGuarded("vktPluginDone", [] {
         const bool nested = ModuleFrame::Depth() > 1;
+        if (nested && FindOpenInstance([](CApcoPlugin*) { return true; })) HoldModule();
         while (PluginInstance* open =
                    FindOpenInstance([nested](CApcoPlugin* plugin) { return !(nested && plugin->IsCloseRequested()); }))
             RequestClose(open);
@@ -179,6 +290,7 @@ void VKT_STDCALL vktPluginDone() {
 }
 
 void VKT_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam, uint32_t cbData, void* lpData) {
+    if (!OnOwnerThread()) return RelayNotify(hostHandle, code, dwParam, cbData, lpData);
     ModuleFrame frame;
     CallGuarded("vktPluginNotify", [&] {
         PluginInstance* instance = FindPluginInstance(hostHandle);
@@ -187,16 +299,21 @@ void VKT_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dw
 }
 
 uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginProc callback, uint32_t) {
+    if (!ClaimOwnerThread()) return 0;  // its windows would belong to a thread the others never see
     ModuleFrame frame;
     return CallGuarded("vktPluginStart", 0u, [&]() -> uint32_t {
         ModuleFrame::SetExitHandler(&RunPendingCloses);
         if (FindPluginInstance(hostHandle)) return kAlreadyStarted;
         auto* instance = static_cast<PluginInstance*>(std::calloc(1, sizeof(PluginInstance)));
-        if (!instance) return 0;
+        if (!instance) {
+            ReleaseOwnerThreadIfIdle();
+            return 0;
+        }
         instance->plugin = new (std::nothrow) CApcoPlugin(hostHandle, ReadableHostRecord(record));
         if (!instance->plugin || !instance->plugin->GetWindowHandle()) {
             delete instance->plugin;
             std::free(instance);
+            ReleaseOwnerThreadIfIdle();
             return 0;
         }
         instance->window = instance->plugin->GetWindowHandle();
@@ -208,6 +325,7 @@ uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginPro
         if (g_instances.GetCount() == before) {
             delete instance->plugin;
             std::free(instance);
+            ReleaseOwnerThreadIfIdle();
             return 0;
         }
         instance->plugin->DemodStart();
@@ -219,9 +337,14 @@ uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginPro
     });
 }
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     g_module = module;
-    if (reason == DLL_PROCESS_DETACH) ModuleFrame::SetExitHandler(nullptr);
+    if (reason == DLL_PROCESS_DETACH) {
+        ModuleFrame::SetExitHandler(nullptr);
+        // Unloaded without vktPluginDone: the relay's procedure must not outlive the code.
+        if (!reserved && OnOwnerThread())
+            if (HWND relay = g_relayWindow.exchange(nullptr)) DestroyWindow(relay);
+    }
     return TRUE;
 }
 

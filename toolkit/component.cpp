@@ -5,6 +5,7 @@
 #include "toolkit/application.h"
 
 bool Component::s_shift = false;
+Component* Component::s_innermostModal = nullptr;
 
 Component::Component(const char* title, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent)
     : Window(title, style, exStyle, x, y, width, height, parent) {
@@ -481,6 +482,18 @@ void Component::GetToolTip(char* buffer) { GetApplication()->GetTooltip()->GetTe
 int Component::ShowModal(HWND owner) {
     m_modalResult = 0;
     m_modal = true;
+    // The running loops form a chain, innermost first, so that a close can end them all.
+    struct Chain {
+        Component* self;
+        explicit Chain(Component* c) : self(c) {
+            c->m_outerModal = s_innermostModal;
+            s_innermostModal = c;
+        }
+        ~Chain() {
+            if (s_innermostModal == self) s_innermostModal = self->m_outerModal;
+            self->m_outerModal = nullptr;
+        }
+    } chain(this);
     bool ownerWasEnabled = false;
     Component* parent = GetParent();
     if (!owner && parent) {
@@ -531,6 +544,42 @@ int Component::ShowModal(HWND owner) {
 void Component::EndModal(int result) {
     m_modalResult = result;
     PostMessageA(GetHandle(), WM_NULL, 0, 0);
+}
+
+namespace {
+// Along owners rather than GA_ROOTOWNER, which stops at an owned window without WS_POPUP (the
+// system's folder browser is one).
+bool BelongsTo(HWND window, HWND root) {
+    for (HWND w = window ? GetAncestor(window, GA_ROOT) : nullptr; w; w = GetWindow(w, GW_OWNER))
+        if (w == root) return true;
+    return false;
+}
+
+BOOL CALLBACK CancelSystemDialog(HWND window, LPARAM root) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpA(name, "#32770") == 0 && BelongsTo(window, reinterpret_cast<HWND>(root)))
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return TRUE;
+}
+}  // namespace
+
+void Component::EndModalLoopsOf(HWND root) {
+    if (!root) return;
+    Component* outermost = nullptr;
+    for (Component* c = s_innermostModal; c; c = c->m_outerModal)
+        if (BelongsTo(c->GetHandle(), root)) outermost = c;
+    for (Component* c = s_innermostModal; outermost && c; c = c->m_outerModal) {
+        c->EndModal(-1);
+        if (c == outermost) break;
+    }
+    EnumThreadWindows(GetCurrentThreadId(), &CancelSystemDialog, reinterpret_cast<LPARAM>(root));
+    // A menu is the innermost loop whenever it is open.
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE)) &&
+        (outermost || BelongsTo(info.hwndMenuOwner, root)))
+        EndMenu();
 }
 
 int Component::MessageBox(const char* text, UINT type, const char* caption) {

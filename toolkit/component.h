@@ -150,6 +150,11 @@ public:
     // (the given window, else the parent) is disabled meanwhile and re-enabled on every exit.
     int ShowModal(HWND owner);
     void EndModal(int result);
+    // Ends, as if its window had been closed, every modal loop of the thread whose window root
+    // owns (through owners): ShowModal (answering -1) with every ShowModal running inside the
+    // outermost of them, the system's dialogs (message boxes, the folder browser: IDCANCEL) and
+    // an open menu (also any menu inside such a ShowModal). Code waiting for them goes on at once.
+    static void EndModalLoopsOf(HWND root);
     int MessageBox(const char* text, UINT type, const char* caption);
     // Puts a native control in place of the component's own window.
     void Attach(HWND hwnd);
@@ -216,6 +221,7 @@ private:
     LONG m_backWidth = 0;
     LONG m_backHeight = 0;
     bool m_modal = false;
+    Component* m_outerModal = nullptr;  // the loop this one runs inside, while m_modal
     bool m_focusable = false;
     bool m_keyPreview = true;
     DWORD m_lastUpTick = 0;
@@ -228,4 +234,5 @@ private:
     int m_left = 0, m_top = 0, m_width = 0, m_height = 0, m_clientWidth = 0, m_clientHeight = 0;
 
     static bool s_shift;
+    static Component* s_innermostModal;
 };

@@ -5,8 +5,11 @@
 #include "toolkit/application.h"
 #include "toolkit/component.h"
 
-Tooltip::~Tooltip() {
+Tooltip::~Tooltip() { Destroy(); }
+
+void Tooltip::Destroy() {
     if (m_window && IsWindow(m_window)) DestroyWindow(m_window);
+    m_window = nullptr;
 }
 
 // Made on first use rather than at module load: window creation does not belong in the

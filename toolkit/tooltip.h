@@ -14,6 +14,8 @@ public:
     Tooltip& operator=(const Tooltip&) = delete;
 
     HWND GetHandle();  // creates the window when needed
+    // Destroys the window, which only its own thread can do; the next use makes a new one.
+    void Destroy();
     // flags: TTF_ bits; with TTF_TRACK the text comes by callback.
     void AddTool(Component* component, UINT flags);
     void SetText(Component* component, const char* text);

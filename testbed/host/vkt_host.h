@@ -105,6 +105,7 @@ public:
     // Boxes whose caption is in the list are dismissed when found (checked every 50 ms while
     // any message loop of the GUI thread runs, modal ones included).
     void DismissCaption(const std::string& caption) { m_captions.insert(caption); }
+    void KeepCaption(const std::string& caption) { m_captions.erase(caption); }  // left for others to answer
     const std::vector<DismissedBox>& Dismissed() const { return m_dismissed; }
 
     // The stand-in receiver and analyzer, loaded into this process (the plug-in then binds

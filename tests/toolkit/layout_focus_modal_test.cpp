@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <map>
 #include <vector>
 
 #include "toolkit_fixture.h"
@@ -227,6 +229,40 @@ TEST(Modal, WithoutAnOwnerHandleTheParentIsTheOwner) {
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     delete dialog;
     delete parent;
+}
+
+// Runs f once from whichever message loop of the thread runs next.
+std::map<UINT_PTR, std::function<void()>> g_later;
+void CALLBACK RunLater(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    std::function<void()> f = std::move(g_later[id]);
+    g_later.erase(id);
+    if (f) f();
+}
+void Later(std::function<void()> f) { g_later[SetTimer(nullptr, 0, 10, &RunLater)] = std::move(f); }
+
+// Ending the loops of a root ends them and the loops inside the outermost of them (here b's);
+// a loop of another root that holds none of them (a, for root B) runs on.
+TEST(Modal, EndingTheLoopsOfARootEndsTheLoopsInsideToo) {
+    Component* rootA = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Component* rootB = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Component* a = new Component("a", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, rootA->GetHandle());
+    Component* b = new Component("b", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, rootB->GetHandle());
+    for (Component* ended : {rootA, rootB}) {
+        int inner = 0;
+        Later([&] {
+            Later([&] { Component::EndModalLoopsOf(ended->GetHandle()); });
+            inner = b->ShowModal(nullptr);
+            if (ended == rootB) PostMessageA(a->GetHandle(), WM_TK_ENDMODAL, 5, 0);
+        });
+        EXPECT_EQ(a->ShowModal(nullptr), ended == rootA ? -1 : 5);
+        EXPECT_EQ(inner, -1);
+        Pump();
+    }
+    delete a;
+    delete b;
+    delete rootB;
+    delete rootA;
 }
 
 }  // namespace

@@ -16,10 +16,8 @@
 #include "tests/support/widget_input.h"
 #include "toolkit/button.h"
 #include "toolkit/edit.h"
-#include "ui/about_dialog.h"
 #include "ui/k927_apco_plugin_window.h"
 #include "ui/play_rec_panel.h"
-#include "ui/setup_dialog.h"
 
 namespace {
 
@@ -115,30 +113,6 @@ TEST(PluginClose, FromInsideEachKindOfHostCall) {
         h.host.Close(1);
         EXPECT_EQ(h.closed.size(), 2u);
     }
-}
-
-// Alt+F4 on a window the instance keeps only hides it: About opens again, the main window
-// stays, and the instance then closes once.
-TEST(PluginClose, AfterTheUserClosedTheWindowsItKeeps) {
-    Closing h("close after Alt+F4 on kept windows");
-    ASSERT_TRUE(h.Load()) << h.error;
-    ASSERT_NE(h.host.Start(1, nullptr), 0u);
-    ASSERT_TRUE(h.host.PumpUntil([&] { return h.host.Count(PM_SETFLAGS) > 0; }, 10000));
-    auto* w =
-        static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(h.window, GWLP_USERDATA)));
-    ASSERT_NE(w, nullptr);
-    const HWND setup = w->GetSetupDialog()->GetHandle(), about = w->GetSetupDialog()->GetAboutDialog()->GetHandle();
-    for (int round = 0; round < 2; ++round) {
-        Click(FindWindowExA(setup, nullptr, nullptr, "About"), 3, 3);
-        EXPECT_TRUE(IsWindowVisible(about)) << round;
-        SendMessageA(about, WM_CLOSE, 0, 0);
-        ASSERT_TRUE(IsWindow(about) && !IsWindowVisible(about)) << round;
-    }
-    SendMessageA(h.window, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(IsWindow(h.window));
-    h.host.Close(1);
-    EXPECT_EQ(h.closed.size(), 1u);
-    EXPECT_FALSE(IsWindow(h.window) || IsWindow(about));
 }
 
 testbed::VktHost* g_questionHost = nullptr;

@@ -1,8 +1,7 @@
 // The root of every toolkit object: a type tag in place of run-time type information.
 //
-// Toolkit windows carry kTypeTagBase + a class index; everything else carries 0. A window
-// handle leads back to its object only when the tag's upper 24 bits match the base, so a
-// foreign pointer behind a window handle is never taken for a toolkit object.
+// Toolkit windows carry kTypeTagBase + a class index; everything else carries 0. The trace
+// log names an object's class by it, and Component::FromHandle tells a bare Window by it.
 #pragma once
 
 #include <cstdint>

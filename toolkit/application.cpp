@@ -6,6 +6,7 @@
 #include "foundation/object.h"
 #include "foundation/profiler.h"
 #include "foundation/trace.h"
+#include "foundation/win32/readable_memory.h"
 
 namespace {
 
@@ -110,7 +111,8 @@ void Application::Log(const Object* object, int level, const char* format, va_li
     text[n++] = '\n';
     text[n] = 0;
     const char* type = "Unknown";
-    if (object && !IsBadReadPtr(object, sizeof(Object))) type = TypeName(object->GetType());
+    // Asked, not probed: a probe would disarm a guard page the object may lie on.
+    if (object && IsReadableMemory(object, sizeof(Object))) type = TypeName(object->GetType());
     uint32_t now = static_cast<uint32_t>(m_timer.Elapsed(1000));
     char line[4300];
     if (g_multiThread)

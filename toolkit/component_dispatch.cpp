@@ -107,6 +107,9 @@ bool Component::HandleClose() {
         m_modalResult = -1;
         return true;
     }
+    // A child goes with its parent, and its owner keeps a pointer to it: a close sent to it
+    // alone (the system never sends one) is ignored.
+    if (GetStyle() & WS_CHILD) return true;
     if (GetApplication()->GetMainWindow() == this) PostQuitMessage(0);
     return false;
 }

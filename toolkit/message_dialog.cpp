@@ -42,6 +42,16 @@ void MessageDialog::SetButtonText(int index, const char* text) {
     for (int i = 0; i < m_count; ++i) m_buttons[i]->SetSize(w, h);
 }
 
+// Its caller keeps and deletes it: a close between runs (one posted while a run ended, say)
+// only hides it. A close during a run ends the run.
+LRESULT MessageDialog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE && !IsModal()) {
+        Show(false);
+        return 0;
+    }
+    return Component::WndProc(msg, wParam, lParam);
+}
+
 void MessageDialog::DoOnEscape() {
     if (m_escapeResult != -1) EndModal(m_escapeResult);
 }

@@ -19,6 +19,7 @@ public:
     MessageDialog(HWND parent, int buttonCount, const char* title);
 
     void DoOnEscape() override;
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     Panel* GetMessagePanel() const { return m_panel; }
     Button* GetButton(int index) const { return index >= 0 && index < m_count ? m_buttons[index] : nullptr; }

@@ -8,6 +8,20 @@
 
 const char kWindowClassName[] = "myComponent";
 
+namespace {
+
+// Every live Window, so that a handle's user data is taken for an object only when it is one
+// of them: nothing is read through what a foreign window keeps there, not even to check a
+// tag. Intrusive chains in a fixed table, so entering a window allocates nothing and cannot
+// fail; the lock covers a window made or deleted on another thread than the one dispatching.
+constexpr size_t kLiveBuckets = 256;
+Window* g_live[kLiveBuckets];
+SRWLOCK g_liveLock = SRWLOCK_INIT;
+
+size_t LiveBucket(const void* object) { return (reinterpret_cast<uintptr_t>(object) >> 4) % kLiveBuckets; }
+
+}  // namespace
+
 void Window::RegisterClassOnce() {
     HINSTANCE instance = GetApplication()->GetInstance();
     WNDCLASSA existing;
@@ -30,6 +44,7 @@ void Window::RegisterClassOnce() {
 Window::Window(const char* title, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent)
     : StyledObject(Component::FromHandle(parent)), m_previousProc(DefWindowProcA), m_prev(this), m_next(this) {
     SetType(kTagWindow);
+    Enlist();  // before the window exists: its first messages look the object up
     RegisterClassOnce();
     Component* parentObject = static_cast<Component*>(GetParent());
     // Linked before the native window exists, so the parent sees the child from its first
@@ -42,12 +57,38 @@ Window::Window(const char* title, DWORD style, DWORD exStyle, int x, int y, int 
 
 Window* Window::FromHandle(HWND hwnd) {
     if (!hwnd) return nullptr;
-    Object* object = reinterpret_cast<Object*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    // The user data of a foreign window may hold anything: read the tag only from memory that
-    // can be read.
-    if (!object || IsBadReadPtr(object, sizeof(Object))) return nullptr;
-    if ((object->GetType() & ~0xFFu) != kTypeTagBase) return nullptr;
-    return static_cast<Window*>(object);
+    const void* data = reinterpret_cast<const void*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!data) return nullptr;
+    Window* found = nullptr;
+    AcquireSRWLockShared(&g_liveLock);
+    for (Window* w = g_live[LiveBucket(data)]; w; w = w->m_liveNext) {
+        if (w != data) continue;
+        // A live window named by another window's user data is no match either.
+        if (w->m_handle == hwnd) found = w;
+        break;
+    }
+    ReleaseSRWLockShared(&g_liveLock);
+    return found;
+}
+
+void Window::Enlist() {
+    AcquireSRWLockExclusive(&g_liveLock);
+    Window*& head = g_live[LiveBucket(this)];
+    m_liveNext = head;
+    if (head) head->m_livePrev = this;
+    head = this;
+    ReleaseSRWLockExclusive(&g_liveLock);
+}
+
+void Window::Delist() {
+    AcquireSRWLockExclusive(&g_liveLock);
+    if (m_livePrev)
+        m_livePrev->m_liveNext = m_liveNext;
+    else
+        g_live[LiveBucket(this)] = m_liveNext;
+    if (m_liveNext) m_liveNext->m_livePrev = m_livePrev;
+    m_livePrev = m_liveNext = nullptr;
+    ReleaseSRWLockExclusive(&g_liveLock);
 }
 
 Window::~Window() {
@@ -56,6 +97,7 @@ Window::~Window() {
     if (parentObject) parentObject->RemoveChild(this);
     if (m_handle && IsWindow(m_handle)) DestroyWindow(m_handle);
     m_handle = nullptr;
+    Delist();  // after DestroyWindow: its WM_DESTROY still reaches this object
 }
 
 LRESULT Window::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -1,6 +1,7 @@
 // A StyledObject with its native window of the class "myComponent". The class's window
-// procedure turns the handle back into its object (window user data plus the type tag) and
-// hands every message to the object's virtual WndProc.
+// procedure turns the handle back into its object (window user data, accepted only when it
+// names a live toolkit window of this handle) and hands every message to the object's
+// virtual WndProc.
 //
 // Object and window live and die together: deleting the object destroys the window, and a
 // window destroyed by the system (with its parent, say) deletes its object, exactly once.
@@ -42,8 +43,9 @@ public:
 
     HWND GetHandle() const { return m_handle; }
     // The toolkit object behind a window handle, bare Windows included; null for any window
-    // that is not a toolkit window (no user data, unreadable memory, or a foreign tag).
-    // Component::FromHandle gives only Components.
+    // that is not a toolkit window of this module. The user data is only compared with the
+    // live windows' addresses, never read through, so anything a foreign window keeps there
+    // is harmless. Component::FromHandle gives only Components.
     static Window* FromHandle(HWND hwnd);
     Window* NextSibling() const { return m_next; }
     Window* PrevSibling() const { return m_prev; }
@@ -64,9 +66,14 @@ private:
     friend class Component;
     static void RegisterClassOnce();
     static LRESULT RouteMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void Enlist();
+    void Delist();
 
     bool m_destroying = false;
     HWND m_handle = nullptr;
     Window* m_prev;
     Window* m_next;
+    // Links of the live-window table (window.cpp).
+    Window* m_livePrev = nullptr;
+    Window* m_liveNext = nullptr;
 };

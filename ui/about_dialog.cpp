@@ -127,3 +127,11 @@ void CAboutDialog::CreateControls() {
 }
 
 void CAboutDialog::HandleOKClick(Object*) { Show(false); }
+
+LRESULT CAboutDialog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+        Show(false);
+        return 0;
+    }
+    return Component::WndProc(msg, wParam, lParam);
+}

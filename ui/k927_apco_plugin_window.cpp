@@ -322,6 +322,7 @@ LRESULT CK927ApcoPluginWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     case WM_APCO_RESERVED: OnReserved.Invoke(this); break;
+    case WM_CLOSE: return 0;  // the host closes the plug-in, which keeps this window until then
     case WM_APCO_MEDIA:
         if (lParam == sizeof(ApcoParams)) UpdateApcoParams(reinterpret_cast<const ApcoParams*>(wParam));
         break;

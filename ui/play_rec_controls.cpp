@@ -126,6 +126,14 @@ CPlayRecFileList::~CPlayRecFileList() {
     if (m_ownerSlot) *m_ownerSlot = nullptr;
 }
 
+LRESULT CPlayRecFileList::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+        Show(false);
+        return 0;
+    }
+    return Listbox::WndProc(msg, wParam, lParam);
+}
+
 void CPlayRecFileList::DoOnFocus(bool gained) {
     if (!gained) OnFocusLost.Invoke(this);
     Listbox::DoOnFocus(gained);

@@ -20,7 +20,10 @@
 #include "testbed/common/wav16.h"
 #include "tests/plugin_e2e/plugin_run.h"
 #include "tests/support/wav_io.h"
+#include "tests/support/widget_input.h"
+#include "ui/about_dialog.h"
 #include "ui/k927_apco_plugin_window.h"
+#include "ui/setup_dialog.h"
 
 namespace {
 
@@ -351,6 +354,15 @@ TEST(PluginHandlers, FilterGraphFollowsEveryFilterSetting) {
             EXPECT_GT(now.size(), 100u) << step.name << ": no response curve";
             EXPECT_TRUE(now != last) << step.name << " left the curve as it was";
             last = now;
+        }
+        // Alt+F4 on About only hides it, on the main window does nothing: About opens again,
+        // and the close that follows finds both in place.
+        const HWND about = w->GetSetupDialog()->GetAboutDialog()->GetHandle();
+        for (int round = 0; round < 2; ++round) {
+            Click(FindChild(w->GetSetupDialog()->GetHandle(), "About"), 3, 3);
+            EXPECT_TRUE(IsWindowVisible(about)) << round;
+            for (HWND closed : {about, main}) SendMessageA(closed, WM_CLOSE, 0, 0);
+            ASSERT_TRUE(IsWindow(about) && !IsWindowVisible(about) && IsWindow(main)) << round;
         }
         clickSetup();
     };

@@ -116,6 +116,8 @@ TEST(Menu, OwnerDecidesTheTextColourAndABareWindowIsNoComponent) {
     PopupMenu* popup = new PopupMenu(MakeMenu({"WWWW"}), true);
     EXPECT_EQ(Component::FromHandle(popup->GetHandle()), nullptr);
     EXPECT_EQ(Window::FromHandle(popup->GetHandle()), popup);
+    SendMessageA(popup->GetHandle(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(IsWindow(popup->GetHandle())) << "its owner deletes it";
     Component* enabled = MakeTopLevel();
     Component* disabled = MakeTopLevel();
     disabled->Enable(false);

@@ -96,6 +96,21 @@ TEST(TypeTags, FromHandleRejectsForeignAndUnreadableUserData) {
     EXPECT_EQ(Component::FromHandle(foreign), nullptr);
     fake.tag = 0x28174900u;  // upper bits differ by one
     EXPECT_EQ(Component::FromHandle(foreign), nullptr);
+    // Only a live toolkit window of this very handle counts: a forged tag and another window's
+    // object do not, and nothing is read through the user data (a guard page stays armed).
+    fake.tag = kTagComponent;
+    EXPECT_EQ(Component::FromHandle(foreign), nullptr);
+    Component* other = MakeTopLevel();
+    SetWindowLongPtrA(foreign, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(other));
+    EXPECT_EQ(Window::FromHandle(foreign), nullptr);
+    delete other;
+    void* guard = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READWRITE | PAGE_GUARD);
+    SetWindowLongPtrA(foreign, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(guard));
+    EXPECT_EQ(Window::FromHandle(foreign), nullptr);
+    MEMORY_BASIC_INFORMATION page = {};
+    VirtualQuery(guard, &page, sizeof page);
+    EXPECT_TRUE(page.Protect & PAGE_GUARD);
+    VirtualFree(guard, 0, MEM_RELEASE);
     DestroyWindow(foreign);
     EXPECT_EQ(Component::FromHandle(nullptr), nullptr);
 }

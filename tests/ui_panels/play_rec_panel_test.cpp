@@ -239,6 +239,16 @@ TEST(PlayRecPanel, PopupListSitsOnTheFileBoxAndClosesOnFocusLossWithoutReopening
     EXPECT_TRUE(p.list->IsVisible());
     Click(drop);
     EXPECT_FALSE(p.list->IsVisible());
+    // Alt+F4 on the open list only hides it, and it opens again.
+    for (int round = 0; round < 2; ++round) {
+        SendMessageA(p.panel->GetHandle(), WM_TIMER, CPlayRecPanel::kListCloseTimer, 0);
+        Click(drop);
+        ASSERT_TRUE(p.list->IsVisible()) << round;
+        const HWND list = p.list->GetHandle();
+        SendMessageA(list, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(IsWindow(list)) << round;
+        EXPECT_FALSE(p.list->IsVisible() || drop->IsDown()) << round;
+    }
 }
 
 TEST(PlayRecPanel, FolderWatchFollowsFilesAppearingAndDisappearing) {
@@ -304,6 +314,10 @@ TEST(PlayRecPanel, WriteProbeDisablesRecordingWithAMessageAndWritesNothingItCann
         EXPECT_EQ(p.panel->IsWritable(), r.writable) << r.folder;
         EXPECT_EQ(p.panel->GetRecordButton()->IsEnabled(), r.writable) << r.folder;
         EXPECT_EQ(g_dialogsClosed, r.writable ? 0 : 1) << r.folder;
+        // A close that reaches the dialog between its showings leaves it for the next one.
+        const HWND dialog = p.panel->GetErrorDialog() ? p.panel->GetErrorDialog()->GetHandle() : nullptr;
+        SendMessageA(dialog, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(!dialog || IsWindow(dialog)) << r.folder;
     }
     KillTimer(nullptr, timer);
     g_probePanel = nullptr;

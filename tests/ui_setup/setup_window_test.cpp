@@ -419,7 +419,7 @@ TEST(CSetupDialog, HelpPathAndHtmlHelpCalls) {
     }
 }
 
-TEST(CSetupDialog, AboutWindowIsCentredAndShowsTheVersion) {
+TEST(CSetupDialog, AboutWindowIsCentredShowsTheVersionAndClosingOnlyHidesIt) {
     EXPECT_EQ(CAboutDialog::FormatVersion(1, 2, 3), "Version 1.23");
     SetupWindow s;
     CAboutDialog* about = s.w->GetAboutDialog();
@@ -427,7 +427,8 @@ TEST(CSetupDialog, AboutWindowIsCentredAndShowsTheVersion) {
     EXPECT_EQ(about->GetVersionText(), "Version 2.105") << "from the program's own version resource";
     EXPECT_EQ(TextOf(about), "About");
     Button* ok = about->GetOkButton();
-    for (int round = 0; round < 2; ++round) {
+    const HWND aboutWindow = about->GetHandle();
+    for (int round = 0; round < 3; ++round) {
         window_probe::Click(s.ButtonNamed("About"));
         ASSERT_TRUE(about->IsVisible()) << round;
         RECT own, shown;
@@ -437,9 +438,16 @@ TEST(CSetupDialog, AboutWindowIsCentredAndShowsTheVersion) {
         EXPECT_EQ(shown.left, own.left + (own.right - own.left - width) / 2) << round;
         EXPECT_EQ(shown.top, std::max<LONG>(0, own.top + (own.bottom - own.top - height) / 2)) << round;
         EXPECT_EQ(about->GetOkButton(), ok) << "the same controls, not rebuilt";
-        window_probe::Click(ok);
+        if (round == 1)
+            SendMessageA(aboutWindow, WM_CLOSE, 0, 0);  // Alt+F4
+        else
+            window_probe::Click(ok);
+        ASSERT_TRUE(IsWindow(aboutWindow)) << round;
         EXPECT_FALSE(about->IsVisible()) << round;
     }
+    const HWND graph = s.w->GetGraph()->GetHandle();
+    SendMessageA(graph, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(graph)) << "a child ignores a close of its own";
     window_probe::Click(s.ButtonNamed("About"));
     SendMessageA(s.w->GetHandle(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(about->IsVisible()) << "closing the setup window hides it";

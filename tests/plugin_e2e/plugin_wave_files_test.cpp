@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -239,6 +240,108 @@ TEST(PluginRecorder, RecordingOfAKilledHostPlays) {
     EXPECT_EQ(s.shownSeconds, data / kIfBytesPerSecond);
     EXPECT_EQ(s.maxPositionSeconds, data / kIfBytesPerSecond) << "played to the header's end";
     EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7)) << "the recorded call decodes";
+}
+
+// Recordings that cannot be written. On a full file system (a small one as the audio folder,
+// nearly filled first) the recording stops by itself with a message, its header counts exactly
+// the bytes on disk and it plays to that end; a folder removed before Record gets a message.
+TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
+    plugintest::SmallDisk disk("e2efull", 3 << 20);
+    if (!disk.Mounted()) GTEST_SKIP() << "no small file system could be mounted (root under Wine is needed)";
+    const struct {
+        const char* name;
+        bool ifRecording, removed;
+    } rows[] = {{"IF", true, false}, {"audio", false, false}, {"folder removed", true, true}};
+    int frames = 0;
+    const std::string call = e2e::WriteTestCall("e2e_full_call.if.wav", 0x80, &frames);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string dir = row.removed ? Folder("apco_removed") : disk.Path();
+        const std::string path = dir + (row.ifRecording ? "\\take.if.wav" : "\\take.wav");
+        DeleteFileA(path.c_str());
+        ULARGE_INTEGER free{};
+        GetDiskFreeSpaceExA((disk.Path() + "\\").c_str(), &free, nullptr, nullptr);
+        plugintest::WriteAll(disk.Path() + "\\" + row.name + ".bin", std::vector<uint8_t>(free.QuadPart - 200000));
+        Seed("T33full", {}, dir);
+        Session s("T33full", call);
+        s.options.loops = 8;
+        s.host.DismissCaption("Apco Plugin Error");
+        bool stillDown = true;
+        s.options.afterStart = [&](testbed::VktHost&) {
+            CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
+            SetWindowTextA(p->GetFileBox()->GetHandle(), "take");
+            if (p->GetIFButton()->IsDown() != row.ifRecording) Click(p->GetIFButton()->GetHandle());
+            if (row.removed) RemoveDirectoryA(dir.c_str());
+            Click(p->GetRecordButton()->GetHandle());
+        };
+        s.options.beforeClose = [&](testbed::VktHost&) {
+            stillDown = s.Window()->GetPlayRecPanel()->GetRecordButton()->IsDown();
+        };
+        ASSERT_TRUE(s.Run().finished);
+        EXPECT_FALSE(stillDown) << "stopped by itself";
+        ASSERT_EQ(s.host.Dismissed().size(), 1u);
+        EXPECT_NE(s.host.Dismissed()[0].text.find(path), std::string::npos) << s.host.Dismissed()[0].text;
+        if (row.removed) {
+            EXPECT_EQ(FileSize(path), -1);
+            continue;
+        }
+        const std::vector<uint8_t> head = plugintest::ReadAll(path);
+        ASSERT_GE(head.size(), 46u);
+        const int64_t size = FileSize(path);
+        EXPECT_GT(size, 100000);
+        EXPECT_EQ(plugintest::Le32(&head[4]) + 8, size);
+        EXPECT_EQ(plugintest::Le32(&head[42]) + 46, size);
+        Session play("T33full", Silence());
+        ASSERT_TRUE(play.Run(path).finished);
+        EXPECT_TRUE(play.supported);
+        EXPECT_EQ(play.maxPositionSeconds, play.shownSeconds);
+        EXPECT_EQ(play.shownSeconds, (size - 46) / (row.ifRecording ? kIfBytesPerSecond : 32000));
+        DeleteFileA(path.c_str());
+    }
+}
+
+// The folder browser, answered with this folder.
+std::string g_chosenFolder;
+LPITEMIDLIST WINAPI ChooseFolder(LPBROWSEINFOA) {
+    using Create = LPITEMIDLIST(WINAPI*)(LPCSTR);
+    const auto create = reinterpret_cast<Create>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32"), "ILCreateFromPathA")));
+    return create ? create(g_chosenFolder.c_str()) : nullptr;
+}
+
+// A folder without WAV files chosen with "..." after a file was shown: the box empties, Play
+// starts nothing, and no file name is kept as the selection.
+TEST(PluginWaveFiles, EmptyFolderChosenShowsAndPlaysNothing) {
+    const std::string full = Folder("apco_browse_full"), empty = Folder("apco_browse_empty");
+    wavtest::WriteWav16(full + "\\one.if.wav", std::vector<float>(48000, 0.0f), 48000);
+    Seed("T33empty", {}, full);
+    Session s("T33empty", Silence());
+    g_chosenFolder = empty;
+    std::string before, after;
+    uint32_t sizeAfter = 0;
+    s.options.afterStart = [&](testbed::VktHost&) {
+        e2e::HookImport("shell32", "SHBrowseForFolderA", reinterpret_cast<void*>(&ChooseFolder));
+        CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
+        char text[64] = {};
+        Click(p->GetNextButton()->GetHandle());
+        GetWindowTextA(p->GetFileBox()->GetHandle(), text, sizeof text);
+        before = text;
+        Click(p->GetBrowseButton()->GetHandle());
+        GetWindowTextA(p->GetFileBox()->GetHandle(), text, sizeof text);
+        after = text;
+        sizeAfter = p->GetTotalFileSize();
+        s.Window()->OnStartPlay.Invoke(s.Window());
+    };
+    ASSERT_TRUE(s.Run().finished);
+    EXPECT_EQ(before, "one.if.wav");
+    EXPECT_EQ(after, "");
+    EXPECT_EQ(sizeAfter, 0xFFFFFFFFu);
+    EXPECT_EQ(s.playing, 0u);
+    char stored[64] = "?";
+    DWORD size = sizeof stored;
+    RegGetValueA(HKEY_CURRENT_USER, (std::string(kSettingsKey) + "T33empty").c_str(), "SelectedFile", RRF_RT_REG_SZ,
+                 nullptr, stored, &size);
+    EXPECT_STREQ(stored, "");
 }
 
 // A settings key that can be neither opened nor created (the current user's root taken over by

@@ -244,24 +244,28 @@ TEST(PluginRecorder, RecordingOfAKilledHostPlays) {
 
 // Recordings that cannot be written. On a full file system (a small one as the audio folder,
 // nearly filled first) the recording stops by itself with a message, its header counts exactly
-// the bytes on disk and it plays to that end; a folder removed before Record gets a message.
+// the bytes on disk and it plays to that end. A name that cannot be created (a folder has it)
+// gets a message.
 TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
     plugintest::SmallDisk disk("e2efull", 3 << 20);
     if (!disk.Mounted()) GTEST_SKIP() << "no small file system could be mounted (root under Wine is needed)";
     const struct {
         const char* name;
-        bool ifRecording, removed;
-    } rows[] = {{"IF", true, false}, {"audio", false, false}, {"folder removed", true, true}};
+        bool ifRecording, taken;
+    } rows[] = {{"IF", true, false}, {"audio", false, false}, {"name taken by a folder", true, true}};
     int frames = 0;
     const std::string call = e2e::WriteTestCall("e2e_full_call.if.wav", 0x80, &frames);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::string dir = row.removed ? Folder("apco_removed") : disk.Path();
+        const std::string dir = row.taken ? Folder("apco_taken") : disk.Path();
         const std::string path = dir + (row.ifRecording ? "\\take.if.wav" : "\\take.wav");
+        const std::string filler = disk.Path() + "\\filler.bin";
         DeleteFileA(path.c_str());
+        DeleteFileA(filler.c_str());
         ULARGE_INTEGER free{};
         GetDiskFreeSpaceExA((disk.Path() + "\\").c_str(), &free, nullptr, nullptr);
-        plugintest::WriteAll(disk.Path() + "\\" + row.name + ".bin", std::vector<uint8_t>(free.QuadPart - 200000));
+        plugintest::WriteAll(filler, std::vector<uint8_t>(free.QuadPart - 200000));
+        if (row.taken) CreateDirectoryA(path.c_str(), nullptr);
         Seed("T33full", {}, dir);
         Session s("T33full", call);
         s.options.loops = 8;
@@ -271,7 +275,6 @@ TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
             CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
             SetWindowTextA(p->GetFileBox()->GetHandle(), "take");
             if (p->GetIFButton()->IsDown() != row.ifRecording) Click(p->GetIFButton()->GetHandle());
-            if (row.removed) RemoveDirectoryA(dir.c_str());
             Click(p->GetRecordButton()->GetHandle());
         };
         s.options.beforeClose = [&](testbed::VktHost&) {
@@ -281,8 +284,8 @@ TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
         EXPECT_FALSE(stillDown) << "stopped by itself";
         ASSERT_EQ(s.host.Dismissed().size(), 1u);
         EXPECT_NE(s.host.Dismissed()[0].text.find(path), std::string::npos) << s.host.Dismissed()[0].text;
-        if (row.removed) {
-            EXPECT_EQ(FileSize(path), -1);
+        if (row.taken) {
+            EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
             continue;
         }
         const std::vector<uint8_t> head = plugintest::ReadAll(path);
@@ -291,10 +294,12 @@ TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
         EXPECT_GT(size, 100000);
         EXPECT_EQ(plugintest::Le32(&head[4]) + 8, size);
         EXPECT_EQ(plugintest::Le32(&head[42]) + 46, size);
-        Session play("T33full", Silence());
+        Seed("T33play", {});  // the full disk would be refused as the audio folder, with a box
+        Session play("T33play", Silence());
         ASSERT_TRUE(play.Run(path).finished);
         EXPECT_TRUE(play.supported);
-        EXPECT_EQ(play.maxPositionSeconds, play.shownSeconds);
+        EXPECT_EQ(play.playing, 1u);
+        if (row.ifRecording) EXPECT_EQ(play.maxPositionSeconds, play.shownSeconds);  // audio makes no host calls
         EXPECT_EQ(play.shownSeconds, (size - 46) / (row.ifRecording ? kIfBytesPerSecond : 32000));
         DeleteFileA(path.c_str());
     }

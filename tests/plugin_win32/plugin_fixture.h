@@ -90,7 +90,8 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
 class SmallDisk {
 public:
     SmallDisk(const char* name, uint32_t bytes)
-        : m_unix("/tmp/apco_" + std::string(name) + "_" + std::to_string(GetCurrentProcessId())),
+        : m_unix("/tmp/apco_" + std::string(name) + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+                 std::to_string(GetTickCount())),
           m_path("Z:" + m_unix) {
         for (char& c : m_path) c = c == '/' ? '\\' : c;
         Shell("mkdir -p " + m_unix + " && mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs " + m_unix);

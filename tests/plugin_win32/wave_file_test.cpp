@@ -215,4 +215,7 @@ TEST(WaveFile, FullDiskStopsTheWritesAndTheSizesMatchTheDisk) {
     const std::vector<int16_t> back = ReadEverything(file);
     ASSERT_EQ(back.size(), (size - 46) / 2);
     for (size_t i = 0; i < back.size(); ++i) ASSERT_EQ(back[i], samples[i % 1000]) << i;
+    const std::string more = disk.Path() + "\\more.wav";
+    EXPECT_EQ(0, file.Create(more.c_str(), 16000)) << "the full disk takes no header";
+    EXPECT_EQ(GetFileAttributesA(more.c_str()), INVALID_FILE_ATTRIBUTES);
 }

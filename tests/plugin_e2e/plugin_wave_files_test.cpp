@@ -242,36 +242,38 @@ TEST(PluginRecorder, RecordingOfAKilledHostPlays) {
     EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7)) << "the recorded call decodes";
 }
 
-// Recordings that cannot be written. On a full file system (a small one as the audio folder,
-// nearly filled first) the recording stops by itself with a message, its header counts exactly
-// the bytes on disk and it plays to that end. A name that cannot be created (a folder has it)
-// gets a message.
+// Recordings on a small file system as the audio folder, filled up to `left` bytes just before
+// Record: a disk that fills stops the recording by itself with a message, the header counts
+// exactly the bytes on disk and the file plays to that end; a disk already full, or a name that
+// a folder holds, gets a message and no recording.
 TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
     plugintest::SmallDisk disk("e2efull", 3 << 20);
-    if (!disk.Mounted()) GTEST_SKIP() << "no small file system could be mounted (root under Wine is needed)";
+    if (!disk.mounted) GTEST_SKIP() << "no small file system could be mounted (root under Wine is needed)";
+    // "full" comes last: a disk full at a session's start is refused as the folder, with a box.
     const struct {
         const char* name;
-        bool ifRecording, taken;
-    } rows[] = {{"IF", true, false}, {"audio", false, false}, {"name taken by a folder", true, true}};
+        bool ifRecording;
+        uint64_t left;
+        int64_t fileSize;  // 1: a recording; 0: the folder; -1: no file
+    } rows[] = {
+        {"IF", true, 200000, 1}, {"audio", false, 200000, 1}, {"taken", true, 200000, 0}, {"full", false, 0, -1}};
     int frames = 0;
     const std::string call = e2e::WriteTestCall("e2e_full_call.if.wav", 0x80, &frames);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::string dir = row.taken ? Folder("apco_taken") : disk.Path();
-        const std::string path = dir + (row.ifRecording ? "\\take.if.wav" : "\\take.wav");
-        const std::string filler = disk.Path() + "\\filler.bin";
-        DeleteFileA(path.c_str());
-        DeleteFileA(filler.c_str());
-        ULARGE_INTEGER free{};
-        GetDiskFreeSpaceExA((disk.Path() + "\\").c_str(), &free, nullptr, nullptr);
-        plugintest::WriteAll(filler, std::vector<uint8_t>(free.QuadPart - 200000));
-        if (row.taken) CreateDirectoryA(path.c_str(), nullptr);
-        Seed("T33full", {}, dir);
+        const std::string path = disk.path + (row.ifRecording ? "\\take.if.wav" : "\\take.wav");
+        if (!row.fileSize) CreateDirectoryA(path.c_str(), nullptr);
+        Seed("T33full", {}, disk.path);
         Session s("T33full", call);
         s.options.loops = 8;
         s.host.DismissCaption("Apco Plugin Error");
         bool stillDown = true;
         s.options.afterStart = [&](testbed::VktHost&) {
+            const std::string filler = disk.path + "\\filler.bin";
+            DeleteFileA(filler.c_str());
+            ULARGE_INTEGER free{};
+            GetDiskFreeSpaceExA((disk.path + "\\").c_str(), &free, nullptr, nullptr);
+            plugintest::WriteAll(filler, std::vector<uint8_t>(free.QuadPart - row.left));
             CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
             SetWindowTextA(p->GetFileBox()->GetHandle(), "take");
             if (p->GetIFButton()->IsDown() != row.ifRecording) Click(p->GetIFButton()->GetHandle());
@@ -284,67 +286,60 @@ TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
         EXPECT_FALSE(stillDown) << "stopped by itself";
         ASSERT_EQ(s.host.Dismissed().size(), 1u);
         EXPECT_NE(s.host.Dismissed()[0].text.find(path), std::string::npos) << s.host.Dismissed()[0].text;
-        if (row.taken) {
-            EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+        const int64_t size = FileSize(path);
+        if (row.fileSize < 1) {
+            EXPECT_EQ(size, row.fileSize);
             continue;
         }
         const std::vector<uint8_t> head = plugintest::ReadAll(path);
-        ASSERT_GE(head.size(), 46u);
-        const int64_t size = FileSize(path);
-        EXPECT_GT(size, 100000);
+        ASSERT_GT(size, 100000);
         EXPECT_EQ(plugintest::Le32(&head[4]) + 8, size);
         EXPECT_EQ(plugintest::Le32(&head[42]) + 46, size);
-        Seed("T33play", {});  // the full disk would be refused as the audio folder, with a box
+        Seed("T33play", {});  // the full disk as the audio folder would be refused with a box
         Session play("T33play", Silence());
         ASSERT_TRUE(play.Run(path).finished);
-        EXPECT_TRUE(play.supported);
-        EXPECT_EQ(play.playing, 1u);
+        EXPECT_TRUE(play.supported && play.playing == 1);
         if (row.ifRecording) EXPECT_EQ(play.maxPositionSeconds, play.shownSeconds);  // audio makes no host calls
         EXPECT_EQ(play.shownSeconds, (size - 46) / (row.ifRecording ? kIfBytesPerSecond : 32000));
         DeleteFileA(path.c_str());
     }
 }
 
-// The folder browser, answered with this folder.
+// "..." answered with this folder.
 std::string g_chosenFolder;
 LPITEMIDLIST WINAPI ChooseFolder(LPBROWSEINFOA) {
     using Create = LPITEMIDLIST(WINAPI*)(LPCSTR);
-    const auto create = reinterpret_cast<Create>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32"), "ILCreateFromPathA")));
-    return create ? create(g_chosenFolder.c_str()) : nullptr;
+    const FARPROC create = GetProcAddress(GetModuleHandleA("shell32"), "ILCreateFromPathA");
+    return reinterpret_cast<Create>(reinterpret_cast<void*>(create))(g_chosenFolder.c_str());
 }
 
 // A folder without WAV files chosen with "..." after a file was shown: the box empties, Play
-// starts nothing, and no file name is kept as the selection.
+// starts nothing, and no file name is saved as the selection.
 TEST(PluginWaveFiles, EmptyFolderChosenShowsAndPlaysNothing) {
-    const std::string full = Folder("apco_browse_full"), empty = Folder("apco_browse_empty");
+    const std::string full = Folder("apco_browse_full");
+    g_chosenFolder = Folder("apco_browse_empty");
     wavtest::WriteWav16(full + "\\one.if.wav", std::vector<float>(48000, 0.0f), 48000);
     Seed("T33empty", {}, full);
     Session s("T33empty", Silence());
-    g_chosenFolder = empty;
-    std::string before, after;
-    uint32_t sizeAfter = 0;
+    std::string shown[2];  // after Next, after "..."
     s.options.afterStart = [&](testbed::VktHost&) {
         e2e::HookImport("shell32", "SHBrowseForFolderA", reinterpret_cast<void*>(&ChooseFolder));
         CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
-        char text[64] = {};
-        Click(p->GetNextButton()->GetHandle());
-        GetWindowTextA(p->GetFileBox()->GetHandle(), text, sizeof text);
-        before = text;
-        Click(p->GetBrowseButton()->GetHandle());
-        GetWindowTextA(p->GetFileBox()->GetHandle(), text, sizeof text);
-        after = text;
-        sizeAfter = p->GetTotalFileSize();
+        for (Button* b : {p->GetNextButton(), p->GetBrowseButton()}) {
+            Click(b->GetHandle());
+            char text[64] = {};
+            GetWindowTextA(p->GetFileBox()->GetHandle(), text, sizeof text);
+            shown[b == p->GetBrowseButton()] = text + std::string(p->GetTotalFileSize() == ~0u ? "" : " sized");
+        }
         s.Window()->OnStartPlay.Invoke(s.Window());
     };
     ASSERT_TRUE(s.Run().finished);
-    EXPECT_EQ(before, "one.if.wav");
-    EXPECT_EQ(after, "");
-    EXPECT_EQ(sizeAfter, 0xFFFFFFFFu);
+    EXPECT_EQ(shown[0], "one.if.wav sized");
+    EXPECT_EQ(shown[1], "");
     EXPECT_EQ(s.playing, 0u);
     char stored[64] = "?";
     DWORD size = sizeof stored;
-    RegGetValueA(HKEY_CURRENT_USER, (std::string(kSettingsKey) + "T33empty").c_str(), "SelectedFile", RRF_RT_REG_SZ,
+    RegGetValueA(HKEY_CURRENT_USER, (kSettingsKey + std::string("T33empty")).c_str(), "SelectedFile", RRF_RT_REG_SZ,
                  nullptr, stored, &size);
     EXPECT_STREQ(stored, "");
 }

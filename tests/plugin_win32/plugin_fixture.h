@@ -84,50 +84,34 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
     }
 }
 
-// A file system of the given size mounted for the test's lifetime (a tmpfs under /tmp, through
-// Wine's start of Unix programs; mounting needs root) and its Windows path. Mounted() is false
-// where it cannot be done: the caller skips.
-class SmallDisk {
-public:
-    SmallDisk(const char* name, uint32_t bytes)
-        : m_unix("/tmp/apco_" + std::string(name) + "_" + std::to_string(GetCurrentProcessId()) + "_" +
-                 std::to_string(GetTickCount())),
-          m_path("Z:" + m_unix) {
-        for (char& c : m_path) c = c == '/' ? '\\' : c;
-        Shell("mkdir -p " + m_unix + " && mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs " + m_unix);
-        m_mounted = Wait([&] { return Total() == bytes; });
+// A tmpfs of the given size mounted for the test's lifetime, through Wine's start of Unix
+// programs (as root). Wine gives such a program no process handle: its effect is awaited.
+// Where nothing can be mounted, mounted is false and the caller skips.
+struct SmallDisk {
+    SmallDisk(const char* name, uint64_t bytes)
+        : unixPath("/tmp/apco_" + std::string(name) + std::to_string(GetTickCount())), path("Z:" + unixPath) {
+        for (char& c : path) c = c == '/' ? '\\' : c;
+        mounted = Shell(
+            "mkdir -p " + unixPath + " && mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs " + unixPath, [&] {
+                ULARGE_INTEGER total{};
+                return GetDiskFreeSpaceExA((path + "\\").c_str(), nullptr, &total, nullptr) && total.QuadPart == bytes;
+            });
     }
     ~SmallDisk() {
-        Shell("umount -l " + m_unix + " 2>/dev/null; rmdir " + m_unix);
-        Wait([&] { return GetFileAttributesA(m_path.c_str()) == INVALID_FILE_ATTRIBUTES; });
+        Shell("umount -l " + unixPath + "; rmdir " + unixPath,
+              [&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
     }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool Mounted() const { return m_mounted; }
-    const std::string& Path() const { return m_path; }
-
-private:
-    // Wine gives a Unix program no process handle: its effect is awaited instead.
-    static void Shell(const std::string& command) {
-        std::string line = "/bin/sh -c \"" + command + "\"";
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
+    static bool Shell(std::string command, const std::function<bool()>& done) {
+        command = "/bin/sh -c \"" + command + "\"";
+        STARTUPINFOA si{sizeof si};
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
-        if (pi.hProcess) CloseHandle(pi.hProcess);
-        if (pi.hThread) CloseHandle(pi.hThread);
-    }
-    static bool Wait(const std::function<bool()>& done) {
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
         for (int i = 0; i < 100; ++i, Sleep(50))
             if (done()) return true;
         return false;
     }
-    uint64_t Total() const {
-        ULARGE_INTEGER free, total, totalFree;
-        return GetDiskFreeSpaceExA((m_path + "\\").c_str(), &free, &total, &totalFree) ? total.QuadPart : 0;
-    }
-    std::string m_unix, m_path;
-    bool m_mounted = false;
+    std::string unixPath, path;
+    bool mounted = false;
 };
 
 }  // namespace plugintest

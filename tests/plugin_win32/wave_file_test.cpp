@@ -187,35 +187,3 @@ TEST(WaveFile, HeaderRefreshesKeepTheRecordingIntact) {
     file.Close();
     std::remove(path.c_str());
 }
-
-// A recording on a file system that fills up: writes stop being accepted within a header
-// refresh, and the closed file's sizes are those of the bytes on disk, which read back as the
-// first samples written.
-TEST(WaveFile, FullDiskStopsTheWritesAndTheSizesMatchTheDisk) {
-    SmallDisk disk("wavefull", 256 * 1024);
-    if (!disk.Mounted()) GTEST_SKIP() << "no small file system could be mounted (root under Wine is needed)";
-    const std::string path = disk.Path() + "\\full.wav";
-    const std::vector<int16_t> samples = Ramp(1000);
-    WaveFile file;
-    ASSERT_EQ(1, file.Create(path.c_str(), 16000));
-    const DWORD start = GetTickCount();
-    while (file.Write(samples.data(), 1000) && GetTickCount() - start < 5000) {}
-    EXPECT_LT(GetTickCount() - start, 5000u) << "the writes never stopped";
-    EXPECT_EQ(0, file.Write(samples.data(), 1)) << "nothing more once failed";
-    file.Close();
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data));
-    const uint32_t size = data.nFileSizeLow;
-    const std::vector<uint8_t> head = ReadAll(path);
-    ASSERT_GE(head.size(), 46u);
-    EXPECT_GT(size, 200u * 1024);
-    EXPECT_EQ(Le32(&head[4]) + 8, size);
-    EXPECT_EQ(Le32(&head[42]) + 46, size);
-    ASSERT_EQ(1, file.OpenRead(path.c_str()));
-    const std::vector<int16_t> back = ReadEverything(file);
-    ASSERT_EQ(back.size(), (size - 46) / 2);
-    for (size_t i = 0; i < back.size(); ++i) ASSERT_EQ(back[i], samples[i % 1000]) << i;
-    const std::string more = disk.Path() + "\\more.wav";
-    EXPECT_EQ(0, file.Create(more.c_str(), 16000)) << "the full disk takes no header";
-    EXPECT_EQ(GetFileAttributesA(more.c_str()), INVALID_FILE_ATTRIBUTES);
-}

@@ -110,8 +110,17 @@ struct Session {
     bool supported = false;
 };
 
+// "..." answered with this folder.
+std::string g_chosenFolder;
+LPITEMIDLIST WINAPI ChooseFolder(LPBROWSEINFOA) {
+    using Create = LPITEMIDLIST(WINAPI*)(LPCSTR);
+    const FARPROC create = GetProcAddress(GetModuleHandleA("shell32"), "ILCreateFromPathA");
+    return reinterpret_cast<Create>(reinterpret_cast<void*>(create))(g_chosenFolder.c_str());
+}
+
 // Each file of the folder, stepped through with the Next button, shows its own details; only
-// the 16-bit mono one may be played, and Play on the others starts nothing.
+// the 16-bit mono one may be played, and Play on the others starts nothing. A folder without
+// WAV files chosen then with "..." leaves no file shown, playable or saved as the selection.
 TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
     const std::string dir = Folder("apco_formats");
     const struct File {
@@ -130,6 +139,7 @@ TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
     int frames = 0;
     Session s("T28fmt", e2e::WriteTestCall("e2e_formats_call.if.wav", 0x80, &frames));
     std::map<std::string, std::vector<uint32_t>> shown;  // rate, channels, bits, size, s, supported, Play on
+    bool emptied = false;
     s.options.afterStart = [&](testbed::VktHost&) {
         CK927ApcoPluginWindow* w = s.Window();
         CPlayRecPanel* p = w->GetPlayRecPanel();
@@ -150,6 +160,14 @@ TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
                            IsWindowEnabled(p->GetPlayButton()->GetHandle()) != 0};
             if (std::string(name) != "mono.wav") w->OnStartPlay.Invoke(w);
         }
+        w->OnFileNameChange.Invoke(w, (dir + "\\mono.wav").c_str());
+        g_chosenFolder = Folder("apco_formats_none");
+        e2e::HookImport("shell32", "SHBrowseForFolderA", reinterpret_cast<void*>(&ChooseFolder));
+        Click(p->GetBrowseButton()->GetHandle());
+        char name[64] = "?";
+        GetWindowTextA(p->GetFileBox()->GetHandle(), name, sizeof name);
+        emptied = !name[0] && p->GetTotalFileSize() == ~0u;
+        w->OnStartPlay.Invoke(w);
     };
     const e2e::RunResult r = s.Run();
     ASSERT_TRUE(r.finished);
@@ -159,6 +177,12 @@ TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
             << f.name;
     }
     EXPECT_EQ(s.playing, 0u);
+    EXPECT_TRUE(emptied);
+    char saved[64] = "?";
+    DWORD bytes = sizeof saved;
+    RegGetValueA(HKEY_CURRENT_USER, (kSettingsKey + std::string("T28fmt")).c_str(), "SelectedFile", RRF_RT_REG_SZ,
+                 nullptr, saved, &bytes);
+    EXPECT_STREQ(saved, "");
     EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7)) << "the receiver's stream still decodes";
 }
 
@@ -303,45 +327,6 @@ TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
         EXPECT_EQ(play.shownSeconds, (size - 46) / (row.ifRecording ? kIfBytesPerSecond : 32000));
         DeleteFileA(path.c_str());
     }
-}
-
-// "..." answered with this folder.
-std::string g_chosenFolder;
-LPITEMIDLIST WINAPI ChooseFolder(LPBROWSEINFOA) {
-    using Create = LPITEMIDLIST(WINAPI*)(LPCSTR);
-    const FARPROC create = GetProcAddress(GetModuleHandleA("shell32"), "ILCreateFromPathA");
-    return reinterpret_cast<Create>(reinterpret_cast<void*>(create))(g_chosenFolder.c_str());
-}
-
-// A folder without WAV files chosen with "..." after a file was shown: the box empties, Play
-// starts nothing, and no file name is saved as the selection.
-TEST(PluginWaveFiles, EmptyFolderChosenShowsAndPlaysNothing) {
-    const std::string full = Folder("apco_browse_full");
-    g_chosenFolder = Folder("apco_browse_empty");
-    wavtest::WriteWav16(full + "\\one.if.wav", std::vector<float>(48000, 0.0f), 48000);
-    Seed("T33empty", {}, full);
-    Session s("T33empty", Silence());
-    std::string shown[2];  // after Next, after "..."
-    s.options.afterStart = [&](testbed::VktHost&) {
-        e2e::HookImport("shell32", "SHBrowseForFolderA", reinterpret_cast<void*>(&ChooseFolder));
-        CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
-        for (Button* b : {p->GetNextButton(), p->GetBrowseButton()}) {
-            Click(b->GetHandle());
-            char text[64] = {};
-            GetWindowTextA(p->GetFileBox()->GetHandle(), text, sizeof text);
-            shown[b == p->GetBrowseButton()] = text + std::string(p->GetTotalFileSize() == ~0u ? "" : " sized");
-        }
-        s.Window()->OnStartPlay.Invoke(s.Window());
-    };
-    ASSERT_TRUE(s.Run().finished);
-    EXPECT_EQ(shown[0], "one.if.wav sized");
-    EXPECT_EQ(shown[1], "");
-    EXPECT_EQ(s.playing, 0u);
-    char stored[64] = "?";
-    DWORD size = sizeof stored;
-    RegGetValueA(HKEY_CURRENT_USER, (kSettingsKey + std::string("T33empty")).c_str(), "SelectedFile", RRF_RT_REG_SZ,
-                 nullptr, stored, &size);
-    EXPECT_STREQ(stored, "");
 }
 
 // A settings key that can be neither opened nor created (the current user's root taken over by

@@ -13,6 +13,7 @@
 #include "toolkit/application.h"
 #include "toolkit/message_dialog.h"
 #include "ui/k927_apco_plugin_window.h"
+#include "ui/play_rec_panel.h"
 
 namespace {
 
@@ -37,6 +38,13 @@ bool FileReadable(const String& path) {
     if (h == INVALID_HANDLE_VALUE) return false;
     CloseHandle(h);
     return true;
+}
+
+// In the player panel's error box. The stream thread ends a failed recording inside a message
+// it sends and waits for: the box shows once that message is handled.
+void ShowRecordingError(CK927ApcoPluginWindow* window, const char* before, const String& path, const char* after) {
+    CPlayRecPanel* panel = window ? window->GetPlayRecPanel() : nullptr;
+    if (panel) panel->ShowErrorLater((String(before) + path + after).CStr());
 }
 
 }  // namespace
@@ -214,14 +222,20 @@ void CApcoPlugin::StartPlayback() {
 }
 
 void CApcoPlugin::StopPlayRec() {
-    bool recording, playing, audio;
+    bool recording, playing, audio, failed = false;
+    String path;
     {
         CriticalSectionLock lock(&m_fileLock);
         recording = m_playerState == kPlayerRecording;
         playing = m_playerState == kPlayerPlaying;
         audio = m_audioFile;
-        if (recording && m_window) m_window->SetWaveFile(&m_waveFile, 1);
-        m_waveFile.Close();  // completes a recording's header
+        if (recording) {
+            m_waveFile.Finish();  // completes the header: the sizes shown are those on the disk
+            failed = m_waveFile.HasFailed();
+            path = m_waveFile.GetFileName();
+            if (m_window) m_window->SetWaveFile(&m_waveFile, 1);
+        }
+        m_waveFile.Close();
         m_fileRate = 0;
         m_playerState = kPlayerIdle;
         m_pauseReasons = 0;
@@ -247,6 +261,9 @@ void CApcoPlugin::StopPlayRec() {
     if (playing) CallPluginProc(PM_SETFLAGS, m_hostFlags, 0, nullptr);
     const uint32_t hz = CallPluginProc(PM_GETVALUE, PN_FREQUENCY, 0, nullptr);
     m_decoder.SetReceiverFrequency(hz);
+    if (failed)
+        ShowRecordingError(m_window, "Failed to write to the file:\n", path,
+                           "\nThe disk may be full. Recording has stopped.");
 }
 
 void CApcoPlugin::PausePlayback(int on) {
@@ -306,16 +323,22 @@ void CApcoPlugin::StartRecording() {
     const String path = m_window->GetAudioDirPath() + "\\" + RecordingStem(m_window->GetSelectedAudioFile()) +
                         (ifRecording ? ".if.wav" : ".wav");
     if (FileReadable(path) && !ConfirmOverwrite(path)) return;
-    bool pauseSquelched = false, pauseNoP25 = false;
+    bool pauseSquelched = false, pauseNoP25 = false, created;
     {
         CriticalSectionLock lock(&m_fileLock);
         m_waveFile.Close();
-        if (!m_waveFile.Create(path.CStr(), ifRecording ? m_streamRate : m_outputRate)) return;
-        m_audioFile = !ifRecording;
-        pauseSquelched = m_pauseUnderSquelch && m_squelchState != 0;
-        pauseNoP25 = m_pauseNoApco && m_p25Seen == 0 && m_demodMode != kModeFm;
-        m_pauseReasons = (pauseSquelched ? kPauseSquelched : 0) | (pauseNoP25 ? kPauseNoP25 : 0);
-        m_playerState = kPlayerRecording;
+        created = m_waveFile.Create(path.CStr(), ifRecording ? m_streamRate : m_outputRate) != 0;
+        if (created) {
+            m_audioFile = !ifRecording;
+            pauseSquelched = m_pauseUnderSquelch && m_squelchState != 0;
+            pauseNoP25 = m_pauseNoApco && m_p25Seen == 0 && m_demodMode != kModeFm;
+            m_pauseReasons = (pauseSquelched ? kPauseSquelched : 0) | (pauseNoP25 ? kPauseNoP25 : 0);
+            m_playerState = kPlayerRecording;
+        }
+    }
+    if (!created) {
+        ShowRecordingError(m_window, "Failed to create the file:\n", path, "\nRecording has not started.");
+        return;
     }
     m_window->StartRecording();
     if (pauseSquelched || pauseNoP25) m_window->SetPaused(1, 0);

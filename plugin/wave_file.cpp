@@ -20,6 +20,13 @@ int64_t FileSizeOf(const char* name) {
     return size;
 }
 
+// The file's length as the file system has it; -1 when unknown.
+int64_t DiskSizeOf(const char* name) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 // mmio takes writable names; a name that does not fit is refused.
 bool CopyName(const char* name, char (&out)[MAX_PATH + 1]) {
     size_t n = std::strlen(name);
@@ -158,9 +165,11 @@ int WaveFile::Create(const char* path, uint32_t rateHz) {
               mmioAscend(m_handle, &fmt, 0) == MMSYSERR_NOERROR &&
               mmioCreateChunk(m_handle, &m_dataChunk, 0) == MMSYSERR_NOERROR;
     const LONG here = ok ? mmioSeek(m_handle, 0, SEEK_CUR) : -1;
-    if (here < 0) {
+    // A disk that is already full takes not even the header.
+    if (here < 0 || mmioFlush(m_handle, 0) != MMSYSERR_NOERROR || DiskSizeOf(mmioName) < here) {
         m_writing = false;  // nothing worth finishing
         Close();
+        DeleteFileA(mmioName);  // no header, no WAV file: nothing to keep
         return 0;
     }
     m_format = format;
@@ -173,22 +182,47 @@ int WaveFile::Create(const char* path, uint32_t rateHz) {
 }
 
 int WaveFile::Write(const int16_t* samples, uint32_t count) {
-    if (!m_handle || !m_writing || !samples) return 0;
+    if (!m_handle || !m_writing || !samples || m_failed) return 0;
     if (m_byteLimit && m_size >= m_byteLimit) return 0;
     const uint64_t bytes = 2ull * count;
     if (static_cast<uint64_t>(m_size) + bytes > kMaxFileBytes - 8 || bytes > 0x7FFFFFFF) return 0;
     const LONG written = mmioWrite(m_handle, reinterpret_cast<const char*>(samples), static_cast<LONG>(bytes));
-    if (written != static_cast<LONG>(bytes)) return 0;
-    m_dataLength += static_cast<uint32_t>(bytes);
-    m_size += static_cast<int64_t>(bytes);
+    if (written > 0) {
+        m_dataLength += static_cast<uint32_t>(written) & ~1u;
+        m_size += written & ~1;
+    }
+    if (written != static_cast<LONG>(bytes)) {
+        m_failed = true;
+        return 0;
+    }
     if (GetTickCount() - m_headerWrittenAt >= m_headerRefreshMs && !RefreshHeader()) return 0;
     return 1;
 }
 
-// The sizes so far into the header, and everything buffered out to the file: a process that
+// Everything buffered out to the file and the sizes so far into the header: a process that
 // dies now leaves a file that plays up to here. Finish still writes the final sizes (mmio
 // keeps its chunk records dirty until then).
 bool WaveFile::RefreshHeader() {
+    MeasureDisk();
+    if (!WriteSizes()) m_failed = true;
+    m_headerWrittenAt = GetTickCount();
+    return !m_failed;
+}
+
+// Flushes, then compares the file's length with the bytes written: what did not reach the disk
+// is no longer counted. The header lies within the first bytes that did, so it can still be
+// rewritten on a full disk.
+void WaveFile::MeasureDisk() {
+    if (mmioFlush(m_handle, 0) != MMSYSERR_NOERROR) m_failed = true;
+    const int64_t onDisk = DiskSizeOf(m_fileName.CStr());
+    if (onDisk < 0 || onDisk >= m_size) return;
+    m_failed = true;
+    const int64_t data = onDisk > m_dataOffset ? (onDisk - m_dataOffset) & ~int64_t{1} : 0;
+    m_dataLength = static_cast<uint32_t>(data);
+    m_size = m_dataOffset + data;
+}
+
+bool WaveFile::WriteSizes() {
     const LONG end = static_cast<LONG>(m_size);
     const uint32_t sizes[2] = {static_cast<uint32_t>(m_size - 8), m_dataLength};
     const LONG at[2] = {static_cast<LONG>(m_riffChunk.dwDataOffset - 4),
@@ -197,9 +231,7 @@ bool WaveFile::RefreshHeader() {
         if (mmioSeek(m_handle, at[i], SEEK_SET) != at[i] ||
             mmioWrite(m_handle, reinterpret_cast<const char*>(&sizes[i]), 4) != 4)
             return false;
-    if (mmioSeek(m_handle, end, SEEK_SET) != end || mmioFlush(m_handle, 0) != MMSYSERR_NOERROR) return false;
-    m_headerWrittenAt = GetTickCount();
-    return true;
+    return mmioSeek(m_handle, end, SEEK_SET) == end && mmioFlush(m_handle, 0) == MMSYSERR_NOERROR;
 }
 
 uint32_t WaveFile::Read(int16_t* buffer, uint32_t count) {
@@ -239,9 +271,15 @@ void WaveFile::Rewind() {
 
 void WaveFile::Finish() {
     if (!m_handle || !m_writing) return;
-    mmioAscend(m_handle, &m_dataChunk, 0);
-    mmioAscend(m_handle, &m_riffChunk, 0);
-    mmioFlush(m_handle, 0);
+    MeasureDisk();
+    if (m_failed) {
+        // mmio's chunk records still count what never reached the disk.
+        WriteSizes();
+    } else {
+        mmioAscend(m_handle, &m_dataChunk, 0);
+        mmioAscend(m_handle, &m_riffChunk, 0);
+        mmioFlush(m_handle, 0);
+    }
     m_writing = false;
 }
 
@@ -255,6 +293,7 @@ void WaveFile::Close() {
     m_isIFFile = false;
     m_position = 0;
     m_writing = false;
+    m_failed = false;
     m_format = WAVEFORMATEX{};
 }
 

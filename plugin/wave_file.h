@@ -7,6 +7,11 @@
 // the samples flushed to the file) at least every kHeaderRefreshMs, so a process that dies
 // mid-recording loses at most that much; Finish writes the final sizes.
 //
+// mmio may report no failure when a buffered write or a flush does not reach the disk (it
+// does not under Wine), so each header refresh and Finish measure the file itself: a file
+// shorter than the bytes written means the recording failed. From then on writes are refused
+// and the sizes (the header's and GetSize's) are those of the samples that are on the disk.
+//
 // Reading opens any well-formed WAV file (a "fmt " chunk of 16 bytes or more before a "data"
 // chunk), whatever its format, so that its details can be shown; IsSupported says whether the
 // plug-in can play it. Samples come from the "data" chunk alone: a data size beyond the end
@@ -44,12 +49,13 @@ public:
     // with at least one sample.
     bool IsSupported() const;
     // A new recording at rate Hz (1..0x3FFFFFFF; the average bytes per second must fit 32
-    // bits). 1 on success, 0 on failure (closed).
+    // bits). 1 on success, 0 on failure (closed; a file created without its header on the
+    // disk is removed).
     int Create(const char* path, uint32_t rateHz);
     // Appends count samples. 0 without a recording, once the byte limit is reached (checked
     // before the write, so the last accepted write may pass it), when the file would outgrow
     // the 32-bit RIFF sizes, or on a short write or a failed header refresh (the file stays
-    // open).
+    // open; after a failure every write is refused).
     int Write(const int16_t* samples, uint32_t count);
     // Up to count samples from the position, never past the data chunk; 0 at its end, on
     // error or while writing.
@@ -59,7 +65,8 @@ public:
     // Moves to min(bytes, data length) rounded down to even; 1 when the position changed.
     int SeekBytes(uint32_t bytes);
     void Rewind();
-    // Writes the chunk sizes of a recording and flushes; nothing when not writing.
+    // Writes the chunk sizes of a recording (those on the disk after a failure) and flushes;
+    // nothing when not writing.
     void Finish();
     void Close();
 
@@ -70,6 +77,8 @@ public:
     const String& GetShortName() const { return m_shortName; }
     bool IsIFFile() const { return m_isIFFile; }
     bool IsWriting() const { return m_writing; }
+    // Whether a write of the recording did not reach the disk (kept until Close).
+    bool HasFailed() const { return m_failed; }
     uint32_t GetPosition() const { return m_position; }
     uint32_t GetPositionSeconds() const;
     uint32_t GetLengthSeconds() const;
@@ -89,6 +98,8 @@ private:
     void KeepName(const char* name);
     bool ReadHeader(int64_t fileSize);
     bool RefreshHeader();
+    void MeasureDisk();
+    bool WriteSizes();
     static bool IsOpenEndedRiffSize(uint32_t riffSize);
 
     String m_fileName;
@@ -101,6 +112,7 @@ private:
     bool m_isIFFile = false;
     uint32_t m_position = 0;
     bool m_writing = false;
+    bool m_failed = false;
     MMCKINFO m_riffChunk{};
     MMCKINFO m_dataChunk{};
     uint32_t m_byteLimit = kDefaultByteLimit;

@@ -83,6 +83,7 @@ CPlayRecPanel::CPlayRecPanel(HWND parent, int x, int y)
 CPlayRecPanel::~CPlayRecPanel() {
     CloseWatch();
     if (m_listCloseTimer) KillTimer(kListCloseTimer);
+    if (m_pendingError.Length()) KillTimer(kErrorTimer);
     // The list hangs on the main window, not on this panel: it goes with the panel.
     delete m_fileList;
     delete m_errorDialog;
@@ -601,6 +602,11 @@ void CPlayRecPanel::DoOnTimer(UINT_PTR id) {
         KillTimer(kListCloseTimer);
         m_listCloseTimer = 0;
         m_listJustClosed = false;
+    } else if (id == kErrorTimer) {
+        KillTimer(kErrorTimer);
+        const String text = m_pendingError;
+        m_pendingError = "";
+        if (text.Length()) ShowError(text.CStr());
     } else if (id == kFolderWatchTimer) {
         if (!m_changeHandle) {
             KillTimer(kFolderWatchTimer);
@@ -623,7 +629,22 @@ void CPlayRecPanel::HandleBrowseClick(Object*) {
         BrowseForFolder(GetHandle(), String("Select directory for the APCO plugin Audio data"), 0x40, m_folder);
     if (chosen.Length() == 0) return;
     SetAudioDirPath(chosen.CStr());
-    if (!SelectFile(GetSelectedFile().CStr())) SelectListIndex(0);
+    if (SelectFile(GetSelectedFile().CStr())) return;
+    if (m_fileList && m_fileList->Count() > 0)
+        SelectListIndex(0);
+    else
+        ClearShownFile();
+}
+
+// A folder without WAV files shows none: the previous folder's file must not stay in the box,
+// playable, and be saved as the selection. The empty name tells the plug-in object to forget
+// the file it would play.
+void CPlayRecPanel::ClearShownFile() {
+    SetBoxText("");
+    m_committedName = "";
+    ResetFileInfo();
+    EnableControl(m_playButton, false);
+    OnFileNameChange.Invoke(this, "");
 }
 
 void CPlayRecPanel::UpdateBrowseTooltip() {
@@ -668,6 +689,15 @@ void CPlayRecPanel::CheckDirWritable() {
     }
     EnableControl(m_recordButton, false);
     ShowError("Can not write to the selected directory. Recording will be disabled.");
+}
+
+void CPlayRecPanel::ShowErrorLater(const char* text) {
+    if (!text || !*text) return;
+    m_pendingError = text;
+    if (!SetTimer(kErrorTimer, 1)) {
+        m_pendingError = "";
+        ShowError(text);
+    }
 }
 
 void CPlayRecPanel::ShowError(const char* text) {

@@ -28,6 +28,7 @@ public:
     static constexpr int kHeight = 51;
     static constexpr UINT_PTR kListCloseTimer = 1;
     static constexpr UINT_PTR kFolderWatchTimer = 2;
+    static constexpr UINT_PTR kErrorTimer = 3;
     static constexpr UINT kListCloseMs = 100;
     static constexpr UINT kFolderWatchMs = 2000;
 
@@ -53,6 +54,9 @@ public:
     bool SelectFile(const char* name);
     int IsIFSelected() const;
     static String GetDefaultAudioDir();
+    // Shows the text in the panel's error box once the current message is handled: a report
+    // made inside a message sent by another thread must not keep that thread waiting.
+    void ShowErrorLater(const char* text);
 
     void SetFileRange(uint32_t end);
     void ClearFileList();
@@ -117,6 +121,7 @@ private:
     void FireFileName(const String& name);
     void SetBoxText(const char* text);
     void CloseWatch();
+    void ClearShownFile();
 
     void HandleFileBoxFocus(Object* sender, int gained);
     void HandleFileBoxChar(Object* sender, int* key, LPARAM flags);
@@ -178,4 +183,5 @@ private:
     HWND m_parentWindow = nullptr;
     String m_committedName;
     String m_folder;
+    String m_pendingError;
 };

@@ -84,4 +84,34 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
     }
 }
 
+// A tmpfs of the given size mounted for the test's lifetime, through Wine's start of Unix
+// programs (as root). Wine gives such a program no process handle: its effect is awaited.
+// Where nothing can be mounted, mounted is false and the caller skips.
+struct SmallDisk {
+    SmallDisk(const char* name, uint64_t bytes)
+        : unixPath("/tmp/apco_" + std::string(name) + std::to_string(GetTickCount())), path("Z:" + unixPath) {
+        for (char& c : path) c = c == '/' ? '\\' : c;
+        mounted = Shell(
+            "mkdir -p " + unixPath + " && mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs " + unixPath, [&] {
+                ULARGE_INTEGER total{};
+                return GetDiskFreeSpaceExA((path + "\\").c_str(), nullptr, &total, nullptr) && total.QuadPart == bytes;
+            });
+    }
+    ~SmallDisk() {
+        Shell("umount -l " + unixPath + "; rmdir " + unixPath,
+              [&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    }
+    static bool Shell(std::string command, const std::function<bool()>& done) {
+        command = "/bin/sh -c \"" + command + "\"";
+        STARTUPINFOA si{sizeof si};
+        PROCESS_INFORMATION pi{};
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+        for (int i = 0; i < 100; ++i, Sleep(50))
+            if (done()) return true;
+        return false;
+    }
+    std::string unixPath, path;
+    bool mounted = false;
+};
+
 }  // namespace plugintest

@@ -2,14 +2,12 @@
 // with their link control and encryption sync, the bit-error rate and the voice-block queue.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "foundation/bit_codes.h"
 #include "imbe/imbe_decoder.h"
 #include "p25/apco_frame_decoder.h"
 #include "tests/support/c4fm_frame_scan.h"
@@ -178,11 +176,9 @@ TEST(FrameDecoderTest, NidErrorsCorrectedAndUncorrectableNidStillDispatched) {
     Feed(d3, fb.SyncAndNid(0x123, kDuidPdu) + fb.SyncAndNid(0xABC, kDuidTdu, bad));
     EXPECT_EQ(kTransmissionTerminator, d3.GetTransmissionType());
     EXPECT_EQ(0x123, d3.GetNac());
-    // Nor does that terminator report an end of call (its 15 symbols, a failed sync check, and
-    // none where a voice unit's next sync would be); a checked one does.
-    Feed(d3, Noise(15 + 24));
-    EXPECT_EQ(kTransmissionTerminator, d3.GetTransmissionType());
-    Feed(d3, Noise(807 - 15 - 1));
+    // Nor does that terminator report an end of call (its 15 symbols, then a failed sync
+    // check); a checked one does. It shows until a voice unit's next sync would have ended.
+    Feed(d3, Noise(807 + 23));
     EXPECT_EQ(kTransmissionTerminator, d3.GetTransmissionType());
     Feed(d3, Noise(1));
     EXPECT_EQ(0, d3.GetEventCount());
@@ -598,60 +594,39 @@ TEST(FrameDecoderTest, NextCallNeverShowsTheLastCallsFields) {
     }
 }
 
-// An encrypted call from the test-side transmitter (ALGID 0x81, six LDU1/LDU2 pairs) in which
-// one LDU is sent behind a NID beyond the code whose DUID bits read as a terminator, through the
-// demodulator at IF blocks of 512 to 32768 samples. That unit is not known to be a terminator:
-// read after every symbol, from the header's 0x81 on the call shows ALGID 0x81 to the end and
-// its NAC and TGID up to its terminator; only the misread unit's nine frames are lost.
+// An encrypted call with one LDU behind a NID beyond the code whose DUID bits read as a
+// terminator, demodulated at IF blocks of 512 to 32768 samples: from the first LDU on, read after
+// every symbol, the ALGID stays 0x81 and the NAC and TGID the call's up to its terminator; only
+// that unit's nine frames are lost.
 TEST(FrameDecoderTest, VoiceUnitMisreadAsATerminatorDoesNotEndTheCall) {
-    const struct {
-        int ldu, readAs;  // the third LDU1 or the fourth LDU2
-    } kCases[] = {{4, kDuidTdu}, {4, kDuidTdulc}, {7, kDuidTdu}, {7, kDuidTdulc}};
-    for (const auto& c : kCases) {
-        const int sent = c.ldu % 2 ? kDuidLdu2 : kDuidLdu1;
-        const std::string what = "LDU " + std::to_string(c.ldu) + " read as " + std::to_string(c.readAs);
-        // Precondition: the NID received reads as the terminator and is more than 11 bits from
-        // every code word.
-        TestCall call;
-        call.algid = 0x81;
-        call.superframes = 6;
-        call.misreadLdu = c.ldu;
-        call.misreadAs = c.readAs;
-        const uint64_t nid = NidEncode(call.nac, sent) ^ MisreadNidMask(sent, c.readAs);
-        ASSERT_EQ(c.readAs, static_cast<int>(nid >> 48) & 15) << what;
-        unsigned nearest = 64;
-        for (int w = 0; w < 1 << 16; ++w) {
-            const uint64_t e = (nid ^ NidEncode(w >> 4, w & 15)) >> 1;
-            nearest = std::min(nearest, BitCount(static_cast<uint32_t>(e)) + BitCount(static_cast<uint32_t>(e >> 32)));
-        }
-        ASSERT_GT(nearest, 11u) << what;
-
-        int frames = 0;
-        const std::vector<float> x = MakeTestCallIf(call, &frames);
-        for (int ifBlock : {512, 2048, 32768}) {
-            const std::string text = c4fmtest::Demodulate(x, ifBlock);
-            const std::vector<c4fmtest::FoundFrame> found = c4fmtest::FindFrames(text);
-            ASSERT_FALSE(found.empty()) << what;
-            ASSERT_EQ(kDuidTdu, found.back().duid) << what;
-            CApcoFrameDecoder d;
-            d.SetBlockSize(512);
-            size_t first = text.size();
-            int blocks = 0, otherAlgid = 0, otherIdentifiers = 0;  // symbols
-            for (size_t k = 0; k < text.size(); ++k) {
-                d.Process(&text[k], 1);
-                for (int16_t* b; (b = d.PopAudioBlock()) != nullptr; ++blocks) d.ReleaseAudioBlock(b);
-                if (first == text.size() && d.GetAlgid() == 0x81) first = k;
-                if (k < first) continue;
-                otherAlgid += d.GetAlgid() != 0x81;
-                otherIdentifiers += k < found.back().position && (d.GetNac() != call.nac || d.GetTgid() != call.tgid);
+    TestCall call;
+    call.algid = 0x81;
+    for (int ldu : {4, 7})  // the third LDU1, the fourth LDU2
+        for (int readAs : {kDuidTdu, kDuidTdulc}) {
+            call.misreadLdu = ldu;
+            call.misreadAs = readAs;
+            const std::vector<float> x = MakeTestCallIf(call);
+            for (int ifBlock : {512, 2048, 32768}) {
+                SCOPED_TRACE(testing::Message() << "LDU " << ldu << " read as " << readAs << ", IF block " << ifBlock);
+                const std::string text = c4fmtest::Demodulate(x, ifBlock);
+                // Precondition: the BCH check accepts every frame's NID but that unit's, whose DUID reads readAs.
+                const std::vector<c4fmtest::FoundFrame> found = c4fmtest::FindFrames(text);
+                ASSERT_TRUE(found.size() == 11 && found.back().duid == kDuidTdu) << found.size();
+                ASSERT_EQ(readAs, std::stoi(text.substr(found[ldu].position + 864 + 30, 2), nullptr, 4));
+                CApcoFrameDecoder d;
+                d.SetBlockSize(512);
+                int blocks = 0, changed = 0;
+                for (size_t k = 0; k < text.size(); ++k) {
+                    d.Process(&text[k], 1);
+                    for (int16_t* b; (b = d.PopAudioBlock()) != nullptr; ++blocks) d.ReleaseAudioBlock(b);
+                    if (k >= found[1].position)
+                        changed += d.GetAlgid() != 0x81 ||
+                                   (k < found.back().position && (d.GetNac() != call.nac || d.GetTgid() != call.tgid));
+                }
+                EXPECT_EQ(0, changed) << "symbols with another ALGID, NAC or TGID";
+                EXPECT_EQ((18 * call.superframes - 9) * 160 / 512, blocks);
             }
-            const std::string at = what + " IF block " + std::to_string(ifBlock);
-            EXPECT_LT(first, found[1].position) << at << ": the header shows 0x81";
-            EXPECT_EQ(0, otherAlgid) << at;
-            EXPECT_EQ(0, otherIdentifiers) << at;
-            EXPECT_EQ((frames - 9) * 160 / 512, blocks) << at;
         }
-    }
 }
 
 TEST(FrameDecoderTest, OneCharacterPiecesDecodeAsOneBlock) {

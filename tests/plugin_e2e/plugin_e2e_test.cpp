@@ -262,83 +262,77 @@ TEST(PluginStream, VoiceFramesAtTheHostDoNotDependOnTheBlockSize) {
 
 // A clear call (MFID 0x90, TGID 0x1234, source 0xABCDE) and its terminator; after a second of
 // receiver noise an encrypted call (ALGID 0x81, MFID 0, TGID 0x0777) whose header and first
-// LDU1 are behind NIDs beyond correction, or whose header is intact and one LDU is behind a NID
-// beyond correction that reads as a terminator. The second call shows none of the first's
-// fields; its voice plays while the algorithm is unknown and is silent once it is known to be
-// DES, to the end of the call.
+// LDU1 are behind NIDs beyond correction. The second call shows none of the first's fields;
+// its voice plays while the algorithm is unknown and is silent once it is known to be DES.
 TEST(PluginStream, EncryptedCallAfterAClearOneShowsNoneOfItsFields) {
-    p25test::TestCall clear;
+    p25test::TestCall clear, encrypted;
     clear.mfid = 0x90;
     clear.superframes = 3;
-    const std::vector<float> first = p25test::MakeTestCallIf(clear);
-    const struct {
-        const char* what;
-        bool headerLost;
-        int misreadLdu, misreadAs;
-        std::vector<uint32_t> blockBytes;
-        size_t blocks;  // 512 samples at 8000/s
-    } kCases[] = {
-        // 54 frames of the first call fill 16 blocks; the second call's 90 (and the first
-        // call's last 448 samples) 29: the first 18 frames or so under an unknown algorithm (a
-        // 64 KB block may hold them all and the sync that ends them).
-        {"header lost", true, -1, 0, {4096, 65536}, 45},
-        // The misread LDU's 9 frames are lost: 26 blocks, silent from the first that is known
-        // to be DES (the header, or after noise the first LDU2).
-        {"second LDU1 read as a terminator", false, 2, 0x3, {1024, 4096, 65536}, 42},
-        {"third LDU2 read as a terminator with link control", false, 5, 0xF, {1024, 4096, 65536}, 42},
-    };
+    encrypted.algid = 0x81;
+    encrypted.tgid = 0x0777;
+    encrypted.sourceId = 0x00C0DE;
+    encrypted.headerLost = true;
+    encrypted.seed = 8;
+    std::vector<float> x = p25test::MakeTestCallIf(clear);
+    const std::vector<float> second = p25test::MakeTestCallIf(encrypted);
+    x.insert(x.end(), second.begin(), second.end());
+    const std::string wav = e2e::TempWav("e2e_clear_then_des.if.wav");
+    ASSERT_TRUE(wavtest::WriteWav16(wav, x, 48000));
     auto noneOfTheFirst = [](const ApcoParams& p) {
         EXPECT_NE(p.algorithmId, 0x80);
         EXPECT_NE(p.manufacturerId, 0x90);
         EXPECT_NE(p.tgid, 0x1234);
         EXPECT_NE(p.sourceId, 0xABCDE);
     };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.what);
-        p25test::TestCall encrypted;
-        encrypted.algid = 0x81;
-        encrypted.tgid = 0x0777;
-        encrypted.sourceId = 0x00C0DE;
-        encrypted.headerLost = c.headerLost;
-        encrypted.misreadLdu = c.misreadLdu;
-        encrypted.misreadAs = c.misreadAs;
-        encrypted.seed = 8;
-        std::vector<float> x = first;
-        const std::vector<float> second = p25test::MakeTestCallIf(encrypted);
-        x.insert(x.end(), second.begin(), second.end());
-        const std::string wav = e2e::TempWav("e2e_clear_then_des.if.wav");
-        ASSERT_TRUE(wavtest::WriteWav16(wav, x, 48000));
-        for (uint32_t blockBytes : c.blockBytes) {
-            SCOPED_TRACE(blockBytes);
+    for (uint32_t blockBytes : {4096u, 65536u}) {
+        SCOPED_TRACE(blockBytes);
+        const VoiceTimeline t = RunTimeline(wav, blockBytes);
+        EXPECT_EQ(t.calls, 2);
+        size_t firstCall = 0, unknown = 0, des = 0;
+        for (const auto& b : t.blocks) {
+            EXPECT_TRUE(b.call == 1 || b.call == 2) << b.call;
+            if (b.call == 1) {
+                ++firstCall;
+                EXPECT_EQ(b.params.algorithmId, 0x80);
+                continue;
+            }
+            noneOfTheFirst(b.params);
+            const bool known = b.params.algorithmId != -1;
+            EXPECT_TRUE(!known || b.params.algorithmId == 0x81) << b.params.algorithmId;
+            EXPECT_EQ(b.meanSquare > 0.0, !known) << "unknown algorithms play, known encrypted voice is silent";
+            ++(known ? des : unknown);
+        }
+        // 54 frames of the first call fill 16 blocks of 512 at 8000/s; the second call's 90
+        // (and the first call's last 448 samples) 29: the first 18 frames or so under an
+        // unknown algorithm (a 64 KB block may hold them all and the sync that ends them).
+        EXPECT_EQ(firstCall, 16u);
+        EXPECT_EQ(t.blocks.size(), 45u);
+        EXPECT_GT(des, 20u);
+        EXPECT_TRUE(blockBytes != 4096 || unknown > 3) << unknown;
+        for (const auto& [call, p] : t.voiceParams)
+            if (call == 2) noneOfTheFirst(p);
+        const ApcoParams& last = t.voiceParams.back().second;
+        EXPECT_TRUE(last.algorithmId == 0x81 && last.tgid == 0x0777 && last.manufacturerId == 0x00);
+    }
+}
+
+// A lone encrypted call with its header intact and the second LDU1's NID, or the third LDU2's,
+// beyond correction and read as TDU or TDULC: DES holds to the end of the call and none of it
+// plays; only that unit's 9 frames are lost.
+TEST(PluginStream, EncryptedCallWithAVoiceUnitMisreadAsATerminatorStaysSilent) {
+    for (const auto& [ldu, readAs] : {std::pair(2, 0x3), std::pair(2, 0xF), std::pair(5, 0x3), std::pair(5, 0xF)}) {
+        p25test::TestCall call;
+        call.algid = 0x81;
+        call.misreadLdu = ldu;
+        call.misreadAs = readAs;
+        const std::string wav = e2e::TempWav("e2e_des_misread.if.wav");
+        ASSERT_TRUE(wavtest::WriteWav16(wav, p25test::MakeTestCallIf(call), 48000));
+        for (uint32_t blockBytes : {1024u, 4096u, 65536u}) {
+            SCOPED_TRACE(testing::Message() << "LDU " << ldu << " as " << readAs << ", " << blockBytes << " bytes");
             const VoiceTimeline t = RunTimeline(wav, blockBytes);
-            size_t firstCall = 0, unknown = 0, des = 0;
-            for (const auto& b : t.blocks) {
-                // A 64 KB block may end while the misread unit shows as a terminator: blocks are
-                // told apart by their ALGID, not by the run of voice parameters they fall in.
-                if (b.params.algorithmId == 0x80 && unknown + des == 0) {
-                    ++firstCall;
-                    EXPECT_EQ(b.call, 1);
-                    continue;
-                }
-                noneOfTheFirst(b.params);
-                const bool known = b.params.algorithmId != -1;
-                EXPECT_TRUE(!known || b.params.algorithmId == 0x81) << b.params.algorithmId;
-                EXPECT_EQ(b.meanSquare > 0.0, !known) << "unknown algorithms play, known encrypted voice is silent";
-                EXPECT_TRUE(known || des == 0) << "DES forgotten within the call: its ciphertext plays";
-                ++(known ? des : unknown);
-            }
-            EXPECT_EQ(firstCall, 16u);
-            EXPECT_EQ(t.blocks.size(), c.blocks);
-            EXPECT_GT(des, 20u);
-            if (c.headerLost) {
-                EXPECT_EQ(t.calls, 2);
-                for (const auto& b : t.blocks) EXPECT_TRUE(b.call == 1 || b.call == 2) << b.call;
-                EXPECT_TRUE(blockBytes != 4096 || unknown > 3) << unknown;
-            }
-            for (const auto& [call, p] : t.voiceParams)
-                if (call >= 2) noneOfTheFirst(p);
-            const ApcoParams& last = t.voiceParams.back().second;
-            EXPECT_TRUE(last.algorithmId == 0x81 && last.tgid == 0x0777 && last.manufacturerId == 0x00);
+            EXPECT_EQ(t.blocks.size(), 25u);  // 81 frames
+            for (const auto& b : t.blocks)
+                EXPECT_TRUE(b.params.algorithmId == 0x81 && b.meanSquare == 0.0) << b.params.algorithmId;
         }
     }
 }

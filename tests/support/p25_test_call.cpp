@@ -6,12 +6,6 @@
 
 namespace p25test {
 
-uint64_t MisreadNidMask(int sent, int read) {
-    uint64_t mask = uint64_t((sent ^ read) & 15) << 48;
-    for (int b = 1; b < 40; b += 2) mask |= uint64_t(1) << b;
-    return mask;
-}
-
 std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
     FrameBuilder builder;
     const uint8_t algid = static_cast<uint8_t>(call.algid);
@@ -52,14 +46,14 @@ std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
     if (call.headerLost)
         for (int b = 1; b < 40; b += 2) lost.nidMask |= uint64_t(1) << b;
     std::string text = builder.Hdu(call.nac, header, lost);
-    auto nidOf = [&](int ldu, int duid) {
+    auto nid = [&](int ldu, int duid) {  // a misread unit: those 20 bits and DUID bits
         Corruption c = ldu == 0 ? lost : Corruption{};
-        if (ldu == call.misreadLdu) c.nidMask = MisreadNidMask(duid, call.misreadAs);
+        if (ldu == call.misreadLdu) c.nidMask = 0xAAAAAAAAAAull | uint64_t(duid ^ call.misreadAs) << 48;
         return c;
     };
     for (int i = 0; i < call.superframes; ++i) {
-        text += builder.Ldu1(call.nac, voice(), lc, nidOf(2 * i, kDuidLdu1));
-        text += builder.Ldu2(call.nac, voice(), es, nidOf(2 * i + 1, kDuidLdu2));
+        text += builder.Ldu1(call.nac, voice(), lc, nid(2 * i, kDuidLdu1));
+        text += builder.Ldu2(call.nac, voice(), es, nid(2 * i + 1, kDuidLdu2));
     }
     text += builder.Tdu(call.nac);
     if (voiceFrames) *voiceFrames = 18 * call.superframes;

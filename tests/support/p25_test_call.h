@@ -17,18 +17,14 @@ struct TestCall {
     int algid = 0x80;          // 0x80 clear; anything else announces encryption
     int mfid = 0x00;           // in the header and the link control
     bool headerLost = false;   // the header's and the first LDU1's NIDs beyond correction
-    int misreadLdu = -1;       // this LDU (0 the first LDU1, 1 the first LDU2, ...) is sent
-    int misreadAs = 0x3;       // behind MisreadNidMask(its DUID, misreadAs)
+    int misreadLdu = -1;       // this LDU (0 the first LDU1, 1 the first LDU2, ...) is sent behind
+    int misreadAs = 0x3;       // a NID beyond correction whose DUID bits read misreadAs
     int superframes = 5;       // LDU1 + LDU2 pairs, 18 voice frames each
     double toneHz = 200.0;     // fundamental of the voiced frames
     double leadSeconds = 1.0;  // noise before and after the call
     double ebN0Db = 40.0;
     unsigned seed = 7;
 };
-
-// NID bits to flip (a Corruption's nidMask) so that a unit sent with DUID `sent` is received
-// with DUID bits reading `read`, its NID beyond the code's reach (20 parity bits flipped too).
-uint64_t MisreadNidMask(int sent, int read);
 
 // The call's IF samples at 48000 samples/s (full scale 1) and its voice-frame count.
 std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames = nullptr);

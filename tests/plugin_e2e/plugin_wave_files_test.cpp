@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -110,12 +109,9 @@ struct Session {
     bool supported = false;
 };
 
-// "..." answered with this folder.
-std::string g_chosenFolder;
-LPITEMIDLIST WINAPI ChooseFolder(LPBROWSEINFOA) {
-    using Create = LPITEMIDLIST(WINAPI*)(LPCSTR);
+void* WINAPI ChooseEmptyFolder(void*) {  // what "..." is answered with
     const FARPROC create = GetProcAddress(GetModuleHandleA("shell32"), "ILCreateFromPathA");
-    return reinterpret_cast<Create>(reinterpret_cast<void*>(create))(g_chosenFolder.c_str());
+    return reinterpret_cast<void*(WINAPI*)(const char*)>(reinterpret_cast<void*>(create))(Folder("apco_none").c_str());
 }
 
 // Each file of the folder, stepped through with the Next button, shows its own details; only
@@ -139,7 +135,6 @@ TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
     int frames = 0;
     Session s("T28fmt", e2e::WriteTestCall("e2e_formats_call.if.wav", 0x80, &frames));
     std::map<std::string, std::vector<uint32_t>> shown;  // rate, channels, bits, size, s, supported, Play on
-    bool emptied = false;
     s.options.afterStart = [&](testbed::VktHost&) {
         CK927ApcoPluginWindow* w = s.Window();
         CPlayRecPanel* p = w->GetPlayRecPanel();
@@ -161,12 +156,9 @@ TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
             if (std::string(name) != "mono.wav") w->OnStartPlay.Invoke(w);
         }
         w->OnFileNameChange.Invoke(w, (dir + "\\mono.wav").c_str());
-        g_chosenFolder = Folder("apco_formats_none");
-        e2e::HookImport("shell32", "SHBrowseForFolderA", reinterpret_cast<void*>(&ChooseFolder));
+        e2e::HookImport("shell32", "SHBrowseForFolderA", reinterpret_cast<void*>(&ChooseEmptyFolder));
         Click(p->GetBrowseButton()->GetHandle());
-        char name[64] = "?";
-        GetWindowTextA(p->GetFileBox()->GetHandle(), name, sizeof name);
-        emptied = !name[0] && p->GetTotalFileSize() == ~0u;
+        EXPECT_TRUE(!GetWindowTextLengthA(p->GetFileBox()->GetHandle()) && p->GetTotalFileSize() == ~0u);
         w->OnStartPlay.Invoke(w);
     };
     const e2e::RunResult r = s.Run();
@@ -177,12 +169,10 @@ TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
             << f.name;
     }
     EXPECT_EQ(s.playing, 0u);
-    EXPECT_TRUE(emptied);
-    char saved[64] = "?";
-    DWORD bytes = sizeof saved;
+    DWORD bytes = 0;  // of the saved selection: an empty text's terminator
     RegGetValueA(HKEY_CURRENT_USER, (kSettingsKey + std::string("T28fmt")).c_str(), "SelectedFile", RRF_RT_REG_SZ,
-                 nullptr, saved, &bytes);
-    EXPECT_STREQ(saved, "");
+                 nullptr, nullptr, &bytes);
+    EXPECT_EQ(bytes, 1u);
     EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7)) << "the receiver's stream still decodes";
 }
 
@@ -266,23 +256,21 @@ TEST(PluginRecorder, RecordingOfAKilledHostPlays) {
     EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7)) << "the recorded call decodes";
 }
 
-// Recordings on a small file system as the audio folder, filled up to `left` bytes just before
-// Record: a disk that fills stops the recording by itself with a message, the header counts
-// exactly the bytes on disk and the file plays to that end; a disk already full, or a name that
-// a folder holds, gets a message and no recording.
+// Recordings into a 3 MB file system filled up to `left` bytes just before Record: one that
+// fills it stops by itself with a message, its header counts the bytes on disk and it plays to
+// that end; on a full disk, or with a folder of the file's name, a message and no recording.
 TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
-    plugintest::SmallDisk disk("e2efull", 3 << 20);
+    plugintest::SmallDisk disk(3 << 20);
     if (!disk.mounted) GTEST_SKIP() << "no small file system could be mounted (root under Wine is needed)";
-    // "full" comes last: a disk full at a session's start is refused as the folder, with a box.
+    // "full" comes last: a disk full at a session's start is refused as the folder.
     const struct {
         const char* name;
         bool ifRecording;
-        uint64_t left;
-        int64_t fileSize;  // 1: a recording; 0: the folder; -1: no file
+        int64_t left, fileSize;  // fileSize 1: a recording; 0: the folder; -1: no file
     } rows[] = {
         {"IF", true, 200000, 1}, {"audio", false, 200000, 1}, {"taken", true, 200000, 0}, {"full", false, 0, -1}};
     int frames = 0;
-    const std::string call = e2e::WriteTestCall("e2e_full_call.if.wav", 0x80, &frames);
+    const std::string call = e2e::WriteTestCall("e2e_full_call.if.wav", 0x80, &frames), filler = disk.path + "\\fill";
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string path = disk.path + (row.ifRecording ? "\\take.if.wav" : "\\take.wav");
@@ -291,11 +279,9 @@ TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
         Session s("T33full", call);
         s.options.loops = 8;
         s.host.DismissCaption("Apco Plugin Error");
-        bool stillDown = true;
         s.options.afterStart = [&](testbed::VktHost&) {
-            const std::string filler = disk.path + "\\filler.bin";
-            DeleteFileA(filler.c_str());
             ULARGE_INTEGER free{};
+            DeleteFileA(filler.c_str());
             GetDiskFreeSpaceExA((disk.path + "\\").c_str(), &free, nullptr, nullptr);
             plugintest::WriteAll(filler, std::vector<uint8_t>(free.QuadPart - row.left));
             CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
@@ -304,26 +290,23 @@ TEST(PluginRecorder, RecordingThatCannotBeWrittenStopsWithAMessage) {
             Click(p->GetRecordButton()->GetHandle());
         };
         s.options.beforeClose = [&](testbed::VktHost&) {
-            stillDown = s.Window()->GetPlayRecPanel()->GetRecordButton()->IsDown();
+            EXPECT_FALSE(s.Window()->GetPlayRecPanel()->GetRecordButton()->IsDown()) << "stopped by itself";
         };
         ASSERT_TRUE(s.Run().finished);
-        EXPECT_FALSE(stillDown) << "stopped by itself";
         ASSERT_EQ(s.host.Dismissed().size(), 1u);
         EXPECT_NE(s.host.Dismissed()[0].text.find(path), std::string::npos) << s.host.Dismissed()[0].text;
         const int64_t size = FileSize(path);
-        if (row.fileSize < 1) {
-            EXPECT_EQ(size, row.fileSize);
-            continue;
-        }
+        EXPECT_EQ(std::min<int64_t>(size, 1), row.fileSize);
+        if (row.fileSize < 1) continue;
         const std::vector<uint8_t> head = plugintest::ReadAll(path);
         ASSERT_GT(size, 100000);
         EXPECT_EQ(plugintest::Le32(&head[4]) + 8, size);
         EXPECT_EQ(plugintest::Le32(&head[42]) + 46, size);
-        Seed("T33play", {});  // the full disk as the audio folder would be refused with a box
+        Seed("T33play", {});  // not the full disk as the audio folder
         Session play("T33play", Silence());
         ASSERT_TRUE(play.Run(path).finished);
         EXPECT_TRUE(play.supported && play.playing == 1);
-        if (row.ifRecording) EXPECT_EQ(play.maxPositionSeconds, play.shownSeconds);  // audio makes no host calls
+        EXPECT_TRUE(!row.ifRecording || play.maxPositionSeconds == play.shownSeconds);  // audio makes no host calls
         EXPECT_EQ(play.shownSeconds, (size - 46) / (row.ifRecording ? kIfBytesPerSecond : 32000));
         DeleteFileA(path.c_str());
     }

@@ -84,16 +84,14 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
     }
 }
 
-// A tmpfs of the given size mounted for the test's lifetime, through Wine's start of Unix
-// programs (as root). Wine gives such a program no process handle: its effect is awaited.
-// Where nothing can be mounted, mounted is false and the caller skips.
+// A tmpfs of this size mounted for the test's lifetime by a Unix shell that Wine starts (as
+// root); mounted is false where that fails. Wine gives no handle to wait on: the effect is awaited.
 struct SmallDisk {
-    SmallDisk(const char* name, uint64_t bytes)
-        : unixPath("/tmp/apco_" + std::string(name) + std::to_string(GetTickCount())), path("Z:" + unixPath) {
+    explicit SmallDisk(uint64_t bytes) {
         for (char& c : path) c = c == '/' ? '\\' : c;
+        ULARGE_INTEGER total{};
         mounted = Shell(
             "mkdir -p " + unixPath + " && mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs " + unixPath, [&] {
-                ULARGE_INTEGER total{};
                 return GetDiskFreeSpaceExA((path + "\\").c_str(), nullptr, &total, nullptr) && total.QuadPart == bytes;
             });
     }
@@ -105,12 +103,12 @@ struct SmallDisk {
         command = "/bin/sh -c \"" + command + "\"";
         STARTUPINFOA si{sizeof si};
         PROCESS_INFORMATION pi{};
-        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-        for (int i = 0; i < 100; ++i, Sleep(50))
-            if (done()) return true;
-        return false;
+        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
+        return PumpUntil(done, 5000);
     }
-    std::string unixPath, path;
+    const std::string unixPath = "/tmp/apco_disk" + std::to_string(GetTickCount());
+    std::string path = "Z:" + unixPath;
     bool mounted = false;
 };
 

@@ -1,9 +1,8 @@
 // Closing the DLL's instances the hard ways: PN_CLOSE from inside each kind of the plug-in's
-// calls into the host, during the overwrite question and the plug-in's other modal loops, from
-// another thread, and vktPluginDone with an instance streaming before the library is unloaded.
-// Each must end without a hang, with PM_CLOSED once per instance and no call after it, the
-// stream unhooked and the window gone (the program's main fails every test that saw an access
-// violation).
+// calls into the host, in its modal loops and from a thread, and vktPluginDone with an instance
+// streaming before the library is unloaded. Each must end without a hang, with PM_CLOSED once
+// per instance and no call after it, the stream unhooked and the window gone (the program's
+// main fails every test that saw an access violation).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,7 +10,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <set>
 #include <thread>
 
@@ -57,13 +55,11 @@ struct Closing : Watchdog {
         config.refuseSetupStreams = refuseStreams;
         std::memcpy(config.wavPath, wav.c_str(), wav.size() + 1);
         std::string name;
-        if (((!wav.empty() || refuseStreams) && !host.ConfigureReceiver(config)) ||
-            !host.Load(e2e::PluginPath(), &error))
-            return false;
+        if (!host.ConfigureReceiver(config) || !host.Load(e2e::PluginPath(), &error)) return false;
         host.Init(&name);
         host.onCall = [this](testbed::HostCall& c, void*) {
             if (!closed.empty()) ++after;
-            if (c.msg == PM_CLOSED) closed.push_back(c.window), closedTick = GetTickCount();
+            if (c.msg == PM_CLOSED) closed.push_back(c.window);
             if (!window) window = c.window;
             if (onCall) onCall(c);
         };
@@ -79,49 +75,29 @@ struct Closing : Watchdog {
     std::vector<HWND> closed;
     size_t after = 0;
     HWND window = nullptr;  // of the first call
-    DWORD closedTick = 0;   // of the last PM_CLOSED
     std::function<void(testbed::HostCall&)> onCall;
 };
 
-// Thread timers that run a function once, also inside the modal loops of the plug-in.
-std::map<UINT_PTR, std::function<void()>> g_timers;
-void CALLBACK RunTimer(HWND, UINT, UINT_PTR id, DWORD) {
+// Run once by a thread timer, also inside the plug-in's modal loops.
+std::function<void()> g_timed;
+void CALLBACK RunTimed(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    std::function<void()> f = std::move(g_timers[id]);
-    g_timers.erase(id);
-    if (f) f();
-}
-void After(UINT ms, std::function<void()> f) { g_timers[SetTimer(nullptr, 0, ms, &RunTimer)] = std::move(f); }
-
-// The visible windows of this thread that the window owns; with answer, each is answered: a
-// system dialog cancelled, any other closed.
-struct OwnedSearch {
-    HWND root;
-    bool answer;
-    std::vector<HWND> found;
-};
-BOOL CALLBACK VisitOwned(HWND w, LPARAM word) {
-    auto* s = reinterpret_cast<OwnedSearch*>(word);
-    HWND owner = GetWindow(w, GW_OWNER);
-    while (owner && owner != s->root) owner = GetWindow(owner, GW_OWNER);
-    if (!owner || !IsWindowVisible(w)) return TRUE;
-    s->found.push_back(w);
-    char name[16] = {};
-    GetClassNameA(w, name, sizeof name);
-    const bool dialog = std::strcmp(name, "#32770") == 0;
-    if (s->answer) PostMessageA(w, dialog ? WM_COMMAND : WM_CLOSE, dialog ? IDCANCEL : 0, 0);
-    return TRUE;
-}
-std::vector<HWND> OwnedWindows(HWND window, bool answer) {
-    OwnedSearch search{window, answer, {}};
-    EnumThreadWindows(GetCurrentThreadId(), &VisitOwned, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    g_timed();
 }
 
-bool InMenu() {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE));
+std::set<HWND> ShownWindows() {  // of this thread: boxes, dialogs, menus
+    std::set<HWND> found;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (IsWindowVisible(w) && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId()) found.insert(w);
+    return found;
+}
+
+// Runs f on a thread of its own while this one pumps (or waits for it); a hang is the watchdog's.
+void OnThread(testbed::VktHost& host, bool pump, const std::function<void()>& f) {
+    std::atomic<bool> returned{false};
+    std::thread t([&] { f(), returned = true; });
+    if (pump) host.PumpUntil([&] { return returned.load(); }, INFINITE);
+    t.join();
 }
 
 TEST(PluginClose, FromInsideEachKindOfHostCall) {
@@ -228,127 +204,82 @@ TEST(PluginClose, DoneClosesOpenInstancesBeforeTheLibraryGoes) {
     EXPECT_EQ(h.Receiver().blocksDelivered, blocks) << "the stream stopped";
 }
 
-// A close (or vktPluginDone) while one of the plug-in's modal loops waits for an answer that
-// never comes ends the loop at once: PM_CLOSED within a second, no window left, the stream
-// unhooked. A loop that outlives the close is answered by the test itself after 2 s.
-TEST(PluginClose, EndsTheModalLoopsOfTheInstance) {
-    enum Open { kByItself, kSetupMenu, kBrowse };
+// A close while one of the plug-in's modal loops waits for an answer that never comes ends the
+// loop at once (vktPluginDone too); an export from a thread other than the host's GUI thread,
+// while that one pumps or waits for it, is carried out on the GUI thread (a start is refused).
+// Either way: PM_CLOSED within a second, no window left, the stream unhooked.
+TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
+    enum Open { kNone, kSetupMenu, kBrowse, kPanelBox, kStreamsBox };  // the boxes open by themselves
+    enum How { kClose, kDone, kThreadPumping, kThreadWaiting };        // kDone: vktPluginDone and FreeLibrary
     const struct {
         const char* what;
-        const char* audioDir;  // the panel's error box for a folder that cannot be written
-        bool refuseStreams;    // the main window's "Failed to setup streams." box
         Open open;
-        bool done;       // vktPluginDone and FreeLibrary rather than PN_CLOSE
-        bool streaming;  // the receiver streams meanwhile
-    } rows[] = {{"setup streams box", nullptr, true, kByItself, false, false},
-                {"setup streams box, vktPluginDone", nullptr, true, kByItself, true, false},
-                {"panel's error box", "Q:", false, kByItself, false, false},
-                {"setup window's system menu, streaming", nullptr, false, kSetupMenu, false, true},
-                {"folder browser", nullptr, false, kBrowse, false, false}};
+        How how;
+        bool streaming;
+    } rows[] = {{"\"Failed to setup streams.\" box", kStreamsBox, kClose, false},
+                {"\"Failed to setup streams.\" box, vktPluginDone", kStreamsBox, kDone, false},
+                {"panel's error box: folder not writable", kPanelBox, kClose, false},
+                {"setup window's system menu, streaming", kSetupMenu, kClose, true},
+                {"folder browser", kBrowse, kClose, false},
+                {"thread, idle", kNone, kThreadPumping, false},
+                {"thread, streaming", kNone, kThreadPumping, true},
+                {"thread, idle, GUI thread waits", kNone, kThreadWaiting, false},
+                {"thread, streaming, GUI thread waits", kNone, kThreadWaiting, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         std::vector<uint8_t> record = e2e::FreshRecord("T33modal");
-        if (row.audioDir)
+        if (row.open == kPanelBox)
             RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Quorvane Communications\\K927Apco\\T33modal", "AudioDir",
-                            REG_SZ, row.audioDir, std::strlen(row.audioDir) + 1);
+                            REG_SZ, "Q:", 3);
+        const std::set<HWND> before = ShownWindows();
         Closing h(row.what);
         h.host.KeepCaption("K927APCO - Error");
-        ASSERT_TRUE(h.Load(row.streaming ? e2e::Recording("voice-nac293-tg1.if.wav") : "", 50, row.refuseStreams))
+        ASSERT_TRUE(h.Load(row.streaming ? e2e::Recording("voice-nac293-tg1.if.wav") : "", 50, row.open == kStreamsBox))
             << h.error;
         const HWND main = reinterpret_cast<HWND>(static_cast<uintptr_t>(h.host.Start(1, record.data())));
-        ASSERT_NE(main, nullptr);
-        if (row.open != kByItself) {
-            ASSERT_TRUE(h.host.PumpUntil(
-                [&] { return h.host.Count(PM_SETFLAGS) > 0 && (!row.streaming || h.host.Count(PMR_Audio) > 20); },
-                20000));
+        auto set = [&] { return h.host.Count(PM_SETFLAGS) > 0 && (!row.streaming || h.host.Count(PMR_Audio) > 20); };
+        ASSERT_TRUE(main && (row.open >= kPanelBox || h.host.PumpUntil(set, 20000)));
+        if (row.open == kSetupMenu || row.open == kBrowse) {
             auto* w =
                 static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(main, GWLP_USERDATA)));
-            ASSERT_NE(w, nullptr);
             const HWND setup = w->GetSetupDialog()->GetHandle();
             if (row.open == kSetupMenu) ShowWindow(setup, SW_SHOWNOACTIVATE);
             if (row.open == kSetupMenu) PostMessageA(setup, WM_SYSCOMMAND, SC_KEYMENU, ' ');
             if (row.open == kBrowse) PostClick(w->GetPlayRecPanel()->GetBrowseButton()->GetHandle(), 3, 3);
         }
-        bool open = false, answered = false;
-        std::vector<HWND> shown;
+        std::set<HWND> shown;
         DWORD closeTick = 0;
-        After(500, [&] {
-            shown = OwnedWindows(main, false);
-            open = row.open == kSetupMenu ? InMenu() : !shown.empty();
+        g_timed = [&] {
+            shown = ShownWindows();
             closeTick = GetTickCount();
-            if (row.done)
-                h.host.Unload();  // vktPluginDone, and the library freed at once
-            else
-                h.host.Close(1);
-        });
-        After(2000, [&] {
-            EndMenu();
-            OwnedWindows(main, true);
-            answered = true;
-        });
+            if (row.how == kClose) h.host.Close(1);
+            if (row.how == kDone) h.host.Unload();
+            if (row.how >= kThreadPumping)
+                OnThread(h.host, row.how == kThreadPumping, [&] { h.host.Notify(1, PN_VOLUME, 13), h.host.Close(1); });
+        };
+        SetTimer(nullptr, 0, 500, &RunTimed);
         ASSERT_TRUE(h.host.PumpUntil([&] { return !h.closed.empty(); }, 20000));
+        EXPECT_LT(GetTickCount() - closeTick, 1000u);
         h.host.Pump(200);
-        EXPECT_TRUE(open) << "the loop was open when the close came";
-        EXPECT_LT(h.closedTick - closeTick, 1000u);
+        const size_t opened = row.open == kSetupMenu ? 2 : row.open != kNone;  // the setup window and its menu
+        EXPECT_EQ(shown.size(), before.size() + opened) << "the loop's windows were shown";
         EXPECT_EQ(h.closed.size(), 1u);
         EXPECT_EQ(h.after, 0u);
+        for (HWND w : shown) EXPECT_TRUE(before.count(w) || !IsWindow(w)) << "no window left";
         EXPECT_FALSE(IsWindow(main));
-        for (HWND w : shown) EXPECT_FALSE(IsWindow(w));
         EXPECT_EQ(h.Receiver().hooked, 0u);
-        EXPECT_FALSE(InMenu());
-        h.host.PumpUntil([&] { return answered; }, 5000);  // the test's own answers find nothing left
-        if (row.done) EXPECT_EQ(GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"), nullptr) << "unloaded once it could";
-    }
-}
-
-// An export on a thread other than the host's GUI thread, whether that thread pumps or waits
-// for the caller: a code (PN_CLOSE too) is carried out on the GUI thread, a start is refused,
-// vktPluginDone closes everything before it returns.
-TEST(PluginClose, FromAnotherThread) {
-    for (const bool streaming : {false, true}) {
-        for (const bool pumping : {true, false}) {
-            char what[64];
-            std::snprintf(what, sizeof what, "close from a thread, %s, GUI thread %s", streaming ? "streaming" : "idle",
-                          pumping ? "pumping" : "waiting");
-            SCOPED_TRACE(what);
-            Closing h(what);
-            ASSERT_TRUE(h.Load(streaming ? e2e::Recording("voice-nac293-tg1.if.wav") : "", 50)) << h.error;
-            const HWND main = reinterpret_cast<HWND>(static_cast<uintptr_t>(h.host.Start(1, nullptr)));
-            ASSERT_NE(main, nullptr);
-            ASSERT_TRUE(h.host.PumpUntil(
-                [&] { return h.host.Count(PM_SETFLAGS) > 0 && (!streaming || h.host.Count(PMR_Audio) > 20); }, 20000));
-            std::thread([&] { h.host.Notify(1, PN_VOLUME, 13); }).join();  // carried out here, answered here
-            EXPECT_TRUE(h.host.PumpUntil([&] { return h.host.Count(PM_VOLUME) == 1; }, 5000));
-            std::atomic<bool> returned{false};
-            std::thread closer([&] {
-                h.host.Close(1);
-                returned = true;
-            });
-            if (!pumping) closer.join();
-            EXPECT_TRUE(h.host.PumpUntil([&] { return returned && !h.closed.empty(); }, 10000));
-            if (closer.joinable()) closer.join();
-            h.host.Pump(300);
-            EXPECT_EQ(h.closed.size(), 1u);
-            EXPECT_EQ(h.after, 0u);
-            EXPECT_FALSE(IsWindow(main));
-            EXPECT_EQ(h.Receiver().hooked, 0u);
-            EXPECT_EQ(h.host.CallsOffGuiThread(), 0u);
-            // The handle starts again here; not on another thread while this one owns instances.
-            h.onCall = nullptr;
-            ASSERT_NE(h.host.Start(1, nullptr), 0u);
-            uint32_t other = 1;
-            std::thread([&] { other = h.host.Start(2, nullptr); }).join();
-            EXPECT_EQ(other, 0u);
-            returned = false;
-            std::thread ender([&] {
-                h.host.Done();
-                returned = true;
-            });
-            EXPECT_TRUE(h.host.PumpUntil([&] { return returned.load(); }, 10000));
-            ender.join();
-            EXPECT_EQ(h.closed.size(), 2u);
-            EXPECT_EQ(h.Receiver().hooked, 0u);
-        }
+        EXPECT_EQ(h.host.CallsOffGuiThread(), 0u);
+        EXPECT_TRUE(row.how != kDone || !GetModuleHandleA("Apco_K927_VKT_Plugin.vkt")) << "unloaded once it could";
+        if (row.how < kThreadPumping) continue;
+        EXPECT_EQ(h.host.Count(PM_VOLUME), 1u) << "the thread's code carried out";
+        // The handle starts again here; not on another thread while this one owns instances.
+        ASSERT_NE(h.host.Start(1, nullptr), 0u);
+        uint32_t other = 1;
+        OnThread(h.host, false, [&] { other = h.host.Start(2, nullptr); });
+        EXPECT_EQ(other, 0u);
+        OnThread(h.host, true, [&] { h.host.Done(); });
+        EXPECT_EQ(h.closed.size(), 2u);
+        EXPECT_EQ(h.Receiver().hooked, 0u);
     }
 }
 

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <functional>
-#include <map>
 #include <vector>
 
 #include "toolkit_fixture.h"
@@ -111,6 +109,8 @@ struct Recorder {
     void Message(Object* sender, MessageRecord* m) {
         if (m->msg == WM_USER + 1) GetApplication()->Terminate();
         if (m->msg == WM_USER + 2) values.push_back(owner && !IsWindowEnabled(owner) ? 1 : 0);
+        if (m->msg == WM_USER + 3) Component::EndModalLoopsOf(reinterpret_cast<HWND>(m->wParam));
+        if (m->msg == WM_USER + 4) values.push_back(reinterpret_cast<Component*>(m->wParam)->ShowModal(nullptr));
     }
     HWND owner = nullptr;
 };
@@ -227,42 +227,25 @@ TEST(Modal, WithoutAnOwnerHandleTheParentIsTheOwner) {
     EXPECT_TRUE(parent->IsEnabled());
     MSG msg;
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    delete dialog;
-    delete parent;
-}
 
-// Runs f once from whichever message loop of the thread runs next.
-std::map<UINT_PTR, std::function<void()>> g_later;
-void CALLBACK RunLater(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    std::function<void()> f = std::move(g_later[id]);
-    g_later.erase(id);
-    if (f) f();
-}
-void Later(std::function<void()> f) { g_later[SetTimer(nullptr, 0, 10, &RunLater)] = std::move(f); }
-
-// Ending the loops of a root ends them and the loops inside the outermost of them (here b's);
-// a loop of another root that holds none of them (a, for root B) runs on.
-TEST(Modal, EndingTheLoopsOfARootEndsTheLoopsInsideToo) {
-    Component* rootA = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-    Component* rootB = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-    Component* a = new Component("a", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, rootA->GetHandle());
-    Component* b = new Component("b", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, rootB->GetHandle());
-    for (Component* ended : {rootA, rootB}) {
-        int inner = 0;
-        Later([&] {
-            Later([&] { Component::EndModalLoopsOf(ended->GetHandle()); });
-            inner = b->ShowModal(nullptr);
-            if (ended == rootB) PostMessageA(a->GetHandle(), WM_TK_ENDMODAL, 5, 0);
-        });
-        EXPECT_EQ(a->ShowModal(nullptr), ended == rootA ? -1 : 5);
-        EXPECT_EQ(inner, -1);
+    // Ending the loops of a root ends the outermost loop of its windows and every loop inside it;
+    // a loop of another root that holds none of them runs on. Here a window of another root runs
+    // modal inside the dialog's loop, the loops of a root are ended inside that, and then the
+    // dialog's loop, if it still runs, with 5.
+    Component* other = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Component* inner = new Component("i", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, other->GetHandle());
+    for (Component* ended : {parent, other}) {
+        PostMessageA(dialog->GetHandle(), WM_USER + 4, reinterpret_cast<WPARAM>(inner), 0);
+        PostMessageA(dialog->GetHandle(), WM_USER + 3, reinterpret_cast<WPARAM>(ended->GetHandle()), 0);
+        PostMessageA(dialog->GetHandle(), WM_TK_ENDMODAL, 5, 0);
+        EXPECT_EQ(dialog->ShowModal(nullptr), ended == parent ? -1 : 5);
         Pump();
     }
-    delete a;
-    delete b;
-    delete rootB;
-    delete rootA;
+    EXPECT_EQ(r.values, (std::vector<int>{1, -1, -1}));  // the inner loop ended both times
+    delete inner;
+    delete other;
+    delete dialog;
+    delete parent;
 }
 
 }  // namespace

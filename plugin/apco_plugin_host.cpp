@@ -193,8 +193,7 @@ void CApcoPlugin::SendScanningSpectrum() {
         m_scanSpectrumSent = true;
         CallPluginProc(PMR_IFSpectrum, m_currentIfRate / 2, m_scanSpectrumBytes, m_scanSpectrum.GetData());
     }
-    m_scanSpectrum.Release();
-    m_scanSpectrumBytes = 0;
+    DropHeldSpectrum();
 }
 
 // A delay that no timer would end holds every later spectrum back: without one, the held
@@ -254,8 +253,7 @@ void CApcoPlugin::SetReceiverFrequency(uint32_t hz) {
     const bool changed = hz != m_receiverHz;
     m_receiverHz = hz;
     m_resetDemodulator = true;
-    m_resetSpectrum = true;
-    ++m_spectrumGeneration;
+    ++m_spectrumGeneration;  // resets the spectrum at the next block
     m_resetDecoder = true;
     if (m_scanning) {
         m_scanSpectrumSent = false;

@@ -48,8 +48,9 @@ void CApcoPlugin::ApplyRequests() {
     } else if (m_resetSpectrum.exchange(false)) {
         m_fft.Reset();
     }
-    // A frequency change also counts up the generation, so a retune while this block was
-    // under way still resets here, and nothing begun under the old frequency is sent as new.
+    // A frequency change counts up the generation: the spectrum starts afresh at the next block
+    // (a retune while this one was under way included), and nothing begun under the old
+    // frequency is sent as new.
     const uint32_t generation = m_spectrumGeneration;
     if (generation != m_fftGeneration) {
         m_fft.Reset();

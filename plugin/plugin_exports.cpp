@@ -301,19 +301,15 @@ void VKT_STDCALL vktPluginNotify(uint32_t hostHandle, uint32_t code, uint32_t dw
 uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginProc callback, uint32_t) {
     if (!ClaimOwnerThread()) return 0;  // its windows would belong to a thread the others never see
     ModuleFrame frame;
-    return CallGuarded("vktPluginStart", 0u, [&]() -> uint32_t {
+    const uint32_t started = CallGuarded("vktPluginStart", 0u, [&]() -> uint32_t {
         ModuleFrame::SetExitHandler(&RunPendingCloses);
         if (FindPluginInstance(hostHandle)) return kAlreadyStarted;
         auto* instance = static_cast<PluginInstance*>(std::calloc(1, sizeof(PluginInstance)));
-        if (!instance) {
-            ReleaseOwnerThreadIfIdle();
-            return 0;
-        }
+        if (!instance) return 0;
         instance->plugin = new (std::nothrow) CApcoPlugin(hostHandle, ReadableHostRecord(record));
         if (!instance->plugin || !instance->plugin->GetWindowHandle()) {
             delete instance->plugin;
             std::free(instance);
-            ReleaseOwnerThreadIfIdle();
             return 0;
         }
         instance->window = instance->plugin->GetWindowHandle();
@@ -325,7 +321,6 @@ uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginPro
         if (g_instances.GetCount() == before) {
             delete instance->plugin;
             std::free(instance);
-            ReleaseOwnerThreadIfIdle();
             return 0;
         }
         instance->plugin->DemodStart();
@@ -335,6 +330,8 @@ uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginPro
         PostMessageA(instance->window, WM_APCO_INIT, 0, 0);
         return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(instance->window));
     });
+    ReleaseOwnerThreadIfIdle();  // a start that failed leaves no instance to own
+    return started;
 }
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {

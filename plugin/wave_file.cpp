@@ -1,6 +1,5 @@
 #include "plugin/wave_file.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -11,19 +10,12 @@ constexpr uint32_t kPcmFormatChunkBytes = 16;  // the same format without the ex
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
 constexpr int64_t kMaxReadableBytes = 0x7FFFFFFF;
 
+// The file's length as the file system has it, also while a recording holds it open; -1 when
+// unknown or not a file.
 int64_t FileSizeOf(const char* name) {
-    FILE* f = std::fopen(name, "rb");
-    if (!f) return -1;
-    int64_t size = -1;
-    if (_fseeki64(f, 0, SEEK_END) == 0) size = _ftelli64(f);
-    std::fclose(f);
-    return size;
-}
-
-// The file's length as the file system has it; -1 when unknown.
-int64_t DiskSizeOf(const char* name) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data)) return -1;
+    if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
@@ -166,7 +158,7 @@ int WaveFile::Create(const char* path, uint32_t rateHz) {
               mmioCreateChunk(m_handle, &m_dataChunk, 0) == MMSYSERR_NOERROR;
     const LONG here = ok ? mmioSeek(m_handle, 0, SEEK_CUR) : -1;
     // A disk that is already full takes not even the header.
-    if (here < 0 || mmioFlush(m_handle, 0) != MMSYSERR_NOERROR || DiskSizeOf(mmioName) < here) {
+    if (here < 0 || mmioFlush(m_handle, 0) != MMSYSERR_NOERROR || FileSizeOf(mmioName) < here) {
         m_writing = false;  // nothing worth finishing
         Close();
         DeleteFileA(mmioName);  // no header, no WAV file: nothing to keep
@@ -214,7 +206,7 @@ bool WaveFile::RefreshHeader() {
 // rewritten on a full disk.
 void WaveFile::MeasureDisk() {
     if (mmioFlush(m_handle, 0) != MMSYSERR_NOERROR) m_failed = true;
-    const int64_t onDisk = DiskSizeOf(m_fileName.CStr());
+    const int64_t onDisk = FileSizeOf(m_fileName.CStr());
     if (onDisk < 0 || onDisk >= m_size) return;
     m_failed = true;
     const int64_t data = onDisk > m_dataOffset ? (onDisk - m_dataOffset) & ~int64_t{1} : 0;

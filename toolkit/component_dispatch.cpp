@@ -107,6 +107,10 @@ bool Component::HandleClose() {
         m_modalResult = -1;
         return true;
     }
+    if (m_hideOnClose) {
+        Show(false);
+        return true;
+    }
     // A child goes with its parent, and its owner keeps a pointer to it: a close sent to it
     // alone (the system never sends one) is ignored.
     if (GetStyle() & WS_CHILD) return true;

@@ -19,6 +19,7 @@ void SizeToCaption(Button* b, const char* text) {
 
 MessageDialog::MessageDialog(HWND parent, int buttonCount, const char* title)
     : Component(title, kDialogStyle, WS_EX_NOPARENTNOTIFY | WS_EX_TOPMOST, 0, 0, 100, 100, parent), m_owner(parent) {
+    SetHideOnClose(true);  // its caller keeps it between runs
     m_panel = new Panel("", GetHandle(), 0, 0, 10, 10, kPanelStyle, 0);
     m_panel->SetBorderStyle(kBorderRounded);
     m_count = buttonCount < 1 ? 1 : (buttonCount > kMaxButtons ? kMaxButtons : buttonCount);
@@ -40,16 +41,6 @@ void MessageDialog::SetButtonText(int index, const char* text) {
         if (m_buttons[i]->Height() > h) h = m_buttons[i]->Height();
     }
     for (int i = 0; i < m_count; ++i) m_buttons[i]->SetSize(w, h);
-}
-
-// Its caller keeps and deletes it: a close between runs (one posted while a run ended, say)
-// only hides it. A close during a run ends the run.
-LRESULT MessageDialog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CLOSE && !IsModal()) {
-        Show(false);
-        return 0;
-    }
-    return Component::WndProc(msg, wParam, lParam);
 }
 
 void MessageDialog::DoOnEscape() {
@@ -104,6 +95,7 @@ int MessageDialog::ShowDialog(bool centreOnScreen) {
 }
 
 HelpWindow::HelpWindow() : Component("Help", kHelpStyle, 0, 0, 0, 200, 200, nullptr) {
+    SetHideOnClose(true);
     m_panel = new Panel("", GetHandle(), 0, 0, 200, 40, kPanelStyle, 0);
     m_close = new Button("Close", m_panel->GetHandle(), 0, 0, 30, 20, kButtonStyle);
     m_close->SetBevelDepth(2);
@@ -112,14 +104,6 @@ HelpWindow::HelpWindow() : Component("Help", kHelpStyle, 0, 0, 0, 200, 200, null
     m_panel->SetAlign(kAlignBottomLate);
     m_memo = new Memo(GetHandle(), 0, 0, 200, 160, kHelpMemoStyle);
     m_memo->SetAlign(kAlignFill);
-}
-
-LRESULT HelpWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CLOSE) {
-        Show(false);
-        return 0;
-    }
-    return Component::WndProc(msg, wParam, lParam);
 }
 
 void HelpWindow::HandlePanelResize(Object*) {

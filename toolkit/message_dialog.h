@@ -19,7 +19,6 @@ public:
     MessageDialog(HWND parent, int buttonCount, const char* title);
 
     void DoOnEscape() override;
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     Panel* GetMessagePanel() const { return m_panel; }
     Button* GetButton(int index) const { return index >= 0 && index < m_count ? m_buttons[index] : nullptr; }
@@ -48,7 +47,6 @@ class HelpWindow : public Component {
 public:
     HelpWindow();
 
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void DoOnEscape() override { Show(false); }
 
     // Fills the memo (lines end in "\r\n"), shows the window and brings it to the foreground.

@@ -35,6 +35,7 @@ HMODULE OwnModule() {
 
 CAboutDialog::CAboutDialog(HWND parent, int x, int y, int clientWidth, int clientHeight, DWORD style, DWORD exStyle)
     : Component("About", style, exStyle, x, y, clientWidth, clientHeight, parent) {
+    SetHideOnClose(true);  // the setup window keeps it: Alt+F4 hides it like "OK"
     GetModuleVersion();
     CreateFonts();
     SetClientSize(clientWidth, clientHeight);
@@ -127,11 +128,3 @@ void CAboutDialog::CreateControls() {
 }
 
 void CAboutDialog::HandleOKClick(Object*) { Show(false); }
-
-LRESULT CAboutDialog::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CLOSE) {
-        Show(false);
-        return 0;
-    }
-    return Component::WndProc(msg, wParam, lParam);
-}

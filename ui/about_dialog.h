@@ -19,9 +19,6 @@ public:
     CAboutDialog(HWND parent, int x, int y, int clientWidth, int clientHeight, DWORD style, DWORD exStyle);
     ~CAboutDialog() override;
 
-    // Closing the window (Alt+F4) hides it like "OK": the setup window keeps it.
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-
     // Reads the version of the file into the three parts; all 0 when it has none.
     static void ReadFileVersion(const char* fileName, uint32_t* major, uint32_t* minor, uint32_t* third);
     // "Version %u.%u%u".

@@ -120,18 +120,12 @@ CPlayRecFileList::CPlayRecFileList(HWND parent, int x, int y, int width, int hei
     // the parent owns, placed in screen coordinates.
     ::SetParent(GetHandle(), nullptr);
     SetWindowLongPtrA(GetHandle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
+    // The panel keeps it, and learns of a close through the focus loss that follows.
+    SetHideOnClose(true);
 }
 
 CPlayRecFileList::~CPlayRecFileList() {
     if (m_ownerSlot) *m_ownerSlot = nullptr;
-}
-
-LRESULT CPlayRecFileList::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CLOSE) {
-        Show(false);
-        return 0;
-    }
-    return Listbox::WndProc(msg, wParam, lParam);
 }
 
 void CPlayRecFileList::DoOnFocus(bool gained) {

@@ -58,9 +58,6 @@ public:
     ~CPlayRecFileList() override;
 
     void DoOnFocus(bool gained) override;
-    // Closing the list (Alt+F4) only hides it: the panel keeps it, and learns of it through
-    // the focus loss that follows.
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     // The owner's pointer to this list, cleared when the list goes (the list hangs on the
     // main window, which may delete it first).
     void SetOwnerSlot(CPlayRecFileList** slot) { m_ownerSlot = slot; }

@@ -48,7 +48,7 @@ TEST(ImbeArithmeticForms, DivisionAndAccumulatorKnownAnswers) {
         {ImbeDivInt(6, 7), 0}, {ImbeDivInt(-6, 7), 0}, {ImbeDivInt(0, -3), 0}, {ImbeDivInt(32767, 1), 32767},
         {ImbeDivInt(32768, 1), 32767}, {ImbeDivInt(INT32_MAX, 1), 32767}, {ImbeDivInt(INT32_MIN, 1), -32767},
         {ImbeDivInt(INT32_MIN, -32768), 32767}, {ImbeDivInt(1073709056, -32768), -32767},
-        {ImbeDivInt(-32768, -32768), 1},
+        {ImbeDivInt(-32768, -32768), 1}, {ImbeDivInt(5, 0), 32767}, {ImbeDivInt(-5, 0), -32767},
         {ImbeAccFrom16(32767).v, 32767 * 65536LL}, {ImbeAccFrom16(-32768).v, -32768 * 65536LL},
         {ImbeAccSub(ImbeAccFrom32(INT32_MIN), INT32_MAX).v, -4294967295LL}, {ImbeAccSub(min, 1).v, kMin40},
         {ImbeAccSub(max, -1).v, kMax40}, {ImbeAccAddAcc({3}, {-5}).v, -2}, {ImbeAccAddAcc(max, max).v, kMax40},

@@ -97,6 +97,15 @@ int16_t ImbeDivQ15(int32_t a, int16_t b) {
     return static_cast<int16_t>(((a < 0) != (b < 0)) ? -q : q);
 }
 
+int16_t ImbeDivInt(int32_t a, int16_t b) {
+    int64_t num = a < 0 ? -int64_t(a) : a;
+    int64_t den = b < 0 ? -int64_t(b) : b;
+    if (den == 0) return a < 0 ? -32767 : 32767;
+    int64_t q = num / den;
+    if (q > 32767) q = 32767;
+    return static_cast<int16_t>(((a < 0) != (b < 0)) ? -q : q);
+}
+
 ImbeFloat ImbeFloatFrom32(int32_t x, int exponent) {
     if (x == 0) return {0, 0};
     int n = ImbeNorm(x);
@@ -210,6 +219,17 @@ ImbeFloat ImbePow2(int32_t xQ16) {
     return {static_cast<int16_t>(p), static_cast<int16_t>(i + 1)};
 }
 
+// The fraction goes through the 16-bit form (its exponent is then 1); the integer part is
+// added here, where it has the whole int range.
+int32_t ImbePow2(int32_t x, int inputShift, int* e) {
+    if (inputShift > 15) inputShift = 15;
+    if (inputShift < -15) inputShift = -15;
+    const int64_t q16 = inputShift >= 0 ? int64_t(x) * (int64_t(1) << inputShift) : int64_t(x) >> -inputShift;
+    const ImbeFloat f = ImbePow2(static_cast<int32_t>(q16 & 0xFFFF));
+    *e = static_cast<int>(q16 >> 16) + f.e;
+    return int32_t(f.m) * 65536;
+}
+
 // Quadratic fit of sqrt on [0.5, 1) in Q15.
 int32_t ImbeSqrt(int32_t x, int* e) {
     if (x <= 0) {
@@ -252,11 +272,29 @@ int16_t ImbeCos(uint16_t phase) {
 int16_t ImbeSin(uint16_t phase) { return ImbeCos(static_cast<uint16_t>(phase + 49152)); }
 
 ImbeAcc40 ImbeAccFrom32(int32_t x) { return {x}; }
+ImbeAcc40 ImbeAccFrom16(int16_t x) { return {int64_t(x) * 65536}; }
 ImbeAcc40 ImbeAccAdd(ImbeAcc40 a, int64_t x) { return {Clamp40(a.v + x)}; }
+ImbeAcc40 ImbeAccSub(ImbeAcc40 a, int32_t x) { return {Clamp40(a.v - x)}; }
+ImbeAcc40 ImbeAccAddAcc(ImbeAcc40 a, ImbeAcc40 b) { return {Clamp40(a.v + b.v)}; }
+ImbeAcc40 ImbeAccNeg(ImbeAcc40 a) { return {Clamp40(-a.v)}; }
 ImbeAcc40 ImbeAccMac(ImbeAcc40 a, int16_t x, int16_t y) { return {Clamp40(a.v + int64_t(x) * y * 2)}; }
+ImbeAcc40 ImbeAccMsu(ImbeAcc40 a, int16_t x, int16_t y) { return {Clamp40(a.v - int64_t(x) * y * 2)}; }
+
+ImbeAcc40 ImbeAccShl(ImbeAcc40 a, int shift) {
+    if (shift < 0) {
+        if (shift < -39) return {a.v < 0 ? -1 : 0};
+        return {a.v >> -shift};
+    }
+    if (shift > 39) shift = 39;  // any nonzero value saturates by then
+    // Test against the limits shifted down, so the shift itself cannot overflow 64 bits.
+    if (a.v > (kAcc40Max >> shift)) return {kAcc40Max};
+    if (a.v < (kAcc40Min >> shift)) return {kAcc40Min};
+    return {a.v * (int64_t(1) << shift)};
+}
 
 int ImbeAccNorm(ImbeAcc40 a) {
     if (a.v == 0) return 0;
+    if (a.v == -1) return 31;  // its complement is 0, which no shift normalises
     int64_t v = a.v < 0 ? ~a.v : a.v;
     int n = 0;
     while (v >= (int64_t(1) << 31)) {
@@ -270,7 +308,14 @@ int ImbeAccNorm(ImbeAcc40 a) {
     return n;
 }
 
+int ImbeAccNormalize(ImbeAcc40* a) {
+    const int n = ImbeAccNorm(*a);
+    *a = ImbeAccShl(*a, n);
+    return n;
+}
+
 int32_t ImbeAccTo32(ImbeAcc40 a) { return ImbeSat32(a.v); }
+int16_t ImbeAccTo16(ImbeAcc40 a) { return static_cast<int16_t>(ImbeSat32(a.v) >> 16); }
 
 int16_t* ImbeCopyWords(int16_t* dst, const int16_t* src, int n) {
     for (int i = 0; i < n; ++i) dst[i] = src[i];
@@ -289,6 +334,81 @@ int ImbeMaxMagnitude(const int16_t* x, int n) {
         if (v > m) m = v;
     }
     return m;
+}
+
+void ImbeAddWords(int16_t* dst, const int16_t* a, const int16_t* b, int n) {
+    for (int i = 0; i < n; ++i) dst[i] = ImbeSat16(int32_t(a[i]) + b[i]);
+}
+
+void ImbeSubWords(int16_t* dst, const int16_t* a, const int16_t* b, int n) {
+    for (int i = 0; i < n; ++i) dst[i] = ImbeSat16(int32_t(a[i]) - b[i]);
+}
+
+int32_t ImbeSumWords(const int16_t* x, int n) {
+    int64_t s = 0;
+    for (int i = 0; i < n; ++i) s += x[i];
+    return ImbeSat32(s);
+}
+
+int16_t ImbeMeanWords(const int16_t* x, int n) {
+    if (n < 1) return 0;
+    int64_t s = 0;
+    for (int i = 0; i < n; ++i) s += x[i];
+    // floor((sum + n/2) / n), computed on doubled values so an odd n rounds exactly.
+    const int64_t num = 2 * s + n, den = 2 * int64_t(n);
+    int64_t q = num / den;
+    if (num % den != 0 && num < 0) --q;
+    return static_cast<int16_t>(q);
+}
+
+int ImbeMaxIndex16(const int16_t* x, int n) {
+    if (n < 1) return -1;
+    int best = 0;
+    for (int i = 1; i < n; ++i)
+        if (x[i] > x[best]) best = i;
+    return best;
+}
+
+int ImbeMaxIndex32(const int32_t* x, int n) {
+    if (n < 1) return -1;
+    int best = 0;
+    for (int i = 1; i < n; ++i)
+        if (x[i] > x[best]) best = i;
+    return best;
+}
+
+// The smallest per-element count, not the count of the largest magnitude: -16384 still has one
+// bit of room where +16384 has none.
+int ImbeBlockNorm(const int16_t* x, int n) {
+    int shift = 15;
+    bool any = false;
+    for (int i = 0; i < n; ++i) {
+        if (x[i] == 0) continue;
+        any = true;
+        const int s = ImbeNorm16(x[i]);
+        if (s < shift) shift = s;
+    }
+    return any ? shift : 0;
+}
+
+int ImbeBlockNormalize(int16_t* x, int n) {
+    const int shift = ImbeBlockNorm(x, n);
+    for (int i = 0; i < n; ++i) x[i] = static_cast<int16_t>(x[i] * (1 << shift));
+    return shift;
+}
+
+void ImbeScaleWords(int16_t* dst, const int16_t* x, int n, q15 factor, int shift) {
+    for (int i = 0; i < n; ++i)
+        dst[i] = static_cast<int16_t>(ImbeRound32(ImbeShl32(ImbeMult(x[i], factor), shift)) >> 16);
+}
+
+void ImbeShiftWords(int16_t* dst, const int16_t* x, int n, int shift) {
+    for (int i = 0; i < n; ++i) dst[i] = ImbeShl16(x[i], shift);
+}
+
+void ImbePairPower(int32_t* power, const int16_t* pairs, int n) {
+    for (int i = 0; i < n; ++i)
+        power[i] = ImbeMac(ImbeMult(pairs[2 * i], pairs[2 * i]), pairs[2 * i + 1], pairs[2 * i + 1]);
 }
 
 ImbeFloat ImbeEnergy(const int16_t* x, int n) {

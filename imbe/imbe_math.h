@@ -15,6 +15,8 @@ using q31 = int32_t;
 extern const int16_t kImbeCosine[512];     // round(32767 * cos(2*pi*k/512))
 extern const int16_t kImbeSqrtRamp[50];    // round(32768 * sqrt(k/50))
 extern const int16_t kImbeReciprocal[58];  // floor(32768 / k), 32767 for k = 1, 0 for k = 0, 57
+// A table entry by a phase's integer part; any index wraps to the period.
+inline int16_t ImbeCosineEntry(int32_t index) { return kImbeCosine[index & 511]; }
 
 // ---- saturating scalar operations ----
 inline int16_t ImbeSat16(int32_t x) { return x > 32767 ? 32767 : (x < -32768 ? -32768 : static_cast<int16_t>(x)); }
@@ -41,6 +43,9 @@ int32_t ImbeNormalize(int32_t* x);  // shifts *x by ImbeNorm, returns the count
 // |a| / |b| with the sign of a*b. Q15 form: the raw quotient of a / b shifted right 1 (so a Q31
 // a over a Q15 b gives Q15), 32767 when it would not fit 16 bits.
 int16_t ImbeDivQ15(int32_t a, int16_t b);
+// Integer form: the unshifted quotient, 0 when |a| < |b|, 32767 (with the sign) when it would
+// not fit 16 bits.
+int16_t ImbeDivInt(int32_t a, int16_t b);
 
 // ---- mantissa and exponent ----
 struct ImbeFloat {
@@ -66,6 +71,10 @@ int32_t ImbeLog2(int16_t m, int e);
 int32_t ImbeLog2Round(int16_t m, int e, int fractionBits);
 // 2^(x / 65536) as a normalised mantissa and exponent.
 ImbeFloat ImbePow2(int32_t xQ16);
+// 2^(x * 2^inputShift / 65536), so x is in Q(16 - inputShift) (inputShift -15 .. 15, clamped):
+// returns a Q31 mantissa in [2^30, 2^31) and sets *e so the value is mantissa * 2^*e / 2^31.
+// Unlike the form above the exponent is not limited to 16 bits.
+int32_t ImbePow2(int32_t x, int inputShift, int* e);
 // Square root of x * 2^e / 2^31 for x in [2^30, 2^31): returns the Q31 mantissa, *e becomes
 // the root's exponent ((e + 1) >> 1, with 1/sqrt2 applied for an odd e).
 int32_t ImbeSqrt(int32_t x, int* e);
@@ -89,15 +98,44 @@ struct ImbeAcc40 {
     int64_t v;
 };
 ImbeAcc40 ImbeAccFrom32(int32_t x);
+ImbeAcc40 ImbeAccFrom16(int16_t x);  // x * 65536: a Q15 value at the products' Q31 scale
 ImbeAcc40 ImbeAccAdd(ImbeAcc40 a, int64_t x);
+ImbeAcc40 ImbeAccSub(ImbeAcc40 a, int32_t x);
+ImbeAcc40 ImbeAccAddAcc(ImbeAcc40 a, ImbeAcc40 b);
+ImbeAcc40 ImbeAccNeg(ImbeAcc40 a);                        // -2^39 gives 2^39 - 1
 ImbeAcc40 ImbeAccMac(ImbeAcc40 a, int16_t x, int16_t y);  // + x*y*2
-int ImbeAccNorm(ImbeAcc40 a);                             // shifts to put bit 39's neighbour at 31
-int32_t ImbeAccTo32(ImbeAcc40 a);                         // saturated
+ImbeAcc40 ImbeAccMsu(ImbeAcc40 a, int16_t x, int16_t y);  // - x*y*2
+// Saturating left shift, arithmetic right for a negative count (below -39: the sign).
+ImbeAcc40 ImbeAccShl(ImbeAcc40 a, int shift);
+int ImbeAccNorm(ImbeAcc40 a);        // shifts to put bit 39's neighbour at 31 (31 for -1)
+int ImbeAccNormalize(ImbeAcc40* a);  // shifts *a by ImbeAccNorm, returns the count
+int32_t ImbeAccTo32(ImbeAcc40 a);    // saturated
+int16_t ImbeAccTo16(ImbeAcc40 a);    // upper half of the saturated 32-bit value (truncated)
 
 // ---- vectors ----
 int16_t* ImbeCopyWords(int16_t* dst, const int16_t* src, int n);
 int16_t* ImbeFillWords(int16_t* dst, int16_t value, int n);
 int ImbeMaxMagnitude(const int16_t* x, int n);  // largest |x|, 0 .. 32768
+// Element-wise saturating a + b and a - b into dst; dst may be a or b.
+void ImbeAddWords(int16_t* dst, const int16_t* a, const int16_t* b, int n);
+void ImbeSubWords(int16_t* dst, const int16_t* a, const int16_t* b, int n);
+int32_t ImbeSumWords(const int16_t* x, int n);   // the exact sum, saturated to 32 bits
+int16_t ImbeMeanWords(const int16_t* x, int n);  // rounded half up; 0 for n < 1
+// First index of the largest value; -1 for n < 1.
+int ImbeMaxIndex16(const int16_t* x, int n);
+int ImbeMaxIndex32(const int32_t* x, int n);
+// Common left shift (0 .. 15) that puts the block's first significant bit next to the sign bit,
+// 0 for an all-zero block; ImbeBlockNormalize applies it in place and returns it, so the
+// block's common exponent drops by the count.
+int ImbeBlockNorm(const int16_t* x, int n);
+int ImbeBlockNormalize(int16_t* x, int n);
+// dst = x * factor shifted by shift (ImbeShl32 on the Q31 product), rounded to 16 bits,
+// saturating; dst may be x.
+void ImbeScaleWords(int16_t* dst, const int16_t* x, int n, q15 factor, int shift);
+// dst = ImbeShl16(x, shift): saturating left, arithmetic right; dst may be x.
+void ImbeShiftWords(int16_t* dst, const int16_t* x, int n, int shift);
+// power[i] = re^2 + im^2 of n interleaved (re, im) Q15 pairs, in Q31, saturating.
+void ImbePairPower(int32_t* power, const int16_t* pairs, int n);
 // Energy sum x^2 as a mantissa and exponent (value of each x taken as x/32768).
 ImbeFloat ImbeEnergy(const int16_t* x, int n);
 

@@ -70,6 +70,11 @@ void CCtcssDetector::Process(const int16_t* samples, uint32_t count, uint32_t st
     DetectTone();
 }
 
+uint32_t CCtcssDetector::GetToneMilliHz() const {
+    if (m_toneIndex < 0 || m_toneIndex >= kToneCount) return 0;
+    return static_cast<uint32_t>(std::lround(CtcssToneTable[m_toneIndex] * 1000.0));
+}
+
 void CCtcssDetector::DetectTone() {
     const float* power = SpectrumEstimatorTransform32(m_spectrum.get(), m_window.GetData(), kWindowLength);
     if (!power) return;

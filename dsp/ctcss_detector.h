@@ -33,6 +33,9 @@ public:
 
     // Index into CtcssToneTable, or -1 when no tone is present.
     int GetToneIndex() const { return m_toneIndex; }
+    // The detected tone in milli-Hz, rounded to the nearest (0 when none): the unit a host sets
+    // its tone in, so the table's 64.7 Hz, 64.69999695 in single precision, reads 64700.
+    uint32_t GetToneMilliHz() const;
     float GetEffectiveRate() const { return m_effectiveRate; }
     bool IsReady() const { return m_resampler && m_spectrum; }
 

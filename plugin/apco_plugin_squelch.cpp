@@ -127,8 +127,7 @@ void CApcoPlugin::EvaluateDigitalSquelches(int16_t* audio, uint32_t count) {
         m_ctcss.SetSampleRate(static_cast<float>(rate));
         m_ctcss.Process(audio, count, 1);
         if (!SquelchReportDue(rate + kSettlingBaseSamples)) return;
-        const int index = m_ctcss.GetToneIndex();
-        if (index >= 0 && index < 52) p.ctcssMilliHz = static_cast<uint32_t>(CtcssToneTable[index] * 1000.0f);
+        p.ctcssMilliHz = m_ctcss.GetToneMilliHz();
         ReportSquelch(p.ctcssMilliHz == static_cast<uint32_t>(m_ctcssSqVal) ? kHostSquelchCtcss : 0, p);
     } else if (flag == kHostSquelchDcs) {
         HighPassFilter(audio, count);

@@ -256,6 +256,10 @@ void CPlayRecPanel::SetPaused(int pressed, int fire) {
     m_pauseEventsOn = 1;
 }
 
+bool CPlayRecPanel::IsBusy() const {
+    return (m_playButton && m_playButton->IsDown()) || (m_recordButton && m_recordButton->IsDown());
+}
+
 int CPlayRecPanel::IsIFSelected() const { return m_ifButton && m_ifButton->IsDown() ? 1 : 0; }
 
 // Transport ---------------------------------------------------------------------------------
@@ -352,8 +356,12 @@ void CPlayRecPanel::SetWaveFile(WaveFile* file, int supported) {
         m_committedName = name;
     }
     m_isIFFile = file->IsIFFile() ? 1 : 0;
-    SetDown(m_ifButton, m_isIFFile != 0);
-    EnableControl(m_playButton, named && supported);
+    // While playing or recording the button states belong to that state: a file re-shown then
+    // (the folder watch re-selects after every change of the folder) must not make Play live.
+    if (!IsBusy()) {
+        SetDown(m_ifButton, m_isIFFile != 0);
+        EnableControl(m_playButton, named && supported);
+    }
     m_sampleRate = file->GetSampleRate();
     m_channels = file->GetChannels() & 0xFFFF;
     m_bits = file->GetBitsPerSample() & 0xFFFF;
@@ -682,9 +690,8 @@ void CPlayRecPanel::CheckDirWritable() {
         }
     }
     m_writable = ok;
-    const bool busy = (m_playButton && m_playButton->IsDown()) || (m_recordButton && m_recordButton->IsDown());
     if (ok) {
-        if (!busy) EnableControl(m_recordButton, true);
+        if (!IsBusy()) EnableControl(m_recordButton, true);
         return;
     }
     EnableControl(m_recordButton, false);

@@ -107,6 +107,7 @@ public:
 
 private:
     void CreateControls();
+    bool IsBusy() const;  // playing or recording: Play or Record pressed
     Button* MakeTransport(int x, int bitmap);
     void ShowFileList(bool show);
     void ScanDirectory();

@@ -10,11 +10,13 @@
 
 namespace {
 
-int Detect(float rate, const std::vector<int16_t>& audio, size_t chunk) {
+// The tone index found; its milli-Hz reading in *milliHz.
+int Detect(float rate, const std::vector<int16_t>& audio, size_t chunk, uint32_t* milliHz = nullptr) {
     CCtcssDetector d;
     EXPECT_EQ(d.SetSampleRate(rate), 1);
     for (size_t i = 0; i < audio.size(); i += chunk)
         d.Process(audio.data() + i, static_cast<uint32_t>(std::min(chunk, audio.size() - i)), 1);
+    if (milliHz) *milliHz = d.GetToneMilliHz();
     return d.GetToneIndex();
 }
 
@@ -24,10 +26,14 @@ TEST(CtcssDetector, EveryToneIsReportedAsItself) {
     // 1.5 s fills the 1024-sample window (0.75 s at about 1378 Hz) twice. Neighbouring
     // tones are 2.1 Hz or more apart, at least 1.5 bins of 1.34 Hz, so the Blackman main lobe
     // of a tone peaks in its own bin.
+    // The reading is the host's setting for the tone, to the milli-Hz.
     for (float rate : {48000.0f, 16000.0f}) {
         for (int t = 0; t < CCtcssDetector::kToneCount; ++t) {
-            const std::vector<int16_t> audio = MakeCtcssAudio(rate, CtcssToneTable[t], 1.5, 3000.0, 30.0, 100 + t);
-            EXPECT_EQ(Detect(rate, audio, 1024), t) << CtcssToneTable[t] << " Hz at " << rate;
+            const std::vector<int16_t> audio =
+                MakeCtcssAudio(rate, kCtcssHostMilliHz[t] / 1000.0, 1.5, 3000.0, 30.0, 100 + t);
+            uint32_t milliHz = 0;
+            EXPECT_EQ(Detect(rate, audio, 1024, &milliHz), t) << kCtcssHostMilliHz[t] << " mHz at " << rate;
+            EXPECT_EQ(milliHz, kCtcssHostMilliHz[t]) << rate;
         }
     }
 }
@@ -48,10 +54,14 @@ TEST(CtcssDetector, NoToneNoResult) {
     // exponential periodogram is a few times the mean, far below a quarter of the band.
     for (float rate : {48000.0f, 16000.0f}) {
         EXPECT_EQ(Detect(rate, MakeNoiseAudio(rate, 2.0, 3000.0, 9), 1024), -1) << rate;
-        EXPECT_EQ(Detect(rate, std::vector<int16_t>(static_cast<size_t>(rate), 0), 1024), -1) << "silence " << rate;
+        uint32_t milliHz = 1;
+        EXPECT_EQ(Detect(rate, std::vector<int16_t>(static_cast<size_t>(rate), 0), 1024, &milliHz), -1)
+            << "silence " << rate;
+        EXPECT_EQ(milliHz, 0u) << "no tone reads 0";
     }
     CCtcssDetector fresh;
     EXPECT_EQ(fresh.GetToneIndex(), -1);
+    EXPECT_EQ(fresh.GetToneMilliHz(), 0u);
 }
 
 TEST(CtcssDetector, ResultDoesNotDependOnBlockSize) {

@@ -403,6 +403,36 @@ TEST(PluginSquelch, HostSquelchesOnGeneratedFm) {
         };
         EXPECT_TRUE(std::any_of(s.squelch.begin(), s.squelch.end(), match)) << s.squelch.size() << " reports";
     }
+    // Every tone of the table, set as the host sends it, opens the CTCSS squelch: the tones one
+    // after another, 1.2 s each (the 0.74 s window then holds the tone alone for a while), the
+    // host's setting following the stream to the tone the block in hand carries.
+    constexpr double kToneSeconds = 1.2;
+    std::vector<int16_t> tones;
+    for (int t = 0; t < 52; ++t) {
+        const std::vector<int16_t> a = MakeCtcssAudio(48000, kCtcssHostMilliHz[t] / 1000.0, kToneSeconds, 2000, 300, t);
+        tones.insert(tones.end(), a.begin(), a.end());
+    }
+    Seed("T18fm", {{"DemodulationMode", Dword(2)}, {"SquelchFlag", Dword(0x4)}, {"CTCSSSqVal", Dword(0)}});
+    Session every("T18fm", FmIf("e2e_ctcss_all.if.wav", tones));
+    int inForce = -1;  // the tone whose setting the plug-in holds
+    std::vector<int> opened(52);
+    every.options.onCall = [&, record = every.options.onCall](testbed::HostCall& c, void* data) {
+        record(c, data);
+        if (c.msg != PM_SQUELCH || c.cbData != 28) return;
+        const SquelchParams& p = *static_cast<const SquelchParams*>(data);
+        if (inForce >= 0 && c.dwParam == 4 && p.ctcssMilliHz == kCtcssHostMilliHz[inForce]) ++opened[inForce];
+        ReceiverStatus status{sizeof status};
+        if (!every.host.GetReceiverStatus(&status)) return;  // the block in hand starts where the last ended
+        const int t = static_cast<int>(std::min<uint64_t>(51, status.bytesDelivered / (kToneSeconds * 96000)));
+        if (t == inForce) return;
+        inForce = t;
+        SquelchParams set{};
+        set.ctcssMilliHz = kCtcssHostMilliHz[t];
+        every.host.Notify(1, PN_SQUELCHSETTINGS, 0x4, sizeof set, &set);
+    };
+    ASSERT_TRUE(every.Run().finished);
+    for (int t = 0; t < 52; ++t) EXPECT_GT(opened[t], 0) << "never opened at " << kCtcssHostMilliHz[t] << " mHz";
+
     Session muted("T18fm", speech);  // the host's squelch closes the output
     muted.options.afterStart = [](testbed::VktHost& h) { h.Notify(1, PN_SQUELCH, 1); };
     ASSERT_TRUE(muted.Run().finished);

@@ -176,6 +176,43 @@ TEST(PluginWaveFiles, UnsupportedFilesAreListedWithTheirDetailsAndNotPlayed) {
     EXPECT_TRUE(e2e::SawValue(r, &ApcoParams::nac, 0x2A7)) << "the receiver's stream still decodes";
 }
 
+// A WAV file that appears in the audio folder while recording or playing is listed, and the
+// folder watch's re-selection leaves Play disabled until the stop makes the panel idle.
+TEST(PluginWaveFiles, FileAppearingWhileBusyLeavesPlayDisabled) {
+    const std::string dir = Folder("apco_busy"), played = dir + "\\played.if.wav";
+    const std::string stream = e2e::TempWav("e2e_silence1_busy.if.wav");
+    // The played file is three times the stream: still playing when the stream ends.
+    ASSERT_TRUE(wavtest::WriteWav16(stream, std::vector<float>(48000, 0.0f), 48000) &&
+                wavtest::WriteWav16(played, std::vector<float>(3 * 48000, 0.0f), 48000));
+    for (const bool record : {true, false}) {
+        SCOPED_TRACE(record ? "recording" : "playing");
+        DeleteFileA((dir + "\\added.wav").c_str());
+        Seed("T36busy", {}, dir);
+        Session s("T36busy", stream);
+        s.options.afterStart = [&](testbed::VktHost&) {
+            CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
+            if (record)
+                SetWindowTextA(p->GetFileBox()->GetHandle(), "take");
+            else
+                s.Window()->OnFileNameChange.Invoke(s.Window(), played.c_str());
+            Click((record ? p->GetRecordButton() : p->GetPlayButton())->GetHandle());
+        };
+        s.options.beforeClose = [&](testbed::VktHost& h) {
+            CPlayRecPanel* p = s.Window()->GetPlayRecPanel();
+            const HWND play = p->GetPlayButton()->GetHandle();
+            Button* pressed = record ? p->GetRecordButton() : p->GetPlayButton();
+            ASSERT_TRUE(pressed->IsDown() && !IsWindowEnabled(play));
+            ASSERT_TRUE(wavtest::WriteWav16(dir + "\\added.wav", std::vector<float>(800, 0.0f), 8000));
+            // Listed with the played file and the recording.
+            EXPECT_TRUE(h.PumpUntil([&] { return p->GetFileList()->Count() == 3; }, 10000));
+            EXPECT_TRUE(pressed->IsDown() && !IsWindowEnabled(play));
+            Click(p->GetStopButton()->GetHandle());
+            EXPECT_TRUE(IsWindowEnabled(play) && !pressed->IsDown()) << "idle again";
+        };
+        ASSERT_TRUE(s.Run().finished);
+    }
+}
+
 // An IF recording of exactly 5 s whose sizes say "unknown" plays to its last byte (the panel
 // shows 5 s only there), as the same file with its true sizes does.
 TEST(PluginWaveFiles, OpenEndedSizesPlayToTheEnd) {

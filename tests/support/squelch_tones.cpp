@@ -35,6 +35,13 @@ uint32_t DcsGolayWord(unsigned code) {
     return 0;  // not reached: the code is systematic
 }
 
+const uint32_t kCtcssHostMilliHz[52] = {
+    62500,  64700,  67000,  69300,  71900,  74400,  77000,  79700,  82500,  85400,  88500,  91500,  94800,
+    97400,  100000, 103500, 107200, 110900, 114800, 118800, 123000, 127300, 131800, 136500, 141300, 146200,
+    151400, 156700, 159800, 162200, 165500, 167900, 171300, 173800, 177300, 179900, 183500, 186200, 189900,
+    192800, 196600, 199500, 203500, 206500, 210700, 218100, 225700, 229100, 233600, 241800, 250300, 254100,
+};
+
 std::vector<int16_t> MakeCtcssAudio(double rateHz, double toneHz, double seconds, double amplitude, double noiseRms,
                                     uint32_t seed) {
     GaussianNoise noise(seed);

@@ -14,6 +14,10 @@ uint32_t DcsGolayWord(unsigned code);
 // Remainder of a 23-bit word divided by the Golay generator 0xC75 (0 for a code word).
 uint32_t GolayRemainder(uint32_t word);
 
+// The 52 CTCSS tones as a host sets them, in milli-Hz (the published decimal tones times 1000),
+// in table order.
+extern const uint32_t kCtcssHostMilliHz[52];
+
 // toneHz sine of the given peak amplitude plus noise of noiseRms.
 std::vector<int16_t> MakeCtcssAudio(double rateHz, double toneHz, double seconds, double amplitude, double noiseRms,
                                     uint32_t seed);

@@ -133,29 +133,6 @@ struct ImbeCodes {
     int coefficients[55];  // b3 .. b(L+1)
 };
 
-// The fields of the parameter vector read straight from the information bits, without building
-// the vector (ImbeReorderBits builds it).
-void ImbeGatherCodes(const uint8_t* bits, int L, int K, ImbeCodes* c) {
-    c->b0 = (ImbeReadBits(bits, 0, 6) << 2) | ImbeReadBits(bits, 85, 2);
-    c->b2 = (ImbeReadBits(bits, 6, 3) << 3) | (ImbeReadBits(bits, 48 + K, 2) << 1) | (bits[84] & 1);
-    c->b1 = ImbeReadBits(bits, 48, K);
-
-    // Coefficients b3 .. b(L+1): most significant bits of all coefficients first.
-    const uint8_t* alloc = ImbeBitAllocation(L);
-    for (int m = 0; m < 55; ++m) c->coefficients[m] = 0;
-    int maxBits = 0;
-    for (int m = 0; m < L - 1; ++m)
-        if (alloc[m] > maxBits) maxBits = alloc[m];
-    int at = 9;
-    for (int level = maxBits; level >= 1; --level) {
-        for (int m = 0; m < L - 1; ++m) {
-            if (alloc[m] < level) continue;
-            if (at == 48) at = 50 + K;  // b1 and two bits of b2 sit in between
-            c->coefficients[m] |= (bits[at++] & 1) << (level - 1);
-        }
-    }
-}
-
 constexpr int kReservedUpper6 = 52;  // b0 208 .. 255
 
 // Parameter-vector position of each information bit for L harmonics. Vector layout: b0 at
@@ -276,6 +253,18 @@ int ImbeRestoreBitOrder(const uint8_t* vector, uint8_t* bits) {
     return 1;
 }
 
+namespace {
+// The fields of the parameter vector, each most significant bit first.
+void ImbeGatherCodes(const uint8_t* vector, int L, int K, ImbeCodes* c) {
+    c->b0 = ImbeReadBits(vector, 0, 8);
+    c->b2 = ImbeReadBits(vector, 8, 6);
+    c->b1 = ImbeReadBits(vector, 87 - K, K);
+    const uint8_t* alloc = ImbeBitAllocation(L);
+    for (int m = 0; m < 55; ++m) c->coefficients[m] = 0;
+    for (int m = 0, at = 14; m < L - 1; at += alloc[m], ++m) c->coefficients[m] = ImbeReadBits(vector, at, alloc[m]);
+}
+}  // namespace
+
 void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount, const uint8_t* bits) {
     params->updateMask = 0;
     const int upper = ImbeReadBits(bits, 0, 6);
@@ -288,8 +277,10 @@ void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCou
     params->valid = 1;
     params->harmonicCount = static_cast<int16_t>(L);
 
+    uint8_t vector[88];
+    ImbeReorderBits(bits, vector);
     ImbeCodes codes;
-    ImbeGatherCodes(bits, L, K, &codes);
+    ImbeGatherCodes(vector, L, K, &codes);
     params->fundamental = ImbeFundamental(codes.b0);
     int16_t residual[kImbeMaxHarmonics];
     ImbeDecodeSpectralAmplitudes(codes, L, residual);

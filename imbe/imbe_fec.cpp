@@ -78,6 +78,11 @@ void ImbeDeinterleave(const uint8_t* in, uint8_t* work) {
         for (int j = 0; j < 12; ++j) work[2 * g + kImbeInterleave[j]] = in[12 * g + j];
 }
 
+void ImbeInterleave(const uint8_t* work, uint8_t* out) {
+    for (int g = 0; g < 12; ++g)
+        for (int j = 0; j < 12; ++j) out[12 * g + j] = work[2 * g + kImbeInterleave[j]];
+}
+
 void ImbePnDemodulate(uint8_t* work, int count, uint16_t u0, int softBits) {
     const uint8_t top = static_cast<uint8_t>((1 << softBits) - 1);
     uint16_t p = static_cast<uint16_t>(16 * u0);

@@ -10,6 +10,9 @@ struct ImbeDecoderState;
 // (23, 23, 23, 23, 15, 15, 15 entries) and the 7 plain bits of u7, each most significant first.
 extern const uint8_t kImbeInterleave[12];
 void ImbeDeinterleave(const uint8_t* in, uint8_t* work);
+// The inverse: work-array order (144 entries) back to transmission order. No decoding path
+// calls it; it is the transmit side of ImbeDeinterleave. work and out must not overlap.
+void ImbeInterleave(const uint8_t* work, uint8_t* out);
 
 // Inverts entries of work whose step of the generator p = 173p + 13849 (mod 2^16), seeded with
 // 16*u0, is at least 32768.

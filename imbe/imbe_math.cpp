@@ -254,6 +254,105 @@ ImbeFloat ImbeFloatSqrt(ImbeFloat a) {
     return ImbeFloatFrom32(r, e);
 }
 
+int16_t ImbeSqrtRound(int32_t x, int* e) {
+    if (x <= 0) {
+        *e = 0;
+        return 0;
+    }
+    *e -= ImbeNormalize(&x);
+    return static_cast<int16_t>(ImbeRound32(ImbeSqrt(x, e)) >> 16);
+}
+
+namespace {
+
+const int16_t kFourthRootPoly[5] = {-3981, 16166, -28014, 31619, 16977};
+const int16_t kFourthRootFactor[3] = {19484, 23170, 27554};  // 2^-3/4, 2^-1/2, 2^-1/4
+
+}  // namespace
+
+// x^(1/4) on [0.5, 1) by a quartic in Q15 coefficients, evaluated by Horner in Q31 so that the
+// evaluation adds next to nothing to the polynomial's own 2^-15; the coefficients sum to
+// 32767/32768, so no partial sum leaves (-1, 1).
+int32_t ImbeFourthRoot(int32_t x, int* e) {
+    if (x <= 0) {
+        *e = 0;
+        return 0;
+    }
+    *e -= ImbeNormalize(&x);
+    const int16_t xs = static_cast<int16_t>(x >> 16);
+    int32_t y = int32_t(kFourthRootPoly[0]) * 65536;
+    for (int i = 1; i < 5; ++i) y = ImbeAdd32(ImbeMult32x16(y, xs), int32_t(kFourthRootPoly[i]) * 65536);
+    // e = 4q + r: the root is x^(1/4) 2^q 2^(r/4) = x^(1/4) 2^(q+1) 2^((r-4)/4) for r > 0.
+    const int r = *e & 3;
+    if (r != 0) y = ImbeMult32x16(y, kFourthRootFactor[r - 1]);
+    *e = (*e + 3) >> 2;
+    return y;
+}
+
+int16_t ImbeFourthRootRound(int32_t x, int* e) { return static_cast<int16_t>(ImbeRound32(ImbeFourthRoot(x, e)) >> 16); }
+
+namespace {
+
+// atan(u) = u (c1 + c3 u^2 + c5 u^4) in Q15, the minimax fit over |u| <= tan(pi/8): within
+// 3.5e-6 rad of atan there, far below the Q13 output step of 1.2e-4 rad.
+const int16_t kAtanPoly[3] = {32766, -10826, 5360};
+constexpr int16_t kHalfPiQ13 = kImbePiQ13 / 2;  // exact halves: 25736 = 4 * 6434
+constexpr int16_t kQuarterPiQ13 = kImbePiQ13 / 4;
+constexpr ImbeFloat kOne = {16384, 1};
+constexpr ImbeFloat kTanPi8 = {27146, -1};  // 0.414214
+constexpr ImbeFloat kTan3Pi8 = {19777, 2};  // 2.414214
+
+// |u| a little above tan(pi/8) (rounding at the octant edges) stays well inside the Q15 range.
+int16_t AtanReduced(ImbeFloat u) {
+    const int32_t uq = ImbeFloatToInt(u, 15);
+    const int32_t v = (uq * uq) >> 15;
+    int32_t p = kAtanPoly[2];
+    p = ((p * v) >> 15) + kAtanPoly[1];
+    p = ((p * v) >> 15) + kAtanPoly[0];
+    return static_cast<int16_t>((p * uq + (1 << 16)) >> 17);  // Q30 -> Q13, rounded
+}
+
+}  // namespace
+
+// Octant reduction: above tan(3pi/8) atan t = pi/2 - atan(1/t), above tan(pi/8)
+// atan t = pi/4 + atan((t - 1) / (t + 1)); both leave |u| <= tan(pi/8) for the polynomial.
+int16_t ImbeAtan(ImbeFloat x) {
+    if (x.m == 0) return 0;
+    const bool negative = x.m < 0;
+    const int32_t mag = negative ? -int32_t(x.m) : x.m;  // 1 .. 32768
+    // |x| lies in [2^(top - 1), 2^top); taken apart first so that no exponent wraps 16 bits.
+    const int top = 16 - ImbeNorm(mag) + x.e;
+    int16_t a;
+    if (top > 16) {
+        a = kHalfPiQ13;  // |x| >= 2^16: pi/2 - atan|x| < 1.6e-5 rad, under half a step
+    } else if (top < -20) {
+        a = 0;
+    } else {
+        const ImbeFloat t = ImbeFloatFrom64(mag, x.e - 15);
+        if (ImbeFloatGreater(t, kTan3Pi8))
+            a = static_cast<int16_t>(kHalfPiQ13 - AtanReduced(ImbeFloatDiv(kOne, t)));
+        else if (ImbeFloatGreater(t, kTanPi8))
+            a = static_cast<int16_t>(kQuarterPiQ13 +
+                                     AtanReduced(ImbeFloatDiv(ImbeFloatSub(t, kOne), ImbeFloatAdd(t, kOne))));
+        else
+            a = AtanReduced(t);
+    }
+    return negative ? static_cast<int16_t>(-a) : a;
+}
+
+// The axes are answered exactly; elsewhere the first-quadrant angle of |y| / |x| is mirrored
+// into the quadrant of (x, y).
+int16_t ImbeAtan2(int32_t y, int32_t x) {
+    if (y == 0) return x < 0 ? kImbePiQ13 : 0;
+    if (x == 0) return y < 0 ? static_cast<int16_t>(-kHalfPiQ13) : kHalfPiQ13;
+    // Magnitudes in 64 bits: -2^31 has no 32-bit negation.
+    const int64_t ay = y < 0 ? -int64_t(y) : y;
+    const int64_t ax = x < 0 ? -int64_t(x) : x;
+    int16_t a = ImbeAtan(ImbeFloatDiv(ImbeFloatFrom64(ay, 0), ImbeFloatFrom64(ax, 0)));
+    if (x < 0) a = static_cast<int16_t>(kImbePiQ13 - a);
+    return y < 0 ? static_cast<int16_t>(-a) : a;
+}
+
 int32_t ImbeWrapPhase(int32_t x, int s) {
     const uint32_t modMask = (uint32_t(1) << (31 - s)) - 1;
     uint32_t mag = static_cast<uint32_t>(x < 0 ? -int64_t(x) : x) & modMask;

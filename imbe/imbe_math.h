@@ -79,6 +79,24 @@ int32_t ImbePow2(int32_t x, int inputShift, int* e);
 // the root's exponent ((e + 1) >> 1, with 1/sqrt2 applied for an odd e).
 int32_t ImbeSqrt(int32_t x, int* e);
 ImbeFloat ImbeFloatSqrt(ImbeFloat a);  // a >= 0
+// The square root rounded to 16 bits: any x > 0 (normalised here first), value x * 2^e / 2^31;
+// returns the Q15 mantissa, *e the root's exponent. x <= 0 gives 0 with *e = 0.
+int16_t ImbeSqrtRound(int32_t x, int* e);
+// Fourth root of x * 2^e / 2^31 for any x > 0 (normalised here first): returns the Q31
+// mantissa, *e becomes the root's exponent ((e + 3) >> 2 after normalising, with 2^-3/4,
+// 2^-1/2 or 2^-1/4 applied for e mod 4 = 1, 2, 3). x <= 0 gives 0 with *e = 0.
+int32_t ImbeFourthRoot(int32_t x, int* e);
+int16_t ImbeFourthRootRound(int32_t x, int* e);  // the same rounded to a Q15 mantissa
+
+// ---- angles ----
+// Angles are Q13 radians: kImbePiQ13 = round(pi * 8192) stands for pi, half of it (exactly)
+// for pi/2. Largest error against the exact angle: 1.4e-4 rad, about one Q13 step.
+constexpr int16_t kImbePiQ13 = 25736;
+// atan(m * 2^e / 32768) in [-pi/2, pi/2]; any mantissa (normalised here), any exponent.
+int16_t ImbeAtan(ImbeFloat x);
+// The angle of (x, y) in [-pi, pi]: 0 for y = 0 with x >= 0 (also for both 0), pi for y = 0
+// with x < 0, +-pi/2 for x = 0. Any 32-bit values, both on the same scale.
+int16_t ImbeAtan2(int32_t y, int32_t x);
 
 // ---- phase ----
 // Remainder of x modulo 2^(31 - s), keeping the sign, shifted left by s.

@@ -133,23 +133,35 @@ struct ImbeCodes {
     int coefficients[55];  // b3 .. b(L+1)
 };
 
-void ImbeReorderBits(const uint8_t* bits, int L, int K, ImbeCodes* c) {
-    c->b0 = (ImbeReadBits(bits, 0, 6) << 2) | ImbeReadBits(bits, 85, 2);
-    c->b2 = (ImbeReadBits(bits, 6, 3) << 3) | (ImbeReadBits(bits, 48 + K, 2) << 1) | (bits[84] & 1);
-    c->b1 = ImbeReadBits(bits, 48, K);
+constexpr int kReservedUpper6 = 52;  // b0 208 .. 255
 
-    // Coefficients b3 .. b(L+1): most significant bits of all coefficients first.
+// Parameter-vector position of each information bit for L harmonics. Vector layout: b0 at
+// 0 .. 7, b2 at 8 .. 13, the coefficients from 14, b1 at 87 - K .. 86, the spare bit at 87.
+void ImbeParameterPositions(int L, uint8_t* position) {
+    const int K = ImbeBandCount(L);
     const uint8_t* alloc = ImbeBitAllocation(L);
-    for (int m = 0; m < 55; ++m) c->coefficients[m] = 0;
+    for (int i = 0; i < 6; ++i) position[i] = static_cast<uint8_t>(i);          // b0 bits 7 .. 2
+    for (int i = 0; i < 3; ++i) position[6 + i] = static_cast<uint8_t>(8 + i);  // b2 bits 5 .. 3
+    for (int i = 0; i < K; ++i) position[48 + i] = static_cast<uint8_t>(87 - K + i);
+    position[48 + K] = 11;  // b2 bits 2 and 1
+    position[49 + K] = 12;
+    position[84] = 13;  // b2 bit 0
+    position[85] = 6;   // b0 bits 1 and 0
+    position[86] = 7;
+    position[87] = 87;
+
+    int start[55];
     int maxBits = 0;
-    for (int m = 0; m < L - 1; ++m)
+    for (int m = 0, at = 14; m < L - 1; at += alloc[m], ++m) {
+        start[m] = at;
         if (alloc[m] > maxBits) maxBits = alloc[m];
+    }
     int at = 9;
     for (int level = maxBits; level >= 1; --level) {
         for (int m = 0; m < L - 1; ++m) {
             if (alloc[m] < level) continue;
             if (at == 48) at = 50 + K;  // b1 and two bits of b2 sit in between
-            c->coefficients[m] |= (bits[at++] & 1) << (level - 1);
+            position[at++] = static_cast<uint8_t>(start[m] + alloc[m] - level);
         }
     }
 }
@@ -222,6 +234,37 @@ void ImbeDecodeVoicing(int b1, int L, int K, int16_t* voiced) {
 
 }  // namespace
 
+int ImbeReorderBits(const uint8_t* bits, uint8_t* vector) {
+    const int upper = ImbeReadBits(bits, 0, 6);
+    if (upper >= kReservedUpper6) return 0;
+    uint8_t position[88];
+    ImbeParameterPositions(ImbeHarmonicCount(upper), position);
+    for (int i = 0; i < 88; ++i) vector[position[i]] = bits[i];
+    return 1;
+}
+
+// b0's upper six bits lead the vector as they lead the information bits, so L is read alike.
+int ImbeRestoreBitOrder(const uint8_t* vector, uint8_t* bits) {
+    const int upper = ImbeReadBits(vector, 0, 6);
+    if (upper >= kReservedUpper6) return 0;
+    uint8_t position[88];
+    ImbeParameterPositions(ImbeHarmonicCount(upper), position);
+    for (int i = 0; i < 88; ++i) bits[i] = vector[position[i]];
+    return 1;
+}
+
+namespace {
+// The fields of the parameter vector, each most significant bit first.
+void ImbeGatherCodes(const uint8_t* vector, int L, int K, ImbeCodes* c) {
+    c->b0 = ImbeReadBits(vector, 0, 8);
+    c->b2 = ImbeReadBits(vector, 8, 6);
+    c->b1 = ImbeReadBits(vector, 87 - K, K);
+    const uint8_t* alloc = ImbeBitAllocation(L);
+    for (int m = 0; m < 55; ++m) c->coefficients[m] = 0;
+    for (int m = 0, at = 14; m < L - 1; at += alloc[m], ++m) c->coefficients[m] = ImbeReadBits(vector, at, alloc[m]);
+}
+}  // namespace
+
 void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCount, const uint8_t* bits) {
     params->updateMask = 0;
     const int upper = ImbeReadBits(bits, 0, 6);
@@ -234,8 +277,10 @@ void ImbeUnpackParameters(ImbeParams* params, int16_t* prevLog, int16_t* prevCou
     params->valid = 1;
     params->harmonicCount = static_cast<int16_t>(L);
 
+    uint8_t vector[88];
+    ImbeReorderBits(bits, vector);
     ImbeCodes codes;
-    ImbeReorderBits(bits, L, K, &codes);
+    ImbeGatherCodes(vector, L, K, &codes);
     params->fundamental = ImbeFundamental(codes.b0);
     int16_t residual[kImbeMaxHarmonics];
     ImbeDecodeSpectralAmplitudes(codes, L, residual);

@@ -107,6 +107,41 @@ TEST(ImbeUnpack, MatchesTheDoubleModel) {
     }
 }
 
+// Bit prioritisation and its inverse against the test encoder's packing, several random frames
+// for every b0 (every L and pair of low bits); reserved codes are refused, nothing written.
+TEST(ImbeUnpack, BitOrderAndItsInverse) {
+    std::mt19937 rng(34);
+    for (int b0 = 0; b0 < 256; ++b0) {
+        for (int trial = 0; trial < 8; ++trial) {
+            const ImbeTestParams p = ImbeTestRandomParams(b0, rng);
+            std::vector<uint8_t> want;  // the fields in order: b0, b2, b3 .. b(L+1), b1, spare bit
+            auto put = [&want](int value, int n) {
+                while (n--) want.push_back(static_cast<uint8_t>((value >> n) & 1));
+            };
+            put(b0, 8);
+            put(p.gainCode, 6);
+            for (int m = 3; m <= ImbeTestHarmonicCount(b0) + 1; ++m)
+                put(p.coefficients[m - 3], ImbeTestCoefficientBits(b0, m));
+            put(p.voicing, ImbeTestBandCount(b0));
+            put(p.lastBit, 1);
+            uint8_t info[88], vector[88], back[88];
+            ImbeTestPackParameters(p, info);
+            std::fill(vector, vector + 88, 0xA5);
+            std::fill(back, back + 88, 0xA5);
+            const int done = ImbeReorderBits(info, vector) + ImbeRestoreBitOrder(want.data(), back);
+            if (b0 >= 208) {
+                EXPECT_EQ(0, done) << b0;
+                EXPECT_EQ(176, std::count(vector, vector + 88, 0xA5) + std::count(back, back + 88, 0xA5)) << b0;
+                continue;
+            }
+            ASSERT_EQ(88u, want.size());
+            EXPECT_EQ(2, done) << b0;
+            EXPECT_TRUE(std::equal(want.begin(), want.end(), vector)) << "b0 " << b0;
+            EXPECT_TRUE(std::equal(info, info + 88, back)) << "b0 " << b0;
+        }
+    }
+}
+
 TEST(ImbeUnpack, ReservedFundamentalCodesAreInvalid) {
     std::mt19937 rng(32);
     for (int b0 = 208; b0 < 256; ++b0) {

@@ -607,46 +607,41 @@ TEST(FrameDecoderTest, NextCallNeverShowsTheLastCallsFields) {
 // once, with its NAC, when the next sync shows the call ended (none a voice unit later, or the
 // next call at once, which then ends with its own).
 TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
-    constexpr int kLduLength = 864, kSecondNac = 0x1C5;
+    constexpr size_t kLduLength = 864;
     const struct {
         const char* what;
-        int algid, misreadLdu, misreadAs, terminator;
-        bool terminatorLost;
-        int nextCallNac;
+        int misreadLdu, misreadAs, terminator, nextCallNac;  // no misread LDU: the terminator's NID is lost
     } kRows[] = {
-        {"third LDU1 read as TDU", 0x81, 4, kDuidTdu, kDuidTdu, false, -1},
-        {"third LDU1 read as TDULC", 0x81, 4, kDuidTdulc, kDuidTdu, false, -1},
-        {"fourth LDU2 read as TDU", 0x81, 7, kDuidTdu, kDuidTdu, false, -1},
-        {"fourth LDU2 read as TDULC", 0x81, 7, kDuidTdulc, kDuidTdu, false, -1},
-        {"TDU beyond correction, then noise", 0x80, -1, 0, kDuidTdu, true, -1},
-        {"TDULC beyond correction, then noise", 0x80, -1, 0, kDuidTdulc, true, -1},
-        {"TDU beyond correction, next call at once", 0x80, -1, 0, kDuidTdu, true, kSecondNac},
-        {"TDULC beyond correction, next call at once", 0x80, -1, 0, kDuidTdulc, true, kSecondNac},
+        {"third LDU1 read as TDU", 4, kDuidTdu, kDuidTdu, -1},
+        {"third LDU1 read as TDULC", 4, kDuidTdulc, kDuidTdu, -1},
+        {"fourth LDU2 read as TDU", 7, kDuidTdu, kDuidTdu, -1},
+        {"fourth LDU2 read as TDULC", 7, kDuidTdulc, kDuidTdu, -1},
+        {"TDU beyond correction, then noise", -1, 0, kDuidTdu, -1},
+        {"TDULC beyond correction, then noise", -1, 0, kDuidTdulc, -1},
+        {"TDU beyond correction, next call at once", -1, 0, kDuidTdu, 0x1C5},
+        {"TDULC beyond correction, next call at once", -1, 0, kDuidTdulc, 0x1C5},
     };
     for (const auto& row : kRows) {
+        const bool misread = row.misreadLdu >= 0, next = row.nextCallNac >= 0;
         TestCall call;
-        call.algid = row.algid;
+        call.algid = misread ? 0x81 : 0x80;
         call.misreadLdu = row.misreadLdu;
         call.misreadAs = row.misreadAs;
         call.terminator = row.terminator;
-        call.terminatorLost = row.terminatorLost;
+        call.terminatorLost = !misread;
         call.nextCallNac = row.nextCallNac;
         int voiceFrames = 0;
         const std::vector<float> x = MakeTestCallIf(call, &voiceFrames);
-        if (row.misreadLdu >= 0) voiceFrames -= 9;
         const size_t terminatorLength = row.terminator == kDuidTdu ? 72 : 216;
         for (int ifBlock : {512, 2048, 32768}) {
             SCOPED_TRACE(testing::Message() << row.what << ", IF block " << ifBlock);
             const std::string text = c4fmtest::Demodulate(x, ifBlock);
-            // Precondition: the BCH check accepts every frame's NID but the damaged one, whose DUID
-            // reads as the row says.
+            // Precondition: every frame's NID checks out but the damaged one's, whose DUID reads as sent.
             const std::vector<c4fmtest::FoundFrame> found = c4fmtest::FindFrames(text);
-            const size_t expectedFrames = (12 - (row.misreadLdu >= 0) - row.terminatorLost) + (row.nextCallNac >= 0) * 12;
-            ASSERT_EQ(expectedFrames, found.size());
+            ASSERT_EQ(11u + next * 12, found.size());
             const size_t end = found[1].position + 10 * kLduLength;  // the call's terminator
-            const size_t damaged = row.misreadLdu >= 0 ? found[1].position + row.misreadLdu * kLduLength : end;
-            ASSERT_EQ(row.misreadLdu >= 0 ? row.misreadAs : row.terminator,
-                      std::stoi(text.substr(damaged + 30, 2), nullptr, 4));
+            const size_t damaged = misread ? found[1].position + row.misreadLdu * kLduLength : end;
+            ASSERT_EQ(misread ? row.misreadAs : row.terminator, std::stoi(text.substr(damaged + 30, 2), nullptr, 4));
             CApcoFrameDecoder d;
             d.SetBlockSize(512);
             int blocks = 0, changed = 0;
@@ -654,28 +649,21 @@ TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
             for (size_t k = 0; k < text.size(); ++k) {
                 d.Process(&text[k], 1);
                 for (int16_t* b; (b = d.PopAudioBlock()) != nullptr; ++blocks) d.ReleaseAudioBlock(b);
-                if (d.GetEventCount() > 0)
-                    for (const EventRecord& e : TakeEvents(d))
-                        if (e[0] == 0x81) ends.emplace_back(k, EventField(e, 1));
+                for (const EventRecord& e : d.GetEventCount() ? TakeEvents(d) : std::vector<EventRecord>())
+                    if (e[0] == 0x81) ends.emplace_back(k, EventField(e, 1));
                 if (k >= found[1].position && k < end + terminatorLength)
-                    changed += d.GetAlgid() != row.algid ||
+                    changed += d.GetAlgid() != call.algid ||
                                (k < end && (d.GetNac() != call.nac || d.GetTgid() != call.tgid));
             }
             EXPECT_EQ(0, changed) << "symbols with another ALGID, NAC or TGID";
-            EXPECT_EQ(voiceFrames * 160 / 512, blocks);
-            const size_t count = row.nextCallNac >= 0 ? 2 : 1;
-            EXPECT_EQ(count, ends.size());
-            if (ends.size() != count) continue;
-            EXPECT_EQ(static_cast<uint32_t>(call.nac), ends[0].second);
-            if (!row.terminatorLost) {
-                EXPECT_EQ(end + terminatorLength - 1, ends[0].first);  // at the terminator's last symbol
-            } else if (row.nextCallNac >= 0) {
-                EXPECT_EQ(end + terminatorLength + 23, ends[0].first);  // the next call's sync
-                EXPECT_EQ(static_cast<uint32_t>(kSecondNac), ends[1].second);
-                EXPECT_EQ(found.back().position + terminatorLength - 1, ends[1].first);
-            } else {
-                EXPECT_EQ(end + kLduLength + 23, ends[0].first);  // where a voice unit's next sync would end
-            }
+            EXPECT_EQ((voiceFrames - misread * 9) * 160 / 512, blocks);
+            // The end of call: at the terminator's last symbol when its NID checks out; else at the
+            // next call's sync, or where a voice unit's next sync would have ended.
+            std::vector<std::pair<size_t, uint32_t>> expected = {
+                {misread ? end + terminatorLength - 1 : next ? end + terminatorLength + 23 : end + kLduLength + 23,
+                 call.nac}};
+            if (next) expected.emplace_back(found.back().position + terminatorLength - 1, row.nextCallNac);
+            EXPECT_EQ(expected, ends);
         }
     }
 }

@@ -30,6 +30,8 @@ public:
     int SetWindow(int kind);
     // Clears the carried input and the frame; the next spectrum restarts the average.
     void Reset();
+    // Drops the carried input (its count only); the frame and the average stay.
+    void ClearCarriedCount() { m_carried = 0; }
 
     // Results: 0 done, 1 not initialised, 2 null input or count < 1, 3 no memory.
     int TransformAvg(const float* x, int count);

@@ -54,8 +54,9 @@ void CApcoFrameDecoder::Reset() {
     m_transmissionType = kTransmissionNone;
     m_algid = m_nac = m_tgid = m_sourceId = m_destinationId = m_mfid = -1;
     m_emergency = 0;
-    m_callEnded = false;
+    m_callEnded = true;  // no call runs yet: nothing for a terminator to end
     m_misreadSyncCountdown = 0;
+    m_endOfCallOwed = false;
     FreeList(m_readyHead);
     m_readyTail = nullptr;
     m_readyCount = 0;
@@ -155,10 +156,12 @@ void CApcoFrameDecoder::SearchSync() {
             // is expected, so only the sum counts) shows a misread voice unit, and the call runs
             // on; a frame found before that place, or none there (sync lost), ends the call.
             const bool due = --m_misreadSyncCountdown == 0;
-            if (due && sum < kExpectedMaxSum)
+            if (due && sum < kExpectedMaxSum) {
                 found = true;
-            else if (due || found)
+                m_endOfCallOwed = false;
+            } else if (due || found) {
                 EndCall();
+            }
         }
         if (found) {
             StartNid();
@@ -191,9 +194,9 @@ void CApcoFrameDecoder::DecodeNid() {
         int duid = duidOf();
         // A NID beyond what the code corrects is still dispatched on its DUID as received, so
         // that the frame timing holds through a burst of errors; but nothing in it is believed:
-        // the NAC stays, and the unit changes no decoded field and queues no end of call (a
-        // wrong DUID reads one unit as another, and an LDU1's link control even passes the
-        // encryption sync's check).
+        // the NAC stays, and the unit changes no decoded field and queues no end of call at
+        // once (a wrong DUID reads one unit as another, and an LDU1's link control even passes
+        // the encryption sync's check).
         m_nidVerified = DecodeNidBch(m_work, nullptr) && !IsAllOnesNid(m_work);
         if (m_nidVerified) {
             duid = duidOf();
@@ -299,6 +302,7 @@ void CApcoFrameDecoder::AfterTerminator() {
     if (!ReadExpectedSync(&sum)) return;
     if (sum < kExpectedMaxSum) {
         // A frame follows at once: the unit was no voice unit, whatever its NID said.
+        QueueOwedEndOfCall();
         m_callEnded = true;
         m_misreadSyncCountdown = 0;
         StartNid();
@@ -316,6 +320,7 @@ void CApcoFrameDecoder::AfterTerminator() {
 }
 
 void CApcoFrameDecoder::EndCall() {
+    QueueOwedEndOfCall();
     // ALGID, MFID and emergency stay for display until the next call starts.
     m_state = kStateSearchSync;
     m_unitPosition = 0;
@@ -323,6 +328,12 @@ void CApcoFrameDecoder::EndCall() {
     ClearIdentifiers();
     m_callEnded = true;
     m_misreadSyncCountdown = 0;
+}
+
+void CApcoFrameDecoder::QueueOwedEndOfCall() {
+    // The call's NAC still stands: nothing between its terminator and here sets one.
+    if (m_endOfCallOwed) PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
+    m_endOfCallOwed = false;
 }
 
 // --- Audio blocks ---------------------------------------------------------------------------

@@ -94,6 +94,11 @@ public:
     int GetMfid() const { return m_mfid; }
     bool IsEmergency() const { return m_emergency != 0; }
 
+    // Events: trunking grants and identifier updates, and an end of call for each terminator
+    // whose NID checks out, queued at its last symbol. A running call's terminator behind a NID
+    // beyond the code queues one, with the call's NAC, when the next sync shows the call ended
+    // (none where the next voice unit would begin, or a frame at once), up to some 170 ms later.
+    //
     // GUI thread. A changed receiver frequency (Hz, 0xFFFFFFFF for none) discards the queued
     // events and stops the text being decoded at its next symbol.
     void SetReceiverFrequency(uint32_t hz);
@@ -180,9 +185,10 @@ private:
     void DecodeHdu();
     void DecodeTerminatorLc();
     void DecodeTerminator();
-    void EndTerminator(int symbols);  // reads the unit's symbols, then queues the end of call
+    void EndTerminator(int symbols);  // reads the unit's symbols, then queues (or owes) the end of call
     void AfterTerminator();
     void EndCall();  // after a terminator: back to the search, the identifiers cleared
+    void QueueOwedEndOfCall();
     void DecodeTsdu();
     void ResyncAfterTsdu();
 
@@ -221,13 +227,16 @@ private:
     int m_voicePosition = 0;
     int m_statusPosition = 0;
     bool m_nidVerified = false;  // the current unit's NID passed its check
-    // A call ended (a terminator, or a voice unit followed by no sync): the fields still shown
-    // are the old call's, to be cleared by the next voice unit.
-    bool m_callEnded = false;
+    // No call runs (none yet, or one ended: a terminator, or a voice unit followed by no
+    // sync): the fields still shown are the old call's, to be cleared by the next voice unit.
+    bool m_callEnded = true;
     // A unit read as a terminator behind a NID beyond the code, and no sync right after it: it
     // may be a voice unit whose NID was misread. Symbols left until the end of the sync that
     // would follow that voice unit; 0 when nothing is pending.
     int m_misreadSyncCountdown = 0;
+    // That unit ended a running call (its checked units set the NAC): the end-of-call event is
+    // queued when the next sync shows the call ended, and dropped when it shows a voice unit.
+    bool m_endOfCallOwed = false;
     ImbeDecoderState m_imbeState;
     ImbeFrame m_imbeFrame = {};
 

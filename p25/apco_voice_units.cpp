@@ -189,6 +189,8 @@ void CApcoFrameDecoder::EndTerminator(int symbols) {
             m_misreadSyncCountdown = 0;
         } else {
             m_misreadSyncCountdown = kLduSymbols - symbols + kFrameSyncSymbols;
+            // Should the next sync say the call ended here, its end is reported then, once.
+            m_endOfCallOwed = !m_callEnded;
         }
         m_state = kStateAfterTerminator;
         m_unitPosition = 0;

@@ -54,6 +54,10 @@ public:
     // or no memory. A call that produces nothing leaves the previous text in place.
     int Process(const float* samples, int count);
     const char* GetSymbols() const { return m_symbols.GetData(); }
+    // The sync window's history: the last 24 symbols of discriminator outputs (radians per
+    // sample, 240 values at 48000 samples/s), oldest first, as measured against the oscillator
+    // as it now stands. Null before the first block.
+    const float* GetSyncHistory() const { return m_syncHistory.GetData(); }
     // The oscillator frequency the AFC has settled on, Hz.
     double GetOscillatorFrequency() const { return m_oscillatorHz; }
 

@@ -78,6 +78,9 @@ public:
     Event<> OnSetup;
     Event<int> OnVolumeChange;
     Event<int> OnMuteChange;
+    // Two more, for the owner to bind like the others; no control of the panel fires them.
+    Event<> OnSpare1;
+    Event<> OnSpare2;
 
 private:
     static void VKT_STDCALL AnalyzerCallback(uint32_t code, int32_t value, void* context);

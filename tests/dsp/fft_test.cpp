@@ -70,6 +70,28 @@ TEST(CFFT, HopsAndCarryAcrossBlocks) {
     EXPECT_EQ(pa, pb);
 }
 
+// Dropping the carried count alone: the stream goes on from the same frame into the same
+// average, as if the carried samples had never come (Reset would restart both).
+TEST(CFFT, ClearedCarriedCountKeepsFrameAndAverage) {
+    const std::vector<float> x = Sine(600, 0.0437, 0.6f), next = Sine(512, 0.1123, 0.3f);
+    for (const int overlap : {1, 4}) {
+        CFFT dropped(512, overlap), reference(512, overlap);
+        dropped.TransformAvg(x.data(), 600);
+        reference.TransformAvg(x.data(), 512);
+        ASSERT_EQ(88, dropped.GetCarriedCount());
+        dropped.ClearCarriedCount();
+        EXPECT_EQ(0, dropped.GetCarriedCount());
+        EXPECT_TRUE(dropped.IsOutputReady());
+        dropped.TransformAvg(next.data(), 512);
+        reference.TransformAvg(next.data(), 512);
+        EXPECT_EQ(reference.GetSpectrumCount(), dropped.GetSpectrumCount()) << overlap;
+        std::vector<float> a(257), b(257);
+        dropped.GetSpectrum(a.data(), 257);
+        reference.GetSpectrum(b.data(), 257);
+        EXPECT_EQ(b, a) << overlap;
+    }
+}
+
 TEST(CFFT, AverageIsRenormalisedAfterAThousandSpectra) {
     CFFT fft(64, 1);
     std::vector<float> x = Sine(64 * 1001, 8.0 / 64, 0.5f);

@@ -277,6 +277,39 @@ TEST(C4fmDemodulator, BadInputAndSettings) {
     EXPECT_EQ(static_cast<size_t>(count), std::string(big.GetSymbols()).size());
 }
 
+// After a block that ends just behind a frame sync, the history read back holds that sync: its
+// 24 symbol centres slice to the pattern, at the deviation sent (1800 Hz for +-3). Blocks ending
+// more than a symbol earlier or later shift the window off the sync.
+TEST(C4fmDemodulator, SyncHistoryHoldsTheLastSync) {
+    EXPECT_EQ(nullptr, CC4fmDemodulator().GetSyncHistory());
+    const int kSyncEnd = (200 + 24) * 10;  // samples up to the sync's last symbol
+    const std::vector<float> x = c4fmtest::ModulateC4fm(
+        c4fmtest::RandomDibits(200, 5) + p25test::kFrameSync + c4fmtest::RandomDibits(60, 6), C4fmOptions());
+    const double kDeviation3 = 2 * std::acos(-1.0) * 1800 / 48000;
+    std::vector<int> matching;
+    for (int end = kSyncEnd - 30; end < kSyncEnd + 40; ++end) {
+        CC4fmDemodulator d;
+        d.Process(x.data(), end - 333);  // two blocks: the history carries over
+        d.Process(x.data() + end - 333, 333);
+        const float* h = d.GetSyncHistory();
+        ASSERT_NE(nullptr, h);
+        for (int centre = 0; centre < 10; ++centre) {
+            std::string sliced;
+            double level = 0;
+            for (int j = 0; j < 24; ++j) {
+                sliced += static_cast<char>('0' + CC4fmDemodulator::Slice(h[10 * j + centre]));
+                level += std::fabs(h[10 * j + centre]) / 24;
+            }
+            if (sliced != p25test::kFrameSync) continue;
+            matching.push_back(end);
+            EXPECT_NEAR(kDeviation3, level, 0.1 * kDeviation3) << end << " " << centre;
+        }
+    }
+    ASSERT_FALSE(matching.empty());
+    EXPECT_GE(matching.front(), kSyncEnd);  // the filters' delay, less than a symbol
+    EXPECT_LT(matching.back(), kSyncEnd + 20);
+}
+
 TEST(C4fmDemodulator, AfcStaysWithinFourKilohertzOfTheCentre) {
     CC4fmDemodulator d;
     std::vector<float> noise = c4fmtest::WhiteNoise(48000 * 3, 0.3, 11);

@@ -14,6 +14,7 @@
 #include "tests/support/imbe_test_encoder.h"
 #include "tests/support/p25_frame_builder.h"
 #include "tests/support/p25_test_call.h"
+#include "tests/support/p25_tsbk_builder.h"
 
 using namespace p25test;
 
@@ -176,8 +177,8 @@ TEST(FrameDecoderTest, NidErrorsCorrectedAndUncorrectableNidStillDispatched) {
     Feed(d3, fb.SyncAndNid(0x123, kDuidPdu) + fb.SyncAndNid(0xABC, kDuidTdu, bad));
     EXPECT_EQ(kTransmissionTerminator, d3.GetTransmissionType());
     EXPECT_EQ(0x123, d3.GetNac());
-    // Nor does that terminator report an end of call (its 15 symbols, then a failed sync
-    // check); a checked one does. It shows until a voice unit's next sync would have ended.
+    // No call runs, so that terminator reports no end of call (its 15 symbols, then a failed
+    // sync check); a checked one does. It shows until a voice unit's next sync would have ended.
     Feed(d3, Noise(807 + 23));
     EXPECT_EQ(kTransmissionTerminator, d3.GetTransmissionType());
     Feed(d3, Noise(1));
@@ -219,8 +220,8 @@ TEST(FrameDecoderTest, UnitBehindAnUncorrectableNidSetsNoField) {
 // as -1. Where a frame is expected that sync passes (11 symbols one level off), and the NID of
 // the call's LDU2 then lies within the code's reach of the all-ones word: NAC 0xFFF, a
 // terminator with link control. Neither that nor a clean all-ones NID is believed: the call's
-// NAC stays until the call ends, no field changes and no end of call is queued; the next frame
-// that checks out is decoded as ever.
+// NAC stays until the call ends, no field changes and the end of call carries the call's NAC;
+// the next frame that checks out is decoded as ever.
 std::string FarBelow(std::string text) {
     for (char& c : text) c = c == '1' ? '2' : '3';
     return text;
@@ -262,6 +263,10 @@ TEST(FrameDecoderTest, AllOnesNidIsNotBelieved) {
         EXPECT_EQ(0, d.GetEventCount());
         Feed(d, Noise(100) + fb.Tdu(0x123));
         EXPECT_EQ(0x123, d.GetNac());
+        // The call's end is reported once the next sync shows it, with the call's own NAC.
+        std::vector<uint32_t> ends;
+        for (const EventRecord& e : TakeEvents(d)) ends.push_back(e[0] == 0x81 ? EventField(e, 1) : 0);
+        EXPECT_EQ((std::vector<uint32_t>{kNac, 0x123}), ends);
     }
 }
 
@@ -594,39 +599,73 @@ TEST(FrameDecoderTest, NextCallNeverShowsTheLastCallsFields) {
     }
 }
 
-// An encrypted call with one LDU behind a NID beyond the code whose DUID bits read as a
-// terminator, demodulated at IF blocks of 512 to 32768 samples: from the first LDU on, read after
-// every symbol, the ALGID stays 0x81 and the NAC and TGID the call's up to its terminator; only
-// that unit's nine frames are lost.
-TEST(FrameDecoderTest, VoiceUnitMisreadAsATerminatorDoesNotEndTheCall) {
-    TestCall call;
-    call.algid = 0x81;
-    for (int ldu : {4, 7})  // the third LDU1, the fourth LDU2
-        for (int readAs : {kDuidTdu, kDuidTdulc}) {
-            call.misreadLdu = ldu;
-            call.misreadAs = readAs;
-            const std::vector<float> x = MakeTestCallIf(call);
-            for (int ifBlock : {512, 2048, 32768}) {
-                SCOPED_TRACE(testing::Message() << "LDU " << ldu << " read as " << readAs << ", IF block " << ifBlock);
-                const std::string text = c4fmtest::Demodulate(x, ifBlock);
-                // Precondition: the BCH check accepts every frame's NID but that unit's, whose DUID reads readAs.
-                const std::vector<c4fmtest::FoundFrame> found = c4fmtest::FindFrames(text);
-                ASSERT_TRUE(found.size() == 11 && found.back().duid == kDuidTdu) << found.size();
-                ASSERT_EQ(readAs, std::stoi(text.substr(found[ldu].position + 864 + 30, 2), nullptr, 4));
-                CApcoFrameDecoder d;
-                d.SetBlockSize(512);
-                int blocks = 0, changed = 0;
-                for (size_t k = 0; k < text.size(); ++k) {
-                    d.Process(&text[k], 1);
-                    for (int16_t* b; (b = d.PopAudioBlock()) != nullptr; ++blocks) d.ReleaseAudioBlock(b);
-                    if (k >= found[1].position)
-                        changed += d.GetAlgid() != 0x81 ||
-                                   (k < found.back().position && (d.GetNac() != call.nac || d.GetTgid() != call.tgid));
-                }
-                EXPECT_EQ(0, changed) << "symbols with another ALGID, NAC or TGID";
-                EXPECT_EQ((18 * call.superframes - 9) * 160 / 512, blocks);
+// A call with a NID beyond the code near its end, demodulated at IF blocks of 512 to 32768
+// samples and decoded symbol by symbol. An encrypted call with one LDU whose DUID bits read as a
+// terminator: from the first LDU on the ALGID stays 0x81 and the NAC and TGID the call's up to
+// its terminator, only that unit's nine frames are lost, and the one end of call comes at the
+// real terminator. A clear call whose own terminator is behind such a NID: its end of call comes
+// once, with its NAC, when the next sync shows the call ended (none a voice unit later, or the
+// next call at once, which then ends with its own).
+TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
+    constexpr size_t kLduLength = 864;
+    const struct {
+        const char* what;
+        int misreadLdu, misreadAs, terminator, nextCallNac;  // no misread LDU: the terminator's NID is lost
+    } kRows[] = {
+        {"third LDU1 read as TDU", 4, kDuidTdu, kDuidTdu, -1},
+        {"third LDU1 read as TDULC", 4, kDuidTdulc, kDuidTdu, -1},
+        {"fourth LDU2 read as TDU", 7, kDuidTdu, kDuidTdu, -1},
+        {"fourth LDU2 read as TDULC", 7, kDuidTdulc, kDuidTdu, -1},
+        {"TDU beyond correction, then noise", -1, 0, kDuidTdu, -1},
+        {"TDULC beyond correction, then noise", -1, 0, kDuidTdulc, -1},
+        {"TDU beyond correction, next call at once", -1, 0, kDuidTdu, 0x1C5},
+        {"TDULC beyond correction, next call at once", -1, 0, kDuidTdulc, 0x1C5},
+    };
+    for (const auto& row : kRows) {
+        const bool misread = row.misreadLdu >= 0, next = row.nextCallNac >= 0;
+        TestCall call;
+        call.algid = misread ? 0x81 : 0x80;
+        call.misreadLdu = row.misreadLdu;
+        call.misreadAs = row.misreadAs;
+        call.terminator = row.terminator;
+        call.terminatorLost = !misread;
+        call.nextCallNac = row.nextCallNac;
+        int voiceFrames = 0;
+        const std::vector<float> x = MakeTestCallIf(call, &voiceFrames);
+        const size_t terminatorLength = row.terminator == kDuidTdu ? 72 : 216;
+        for (int ifBlock : {512, 2048, 32768}) {
+            SCOPED_TRACE(testing::Message() << row.what << ", IF block " << ifBlock);
+            const std::string text = c4fmtest::Demodulate(x, ifBlock);
+            // Precondition: every frame's NID checks out but the damaged one's, whose DUID reads as sent.
+            const std::vector<c4fmtest::FoundFrame> found = c4fmtest::FindFrames(text);
+            ASSERT_EQ(11u + next * 12, found.size());
+            const size_t end = found[1].position + 10 * kLduLength;  // the call's terminator
+            const size_t damaged = misread ? found[1].position + row.misreadLdu * kLduLength : end;
+            ASSERT_EQ(misread ? row.misreadAs : row.terminator, std::stoi(text.substr(damaged + 30, 2), nullptr, 4));
+            CApcoFrameDecoder d;
+            d.SetBlockSize(512);
+            int blocks = 0, changed = 0;
+            std::vector<std::pair<size_t, uint32_t>> ends;  // symbol, NAC
+            for (size_t k = 0; k < text.size(); ++k) {
+                d.Process(&text[k], 1);
+                for (int16_t* b; (b = d.PopAudioBlock()) != nullptr; ++blocks) d.ReleaseAudioBlock(b);
+                for (const EventRecord& e : d.GetEventCount() ? TakeEvents(d) : std::vector<EventRecord>())
+                    if (e[0] == 0x81) ends.emplace_back(k, EventField(e, 1));
+                if (k >= found[1].position && k < end + terminatorLength)
+                    changed += d.GetAlgid() != call.algid ||
+                               (k < end && (d.GetNac() != call.nac || d.GetTgid() != call.tgid));
             }
+            EXPECT_EQ(0, changed) << "symbols with another ALGID, NAC or TGID";
+            EXPECT_EQ((voiceFrames - misread * 9) * 160 / 512, blocks);
+            // The end of call: at the terminator's last symbol when its NID checks out; else at the
+            // next call's sync, or where a voice unit's next sync would have ended.
+            std::vector<std::pair<size_t, uint32_t>> expected = {
+                {misread ? end + terminatorLength - 1 : next ? end + terminatorLength + 23 : end + kLduLength + 23,
+                 call.nac}};
+            if (next) expected.emplace_back(found.back().position + terminatorLength - 1, row.nextCallNac);
+            EXPECT_EQ(expected, ends);
         }
+    }
 }
 
 TEST(FrameDecoderTest, OneCharacterPiecesDecodeAsOneBlock) {

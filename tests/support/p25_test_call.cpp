@@ -6,7 +6,9 @@
 
 namespace p25test {
 
-std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
+namespace {
+
+std::string CallText(const TestCall& call) {
     FrameBuilder builder;
     const uint8_t algid = static_cast<uint8_t>(call.algid);
     const uint8_t header[15] = {1,
@@ -55,8 +57,24 @@ std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
         text += builder.Ldu1(call.nac, voice(), lc, nid(2 * i, kDuidLdu1));
         text += builder.Ldu2(call.nac, voice(), es, nid(2 * i + 1, kDuidLdu2));
     }
-    text += builder.Tdu(call.nac);
-    if (voiceFrames) *voiceFrames = 18 * call.superframes;
+    Corruption end;
+    if (call.terminatorLost) end.nidMask = 0xAAAAAAAAAAull;
+    text += call.terminator == kDuidTdulc ? builder.Tdulc(call.nac, lc, end) : builder.Tdu(call.nac, end);
+    return text;
+}
+
+}  // namespace
+
+std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
+    std::string text = CallText(call);
+    if (call.nextCallNac >= 0) {
+        TestCall next = call;
+        next.nac = call.nextCallNac;
+        next.headerLost = next.terminatorLost = false;
+        next.misreadLdu = next.nextCallNac = -1;
+        text += CallText(next);
+    }
+    if (voiceFrames) *voiceFrames = 18 * call.superframes * (call.nextCallNac >= 0 ? 2 : 1);
 
     c4fmtest::C4fmOptions o;
     o.ebN0Db = call.ebN0Db;

@@ -1,7 +1,7 @@
 // A whole P25 call as the receiver's IF stream, made with the test-side transmitter: receiver
 // noise, HDU, LDU1/LDU2 superframes whose voice frames are valid IMBE frames of a voiced tone,
-// a TDU, and noise again. Used by the plug-in's end-to-end tests and by the run command on a
-// machine without the real recordings.
+// a terminator, and noise again (or a second call at once). Used by the plug-in's end-to-end
+// tests and by the run command on a machine without the real recordings.
 #pragma once
 
 #include <cstdint>
@@ -20,13 +20,18 @@ struct TestCall {
     int misreadLdu = -1;       // this LDU (0 the first LDU1, 1 the first LDU2, ...) is sent behind
     int misreadAs = 0x3;       // a NID beyond correction whose DUID bits read misreadAs
     int superframes = 5;       // LDU1 + LDU2 pairs, 18 voice frames each
+    int terminator = 0x3;      // the call's last unit: 0x3 TDU, 0xF TDU with link control
+    bool terminatorLost = false;  // its NID beyond correction, its DUID bits intact
+    int nextCallNac = -1;      // when set, a second call like this one, intact, with this NAC
+                               // follows the terminator at once
     double toneHz = 200.0;     // fundamental of the voiced frames
     double leadSeconds = 1.0;  // noise before and after the call
     double ebN0Db = 40.0;
     unsigned seed = 7;
 };
 
-// The call's IF samples at 48000 samples/s (full scale 1) and its voice-frame count.
+// The call's IF samples at 48000 samples/s (full scale 1) and its voice-frame count (both
+// calls' when a second one follows).
 std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames = nullptr);
 
 }  // namespace p25test

@@ -26,11 +26,13 @@ namespace {
 struct Spectrum {
     PanelHost host;
     CSpectrumAnalyzerPanel* panel = new CSpectrumAnalyzerPanel(host.Handle(), 0, 0, 480, 220, 0x56010000, 0);
-    EventLog setup, volume, mute;
+    EventLog setup, volume, mute, spare;
     Spectrum() {
         panel->OnSetup.Bind(&setup, &EventLog::Raised);
         panel->OnVolumeChange.Bind(&volume, &EventLog::Value);
         panel->OnMuteChange.Bind(&mute, &EventLog::Value);
+        panel->OnSpare1.Bind(&spare, &EventLog::Raised);
+        panel->OnSpare2.Bind(&spare, &EventLog::Raised);
     }
 };
 
@@ -121,6 +123,7 @@ TEST(SpectrumPanel, NotchSetupAndMuteAreIndependentToggles) {
     // Audio playback releases and locks the notch; its end, even after a second one, restores it.
     for (uint32_t mode : {2, 2, 0}) s.panel->SetPlayback(mode);
     EXPECT_TRUE(s.panel->GetNotchButton()->IsDown() && s.panel->GetNotchButton()->IsEnabled());
+    EXPECT_EQ(s.spare.count, 0u);  // only Setup, volume and mute are fired
 }
 
 TEST(SpectrumPanel, FindsTheLibraryWithOrWithoutATrailingBackslashAndWorksWithoutOne) {

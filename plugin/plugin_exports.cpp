@@ -88,6 +88,7 @@ constexpr UINT kRelayedCodeCount = sizeof kRelayedCodes / sizeof kRelayedCodes[0
 bool OnOwnerThread() { return g_ownerThread == GetCurrentThreadId(); }
 
 LRESULT CALLBACK RelayProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) return 0;  // it goes with the last instance, not with a host's close
     if (msg == kRelayDone) {
         vktPluginDone();
         return 1;

@@ -94,14 +94,11 @@ void ComboBox::HandleListItemClick(Object*) {
     DoOnChange();
 }
 
-// The open list closes whenever it loses the focus, stops being the active window or is
-// hidden by another hand (a WM_CLOSE hides it); when that happens through a press on the box
-// or its arrow, the press must not reopen it.
+// The open list closes whenever it loses the focus or stops being the active window; when
+// that happens through a press on the box or its arrow, the press must not reopen it.
 void ComboBox::HandleListMessage(Object*, MessageRecord* m) {
     if (!m_open) return;
-    if (m->msg != WM_KILLFOCUS && !(m->msg == WM_ACTIVATE && LOWORD(m->wParam) == WA_INACTIVE) &&
-        !(m->msg == WM_SHOWWINDOW && !m->wParam))
-        return;
+    if (m->msg != WM_KILLFOCUS && !(m->msg == WM_ACTIVATE && LOWORD(m->wParam) == WA_INACTIVE)) return;
     if (GetKeyState(VK_LBUTTON) < 0) {
         POINT p;
         RECT box;

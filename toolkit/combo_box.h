@@ -4,7 +4,7 @@
 // Closed (list hidden, arrow up) <-> open (list under the box, arrow down). A click on the
 // arrow or the box opens a closed list and closes an open one; an item click or Enter in the
 // list chooses and closes; Escape and any loss of the list's focus (a click elsewhere, another
-// window activated) close without a change, and so does a WM_CLOSE, which hides the list. A click on the arrow or the box that takes the
+// window activated) close without a change. A click on the arrow or the box that takes the
 // focus from the open list only closes it. The arrow is not a grouped toggle: the box sets its
 // state. The list is a child in the box's ring and dies with the box. GUI thread only.
 #pragma once

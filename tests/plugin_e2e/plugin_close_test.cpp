@@ -355,17 +355,19 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         OnThread(h.host, 0, [&] { h.host.Done(); });
         EXPECT_EQ(h.closed.size(), 2u);
         EXPECT_EQ(h.Receiver().hooked, 0u);
-        // Every instance closed: a start on another thread while this one waits returns at once.
+        // Started and closed here, then started on another thread while this one waits: at once.
+        ASSERT_NE(h.host.Start(3, nullptr), 0u);
+        h.host.Close(3);
         DWORD startMs = 0;
         OnThread(h.host, 3000, [&] {
             const DWORD t0 = GetTickCount();
-            other = h.host.Start(3, nullptr);
+            other = h.host.Start(4, nullptr);
             startMs = GetTickCount() - t0;
-            h.host.Close(3);
+            h.host.Close(4);
         });
         EXPECT_NE(other, 0u);
         EXPECT_LT(startMs, 1000u);
-        EXPECT_EQ(h.closed.size(), 3u);
+        EXPECT_EQ(h.closed.size(), 4u);
     }
 }
 

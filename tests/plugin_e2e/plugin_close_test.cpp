@@ -105,18 +105,13 @@ void OnThread(testbed::VktHost& host, DWORD waitMs, const std::function<void()>&
     t.join();
 }
 
-BOOL CALLBACK MatchText(HWND child, LPARAM word) {
-    auto* s = reinterpret_cast<std::pair<const char*, HWND>*>(word);
-    char t[64] = {};
-    GetWindowTextA(child, t, sizeof t);
-    if (std::strcmp(t, s->first) == 0) s->second = child;
-    return !s->second;
-}
-
-HWND ChildWithText(HWND parent, const char* text) {
-    std::pair<const char*, HWND> search{text, nullptr};
-    EnumChildWindows(parent, &MatchText, reinterpret_cast<LPARAM>(&search));
-    return search.second;
+HWND ChildWithText(HWND parent, const char* text) {  // depth first
+    for (HWND c = nullptr; (c = FindWindowExA(parent, c, nullptr, nullptr));) {
+        char t[64] = {};
+        GetWindowTextA(c, t, sizeof t);
+        if (HWND found = std::strcmp(t, text) ? ChildWithText(c, text) : c) return found;
+    }
+    return nullptr;
 }
 
 // The setup window (by its button), About and the device list shown: true when all three are.

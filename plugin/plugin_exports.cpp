@@ -8,6 +8,9 @@
 // and carried out there (PN_CLOSE included, with its PM_CLOSED); one with data (the caller's
 // memory, valid only for the call) and a start are refused; vktPluginDone is sent there and
 // waited for, but at most kRelayDoneMs, since the owner thread may itself wait for the caller.
+// The host may unload the library as soon as that Done returns: from the relay on, the module
+// holds itself until the owner thread has closed every instance, also when that thread pumps
+// again only after the wait has timed out.
 //
 // Closing. A host may close an instance from inside one of the plug-in's own calls (while it
 // handles an audio block, a set-up question or the start's announcement). Destroying the
@@ -85,6 +88,7 @@ constexpr UINT kRelayedCodeCount = sizeof kRelayedCodes / sizeof kRelayedCodes[0
 bool OnOwnerThread() { return g_ownerThread == GetCurrentThreadId(); }
 
 LRESULT CALLBACK RelayProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) return 0;  // it goes with the last instance, not with a host's close
     if (msg == kRelayDone) {
         vktPluginDone();
         return 1;
@@ -112,11 +116,50 @@ bool ClaimOwnerThread() {
     return true;
 }
 
-// Once the last instance is gone, another thread may start one.
+// Once the last instance is gone, another thread may start one. The toolkit's windows of this
+// thread go too: a start on the next owner thread must not send to a thread that may wait.
 void ReleaseOwnerThreadIfIdle() {
     if (g_instances.GetCount() != 0 || !OnOwnerThread()) return;
     if (HWND relay = g_relayWindow.exchange(nullptr)) DestroyWindow(relay);  // queued relays go with it
+    if (Application* app = GetApplication()) app->GetTooltip()->Destroy();
     g_ownerThread = 0;
+}
+
+// vktPluginDone inside one of the module's own loops, or relayed from another thread, can only
+// request the closes: they run once those loops have returned (or the owner thread pumps
+// again), and the host may free the library before that. The module holds a reference to
+// itself meanwhile; once the last instance has gone, a thread of its own gives it back with
+// FreeLibraryAndExitThread, which never returns into the module's code.
+std::atomic<HMODULE> g_selfReference{nullptr};
+constexpr DWORD kSelfReleaseDelayMs = 100;  // for the GUI thread to leave the module's last frame
+
+DWORD WINAPI ReleaseSelfReference(void* module) {
+    Sleep(kSelfReleaseDelayMs);
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+void HoldModule() {
+    if (g_selfReference) return;
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&HoldModule), &module))
+        return;
+    HMODULE none = nullptr;
+    if (!g_selfReference.compare_exchange_strong(none, module)) FreeLibrary(module);  // held already
+}
+
+void ReleaseSelfReferenceLater() {
+    HMODULE held = g_selfReference.exchange(nullptr);
+    if (!held) return;
+    HANDLE releaser = CreateThread(nullptr, 0, &ReleaseSelfReference, held, 0, nullptr);
+    if (!releaser) {
+        g_selfReference = held;  // kept: a library that stays loaded is safe
+        return;
+    }
+    CloseHandle(releaser);
+}
+
+void ReleaseModuleWhenIdle() {
+    if (g_instances.GetCount() == 0) ReleaseSelfReferenceLater();
 }
 
 void RelayNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam, uint32_t cbData, const void* lpData) {
@@ -128,40 +171,21 @@ void RelayNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam, uint32_t 
 
 // A close that the owner thread has to defer (it was inside one of its modal loops) completes
 // after the relayed call returns: wait for the list to empty too, as the host unloads next.
+// A send that times out is withdrawn: a posted Done then closes the instances whenever the
+// owner thread pumps again, and the owner side gives the module's reference back after that.
 void RelayDone() {
     const DWORD start = GetTickCount();
     DWORD_PTR answer = 0;
     HWND relay = g_relayWindow;
-    if (!relay || !SendMessageTimeoutA(relay, kRelayDone, 0, 0, SMTO_NORMAL, kRelayDoneMs, &answer)) return;
+    if (!relay) return;
+    HoldModule();
+    if (!SendMessageTimeoutA(relay, kRelayDone, 0, 0, SMTO_NORMAL, kRelayDoneMs, &answer)) {
+        // Neither reached the owner: its relay is gone with its last instance, so nothing
+        // there gives the reference back.
+        if (!PostMessageA(relay, kRelayDone, 0, 0)) ReleaseSelfReferenceLater();
+        return;
+    }
     while (g_ownerThread && GetTickCount() - start < kRelayDoneMs) Sleep(10);
-}
-
-// vktPluginDone inside one of the module's own loops can only request the closes: they run
-// once those loops have returned, and the host may free the library before that. The module
-// holds a reference to itself meanwhile; once the last instance has gone, a thread of its own
-// gives it back with FreeLibraryAndExitThread, which never returns into the module's code.
-HMODULE g_selfReference = nullptr;
-constexpr DWORD kSelfReleaseDelayMs = 100;  // for the GUI thread to leave the module's last frame
-
-DWORD WINAPI ReleaseSelfReference(void* module) {
-    Sleep(kSelfReleaseDelayMs);
-    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
-}
-
-void HoldModule() {
-    if (!g_selfReference)
-        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&HoldModule),
-                           &g_selfReference);
-}
-
-void ReleaseModuleWhenIdle() {
-    if (!g_selfReference || g_instances.GetCount() != 0) return;
-    // The unload runs on the releasing thread, where the shared tooltip could not be destroyed.
-    if (Application* app = GetApplication()) app->GetTooltip()->Destroy();
-    HANDLE releaser = CreateThread(nullptr, 0, &ReleaseSelfReference, g_selfReference, 0, nullptr);
-    if (!releaser) return;  // kept: a library that stays loaded is safe
-    CloseHandle(releaser);
-    g_selfReference = nullptr;
 }
 
 void RemovePluginInstance(PluginInstance* instance) {

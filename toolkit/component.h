@@ -132,9 +132,6 @@ public:
     bool IsEnabled() const;
     bool IsActive() const { return m_active; }
     bool IsModal() const { return m_modal; }
-    // A window its owner keeps (and deletes) is hidden, not destroyed, when the user closes it
-    // outside a modal loop; inside one the close still ends the loop.
-    void SetHideOnClose(bool on) { m_hideOnClose = on; }
     Component* GetFocusedChild() const { return m_focusedChild; }
     Component* GetFirstChild() const { return m_firstChild; }
     UINT_PTR SetTimer(UINT_PTR id, UINT milliseconds);
@@ -224,7 +221,6 @@ private:
     LONG m_backWidth = 0;
     LONG m_backHeight = 0;
     bool m_modal = false;
-    bool m_hideOnClose = false;
     Component* m_outerModal = nullptr;  // the loop this one runs inside, while m_modal
     bool m_focusable = false;
     bool m_keyPreview = true;

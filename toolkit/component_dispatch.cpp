@@ -107,15 +107,16 @@ bool Component::HandleClose() {
         m_modalResult = -1;
         return true;
     }
-    if (m_hideOnClose) {
-        Show(false);
+    switch (GetCloseAction()) {
+    case kCloseDestroys:
+        if (GetApplication()->GetMainWindow() == this) PostQuitMessage(0);
+        return false;
+    case kCloseHides:
+        // A child goes with its parent (Alt+F4 never targets one): only a top-level window hides.
+        if (!(GetStyle() & WS_CHILD)) Show(false);
         return true;
+    default: return true;
     }
-    // A child goes with its parent, and its owner keeps a pointer to it: a close sent to it
-    // alone (the system never sends one) is ignored.
-    if (GetStyle() & WS_CHILD) return true;
-    if (GetApplication()->GetMainWindow() == this) PostQuitMessage(0);
-    return false;
 }
 
 void Component::HandlePositionChanging(WINDOWPOS* pos) {

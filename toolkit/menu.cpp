@@ -469,7 +469,6 @@ PopupMenu::PopupMenu(HMENU menu, bool ownerDraw)
 PopupMenu::~PopupMenu() = default;
 
 LRESULT PopupMenu::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CLOSE) return 0;  // its hidden window goes only with the menu its owner deletes
     if (msg == WM_MEASUREITEM || msg == WM_DRAWITEM || msg == WM_MENUCHAR) {
         LRESULT result = m_menu.HandleMessage(msg, wParam, lParam);
         if (result) return result;

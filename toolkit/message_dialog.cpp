@@ -19,7 +19,6 @@ void SizeToCaption(Button* b, const char* text) {
 
 MessageDialog::MessageDialog(HWND parent, int buttonCount, const char* title)
     : Component(title, kDialogStyle, WS_EX_NOPARENTNOTIFY | WS_EX_TOPMOST, 0, 0, 100, 100, parent), m_owner(parent) {
-    SetHideOnClose(true);  // its caller keeps it between runs
     m_panel = new Panel("", GetHandle(), 0, 0, 10, 10, kPanelStyle, 0);
     m_panel->SetBorderStyle(kBorderRounded);
     m_count = buttonCount < 1 ? 1 : (buttonCount > kMaxButtons ? kMaxButtons : buttonCount);
@@ -95,7 +94,6 @@ int MessageDialog::ShowDialog(bool centreOnScreen) {
 }
 
 HelpWindow::HelpWindow() : Component("Help", kHelpStyle, 0, 0, 0, 200, 200, nullptr) {
-    SetHideOnClose(true);
     m_panel = new Panel("", GetHandle(), 0, 0, 200, 40, kPanelStyle, 0);
     m_close = new Button("Close", m_panel->GetHandle(), 0, 0, 30, 20, kButtonStyle);
     m_close->SetBevelDepth(2);

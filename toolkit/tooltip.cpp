@@ -5,23 +5,46 @@
 #include "toolkit/application.h"
 #include "toolkit/component.h"
 
+namespace {
+
+WNDPROC g_baseProc = nullptr;  // the tooltip class's own procedure
+
+// The application keeps the window for the session: a close sent to it is ignored.
+LRESULT CALLBACK KeptTooltipProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) return 0;
+    return CallWindowProcA(g_baseProc, window, msg, wParam, lParam);
+}
+
+bool OnThisThread(HWND window) { return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId(); }
+
+}  // namespace
+
 Tooltip::~Tooltip() { Destroy(); }
 
 void Tooltip::Destroy() {
-    if (m_window && IsWindow(m_window)) DestroyWindow(m_window);
+    HWND window = m_window;
     m_window = nullptr;
+    if (!window || !IsWindow(window)) return;
+    if (OnThisThread(window))
+        DestroyWindow(window);
+    else  // nothing of this module may stay in a window that can outlive it
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_baseProc));
 }
 
 // Made on first use rather than at module load: window creation does not belong in the
 // loader's context.
 HWND Tooltip::GetHandle() {
-    if (m_window) return m_window;
+    if (m_window && IsWindow(m_window) && OnThisThread(m_window)) return m_window;
+    Destroy();
     INITCOMMONCONTROLSEX init = {sizeof init, 0xFF};
     InitCommonControlsEx(&init);
     m_window = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                GetApplication()->GetInstance(), nullptr);
-    if (m_window) SetWindowPos(m_window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (!m_window) return nullptr;
+    g_baseProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&KeptTooltipProc)));
+    SetWindowPos(m_window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return m_window;
 }
 
@@ -46,10 +69,14 @@ void Tooltip::AddTool(Component* component, UINT flags) {
 }
 
 void Tooltip::SetText(Component* component, const char* text) {
+    HWND tip = GetHandle();
     TOOLINFOA info;
     FillTool(&info, component);
+    if (!SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&info)))
+        AddTool(component, TTF_IDISHWND | TTF_SUBCLASS);
+    FillTool(&info, component);
     info.lpszText = const_cast<char*>(text);
-    SendMessageA(GetHandle(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&info));
+    SendMessageA(tip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 void Tooltip::GetText(Component* component, char* buffer) {

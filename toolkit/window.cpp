@@ -106,6 +106,8 @@ LRESULT Window::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         OnMessage.Invoke(this, &record);
         if (record.handled) return record.result;
     }
+    // The previous procedure would destroy the window under an owner that still keeps it.
+    if (msg == WM_CLOSE && m_closeAction != kCloseDestroys) return 0;
     return CallWindowProcA(m_previousProc, m_handle, msg, wParam, lParam);
 }
 

@@ -5,6 +5,8 @@
 //
 // Object and window live and die together: deleting the object destroys the window, and a
 // window destroyed by the system (with its parent, say) deletes its object, exactly once.
+// Owners keep pointers to their windows, so a WM_CLOSE (Alt+F4, or a host closing every
+// window of its thread) destroys a window only when it opts in (SetCloseAction).
 #pragma once
 
 #include <windows.h>
@@ -41,6 +43,12 @@ public:
     virtual void SetPrevSibling(Window* sibling);
     virtual bool IsDestroying() const { return m_destroying; }
 
+    // What WM_CLOSE does outside a modal run: a top-level Component hides (a bare Window and
+    // a child ignore it), or it is ignored, or, only for a window that opts in, destroyed.
+    enum CloseAction { kCloseHides, kCloseIgnored, kCloseDestroys };
+    void SetCloseAction(CloseAction action) { m_closeAction = action; }
+    CloseAction GetCloseAction() const { return m_closeAction; }
+
     HWND GetHandle() const { return m_handle; }
     // The toolkit object behind a window handle, bare Windows included; null for any window
     // that is not a toolkit window of this module. The user data is only compared with the
@@ -70,6 +78,7 @@ private:
     void Delist();
 
     bool m_destroying = false;
+    CloseAction m_closeAction = kCloseHides;
     HWND m_handle = nullptr;
     Window* m_prev;
     Window* m_next;

@@ -35,7 +35,6 @@ HMODULE OwnModule() {
 
 CAboutDialog::CAboutDialog(HWND parent, int x, int y, int clientWidth, int clientHeight, DWORD style, DWORD exStyle)
     : Component("About", style, exStyle, x, y, clientWidth, clientHeight, parent) {
-    SetHideOnClose(true);  // the setup window keeps it: Alt+F4 hides it like "OK"
     GetModuleVersion();
     CreateFonts();
     SetClientSize(clientWidth, clientHeight);

@@ -84,6 +84,7 @@ CK927ApcoPluginWindow::CK927ApcoPluginWindow(DWORD style, DWORD exStyle, int x, 
                                              HWND parent)
     : Panel("K927 APCO plugin", parent, x, y, width, height, style, exStyle) {
     MethodTrace trace("CK927ApcoPluginWindow");
+    SetCloseAction(kCloseIgnored);  // the host closes the plug-in, which keeps this window until then
     ApplyNormalFont(this);
     CreateControls();
     SetBorderStyle(0);
@@ -322,7 +323,6 @@ LRESULT CK927ApcoPluginWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     case WM_APCO_RESERVED: OnReserved.Invoke(this); break;
-    case WM_CLOSE: return 0;  // the host closes the plug-in, which keeps this window until then
     case WM_APCO_MEDIA:
         if (lParam == sizeof(ApcoParams)) UpdateApcoParams(reinterpret_cast<const ApcoParams*>(wParam));
         break;

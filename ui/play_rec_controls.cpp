@@ -120,8 +120,7 @@ CPlayRecFileList::CPlayRecFileList(HWND parent, int x, int y, int width, int hei
     // the parent owns, placed in screen coordinates.
     ::SetParent(GetHandle(), nullptr);
     SetWindowLongPtrA(GetHandle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
-    // The panel keeps it, and learns of a close through the focus loss that follows.
-    SetHideOnClose(true);
+    // A close hides it (the toolkit's default); the panel learns of it through the focus loss.
 }
 
 CPlayRecFileList::~CPlayRecFileList() {

@@ -17,7 +17,9 @@
 #include "tests/plugin_win32/plugin_fixture.h"
 #include "tests/support/widget_input.h"
 #include "toolkit/button.h"
+#include "toolkit/combo_box.h"
 #include "toolkit/edit.h"
+#include "ui/about_dialog.h"
 #include "ui/k927_apco_plugin_window.h"
 #include "ui/play_rec_panel.h"
 #include "ui/setup_dialog.h"
@@ -92,12 +94,36 @@ std::set<HWND> ShownWindows() {  // of this thread: boxes, dialogs, menus
     return found;
 }
 
-// Runs f on a thread of its own while this one pumps (or waits for it); a hang is the watchdog's.
-void OnThread(testbed::VktHost& host, bool pump, const std::function<void()>& f) {
+// Runs f on a thread of its own while this one waits for it up to waitMs (INFINITE: to its end),
+// then pumps; a hang is the watchdog's.
+void OnThread(testbed::VktHost& host, DWORD waitMs, const std::function<void()>& f) {
     std::atomic<bool> returned{false};
     std::thread t([&] { f(), returned = true; });
-    if (pump) host.PumpUntil([&] { return returned.load(); }, INFINITE);
+    for (const DWORD start = GetTickCount(); waitMs != INFINITE && !returned && GetTickCount() - start < waitMs;)
+        Sleep(10);
+    if (waitMs != INFINITE) host.PumpUntil([&] { return returned.load(); }, INFINITE);
     t.join();
+}
+
+HWND ChildWithText(HWND parent, const char* text) {  // depth first
+    for (HWND c = nullptr; (c = FindWindowExA(parent, c, nullptr, nullptr));) {
+        char t[64] = {};
+        GetWindowTextA(c, t, sizeof t);
+        if (HWND found = std::strcmp(t, text) ? ChildWithText(c, text) : c) return found;
+    }
+    return nullptr;
+}
+
+// The setup window (by its button), About and the device list shown: true when all three are.
+bool OpenSetupAboutAndDeviceList(testbed::VktHost& host, HWND main) {
+    auto* w = static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(main, GWLP_USERDATA)));
+    CSetupDialog* setup = w->GetSetupDialog();
+    Click(ChildWithText(main, "Setup"), 3, 3);
+    Click(ChildWithText(setup->GetHandle(), "About"), 3, 3);
+    Click(setup->GetDeviceCombo()->GetButton()->GetHandle(), 3, 3);
+    host.Pump(100);
+    return IsWindowVisible(setup->GetHandle()) && IsWindowVisible(setup->GetAboutDialog()->GetHandle()) &&
+           IsWindowVisible(setup->GetDeviceCombo()->GetList()->GetHandle());
 }
 
 TEST(PluginClose, FromInsideEachKindOfHostCall) {
@@ -209,8 +235,11 @@ TEST(PluginClose, DoneClosesOpenInstancesBeforeTheLibraryGoes) {
 // while that one pumps or waits for it, is carried out on the GUI thread (a start is refused).
 // Either way: PM_CLOSED within a second, no window left, the stream unhooked.
 TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
-    enum Open { kNone, kSetupMenu, kBrowse, kPanelBox, kStreamsBox };  // the boxes open by themselves
-    enum How { kClose, kDone, kThreadPumping, kThreadWaiting };        // kDone: vktPluginDone and FreeLibrary
+    enum Open { kNone, kSetupMenu, kBrowse, kSetupAboutList, kPanelBox, kStreamsBox };  // boxes open by themselves
+    // kDone: vktPluginDone and FreeLibrary, kDoneOnThread: the same on a thread while the GUI
+    // thread waits 7 s; kCloseEachWindow: WM_CLOSE to every window the plug-in made, the
+    // windows opened again and a file played before the close.
+    enum How { kClose, kDone, kDoneOnThread, kCloseEachWindow, kThreadPumping, kThreadWaiting };
     const struct {
         const char* what;
         Open open;
@@ -224,7 +253,9 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
                 {"thread, idle", kNone, kThreadPumping, false},
                 {"thread, streaming", kNone, kThreadPumping, true},
                 {"thread, idle, GUI thread waits", kNone, kThreadWaiting, false},
-                {"thread, streaming, GUI thread waits", kNone, kThreadWaiting, true}};
+                {"thread, streaming, GUI thread waits", kNone, kThreadWaiting, true},
+                {"vktPluginDone and FreeLibrary on a thread, GUI thread waits 7 s", kNone, kDoneOnThread, true},
+                {"WM_CLOSE to each window, streaming", kSetupAboutList, kCloseEachWindow, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         std::vector<uint8_t> record = e2e::FreshRecord("T33modal");
@@ -239,6 +270,7 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         const HWND main = reinterpret_cast<HWND>(static_cast<uintptr_t>(h.host.Start(1, record.data())));
         auto set = [&] { return h.host.Count(PM_SETFLAGS) > 0 && (!row.streaming || h.host.Count(PMR_Audio) > 20); };
         ASSERT_TRUE(main && (row.open >= kPanelBox || h.host.PumpUntil(set, 20000)));
+        if (row.open == kSetupAboutList) ASSERT_TRUE(OpenSetupAboutAndDeviceList(h.host, main));
         if (row.open == kSetupMenu || row.open == kBrowse) {
             auto* w =
                 static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(main, GWLP_USERDATA)));
@@ -249,19 +281,55 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         }
         std::set<HWND> shown;
         DWORD closeTick = 0;
+        bool loadedAfterFree = false;
         g_timed = [&] {
             shown = ShownWindows();
             closeTick = GetTickCount();
             if (row.how == kClose) h.host.Close(1);
             if (row.how == kDone) h.host.Unload();
+            if (row.how == kDoneOnThread) {
+                OnThread(h.host, INFINITE, [&] {
+                    h.host.Unload();
+                    loadedAfterFree = GetModuleHandleA("Apco_K927_VKT_Plugin.vkt") != nullptr;
+                });
+                const DWORD waited = GetTickCount() - closeTick;
+                if (waited < 7000) Sleep(7000 - waited);
+                closeTick = GetTickCount();
+            }
+            if (row.how == kCloseEachWindow) {
+                const HINSTANCE plugin = GetModuleHandleA("Apco_K927_VKT_Plugin.vkt");
+                std::vector<HWND> made;
+                for (HWND top : {HWND(nullptr), HWND_MESSAGE})
+                    for (HWND t = nullptr; (t = FindWindowExA(top, t, nullptr, nullptr));)
+                        if (GetWindowThreadProcessId(t, nullptr) == GetCurrentThreadId() &&
+                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(t, GWLP_HINSTANCE)) == plugin)
+                            made.push_back(t), PostMessageA(t, WM_CLOSE, 0, 0);
+                h.host.Pump(300);
+                EXPECT_GT(made.size(), 5u) << "main, setup, About, list, tooltip, helpers";
+                for (HWND t : made) EXPECT_TRUE(IsWindow(t)) << "kept";
+                EXPECT_TRUE(OpenSetupAboutAndDeviceList(h.host, main)) << "opened again";
+                const size_t audio = h.host.Count(PMR_Audio);
+                auto* w = static_cast<CK927ApcoPluginWindow*>(
+                    reinterpret_cast<Object*>(GetWindowLongPtrA(main, GWLP_USERDATA)));
+                w->OnFileNameChange.Invoke(w, e2e::Recording("voice-nac293-tg1.if.wav").c_str());
+                w->OnStartPlay.Invoke(w);
+                EXPECT_TRUE(h.host.PumpUntil(
+                    [&] { return w->GetPlayRecPanel()->GetFilePosTime() >= 1 && h.host.Count(PMR_Audio) > audio + 20; },
+                    20000))
+                    << "the file plays and its audio reaches the host";
+                closeTick = GetTickCount();
+                h.host.Close(1);
+            }
             if (row.how >= kThreadPumping)
-                OnThread(h.host, row.how == kThreadPumping, [&] { h.host.Notify(1, PN_VOLUME, 13), h.host.Close(1); });
+                OnThread(h.host, row.how == kThreadPumping ? 0 : INFINITE,
+                         [&] { h.host.Notify(1, PN_VOLUME, 13), h.host.Close(1); });
         };
         SetTimer(nullptr, 0, 500, &RunTimed);
         ASSERT_TRUE(h.host.PumpUntil([&] { return !h.closed.empty(); }, 20000));
         EXPECT_LT(GetTickCount() - closeTick, 1000u);
         h.host.Pump(200);
-        const size_t opened = row.open == kSetupMenu ? 2 : row.open != kNone;  // the setup window and its menu
+        // The setup window and its menu; the setup window, About and the list.
+        const size_t opened = row.open == kSetupMenu ? 2 : row.open == kSetupAboutList ? 3 : row.open != kNone;
         EXPECT_EQ(shown.size(), before.size() + opened) << "the loop's windows were shown";
         EXPECT_EQ(h.closed.size(), 1u);
         EXPECT_EQ(h.after, 0u);
@@ -269,17 +337,32 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         EXPECT_FALSE(IsWindow(main));
         EXPECT_EQ(h.Receiver().hooked, 0u);
         EXPECT_EQ(h.host.CallsOffGuiThread(), 0u);
-        EXPECT_TRUE(row.how != kDone || !GetModuleHandleA("Apco_K927_VKT_Plugin.vkt")) << "unloaded once it could";
+        const bool unloaded = !GetModuleHandleA("Apco_K927_VKT_Plugin.vkt");
+        EXPECT_TRUE((row.how != kDone && row.how != kDoneOnThread) || unloaded) << "unloaded once it could";
+        EXPECT_EQ(loadedAfterFree, row.how == kDoneOnThread) << "loaded until the instance was closed";
         if (row.how < kThreadPumping) continue;
         EXPECT_EQ(h.host.Count(PM_VOLUME), 1u) << "the thread's code carried out";
         // The handle starts again here; not on another thread while this one owns instances.
         ASSERT_NE(h.host.Start(1, nullptr), 0u);
         uint32_t other = 1;
-        OnThread(h.host, false, [&] { other = h.host.Start(2, nullptr); });
+        OnThread(h.host, INFINITE, [&] { other = h.host.Start(2, nullptr); });
         EXPECT_EQ(other, 0u);
-        OnThread(h.host, true, [&] { h.host.Done(); });
+        OnThread(h.host, 0, [&] { h.host.Done(); });
         EXPECT_EQ(h.closed.size(), 2u);
         EXPECT_EQ(h.Receiver().hooked, 0u);
+        // Started and closed here, then started on another thread while this one waits: at once.
+        ASSERT_NE(h.host.Start(3, nullptr), 0u);
+        h.host.Close(3);
+        DWORD startMs = 0;
+        OnThread(h.host, 3000, [&] {
+            const DWORD t0 = GetTickCount();
+            other = h.host.Start(4, nullptr);
+            startMs = GetTickCount() - t0;
+            h.host.Close(4);
+        });
+        EXPECT_NE(other, 0u);
+        EXPECT_LT(startMs, 1000u);
+        EXPECT_EQ(h.closed.size(), 4u);
     }
 }
 

@@ -101,16 +101,23 @@ TEST(WindowClass, AForeignRegistrationOfTheNameIsReplaced) {
     delete c;
 }
 
+// A tooltip window that is gone (destroyed by anyone) is made again, with the tool, on the
+// next text.
 TEST(Tooltip, TextRoundTrips) {
     Component* root = MakeTopLevel();
     Component* child = MakeChild(root, 0, 0, 40, 20);
-    child->SetToolTip("Squelch level");
-    char text[80] = {};
-    child->GetToolTip(text);
-    EXPECT_STREQ(text, "Squelch level");
-    child->SetToolTip("Other");
-    child->GetToolTip(text);
-    EXPECT_STREQ(text, "Other");
+    const struct {
+        const char* text;
+        bool windowGone;
+    } rows[] = {{"Squelch level", false}, {"Other", false}, {"After the window was destroyed", true}};
+    for (const auto& row : rows) {
+        if (row.windowGone) DestroyWindow(GetApplication()->GetTooltip()->GetHandle());
+        child->SetToolTip(row.text);
+        char text[80] = {};
+        child->GetToolTip(text);
+        EXPECT_STREQ(text, row.text);
+    }
+    EXPECT_TRUE(IsWindow(GetApplication()->GetTooltip()->GetHandle()));
     delete root;
 }
 

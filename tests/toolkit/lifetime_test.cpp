@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "toolkit/menu.h"
 #include "toolkit_fixture.h"
 
 namespace {
@@ -71,6 +72,41 @@ TEST(Lifetime, ChildRingOrderAndNavigation) {
     EXPECT_EQ(parent->GetNextChild(a, false), c);
     EXPECT_EQ(parent->GetNextChild(c, true), a);
     delete parent;
+}
+
+// A WM_CLOSE (Alt+F4, or a host closing every window of its thread) destroys only a window that
+// opts in, deleting its object once; the owners of the others keep them. A top-level component
+// hides, a child, a bare Window and the shared tooltip stay as they were.
+TEST(Lifetime, WmCloseDestroysOnlyAWindowThatOptsIn) {
+    g_deleted = 0;
+    Counted* top = new Counted(nullptr);
+    Counted* child = new Counted(top);
+    Counted* optedIn = new Counted(nullptr);
+    optedIn->SetCloseAction(Window::kCloseDestroys);
+    PopupMenu* menu = new PopupMenu();
+    top->SetToolTip("tip");
+    const struct {
+        const char* what;
+        HWND window;
+        bool survives, visibleAfter;
+    } rows[] = {{"child", child->GetHandle(), true, true},
+                {"top-level component", top->GetHandle(), true, false},
+                {"bare window", menu->GetHandle(), true, false},
+                {"tooltip", GetApplication()->GetTooltip()->GetHandle(), true, false},
+                {"opted in", optedIn->GetHandle(), false, false}};
+    for (const auto& row : rows) {
+        SendMessageA(row.window, WM_CLOSE, 0, 0);
+        Pump();
+        EXPECT_EQ(IsWindow(row.window) != 0, row.survives) << row.what;
+        EXPECT_EQ(IsWindowVisible(row.window) != 0, row.visibleAfter) << row.what;
+    }
+    EXPECT_EQ(g_deleted, 1);
+    char text[80] = {};
+    top->GetToolTip(text);
+    EXPECT_STREQ(text, "tip");
+    delete menu;
+    delete top;
+    EXPECT_EQ(g_deleted, 3);
 }
 
 class Watcher : public Component {

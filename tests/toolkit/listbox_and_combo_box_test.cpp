@@ -192,28 +192,33 @@ struct Combo {
 };
 
 // By real clicks and keys: each way of opening and closing; a click that closes the list
-// (taking its focus) never reopens it.
+// (taking its focus) never reopens it. A WM_CLOSE to the open list (Alt+F4) closes it and the
+// list opens again.
 TEST(ComboBox, OpensAndClosesByArrowBoxEscapeAndFocusLoss) {
     Combo c;
     HWND arrow = c.box->GetButton()->GetHandle(), box = c.box->GetHandle();
+    constexpr int kClose = -1;
     struct Step {
         HWND where;
         int key;
         bool open;
     } steps[] = {
-        {arrow, 0, true}, {arrow, 0, false},           {box, 0, true}, {box, 0, false},
-        {arrow, 0, true}, {nullptr, VK_ESCAPE, false}, {box, 0, true}, {c.elsewhere->GetHandle(), 0, false},
-        {arrow, 0, true},
+        {arrow, 0, true},   {arrow, 0, false},           {box, 0, true},  {box, 0, false},
+        {arrow, 0, true},   {nullptr, VK_ESCAPE, false}, {box, 0, true},  {c.elsewhere->GetHandle(), 0, false},
+        {arrow, 0, true},   {nullptr, kClose, false},    {arrow, 0, true},
     };
     for (const Step& s : steps) {
         if (s.where)
             RealClick(s.where, 8, 8);
+        else if (s.key == kClose)
+            SendMessageA(c.List(), WM_CLOSE, 0, 0);
         else
             SendMessageA(c.List(), WM_KEYDOWN, s.key, 1);
         Pump();
+        ASSERT_TRUE(IsWindow(c.List())) << &s - steps;
         EXPECT_EQ(c.Open(), s.open) << &s - steps;
     }
-    EXPECT_EQ(c.dropDowns.values, (std::vector<int>{1, 0, 1, 0, 1, 0, 1, 0, 1}));
+    EXPECT_EQ(c.dropDowns.values, (std::vector<int>{1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1}));
     EXPECT_EQ(GetFocus(), c.List());
     RECT list, frame;
     GetWindowRect(c.List(), &list);

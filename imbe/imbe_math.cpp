@@ -460,21 +460,19 @@ int16_t ImbeMeanWords(const int16_t* x, int n) {
     return static_cast<int16_t>(q);
 }
 
-int ImbeMaxIndex16(const int16_t* x, int n) {
+namespace {
+template <typename T>
+int MaxIndex(const T* x, int n) {
     if (n < 1) return -1;
     int best = 0;
     for (int i = 1; i < n; ++i)
         if (x[i] > x[best]) best = i;
     return best;
 }
+}  // namespace
 
-int ImbeMaxIndex32(const int32_t* x, int n) {
-    if (n < 1) return -1;
-    int best = 0;
-    for (int i = 1; i < n; ++i)
-        if (x[i] > x[best]) best = i;
-    return best;
-}
+int ImbeMaxIndex16(const int16_t* x, int n) { return MaxIndex(x, n); }
+int ImbeMaxIndex32(const int32_t* x, int n) { return MaxIndex(x, n); }
 
 // The smallest per-element count, not the count of the largest magnitude: -16384 still has one
 // bit of room where +16384 has none.

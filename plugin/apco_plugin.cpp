@@ -62,7 +62,7 @@ void CApcoPlugin::BindWindowEvents() {
 void CApcoPlugin::OnInitializeEvent(Object*) {
     CallGuarded("OnWindowReady", [&] {
         OnWindowReady();
-        ConnectReceiver();
+        if (!IsClosing()) ConnectReceiver();
     });
 }
 
@@ -122,6 +122,9 @@ void CApcoPlugin::OnWindowReady() {
     uint32_t scanning = CallPluginProc(PM_GETVALUE, PN_SCANNING, 0, nullptr);
     m_scanning = scanning != kHostNoAnswer && scanning != 0;
     LoadSettings();
+    // A close asked for inside one of its boxes ends the start-up here; the settings are
+    // all loaded by then, so the close saves them back unchanged.
+    if (IsClosing()) return;
     UpdateAudioFilter();
     UpdateHostFlags(m_demodMode != kModeP25);
     CallPluginProc(PM_SCANNING, 0, 0, nullptr);
@@ -286,7 +289,9 @@ void CApcoPlugin::RequestClose() {
     m_closeRequested = true;
     m_closing = true;
     // The close waits for every modal loop of the instance (a box, the overwrite question,
-    // a menu), and nobody may be there to answer them: they end now, as if cancelled.
+    // a menu), and nobody may be there to answer them: they end now, as if cancelled, and no
+    // new one starts (a message asked for from now on goes to the trace log).
+    if (m_window) m_window->RefuseModalLoops();
     Component::EndModalLoopsOf(GetWindowHandle());
 }
 
@@ -294,6 +299,8 @@ CApcoPlugin::~CApcoPlugin() {
     // The receiver check is the only timer road back into the object: cut it first.
     if (m_window) m_window->OnRcvCheckTimer.Unbind();
     m_closing = true;
+    // Messages pumped while the player goes (a panel's pending error among them) open no box.
+    if (m_window) m_window->RefuseModalLoops();
     m_scanSpectrum.Release();
     CallPluginProc(PM_SETFLAGS, 0, 0, nullptr);
     if (m_volumeRead) m_receiver.SetVolume(m_receiverHandle, m_savedVolume);

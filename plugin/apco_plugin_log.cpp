@@ -50,7 +50,8 @@ void CApcoPlugin::OpenLogFile() {
         m_window->CreateLoggingTimer((interval < kMaxIntervalSeconds ? interval : kMaxIntervalSeconds) * 1000);
     m_window->SetLoggingEnabled(true);
     m_logOpen = true;
-    if (m_loggingParams & kEventLogging) WriteLogEntry();
+    // A closing instance (its start-up interrupted in a box) writes nothing more.
+    if ((m_loggingParams & kEventLogging) && !IsClosing()) WriteLogEntry();
 }
 
 void CApcoPlugin::CloseLogFile() {
@@ -74,7 +75,8 @@ void CApcoPlugin::WriteLogEntry() {
     if (!m_logHeaderWritten) {
         m_logHeaderWritten = WriteLogHeader();
         if (!m_logHeaderWritten) {
-            if (m_window) m_window->DisplayError("Failed to write log header.", 0);
+            // A failed write has closed the log and said so: one failure, one box.
+            if (m_logOpen && m_window) m_window->DisplayError("Failed to write log header.", 0);
             return;
         }
     }
@@ -116,7 +118,9 @@ bool CApcoPlugin::WriteLogField(const char* text, bool last) {
     DWORD written = 0;
     if (WriteFile(m_logFile, line, static_cast<DWORD>(n), &written, nullptr) && written == static_cast<DWORD>(n))
         return true;
-    if (m_window) m_window->DisplayError("Failed to write to log file. Logging will now stop.\n", 0);
+    // The log stops (timer and file) before the box: its loop runs the timer and the host's
+    // frequency changes, which must find nothing more to write.
     CloseLogFile();
+    if (m_window) m_window->DisplayError("Failed to write to log file. Logging will now stop.\n", 0);
     return false;
 }

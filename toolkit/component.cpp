@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "foundation/trace.h"
 #include "toolkit/application.h"
 
 bool Component::s_shift = false;
@@ -479,7 +480,21 @@ void Component::SetToolTip(const char* text) {
 
 void Component::GetToolTip(char* buffer) { GetApplication()->GetTooltip()->GetText(this, buffer); }
 
+bool Component::ModalLoopsRefusedFor(HWND window) {
+    for (HWND w = window ? GetAncestor(window, GA_ROOT) : nullptr; w; w = GetWindow(w, GW_OWNER)) {
+        const Component* c = FromHandle(w);
+        if (c && c->m_refuseModal) return true;
+    }
+    return false;
+}
+
+bool Component::CanShowModal(HWND owner) const {
+    return !m_modal && !ModalLoopsRefusedFor(GetHandle()) && !ModalLoopsRefusedFor(owner);
+}
+
 int Component::ShowModal(HWND owner) {
+    // The running loop keeps its result and its place in the chain.
+    if (!CanShowModal(owner)) return -1;
     m_modalResult = 0;
     m_modal = true;
     // The running loops form a chain, innermost first, so that a close can end them all.
@@ -583,6 +598,10 @@ void Component::EndModalLoopsOf(HWND root) {
 }
 
 int Component::MessageBox(const char* text, UINT type, const char* caption) {
+    if (ModalLoopsRefusedFor(GetRoot()->GetHandle())) {
+        TraceLog("box not shown, its window is closing: %s", text ? text : "");
+        return 0;
+    }
     char name[MAX_PATH] = {};
     if (!caption) {
         GetModuleFileNameA(nullptr, name, MAX_PATH);

@@ -148,13 +148,22 @@ public:
     void GetToolTip(char* buffer);
     // Runs a modal loop until EndModal, WM_CLOSE (-1) or the application quits (0); the owner
     // (the given window, else the parent) is disabled meanwhile and re-enabled on every exit.
+    // Answers -1 at once, running nothing, when CanShowModal(owner) does not hold.
     int ShowModal(HWND owner);
+    // Not while this window's own loop runs (run again inside itself, a loop would chain to
+    // itself), nor once the root of this window or of the owner refuses modal loops.
+    bool CanShowModal(HWND owner) const;
+    // From now on no modal loop starts for a window that this root owns, itself included:
+    // ShowModal answers -1 and MessageBox 0 at once. For a root being closed, whose boxes
+    // nobody would answer.
+    void RefuseModalLoops() { m_refuseModal = true; }
     void EndModal(int result);
     // Ends, as if its window had been closed, every modal loop of the thread whose window root
     // owns (through owners): ShowModal (answering -1) with every ShowModal running inside the
     // outermost of them, the system's dialogs (message boxes, the folder browser: IDCANCEL) and
     // an open menu (also any menu inside such a ShowModal). Code waiting for them goes on at once.
     static void EndModalLoopsOf(HWND root);
+    // MessageBoxA owned by the root; 0 without a box once the root refuses modal loops.
     int MessageBox(const char* text, UINT type, const char* caption);
     // Puts a native control in place of the component's own window.
     void Attach(HWND hwnd);
@@ -208,6 +217,7 @@ private:
     bool HandleLButtonUp(WPARAM keys, LPARAM position);  // true: the application is quitting
     void HandleMouseWheel(WPARAM wParam);
     void HandleEscapeOrEnter(UINT msg);
+    static bool ModalLoopsRefusedFor(HWND window);  // by its root or a window owning that
 
     Component* m_focusedChild = nullptr;
     Component* m_firstChild = nullptr;
@@ -222,6 +232,7 @@ private:
     LONG m_backHeight = 0;
     bool m_modal = false;
     Component* m_outerModal = nullptr;  // the loop this one runs inside, while m_modal
+    bool m_refuseModal = false;
     bool m_focusable = false;
     bool m_keyPreview = true;
     DWORD m_lastUpTick = 0;

@@ -1,5 +1,7 @@
 #include "toolkit/message_dialog.h"
 
+#include "foundation/trace.h"
+
 namespace {
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION;
 constexpr DWORD kPanelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
@@ -47,6 +49,11 @@ void MessageDialog::DoOnEscape() {
 }
 
 int MessageDialog::Run(const char* text, bool centreOnScreen) {
+    // A box already up keeps its text; one that nobody may answer leaves its text in the trace.
+    if (!CanShowModal(m_owner)) {
+        TraceLog("MessageDialog not shown: %s", text ? text : "");
+        return kClosed;
+    }
     m_panel->SetText(text);
     m_panel->AutoSize();
     m_panel->UpdateBounds();

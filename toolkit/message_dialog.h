@@ -27,7 +27,8 @@ public:
     void SetButtonText(int index, const char* text);
     // Escape answers as if button index had been pressed.
     void SetEscapeResult(int index) { m_escapeResult = index + 1; }
-    // The 0-based index of the pressed button, Escape's index, or kClosed.
+    // The 0-based index of the pressed button, Escape's index, or kClosed; kClosed at once,
+    // the text going to the trace log, while the dialog runs already or its owner is closing.
     int Run(const char* text, bool centreOnScreen);
 
 private:

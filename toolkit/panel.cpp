@@ -159,7 +159,13 @@ void Panel::DrawCaption(HDC hdc, const RECT& rect, const char* text, int length)
     RECT r = {at.x, at.y, at.x + m_captionWidth, at.y + m_captionHeight};
     if (r.bottom > rect.bottom) r.bottom = rect.bottom;
     if (r.right > rect.right) r.right = rect.right;
-    DrawTextA(hdc, text, length, &r, flags);
+    // Glyphs can reach a few pixels past the measured extent (Wine draws wider than it
+    // measures): clipped to that extent, a caption would lose its last character. The panel's
+    // inner area is the clip instead.
+    const int saved = SaveDC(hdc);
+    IntersectClipRect(hdc, rect.left, rect.top, rect.right, rect.bottom);
+    DrawTextA(hdc, text, length, &r, flags | DT_NOCLIP);
+    RestoreDC(hdc, saved);
     if (oldFont) SelectObject(hdc, oldFont);
     SetBkMode(hdc, oldMode);
 }

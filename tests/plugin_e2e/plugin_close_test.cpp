@@ -94,6 +94,31 @@ std::set<HWND> ShownWindows() {  // of this thread: boxes, dialogs, menus
     return found;
 }
 
+// The disk's folder, with every free byte taken by one file.
+std::string FillUp(const plugintest::SmallDisk& disk) {
+    ULARGE_INTEGER free{};
+    DeleteFileA((disk.path + "\\fill").c_str());
+    GetDiskFreeSpaceExA((disk.path + "\\").c_str(), &free, nullptr, nullptr);
+    plugintest::WriteAll(disk.path + "\\fill", std::vector<uint8_t>(free.QuadPart));
+    return disk.path;
+}
+
+// Closes the main window's error box once it has been up for 1.5 s, as a user would (a box run
+// again inside itself stays up and takes another answer); counts the answers, keeps the texts.
+int g_answers = 0;
+std::string g_answered;
+void CALLBACK AnswerSlowly(HWND, UINT, UINT_PTR, DWORD) {
+    static DWORD since = 0;
+    const HWND box = FindWindowA(nullptr, "K927APCO - Error");
+    if (!box || !IsWindowVisible(box)) since = 0;
+    if (!box || !IsWindowVisible(box) || GetTickCount() - (since ? since : since = GetTickCount()) < 1500) return;
+    since = 0, ++g_answers;
+    char text[256];
+    for (HWND c = FindWindowExA(box, nullptr, nullptr, nullptr); c; c = FindWindowExA(box, c, nullptr, nullptr))
+        g_answered += (GetWindowTextA(c, text, sizeof text), text);
+    PostMessageA(box, WM_CLOSE, 0, 0);
+}
+
 // Runs f on a thread of its own while this one waits for it up to waitMs (INFINITE: to its end),
 // then pumps; a hang is the watchdog's.
 void OnThread(testbed::VktHost& host, DWORD waitMs, const std::function<void()>& f) {
@@ -235,33 +260,57 @@ TEST(PluginClose, DoneClosesOpenInstancesBeforeTheLibraryGoes) {
 // while that one pumps or waits for it, is carried out on the GUI thread (a start is refused).
 // Either way: PM_CLOSED within a second, no window left, the stream unhooked.
 TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
-    enum Open { kNone, kSetupMenu, kBrowse, kSetupAboutList, kPanelBox, kStreamsBox };  // boxes open by themselves
-    // kDone: vktPluginDone and FreeLibrary, kDoneOnThread: the same on a thread while the GUI
-    // thread waits 7 s; kCloseEachWindow: WM_CLOSE to every window the plug-in made, the
-    // windows opened again and a file played before the close.
-    enum How { kClose, kDone, kDoneOnThread, kCloseEachWindow, kThreadPumping, kThreadWaiting };
+    // The boxes open by themselves from kPanelBox on.
+    enum Open { kNone, kSetupMenu, kBrowse, kSetupAboutList, kPanelBox, kStreamsBox, kLogBox };
+    // kDone: vktPluginDone and FreeLibrary, kCloseDone: PN_CLOSE first, kDoneOnThread: the two
+    // on a thread while the GUI thread waits 7 s; kCloseEachWindow: WM_CLOSE to every window the
+    // plug-in made, the windows opened again and a file played before the close.
+    enum How { kClose, kDone, kCloseDone, kDoneOnThread, kCloseEachWindow, kThreadPumping, kThreadWaiting };
+    enum Log { kNoLog, kLogUnopenable, kLogOnFullDisk };  // logging every second to that file
     const struct {
         const char* what;
         Open open;
         How how;
         bool streaming;
-    } rows[] = {{"\"Failed to setup streams.\" box", kStreamsBox, kClose, false},
-                {"\"Failed to setup streams.\" box, vktPluginDone", kStreamsBox, kDone, false},
-                {"panel's error box: folder not writable", kPanelBox, kClose, false},
-                {"setup window's system menu, streaming", kSetupMenu, kClose, true},
-                {"folder browser", kBrowse, kClose, false},
-                {"thread, idle", kNone, kThreadPumping, false},
-                {"thread, streaming", kNone, kThreadPumping, true},
-                {"thread, idle, GUI thread waits", kNone, kThreadWaiting, false},
-                {"thread, streaming, GUI thread waits", kNone, kThreadWaiting, true},
-                {"vktPluginDone and FreeLibrary on a thread, GUI thread waits 7 s", kNone, kDoneOnThread, true},
-                {"WM_CLOSE to each window, streaming", kSetupAboutList, kCloseEachWindow, true}};
+        Log log = kNoLog;
+        UINT closeMs = 500;
+        bool answered = false;  // each box closed after 1.5 s, as a user would
+    } rows[] = {
+        // The interrupted start-up goes no further: no log box after the panel's, no window left.
+        {"panel's box at start, log unopenable: PN_CLOSE, vktPluginDone", kPanelBox, kCloseDone, false, kLogUnopenable},
+        // A failed write stops the log first: no write again inside its box, so one box, and
+        // logging off (saved so); the box left open ends with the close.
+        {"call log on a full disk: its box", kLogBox, kClose, false, kLogOnFullDisk, 3000},
+        {"call log on a full disk, answered: one box in 10 s", kLogBox, kClose, false, kLogOnFullDisk, 10000, true},
+        {"\"Failed to setup streams.\" box", kStreamsBox, kClose, false},
+        {"\"Failed to setup streams.\" box, vktPluginDone", kStreamsBox, kDone, false},
+        {"panel's error box: folder not writable", kPanelBox, kClose, false},
+        {"setup window's system menu, streaming", kSetupMenu, kClose, true},
+        {"folder browser", kBrowse, kClose, false},
+        {"thread, idle", kNone, kThreadPumping, false},
+        {"thread, streaming", kNone, kThreadPumping, true},
+        {"thread, idle, GUI thread waits", kNone, kThreadWaiting, false},
+        {"thread, streaming, GUI thread waits", kNone, kThreadWaiting, true},
+        {"vktPluginDone and FreeLibrary on a thread, GUI thread waits 7 s", kNone, kDoneOnThread, true},
+        {"WM_CLOSE to each window, streaming", kSetupAboutList, kCloseEachWindow, true}};
+    plugintest::SmallDisk disk(1 << 20);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
+        if (row.log == kLogOnFullDisk && !disk.mounted) {
+            std::printf("skipped \"%s\": no small file system could be mounted (root under Wine is needed)\n",
+                        row.what);
+            continue;
+        }
         std::vector<uint8_t> record = e2e::FreshRecord("T33modal");
-        if (row.open == kPanelBox)
-            RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Quorvane Communications\\K927Apco\\T33modal", "AudioDir",
-                            REG_SZ, "Q:", 3);
+        const char* key = "Software\\Quorvane Communications\\K927Apco\\T33modal";
+        if (row.open == kPanelBox) RegSetKeyValueA(HKEY_CURRENT_USER, key, "AudioDir", REG_SZ, "Q:", 3);
+        if (row.log != kNoLog) {
+            const std::string file = row.log == kLogOnFullDisk ? FillUp(disk) + "\\calls.csv" : "Q:\\no\\calls.csv";
+            const DWORD on = 1;
+            RegSetKeyValueA(HKEY_CURRENT_USER, key, "LogFileName", REG_SZ, file.c_str(), file.size() + 1);
+            RegSetKeyValueA(HKEY_CURRENT_USER, key, "LoggingParams", REG_DWORD, &on, 4);
+            RegSetKeyValueA(HKEY_CURRENT_USER, key, "LoggingEnabled", REG_DWORD, &on, 4);
+        }
         const std::set<HWND> before = ShownWindows();
         Closing h(row.what);
         h.host.KeepCaption("K927APCO - Error");
@@ -285,8 +334,8 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         g_timed = [&] {
             shown = ShownWindows();
             closeTick = GetTickCount();
-            if (row.how == kClose) h.host.Close(1);
-            if (row.how == kDone) h.host.Unload();
+            if (row.how == kClose || row.how == kCloseDone) h.host.Close(1);
+            if (row.how == kDone || row.how == kCloseDone) h.host.Unload();
             if (row.how == kDoneOnThread) {
                 OnThread(h.host, INFINITE, [&] {
                     h.host.Unload();
@@ -324,21 +373,36 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
                 OnThread(h.host, row.how == kThreadPumping ? 0 : INFINITE,
                          [&] { h.host.Notify(1, PN_VOLUME, 13), h.host.Close(1); });
         };
-        SetTimer(nullptr, 0, 500, &RunTimed);
+        SetTimer(nullptr, 0, row.closeMs, &RunTimed);
+        const UINT_PTR answering = row.answered ? SetTimer(nullptr, 0, 50, &AnswerSlowly) : 0;
+        g_answers = 0, g_answered.clear();
         ASSERT_TRUE(h.host.PumpUntil([&] { return !h.closed.empty(); }, 20000));
         EXPECT_LT(GetTickCount() - closeTick, 1000u);
         h.host.Pump(200);
-        // The setup window and its menu; the setup window, About and the list.
-        const size_t opened = row.open == kSetupMenu ? 2 : row.open == kSetupAboutList ? 3 : row.open != kNone;
+        if (answering) KillTimer(nullptr, answering);
+        if (row.answered) {
+            DWORD logging = 1, size = 4;
+            RegGetValueA(HKEY_CURRENT_USER, key, "LoggingEnabled", RRF_RT_DWORD, nullptr, &logging, &size);
+            EXPECT_EQ(g_answers, 1) << g_answered;
+            EXPECT_NE(g_answered.find("Failed to write to log file. Logging will now stop."), std::string::npos);
+            EXPECT_EQ(logging, 0u);
+        }
+        // The setup window and its menu; the setup window, About and the list; an answered box
+        // is gone before the close.
+        const size_t opened = row.open == kSetupMenu       ? 2
+                              : row.open == kSetupAboutList ? 3
+                                                            : row.open != kNone && !row.answered;
         EXPECT_EQ(shown.size(), before.size() + opened) << "the loop's windows were shown";
         EXPECT_EQ(h.closed.size(), 1u);
         EXPECT_EQ(h.after, 0u);
         for (HWND w : shown) EXPECT_TRUE(before.count(w) || !IsWindow(w)) << "no window left";
+        for (HWND w : ShownWindows()) EXPECT_TRUE(before.count(w)) << "no box after the close";
         EXPECT_FALSE(IsWindow(main));
         EXPECT_EQ(h.Receiver().hooked, 0u);
         EXPECT_EQ(h.host.CallsOffGuiThread(), 0u);
         const bool unloaded = !GetModuleHandleA("Apco_K927_VKT_Plugin.vkt");
-        EXPECT_TRUE((row.how != kDone && row.how != kDoneOnThread) || unloaded) << "unloaded once it could";
+        EXPECT_TRUE((row.how != kDone && row.how != kCloseDone && row.how != kDoneOnThread) || unloaded)
+            << "unloaded once it could";
         EXPECT_EQ(loadedAfterFree, row.how == kDoneOnThread) << "loaded until the instance was closed";
         if (row.how < kThreadPumping) continue;
         EXPECT_EQ(h.host.Count(PM_VOLUME), 1u) << "the thread's code carried out";

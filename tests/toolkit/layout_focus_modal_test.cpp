@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "toolkit_fixture.h"
@@ -159,6 +160,12 @@ TEST(Mouse, WheelStepsReachTheParentAsToolkitMessages) {
     delete root;
 }
 
+void CALLBACK Hang(void*, BOOLEAN) {
+    std::fprintf(stderr, "watchdog: a modal loop hangs\n");
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+}
+
 TEST(Modal, EveryExitReEnablesTheOwner) {
     Component* owner = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     Component* dialog = MakeTopLevel(150, 80, WS_POPUP);
@@ -229,19 +236,35 @@ TEST(Modal, WithoutAnOwnerHandleTheParentIsTheOwner) {
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 
     // Ending the loops of a root ends the outermost loop of its windows and every loop inside it;
-    // a loop of another root that holds none of them runs on. Here a window of another root runs
-    // modal inside the dialog's loop, the loops of a root are ended inside that, and then the
-    // dialog's loop, if it still runs, with 5.
+    // a loop of another root that holds none of them runs on. Here a window runs modal inside
+    // the dialog's loop, the loops of a root are ended inside that, and then the dialog's loop,
+    // if it still runs, with 5. The dialog itself, run again inside its own loop, answers -1 at
+    // once (a loop chained to itself would keep the ending for ever); once its root refuses
+    // loops, it answers -1 without running.
     Component* other = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     Component* inner = new Component("i", WS_POPUP, WS_EX_NOPARENTNOTIFY, 0, 0, 80, 40, other->GetHandle());
-    for (Component* ended : {parent, other}) {
-        PostMessageA(dialog->GetHandle(), WM_USER + 4, reinterpret_cast<WPARAM>(inner), 0);
-        PostMessageA(dialog->GetHandle(), WM_USER + 3, reinterpret_cast<WPARAM>(ended->GetHandle()), 0);
+    const struct {
+        Component *runInside, *ended;
+        int result;
+    } rows[] = {{inner, parent, -1}, {inner, other, 5}, {dialog, parent, -1}, {dialog, other, 5}};
+    HANDLE watchdog = nullptr;
+    CreateTimerQueueTimer(&watchdog, nullptr, &Hang, nullptr, 30000, 0, WT_EXECUTEINTIMERTHREAD);
+    for (const auto& row : rows) {
+        PostMessageA(dialog->GetHandle(), WM_USER + 4, reinterpret_cast<WPARAM>(row.runInside), 0);
+        PostMessageA(dialog->GetHandle(), WM_USER + 3, reinterpret_cast<WPARAM>(row.ended->GetHandle()), 0);
         PostMessageA(dialog->GetHandle(), WM_TK_ENDMODAL, 5, 0);
-        EXPECT_EQ(dialog->ShowModal(nullptr), ended == parent ? -1 : 5);
+        EXPECT_EQ(dialog->ShowModal(nullptr), row.result);
+        EXPECT_FALSE(dialog->IsModal() || inner->IsModal());
         Pump();
     }
-    EXPECT_EQ(r.values, (std::vector<int>{1, -1, -1}));  // the inner loop ended both times
+    DeleteTimerQueueTimer(nullptr, watchdog, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(r.values, (std::vector<int>{1, -1, -1, -1, -1}));  // the inner loops ended, the runs again at once
+    // A refusing root runs no loop of its windows, nor of a window it owns for the run only.
+    parent->RefuseModalLoops();
+    PostMessageA(dialog->GetHandle(), WM_TK_ENDMODAL, 5, 0);
+    EXPECT_TRUE(dialog->ShowModal(nullptr) == -1 && inner->ShowModal(parent->GetHandle()) == -1);
+    EXPECT_TRUE(!dialog->IsVisible() && parent->IsEnabled());
+    Pump();
     delete inner;
     delete other;
     delete dialog;

@@ -264,6 +264,9 @@ private:
     bool m_receiverPresent = true;
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_closeRequested{false};
+    // Set once the stored settings are read: a close before that must not save the defaults
+    // over them.
+    bool m_settingsLoaded = false;
     std::atomic<bool> m_busy{false};  // a block is being processed
     std::atomic<bool> m_resetDemodulator{false};
     std::atomic<bool> m_resetSpectrum{false};

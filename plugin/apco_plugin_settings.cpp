@@ -97,6 +97,7 @@ void CApcoPlugin::LoadSquelchCodes(HKEY key, const char* name, uint32_t bit) {
 }
 
 void CApcoPlugin::SaveSettings() {
+    if (!m_settingsLoaded) return;
     RegistryKey* key = RegistryKey::Open(HKEY_CURRENT_USER, SettingsPath(m_hostRecord), 1, KEY_ALL_ACCESS);
     if (!key) return;
     if (!key->GetHandle() || !m_window) {
@@ -158,6 +159,7 @@ void CApcoPlugin::LoadAudioDir(const String& folder) {
 
 void CApcoPlugin::LoadSettings() {
     if (!m_window) return;
+    m_settingsLoaded = true;
     RegistryKey* opened = RegistryKey::Open(HKEY_CURRENT_USER, SettingsPath(m_hostRecord), 1, KEY_ALL_ACCESS);
     if (!opened || !opened->GetHandle()) {
         // Nothing stored can be read: every setting keeps its value. The recordings still need

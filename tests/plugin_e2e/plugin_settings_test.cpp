@@ -243,6 +243,15 @@ TEST(PluginSettings, FreshCloseWritesDefaultsAndStoredValuesComeBack) {
     Session("T18round").Run();
     const Values back = Stored("T18round");
     for (const auto& v : stored) EXPECT_EQ(At(back, v.first.c_str()), v.second.bytes) << v.first;
+    // A close inside the start, before the stored values are read, leaves them as they are.
+    Session early("T18round");
+    early.options.onCall = [&](testbed::HostCall& c, void*) {
+        if (c.sequence == 0) early.host.Notify(1, PN_CLOSE);
+    };
+    early.Run();
+    EXPECT_EQ(early.host.Count(PM_CLOSED), 1u);
+    const Values kept = Stored("T18round");
+    for (const auto& v : stored) EXPECT_EQ(At(kept, v.first.c_str()), v.second.bytes) << "after an early close: " << v.first;
 
     RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath("unknown").c_str());
     testbed::VktHost host;

@@ -114,31 +114,53 @@ uint16_t ImbeHammingCorrect(uint16_t word) {
     return word ^ kHammingErrors[s];
 }
 
-uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int* errors, int32_t* metric) {
+int ImbeCountBits(uint32_t a, uint32_t b) { return static_cast<int>(BitCount(a ^ b)); }
+
+namespace {
+uint32_t HardWord(const uint8_t* v, int n, int softBits) {
     uint32_t hard = 0;
     for (int i = 0; i < n; ++i) hard = (hard << 1) | (v[i] >> (softBits - 1));
+    return hard;
+}
+uint32_t Flip(int n, int position) { return 1u << (n - 1 - position); }
+}  // namespace
+
+uint32_t ImbeGolayDecode(const uint8_t* v, int softBits) { return ImbeGolayCorrect(HardWord(v, 23, softBits)); }
+
+void ImbeGolayCandidates(uint32_t hard, int n, const int* positions, uint32_t* out) {
+    for (int c = 0; c < 8; ++c) {
+        out[c] = hard;
+        for (int b = 0; b < 3; ++b)
+            if (c & (1 << b)) out[c] ^= Flip(n, positions[b]);
+    }
+}
+
+void ImbeHammingCandidates(uint32_t hard, int n, const int* positions, uint32_t* out) {
+    out[0] = hard;
+    for (int c = 1; c < 5; ++c) out[c] = hard ^ Flip(n, positions[c - 1]);
+}
+
+uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int* errors, int32_t* metric) {
+    const uint32_t hard = HardWord(v, n, softBits);
     auto correct = [golay](uint32_t w) -> uint32_t {
         return golay ? ImbeGolayCorrect(w) : ImbeHammingCorrect(static_cast<uint16_t>(w));
     };
-    uint32_t best = correct(hard);
+    uint32_t best = golay ? ImbeGolayDecode(v, softBits) : correct(hard);
     int32_t bestMetric = 0;
     if (softBits >= 2) {
         bestMetric = ImbeSoftMetric(v, n, best, softBits);
         if (best != hard) {
             int pos[4];
-            const int k = golay ? 3 : 4;
-            ImbeLeastReliable(v, n, softBits, k, pos);
-            const int candidates = golay ? 8 : 5;
-            for (int c = 1; c < candidates; ++c) {
-                uint32_t flip = 0;
-                if (golay) {
-                    for (int b = 0; b < 3; ++b)
-                        if (c & (1 << b)) flip |= 1u << (n - 1 - pos[b]);
-                } else {
-                    flip = 1u << (n - 1 - pos[c - 1]);
-                }
-                uint32_t w = correct(hard ^ flip);
-                int32_t m = ImbeSoftMetric(v, n, w, softBits);
+            uint32_t candidates[8];
+            const int count = golay ? 8 : 5;
+            ImbeLeastReliable(v, n, softBits, golay ? 3 : 4, pos);
+            if (golay)
+                ImbeGolayCandidates(hard, n, pos, candidates);
+            else
+                ImbeHammingCandidates(hard, n, pos, candidates);
+            for (int c = 1; c < count; ++c) {
+                const uint32_t w = correct(candidates[c]);
+                const int32_t m = ImbeSoftMetric(v, n, w, softBits);
                 if (m < bestMetric) {
                     bestMetric = m;
                     best = w;
@@ -146,7 +168,7 @@ uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int
             }
         }
     }
-    *errors = static_cast<int>(BitCount(best ^ hard));
+    *errors = ImbeCountBits(best, hard);
     *metric = bestMetric;
     return best;
 }

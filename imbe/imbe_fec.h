@@ -26,6 +26,19 @@ uint32_t ImbeGolayCorrect(uint32_t word);
 // Hamming (15,11), information in bits 14 .. 4, parity bit i is word bit i.
 uint16_t ImbeHammingCorrect(uint16_t word);
 
+// Number of bits in which a and b differ (the errors a correction removed).
+int ImbeCountBits(uint32_t a, uint32_t b);
+
+// The 23 entries (soft values 0 .. 2^softBits - 1, first most significant) read as hard bits
+// and corrected by ImbeGolayCorrect.
+uint32_t ImbeGolayDecode(const uint8_t* entries, int softBits);
+
+// Soft-decision candidates of an n-bit hard word, from its least reliable positions (entry
+// indices, first entry most significant), the hard word first. Golay: every subset of the
+// three positions flipped (8 words); Hamming: each of the four flipped alone (5 words).
+void ImbeGolayCandidates(uint32_t hard, int n, const int* positions, uint32_t* out);
+void ImbeHammingCandidates(uint32_t hard, int n, const int* positions, uint32_t* out);
+
 // Decodes one code vector of n entries (soft values 0 .. 2^softBits - 1, first entry most
 // significant). Returns the corrected word; *errors gets the number of hard bits it changed,
 // *metric the soft metric of the chosen word (0 with hard bits).

@@ -101,6 +101,28 @@ TEST(ImbeFec, GolayKeepsCodeWordsAndCorrectsEveryPatternUpToThreeErrors) {
     }
 }
 
+// The pieces of the vector decoder: the Golay decoder reads soft entries (3 bits here) as the
+// hard word, the candidates flip the least reliable positions, the count compares words.
+TEST(ImbeFec, GolayDecodeCandidatesAndBitCount) {
+    const uint32_t c = ImbeTestGolayEncode(0xA5C), errors = (1u << 22) | (1u << 9) | 1u;
+    uint8_t entries[23];
+    for (int i = 0; i < 23; ++i) entries[i] = ((c ^ errors) >> (22 - i) & 1) ? 6 : 1;  // 3-bit soft values
+    EXPECT_EQ(c, ImbeGolayDecode(entries, 3));
+    EXPECT_EQ(3, ImbeCountBits(c, c ^ errors));
+    EXPECT_EQ(32, ImbeCountBits(0xFFFFFFFFu, 0));
+    EXPECT_EQ(0, ImbeCountBits(c, c));
+    const int positions[3] = {0, 13, 22};  // entry 0 is bit n - 1
+    uint32_t golay[8], hamming[5];
+    ImbeGolayCandidates(c, 23, positions, golay);
+    const uint32_t flips[3] = {1u << 22, 1u << 9, 1u};
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(c ^ (k & 1 ? flips[0] : 0) ^ (k & 2 ? flips[1] : 0) ^ (k & 4 ? flips[2] : 0), golay[k]) << k;
+    const int hammingPositions[4] = {14, 1, 0, 5};
+    ImbeHammingCandidates(0x7FFF, 15, hammingPositions, hamming);
+    const uint32_t single[5] = {0x7FFF, 0x7FFF ^ 0x1, 0x7FFF ^ 0x2000, 0x7FFF ^ 0x4000, 0x7FFF ^ 0x200};
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(single[k], hamming[k]) << k;
+}
+
 TEST(ImbeFec, HammingKeepsCodeWordsCorrectsSinglesAndMiscorrectsDoubles) {
     for (uint16_t info = 0; info < 2048; ++info) {
         const uint16_t c = ImbeTestHammingEncode(info);

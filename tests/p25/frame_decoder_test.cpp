@@ -252,7 +252,9 @@ TEST(FrameDecoderTest, AllOnesNidIsNotBelieved) {
             d.Process(unit.data() + k, 1);
             const std::string what = std::to_string(k) + " of " + std::to_string(unit.size());
             ASSERT_NE(0xFFF, d.GetNac()) << what;
-            if (k < 57) ASSERT_EQ(kNac, d.GetNac()) << what;  // the NID is not believed
+            if (k < 57) {
+                ASSERT_EQ(kNac, d.GetNac()) << what;  // the NID is not believed
+            }
             // The unit's end without a sync after it ends the call; nothing else is shown.
             ASSERT_TRUE(d.GetTgid() == 1 || d.GetTgid() == -1) << what;
             ASSERT_TRUE(d.GetSourceId() == 1 || d.GetSourceId() == -1) << what;

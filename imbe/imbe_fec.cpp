@@ -145,7 +145,7 @@ uint32_t ImbeDecodeVector(const uint8_t* v, int n, bool golay, int softBits, int
     auto correct = [golay](uint32_t w) -> uint32_t {
         return golay ? ImbeGolayCorrect(w) : ImbeHammingCorrect(static_cast<uint16_t>(w));
     };
-    uint32_t best = golay ? ImbeGolayDecode(v, softBits) : correct(hard);
+    uint32_t best = correct(hard);
     int32_t bestMetric = 0;
     if (softBits >= 2) {
         bestMetric = ImbeSoftMetric(v, n, best, softBits);

@@ -88,23 +88,20 @@ int32_t ImbeNormalize(int32_t* x) {
     return n;
 }
 
-int16_t ImbeDivQ15(int32_t a, int16_t b) {
+namespace {
+// |a| / |b| shifted right, with the sign of a*b, 32767 (signed) when it would not fit 16 bits or b is 0.
+int16_t SignedQuotient(int32_t a, int16_t b, int rightShift) {
     int64_t num = a < 0 ? -int64_t(a) : a;
     int64_t den = b < 0 ? -int64_t(b) : b;
     if (den == 0) return a < 0 ? -32767 : 32767;
-    int64_t q = (num / den) >> 1;
+    int64_t q = (num / den) >> rightShift;
     if (q > 32767) q = 32767;
     return static_cast<int16_t>(((a < 0) != (b < 0)) ? -q : q);
 }
+}  // namespace
 
-int16_t ImbeDivInt(int32_t a, int16_t b) {
-    int64_t num = a < 0 ? -int64_t(a) : a;
-    int64_t den = b < 0 ? -int64_t(b) : b;
-    if (den == 0) return a < 0 ? -32767 : 32767;
-    int64_t q = num / den;
-    if (q > 32767) q = 32767;
-    return static_cast<int16_t>(((a < 0) != (b < 0)) ? -q : q);
-}
+int16_t ImbeDivQ15(int32_t a, int16_t b) { return SignedQuotient(a, b, 1); }
+int16_t ImbeDivInt(int32_t a, int16_t b) { return SignedQuotient(a, b, 0); }
 
 ImbeFloat ImbeFloatFrom32(int32_t x, int exponent) {
     if (x == 0) return {0, 0};
@@ -443,18 +440,20 @@ void ImbeSubWords(int16_t* dst, const int16_t* a, const int16_t* b, int n) {
     for (int i = 0; i < n; ++i) dst[i] = ImbeSat16(int32_t(a[i]) - b[i]);
 }
 
-int32_t ImbeSumWords(const int16_t* x, int n) {
+namespace {
+int64_t Sum64(const int16_t* x, int n) {
     int64_t s = 0;
     for (int i = 0; i < n; ++i) s += x[i];
-    return ImbeSat32(s);
+    return s;
 }
+}  // namespace
+
+int32_t ImbeSumWords(const int16_t* x, int n) { return ImbeSat32(Sum64(x, n)); }
 
 int16_t ImbeMeanWords(const int16_t* x, int n) {
     if (n < 1) return 0;
-    int64_t s = 0;
-    for (int i = 0; i < n; ++i) s += x[i];
     // floor((sum + n/2) / n), computed on doubled values so an odd n rounds exactly.
-    const int64_t num = 2 * s + n, den = 2 * int64_t(n);
+    const int64_t num = 2 * Sum64(x, n) + n, den = 2 * int64_t(n);
     int64_t q = num / den;
     if (num % den != 0 && num < 0) --q;
     return static_cast<int16_t>(q);

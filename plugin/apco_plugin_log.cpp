@@ -74,11 +74,8 @@ void CApcoPlugin::WriteLogEntry() {
     }
     if (!m_logHeaderWritten) {
         m_logHeaderWritten = WriteLogHeader();
-        if (!m_logHeaderWritten) {
-            // A failed write has closed the log and said so: one failure, one box.
-            if (m_logOpen && m_window) m_window->DisplayError("Failed to write log header.", 0);
-            return;
-        }
+        // A failed write has closed the log and said so: one failure, one box.
+        if (!m_logHeaderWritten) return;
     }
     ApcoParams p;
     m_window->GetApcoParams(&p);

@@ -280,6 +280,7 @@ TEST(PluginSettings, MalformedStoredValuesLoadSafely) {
         {"AFDeemphasis", Dword(50), Dword(-60)},
         {"AFDeemphasis", Dword(-150), Dword(-100)},
         {"AFFreqHigh", Dword(100000), Dword(3000)},
+        {"AFFreqHigh", Dword(12000), Dword(8000)},  // beyond the window's cut-off field: its limit
         {"VoiceSqVal", Dword(500), Dword(0)},
         {"SquelchNAC", nine, Codes({0x2A7, 0x345})},  // masked to 12 bits, ordered
         {"SquelchTGID", Codes(many), Codes(std::vector<uint32_t>(many.begin(), many.begin() + 4096))},
@@ -295,19 +296,23 @@ TEST(PluginSettings, MalformedStoredValuesLoadSafely) {
     for (const auto& r : rows) {
         Seed("T18bad", {{r.name, r.stored}});
         Session s("T18bad");
-        // Filter length and de-emphasis (tenths of dB/oct) as the setup window and its graph hold them.
+        // Filter length, de-emphasis (tenths of dB/oct) and high cut-off as the setup window and
+        // its graph hold them.
         std::vector<int32_t> shown;
         s.options.beforeClose = [&](testbed::VktHost&) {
             CSetupDialog* setup = s.Window()->GetSetupDialog();
             const float graph = setup->GetGraph()->GetDeemphasis();
-            shown = {setup->GetAFFilterLen(), setup->GetAFDeemphasis(), static_cast<int32_t>(std::lround(graph * 10))};
+            shown = {setup->GetAFFilterLen(), setup->GetAFDeemphasis(), static_cast<int32_t>(std::lround(graph * 10)),
+                     setup->GetAFFreqHigh()};
         };
         s.Run();
         const Values saved = Stored("T18bad");
         EXPECT_EQ(At(saved, r.name), r.expected.bytes) << r.name;
         // The plug-in saves what it filters with: the window and the graph show the same.
         const int32_t deemphasis = number(At(saved, "AFDeemphasis"));
-        EXPECT_EQ(shown, (std::vector<int32_t>{number(At(saved, "AFFilterLen")), deemphasis, deemphasis})) << r.name;
+        EXPECT_EQ(shown, (std::vector<int32_t>{number(At(saved, "AFFilterLen")), deemphasis, deemphasis,
+                                               number(At(saved, "AFFreqHigh"))}))
+            << r.name;
     }
 }
 

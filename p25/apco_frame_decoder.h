@@ -81,9 +81,9 @@ public:
     // sets none, nor does an all-zero word. ALGID, MFID and emergency stay shown after a call
     // ends (a terminator, or sync lost after a voice unit; a unit read as a terminator behind a
     // NID beyond the code may be a misread voice unit, and ends it only when the next sync, or
-    // the NID behind it, says it was not); the next call's first voice unit, its header or not, checked NID or not,
-    // shows ALGID, MFID, TGID, SID and DID -1 and emergency off until the call's own words
-    // decode.
+    // the NID behind it, says it was not); the next call's first voice unit, its header or not,
+    // checked NID or not, shows ALGID, MFID, TGID, SID and DID -1 and emergency off until the
+    // call's own words decode.
     float GetBitErrorRate() const { return m_bitErrorRate; }  // percent, of the last voice frame
     int GetTransmissionType() const { return m_transmissionType; }
     int GetAlgid() const { return m_algid; }

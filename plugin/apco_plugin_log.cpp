@@ -33,8 +33,8 @@ void CApcoPlugin::OpenLogFile() {
     // user chose is never made up.
     const String name = m_window->GetLogFileName(1);
     if (m_window->GetLogFileName().Length() == 0 && name.Length()) CreateDirectoryPath(name.GetDirectory());
-    m_logFile = CreateFileA(name.CStr(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_logFile =
+        CreateFileA(name.CStr(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     const char* error = nullptr;
     const uint32_t interval = m_loggingParams & 0xFFFF;
     if (m_logFile == INVALID_HANDLE_VALUE)

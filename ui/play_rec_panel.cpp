@@ -422,6 +422,8 @@ void CPlayRecPanel::UpdateFileTooltip() {
     m_fileBox->SetToolTip(text);
 }
 
+// The stream thread comes here through SetFilePosTime while an audio file plays, always to
+// draw at once; a held timer it cannot kill from there only redraws the same values later.
 bool CPlayRecPanel::RedrawDue(RedrawThrottle& t) {
     const DWORD now = timeGetTime();
     const DWORD since = now - t.shownAt;  // unsigned: right across the counter's wrap
@@ -665,8 +667,8 @@ void CPlayRecPanel::DoOnTimer(UINT_PTR id) {
             const int last = m_fileList->Count() - 1;
             SelectListIndex(row + 1 > last ? last : row + 1);
         }
-        // No row left to select: the shown file is gone (a deleted file does not reappear as
-        // a selection), so it must not stay named and playable. The user's typing stays.
+        // No row left to select (the folder emptied, or the typed name's file went): the shown
+        // file is gone and must not stay named and playable. The user's typing stays.
         if (m_fileList && m_fileList->GetCurrent() < 0 && !IsBusy()) {
             if (m_typed)
                 ShowNoFile();
@@ -690,8 +692,7 @@ void CPlayRecPanel::HandleBrowseClick(Object*) {
 
 // A folder without WAV files shows none (after a browse, or once the folder watch finds the
 // last one gone): the previous file must not stay in the box, playable, and be saved as the
-// selection. The empty name tells the plug-in object to forget
-// the file it would play.
+// selection. The empty name tells the plug-in object to forget the file it would play.
 void CPlayRecPanel::ClearShownFile() {
     SetBoxText("");
     m_committedName = "";

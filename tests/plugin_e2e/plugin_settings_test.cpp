@@ -552,13 +552,14 @@ TEST(PluginCallLog, DefaultFileOnFirstUse) {
         DeleteFileA(file.c_str());
         RemoveDirectoryA(folder.c_str());
         RemoveDirectoryA((g_documents + "\\Quorvane").c_str());
-        Seed("T41log", {{"LoggingEnabled", Dword(!r.pressLog)}, {"LoggingParams", Dword(r.params)},
-                        {"AudioDir", Text(audio)}});
+        Seed("T41log",
+             {{"LoggingEnabled", Dword(!r.pressLog)}, {"LoggingParams", Dword(r.params)}, {"AudioDir", Text(audio)}});
         Session s("T41log", GeneratedCall());
         s.host.DismissCaption("K927APCO - Error");
         const auto record = s.options.onCall;
         s.options.onCall = [&](testbed::HostCall& c, void* data) {
-            if (c.sequence == 0) HookImport("shell32", "SHGetSpecialFolderPathA", reinterpret_cast<void*>(&TestDocuments));
+            if (c.sequence == 0)
+                HookImport("shell32", "SHGetSpecialFolderPathA", reinterpret_cast<void*>(&TestDocuments));
             record(c, data);
         };
         if (r.pressLog)
@@ -571,7 +572,9 @@ TEST(PluginCallLog, DefaultFileOnFirstUse) {
             const std::string text = ReadText(file);
             return std::count(text.begin(), text.end(), '\n') - 2;
         };
-        s.options.beforeClose = [&](testbed::VktHost& h) { h.PumpUntil([&] { return entries() >= r.entries; }, 10000); };
+        s.options.beforeClose = [&](testbed::VktHost& h) {
+            h.PumpUntil([&] { return entries() >= r.entries; }, 10000);
+        };
         ASSERT_TRUE(s.Run().finished);
         const std::string text = ReadText(file);
         EXPECT_EQ(text.compare(0, header.size(), header), 0) << text;

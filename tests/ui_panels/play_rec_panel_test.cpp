@@ -307,9 +307,9 @@ TEST(PlayRecPanel, SizeAndTimeFollowQuickChangesAndHeldRedraws) {
     auto current = [&] { return shown.at(p.Row(p.list->GetCurrent())); };
     p.list->Select(0, true);
     for (Button* step : {p.panel->GetNextButton(), p.panel->GetPrevButton()}) {
+        PumpUntil([] { return false; }, 600);  // each direction starts outside the intervals
         for (int i = 0; i < 2; ++i) Click(step);
         EXPECT_EQ(labels(), current()) << "no pumping: drawn at once";
-        PumpUntil([] { return false; }, 600);  // each direction starts outside the intervals
     }
     const HWND box = p.panel->GetFileBox()->GetHandle();
     SetWindowTextA(box, "");

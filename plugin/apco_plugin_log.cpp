@@ -3,6 +3,7 @@
 // names; periodic (the window's logging timer) or on events. GUI thread only.
 #include <cstdio>
 
+#include "foundation/win32/folders.h"
 #include "plugin/apco_plugin.h"
 #include "ui/k927_apco_plugin_window.h"
 
@@ -27,8 +28,13 @@ void CApcoPlugin::OpenLogFile() {
     if (m_logOpen || !m_window) return;
     m_logHeaderWritten = false;
     if (m_logFile != INVALID_HANDLE_VALUE) CloseHandle(m_logFile);
-    m_logFile = CreateFileA(m_window->GetLogFileName().CStr(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The file the setup window shows: the default one when no name is stored. A fresh install
+    // has no folder for it yet; it is made as the default recordings folder is. A folder the
+    // user chose is never made up.
+    const String name = m_window->GetLogFileName(1);
+    if (m_window->GetLogFileName().Length() == 0 && name.Length()) CreateDirectoryPath(name.GetDirectory());
+    m_logFile =
+        CreateFileA(name.CStr(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     const char* error = nullptr;
     const uint32_t interval = m_loggingParams & 0xFFFF;
     if (m_logFile == INVALID_HANDLE_VALUE)

@@ -169,7 +169,8 @@ public:
     void SetPauseUnderSquelch(int on);
     String GetWaveOutDeviceName() const;
     void SetWaveOutDeviceName(const char* name);
-    String GetLogFileName() const;
+    // The stored name (saved as such); with useDefault, the default path when none is stored.
+    String GetLogFileName(int useDefault = 0) const;
     void SetLogFileName(const char* name);
     uint32_t GetLoggingParams() const;
     void SetLoggingParams(uint32_t word);

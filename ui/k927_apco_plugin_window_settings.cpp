@@ -171,8 +171,8 @@ String CK927ApcoPluginWindow::GetWaveOutDeviceName() const {
 void CK927ApcoPluginWindow::SetWaveOutDeviceName(const char* name) {
     if (m_pSetupDialog) m_pSetupDialog->SetWaveOutDeviceName(name);
 }
-String CK927ApcoPluginWindow::GetLogFileName() const {
-    return m_pSetupDialog ? m_pSetupDialog->GetLogFileName() : String("");
+String CK927ApcoPluginWindow::GetLogFileName(int useDefault) const {
+    return m_pSetupDialog ? m_pSetupDialog->GetLogFileName(useDefault) : String("");
 }
 void CK927ApcoPluginWindow::SetLogFileName(const char* name) {
     if (m_pSetupDialog) m_pSetupDialog->SetLogFileName(name);

@@ -25,8 +25,6 @@ constexpr DWORD kLabelStyle = 0x54000000;
 constexpr int kTransportSize = 19;
 constexpr int kFileListScrollWidth = 16;  // narrower than a Listbox's own 20
 constexpr uint32_t kNoSize = 0xFFFFFFFFu;
-constexpr DWORD kSizeRedrawMs = 250;
-constexpr DWORD kTimeRedrawMs = 500;
 constexpr char kNoTime[] = "--:--:-- / --:--:--";
 constexpr char kNoSizeText[] = "--- KB";
 // Probe names 0, 1, 2, ... are tried until a free one turns up; a folder that holds all of
@@ -84,6 +82,8 @@ CPlayRecPanel::~CPlayRecPanel() {
     CloseWatch();
     if (m_listCloseTimer) KillTimer(kListCloseTimer);
     if (m_pendingError.Length()) KillTimer(kErrorTimer);
+    CancelHeldRedraw(m_sizeRedraw);
+    CancelHeldRedraw(m_timeRedraw);
     // The list hangs on the main window, not on this panel: it goes with the panel.
     delete m_fileList;
     delete m_errorDialog;
@@ -234,8 +234,9 @@ void CPlayRecPanel::StopPlayRec() {
     EnableControl(m_recordButton, m_writable);
     EnableControl(m_seekBar, false);
     EnableAll({m_fileBox, m_dropButton, m_browseButton, m_prevButton, m_nextButton}, true);
-    m_sizeShownAt = m_timeShownAt = 0;
+    RedrawAtOnce(m_sizeRedraw);
     ShowFileSize();
+    RedrawAtOnce(m_timeRedraw);
     ShowTime();
 }
 
@@ -305,7 +306,7 @@ uint32_t CPlayRecPanel::GetFilePos() const { return m_seekBar ? m_seekBar->GetPo
 void CPlayRecPanel::SetFilePosTime(uint32_t seconds) {
     if (seconds == m_positionSeconds) return;
     m_positionSeconds = seconds;
-    m_timeShownAt = 0;
+    RedrawAtOnce(m_timeRedraw);
     ShowTime();
 }
 
@@ -367,13 +368,24 @@ void CPlayRecPanel::SetWaveFile(WaveFile* file, int supported) {
     m_bits = file->GetBitsPerSample() & 0xFFFF;
     const int64_t size = file->GetSize();
     m_size = size < 0 || size >= kNoSize ? kNoSize : static_cast<uint32_t>(size);
+    // Another file's size and length show at once, whatever was drawn just before (quick
+    // steps through the list draw each file inside the interval of the one before).
+    RedrawAtOnce(m_sizeRedraw);
     ShowFileSize();
-    SetTotalWaveTime(file->GetLengthSeconds());
+    RedrawAtOnce(m_timeRedraw);
+    const uint32_t seconds = file->GetLengthSeconds();
+    if (seconds == m_totalSeconds)
+        ShowTime();
+    else
+        SetTotalWaveTime(seconds);
     if (m_seekBar) m_seekBar->SetRange(file->GetDataLength());
     UpdateFileTooltip();
 }
 
 void CPlayRecPanel::ResetFileInfo() {
+    // The dashes are drawn here; a redraw held back for the file before must not replace them.
+    CancelHeldRedraw(m_sizeRedraw);
+    CancelHeldRedraw(m_timeRedraw);
     m_totalSeconds = m_totalH = m_totalM = m_totalS = 0;
     if (m_timeLabel) m_timeLabel->SetCaption(kNoTime, false);
     if (m_sizeLabel) m_sizeLabel->SetCaption(kNoSizeText, false);
@@ -410,10 +422,33 @@ void CPlayRecPanel::UpdateFileTooltip() {
     m_fileBox->SetToolTip(text);
 }
 
-void CPlayRecPanel::ShowFileSize() {
+// The stream thread comes here through SetFilePosTime while an audio file plays, always to
+// draw at once; a held timer it cannot kill from there only redraws the same values later.
+bool CPlayRecPanel::RedrawDue(RedrawThrottle& t) {
     const DWORD now = timeGetTime();
-    if (m_sizeShownAt && now - m_sizeShownAt < kSizeRedrawMs) return;
-    m_sizeShownAt = now ? now : 1;
+    const DWORD since = now - t.shownAt;  // unsigned: right across the counter's wrap
+    if (t.shownAt && since < t.intervalMs) {
+        if (!t.held) t.held = SetTimer(t.timerId, t.intervalMs - since) != 0;
+        // Without a timer nothing would make the redraw later: it is made now.
+        if (t.held) return false;
+    }
+    CancelHeldRedraw(t);
+    t.shownAt = now ? now : 1;
+    return true;
+}
+
+void CPlayRecPanel::CancelHeldRedraw(RedrawThrottle& t) {
+    if (t.held) KillTimer(t.timerId);
+    t.held = false;
+}
+
+void CPlayRecPanel::RedrawAtOnce(RedrawThrottle& t) {
+    CancelHeldRedraw(t);
+    t.shownAt = 0;
+}
+
+void CPlayRecPanel::ShowFileSize() {
+    if (!RedrawDue(m_sizeRedraw)) return;
     char text[32];
     if (m_size == kNoSize)
         std::snprintf(text, sizeof text, "%s", kNoSizeText);
@@ -429,9 +464,7 @@ void CPlayRecPanel::ShowFileSize() {
 }
 
 void CPlayRecPanel::ShowTime() {
-    const DWORD now = timeGetTime();
-    if (m_timeShownAt && now - m_timeShownAt < kTimeRedrawMs) return;
-    m_timeShownAt = now ? now : 1;
+    if (!RedrawDue(m_timeRedraw)) return;
     const uint32_t s = m_positionSeconds;
     char text[64];
     std::snprintf(text, sizeof text, "%d:%02d:%02d / %d:%02d:%02d", static_cast<int>(s / 3600),
@@ -538,8 +571,7 @@ void CPlayRecPanel::HandleFileBoxChange(Object*) {
         if (m_fileList) FireFileName(m_fileList->GetItemText(m_fileList->GetCurrent()));
         m_typedSelection = m_tooltipFromList = false;
     } else {
-        ResetFileInfo();
-        EnableControl(m_playButton, false);
+        ShowNoFile();
     }
     m_suppressList = false;
 }
@@ -615,6 +647,12 @@ void CPlayRecPanel::DoOnTimer(UINT_PTR id) {
         const String text = m_pendingError;
         m_pendingError = "";
         if (text.Length()) ShowError(text.CStr());
+    } else if (id == kSizeRedrawTimer) {
+        CancelHeldRedraw(m_sizeRedraw);
+        ShowFileSize();
+    } else if (id == kTimeRedrawTimer) {
+        CancelHeldRedraw(m_timeRedraw);
+        ShowTime();
     } else if (id == kFolderWatchTimer) {
         if (!m_changeHandle) {
             KillTimer(kFolderWatchTimer);
@@ -628,6 +666,14 @@ void CPlayRecPanel::DoOnTimer(UINT_PTR id) {
         if (!SelectFile(GetSelectedFile().CStr()) && !m_typed && m_fileList) {
             const int last = m_fileList->Count() - 1;
             SelectListIndex(row + 1 > last ? last : row + 1);
+        }
+        // No row left to select (the folder emptied, or the typed name's file went): the shown
+        // file is gone and must not stay named and playable. The user's typing stays.
+        if (m_fileList && m_fileList->GetCurrent() < 0 && !IsBusy()) {
+            if (m_typed)
+                ShowNoFile();
+            else
+                ClearShownFile();
         }
     }
 }
@@ -644,15 +690,19 @@ void CPlayRecPanel::HandleBrowseClick(Object*) {
         ClearShownFile();
 }
 
-// A folder without WAV files shows none: the previous folder's file must not stay in the box,
-// playable, and be saved as the selection. The empty name tells the plug-in object to forget
-// the file it would play.
+// A folder without WAV files shows none (after a browse, or once the folder watch finds the
+// last one gone): the previous file must not stay in the box, playable, and be saved as the
+// selection. The empty name tells the plug-in object to forget the file it would play.
 void CPlayRecPanel::ClearShownFile() {
     SetBoxText("");
     m_committedName = "";
+    ShowNoFile();
+    OnFileNameChange.Invoke(this, "");
+}
+
+void CPlayRecPanel::ShowNoFile() {
     ResetFileInfo();
     EnableControl(m_playButton, false);
-    OnFileNameChange.Invoke(this, "");
 }
 
 void CPlayRecPanel::UpdateBrowseTooltip() {

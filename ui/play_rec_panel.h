@@ -29,8 +29,12 @@ public:
     static constexpr UINT_PTR kListCloseTimer = 1;
     static constexpr UINT_PTR kFolderWatchTimer = 2;
     static constexpr UINT_PTR kErrorTimer = 3;
+    static constexpr UINT_PTR kSizeRedrawTimer = 4;
+    static constexpr UINT_PTR kTimeRedrawTimer = 5;
     static constexpr UINT kListCloseMs = 100;
     static constexpr UINT kFolderWatchMs = 2000;
+    static constexpr DWORD kSizeRedrawMs = 250;
+    static constexpr DWORD kTimeRedrawMs = 500;
 
     CPlayRecPanel(HWND parent, int x, int y);
     ~CPlayRecPanel() override;
@@ -106,6 +110,19 @@ public:
     Event<> OnRecordStart;
 
 private:
+    // A label redrawn at most once per interval. A redraw asked for inside the interval is
+    // held back, not dropped: a timer makes it when the interval ends, with the value standing
+    // then, so a label never stays stale once the updates stop.
+    struct RedrawThrottle {
+        UINT_PTR timerId;
+        DWORD intervalMs;
+        DWORD shownAt;  // timeGetTime of the last redraw; 0: the next one is made at once
+        bool held;      // the timer runs for a held-back redraw
+    };
+    bool RedrawDue(RedrawThrottle& t);
+    void CancelHeldRedraw(RedrawThrottle& t);
+    void RedrawAtOnce(RedrawThrottle& t);
+
     void CreateControls();
     bool IsBusy() const;  // playing or recording: Play or Record pressed
     Button* MakeTransport(int x, int bitmap);
@@ -123,6 +140,7 @@ private:
     void SetBoxText(const char* text);
     void CloseWatch();
     void ClearShownFile();
+    void ShowNoFile();
 
     void HandleFileBoxFocus(Object* sender, int gained);
     void HandleFileBoxChar(Object* sender, int* key, LPARAM flags);
@@ -177,8 +195,8 @@ private:
     uint32_t m_size = 0xFFFFFFFFu;
     uint32_t m_totalSeconds = 0;
     UINT_PTR m_folderWatchTimer = 0;
-    DWORD m_sizeShownAt = 0, m_timeShownAt = 0;
-    bool m_sizeShown = false, m_timeShown = false;
+    RedrawThrottle m_sizeRedraw{kSizeRedrawTimer, kSizeRedrawMs, 0, false};
+    RedrawThrottle m_timeRedraw{kTimeRedrawTimer, kTimeRedrawMs, 0, false};
     uint32_t m_sampleRate = 0, m_channels = 0, m_bits = 0;
     HANDLE m_changeHandle = nullptr;
     HWND m_parentWindow = nullptr;

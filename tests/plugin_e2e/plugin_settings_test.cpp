@@ -550,6 +550,69 @@ void TypeName(CK927ApcoPluginWindow* w, const char* name) {
     SetWindowTextA(w->GetPlayRecPanel()->GetFileBox()->GetHandle(), name);
 }
 
+// The DLL's SHGetSpecialFolderPathA: a documents folder of the test's own.
+std::string g_documents;
+BOOL WINAPI TestDocuments(HWND, LPSTR path, int, BOOL) {
+    std::strcpy(path, g_documents.c_str());
+    return TRUE;
+}
+
+// No log file name stored, the default log folder missing and the recordings elsewhere:
+// logging on at start, or Log pressed, writes the default file (its folder made) without an
+// error box, and the stored name stays empty.
+TEST(PluginCallLog, DefaultFileOnFirstUse) {
+    g_documents = e2e::TempWav("apco_documents");
+    const std::string audio = e2e::TempWav("apco_log_audio"), folder = g_documents + "\\Quorvane\\APCO",
+                      file = folder + "\\ApcoLog.csv",
+                      header = "\r\nDate, Time (UTC), Frequency (Hz), Mode, NAC, TGID, SID, DID\r\n";
+    CreateDirectoryA(g_documents.c_str(), nullptr);
+    CreateDirectoryA(audio.c_str(), nullptr);
+    const struct {
+        const char* name;
+        bool pressLog;
+        uint32_t params;
+        long entries;  // at least
+    } rows[] = {{"every second from the start", false, 0x00000001u, 4}, {"Log pressed", true, 0x80000001u, 1}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        DeleteFileA(file.c_str());
+        RemoveDirectoryA(folder.c_str());
+        RemoveDirectoryA((g_documents + "\\Quorvane").c_str());
+        Seed("T41log",
+             {{"LoggingEnabled", Dword(!r.pressLog)}, {"LoggingParams", Dword(r.params)}, {"AudioDir", Text(audio)}});
+        Session s("T41log", GeneratedCall());
+        s.host.DismissCaption("K927APCO - Error");
+        const auto record = s.options.onCall;
+        s.options.onCall = [&](testbed::HostCall& c, void* data) {
+            if (c.sequence == 0)
+                HookImport("shell32", "SHGetSpecialFolderPathA", reinterpret_cast<void*>(&TestDocuments));
+            record(c, data);
+        };
+        if (r.pressLog)
+            s.options.afterStart = [&](testbed::VktHost&) {
+                const HWND log = FindWindowExA(s.Window()->GetHandle(), nullptr, nullptr, "Log");
+                ASSERT_NE(log, nullptr);
+                Click(log);
+            };
+        auto entries = [&] {
+            const std::string text = ReadText(file);
+            return std::count(text.begin(), text.end(), '\n') - 2;
+        };
+        s.options.beforeClose = [&](testbed::VktHost& h) {
+            h.PumpUntil([&] { return entries() >= r.entries; }, 10000);
+        };
+        ASSERT_TRUE(s.Run().finished);
+        const std::string text = ReadText(file);
+        EXPECT_EQ(text.compare(0, header.size(), header), 0) << text;
+        EXPECT_GE(entries(), r.entries) << text;
+        EXPECT_TRUE(s.host.Dismissed().empty()) << s.host.Dismissed()[0].text;
+        const Values saved = Stored("T41log");
+        ASSERT_TRUE(saved.count("LogFileName"));
+        EXPECT_EQ(saved.at("LogFileName").type, static_cast<DWORD>(REG_SZ));
+        EXPECT_TRUE(saved.at("LogFileName").bytes.empty());
+    }
+}
+
 // Recording and playback through the window's events, as the player panel raises them.
 TEST(PluginRecorder, RecordingsPlaybackAndOverwrite) {
     const std::string dir = e2e::TempWav("apco_rec"), ifPath = dir + "\\take.if.wav", audioPath = dir + "\\take.wav";

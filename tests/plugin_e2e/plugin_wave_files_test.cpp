@@ -213,6 +213,43 @@ TEST(PluginWaveFiles, FileAppearingWhileBusyLeavesPlayDisabled) {
     }
 }
 
+// The only file of the audio folder, selected, deleted from outside: within the watch's period
+// the box names no file, shows no size or length and Play is disabled, and Play then starts
+// nothing; a file added later is listed, selected and plays.
+TEST(PluginWaveFiles, SelectedFileDeletedFromOutsideIsNoLongerShown) {
+    const std::string dir = Folder("apco_gone"), gone = dir + "\\gone.wav";
+    ASSERT_TRUE(wavtest::WriteWav16(gone, std::vector<float>(8000, 0.0f), 8000));
+    Seed("T41gone", {}, dir);
+    Session s("T41gone", Silence());
+    s.options.beforeClose = [&](testbed::VktHost& h) {
+        CK927ApcoPluginWindow* w = s.Window();
+        CPlayRecPanel* p = w->GetPlayRecPanel();
+        const HWND box = p->GetFileBox()->GetHandle(), play = p->GetPlayButton()->GetHandle();
+        auto named = [&] {
+            char text[64] = {};
+            GetWindowTextA(box, text, sizeof text);
+            return std::string(text);
+        };
+        if (p->GetFileList()->GetCurrent() < 0) Click(p->GetNextButton()->GetHandle());
+        ASSERT_TRUE(named() == "gone.wav" && IsWindowEnabled(play));
+        ASSERT_TRUE(DeleteFileA(gone.c_str()));
+        EXPECT_TRUE(h.PumpUntil([&] { return named().empty(); }, CPlayRecPanel::kFolderWatchMs + 1000));
+        EXPECT_EQ(p->GetFileList()->Count(), 0);
+        EXPECT_FALSE(IsWindowEnabled(play));
+        EXPECT_EQ(p->GetTotalFileSize(), ~0u);
+        EXPECT_EQ(p->GetTotalWaveTime(), 0u);
+        w->OnStartPlay.Invoke(w);
+        EXPECT_TRUE(named().empty() && !p->GetPlayButton()->IsDown()) << "nothing plays or shows";
+        ASSERT_TRUE(wavtest::WriteWav16(dir + "\\later.wav", std::vector<float>(8000, 0.0f), 8000));
+        EXPECT_TRUE(h.PumpUntil([&] { return named() == "later.wav"; }, 2 * CPlayRecPanel::kFolderWatchMs + 1000));
+        ASSERT_TRUE(IsWindowEnabled(play));
+        Click(play);
+        EXPECT_TRUE(p->GetPlayButton()->IsDown());
+    };
+    ASSERT_TRUE(s.Run().finished);
+    EXPECT_EQ(s.playing, 1u) << "the later file only";
+}
+
 // An IF recording of exactly 5 s whose sizes say "unknown" plays to its last byte (the panel
 // shows 5 s only there), as the same file with its true sizes does.
 TEST(PluginWaveFiles, OpenEndedSizesPlayToTheEnd) {

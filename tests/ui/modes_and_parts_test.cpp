@@ -95,6 +95,9 @@ TEST(Modes, GettersWithoutTheSetupWindowGiveTheirDefaults) {
     m.w->Initialize();
     m.w->SetLoggingParams(5);
     EXPECT_EQ(m.w->GetLoggingParams(), 5u);
+    // The log opens the shown file, the default one when no name is stored; saved is the name.
+    m.w->SetLogFileName("");
+    EXPECT_EQ(m.w->GetLogFileName() + "|" + m.w->GetLogFileName(1), "|" + CSetupDialog::GetDefaultLogFileName());
 }
 
 TEST(ParamEdit, LayoutAndClamping) {

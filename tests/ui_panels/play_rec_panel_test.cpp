@@ -3,6 +3,7 @@
 // probe.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,13 @@ struct Player {
         panel->OnStartPlay.Bind(&play, &EventLog::Raised);
         panel->OnPlayRecPause.Bind(&pause, &EventLog::Value);
     }
-    void Name(Object*, const char* path) { names.push_back(path); }
+    bool opens = false;  // answers a name as the plug-in does: opens the file and shows it
+    void Name(Object*, const char* path) {
+        names.push_back(path);
+        if (!opens) return;
+        WaveFile f(*path ? path : nullptr);
+        panel->SetWaveFile(&f, f.IsOpen());
+    }
     static std::string Text(Component* c) { return c->GetText().CStr(); }
     std::string Row(int i) { return list->GetItemText(i).CStr(); }
     int RowOf(const std::string& name) {
@@ -271,6 +278,54 @@ TEST(PlayRecPanel, FolderWatchFollowsFilesAppearingAndDisappearing) {
     ASSERT_TRUE(PumpUntil([&] { return p.list->Count() == 3; }));
     EXPECT_EQ(p.Row(p.list->GetCurrent()), next == "two.wav" ? p.Row(2) : next);
     EXPECT_EQ(p.names.back(), dir / p.Row(p.list->GetCurrent()));
+    // A typed name whose file goes: no row is selected, the typing stays, nothing is playable.
+    p.opens = true;
+    const HWND box = p.panel->GetFileBox()->GetHandle();
+    SetWindowTextA(box, "");
+    window_probe::Type(box, "three");
+    ASSERT_TRUE(p.panel->GetPlayButton()->IsEnabled());
+    ASSERT_TRUE(DeleteFileA((dir / "three.wav").c_str()));
+    ASSERT_TRUE(PumpUntil([&] { return p.list->Count() == 2; }));
+    EXPECT_EQ(p.Text(p.panel->GetFileBox()) + p.Text(p.panel->GetSizeLabel()), "three--- KB");
+    EXPECT_FALSE(p.panel->GetPlayButton()->IsEnabled());
+}
+
+// Quick steps through files of 1, 7 and 20 s each show their own size and length at once; a
+// value set inside a label's redraw interval shows when the interval ends, in every state.
+TEST(PlayRecPanel, SizeAndTimeFollowQuickChangesAndHeldRedraws) {
+    ScratchFolder dir("apco_quick");
+    const std::map<std::string, std::string> shown = {{"a.wav", "15.7 KB 0:00:00 / 0:00:01"},
+                                                      {"b.wav", "109 KB 0:00:00 / 0:00:07"},
+                                                      {"c.wav", "312 KB 0:00:00 / 0:00:20"}};
+    MakeWav(dir / "a.wav", 8000, 8000);
+    MakeWav(dir / "b.wav", 8000, 7 * 8000);
+    MakeWav(dir / "c.wav", 8000, 20 * 8000);
+    Player p;
+    p.opens = true;
+    p.panel->SetAudioDirPath(dir.Path().c_str());
+    auto labels = [&] { return p.Text(p.panel->GetSizeLabel()) + " " + p.Text(p.panel->GetTimeLabel()); };
+    auto current = [&] { return shown.at(p.Row(p.list->GetCurrent())); };
+    p.list->Select(0, true);
+    for (Button* step : {p.panel->GetNextButton(), p.panel->GetPrevButton()}) {
+        PumpUntil([] { return false; }, 600);  // each direction starts outside the intervals
+        for (int i = 0; i < 2; ++i) Click(step);
+        EXPECT_EQ(labels(), current()) << "no pumping: drawn at once";
+    }
+    const HWND box = p.panel->GetFileBox()->GetHandle();
+    SetWindowTextA(box, "");
+    window_probe::Type(box, "z");
+    ASSERT_EQ(p.Text(p.panel->GetSizeLabel()), "--- KB");
+    p.list->Select(1, true);
+    EXPECT_EQ(labels(), current());
+    for (bool record : {false, true}) {
+        record ? p.panel->StartRecording() : p.panel->StartPlayback();
+        for (uint32_t n = 1; n <= 3; ++n) {
+            p.panel->SetTotalFileSize(n * 2048);
+            p.panel->SetTotalWaveTime(n * 60);
+        }
+        EXPECT_TRUE(PumpUntil([&] { return labels() == "6.00 KB 0:00:00 / 0:03:00"; }, 1000)) << labels();
+        p.panel->StopPlayRec();
+    }
 }
 
 namespace {

@@ -165,6 +165,9 @@ public:
     static void EndModalLoopsOf(HWND root);
     // MessageBoxA owned by the root; 0 without a box once the root refuses modal loops.
     int MessageBox(const char* text, UINT type, const char* caption);
+    // Whether the root of window, or a window owning that, refuses modal loops. The test
+    // behind MayOpenModalWindow, which the Application installs.
+    static bool ModalLoopsRefusedFor(HWND window);
     // Puts a native control in place of the component's own window.
     void Attach(HWND hwnd);
     // Grows (never shrinks) the back buffer to the client size.
@@ -217,7 +220,9 @@ private:
     bool HandleLButtonUp(WPARAM keys, LPARAM position);  // true: the application is quitting
     void HandleMouseWheel(WPARAM wParam);
     void HandleEscapeOrEnter(UINT msg);
-    static bool ModalLoopsRefusedFor(HWND window);  // by its root or a window owning that
+    // The window whose client coordinates left and top are in: the parent of a child window;
+    // none for a top-level or popup window, which keeps screen coordinates.
+    HWND CoordinateParent() const;
 
     Component* m_focusedChild = nullptr;
     Component* m_firstChild = nullptr;

@@ -152,16 +152,15 @@ void CApcoFrameDecoder::SearchSync() {
         SyncDistance(&sum, &largest);
         bool found = sum < kSearchMaxSum && largest < kSearchMaxSingle;
         if (m_misreadSyncCountdown > 0) {
-            // After an unchecked terminator: a sync one voice unit after its own (where a frame
-            // is expected, so only the sum counts) shows a misread voice unit, and the call runs
-            // on; a frame found before that place, or none there (sync lost), ends the call.
+            // After an unchecked terminator: a frame found before the place where a voice unit's
+            // next sync would be, or none there (sync lost), ends the call. A sync there (a frame
+            // is expected, so only the sum counts) may follow a misread voice unit or open the
+            // next transmission: the NID behind it decides (SettleUncheckedTerminator).
             const bool due = --m_misreadSyncCountdown == 0;
-            if (due && sum < kExpectedMaxSum) {
+            if (due && sum < kExpectedMaxSum)
                 found = true;
-                m_endOfCallOwed = false;
-            } else if (due || found) {
+            else if (due || found)
                 EndCall();
-            }
         }
         if (found) {
             StartNid();
@@ -198,12 +197,14 @@ void CApcoFrameDecoder::DecodeNid() {
         // once (a wrong DUID reads one unit as another, and an LDU1's link control even passes
         // the encryption sync's check).
         m_nidVerified = DecodeNidBch(m_work, nullptr) && !IsAllOnesNid(m_work);
+        int nac = -1;
         if (m_nidVerified) {
             duid = duidOf();
-            int nac = 0;
+            nac = 0;
             for (int i = 0; i < 6; ++i) nac = nac * 4 + (m_work[i] - '0');
-            m_nac = nac;
         }
+        if (m_endOfCallOwed) SettleUncheckedTerminator(duid, nac);
+        if (m_nidVerified) m_nac = nac;
         m_unitPosition = 0;
 
         switch (duid) {
@@ -328,6 +329,19 @@ void CApcoFrameDecoder::EndCall() {
     ClearIdentifiers();
     m_callEnded = true;
     m_misreadSyncCountdown = 0;
+}
+
+void CApcoFrameDecoder::SettleUncheckedTerminator(int duid, int nac) {
+    // Only the call's own voice unit or terminator, its NID checked, shows that the unchecked
+    // unit was a misread voice unit: the call runs on (a terminator then reports its end
+    // itself). A header, any other unit, another NAC or a NID that fails its check is the next
+    // transmission: the call ended at that unit, and its end is queued before anything of this.
+    const bool sameCall = m_nidVerified && nac == m_nac &&
+                          (duid == kDuidLdu1 || duid == kDuidLdu2 || duid == kDuidTdu || duid == kDuidTdulc);
+    if (sameCall)
+        m_endOfCallOwed = false;
+    else
+        EndCall();  // the dispatch that follows sets the state
 }
 
 void CApcoFrameDecoder::QueueOwedEndOfCall() {

@@ -80,10 +80,10 @@ public:
     // encryption sync words that their codes accept (clean or corrected); a word beyond its code
     // sets none, nor does an all-zero word. ALGID, MFID and emergency stay shown after a call
     // ends (a terminator, or sync lost after a voice unit; a unit read as a terminator behind a
-    // NID beyond the code may be a misread voice unit, and ends it only when the next sync says
-    // it was not); the next call's first voice unit, its header or not, checked NID or not,
-    // shows ALGID, MFID, TGID, SID and DID -1 and emergency off until the call's own words
-    // decode.
+    // NID beyond the code may be a misread voice unit, and ends it only when the next sync, or
+    // the NID behind it, says it was not); the next call's first voice unit, its header or not,
+    // checked NID or not, shows ALGID, MFID, TGID, SID and DID -1 and emergency off until the
+    // call's own words decode.
     float GetBitErrorRate() const { return m_bitErrorRate; }  // percent, of the last voice frame
     int GetTransmissionType() const { return m_transmissionType; }
     int GetAlgid() const { return m_algid; }
@@ -96,8 +96,10 @@ public:
 
     // Events: trunking grants and identifier updates, and an end of call for each terminator
     // whose NID checks out, queued at its last symbol. A running call's terminator behind a NID
-    // beyond the code queues one, with the call's NAC, when the next sync shows the call ended
-    // (none where the next voice unit would begin, or a frame at once), up to some 170 ms later.
+    // beyond the code queues one, with the call's NAC, when what follows shows the call ended: a
+    // frame at once, none where the next voice unit would begin, or a frame there that is not
+    // the call's own voice unit or terminator (checked NID, the call's NAC); up to some 180 ms
+    // later.
     //
     // GUI thread. A changed receiver frequency (Hz, 0xFFFFFFFF for none) discards the queued
     // events and stops the text being decoded at its next symbol.
@@ -189,6 +191,9 @@ private:
     void AfterTerminator();
     void EndCall();  // after a terminator: back to the search, the identifiers cleared
     void QueueOwedEndOfCall();
+    // The NID read at the sync where a voice unit would follow an unchecked terminator of a
+    // running call (duid as dispatched, nac -1 unless the NID checked): does the call go on?
+    void SettleUncheckedTerminator(int duid, int nac);
     void DecodeTsdu();
     void ResyncAfterTsdu();
 
@@ -235,7 +240,8 @@ private:
     // would follow that voice unit; 0 when nothing is pending.
     int m_misreadSyncCountdown = 0;
     // That unit ended a running call (its checked units set the NAC): the end-of-call event is
-    // queued when the next sync shows the call ended, and dropped when it shows a voice unit.
+    // queued when the next sync or the NID behind it shows the call ended, and dropped when they
+    // show the call's own next unit.
     bool m_endOfCallOwed = false;
     ImbeDecoderState m_imbeState;
     ImbeFrame m_imbeFrame = {};

@@ -182,14 +182,15 @@ void CApcoFrameDecoder::EndTerminator(int symbols) {
         if (++m_unitPosition < symbols) continue;
         // Only a checked NID says the unit was a terminator. Behind an unchecked one a voice
         // unit may hide, its DUID misread: the next sync tells (right after this unit, or one
-        // voice unit after its own); until then a running call keeps its fields.
+        // voice unit after its own, with the NID behind it); until then a running call keeps
+        // its fields.
         if (m_nidVerified) {
             PushEvent(TrunkingEventRecord::EndOfCall(static_cast<uint32_t>(m_nac)));
             m_callEnded = true;
             m_misreadSyncCountdown = 0;
         } else {
             m_misreadSyncCountdown = kLduSymbols - symbols + kFrameSyncSymbols;
-            // Should the next sync say the call ended here, its end is reported then, once.
+            // Should what follows say the call ended here, its end is reported then, once.
             m_endOfCallOwed = !m_callEnded;
         }
         m_state = kStateAfterTerminator;

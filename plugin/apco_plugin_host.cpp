@@ -109,9 +109,11 @@ void CApcoPlugin::SetHostSquelch(uint32_t state) {
     if (releasePause) m_window->SetPaused(0, 0);
 }
 
+// The host's word is signed (0x80000000 and up are negative): the player clamps it, below 0 to
+// silence, above its maximum to the maximum.
 void CApcoPlugin::SetVolume(uint32_t volume) {
     if (!m_player || m_showingVolume || static_cast<int>(volume) == m_player->GetVolume()) return;
-    m_player->SetVolume(volume > 32 ? 32 : static_cast<int>(volume));
+    m_player->SetVolume(static_cast<int>(volume));
     const int now = m_player->GetVolume();
     // The panel's field reports the value it is given (clamped to its own range) as if the
     // user had changed it; that echo must not move the output or reach the host.

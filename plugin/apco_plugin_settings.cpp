@@ -5,6 +5,7 @@
 // its range takes its default, strings are read only from string types and always
 // terminated, and a code list is read only as binary, whole words only, at most
 // kMaxStoredCodes of them (the window masks and orders them).
+#include <algorithm>
 #include <cstring>
 
 #include "foundation/scratch_buffer.h"
@@ -12,6 +13,7 @@
 #include "foundation/win32/registry_key.h"
 #include "plugin/apco_plugin.h"
 #include "ui/k927_apco_plugin_window.h"
+#include "ui/setup_dialog.h"
 
 namespace {
 
@@ -199,9 +201,11 @@ void CApcoPlugin::LoadSettings() {
     SetMute(key.ReadDword("Mute", 0) != 0);
     LoadAudioDir(ReadText(handle, "AudioDir"));
     w->SelectAudioFile(ReadText(handle, "SelectedFile").CStr());
-    // The filter's edges must stay ordered and below the Nyquist frequency of the usual rate.
-    const int low = static_cast<int>(ReadInRange(key, "AFFreqLow", 300, 0, 23999));
-    const int high = static_cast<int>(ReadInRange(key, "AFFreqHigh", 3000, 1, 23999));
+    // The filter's edges must stay ordered and within the setup window's cut-off fields, so
+    // that the plug-in filters with the edges the window shows.
+    const int low = std::min(static_cast<int>(ReadInRange(key, "AFFreqLow", 300, 0, 23999)), CSetupDialog::kMaxCutoffHz);
+    const int high =
+        std::min(static_cast<int>(ReadInRange(key, "AFFreqHigh", 3000, 1, 23999)), CSetupDialog::kMaxCutoffHz);
     m_afFreqLow = low < high ? low : 300;
     m_afFreqHigh = low < high ? high : 3000;
     m_afLowpass = key.ReadDword("AFLowppas", 0) != 0;

@@ -141,7 +141,7 @@ String WaveOutPlayer::GetDeviceCaps(UINT deviceIndex) {
 int WaveOutPlayer::Open() {
     CriticalSectionLock lock(&m_lock);
     if (m_device) return kAlreadyOpen;
-    if (IsVirtualCardName(GetDeviceCaps(m_deviceId).CStr())) OpenDriverInterfaces();
+    if (IsVirtualCardName(GetDeviceName(m_deviceId).CStr())) OpenDriverInterfaces();
     WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, m_sampleRateHz, m_sampleRateHz * 2, 2, 16, 0};
     HWAVEOUT device = nullptr;
     const HWND window = m_window ? m_window->GetHandle() : nullptr;
@@ -150,6 +150,8 @@ int WaveOutPlayer::Open() {
                : MMSYSERR_NOMEM;
     if (result != MMSYSERR_NOERROR) {
         m_device = nullptr;
+        // Held only while the device is open: Close, which would close them, needs a device.
+        CloseDriverInterfaces();
         return static_cast<int>(result);
     }
     m_device = device;
@@ -287,11 +289,13 @@ void WaveOutPlayer::OnWaveOutDone(UINT msg, HWAVEOUT device, WAVEHDR* header) {
     m_freeHeaders.SetCount(count + 1);
 }
 
-void WaveOutPlayer::OpenDriverInterfaces() {
-    if (m_driverHandles[0] != INVALID_HANDLE_VALUE) return;
+String WaveOutPlayer::GetDeviceName(UINT deviceId) { return GetDeviceCaps(deviceId); }
+
+bool WaveOutPlayer::FindVirtualCardInterface(String* devicePath) {
     HDEVINFO list =
         SetupDiGetClassDevsA(&kVirtualCardInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (list == INVALID_HANDLE_VALUE) return;
+    if (list == INVALID_HANDLE_VALUE) return false;
+    bool found = false;
     SP_DEVICE_INTERFACE_DATA item{};
     item.cbSize = sizeof item;
     if (SetupDiEnumDeviceInterfaces(list, nullptr, &kVirtualCardInterface, 0, &item)) {
@@ -302,15 +306,24 @@ void WaveOutPlayer::OpenDriverInterfaces() {
             auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage.GetData());
             detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
             if (SetupDiGetDeviceInterfaceDetailA(list, &item, detail, needed, nullptr, nullptr)) {
-                for (int i = 0; i < 2; ++i) {
-                    char path[1024];
-                    std::snprintf(path, sizeof path, kVirtualCardPaths[i], detail->DevicePath);
-                    m_driverHandles[i] = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-                }
+                *devicePath = detail->DevicePath;
+                found = true;
             }
         }
     }
     SetupDiDestroyDeviceInfoList(list);
+    return found;
+}
+
+void WaveOutPlayer::OpenDriverInterfaces() {
+    if (m_driverHandles[0] != INVALID_HANDLE_VALUE) return;
+    String devicePath("");
+    if (!FindVirtualCardInterface(&devicePath)) return;
+    for (int i = 0; i < 2; ++i) {
+        char path[1024];
+        std::snprintf(path, sizeof path, kVirtualCardPaths[i], devicePath.CStr());
+        m_driverHandles[i] = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
 }
 
 void WaveOutPlayer::CloseDriverInterfaces() {

@@ -9,6 +9,9 @@
 // buffers as window messages to a hidden toolkit window on the GUI thread, so the owner gets
 // played buffers back on the GUI thread.
 //
+// With the maker's virtual sound card as the device, two of its driver's interfaces are held
+// open (unshared) exactly while the device is open: a failed Open closes them again.
+//
 // Locking: one lock guards the device handle, the free headers, the queued count and the
 // pre-buffer array. ReturnAudioBuffer may be called with that lock held: it must not call
 // back into the player.
@@ -45,7 +48,7 @@ public:
     static constexpr int kNoDevice = 102;
 
     explicit WaveOutPlayer(uint32_t sampleRateHz);
-    ~WaveOutPlayer();  // Teardown
+    virtual ~WaveOutPlayer();  // Teardown
     WaveOutPlayer(const WaveOutPlayer&) = delete;
     WaveOutPlayer& operator=(const WaveOutPlayer&) = delete;
 
@@ -88,6 +91,12 @@ public:
 
     // Samples scaled by volume / 8 with saturation; mute zeroes them.
     static void ScaleSamples(int16_t* samples, size_t count, int volume, bool mute);
+
+protected:
+    // The system's side, replaceable by tests: the name of a device (GetDeviceCaps), and the
+    // device path of the maker's virtual sound card's driver interface (false without one).
+    virtual String GetDeviceName(UINT deviceId);
+    virtual bool FindVirtualCardInterface(String* devicePath);
 
 private:
     void GiveBack(AudioBuffer* buffer);

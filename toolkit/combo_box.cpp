@@ -10,6 +10,7 @@ ComboBox::ComboBox(HWND parent, int x, int y, int width, int height)
         m_list->Show(false);
         m_list->OnItemClick.Bind(this, &ComboBox::HandleListItemClick);
         m_list->OnMessage.Bind(this, &ComboBox::HandleListMessage);
+        m_list->OnItemsChange.Bind(this, &ComboBox::HandleItemsChange);
     }
     m_arrow =
         new Button("", GetHandle(), 0, 0, kArrowWidth, height, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP);
@@ -26,7 +27,10 @@ ComboBox::ComboBox(HWND parent, int x, int y, int width, int height)
 
 // The list's last messages must not reach a box that is half gone.
 ComboBox::~ComboBox() {
-    if (m_list) m_list->OnMessage.Unbind();
+    if (m_list) {
+        m_list->OnMessage.Unbind();
+        m_list->OnItemsChange.Unbind();
+    }
     m_open = false;
 }
 
@@ -88,7 +92,7 @@ void ComboBox::HandleButtonClick(Object*) {
 }
 
 void ComboBox::HandleListItemClick(Object*) {
-    m_current = m_list->GetCurrent();
+    SetCurrent(m_list->GetCurrent());
     SetText(m_current == -1 ? String("") : m_list->GetItemText(m_current));
     DropDown(false);
     DoOnChange();
@@ -109,13 +113,30 @@ void ComboBox::HandleListMessage(Object*, MessageRecord* m) {
     DropDown(false);
 }
 
+void ComboBox::SetCurrent(int index) {
+    m_current = index;
+    m_chosen = m_list ? m_list->GetItem(index) : nullptr;
+}
+
+// The list tells of every change of its items at once, before a record can be made again at
+// a freed address: a record no longer found in the list is gone, and is never read.
+void ComboBox::HandleItemsChange(Object*) {
+    if (!m_chosen) return;
+    int found = m_list->GetItem(m_current) == m_chosen ? m_current : -1;
+    for (int i = 0; found == -1 && i < m_list->Count(); ++i)
+        if (m_list->GetItem(i) == m_chosen) found = i;
+    SetCurrent(found);
+    const String shown = m_chosen ? m_chosen->text : String("");
+    if (!(GetText() == shown)) Panel::SetText(shown.CStr());
+}
+
 void ComboBox::Select(int index) {
     if (index == m_current) return;
     if (m_list && static_cast<unsigned>(index) < static_cast<unsigned>(m_list->Count())) {
-        m_current = index;
+        SetCurrent(index);
         SetText(m_list->GetItemText(index));
     } else {
-        m_current = -1;
+        SetCurrent(-1);
         SetText("");
     }
     if (m_list) m_list->Select(m_current, true);

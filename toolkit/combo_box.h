@@ -7,6 +7,11 @@
 // window activated) close without a change. A click on the arrow or the box that takes the
 // focus from the open list only closes it. The arrow is not a grouped toggle: the box sets its
 // state. The list is a child in the box's ring and dies with the box. GUI thread only.
+//
+// The choice names an item, not a position: when the list's items change (a rebuild, an
+// insert or removal before it, a rename) the current index and the caption follow the item;
+// when the item is gone the choice is cleared (current -1, empty caption), so a later Select
+// of any index takes effect.
 #pragma once
 
 #include <windows.h>
@@ -55,11 +60,16 @@ private:
     void HandleArrowMouseUp(Object* sender, int keys, int x, int y);
     void HandleListItemClick(Object* sender);
     void HandleListMessage(Object* sender, MessageRecord* message);
+    void HandleItemsChange(Object* sender);
     bool WasOpenAtPress();
+    void SetCurrent(int index);
 
     Button* m_arrow = nullptr;
     Listbox* m_list = nullptr;
     int m_current = -1;
+    // The chosen item's record: after a change of the list it tells where the choice went.
+    // Null without a choice.
+    const ListboxItem* m_chosen = nullptr;
     bool m_open = false;
     // A press on the box or the arrow that closed the open list by taking its focus.
     bool m_closedByPress = false;

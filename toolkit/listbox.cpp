@@ -47,6 +47,7 @@ Listbox::Listbox(HWND parent, int x, int y, int width, int height, int kind, boo
 }
 
 Listbox::~Listbox() {
+    OnItemsChange.Unbind();
     Clear();
     delete m_items;
     m_items = nullptr;
@@ -105,6 +106,7 @@ void Listbox::Add(const String& text) {
     }
     ResetScrollBar(Count());
     Invalidate();
+    OnItemsChange.Invoke(this);
 }
 
 void Listbox::Insert(const String& text, int index) {
@@ -121,6 +123,7 @@ void Listbox::Insert(const String& text, int index) {
     if (m_current != -1 && index <= m_current) ++m_current;
     ResetScrollBar(Count());
     Invalidate();
+    OnItemsChange.Invoke(this);
 }
 
 void Listbox::Remove(int index) {
@@ -132,6 +135,7 @@ void Listbox::Remove(int index) {
         --m_current;
     ResetScrollBar(Count());
     Invalidate();
+    OnItemsChange.Invoke(this);
 }
 
 void Listbox::Clear() {
@@ -139,6 +143,7 @@ void Listbox::Clear() {
     if (m_scroll) m_scroll->SetParams(0, 0, 0, 0);
     m_current = -1;
     Invalidate();
+    OnItemsChange.Invoke(this);
 }
 
 void Listbox::SetItemText(int index, const String& text) {
@@ -147,6 +152,7 @@ void Listbox::SetItemText(int index, const String& text) {
     item->text = text;
     item->flags &= ~ListboxItem::kMarked;
     Invalidate();
+    OnItemsChange.Invoke(this);
 }
 
 int Listbox::IndexOf(const String& text) const {
@@ -164,6 +170,7 @@ void Listbox::Swap(int i, int j) {
     else if (m_current == j)
         m_current = i;
     Invalidate();
+    OnItemsChange.Invoke(this);
 }
 
 void Listbox::SetItemCount(int rows) {

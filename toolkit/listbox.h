@@ -100,6 +100,10 @@ public:
     Event<> OnItemClick;
     Event<> OnDblClick;
     Event<> OnChange;
+    // After every change of the items (added, inserted, removed, moved, renamed, cleared), so
+    // that an owner holding one of them (a combo box's choice) can follow it. Not raised while
+    // the list goes.
+    Event<> OnItemsChange;
     // (device context, row rectangle, index, 1), before each visible row's default drawing.
     Event<HDC, RECT*, int, int> OnDrawItem;
 

@@ -48,6 +48,7 @@ public:
     void SetLowpass(bool lowpass);
     bool IsLowpass() const { return m_lowpass; }
     void SetDeemphasis(float dbPerOctave);
+    float GetDeemphasis() const { return m_deemphasis; }  // dB/oct
 
     // Scales (client coordinates).
     int FreqToX(int hz) const;

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -245,7 +246,8 @@ void CSetupDialog::CreateControls() {
             {&m_freqLowField, "Cut-off Low", x0, 63, 0, kMaxCutoffHz, 1, 0, &CSetupDialog::HandleAFFreqLowChange},
             {&m_freqHighField, "Cut-off High", 170, 60, 0, kMaxCutoffHz, 1, 4000,
              &CSetupDialog::HandleAFFreqHighChange},
-            {&m_filterLenField, "Filter Length", 170, 60, 16, 4096, 16, m_filterLen, &CSetupDialog::HandleAFLenChange},
+            {&m_filterLenField, "Filter Length", 170, 60, kMinFilterTaps, kMaxFilterTaps, 16, m_filterLen,
+             &CSetupDialog::HandleAFLenChange},
         };
         for (const auto& f : fields) {
             const int fy = f.field == &m_filterLenField ? y + 20 + kMargin : y;
@@ -274,7 +276,7 @@ void CSetupDialog::CreateControls() {
             label->SetSize(label->Width() < 60 ? 60 : label->Width(), 20);
             x = label->Right() + kMargin;
         }
-        m_deemphasisField = new FixedPointEdit(g, x, y, 40, 20, 1, 0, -100, 0);
+        m_deemphasisField = new FixedPointEdit(g, x, y, 40, 20, 1, 0, kMinDeemphasisTenths, kMaxDeemphasisTenths);
         if (m_deemphasisField) {
             m_deemphasisField->SetLimitText(5);
             ApplyEditLook(m_deemphasisField);
@@ -440,11 +442,13 @@ void CSetupDialog::HandleGraphFreqLowChange(Object*, int hz) { SetAFFreqLow(hz, 
 void CSetupDialog::HandleGraphFreqHighChange(Object*, int hz) { SetAFFreqHigh(hz, 0); }
 
 void CSetupDialog::SetAFDeemphasis(int tenths, int silent) {
-    if (tenths == m_deemphasis) return;
-    m_deemphasis = tenths;
-    if (m_deemphasisField) m_deemphasisField->SetValue(tenths);
-    if (m_graph) m_graph->SetDeemphasis(static_cast<float>(tenths) * 0.1f);
-    if (!silent) OnAFFilterDeempChange.Invoke(this, tenths);
+    const int v = std::clamp(tenths, kMinDeemphasisTenths, kMaxDeemphasisTenths);
+    if (v == m_deemphasis && v == tenths) return;
+    const bool changed = v != m_deemphasis;
+    m_deemphasis = v;
+    if (m_deemphasisField) m_deemphasisField->SetValue(v);
+    if (m_graph) m_graph->SetDeemphasis(static_cast<float>(v) * 0.1f);
+    if ((changed && !silent) || v != tenths) OnAFFilterDeempChange.Invoke(this, v);
 }
 
 void CSetupDialog::HandleAFDeempChange(Object*) {
@@ -452,10 +456,12 @@ void CSetupDialog::HandleAFDeempChange(Object*) {
 }
 
 void CSetupDialog::SetAFFilterLen(int taps, int silent) {
-    if (taps == m_filterLen) return;
-    m_filterLen = taps;
-    if (m_filterLenField) m_filterLenField->SetValue(taps);
-    if (!silent) OnAFLenChange.Invoke(this, taps);
+    const int v = std::clamp(taps, kMinFilterTaps, kMaxFilterTaps);
+    if (v == m_filterLen && v == taps) return;
+    const bool changed = v != m_filterLen;
+    m_filterLen = v;
+    if (m_filterLenField) m_filterLenField->SetValue(v);
+    if ((changed && !silent) || v != taps) OnAFLenChange.Invoke(this, v);
 }
 
 void CSetupDialog::HandleAFLenChange(Object*, int64_t value) { SetAFFilterLen(static_cast<int>(value), 0); }

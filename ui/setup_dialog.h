@@ -69,6 +69,11 @@ private:
 class CSetupDialog : public Component {
 public:
     static constexpr int kMaxCutoffHz = 8000;
+    // The limits of the "Filter Length" and "Deemphasis" fields.
+    static constexpr int kMinFilterTaps = 16;
+    static constexpr int kMaxFilterTaps = 4096;
+    static constexpr int kMinDeemphasisTenths = -100;
+    static constexpr int kMaxDeemphasisTenths = 0;
     static constexpr uint32_t kLogEveryChange = 0x80000000u;  // else by interval
     static constexpr uint32_t kLogUseSquelch = 0x40000000u;
     static constexpr uint32_t kLogIntervalMask = 0xFFFFu;  // seconds, 1..3600
@@ -95,6 +100,8 @@ public:
     void SetAFFreqLow(int hz, int silent = 1);
     // High cut-off: above the low one (above 0 in low-pass mode), at most 8000.
     void SetAFFreqHigh(int hz, int silent);
+    // Clamped to the field's limits; a value that had to be clamped is reported even when
+    // silent, as the owner's own value does not stand.
     void SetAFDeemphasis(int tenthsDbPerOctave, int silent);
     void SetAFFilterLen(int taps, int silent);
     int GetAFLowpass() const { return m_lowpass; }

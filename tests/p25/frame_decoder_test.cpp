@@ -605,26 +605,37 @@ TEST(FrameDecoderTest, NextCallNeverShowsTheLastCallsFields) {
 // samples and decoded symbol by symbol. An encrypted call with one LDU whose DUID bits read as a
 // terminator: from the first LDU on the ALGID stays 0x81 and the NAC and TGID the call's up to
 // its terminator, only that unit's nine frames are lost, and the one end of call comes at the
-// real terminator. A clear call whose own terminator is behind such a NID: its end of call comes
-// once, with its NAC, when the next sync shows the call ended (none a voice unit later, or the
-// next call at once, which then ends with its own).
+// real terminator, even when that is the unit behind. A clear call whose own terminator is
+// behind such a NID: its end of call comes once, with its NAC, when what follows shows the call
+// ended (no sync a voice unit later, or the next call: at once, before that place, or exactly
+// there, shown by its NID), and the next call ends with its own.
 TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
     constexpr size_t kLduLength = 864;
     const struct {
         const char* what;
         int misreadLdu, misreadAs, terminator, nextCallNac;  // no misread LDU: the terminator's NID is lost
+        size_t nextCallAt;  // symbols from the terminator's sync to the next call's; 0: at once
     } kRows[] = {
-        {"third LDU1 read as TDU", 4, kDuidTdu, kDuidTdu, -1},
-        {"third LDU1 read as TDULC", 4, kDuidTdulc, kDuidTdu, -1},
-        {"fourth LDU2 read as TDU", 7, kDuidTdu, kDuidTdu, -1},
-        {"fourth LDU2 read as TDULC", 7, kDuidTdulc, kDuidTdu, -1},
-        {"TDU beyond correction, then noise", -1, 0, kDuidTdu, -1},
-        {"TDULC beyond correction, then noise", -1, 0, kDuidTdulc, -1},
-        {"TDU beyond correction, next call at once", -1, 0, kDuidTdu, 0x1C5},
-        {"TDULC beyond correction, next call at once", -1, 0, kDuidTdulc, 0x1C5},
+        {"third LDU1 read as TDU", 4, kDuidTdu, kDuidTdu, -1, 0},
+        {"third LDU1 read as TDULC", 4, kDuidTdulc, kDuidTdu, -1, 0},
+        {"fourth LDU2 read as TDU", 7, kDuidTdu, kDuidTdu, -1, 0},
+        {"fourth LDU2 read as TDULC", 7, kDuidTdulc, kDuidTdu, -1, 0},
+        {"last LDU2 read as TDU, the TDU behind", 9, kDuidTdu, kDuidTdu, -1, 0},
+        {"last LDU2 read as TDULC, the TDULC behind", 9, kDuidTdulc, kDuidTdulc, -1, 0},
+        {"TDU beyond correction, then noise", -1, 0, kDuidTdu, -1, 0},
+        {"TDULC beyond correction, then noise", -1, 0, kDuidTdulc, -1, 0},
+        {"TDU beyond correction, next call at once", -1, 0, kDuidTdu, 0x1C5, 0},
+        {"TDULC beyond correction, next call at once", -1, 0, kDuidTdulc, 0x1C5, 0},
+        {"TDU beyond correction, next call a symbol before a voice unit", -1, 0, kDuidTdu, 0x1C5, kLduLength - 1},
+        {"TDU beyond correction, next call where a voice unit would be", -1, 0, kDuidTdu, 0x1C5, kLduLength},
+        {"TDU beyond correction, next call a symbol after a voice unit", -1, 0, kDuidTdu, 0x1C5, kLduLength + 1},
+        {"TDULC beyond correction, next call a symbol before a voice unit", -1, 0, kDuidTdulc, 0x1C5, kLduLength - 1},
+        {"TDULC beyond correction, next call where a voice unit would be", -1, 0, kDuidTdulc, 0x1C5, kLduLength},
+        {"TDULC beyond correction, next call a symbol after a voice unit", -1, 0, kDuidTdulc, 0x1C5, kLduLength + 1},
     };
     for (const auto& row : kRows) {
         const bool misread = row.misreadLdu >= 0, next = row.nextCallNac >= 0;
+        const size_t terminatorLength = row.terminator == kDuidTdu ? 72 : 216;
         TestCall call;
         call.algid = misread ? 0x81 : 0x80;
         call.misreadLdu = row.misreadLdu;
@@ -632,18 +643,23 @@ TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
         call.terminator = row.terminator;
         call.terminatorLost = !misread;
         call.nextCallNac = row.nextCallNac;
+        call.nextCallGap = row.nextCallAt ? static_cast<int>(row.nextCallAt - terminatorLength) : 0;
         int voiceFrames = 0;
         const std::vector<float> x = MakeTestCallIf(call, &voiceFrames);
-        const size_t terminatorLength = row.terminator == kDuidTdu ? 72 : 216;
         for (int ifBlock : {512, 2048, 32768}) {
             SCOPED_TRACE(testing::Message() << row.what << ", IF block " << ifBlock);
             const std::string text = c4fmtest::Demodulate(x, ifBlock);
-            // Precondition: every frame's NID checks out but the damaged one's, whose DUID reads as sent.
+            // Precondition: every frame's NID checks out but the damaged one's, whose DUID reads as
+            // sent, and the next call's sync lies where it was sent.
             const std::vector<c4fmtest::FoundFrame> found = c4fmtest::FindFrames(text);
             ASSERT_EQ(11u + next * 12, found.size());
             const size_t end = found[1].position + 10 * kLduLength;  // the call's terminator
             const size_t damaged = misread ? found[1].position + row.misreadLdu * kLduLength : end;
             ASSERT_EQ(misread ? row.misreadAs : row.terminator, std::stoi(text.substr(damaged + 30, 2), nullptr, 4));
+            const size_t nextSync = end + (row.nextCallAt ? row.nextCallAt : terminatorLength);
+            if (next) {
+                ASSERT_EQ(nextSync, found[11].position);
+            }
             CApcoFrameDecoder d;
             d.SetBlockSize(512);
             int blocks = 0, changed = 0;
@@ -659,11 +675,18 @@ TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
             }
             EXPECT_EQ(0, changed) << "symbols with another ALGID, NAC or TGID";
             EXPECT_EQ((voiceFrames - misread * 9) * 160 / 512, blocks);
-            // The end of call: at the terminator's last symbol when its NID checks out; else at the
-            // next call's sync, or where a voice unit's next sync would have ended.
-            std::vector<std::pair<size_t, uint32_t>> expected = {
-                {misread ? end + terminatorLength - 1 : next ? end + terminatorLength + 23 : end + kLduLength + 23,
-                 call.nac}};
+            // The end of call: at the terminator's last symbol when its NID checks out (the real
+            // one behind a misread voice unit); else at the last symbol of the next call's sync,
+            // or of its NID when that sync lies where a voice unit's would, or where a voice
+            // unit's next sync would have ended.
+            size_t firstEnd = end + kLduLength + 23;
+            if (misread)
+                firstEnd = end + terminatorLength - 1;
+            else if (next && row.nextCallAt == kLduLength)
+                firstEnd = nextSync + 56;
+            else if (next && row.nextCallAt < kLduLength)
+                firstEnd = nextSync + 23;
+            std::vector<std::pair<size_t, uint32_t>> expected = {{firstEnd, call.nac}};
             if (next) expected.emplace_back(found.back().position + terminatorLength - 1, row.nextCallNac);
             EXPECT_EQ(expected, ends);
         }

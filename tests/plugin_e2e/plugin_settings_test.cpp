@@ -21,8 +21,10 @@
 #include "tests/support/wav_io.h"
 #include "toolkit/button.h"
 #include "toolkit/edit.h"
+#include "ui/audio_filter_graph.h"
 #include "ui/k927_apco_plugin_window.h"
 #include "ui/play_rec_panel.h"
+#include "ui/setup_dialog.h"
 
 namespace {
 
@@ -274,8 +276,11 @@ TEST(PluginSettings, MalformedStoredValuesLoadSafely) {
         {"Volume", Text("12"), Dword(8)},
         {"SquelchBER", Dword(1000), Dword(0)},
         {"AFFilterLen", Dword(0), Dword(512)},
+        {"AFFilterLen", Dword(8192), Dword(4096)},  // beyond the window's field: its limit
         {"AFDeemphasis", Dword(50), Dword(-60)},
+        {"AFDeemphasis", Dword(-150), Dword(-100)},
         {"AFFreqHigh", Dword(100000), Dword(3000)},
+        {"AFFreqHigh", Dword(12000), Dword(8000)},  // beyond the window's cut-off field: its limit
         {"VoiceSqVal", Dword(500), Dword(0)},
         {"SquelchNAC", nine, Codes({0x2A7, 0x345})},  // masked to 12 bits, ordered
         {"SquelchTGID", Codes(many), Codes(std::vector<uint32_t>(many.begin(), many.begin() + 4096))},
@@ -283,10 +288,31 @@ TEST(PluginSettings, MalformedStoredValuesLoadSafely) {
         {"LogFileName", {REG_BINARY, Bytes(300, 'A')}, Text("")},
         {"SelectedFile", {REG_SZ, Bytes(5000, 'B')}, Text("filename.wav")},  // the box's text: no file selected
     };
+    auto number = [](const Bytes& b) {
+        int32_t v = 0;
+        std::memcpy(&v, b.data(), std::min<size_t>(b.size(), 4));
+        return v;
+    };
     for (const auto& r : rows) {
         Seed("T18bad", {{r.name, r.stored}});
-        Session("T18bad").Run();
-        EXPECT_EQ(At(Stored("T18bad"), r.name), r.expected.bytes) << r.name;
+        Session s("T18bad");
+        // Filter length, de-emphasis (tenths of dB/oct) and high cut-off as the setup window and
+        // its graph hold them.
+        std::vector<int32_t> shown;
+        s.options.beforeClose = [&](testbed::VktHost&) {
+            CSetupDialog* setup = s.Window()->GetSetupDialog();
+            const float graph = setup->GetGraph()->GetDeemphasis();
+            shown = {setup->GetAFFilterLen(), setup->GetAFDeemphasis(), static_cast<int32_t>(std::lround(graph * 10)),
+                     setup->GetAFFreqHigh()};
+        };
+        s.Run();
+        const Values saved = Stored("T18bad");
+        EXPECT_EQ(At(saved, r.name), r.expected.bytes) << r.name;
+        // The plug-in saves what it filters with: the window and the graph show the same.
+        const int32_t deemphasis = number(At(saved, "AFDeemphasis"));
+        EXPECT_EQ(shown, (std::vector<int32_t>{number(At(saved, "AFFilterLen")), deemphasis, deemphasis,
+                                               number(At(saved, "AFFreqHigh"))}))
+            << r.name;
     }
 }
 
@@ -658,7 +684,7 @@ TEST(PluginHandlers, VolumeAnswersOnlyOnChangeMuteAlways) {
     std::vector<uint32_t> volumes, mutes;
     s.options.afterStart = [&](testbed::VktHost& h) {
         volumes.clear(), mutes.clear();
-        for (uint32_t v : {8u, 8u, 20u, 20u, 99u}) h.Notify(1, PN_VOLUME, v);
+        for (uint32_t v : {8u, 8u, 20u, 20u, 99u, 0xFFFFFFFFu, 0x80000000u}) h.Notify(1, PN_VOLUME, v);
         for (uint32_t m : {1u, 1u, 0u}) h.Notify(1, PN_MUTE, m);
     };
     s.options.onCall = [&, session = s.options.onCall](testbed::HostCall& c, void* data) {
@@ -676,7 +702,8 @@ TEST(PluginHandlers, VolumeAnswersOnlyOnChangeMuteAlways) {
     ASSERT_GT(opened, 0u);
     EXPECT_EQ(g_openedDevices.size(), opened + 1);
     EXPECT_EQ(g_openedDevices.back(), 1u);
-    EXPECT_EQ(volumes, (std::vector<uint32_t>{20, 32}));
+    EXPECT_EQ(volumes, (std::vector<uint32_t>{20, 32, 0, 0}));  // negative words are below 0
+    EXPECT_EQ(At(Stored("T18vol"), "Volume"), Dword(0).bytes);
     EXPECT_EQ(mutes, (std::vector<uint32_t>{1, 1, 0}));
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,7 +27,60 @@ struct Pool : IAudioBufferOwner {
     std::vector<AudioBuffer*> returned;
 };
 
+// The maker's virtual sound card with a stand-in driver: its two interfaces are files of a
+// scratch folder, which then cannot be opened unshared while the player holds them.
+class VirtualCardPlayer : public WaveOutPlayer {
+public:
+    explicit VirtualCardPlayer(const std::string& folder) : WaveOutPlayer(16000), m_folder(folder) {}
+
+protected:
+    String GetDeviceName(UINT) override { return String("Quorvane Virtual Sound Card (stand-in)"); }
+    bool FindVirtualCardInterface(String* devicePath) override {
+        *devicePath = m_folder.c_str();
+        return true;
+    }
+
+private:
+    std::string m_folder;
+};
+
+bool Held(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(h);
+    return false;
+}
+
 }  // namespace
+
+TEST(WaveOutPlayer, VirtualCardDriverIsHeldOnlyWhileTheDeviceIsOpen) {
+    const std::string folder = plugintest::TempFile("virtual_card");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string paths[2] = {folder + "\\b029d310-284d-4f05-9aff-d993707aedc4",
+                                  folder + "\\0d13c528-a6fc-47f1-8fee-c5dd46f1fbb1"};
+    for (const std::string& p : paths) plugintest::WriteAll(p, {1});
+    auto player = std::make_unique<VirtualCardPlayer>(folder);
+    const struct {
+        const char* what;
+        std::function<int()> act;
+        int result;
+        bool held;
+    } steps[] = {
+        {"open", [&] { return player->Open(); }, 0, true},
+        {"close", [&] { return player->Close(); }, 0, false},
+        {"open fails", [&] { return player->SetDevice(9999), player->Open(); }, MMSYSERR_BADDEVICEID, false},
+        {"close after it", [&] { return player->Close(); }, WaveOutPlayer::kNoDevice, false},
+        {"open again", [&] { return player->SetDevice(0), player->Open(); }, 0, true},
+        {"teardown", [&] { return player.reset(), 0; }, 0, false},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(step.act(), step.result) << step.what;
+        EXPECT_EQ(Held(paths[0]), step.held) << step.what;
+        EXPECT_EQ(Held(paths[1]), step.held) << step.what;
+    }
+    for (const std::string& p : paths) DeleteFileA(p.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
 
 TEST(WaveOutPlayer, PreBufferingReleasesTheThirdBufferAndAllInOrder) {
     Pool pool(3);

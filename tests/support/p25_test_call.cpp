@@ -72,7 +72,7 @@ std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
         next.nac = call.nextCallNac;
         next.headerLost = next.terminatorLost = false;
         next.misreadLdu = next.nextCallNac = -1;
-        text += CallText(next);
+        text += c4fmtest::RandomDibits(call.nextCallGap, call.seed + 3) + CallText(next);
     }
     if (voiceFrames) *voiceFrames = 18 * call.superframes * (call.nextCallNac >= 0 ? 2 : 1);
 

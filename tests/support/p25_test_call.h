@@ -24,6 +24,7 @@ struct TestCall {
     bool terminatorLost = false;  // its NID beyond correction, its DUID bits intact
     int nextCallNac = -1;      // when set, a second call like this one, intact, with this NAC
                                // follows the terminator at once
+    int nextCallGap = 0;       // or after this many random symbols
     double toneHz = 200.0;     // fundamental of the voiced frames
     double leadSeconds = 1.0;  // noise before and after the call
     double ebN0Db = 40.0;

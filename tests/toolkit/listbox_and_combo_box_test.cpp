@@ -249,24 +249,34 @@ TEST(ComboBox, ItemClickAndEnterChoose) {
 
 TEST(ComboBox, SelectAndSetTextRules) {
     Combo c({"a", "b", "a", "c"});
+    constexpr int kNoSelect = -2;
     struct Row {
         int index;
         const char* text;
         int current;
         const char* shown;
+        const char* rebuilt = nullptr;  // first the list is emptied and refilled: one item per letter
     } rows[] = {
         {1, nullptr, 1, "b"}, {2, nullptr, 0, "a"},   // the same text as an earlier item: the earlier one
         {9, nullptr, -1, ""}, {0, "zzz", -1, "zzz"},  // no item carries it: shown all the same
         {0, "c", 3, "c"},     {-1, nullptr, -1, ""},
+        // A rebuilt list: the chosen item is gone, the same index names another one.
+        {1, nullptr, 1, "b"}, {1, nullptr, 1, "y", "xy"}, {kNoSelect, nullptr, -1, "", "pq"},
     };
     for (const Row& r : rows) {
+        if (r.rebuilt) {
+            c.box->GetList()->Clear();
+            for (const char* i = r.rebuilt; *i; ++i) c.box->GetList()->Add(String(std::string(1, *i).c_str()));
+        }
         if (r.text)
             c.box->SetText(r.text);
-        else
+        else if (r.index != kNoSelect)
             c.box->Select(r.index);
         EXPECT_EQ(c.box->GetCurrent(), r.current) << r.index;
         EXPECT_STREQ(c.box->GetText().CStr(), r.shown);
-        if (r.current >= 0) EXPECT_EQ(c.box->GetList()->GetCurrent(), r.current);
+        if (r.current >= 0) {
+            EXPECT_EQ(c.box->GetList()->GetCurrent(), r.current);
+        }
     }
     EXPECT_EQ(c.changes.count + c.dropDowns.Count(), 0u);
 }

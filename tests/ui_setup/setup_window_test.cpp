@@ -298,23 +298,38 @@ TEST(CSetupDialog, FilterParametersAreReadSilently) {
         float centre, width;
         int taps, lowpass, low, high;
         std::vector<std::string> expected;
+        float deemphasisDb = -3.0f;
+        int shownTaps = 0, shownTenths = -30;  // 0: the filter's taps
     } cases[] = {
         {kFilterBandPass, 1650, 2700, 256, 0, 300, 3000, {"len 256"}},
         {kFilterBandPass, 5500, 1000, 256, 0, 5000, 6000, {}},  // the band above the old high edge
         {kFilterLowPass, 3000, 1000, 512, 1, 5000, 3000, {"len 512"}},
+        // Beyond the fields' limits: the clamped values stand, and are reported although silent.
+        {kFilterLowPass, 3000, 1000, 8192, 1, 5000, 3000, {"deemph -100", "len 4096"}, -15.0f, 4096, -100},
+        {kFilterLowPass, 3000, 1000, 8, 1, 5000, 3000, {"deemph -100", "len 16"}, -100.0f, 16, -100},
     };
     for (const auto& c : cases) {
         MakeFilter(&filter, c.type, c.centre, c.width, c.taps);
-        filter.SetDeemphasis(-3.0f);
+        filter.SetDeemphasis(c.deemphasisDb);
         s.w->ReadAudioFilterParams(&filter);
         EXPECT_EQ(s.Take(), c.expected) << c.centre;
+        const int taps = c.shownTaps ? c.shownTaps : c.taps;
         const std::vector<int> shown = {s.w->GetAFLowpass(),
                                         s.w->GetAFFreqLow(),
                                         s.w->GetAFFreqHigh(),
                                         s.w->GetAFDeemphasis(),
+                                        static_cast<int>(static_cast<IntEdit*>(s.DeemphasisField())->GetValue()),
+                                        s.w->GetAFFilterLen(),
+                                        static_cast<int>(s.Field("Filter Length")->GetValue()),
                                         s.ButtonNamed("Lowpass")->IsDown(),
                                         !s.Field("Cut-off Low")->IsEnabled()};
-        EXPECT_EQ(shown, (std::vector<int>{c.lowpass, c.low, c.high, -30, c.lowpass, c.lowpass})) << c.centre;
+        EXPECT_EQ(shown, (std::vector<int>{c.lowpass, c.low, c.high, c.shownTenths, c.shownTenths, taps, taps,
+                                           c.lowpass, c.lowpass}))
+            << c.taps;
+        // The graph's ideal curve: the slope over the octave above its low edge.
+        CAudioFilterGraph* graph = s.w->GetGraph();
+        const float octave = graph->DeemphasisAt(2.0f * graph->GetFreqLow()) - graph->DeemphasisAt(graph->GetFreqLow());
+        EXPECT_NEAR(octave, c.shownTenths * 0.1f, 0.01f) << c.taps;
     }
     EXPECT_EQ(s.w->GetGraph()->IsLowpass(), true);
     s.w->ReadAudioFilterParams(nullptr);
@@ -516,13 +531,25 @@ TEST(CSetupDialog, OutputDevicesFollowTheirNames) {
              notify(3);
          },
          device(2), "Injected B"},
-        {"beyond the list", [&] { w->SelectWaveOutDevice(10); }, {}, "Injected B"},
+        {"B removed, Y at its place",
+         [&] {
+             w->extraDevices.erase(w->extraDevices.begin() + 1);
+             notify(3);
+         },
+         device(2), "Y"},
+        {"beyond the list", [&] { w->SelectWaveOutDevice(10); }, {}, "Y"},
     };
     for (const auto& step : steps) {
         step.act();
         Pump();
         EXPECT_EQ(s.Take(), step.expected) << step.what;
         EXPECT_EQ(std::string(w->GetWaveOutDeviceName().CStr()), step.chosen) << step.what;
+        // The box names the chosen device and its list marks that row, after a rebuild too.
+        const int chosen = w->GetSelectedWaveOutDevice();
+        EXPECT_EQ(std::string(w->GetDeviceCombo()->GetText().CStr()), step.chosen) << step.what;
+        EXPECT_EQ(w->GetDeviceCombo()->GetCurrent(), chosen) << step.what;
+        EXPECT_EQ(list->GetCurrent(), chosen) << step.what;
+        EXPECT_TRUE(list->IsSelected(chosen)) << step.what;
     }
     // A single device is chosen without asking the mapper.
     SetupWindow one;

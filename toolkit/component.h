@@ -154,8 +154,9 @@ public:
     // itself), nor once the root of this window or of the owner refuses modal loops.
     bool CanShowModal(HWND owner) const;
     // From now on no modal loop starts for a window that this root owns, itself included:
-    // ShowModal answers -1 and MessageBox 0 at once. For a root being closed, whose boxes
-    // nobody would answer.
+    // ShowModal answers -1 and MessageBox 0 at once, and no other modal window opens
+    // (MayOpenModalWindow); the pumps drop input queued for these windows. For a root being
+    // closed, whose boxes nobody would answer.
     void RefuseModalLoops() { m_refuseModal = true; }
     void EndModal(int result);
     // Ends, as if its window had been closed, every modal loop of the thread whose window root

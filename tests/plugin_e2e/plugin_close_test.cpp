@@ -277,14 +277,14 @@ TEST(PluginClose, DoneClosesOpenInstancesBeforeTheLibraryGoes) {
 // another thread has reached the start (the owner thread takes sent messages meanwhile, as it
 // does while it waits). The Done finds nothing open; the module reference it took must not
 // keep the library loaded once the host has freed it.
-testbed::VktHost* g_failingHost = nullptr;
+testbed::VktHost* g_failingHost = nullptr;  // while set, the windows are refused
 std::thread g_doneThread;
 HWND WINAPI DoneThenRefuse(DWORD ex, LPCSTR name, LPCSTR title, DWORD style, int x, int y, int width, int height,
                            HWND parent, HMENU menu, HINSTANCE instance, void* data) {
-    if (HIWORD(name) == 0 || std::strcmp(name, "myComponent") != 0)
+    if (!g_failingHost || HIWORD(name) == 0 || std::strcmp(name, "myComponent") != 0)
         return CreateWindowExA(ex, name, title, style, x, y, width, height, parent, menu, instance, data);
     if (!g_doneThread.joinable()) {
-        g_doneThread = std::thread([] { g_failingHost->Done(); });
+        g_doneThread = std::thread([host = g_failingHost] { host->Done(); });
         for (const DWORD start = GetTickCount(); GetTickCount() - start < 300; Sleep(5)) {
             MSG msg;
             PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -299,6 +299,7 @@ TEST(PluginClose, AFailedStartGivesBackTheModuleThatADoneRelayedDuringItHeld) {
     g_failingHost = &h.host;
     e2e::HookImport("user32", "CreateWindowExA", reinterpret_cast<void*>(&DoneThenRefuse));
     EXPECT_EQ(h.host.Start(1, nullptr), 0u);
+    g_failingHost = nullptr;
     ASSERT_TRUE(g_doneThread.joinable());
     g_doneThread.join();
     h.host.Unload();

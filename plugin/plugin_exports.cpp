@@ -171,8 +171,10 @@ void RelayNotify(uint32_t hostHandle, uint32_t code, uint32_t dwParam, uint32_t 
 
 // A close that the owner thread has to defer (it was inside one of its modal loops) completes
 // after the relayed call returns: wait for the list to empty too, as the host unloads next.
-// A send that times out is withdrawn: a posted Done then closes the instances whenever the
-// owner thread pumps again, and the owner side gives the module's reference back after that.
+// A send that times out is not withdrawn everywhere (Windows may still deliver it once the
+// owner thread pumps again), so a posted Done follows it: whichever of the two arrives first
+// closes the instances, the other finds nothing to close. The owner side gives the module's
+// reference back once its last instance has gone, or when the start under way fails.
 void RelayDone() {
     const DWORD start = GetTickCount();
     DWORD_PTR answer = 0;
@@ -188,11 +190,17 @@ void RelayDone() {
     while (g_ownerThread && GetTickCount() - start < kRelayDoneMs) Sleep(10);
 }
 
+// Without instances (the last one closed, or a start failed) the thread gives up ownership, and
+// a reference that a Done relayed meanwhile took is given back: nothing else would.
+void ReleaseWhenIdle() {
+    ReleaseOwnerThreadIfIdle();
+    ReleaseModuleWhenIdle();
+}
+
 void RemovePluginInstance(PluginInstance* instance) {
     for (uint32_t i = g_instances.GetCount(); i-- > 0;)
         if (InstanceAt(i) == instance) g_instances.Remove(i);
-    ReleaseOwnerThreadIfIdle();
-    ReleaseModuleWhenIdle();
+    ReleaseWhenIdle();
 }
 
 uint32_t callPluginProc(HWND window, uint32_t msg, uint32_t dwParam, uint32_t cbData, void* lpData) {
@@ -354,7 +362,7 @@ uint32_t VKT_STDCALL vktPluginStart(uint32_t hostHandle, void* record, PluginPro
         PostMessageA(instance->window, WM_APCO_INIT, 0, 0);
         return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(instance->window));
     });
-    ReleaseOwnerThreadIfIdle();  // a start that failed leaves no instance to own
+    ReleaseWhenIdle();  // a start that failed leaves no instance to own
     return started;
 }
 

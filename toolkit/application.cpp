@@ -6,7 +6,9 @@
 #include "foundation/object.h"
 #include "foundation/profiler.h"
 #include "foundation/trace.h"
+#include "foundation/win32/modal_refusal.h"
 #include "foundation/win32/readable_memory.h"
+#include "toolkit/component.h"
 
 namespace {
 
@@ -24,13 +26,22 @@ HINSTANCE ToolkitModule() {
     return static_cast<HINSTANCE>(info.AllocationBase);
 }
 
+bool IsUserInput(UINT msg) {
+    return (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSEHWHEEL) ||
+           (msg >= WM_NCMOUSEMOVE && msg <= WM_NCXBUTTONDBLCLK) || msg == WM_SYSCOMMAND || msg == WM_CONTEXTMENU;
+}
+
 }  // namespace
 
 Application* GetApplication() { return &g_application; }
 
-Application::Application() : m_instance(ToolkitModule()) { SetTraceSink(TraceSinkToLog); }
+Application::Application() : m_instance(ToolkitModule()) {
+    SetTraceSink(TraceSinkToLog);
+    SetModalRefusalTest(&Component::ModalLoopsRefusedFor);
+}
 
 Application::~Application() {
+    SetModalRefusalTest(nullptr);
     SetTraceSink(nullptr);
     m_tracker.ReportLeaks();
     delete m_profiler;
@@ -52,21 +63,27 @@ void Application::Init(int, bool debugOutput, const char* logFile) {
     }
 }
 
+bool Application::DispatchPumped(const MSG& msg) {
+    if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return false;
+    }
+    if (IsUserInput(msg.message) && Component::ModalLoopsRefusedFor(msg.hwnd)) return true;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
 void Application::ProcessMessages() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (!DispatchPumped(msg)) return;
 }
 
 int Application::Run() {
     MSG msg;
     int r = 0;
-    while (!m_quitting && (r = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    while (!m_quitting && (r = GetMessageA(&msg, nullptr, 0, 0)) > 0) DispatchPumped(msg);
     return r;
 }
 

@@ -33,9 +33,18 @@ public:
     // Quit flag 0; debug output (and with it the profiler) on or off; a log file (at most 1023
     // characters of its name) that is deleted now and appended to line by line.
     void Init(int unused, bool debugOutput, const char* logFile);
-    // Dispatches every queued message of the thread, then returns.
+    // Dispatches every queued message of the thread, then returns; at WM_QUIT it stops early
+    // (DispatchPumped).
     void ProcessMessages();
+    // The thread's own loop: until the quit flag is set or GetMessageA gives WM_QUIT (which it
+    // takes) or fails; returns GetMessageA's last result.
     int Run();
+    // The rule that every message pump of the toolkit and the plug-in follows, since any of them
+    // may run inside the host's loop. WM_QUIT belongs to the loop that owns the thread: it is
+    // posted again with its exit code, and false tells the pump to stop. User input for a
+    // window whose root refuses modal loops (it is closing) is dropped: a click still queued
+    // must not open anything inside the close. Anything else is translated and dispatched.
+    static bool DispatchPumped(const MSG& msg);
     void Terminate() { m_quitting = true; }
 
     bool IsQuitting() const { return m_quitting; }

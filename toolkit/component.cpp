@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "foundation/trace.h"
+#include "foundation/win32/modal_refusal.h"
 #include "toolkit/application.h"
 
 bool Component::s_shift = false;
@@ -147,8 +148,7 @@ void Component::UpdateBounds() {
     m_width = window.right - window.left;
     m_height = window.bottom - window.top;
     POINT topLeft = {window.left, window.top};
-    HWND parent = ::GetParent(h);
-    if (parent && (GetWindowLongA(h, GWL_STYLE) & WS_CHILD)) ScreenToClient(parent, &topLeft);
+    if (HWND parent = CoordinateParent()) ScreenToClient(parent, &topLeft);
     m_left = topLeft.x;
     m_top = topLeft.y;
 }
@@ -446,10 +446,14 @@ DWORD Component::GetStyle() const { return static_cast<DWORD>(GetWindowLongA(Get
 void Component::SetStyle(DWORD style) { SetWindowLongA(GetHandle(), GWL_STYLE, static_cast<LONG>(style)); }
 DWORD Component::GetExStyle() const { return static_cast<DWORD>(GetWindowLongA(GetHandle(), GWL_EXSTYLE)); }
 
+HWND Component::CoordinateParent() const {
+    HWND h = GetHandle();
+    return h && (GetWindowLongA(h, GWL_STYLE) & WS_CHILD) ? ::GetParent(h) : nullptr;
+}
+
 POINT Component::GetScreenPos() const {
     POINT p = {m_left, m_top};
-    HWND parent = ::GetParent(GetHandle());
-    if (parent && GetParent()) ClientToScreen(parent, &p);
+    if (HWND parent = CoordinateParent()) ClientToScreen(parent, &p);
     return p;
 }
 
@@ -532,19 +536,17 @@ int Component::ShowModal(HWND owner) {
     Application* app = GetApplication();
     MSG msg;
     while (!app->IsQuitting() && m_modalResult == 0) {
-        int r = GetMessageA(&msg, nullptr, 0, 0);
-        if (r <= 0) {
-            if (r == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // the outer loop must see it
+        const int r = GetMessageA(&msg, nullptr, 0, 0);
+        if (r > 0 && !m_modal) {
+            restore();
+            return 0;
+        }
+        // WM_QUIT (r == 0) stops the loop; the pump's rule posts it again for the outer one.
+        if (r < 0 || !Application::DispatchPumped(msg)) {
             restore();
             m_modal = false;
             return 0;
         }
-        if (!m_modal) {
-            restore();
-            return 0;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
     }
     restore();
     if (app->IsQuitting()) {
@@ -598,10 +600,7 @@ void Component::EndModalLoopsOf(HWND root) {
 }
 
 int Component::MessageBox(const char* text, UINT type, const char* caption) {
-    if (ModalLoopsRefusedFor(GetRoot()->GetHandle())) {
-        TraceLog("box not shown, its window is closing: %s", text ? text : "");
-        return 0;
-    }
+    if (!MayOpenModalWindow(GetRoot()->GetHandle(), text)) return 0;
     char name[MAX_PATH] = {};
     if (!caption) {
         GetModuleFileNameA(nullptr, name, MAX_PATH);

@@ -154,8 +154,9 @@ public:
     // itself), nor once the root of this window or of the owner refuses modal loops.
     bool CanShowModal(HWND owner) const;
     // From now on no modal loop starts for a window that this root owns, itself included:
-    // ShowModal answers -1 and MessageBox 0 at once. For a root being closed, whose boxes
-    // nobody would answer.
+    // ShowModal answers -1 and MessageBox 0 at once, and no other modal window opens
+    // (MayOpenModalWindow); the pumps drop input queued for these windows. For a root being
+    // closed, whose boxes nobody would answer.
     void RefuseModalLoops() { m_refuseModal = true; }
     void EndModal(int result);
     // Ends, as if its window had been closed, every modal loop of the thread whose window root
@@ -165,6 +166,9 @@ public:
     static void EndModalLoopsOf(HWND root);
     // MessageBoxA owned by the root; 0 without a box once the root refuses modal loops.
     int MessageBox(const char* text, UINT type, const char* caption);
+    // Whether the root of window, or a window owning that, refuses modal loops. The test
+    // behind MayOpenModalWindow, which the Application installs.
+    static bool ModalLoopsRefusedFor(HWND window);
     // Puts a native control in place of the component's own window.
     void Attach(HWND hwnd);
     // Grows (never shrinks) the back buffer to the client size.
@@ -217,7 +221,9 @@ private:
     bool HandleLButtonUp(WPARAM keys, LPARAM position);  // true: the application is quitting
     void HandleMouseWheel(WPARAM wParam);
     void HandleEscapeOrEnter(UINT msg);
-    static bool ModalLoopsRefusedFor(HWND window);  // by its root or a window owning that
+    // The window whose client coordinates left and top are in: the parent of a child window;
+    // none for a top-level or popup window, which keeps screen coordinates.
+    HWND CoordinateParent() const;
 
     Component* m_focusedChild = nullptr;
     Component* m_firstChild = nullptr;

@@ -8,9 +8,22 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "foundation/win32/modal_refusal.h"
+
 namespace {
 int LowX(LPARAM l) { return static_cast<int16_t>(LOWORD(l)); }
 int HighY(LPARAM l) { return static_cast<int16_t>(HIWORD(l)); }
+
+// The system's menu and its move and size loops, run by the default handling, are modal loops.
+bool OpensSystemLoop(WPARAM command) {
+    switch (command & 0xFFF0) {
+    case SC_KEYMENU:
+    case SC_MOUSEMENU:
+    case SC_MOVE:
+    case SC_SIZE: return true;
+    default: return false;
+    }
+}
 }  // namespace
 
 void Component::OnSizeMessage() {
@@ -91,9 +104,11 @@ void Component::HandleEnable(WPARAM enabled, bool fromParent) {
 LRESULT Component::HandlePaint(HDC given) {
     if (given) {
         DoOnPaint(given);
-    } else if (m_doubleBuffered) {
+    } else if (m_doubleBuffered && m_backDC) {
         PaintThroughBackBuffer();
     } else {
+        // Also a double-buffered window whose back buffer could not be made: sent to itself
+        // without a DC, WM_PAINT would only come back here.
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(GetHandle(), &ps);
         DoOnPaint(dc);
@@ -209,8 +224,11 @@ LRESULT Component::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         if (HandleClose()) return 0;
         break;
+    case WM_SYSCOMMAND:
+        if (OpensSystemLoop(wParam) && !MayOpenModalWindow(h, "system menu")) return 0;
+        break;
     case WM_ERASEBKGND:
-        if (m_doubleBuffered && reinterpret_cast<HDC>(wParam) != m_backDC) return 1;
+        if (m_doubleBuffered && m_backDC && reinterpret_cast<HDC>(wParam) != m_backDC) return 1;
         return DoOnEraseBkgnd(reinterpret_cast<HDC>(wParam));
     case WM_SHOWWINDOW: SendMessageA(h, WM_TK_SHOW, wParam, reinterpret_cast<LPARAM>(h)); break;
     case WM_SETCURSOR:

@@ -1,5 +1,6 @@
 #include "toolkit/menu.h"
 
+#include "foundation/win32/modal_refusal.h"
 #include "toolkit/application.h"
 #include "toolkit/component.h"
 #include "toolkit/drawing.h"
@@ -459,10 +460,10 @@ void MenuBar::Redraw() {
     if (m_window) DrawMenuBar(m_window->GetHandle());
 }
 
-PopupMenu::PopupMenu() : PopupMenu(CreatePopupMenu(), false) {}
+PopupMenu::PopupMenu(HWND owner) : PopupMenu(CreatePopupMenu(), false, owner) {}
 
-PopupMenu::PopupMenu(HMENU menu, bool ownerDraw)
-    : Window("", WS_OVERLAPPEDWINDOW, 0, 0, 0, 10, 10, nullptr), m_menu(menu, ownerDraw) {
+PopupMenu::PopupMenu(HMENU menu, bool ownerDraw, HWND owner)
+    : Window("", WS_OVERLAPPEDWINDOW, 0, 0, 0, 10, 10, nullptr), m_menu(menu, ownerDraw), m_owner(owner) {
     m_menu.SetOwner(GetHandle());
 }
 
@@ -477,6 +478,7 @@ LRESULT PopupMenu::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 MenuItemRef PopupMenu::Track(int x, int y, UINT flags) {
+    if (!MayOpenModalWindow(m_owner ? m_owner : GetHandle(), "menu")) return MenuItemRef();
     UINT id = static_cast<UINT>(
         TrackPopupMenuEx(m_menu.GetMenu().GetHandle(), flags | TPM_RETURNCMD, x, y, GetHandle(), nullptr));
     if (id == 0) return MenuItemRef();  // dismissed: no command

@@ -129,15 +129,20 @@ private:
 
 class PopupMenu : public Window {
 public:
-    PopupMenu();
-    PopupMenu(HMENU menu, bool ownerDraw);
+    // owner: the window the menu is opened for. Only the modal refusal reads it: a menu of a
+    // closing window does not open. The hidden window itself stays unowned, so its life is
+    // only its object's.
+    explicit PopupMenu(HWND owner = nullptr);
+    PopupMenu(HMENU menu, bool ownerDraw, HWND owner = nullptr);
     ~PopupMenu() override;
 
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    // The chosen item (raised through OnCommand), identifier 0 when the menu was dismissed.
+    // The chosen item (raised through OnCommand), identifier 0 when the menu was dismissed or
+    // may not open (MayOpenModalWindow for the owner).
     MenuItemRef Track(int x, int y, UINT flags);
     OwnerDrawMenu& GetMenu() { return m_menu; }
 
 private:
     OwnerDrawMenu m_menu;
+    HWND m_owner;
 };

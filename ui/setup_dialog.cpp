@@ -1,6 +1,5 @@
 #include "ui/setup_dialog.h"
 
-#include <commdlg.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -9,6 +8,8 @@
 #include <new>
 
 #include "dsp/fir_filter.h"
+#include "foundation/win32/folders.h"
+#include "foundation/win32/modal_refusal.h"
 #include "foundation/win32/registry_key.h"
 #include "toolkit/button.h"
 #include "toolkit/combo_box.h"
@@ -317,7 +318,7 @@ void CSetupDialog::CreateControls() {
     m_about = new CAboutDialog(nullptr, 0, 0, 500, 340, 0x86C00000, 0);
 
     // Logging options of a later version; never shown.
-    m_popupMenu = new (std::nothrow) PopupMenu();
+    m_popupMenu = new (std::nothrow) PopupMenu(GetHandle());
     if (m_popupMenu) {
         for (const char* item :
              {"Squelch type", "Date (YYYY-MM-DD)", "Time - UTC (HH-MM)", "Frequency (in Hz)", "Unique Number", "'#'"})
@@ -578,17 +579,8 @@ void CSetupDialog::SetLogFileName(const char* name) {
 }
 
 bool CSetupDialog::AskLogFileName(char* buffer, int size) {
-    OPENFILENAMEA ofn;
-    std::memset(&ofn, 0, sizeof ofn);
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = GetHandle();
-    ofn.lpstrFilter = "CSV files (*.csv)\0*.csv\0";
-    ofn.lpstrFile = buffer;
-    ofn.nMaxFile = static_cast<DWORD>(size);
-    ofn.lpstrTitle = "Select Log File";
-    ofn.lpstrDefExt = "*.csv";
-    ofn.Flags = 0x880C;  // OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN
-    return GetSaveFileNameA(&ofn) != 0;
+    // OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN
+    return AskSaveFileName(GetHandle(), "Select Log File", "CSV files (*.csv)\0*.csv\0", "*.csv", 0x880C, buffer, size);
 }
 
 void CSetupDialog::HandleLogFileClick(Object*) {
@@ -621,6 +613,8 @@ FARPROC CSetupDialog::FindHelpEntry(HMODULE module) { return GetProcAddress(modu
 void CSetupDialog::ShowMessage(const char* text) { MessageBox(text, MB_OK | MB_ICONERROR, "K927 APCO P25 Decoder"); }
 
 void CSetupDialog::HandleHelpClick(Object*) {
+    // The help window would outlive a closing instance.
+    if (!MayOpenModalWindow(GetHandle(), "help")) return;
     if (!m_helpModule) m_helpModule = LoadHelpLibrary();
     if (!m_helpModule) {
         ShowMessage("Unable to load HTML Help component required to view help.");

@@ -1,5 +1,6 @@
 #include "foundation/win32/folders.h"
 
+#include <commdlg.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -7,6 +8,7 @@
 #include "foundation/guard.h"
 #include "foundation/scratch_buffer.h"
 #include "foundation/string_list.h"
+#include "foundation/win32/modal_refusal.h"
 
 namespace {
 // The find record of the path's entry; false when nothing is found.
@@ -51,6 +53,7 @@ int CALLBACK BrowseForFolderCallback(HWND dialog, UINT message, LPARAM, LPARAM d
 }
 
 String BrowseForFolder(HWND owner, String title, UINT flags, String initialFolder) {
+    if (!MayOpenModalWindow(owner, title.CStr())) return String(0);
     BROWSEINFOA info = {};
     info.hwndOwner = owner;
     info.lpszTitle = title.Length() ? title.CStr() : nullptr;
@@ -67,6 +70,21 @@ String BrowseForFolder(HWND owner, String title, UINT flags, String initialFolde
         shellMalloc->Release();
     }
     return ok ? String(path) : String(0);
+}
+
+bool AskSaveFileName(HWND owner, const char* title, const char* filter, const char* defaultExtension, DWORD flags,
+                     char* buffer, int size) {
+    if (!buffer || size < 1 || !MayOpenModalWindow(owner, title)) return false;
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter;
+    ofn.lpstrFile = buffer;
+    ofn.nMaxFile = static_cast<DWORD>(size);
+    ofn.lpstrTitle = title;
+    ofn.lpstrDefExt = defaultExtension;
+    ofn.Flags = flags;
+    return GetSaveFileNameA(&ofn) != 0;
 }
 
 uint64_t GetFileSizeByName(String path) {

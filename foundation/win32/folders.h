@@ -1,4 +1,5 @@
-// Folder tests, creation, listing and deletion, the folder-browse dialog and file versions.
+// Folder tests, creation, listing and deletion, the folder-browse and save-file dialogs and
+// file versions.
 // Paths use "\\" as the separator. Win32 only.
 #pragma once
 
@@ -17,9 +18,15 @@ bool DirectoryExists(String path, WIN32_FIND_DATAA* found = nullptr);
 bool FileExists(String path, WIN32_FIND_DATAA* found = nullptr);
 // Creates every folder along the path; true when the folder exists afterwards.
 bool CreateDirectoryPath(String path);
-// The folder the user picked, or an empty string when the dialog was cancelled.
+// The folder the user picked, or an empty string when the dialog was cancelled or may not open
+// (its owner is closing: MayOpenModalWindow).
 String BrowseForFolder(HWND owner, String title, UINT flags, String initialFolder);
 int CALLBACK BrowseForFolderCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM data);
+// The save-file dialog (GetSaveFileNameA): buffer holds the starting name and receives the
+// chosen one (size characters with the terminator); filter is the dialog's list of
+// "name\0pattern\0" pairs; flags are OFN_ flags. False when cancelled or when it may not open.
+bool AskSaveFileName(HWND owner, const char* title, const char* filter, const char* defaultExtension, DWORD flags,
+                     char* buffer, int size);
 
 uint64_t GetFileSizeByName(String path);
 // One level: the names in folder matching pattern ("." and ".." left out).

@@ -10,11 +10,13 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <thread>
 
 #include "tests/plugin_e2e/plugin_run.h"
 #include "tests/plugin_win32/plugin_fixture.h"
+#include "tests/support/wav_io.h"
 #include "tests/support/widget_input.h"
 #include "toolkit/button.h"
 #include "toolkit/combo_box.h"
@@ -132,6 +134,17 @@ void OnThread(testbed::VktHost& host, DWORD waitMs, const std::function<void()>&
         Sleep(10);
     if (waitMs != INFINITE) host.PumpUntil([&] { return returned.load(); }, INFINITE);
     t.join();
+}
+
+// Windows of this thread shown while watching (from a close to its PM_CLOSED).
+std::vector<HWND> g_shownInClose;
+bool g_watchShows = false;
+LRESULT CALLBACK WatchShows(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_watchShows && m->message == WM_WINDOWPOSCHANGING &&
+        (reinterpret_cast<const WINDOWPOS*>(m->lParam)->flags & SWP_SHOWWINDOW))
+        g_shownInClose.push_back(m->hwnd);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 HWND ChildWithText(HWND parent, const char* text) {  // depth first
@@ -260,17 +273,69 @@ TEST(PluginClose, DoneClosesOpenInstancesBeforeTheLibraryGoes) {
     EXPECT_EQ(h.Receiver().blocksDelivered, blocks) << "the stream stopped";
 }
 
+// The plug-in's windows cannot be made: its first one is refused, after a vktPluginDone from
+// another thread has reached the start (the owner thread takes sent messages meanwhile, as it
+// does while it waits). The Done finds nothing open; the module reference it took must not
+// keep the library loaded once the host has freed it.
+testbed::VktHost* g_failingHost = nullptr;  // while set, the windows are refused
+std::thread g_doneThread;
+HWND WINAPI DoneThenRefuse(DWORD ex, LPCSTR name, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                           HWND parent, HMENU menu, HINSTANCE instance, void* data) {
+    if (!g_failingHost || HIWORD(name) == 0 || std::strcmp(name, "myComponent") != 0)
+        return CreateWindowExA(ex, name, title, style, x, y, width, height, parent, menu, instance, data);
+    if (!g_doneThread.joinable()) {
+        g_doneThread = std::thread([host = g_failingHost] { host->Done(); });
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 300; Sleep(5)) {
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+    return nullptr;
+}
+
+TEST(PluginClose, AFailedStartGivesBackTheModuleThatADoneRelayedDuringItHeld) {
+    Closing h("a start that fails");
+    ASSERT_TRUE(h.Load()) << h.error;
+    g_failingHost = &h.host;
+    e2e::HookImport("user32", "CreateWindowExA", reinterpret_cast<void*>(&DoneThenRefuse));
+    EXPECT_EQ(h.host.Start(1, nullptr), 0u);
+    g_failingHost = nullptr;
+    ASSERT_TRUE(g_doneThread.joinable());
+    g_doneThread.join();
+    h.host.Unload();
+    h.host.Pump(500);
+    EXPECT_EQ(GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"), nullptr) << "unloaded";
+    EXPECT_TRUE(h.closed.empty());
+}
+
 // A close while one of the plug-in's modal loops waits for an answer that never comes ends the
 // loop at once (vktPluginDone too); an export from a thread other than the host's GUI thread,
 // while that one pumps or waits for it, is carried out on the GUI thread (a start is refused).
-// Either way: PM_CLOSED within a second, no window left, the stream unhooked.
+// Input still queued for the plug-in's windows opens nothing inside the close, and the host's
+// quit survives the plug-in's pumps. Either way: PM_CLOSED within a second, no window shown in
+// the close and none left, the stream unhooked.
 TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
     // The boxes open by themselves from kPanelBox on.
     enum Open { kNone, kSetupMenu, kBrowse, kSetupAboutList, kPanelBox, kStreamsBox, kLogBox };
     // kDone: vktPluginDone and FreeLibrary, kCloseDone: PN_CLOSE first, kDoneOnThread: the two
     // on a thread while the GUI thread waits 7 s; kCloseEachWindow: WM_CLOSE to every window the
-    // plug-in made, the windows opened again and a file played before the close.
-    enum How { kClose, kDone, kCloseDone, kDoneOnThread, kCloseEachWindow, kThreadPumping, kThreadWaiting };
+    // plug-in made, the windows opened again and a file played before the close. kClickBrowse,
+    // kClickDrop: a click on the browse or the file list's drop button posted, then PN_CLOSE at
+    // once. kQuit, kQuitPlay: PostQuitMessage(7) (and an audio file played and stopped), then
+    // PN_CLOSE: the host's loop still finds WM_QUIT.
+    enum How {
+        kClose,
+        kDone,
+        kCloseDone,
+        kDoneOnThread,
+        kCloseEachWindow,
+        kClickBrowse,
+        kClickDrop,
+        kQuit,
+        kQuitPlay,
+        kThreadPumping,
+        kThreadWaiting
+    };
     enum Log { kNoLog, kLogUnopenable, kLogOnFullDisk };  // logging every second to that file
     const struct {
         const char* what;
@@ -297,8 +362,16 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         {"thread, idle, GUI thread waits", kNone, kThreadWaiting, false},
         {"thread, streaming, GUI thread waits", kNone, kThreadWaiting, true},
         {"vktPluginDone and FreeLibrary on a thread, GUI thread waits 7 s", kNone, kDoneOnThread, true},
-        {"WM_CLOSE to each window, streaming", kSetupAboutList, kCloseEachWindow, true}};
+        {"WM_CLOSE to each window, streaming", kSetupAboutList, kCloseEachWindow, true},
+        {"a click on the browse button still queued", kNone, kClickBrowse, false},
+        {"a click on the file list's drop button still queued", kNone, kClickDrop, true},
+        {"the host's quit posted", kNone, kQuit, true},
+        {"the host's quit posted, an audio file played and stopped", kNone, kQuitPlay, false}};
     plugintest::SmallDisk disk(1 << 20);
+    const std::string played = e2e::TempWav("apco_close_quit.wav");
+    ASSERT_TRUE(wavtest::WriteWav16(played, std::vector<float>(8000, 0.1f), 8000));  // played at 16000: reopened
+    const std::unique_ptr<HHOOK__, decltype(&UnhookWindowsHookEx)> watch(
+        SetWindowsHookExA(WH_CALLWNDPROC, &WatchShows, nullptr, GetCurrentThreadId()), &UnhookWindowsHookEx);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         if (row.log == kLogOnFullDisk && !disk.mounted) {
@@ -324,10 +397,11 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         const HWND main = reinterpret_cast<HWND>(static_cast<uintptr_t>(h.host.Start(1, record.data())));
         auto set = [&] { return h.host.Count(PM_SETFLAGS) > 0 && (!row.streaming || h.host.Count(PMR_Audio) > 20); };
         ASSERT_TRUE(main && (row.open >= kPanelBox || h.host.PumpUntil(set, 20000)));
-        if (row.open == kSetupAboutList) ASSERT_TRUE(OpenSetupAboutAndDeviceList(h.host, main));
+        auto* w = static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(main, GWLP_USERDATA)));
+        if (row.open == kSetupAboutList) {
+            ASSERT_TRUE(OpenSetupAboutAndDeviceList(h.host, main));
+        }
         if (row.open == kSetupMenu || row.open == kBrowse) {
-            auto* w =
-                static_cast<CK927ApcoPluginWindow*>(reinterpret_cast<Object*>(GetWindowLongPtrA(main, GWLP_USERDATA)));
             const HWND setup = w->GetSetupDialog()->GetHandle();
             if (row.open == kSetupMenu) ShowWindow(setup, SW_SHOWNOACTIVATE);
             if (row.open == kSetupMenu) PostMessageA(setup, WM_SYSCOMMAND, SC_KEYMENU, ' ');
@@ -336,9 +410,31 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         std::set<HWND> shown;
         DWORD closeTick = 0;
         bool loadedAfterFree = false;
+        int quitCode = -1;
+        g_shownInClose.clear();
+        h.onCall = [](testbed::HostCall& c) { g_watchShows = g_watchShows && c.msg != PM_CLOSED; };
         g_timed = [&] {
             shown = ShownWindows();
             closeTick = GetTickCount();
+            g_watchShows = row.how != kCloseEachWindow;
+            if (row.how == kClickBrowse || row.how == kClickDrop) {
+                CPlayRecPanel* panel = w->GetPlayRecPanel();
+                PostClick((row.how == kClickBrowse ? panel->GetBrowseButton() : panel->GetDropButton())->GetHandle(), 3, 3);
+                h.host.Close(1);
+            }
+            if (row.how == kQuit || row.how == kQuitPlay) {
+                const size_t flagged = h.host.Count(PM_SETFLAGS);
+                PostQuitMessage(7);
+                if (row.how == kQuitPlay) {
+                    w->OnFileNameChange.Invoke(w, played.c_str());
+                    w->OnStartPlay.Invoke(w);
+                    w->OnPlayRecStop.Invoke(w);
+                    EXPECT_EQ(h.host.Count(PM_SETFLAGS), flagged + 2) << "played and stopped";
+                }
+                h.host.Close(1);
+                MSG msg;
+                if (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) quitCode = static_cast<int>(msg.wParam);
+            }
             if (row.how == kClose || row.how == kCloseDone) h.host.Close(1);
             if (row.how == kDone || row.how == kCloseDone) h.host.Unload();
             if (row.how == kDoneOnThread) {
@@ -363,8 +459,6 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
                 for (HWND t : made) EXPECT_TRUE(IsWindow(t)) << "kept";
                 EXPECT_TRUE(OpenSetupAboutAndDeviceList(h.host, main)) << "opened again";
                 const size_t audio = h.host.Count(PMR_Audio);
-                auto* w = static_cast<CK927ApcoPluginWindow*>(
-                    reinterpret_cast<Object*>(GetWindowLongPtrA(main, GWLP_USERDATA)));
                 w->OnFileNameChange.Invoke(w, e2e::Recording("voice-nac293-tg1.if.wav").c_str());
                 w->OnStartPlay.Invoke(w);
                 EXPECT_TRUE(h.host.PumpUntil(
@@ -372,6 +466,7 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
                     20000))
                     << "the file plays and its audio reaches the host";
                 closeTick = GetTickCount();
+                g_watchShows = true;
                 h.host.Close(1);
             }
             if (row.how >= kThreadPumping)
@@ -400,6 +495,8 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         EXPECT_EQ(shown.size(), before.size() + opened + listShown) << "the loop's windows were shown";
         EXPECT_EQ(h.closed.size(), 1u);
         EXPECT_EQ(h.after, 0u);
+        EXPECT_TRUE(g_shownInClose.empty()) << g_shownInClose.size() << " windows shown inside the close";
+        EXPECT_EQ(quitCode, row.how == kQuit || row.how == kQuitPlay ? 7 : -1) << "WM_QUIT kept with its code";
         for (HWND w : shown) EXPECT_TRUE(before.count(w) || !IsWindow(w)) << "no window left";
         for (HWND w : ShownWindows()) EXPECT_TRUE(before.count(w)) << "no box after the close";
         EXPECT_FALSE(IsWindow(main));

@@ -114,6 +114,17 @@ TEST(Geometry, ClientSizeFitToChildrenAndActivation) {
     EXPECT_EQ(a->Width(), 30);
     EXPECT_EQ(a->Height(), 50);
 
+    // Screen positions: a child's left and top are in its parent's client area, a popup's are
+    // on the screen already, also when a toolkit parent owns it.
+    Component* popup = new Component("", WS_POPUP | WS_VISIBLE, 0, 200, 150, 20, 20, root->GetHandle());
+    for (Component* c : {a, popup}) {
+        RECT r;
+        GetWindowRect(c->GetHandle(), &r);
+        EXPECT_EQ(c->GetScreenPos().x, r.left);
+        EXPECT_EQ(c->GetScreenPos().y, r.top);
+    }
+    EXPECT_EQ(popup->GetScreenPos().x, 200);
+
     // Activation travels down to every child.
     SendMessageA(root->GetHandle(), WM_TK_ACTIVATE, 0, 0);
     EXPECT_FALSE(a->IsActive());

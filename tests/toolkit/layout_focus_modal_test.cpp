@@ -3,8 +3,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
+#include "foundation/win32/folders.h"
+#include "tests/support/widget_input.h"
+#include "toolkit/menu.h"
 #include "toolkit_fixture.h"
 
 namespace {
@@ -269,6 +274,67 @@ TEST(Modal, WithoutAnOwnerHandleTheParentIsTheOwner) {
     delete other;
     delete dialog;
     delete parent;
+}
+
+// The system's dialogs (#32770) and menus (#32768) that would open: recorded and kept from
+// opening, so that a failing run does not wait for an answer.
+std::vector<std::string> g_opened;
+LRESULT CALLBACK KeepShut(int code, WPARAM wParam, LPARAM lParam) {
+    char name[16] = {};
+    if (code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
+        (!std::strcmp(name, "#32768") || !std::strcmp(name, "#32770"))) {
+        g_opened.push_back(name);
+        return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Once a root refuses modal loops, no modal window opens for one of its windows (a box, a menu,
+// the system menu, the folder browser, the save-file dialog), and the pumps drop the input
+// queued for them while other messages still arrive. WM_QUIT outlives every pump.
+TEST(Modal, AClosingRootOpensNothingAndItsQueuedInputIsDropped) {
+    Component* root = MakeTopLevel(200, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Component* child = MakeChild(root, 0, 0, 20, 20);
+    Component* owned = new Component("o", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, WS_EX_NOPARENTNOTIFY, 0,
+                                     0, 80, 40, root->GetHandle());
+    Component* other = MakeTopLevel(50, 50);
+    PopupMenu* menu = new PopupMenu(owned->GetHandle());
+    menu->GetMenu().GetMenu().Insert("Item", -1, false, nullptr);
+    struct Seen {
+        std::vector<Object*> downs;
+        int menuLoops = 0;
+        void Down(Object* sender, int, int, int) { downs.push_back(sender); }
+        void Message(Object*, MessageRecord* m) {
+            if (m->msg == WM_ENTERMENULOOP) ++menuLoops, EndMenu();
+        }
+    } seen;
+    child->OnMouseDown.Bind(&seen, &Seen::Down);
+    other->OnMouseDown.Bind(&seen, &Seen::Down);
+    owned->OnMessage.Bind(&seen, &Seen::Message);
+    HHOOK hook = SetWindowsHookExA(WH_CBT, &KeepShut, nullptr, GetCurrentThreadId());
+    root->RefuseModalLoops();
+    char name[MAX_PATH] = "calls.csv";
+    EXPECT_EQ(menu->Track(10, 10, 0).GetId(), 0u);
+    EXPECT_EQ(BrowseForFolder(child->GetHandle(), String("Folder"), 0, String("C:\\")).Length(), 0);
+    EXPECT_FALSE(AskSaveFileName(owned->GetHandle(), "Log", "CSV\0*.csv\0", "csv", 0, name, MAX_PATH));
+    EXPECT_EQ(child->MessageBox("text", MB_OK, nullptr), 0);
+    SendMessageA(owned->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, ' ');
+    EXPECT_TRUE(g_opened.empty()) << g_opened.front();
+    EXPECT_EQ(seen.menuLoops, 0);
+
+    PostClick(child->GetHandle());
+    PostClick(other->GetHandle());
+    PostQuitMessage(9);
+    Pump();
+    EXPECT_EQ(seen.downs, std::vector<Object*>{other});
+    MSG msg = {};
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "left for the thread's loop";
+    EXPECT_EQ(msg.wParam, 9u);
+    UnhookWindowsHookEx(hook);
+    delete menu;
+    delete owned;
+    delete other;
+    delete root;
 }
 
 }  // namespace

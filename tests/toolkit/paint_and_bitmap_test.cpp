@@ -86,6 +86,39 @@ TEST(Painting, TheBackBufferGrowsAndNeverShrinks) {
     delete c;
 }
 
+// A back buffer as large as a 30000-pixel square cannot be made (3.6 GB): the component paints
+// straight into the window, once per WM_PAINT, and its background is erased as usual.
+// Failing, each WM_PAINT would send the next; the depth is cut at 10 so that such a run ends.
+TEST(Painting, WithoutABackBufferTheWindowIsPaintedDirectly) {
+    struct Huge : Framed {
+        Huge() : Framed(nullptr, 0, 0, 30000, 30000) {}
+        LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+            if (msg != WM_PAINT) return Framed::WndProc(msg, wParam, lParam);
+            if (depth == 10) return 0;
+            maxDepth = ++depth > maxDepth ? depth : maxDepth;
+            LRESULT r = Framed::WndProc(msg, wParam, lParam);
+            --depth;
+            return r;
+        }
+        LRESULT DoOnEraseBkgnd(HDC hdc) override { return ++erases, Framed::DoOnEraseBkgnd(hdc); }
+        int depth = 0, maxDepth = 0, erases = 0;
+    }* c = new Huge;
+    ASSERT_EQ(c->ClientWidth(), 30000);
+    c->CreateBackBuffer(true);
+    ASSERT_TRUE(c->IsDoubleBuffered());
+    ASSERT_EQ(c->GetBackBufferDC(), nullptr);
+    Pump();
+    c->erases = c->paints = 0;
+    InvalidateRect(c->GetHandle(), nullptr, TRUE);
+    RECT dirty;
+    SendMessageA(c->GetHandle(), WM_PAINT, 0, 0);
+    EXPECT_EQ(c->maxDepth, 1);
+    EXPECT_EQ(c->paints, 1);
+    EXPECT_EQ(c->erases, 1);
+    EXPECT_FALSE(GetUpdateRect(c->GetHandle(), &dirty, FALSE)) << "validated";
+    delete c;
+}
+
 TEST(DibBitmap, StrideRowsAndBlackStart) {
     DibBitmap dib(5, 2);
     EXPECT_EQ(dib.GetStride(), 16u);

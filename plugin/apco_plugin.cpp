@@ -291,8 +291,12 @@ void CApcoPlugin::RequestClose() {
     // The close waits for every modal loop of the instance (a box, the overwrite question,
     // a menu), and nobody may be there to answer them: they end now, as if cancelled, and no
     // new one starts (a message asked for from now on goes to the trace log).
-    if (m_window) m_window->RefuseModalLoops();
+    RefuseModalWindows();
     Component::EndModalLoopsOf(GetWindowHandle());
+}
+
+void CApcoPlugin::RefuseModalWindows() {
+    if (m_window) m_window->RefuseModalLoops();
 }
 
 CApcoPlugin::~CApcoPlugin() {
@@ -300,7 +304,7 @@ CApcoPlugin::~CApcoPlugin() {
     if (m_window) m_window->OnRcvCheckTimer.Unbind();
     m_closing = true;
     // Messages pumped while the player goes (a panel's pending error among them) open no box.
-    if (m_window) m_window->RefuseModalLoops();
+    RefuseModalWindows();
     m_scanSpectrum.Release();
     CallPluginProc(PM_SETFLAGS, 0, 0, nullptr);
     if (m_volumeRead) m_receiver.SetVolume(m_receiverHandle, m_savedVolume);

@@ -86,6 +86,9 @@ public:
     // cancelled, so the overwrite question as "no"; a menu closes) (GUI thread).
     void RequestClose();
     bool IsCloseRequested() const { return m_closeRequested.load(); }
+    // From the start of a close on, no box, dialog or menu of the instance opens: nobody may be
+    // there to answer it (the host may pump inside the close's own calls to it).
+    void RefuseModalWindows();
     // The capabilities the plug-in offers (PM_HOSTINFO): announced at start, withdrawn on close;
     // UpdateHostFlags tells whether the plug-in demodulates for the host.
     void DemodStart();

@@ -227,7 +227,8 @@ void ClosePluginInstance(PluginInstance* instance) {
     CApcoPlugin* plugin = instance->plugin;
     instance->plugin = nullptr;
     if (plugin) {
-        plugin->DemodEnd();  // silent when the close was requested from inside a call
+        plugin->RefuseModalWindows();  // before the first call to the host, which may pump
+        plugin->DemodEnd();            // silent when the close was requested from inside a call
         delete plugin;
     }
     char name[sizeof kPluginDisplayName];

@@ -321,7 +321,8 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
     // on a thread while the GUI thread waits 7 s; kCloseEachWindow: WM_CLOSE to every window the
     // plug-in made, the windows opened again and a file played before the close. kClickBrowse,
     // kClickDrop: a click on the browse or the file list's drop button posted, then PN_CLOSE at
-    // once. kQuit, kQuitPlay: PostQuitMessage(7) (and an audio file played and stopped), then
+    // once; kClickBrowseHostPumps: the same, the host dispatching its queue inside the close's
+    // first call to it (PM_HOSTINFO). kQuit, kQuitPlay: PostQuitMessage(7) (and an audio file played and stopped), then
     // PN_CLOSE: the host's loop still finds WM_QUIT.
     enum How {
         kClose,
@@ -331,6 +332,7 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         kCloseEachWindow,
         kClickBrowse,
         kClickDrop,
+        kClickBrowseHostPumps,
         kQuit,
         kQuitPlay,
         kThreadPumping,
@@ -365,6 +367,7 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         {"WM_CLOSE to each window, streaming", kSetupAboutList, kCloseEachWindow, true},
         {"a click on the browse button still queued", kNone, kClickBrowse, false},
         {"a click on the file list's drop button still queued", kNone, kClickDrop, true},
+        {"a click on the browse button still queued, the host pumping in the close", kNone, kClickBrowseHostPumps, false},
         {"the host's quit posted", kNone, kQuit, true},
         {"the host's quit posted, an audio file played and stopped", kNone, kQuitPlay, false}};
     plugintest::SmallDisk disk(1 << 20);
@@ -412,14 +415,23 @@ TEST(PluginClose, InsideAModalLoopOrFromAnotherThread) {
         bool loadedAfterFree = false;
         int quitCode = -1;
         g_shownInClose.clear();
-        h.onCall = [](testbed::HostCall& c) { g_watchShows = g_watchShows && c.msg != PM_CLOSED; };
+        h.onCall = [&](testbed::HostCall& c) {
+            if (g_watchShows && row.how == kClickBrowseHostPumps && c.msg == PM_HOSTINFO) {
+                MSG msg;
+                while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageA(&msg);
+                }
+            }
+            g_watchShows = g_watchShows && c.msg != PM_CLOSED;
+        };
         g_timed = [&] {
             shown = ShownWindows();
             closeTick = GetTickCount();
             g_watchShows = row.how != kCloseEachWindow;
-            if (row.how == kClickBrowse || row.how == kClickDrop) {
+            if (row.how == kClickBrowse || row.how == kClickDrop || row.how == kClickBrowseHostPumps) {
                 CPlayRecPanel* panel = w->GetPlayRecPanel();
-                PostClick((row.how == kClickBrowse ? panel->GetBrowseButton() : panel->GetDropButton())->GetHandle(), 3, 3);
+                PostClick((row.how == kClickDrop ? panel->GetDropButton() : panel->GetBrowseButton())->GetHandle(), 3, 3);
                 h.host.Close(1);
             }
             if (row.how == kQuit || row.how == kQuitPlay) {

@@ -647,12 +647,17 @@ void CPlayRecPanel::DoOnTimer(UINT_PTR id) {
         const String text = m_pendingError;
         m_pendingError = "";
         if (text.Length()) ShowError(text.CStr());
-    } else if (id == kSizeRedrawTimer) {
-        CancelHeldRedraw(m_sizeRedraw);
-        ShowFileSize();
-    } else if (id == kTimeRedrawTimer) {
-        CancelHeldRedraw(m_timeRedraw);
-        ShowTime();
+    } else if (id == kSizeRedrawTimer || id == kTimeRedrawTimer) {
+        // One shot, killed here whatever the held flag says: the stream thread may have cleared
+        // it without reaching this window's timer, which would otherwise fire for ever.
+        KillTimer(id);
+        if (id == kSizeRedrawTimer) {
+            m_sizeRedraw.held = false;
+            ShowFileSize();
+        } else {
+            m_timeRedraw.held = false;
+            ShowTime();
+        }
     } else if (id == kFolderWatchTimer) {
         if (!m_changeHandle) {
             KillTimer(kFolderWatchTimer);

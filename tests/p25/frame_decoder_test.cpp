@@ -513,6 +513,24 @@ TEST(FrameDecoderTest, CallTypesAndDrop) {
     EXPECT_EQ(kTransmissionNone, d2.GetTransmissionType());
     EXPECT_EQ(-1, d2.GetNac());
     EXPECT_FALSE(d2.IsEmergency());
+    // A voice unit read as a terminator behind a NID beyond the code, the next one behind such a
+    // NID too, then no sync: the call ends at the lost sync, reported once with its NAC, and its
+    // ALGID shows to the end (no unchecked NID ends it, nor does its unit start a new call).
+    Corruption asTdu, lost;
+    lost.nidMask = 0xAAAAAAAAAAull;
+    asTdu.nidMask = lost.nidMask | uint64_t(kDuidLdu1 ^ kDuidTdu) << 48;
+    CApcoFrameDecoder d4;
+    Feed(d4, fb.Hdu(kNac, MakeHeader(0, 0x81, 0, 77).data()) +
+                 fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).data(), asTdu) +
+                 fb.Ldu2(kNac, voice, MakeEs(0x81, 0).data(), lost) + Noise(23));
+    EXPECT_EQ(0x81, d4.GetAlgid());
+    EXPECT_EQ(0, d4.GetEventCount());
+    Feed(d4, Noise(1));
+    const std::vector<EventRecord> ends = TakeEvents(d4);
+    ASSERT_EQ(1u, ends.size());
+    EXPECT_EQ(uint32_t(kNac), EventField(ends[0], 1));
+    EXPECT_EQ(0x81, d4.GetAlgid());
+
     // Nor does a call that ended without its terminator lend its ALGID to the next.
     Feed(d2, fb.Ldu2(kNac, voice, MakeEs(0x80, 0).data()) + Noise(24) +
                  fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).data()));

@@ -56,6 +56,7 @@ void CApcoFrameDecoder::Reset() {
     m_emergency = 0;
     m_callEnded = true;  // no call runs yet: nothing for a terminator to end
     m_misreadSyncCountdown = 0;
+    m_callUnsettled = false;
     m_endOfCallOwed = false;
     FreeList(m_readyHead);
     m_readyTail = nullptr;
@@ -136,6 +137,8 @@ void CApcoFrameDecoder::ShiftIntoWindow(char c) {
 void CApcoFrameDecoder::ClearIdentifiers() { m_nac = m_tgid = m_sourceId = m_destinationId = -1; }
 
 void CApcoFrameDecoder::DropCall() {
+    QueueOwedEndOfCall();  // sync lost behind an unchecked terminator: the call ended there
+    m_callUnsettled = false;
     m_state = kStateSearchSync;
     m_unitPosition = 0;
     m_transmissionType = kTransmissionNone;
@@ -152,10 +155,10 @@ void CApcoFrameDecoder::SearchSync() {
         SyncDistance(&sum, &largest);
         bool found = sum < kSearchMaxSum && largest < kSearchMaxSingle;
         if (m_misreadSyncCountdown > 0) {
-            // After an unchecked terminator: a frame found before the place where a voice unit's
-            // next sync would be, or none there (sync lost), ends the call. A sync there (a frame
-            // is expected, so only the sum counts) may follow a misread voice unit or open the
-            // next transmission: the NID behind it decides (SettleUncheckedTerminator).
+            // After an unchecked unit: a frame found before the place where a voice unit's next
+            // sync would be, or none there (sync lost), ends the call. A sync there (a frame is
+            // expected, so only the sum counts) may follow a misread voice unit or open the next
+            // transmission: the next checked NID decides (SettleUncheckedUnit).
             const bool due = --m_misreadSyncCountdown == 0;
             if (due && sum < kExpectedMaxSum)
                 found = true;
@@ -193,19 +196,30 @@ void CApcoFrameDecoder::DecodeNid() {
         int duid = duidOf();
         // A NID beyond what the code corrects is still dispatched on its DUID as received, so
         // that the frame timing holds through a burst of errors; but nothing in it is believed:
-        // the NAC stays, and the unit changes no decoded field and queues no end of call at
-        // once (a wrong DUID reads one unit as another, and an LDU1's link control even passes
-        // the encryption sync's check).
+        // the NAC stays, and the unit changes no decoded field and decides nothing about a
+        // running call (a wrong DUID reads one unit as another, and an LDU1's link control even
+        // passes the encryption sync's check). Only the next checked NID, or a lost sync, does.
         m_nidVerified = DecodeNidBch(m_work, nullptr) && !IsAllOnesNid(m_work);
         int nac = -1;
         if (m_nidVerified) {
             duid = duidOf();
             nac = 0;
             for (int i = 0; i < 6; ++i) nac = nac * 4 + (m_work[i] - '0');
+            if (m_callUnsettled) SettleUncheckedUnit(duid, nac);
+            m_nac = nac;
         }
-        if (m_endOfCallOwed) SettleUncheckedTerminator(duid, nac);
-        if (m_nidVerified) m_nac = nac;
         m_unitPosition = 0;
+
+        const bool voiceOrTerminator = duid == kDuidLdu1 || duid == kDuidLdu2 || duid == kDuidTdu || duid == kDuidTdulc;
+        if (!m_nidVerified && !m_callEnded && !voiceOrTerminator) {
+            // Inside a running call a header, trunking or other unit behind an unchecked NID is
+            // most likely a voice unit misread: it is skipped, the call keeping its fields, and
+            // the search waits for the sync a voice unit would bring.
+            m_callUnsettled = true;
+            m_misreadSyncCountdown = kLduBodySymbols + kFrameSyncSymbols;
+            m_state = kStateSearchSync;
+            return;
+        }
 
         switch (duid) {
         case kDuidHdu:
@@ -305,6 +319,7 @@ void CApcoFrameDecoder::AfterTerminator() {
         // A frame follows at once: the unit was no voice unit, whatever its NID said.
         QueueOwedEndOfCall();
         m_callEnded = true;
+        m_callUnsettled = false;
         m_misreadSyncCountdown = 0;
         StartNid();
         return;
@@ -328,20 +343,23 @@ void CApcoFrameDecoder::EndCall() {
     m_transmissionType = kTransmissionNone;
     ClearIdentifiers();
     m_callEnded = true;
+    m_callUnsettled = false;
     m_misreadSyncCountdown = 0;
 }
 
-void CApcoFrameDecoder::SettleUncheckedTerminator(int duid, int nac) {
-    // Only the call's own voice unit or terminator, its NID checked, shows that the unchecked
-    // unit was a misread voice unit: the call runs on (a terminator then reports its end
-    // itself). A header, any other unit, another NAC or a NID that fails its check is the next
-    // transmission: the call ended at that unit, and its end is queued before anything of this.
-    const bool sameCall = m_nidVerified && nac == m_nac &&
-                          (duid == kDuidLdu1 || duid == kDuidLdu2 || duid == kDuidTdu || duid == kDuidTdulc);
-    if (sameCall)
+void CApcoFrameDecoder::SettleUncheckedUnit(int duid, int nac) {
+    // Only the call's own voice unit or terminator shows that the unchecked units were misread
+    // voice units: the call runs on (a terminator then reports its end itself). A header, any
+    // other unit or another NAC is the next transmission: the call ended at the first unchecked
+    // unit, and an end owed there is queued before anything of this.
+    const bool sameCall =
+        nac == m_nac && (duid == kDuidLdu1 || duid == kDuidLdu2 || duid == kDuidTdu || duid == kDuidTdulc);
+    if (sameCall) {
+        m_callUnsettled = false;
         m_endOfCallOwed = false;
-    else
+    } else {
         EndCall();  // the dispatch that follows sets the state
+    }
 }
 
 void CApcoFrameDecoder::QueueOwedEndOfCall() {

@@ -79,9 +79,9 @@ public:
     // Decoded fields; -1 when not decoded. Values come only from NID, header, link control and
     // encryption sync words that their codes accept (clean or corrected); a word beyond its code
     // sets none, nor does an all-zero word. ALGID, MFID and emergency stay shown after a call
-    // ends (a terminator, or sync lost after a voice unit; a unit read as a terminator behind a
-    // NID beyond the code may be a misread voice unit, and ends it only when the next sync, or
-    // the NID behind it, says it was not); the next call's first voice unit, its header or not,
+    // ends (a terminator, or sync lost after a voice unit; a unit behind a NID beyond the code,
+    // whatever its DUID reads, may be a misread voice unit, and ends it only when the next sync,
+    // or the next NID that checks, says it was not); the next call's first voice unit, its header or not,
     // checked NID or not, shows ALGID, MFID, TGID, SID and DID -1 and emergency off until the
     // call's own words decode.
     float GetBitErrorRate() const { return m_bitErrorRate; }  // percent, of the last voice frame
@@ -97,9 +97,9 @@ public:
     // Events: trunking grants and identifier updates, and an end of call for each terminator
     // whose NID checks out, queued at its last symbol. A running call's terminator behind a NID
     // beyond the code queues one, with the call's NAC, when what follows shows the call ended: a
-    // frame at once, none where the next voice unit would begin, or a frame there that is not
-    // the call's own voice unit or terminator (checked NID, the call's NAC); up to some 180 ms
-    // later.
+    // frame at once or too early, none where the next voice unit would begin, or a next NID that
+    // checks and is not the call's own voice unit or terminator with its NAC (NIDs beyond the
+    // code in between decide nothing); some 180 ms later, or a voice unit later for each of those.
     //
     // GUI thread. A changed receiver frequency (Hz, 0xFFFFFFFF for none) discards the queued
     // events and stops the text being decoded at its next symbol.
@@ -138,6 +138,7 @@ private:
 
     // Working sizes.
     static constexpr int kWorkSymbols = 100;      // symbols held: sync (24), NID (32) or voice frame (72)
+    static constexpr int kLduBodySymbols = 807;   // an LDU after its NID; the last is a status symbol
     static constexpr int kRsWordLength = 63;      // a full GF(64) word; the shortened codes use its tail
     static constexpr int kHexbitWordLength = 24;  // link control and encryption sync hexbits
     static constexpr int kTsbkNibbles = 49;       // a trellis-coded trunking block as sent
@@ -191,9 +192,9 @@ private:
     void AfterTerminator();
     void EndCall();  // after a terminator: back to the search, the identifiers cleared
     void QueueOwedEndOfCall();
-    // The NID read at the sync where a voice unit would follow an unchecked terminator of a
-    // running call (duid as dispatched, nac -1 unless the NID checked): does the call go on?
-    void SettleUncheckedTerminator(int duid, int nac);
+    // The first checked NID after a running call's unit behind an unchecked NID that was not
+    // taken as voice: does the call go on?
+    void SettleUncheckedUnit(int duid, int nac);
     void DecodeTsdu();
     void ResyncAfterTsdu();
 
@@ -235,13 +236,16 @@ private:
     // No call runs (none yet, or one ended: a terminator, or a voice unit followed by no
     // sync): the fields still shown are the old call's, to be cleared by the next voice unit.
     bool m_callEnded = true;
-    // A unit read as a terminator behind a NID beyond the code, and no sync right after it: it
-    // may be a voice unit whose NID was misread. Symbols left until the end of the sync that
-    // would follow that voice unit; 0 when nothing is pending.
+    // A unit that is not voice behind a NID beyond the code (a terminator with no sync right
+    // after it): it may be a voice unit whose NID was misread. Symbols left until the end of the
+    // sync that would follow that voice unit; 0 when nothing is pending.
     int m_misreadSyncCountdown = 0;
-    // That unit ended a running call (its checked units set the NAC): the end-of-call event is
-    // queued when the next sync or the NID behind it shows the call ended, and dropped when they
-    // show the call's own next unit.
+    // A running call met a unit behind a NID beyond the code that was not taken as voice (a
+    // terminator, header, trunking or other unit): whether the call goes on is left to the next
+    // checked NID, or to the sync found too early or not where a voice unit's would be.
+    bool m_callUnsettled = false;
+    // That unit was a terminator (the call's checked units set the NAC): the end-of-call event is
+    // queued when the call is found to have ended, and dropped when it goes on.
     bool m_endOfCallOwed = false;
     ImbeDecoderState m_imbeState;
     ImbeFrame m_imbeFrame = {};

@@ -10,7 +10,6 @@ namespace {
 // Unit layout after the NID, in symbols counted from 1 with status symbols included.
 constexpr int kHduDataSymbols = 329;  // 36 Golay groups of 9 symbols, then 5 null symbols
 constexpr int kHduHeaderSymbols = 324;
-constexpr int kLduSymbols = 807;  // the last one is the final status symbol
 constexpr int kTduSymbols = 15;
 constexpr int kTdulcSymbols = 159;
 constexpr int kVoiceFrameSymbols = 72;
@@ -73,7 +72,7 @@ void CApcoFrameDecoder::DecodeHdu() {
 bool CApcoFrameDecoder::DecodeLdu(bool ldu1) {
     int c;
     while ((c = NextDibit()) >= 0) {
-        if (++m_unitPosition == kLduSymbols) {
+        if (++m_unitPosition == kLduBodySymbols) {
             m_state = kStateAfterLdu;
             m_unitPosition = 0;
             m_statusPosition = 0;
@@ -189,9 +188,10 @@ void CApcoFrameDecoder::EndTerminator(int symbols) {
             m_callEnded = true;
             m_misreadSyncCountdown = 0;
         } else {
-            m_misreadSyncCountdown = kLduSymbols - symbols + kFrameSyncSymbols;
-            // Should what follows say the call ended here, its end is reported then, once.
-            m_endOfCallOwed = !m_callEnded;
+            m_misreadSyncCountdown = kLduBodySymbols - symbols + kFrameSyncSymbols;
+            // Should what follows say the call ended here, its end is reported then, once. An
+            // unchecked unit behind this one leaves both as they are.
+            if (!m_callEnded) m_callUnsettled = m_endOfCallOwed = true;
         }
         m_state = kStateAfterTerminator;
         m_unitPosition = 0;

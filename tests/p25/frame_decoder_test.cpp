@@ -513,6 +513,24 @@ TEST(FrameDecoderTest, CallTypesAndDrop) {
     EXPECT_EQ(kTransmissionNone, d2.GetTransmissionType());
     EXPECT_EQ(-1, d2.GetNac());
     EXPECT_FALSE(d2.IsEmergency());
+    // A voice unit read as a terminator behind a NID beyond the code, the next one behind such a
+    // NID too, then no sync: the call ends at the lost sync, reported once with its NAC, and its
+    // ALGID shows to the end (no unchecked NID ends it, nor does its unit start a new call).
+    Corruption asTdu, lost;
+    lost.nidMask = 0xAAAAAAAAAAull;
+    asTdu.nidMask = lost.nidMask | uint64_t(kDuidLdu1 ^ kDuidTdu) << 48;
+    CApcoFrameDecoder d4;
+    Feed(d4, fb.Hdu(kNac, MakeHeader(0, 0x81, 0, 77).data()) +
+                 fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).data(), asTdu) +
+                 fb.Ldu2(kNac, voice, MakeEs(0x81, 0).data(), lost) + Noise(23));
+    EXPECT_EQ(0x81, d4.GetAlgid());
+    EXPECT_EQ(0, d4.GetEventCount());
+    Feed(d4, Noise(1));
+    const std::vector<EventRecord> ends = TakeEvents(d4);
+    ASSERT_EQ(1u, ends.size());
+    EXPECT_EQ(uint32_t(kNac), EventField(ends[0], 1));
+    EXPECT_EQ(0x81, d4.GetAlgid());
+
     // Nor does a call that ended without its terminator lend its ALGID to the next.
     Feed(d2, fb.Ldu2(kNac, voice, MakeEs(0x80, 0).data()) + Noise(24) +
                  fb.Ldu1(kNac, voice, GroupLc(0, false, 77, 88).data()));
@@ -603,35 +621,55 @@ TEST(FrameDecoderTest, NextCallNeverShowsTheLastCallsFields) {
 
 // A call with a NID beyond the code near its end, demodulated at IF blocks of 512 to 32768
 // samples and decoded symbol by symbol. An encrypted call with one LDU whose DUID bits read as a
-// terminator: from the first LDU on the ALGID stays 0x81 and the NAC and TGID the call's up to
-// its terminator, only that unit's nine frames are lost, and the one end of call comes at the
-// real terminator, even when that is the unit behind. A clear call whose own terminator is
-// behind such a NID: its end of call comes once, with its NAC, when what follows shows the call
-// ended (no sync a voice unit later, or the next call: at once, before that place, or exactly
-// there, shown by its NID), and the next call ends with its own.
+// terminator or a header, perhaps with more NIDs beyond the code behind it: from the first LDU on
+// the ALGID stays 0x81 and the NAC and TGID the call's up to its terminator, only that unit's
+// nine frames are lost, and the one end of call comes at the real terminator, even when that is
+// the unit behind. A clear call whose own terminator is behind such a NID: its end of call comes
+// once, with its NAC, when what follows shows the call ended (no sync a voice unit later, or the
+// next call: at once, before that place, or exactly there, shown by its NID, also behind a stray
+// NID beyond the code; or a checked TSDU there), and the next call ends with its own.
 TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
     constexpr size_t kLduLength = 864;
     const struct {
         const char* what;
         int misreadLdu, misreadAs, terminator, nextCallNac;  // no misread LDU: the terminator's NID is lost
         size_t nextCallAt;  // symbols from the terminator's sync to the next call's; 0: at once
+        int lostAfter;      // LDUs behind the misread one whose NIDs are beyond correction
+        int strayDuid;      // a sync and NID where a voice unit would follow the terminator: beyond
+                            // correction before a next call, else checked; -1 none
     } kRows[] = {
-        {"third LDU1 read as TDU", 4, kDuidTdu, kDuidTdu, -1, 0},
-        {"third LDU1 read as TDULC", 4, kDuidTdulc, kDuidTdu, -1, 0},
-        {"fourth LDU2 read as TDU", 7, kDuidTdu, kDuidTdu, -1, 0},
-        {"fourth LDU2 read as TDULC", 7, kDuidTdulc, kDuidTdu, -1, 0},
-        {"last LDU2 read as TDU, the TDU behind", 9, kDuidTdu, kDuidTdu, -1, 0},
-        {"last LDU2 read as TDULC, the TDULC behind", 9, kDuidTdulc, kDuidTdulc, -1, 0},
-        {"TDU beyond correction, then noise", -1, 0, kDuidTdu, -1, 0},
-        {"TDULC beyond correction, then noise", -1, 0, kDuidTdulc, -1, 0},
-        {"TDU beyond correction, next call at once", -1, 0, kDuidTdu, 0x1C5, 0},
-        {"TDULC beyond correction, next call at once", -1, 0, kDuidTdulc, 0x1C5, 0},
-        {"TDU beyond correction, next call a symbol before a voice unit", -1, 0, kDuidTdu, 0x1C5, kLduLength - 1},
-        {"TDU beyond correction, next call where a voice unit would be", -1, 0, kDuidTdu, 0x1C5, kLduLength},
-        {"TDU beyond correction, next call a symbol after a voice unit", -1, 0, kDuidTdu, 0x1C5, kLduLength + 1},
-        {"TDULC beyond correction, next call a symbol before a voice unit", -1, 0, kDuidTdulc, 0x1C5, kLduLength - 1},
-        {"TDULC beyond correction, next call where a voice unit would be", -1, 0, kDuidTdulc, 0x1C5, kLduLength},
-        {"TDULC beyond correction, next call a symbol after a voice unit", -1, 0, kDuidTdulc, 0x1C5, kLduLength + 1},
+        {"third LDU1 read as TDU", 4, kDuidTdu, kDuidTdu, -1, 0, 0, -1},
+        {"third LDU1 read as TDULC", 4, kDuidTdulc, kDuidTdu, -1, 0, 0, -1},
+        {"fourth LDU2 read as TDU", 7, kDuidTdu, kDuidTdu, -1, 0, 0, -1},
+        {"fourth LDU2 read as TDULC", 7, kDuidTdulc, kDuidTdu, -1, 0, 0, -1},
+        {"last LDU2 read as TDU, the TDU behind", 9, kDuidTdu, kDuidTdu, -1, 0, 0, -1},
+        {"last LDU2 read as TDULC, the TDULC behind", 9, kDuidTdulc, kDuidTdulc, -1, 0, 0, -1},
+        {"TDU beyond correction, then noise", -1, 0, kDuidTdu, -1, 0, 0, -1},
+        {"TDULC beyond correction, then noise", -1, 0, kDuidTdulc, -1, 0, 0, -1},
+        {"TDU beyond correction, next call at once", -1, 0, kDuidTdu, 0x1C5, 0, 0, -1},
+        {"TDULC beyond correction, next call at once", -1, 0, kDuidTdulc, 0x1C5, 0, 0, -1},
+        {"TDU beyond correction, next call a symbol before a voice unit", -1, 0, kDuidTdu, 0x1C5, kLduLength - 1, 0,
+         -1},
+        {"TDU beyond correction, next call where a voice unit would be", -1, 0, kDuidTdu, 0x1C5, kLduLength, 0, -1},
+        {"TDU beyond correction, next call a symbol after a voice unit", -1, 0, kDuidTdu, 0x1C5, kLduLength + 1, 0, -1},
+        {"TDULC beyond correction, next call a symbol before a voice unit", -1, 0, kDuidTdulc, 0x1C5, kLduLength - 1, 0,
+         -1},
+        {"TDULC beyond correction, next call where a voice unit would be", -1, 0, kDuidTdulc, 0x1C5, kLduLength, 0, -1},
+        {"TDULC beyond correction, next call a symbol after a voice unit", -1, 0, kDuidTdulc, 0x1C5, kLduLength + 1, 0,
+         -1},
+        {"third LDU1 read as TDU, the LDU2 behind beyond correction", 4, kDuidTdu, kDuidTdu, -1, 0, 1, -1},
+        {"third LDU1 read as TDULC, the LDU2 behind beyond correction", 4, kDuidTdulc, kDuidTdu, -1, 0, 1, -1},
+        {"fourth LDU2 read as TDU, two LDUs behind beyond correction", 7, kDuidTdu, kDuidTdu, -1, 0, 2, -1},
+        {"third LDU1 read as HDU", 4, kDuidHdu, kDuidTdu, -1, 0, 0, -1},
+        {"third LDU1 read as HDU, the LDU2 behind beyond correction", 4, kDuidHdu, kDuidTdu, -1, 0, 1, -1},
+        {"TDU beyond correction, next call's header with the call's NAC where a voice unit would be", -1, 0, kDuidTdu,
+         0x2A7, kLduLength, 0, -1},
+        {"TDU beyond correction, a checked TSDU where a voice unit would be", -1, 0, kDuidTdu, -1, 2 * kLduLength, 0,
+         kDuidTsdu},
+        {"TDU beyond correction, a NID read as TSDU beyond correction, next call a voice unit later", -1, 0, kDuidTdu,
+         0x1C5, 2 * kLduLength, 0, kDuidTsdu},
+        {"TDULC beyond correction, a NID read as LDU1 beyond correction, next call a voice unit later", -1, 0,
+         kDuidTdulc, 0x1C5, 2 * kLduLength, 0, kDuidLdu1},
     };
     for (const auto& row : kRows) {
         const bool misread = row.misreadLdu >= 0, next = row.nextCallNac >= 0;
@@ -644,6 +682,10 @@ TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
         call.terminatorLost = !misread;
         call.nextCallNac = row.nextCallNac;
         call.nextCallGap = row.nextCallAt ? static_cast<int>(row.nextCallAt - terminatorLength) : 0;
+        call.lostAfterMisread = row.lostAfter;
+        call.strayDuid = row.strayDuid;
+        call.strayLost = next;
+        const bool stray = row.strayDuid >= 0;
         int voiceFrames = 0;
         const std::vector<float> x = MakeTestCallIf(call, &voiceFrames);
         for (int ifBlock : {512, 2048, 32768}) {
@@ -652,13 +694,14 @@ TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
             // Precondition: every frame's NID checks out but the damaged one's, whose DUID reads as
             // sent, and the next call's sync lies where it was sent.
             const std::vector<c4fmtest::FoundFrame> found = c4fmtest::FindFrames(text);
-            ASSERT_EQ(11u + next * 12, found.size());
+            const size_t checked = 11 - row.lostAfter + (stray && !next);  // of the first call, and a stray
+            ASSERT_EQ(checked + next * 12, found.size());
             const size_t end = found[1].position + 10 * kLduLength;  // the call's terminator
             const size_t damaged = misread ? found[1].position + row.misreadLdu * kLduLength : end;
             ASSERT_EQ(misread ? row.misreadAs : row.terminator, std::stoi(text.substr(damaged + 30, 2), nullptr, 4));
             const size_t nextSync = end + (row.nextCallAt ? row.nextCallAt : terminatorLength);
             if (next) {
-                ASSERT_EQ(nextSync, found[11].position);
+                ASSERT_EQ(nextSync, found[checked].position);
             }
             CApcoFrameDecoder d;
             d.SetBlockSize(512);
@@ -670,11 +713,13 @@ TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
                 for (const EventRecord& e : d.GetEventCount() ? TakeEvents(d) : std::vector<EventRecord>())
                     if (e[0] == 0x81) ends.emplace_back(k, EventField(e, 1));
                 if (k >= found[1].position && k < end + terminatorLength)
-                    changed += d.GetAlgid() != call.algid ||
-                               (k < end && (d.GetNac() != call.nac || d.GetTgid() != call.tgid));
+                    changed +=
+                        d.GetAlgid() != call.algid || (k < end && (d.GetNac() != call.nac || d.GetTgid() != call.tgid));
             }
             EXPECT_EQ(0, changed) << "symbols with another ALGID, NAC or TGID";
-            EXPECT_EQ((voiceFrames - misread * 9) * 160 / 512, blocks);
+            // A unit read as an LDU is voice, whatever it holds: the stray one brings nine frames.
+            const int strayFrames = stray && next && row.strayDuid == kDuidLdu1 ? 9 : 0;
+            EXPECT_EQ((voiceFrames - misread * 9 + strayFrames) * 160 / 512, blocks);
             // The end of call: at the terminator's last symbol when its NID checks out (the real
             // one behind a misread voice unit); else at the last symbol of the next call's sync,
             // or of its NID when that sync lies where a voice unit's would, or where a voice
@@ -682,7 +727,9 @@ TEST(FrameDecoderTest, DamagedNidNearTheEndStillEndsTheCallOnce) {
             size_t firstEnd = end + kLduLength + 23;
             if (misread)
                 firstEnd = end + terminatorLength - 1;
-            else if (next && row.nextCallAt == kLduLength)
+            else if (stray && !next)
+                firstEnd = end + kLduLength + 56;
+            else if (next && row.nextCallAt && row.nextCallAt % kLduLength == 0)
                 firstEnd = nextSync + 56;
             else if (next && row.nextCallAt < kLduLength)
                 firstEnd = nextSync + 23;

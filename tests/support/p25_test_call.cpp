@@ -51,6 +51,7 @@ std::string CallText(const TestCall& call) {
     auto nid = [&](int ldu, int duid) {  // a misread unit: those 20 bits and DUID bits
         Corruption c = ldu == 0 ? lost : Corruption{};
         if (ldu == call.misreadLdu) c.nidMask = 0xAAAAAAAAAAull | uint64_t(duid ^ call.misreadAs) << 48;
+        if (ldu > call.misreadLdu && ldu <= call.misreadLdu + call.lostAfterMisread) c.nidMask = 0xAAAAAAAAAAull;
         return c;
     };
     for (int i = 0; i < call.superframes; ++i) {
@@ -67,12 +68,21 @@ std::string CallText(const TestCall& call) {
 
 std::vector<float> MakeTestCallIf(const TestCall& call, int* voiceFrames) {
     std::string text = CallText(call);
+    std::string gap = c4fmtest::RandomDibits(call.nextCallGap, call.seed + 3);
+    if (call.strayDuid >= 0) {
+        Corruption lost;
+        if (call.strayLost) lost.nidMask = 0xAAAAAAAAAAull;
+        const std::string stray = FrameBuilder().SyncAndNid(call.nac, call.strayDuid, lost);
+        const size_t at = 864 - (call.terminator == kDuidTdulc ? 216 : 72);
+        if (gap.size() >= at + stray.size()) gap.replace(at, stray.size(), stray);
+    }
+    text += gap;
     if (call.nextCallNac >= 0) {
         TestCall next = call;
         next.nac = call.nextCallNac;
         next.headerLost = next.terminatorLost = false;
-        next.misreadLdu = next.nextCallNac = -1;
-        text += c4fmtest::RandomDibits(call.nextCallGap, call.seed + 3) + CallText(next);
+        next.misreadLdu = next.nextCallNac = next.strayDuid = -1;
+        text += CallText(next);
     }
     if (voiceFrames) *voiceFrames = 18 * call.superframes * (call.nextCallNac >= 0 ? 2 : 1);
 

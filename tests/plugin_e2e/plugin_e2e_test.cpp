@@ -317,10 +317,11 @@ TEST(PluginStream, EncryptedCallAfterAClearOneShowsNoneOfItsFields) {
 }
 
 // A lone encrypted call with its header intact and the second LDU1's NID, or the third LDU2's,
-// beyond correction and read as TDU or TDULC: DES holds to the end of the call and none of it
-// plays; only that unit's 9 frames are lost.
+// beyond correction and read as TDU, TDULC or a header: DES holds to the end of the call and
+// none of it plays; only that unit's 9 frames are lost.
 TEST(PluginStream, EncryptedCallWithAVoiceUnitMisreadAsATerminatorStaysSilent) {
-    for (const auto& [ldu, readAs] : {std::pair(2, 0x3), std::pair(2, 0xF), std::pair(5, 0x3), std::pair(5, 0xF)}) {
+    for (const auto& [ldu, readAs] :
+         {std::pair(2, 0x3), std::pair(2, 0xF), std::pair(5, 0x3), std::pair(5, 0xF), std::pair(5, 0x0)}) {
         p25test::TestCall call;
         call.algid = 0x81;
         call.misreadLdu = ldu;

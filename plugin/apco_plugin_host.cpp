@@ -110,11 +110,14 @@ void CApcoPlugin::SetHostSquelch(uint32_t state) {
 }
 
 // The host's word is signed (0x80000000 and up are negative): the player clamps it, below 0 to
-// silence, above its maximum to the maximum.
+// silence, above its maximum to the maximum. Only a change of the clamped volume is shown and
+// answered: two words that clamp alike (-1 and 0x80000000 at 0) change nothing.
 void CApcoPlugin::SetVolume(uint32_t volume) {
-    if (!m_player || m_showingVolume || static_cast<int>(volume) == m_player->GetVolume()) return;
+    if (!m_player || m_showingVolume) return;
+    const int before = m_player->GetVolume();
     m_player->SetVolume(static_cast<int>(volume));
     const int now = m_player->GetVolume();
+    if (now == before) return;
     // The panel's field reports the value it is given (clamped to its own range) as if the
     // user had changed it; that echo must not move the output or reach the host.
     m_showingVolume = true;

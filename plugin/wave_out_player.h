@@ -9,7 +9,7 @@
 // buffers as window messages to a hidden toolkit window on the GUI thread, so the owner gets
 // played buffers back on the GUI thread.
 //
-// With the maker's virtual sound card as the device, two of its driver's interfaces are held
+// With the Quorvane Virtual Sound Card as the device, two of its driver's interfaces are held
 // open (unshared) exactly while the device is open: a failed Open closes them again.
 //
 // Locking: one lock guards the device handle, the free headers, the queued count and the
@@ -94,7 +94,7 @@ public:
 
 protected:
     // The system's side, replaceable by tests: the name of a device (GetDeviceCaps), and the
-    // device path of the maker's virtual sound card's driver interface (false without one).
+    // device path of the Quorvane Virtual Sound Card's driver interface (false without one).
     virtual String GetDeviceName(UINT deviceId);
     virtual bool FindVirtualCardInterface(String* devicePath);
 

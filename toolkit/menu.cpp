@@ -1,5 +1,6 @@
 #include "toolkit/menu.h"
 
+#include "foundation/trace.h"
 #include "foundation/win32/modal_refusal.h"
 #include "toolkit/application.h"
 #include "toolkit/component.h"
@@ -478,7 +479,11 @@ LRESULT PopupMenu::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 MenuItemRef PopupMenu::Track(int x, int y, UINT flags) {
-    if (!MayOpenModalWindow(m_owner ? m_owner : GetHandle(), "menu")) return MenuItemRef();
+    if (!m_owner || !IsWindow(m_owner)) {
+        TraceLog("menu not shown: it has no owner");
+        return MenuItemRef();
+    }
+    if (!MayOpenModalWindow(m_owner, "menu")) return MenuItemRef();
     UINT id = static_cast<UINT>(
         TrackPopupMenuEx(m_menu.GetMenu().GetHandle(), flags | TPM_RETURNCMD, x, y, GetHandle(), nullptr));
     if (id == 0) return MenuItemRef();  // dismissed: no command

@@ -129,16 +129,17 @@ private:
 
 class PopupMenu : public Window {
 public:
-    // owner: the window the menu is opened for. Only the modal refusal reads it: a menu of a
-    // closing window does not open. The hidden window itself stays unowned, so its life is
-    // only its object's.
-    explicit PopupMenu(HWND owner = nullptr);
-    PopupMenu(HMENU menu, bool ownerDraw, HWND owner = nullptr);
+    // owner: the window the menu is opened for, required. Only the modal refusal reads it: a
+    // menu of a closing window does not open, and neither does one without an owner (null or
+    // destroyed), which nothing could refuse. The hidden window itself stays unowned, so its
+    // life is only its object's.
+    explicit PopupMenu(HWND owner);
+    PopupMenu(HMENU menu, bool ownerDraw, HWND owner);
     ~PopupMenu() override;
 
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     // The chosen item (raised through OnCommand), identifier 0 when the menu was dismissed or
-    // may not open (MayOpenModalWindow for the owner).
+    // may not open (no owner, or MayOpenModalWindow refuses it for the owner).
     MenuItemRef Track(int x, int y, UINT flags);
     OwnerDrawMenu& GetMenu() { return m_menu; }
 

@@ -578,9 +578,9 @@ void CSetupDialog::SetLogFileName(const char* name) {
     OnLogFileNameChange.Invoke(this);
 }
 
-bool CSetupDialog::AskLogFileName(char* buffer, int size) {
-    // OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN
-    return AskSaveFileName(GetHandle(), "Select Log File", "CSV files (*.csv)\0*.csv\0", "*.csv", 0x880C, buffer, size);
+bool CSetupDialog::AskSaveFileName(const char* title, const char* filter, const char* defaultExtension, DWORD flags,
+                                   char* buffer, int size) {
+    return ::AskSaveFileName(GetHandle(), title, filter, defaultExtension, flags, buffer, size);
 }
 
 void CSetupDialog::HandleLogFileClick(Object*) {
@@ -588,7 +588,10 @@ void CSetupDialog::HandleLogFileClick(Object*) {
     const String start = GetLogFileName(1);
     std::strncpy(buffer, start.CStr(), kLogFileBuffer - 1);
     buffer[kLogFileBuffer - 1] = 0;
-    if (!AskLogFileName(buffer, kLogFileBuffer)) return;
+    // A name typed without an extension gets ".csv". OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+    // OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN.
+    if (!AskSaveFileName("Select Log File", "CSV files (*.csv)\0*.csv\0", "csv", 0x880C, buffer, kLogFileBuffer))
+        return;
     buffer[kLogFileBuffer - 1] = 0;
     if (m_logFileName == buffer) return;
     m_logFileName = buffer;

@@ -172,8 +172,10 @@ protected:
     // False when the device's name cannot be read.
     virtual bool ReadWaveOutDeviceName(uint32_t index, String* name);
     virtual bool QueryPreferredDevice(DWORD* device);
-    // True with the chosen path in buffer (size characters) when the user confirmed.
-    virtual bool AskLogFileName(char* buffer, int size);
+    // The save-file dialog owned by this window, as the foundation's AskSaveFileName takes it:
+    // true with the chosen path in buffer (size characters) when the user confirmed.
+    virtual bool AskSaveFileName(const char* title, const char* filter, const char* defaultExtension, DWORD flags,
+                                 char* buffer, int size);
     virtual HMODULE LoadHelpLibrary();
     virtual FARPROC FindHelpEntry(HMODULE module);
     virtual void ShowMessage(const char* text);

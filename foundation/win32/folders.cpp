@@ -8,6 +8,7 @@
 #include "foundation/guard.h"
 #include "foundation/scratch_buffer.h"
 #include "foundation/string_list.h"
+#include "foundation/trace.h"
 #include "foundation/win32/modal_refusal.h"
 
 namespace {
@@ -74,7 +75,12 @@ String BrowseForFolder(HWND owner, String title, UINT flags, String initialFolde
 
 bool AskSaveFileName(HWND owner, const char* title, const char* filter, const char* defaultExtension, DWORD flags,
                      char* buffer, int size) {
-    if (!buffer || size < 1 || !MayOpenModalWindow(owner, title)) return false;
+    if (!buffer || size < 1) return false;
+    if (defaultExtension && std::strpbrk(defaultExtension, ".*?\\/:\"<>|")) {
+        TraceLog("save-file dialog not shown: \"%s\" is no extension", defaultExtension);
+        return false;
+    }
+    if (!MayOpenModalWindow(owner, title)) return false;
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;

@@ -25,6 +25,9 @@ int CALLBACK BrowseForFolderCallback(HWND dialog, UINT message, LPARAM lParam, L
 // The save-file dialog (GetSaveFileNameA): buffer holds the starting name and receives the
 // chosen one (size characters with the terminator); filter is the dialog's list of
 // "name\0pattern\0" pairs; flags are OFN_ flags. False when cancelled or when it may not open.
+// defaultExtension: what a name typed without an extension gets after a period, as "csv"; null
+// for nothing. The system copies it into the name as it stands, so one holding a period, a
+// wildcard or another character no file name can have ("*.csv") is refused: false, no dialog.
 bool AskSaveFileName(HWND owner, const char* title, const char* filter, const char* defaultExtension, DWORD flags,
                      char* buffer, int size);
 

@@ -279,16 +279,28 @@ TEST(PluginClose, DoneClosesOpenInstancesBeforeTheLibraryGoes) {
 // keep the library loaded once the host has freed it.
 testbed::VktHost* g_failingHost = nullptr;  // while set, the windows are refused
 std::thread g_doneThread;
+bool g_doneRelayedInside = false;  // the other thread's Done reached a window of the plug-in here
+LRESULT CALLBACK SeeRelayedDone(int code, WPARAM sentByThisThread, LPARAM lParam) {
+    const HWND window = reinterpret_cast<const CWPSTRUCT*>(lParam)->hwnd;
+    if (code == HC_ACTION && !sentByThisThread &&
+        reinterpret_cast<HMODULE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)) ==
+            GetModuleHandleA("Apco_K927_VKT_Plugin.vkt"))
+        g_doneRelayedInside = true;
+    return CallNextHookEx(nullptr, code, sentByThisThread, lParam);
+}
 HWND WINAPI DoneThenRefuse(DWORD ex, LPCSTR name, LPCSTR title, DWORD style, int x, int y, int width, int height,
                            HWND parent, HMENU menu, HINSTANCE instance, void* data) {
     if (!g_failingHost || HIWORD(name) == 0 || std::strcmp(name, "myComponent") != 0)
         return CreateWindowExA(ex, name, title, style, x, y, width, height, parent, menu, instance, data);
     if (!g_doneThread.joinable()) {
+        // However late the thread, its Done is answered inside the start: it holds the module then.
+        HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &SeeRelayedDone, nullptr, GetCurrentThreadId());
         g_doneThread = std::thread([host = g_failingHost] { host->Done(); });
-        for (const DWORD start = GetTickCount(); GetTickCount() - start < 300; Sleep(5)) {
+        for (const DWORD start = GetTickCount(); !g_doneRelayedInside && GetTickCount() - start < 10000; Sleep(5)) {
             MSG msg;
             PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
+        UnhookWindowsHookEx(hook);
     }
     return nullptr;
 }
@@ -297,10 +309,12 @@ TEST(PluginClose, AFailedStartGivesBackTheModuleThatADoneRelayedDuringItHeld) {
     Closing h("a start that fails");
     ASSERT_TRUE(h.Load()) << h.error;
     g_failingHost = &h.host;
+    g_doneRelayedInside = false;
     e2e::HookImport("user32", "CreateWindowExA", reinterpret_cast<void*>(&DoneThenRefuse));
     EXPECT_EQ(h.host.Start(1, nullptr), 0u);
     g_failingHost = nullptr;
     ASSERT_TRUE(g_doneThread.joinable());
+    EXPECT_TRUE(g_doneRelayedInside) << "the Done was handled during the start";
     g_doneThread.join();
     h.host.Unload();
     h.host.Pump(500);

@@ -27,7 +27,7 @@ struct Pool : IAudioBufferOwner {
     std::vector<AudioBuffer*> returned;
 };
 
-// The maker's virtual sound card with a stand-in driver: its two interfaces are files of a
+// The Quorvane Virtual Sound Card with a stand-in driver: its two interfaces are files of a
 // scratch folder, which then cannot be opened unshared while the player holds them.
 class VirtualCardPlayer : public WaveOutPlayer {
 public:

@@ -315,6 +315,16 @@ TEST(Modal, AClosingRootOpensNothingAndItsQueuedInputIsDropped) {
     root->RefuseModalLoops();
     char name[MAX_PATH] = "calls.csv";
     EXPECT_EQ(menu->Track(10, 10, 0).GetId(), 0u);
+    // A menu without an owner, or whose owner is gone, has nothing that could refuse it.
+    Component* gone = MakeTopLevel();
+    const HWND goneHandle = gone->GetHandle();
+    delete gone;
+    for (HWND owner : {HWND(nullptr), goneHandle}) {
+        PopupMenu* unowned = new PopupMenu(owner);
+        unowned->GetMenu().GetMenu().Insert("Item", -1, false, nullptr);
+        EXPECT_EQ(unowned->Track(10, 10, 0).GetId(), 0u);
+        delete unowned;
+    }
     EXPECT_EQ(BrowseForFolder(child->GetHandle(), String("Folder"), 0, String("C:\\")).Length(), 0);
     EXPECT_FALSE(AskSaveFileName(owned->GetHandle(), "Log", "CSV\0*.csv\0", "csv", 0, name, MAX_PATH));
     EXPECT_EQ(child->MessageBox("text", MB_OK, nullptr), 0);
@@ -335,6 +345,20 @@ TEST(Modal, AClosingRootOpensNothingAndItsQueuedInputIsDropped) {
     delete owned;
     delete other;
     delete root;
+}
+
+// The system copies the save dialog's default extension into a name typed without one: only a
+// plain extension is passed on, anything else opens no dialog.
+TEST(Modal, TheSaveDialogTakesOnlyAPlainDefaultExtension) {
+    Component* owner = MakeTopLevel();
+    HHOOK hook = SetWindowsHookExA(WH_CBT, &KeepShut, nullptr, GetCurrentThreadId());
+    g_opened.clear();
+    char name[MAX_PATH] = "calls";
+    for (const char* extension : {"*.csv", ".csv", "c?v", "csv", static_cast<const char*>(nullptr)})
+        EXPECT_FALSE(AskSaveFileName(owner->GetHandle(), "Log", "CSV\0*.csv\0", extension, 0, name, MAX_PATH));
+    EXPECT_EQ(g_opened, (std::vector<std::string>{"#32770", "#32770"})) << "csv and none only";
+    UnhookWindowsHookEx(hook);
+    delete owner;
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST(Lifetime, WmCloseDestroysOnlyAWindowThatOptsIn) {
     Counted* child = new Counted(top);
     Counted* optedIn = new Counted(nullptr);
     optedIn->SetCloseAction(Window::kCloseDestroys);
-    PopupMenu* menu = new PopupMenu();
+    PopupMenu* menu = new PopupMenu(nullptr);
     top->SetToolTip("tip");
     const struct {
         const char* what;

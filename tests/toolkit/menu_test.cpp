@@ -67,7 +67,7 @@ TEST(Menu, MnemonicsAndMenuChar) {
 // Owner-drawn items measured and drawn; a record of an owner-drawn button is left alone.
 TEST(Menu, OwnerDrawnItemsAreMeasuredAndDrawn) {
     const COLORREF face = 0x406080;
-    PopupMenu* popup = new PopupMenu(MakeMenu({"&Open", nullptr, "Selected"}), true);
+    PopupMenu* popup = new PopupMenu(MakeMenu({"&Open", nullptr, "Selected"}), true, nullptr);
     popup->GetMenu().SetColors(face, 0x000000, nullptr);
     HMENU menu = popup->GetMenu().GetMenu().GetHandle();
     auto measure = [&](int pos) {
@@ -113,7 +113,7 @@ TEST(Menu, OwnerDrawnItemsAreMeasuredAndDrawn) {
 // outside the toolkit. Only a real Component is taken for one.
 TEST(Menu, OwnerDecidesTheTextColourAndABareWindowIsNoComponent) {
     const COLORREF face = 0x202020, text = 0x00FF00;
-    PopupMenu* popup = new PopupMenu(MakeMenu({"WWWW"}), true);
+    PopupMenu* popup = new PopupMenu(MakeMenu({"WWWW"}), true, nullptr);
     EXPECT_EQ(Component::FromHandle(popup->GetHandle()), nullptr);
     EXPECT_EQ(Window::FromHandle(popup->GetHandle()), popup);
     SendMessageA(popup->GetHandle(), WM_CLOSE, 0, 0);
@@ -172,7 +172,8 @@ void CALLBACK DuringTracking(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 TEST(PopupMenu, TrackReturnsThePickAndADismissedMenuNoCommand) {
-    PopupMenu* popup = new PopupMenu();
+    Component* owner = MakeTopLevel();
+    PopupMenu* popup = new PopupMenu(owner->GetHandle());
     MenuItemRef first = popup->GetMenu().GetMenu().Insert("First", -1, false, nullptr);
     popup->GetMenu().GetMenu().Insert("Second", -1, false, nullptr);
     Commands commands;
@@ -185,6 +186,7 @@ TEST(PopupMenu, TrackReturnsThePickAndADismissedMenuNoCommand) {
     }
     EXPECT_EQ(commands.ids, std::vector<UINT>{first.GetId()});
     delete popup;
+    delete owner;
 }
 
 }  // namespace

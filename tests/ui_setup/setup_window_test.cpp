@@ -43,7 +43,7 @@ public:
     DWORD preferred = 0;
     int preferredQueries = 0;
     std::string fileAnswer;  // empty: the dialog is cancelled
-    std::string fileStart;
+    std::string fileStart, fileExtension;
     bool helpLoads = true, helpEntry = true;
     std::vector<std::string> messages;
 
@@ -64,8 +64,9 @@ protected:
         *device = preferred;
         return true;
     }
-    bool AskLogFileName(char* buffer, int size) override {
+    bool AskSaveFileName(const char*, const char*, const char* extension, DWORD, char* buffer, int size) override {
         fileStart = buffer;
+        fileExtension = extension ? extension : "(none)";
         if (fileAnswer.empty()) return false;
         lstrcpynA(buffer, fileAnswer.c_str(), size);
         return true;
@@ -395,6 +396,7 @@ TEST(CSetupDialog, LoggingWordAndLogFileName) {
         EXPECT_EQ(s.Take(), d.expected) << d.answer;
     }
     EXPECT_EQ(s.w->fileStart, "D:\\logs\\calls.csv") << "the dialog starts at the stored name";
+    EXPECT_EQ(s.w->fileExtension, "csv") << "what a name typed without an extension gets";
     EXPECT_EQ(TextOf(edit), "D:\\logs\\calls.csv");
 }
 

@@ -238,6 +238,7 @@ void CPlayRecPanel::StopPlayRec() {
     ShowFileSize();
     RedrawAtOnce(m_timeRedraw);
     ShowTime();
+    if (m_rescannedWhileBusy) SelectAfterRescan(m_rowBeforeBusyRescan);
 }
 
 void CPlayRecPanel::SetStandbyState() {
@@ -335,8 +336,11 @@ void CPlayRecPanel::ShowPosBar(bool show) {
 
 // Shown file --------------------------------------------------------------------------------
 
+// A name the panel writes (the file the list, Next, Previous, the folder watch or a browse
+// chose) replaces whatever the user typed: the folder watch treats it as untyped.
 void CPlayRecPanel::SetBoxText(const char* text) {
     if (!m_fileBox) return;
+    m_typed = false;
     m_programmaticText = true;
     m_fileBox->SetText(text);
     m_programmaticText = false;
@@ -668,18 +672,33 @@ void CPlayRecPanel::DoOnTimer(UINT_PTR id) {
         const int row = m_fileList ? m_fileList->GetCurrent() : -1;
         ScanDirectory();
         if (!FindNextChangeNotification(m_changeHandle)) CloseWatch();
-        if (!SelectFile(GetSelectedFile().CStr()) && !m_typed && m_fileList) {
-            const int last = m_fileList->Count() - 1;
-            SelectListIndex(row + 1 > last ? last : row + 1);
-        }
-        // No row left to select (the folder emptied, or the typed name's file went): the shown
-        // file is gone and must not stay named and playable. The user's typing stays.
-        if (m_fileList && m_fileList->GetCurrent() < 0 && !IsBusy()) {
-            if (m_typed)
-                ShowNoFile();
-            else
-                ClearShownFile();
-        }
+        SelectAfterRescan(row);
+    }
+}
+
+// The shown file is found again in the new list; when it is gone, the row after its old one
+// (or the last) is chosen, unless the user has typed the name. While playing or recording the
+// shown file is in use: what to show instead is decided when that ends (StopPlayRec), from
+// the name shown then (a recording shows its own name only at its end).
+void CPlayRecPanel::SelectAfterRescan(int row) {
+    if (IsBusy()) {
+        if (!m_rescannedWhileBusy) m_rowBeforeBusyRescan = row;
+        m_rescannedWhileBusy = true;
+        SelectFile(GetSelectedFile().CStr());
+        return;
+    }
+    m_rescannedWhileBusy = false;
+    if (!SelectFile(GetSelectedFile().CStr()) && !m_typed && m_fileList) {
+        const int last = m_fileList->Count() - 1;
+        SelectListIndex(row + 1 > last ? last : row + 1);
+    }
+    // No row left to select (the folder emptied, or the typed name's file went): the shown
+    // file is gone and must not stay named and playable. The user's typing stays.
+    if (m_fileList && m_fileList->GetCurrent() < 0) {
+        if (m_typed)
+            ShowNoFile();
+        else
+            ClearShownFile();
     }
 }
 

@@ -128,6 +128,7 @@ private:
     Button* MakeTransport(int x, int bitmap);
     void ShowFileList(bool show);
     void ScanDirectory();
+    void SelectAfterRescan(int row);
     void CheckDirWritable();
     void ShowError(const char* text);
     void UpdateBrowseTooltip();
@@ -195,6 +196,9 @@ private:
     uint32_t m_size = 0xFFFFFFFFu;
     uint32_t m_totalSeconds = 0;
     UINT_PTR m_folderWatchTimer = 0;
+    // The folder changed while playing or recording: the watch's choice waits for the end.
+    bool m_rescannedWhileBusy = false;
+    int m_rowBeforeBusyRescan = -1;
     RedrawThrottle m_sizeRedraw{kSizeRedrawTimer, kSizeRedrawMs, 0, false};
     RedrawThrottle m_timeRedraw{kTimeRedrawTimer, kTimeRedrawMs, 0, false};
     uint32_t m_sampleRate = 0, m_channels = 0, m_bits = 0;

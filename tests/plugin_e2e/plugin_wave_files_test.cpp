@@ -215,7 +215,8 @@ TEST(PluginWaveFiles, FileAppearingWhileBusyLeavesPlayDisabled) {
 
 // The only file of the audio folder, selected, deleted from outside: within the watch's period
 // the box names no file, shows no size or length and Play is disabled, and Play then starts
-// nothing; a file added later is listed, selected and plays.
+// nothing; a file added later is listed, selected and plays, and deleted while playing it is
+// no longer shown once the playback stops.
 TEST(PluginWaveFiles, SelectedFileDeletedFromOutsideIsNoLongerShown) {
     const std::string dir = Folder("apco_gone"), gone = dir + "\\gone.wav";
     ASSERT_TRUE(wavtest::WriteWav16(gone, std::vector<float>(8000, 0.0f), 8000));
@@ -245,6 +246,15 @@ TEST(PluginWaveFiles, SelectedFileDeletedFromOutsideIsNoLongerShown) {
         ASSERT_TRUE(IsWindowEnabled(play));
         Click(play);
         EXPECT_TRUE(p->GetPlayButton()->IsDown());
+        // Deleted while it plays, by its Unix name (the player's handle refuses a delete here):
+        // once playback stops it is no longer shown.
+        const auto unixName = reinterpret_cast<char*(CDECL*)(const wchar_t*)>(
+            GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
+        const std::wstring later = std::wstring(dir.begin(), dir.end()) + L"\\later.wav";
+        ASSERT_TRUE(unixName && plugintest::SmallDisk::Shell(std::string("rm ") + unixName(later.c_str()),
+                                                             [&] { return p->GetFileList()->Count() == 0; }));
+        Click(p->GetStopButton()->GetHandle());
+        EXPECT_TRUE(named().empty() && !IsWindowEnabled(play));
     };
     ASSERT_TRUE(s.Run().finished);
     EXPECT_EQ(s.playing, 1u) << "the later file only";

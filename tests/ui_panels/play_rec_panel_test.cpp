@@ -288,6 +288,18 @@ TEST(PlayRecPanel, FolderWatchFollowsFilesAppearingAndDisappearing) {
     ASSERT_TRUE(PumpUntil([&] { return p.list->Count() == 2; }));
     EXPECT_EQ(p.Text(p.panel->GetFileBox()) + p.Text(p.panel->GetSizeLabel()), "three--- KB");
     EXPECT_FALSE(p.panel->GetPlayButton()->IsEnabled());
+    // Typed, then Next: the name shown is the panel's own, so when its file goes a remaining
+    // file is shown and playable, or none once the folder is empty.
+    MakeWav(dir / "five.wav");
+    for (const int left : {2, 0}) {
+        ASSERT_TRUE(PumpUntil([&] { return p.list->Count() == (left ? 3 : 2); }));
+        SetWindowTextA(box, p.Row(0).c_str());  // typed
+        Click(p.panel->GetNextButton());
+        const std::string next = p.Text(p.panel->GetFileBox());
+        for (const std::string& n : {next, left ? next : p.Row(0)}) DeleteFileA((dir / n).c_str());
+        EXPECT_TRUE(PumpUntil([&] { return p.Text(p.panel->GetFileBox()) != next; })) << left;
+        EXPECT_EQ(p.RowOf(p.Text(p.panel->GetFileBox())) >= 0 && p.panel->GetPlayButton()->IsEnabled(), left > 0);
+    }
 }
 
 // Quick steps through files of 1, 7 and 20 s each show their own size and length at once; a

@@ -16,6 +16,13 @@ TEST(Modes, ButtonsReportAndTheSetterShows) {
     CSetupDialog* setup = m.w->GetSetupDialog();
     ASSERT_NE(setup, nullptr);
     m.w->EnableAudioFilter(true);
+    // The receiver-check timer may fire while a click pumps: its "rcv" is no mode event.
+    const auto reported = [&] {
+        std::vector<std::string> lines;
+        for (const std::string& l : m.events.lines)
+            if (l != "rcv") lines.push_back(l);
+        return lines;
+    };
     const struct {
         uint32_t mode;
         const char* down;
@@ -36,7 +43,7 @@ TEST(Modes, ButtonsReportAndTheSetterShows) {
         EXPECT_EQ(m.ButtonNamed("Audio Filter")->IsDown(), r.filterDown) << r.mode;
         EXPECT_EQ(m.ButtonNamed("Audio Filter")->IsEnabled(), r.filterEnabled) << r.mode;
         EXPECT_EQ(setup->IsFilterGroupEnabled(), r.fm) << r.mode;
-        EXPECT_EQ(m.events.lines, std::vector<std::string>{"mode " + std::to_string(r.mode)});
+        EXPECT_EQ(reported(), std::vector<std::string>{"mode " + std::to_string(r.mode)});
         ASSERT_EQ(m.host.calls.size(), 1u);
         EXPECT_EQ(m.host.calls[0].msg, PM_MODE);
         EXPECT_EQ(m.host.calls[0].dwParam, 2u);
@@ -48,9 +55,9 @@ TEST(Modes, ButtonsReportAndTheSetterShows) {
     m.w->SetDemodMode(2);
     m.events.lines.clear();
     m.Click("FM");
-    EXPECT_TRUE(m.events.lines.empty());
+    EXPECT_TRUE(reported().empty());
     m.Click("APCO");
-    EXPECT_EQ(m.events.lines, std::vector<std::string>{"mode 1"});
+    EXPECT_EQ(reported(), std::vector<std::string>{"mode 1"});
     m.w->SetDemodMode(7);
     EXPECT_TRUE(m.ButtonNamed("APCO")->IsDown()) << "an unknown mode changes nothing";
 }

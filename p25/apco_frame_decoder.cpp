@@ -210,8 +210,7 @@ void CApcoFrameDecoder::DecodeNid() {
         }
         m_unitPosition = 0;
 
-        const bool voiceOrTerminator = duid == kDuidLdu1 || duid == kDuidLdu2 || duid == kDuidTdu || duid == kDuidTdulc;
-        if (!m_nidVerified && !m_callEnded && !voiceOrTerminator) {
+        if (!m_nidVerified && !m_callEnded && !IsCallUnit(duid)) {
             // Inside a running call a header, trunking or other unit behind an unchecked NID is
             // most likely a voice unit misread: it is skipped, the call keeping its fields, and
             // the search waits for the sync a voice unit would bring.
@@ -272,6 +271,10 @@ void CApcoFrameDecoder::DecodeNid() {
         }
         return;
     }
+}
+
+bool CApcoFrameDecoder::IsCallUnit(int duid) {
+    return duid == kDuidLdu1 || duid == kDuidLdu2 || duid == kDuidTdu || duid == kDuidTdulc;
 }
 
 void CApcoFrameDecoder::StartVoiceUnit() {
@@ -352,9 +355,7 @@ void CApcoFrameDecoder::SettleUncheckedUnit(int duid, int nac) {
     // voice units: the call runs on (a terminator then reports its end itself). A header, any
     // other unit or another NAC is the next transmission: the call ended at the first unchecked
     // unit, and an end owed there is queued before anything of this.
-    const bool sameCall =
-        nac == m_nac && (duid == kDuidLdu1 || duid == kDuidLdu2 || duid == kDuidTdu || duid == kDuidTdulc);
-    if (sameCall) {
+    if (nac == m_nac && IsCallUnit(duid)) {
         m_callUnsettled = false;
         m_endOfCallOwed = false;
     } else {

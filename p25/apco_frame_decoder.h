@@ -195,6 +195,7 @@ private:
     // The first checked NID after a running call's unit behind an unchecked NID that was not
     // taken as voice: does the call go on?
     void SettleUncheckedUnit(int duid, int nac);
+    static bool IsCallUnit(int duid);  // a voice unit or terminator: what a running call sends
     void DecodeTsdu();
     void ResyncAfterTsdu();
 

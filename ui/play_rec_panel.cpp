@@ -681,14 +681,14 @@ void CPlayRecPanel::DoOnTimer(UINT_PTR id) {
 // shown file is in use: what to show instead is decided when that ends (StopPlayRec), from
 // the name shown then (a recording shows its own name only at its end).
 void CPlayRecPanel::SelectAfterRescan(int row) {
+    const bool found = SelectFile(GetSelectedFile().CStr());
     if (IsBusy()) {
         if (!m_rescannedWhileBusy) m_rowBeforeBusyRescan = row;
         m_rescannedWhileBusy = true;
-        SelectFile(GetSelectedFile().CStr());
         return;
     }
     m_rescannedWhileBusy = false;
-    if (!SelectFile(GetSelectedFile().CStr()) && !m_typed && m_fileList) {
+    if (!found && !m_typed && m_fileList) {
         const int last = m_fileList->Count() - 1;
         SelectListIndex(row + 1 > last ? last : row + 1);
     }
